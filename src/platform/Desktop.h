@@ -1,0 +1,39 @@
+#pragma once
+// Desktop services that a test cannot run for real: opening a file, folder or
+// web address with the desktop's default application, the folder chooser and
+// modal message boxes. Each is one replaceable function: tests install their
+// own and restore the real one with an empty function.
+
+#include <QMessageBox>
+#include <QString>
+#include <QUrl>
+
+#include <functional>
+
+class QWidget;
+
+namespace tessarine {
+
+// Opens `url` with the desktop; true when the desktop accepted it.
+bool OpenWithDesktop(const QUrl& url);
+using OpenWithDesktopFn = std::function<bool(const QUrl&)>;
+void SetOpenWithDesktop(OpenWithDesktopFn fn);
+
+// Asks for a folder; the empty text when the user cancels.
+QString ChooseFolder(QWidget* parent, const QString& caption);
+using ChooseFolderFn = std::function<QString(QWidget*, const QString&)>;
+void SetChooseFolder(ChooseFolderFn fn);
+
+// Shows a modal message box and returns the button pressed.
+QMessageBox::StandardButton ShowMessageBox(QWidget* parent, QMessageBox::Icon icon,
+                                           const QString& text,
+                                           QMessageBox::StandardButtons buttons = QMessageBox::Ok);
+using ShowMessageBoxFn = std::function<QMessageBox::StandardButton(
+    QWidget*, QMessageBox::Icon, const QString&, QMessageBox::StandardButtons)>;
+void SetShowMessageBox(ShowMessageBoxFn fn);
+
+// Closes every message box that ShowMessageBox has open (as if answered with
+// the escape button), so that ending the program never waits on one.
+void CloseOpenMessageBoxes();
+
+} // namespace tessarine

@@ -1,0 +1,110 @@
+#pragma once
+// The program's string tables: every user-visible text, in English and German,
+// under the same identifiers. Texts are UTF-8.
+
+#include <string>
+#include <string_view>
+
+namespace tessarine {
+
+enum StringId : int {
+    IDS_OLE_INIT_FAILED = 100,
+    IDS_ABOUTBOX = 101,
+    IDS_WAITING = 102,
+    IDS_SOCKETS_INIT_FAILED = 103,
+    IDS_COLUMN_NAME = 104,
+    IDS_COLUMN_PROGRESS = 105,
+    IDS_COLUMN_DOWNLOAD_STATUS = 106,
+    IDS_COLUMN_LAST_CHECKED = 107,
+    IDS_ABOUT_FORMAT = 108,
+    IDS_DATE_FORMAT = 109,
+    IDS_COLUMN_STATUS = 110,
+    IDS_BROWSE_PROMPT = 111,
+    IDS_BASEDIR_WARNING = 112,
+    IDS_INTERNET_OPEN_FAILED = 113,
+    IDS_COULD_NOT_OPEN = 114,
+    IDS_EXAMPLE_FEED_URL = 115,
+    IDS_DOWNLOADING = 116,
+    IDS_ERROR_CREATING_FILE = 117,
+    IDS_DUPLICATE_URL = 119,
+    IDS_NEW_PODCAST = 120,
+    IDS_STATUS_NEWLY_ADDED = 121,
+    IDS_STATUS_CHECK_PENDING = 122,
+    IDS_STATUS_CHECKING = 123,
+    IDS_STATUS_NEW_ITEMS = 124,
+    IDS_STATUS_NO_NEW_ITEMS = 125,
+    IDS_STATUS_ERROR = 126,
+    IDS_FAILED = 127,
+    IDS_SELECT_FEED_FIRST = 128,
+    IDS_SIZE_FORMAT = 129,
+    IDS_COLUMN_FILE = 201,
+    IDS_COLUMN_SIZE = 202,
+    IDS_COMPLETED = 58114,
+
+    // Texts of the window, menus and dialogs.
+    TXT_CAPTION = 40000,
+    TXT_LABEL_SUBSCRIBED,
+    TXT_LABEL_DOWNLOADS,
+    TXT_MENU_FILE,
+    TXT_MENU_OPTIONS,
+    TXT_MENU_HELP,
+    TXT_MENU_SUBSCRIBE,
+    TXT_MENU_REMOVE,
+    TXT_MENU_CHECK,
+    TXT_MENU_OPEN_BASEDIR,
+    TXT_MENU_QUIT,
+    TXT_MENU_SET_BASEDIR,
+    TXT_MENU_SETTINGS,
+    TXT_MENU_INFORMATION,
+    TXT_MENU_ABOUT,
+    TXT_CONTEXT_OPEN_PODCAST_DIR,
+    TXT_CONTEXT_UPDATE,
+    TXT_OK,
+    TXT_CANCEL,
+    TXT_SETTINGS_CAPTION,
+    TXT_SETTINGS_BEHAVIOUR,
+    TXT_SETTINGS_UPDATE_START,
+    TXT_SETTINGS_QUIT_COMPLETE,
+    TXT_SETTINGS_AUTOSTART_GROUP,
+    TXT_SETTINGS_AUTOSTART,
+    TXT_SUBSCRIBE_CAPTION,
+    TXT_SUBSCRIBE_URL_LABEL,
+    TXT_INFO_CAPTION,
+    TXT_INFO_GENERAL,
+    TXT_INFO_GENERAL_TEXT,
+    TXT_INFO_EXAMPLE,
+    TXT_INFO_EXAMPLE_TEXT,
+    TXT_INFO_PARAMETERS,
+    TXT_INFO_CHECKANDQUIT,
+    TXT_INFO_DONOTCHECK,
+    TXT_ABOUT_CAPTION,
+    TXT_WEB_ADDRESS,
+};
+
+enum class Language { English, German };
+
+// One entry of a language's table.
+struct StringEntry {
+    int id;
+    const char* text;
+};
+
+void SetLanguage(Language language);
+Language CurrentLanguage();
+
+// Chooses the language at start-up: TESSARINE_LANG ("de" or "en") wins, else
+// German when the desktop's language is German, else English.
+Language ChooseLanguage(const char* environmentValue, bool systemIsGerman);
+
+// The text of `id` in the current language; the empty text for an unknown id.
+const std::string& LoadResString(int id);
+const std::string& LoadResString(int id, Language language);
+
+// Replaces each "%s" of `pattern` in turn by the next argument and "%%" by "%".
+// Arguments are inserted verbatim, so a URL holding "%" is safe.
+std::string FormatText(std::string_view pattern, std::initializer_list<std::string_view> args);
+inline std::string FormatResString(int id, std::string_view arg) {
+    return FormatText(LoadResString(id), {arg});
+}
+
+} // namespace tessarine

@@ -1,0 +1,59 @@
+#include "subscriptions/Subscription.h"
+
+#include "subscriptions/Strings.h"
+
+#include <algorithm>
+
+namespace tessarine {
+
+std::string StatusText(int32_t status) {
+    switch (status) {
+    case NewlyAdded: return LoadResString(IDS_STATUS_NEWLY_ADDED);
+    case CheckPending: return LoadResString(IDS_STATUS_CHECK_PENDING);
+    case Checking: return LoadResString(IDS_STATUS_CHECKING);
+    case NewItemsFound: return LoadResString(IDS_STATUS_NEW_ITEMS);
+    case NoNewItems: return LoadResString(IDS_STATUS_NO_NEW_ITEMS);
+    case Error: return LoadResString(IDS_STATUS_ERROR);
+    default: return {};
+    }
+}
+
+SubscriptionPtr SubscriptionList::Append(const std::string& url, const std::string& name) {
+    if (Contains(url))
+        return nullptr;
+    auto record = std::make_shared<Subscription>();
+    record->url = url;
+    if (name.empty()) {
+        record->name = LoadResString(IDS_NEW_PODCAST);
+        record->status = NewlyAdded;
+    } else {
+        record->name = name;
+        record->status = Idle;
+    }
+    record->lastChecked = OleDateTime::Now();
+    items_.push_back(record);
+    urls_.insert(url);
+    return record;
+}
+
+bool SubscriptionList::Remove(const SubscriptionPtr& record) {
+    auto it = std::find(items_.begin(), items_.end(), record);
+    if (it == items_.end())
+        return false;
+    urls_.erase((*it)->url);
+    items_.erase(it);
+    return true;
+}
+
+void SubscriptionList::Clear() {
+    items_.clear();
+    urls_.clear();
+}
+
+SubscriptionPtr SubscriptionList::At(long long index) const {
+    if (index < 0 || static_cast<size_t>(index) >= items_.size())
+        return nullptr;
+    return items_[static_cast<size_t>(index)];
+}
+
+} // namespace tessarine

@@ -1,0 +1,41 @@
+#pragma once
+// The download queue: every enclosure queued since start-up, in order. Entries
+// are only appended and never removed, so entry n is always row n of the
+// download list.
+
+#include <cstdint>
+#include <deque>
+#include <string>
+
+namespace tessarine {
+
+enum class DownloadState : int32_t {
+    Waiting = 0,
+    Downloading = 2,
+    Done = 3,
+    Failed = 4, // the transfer did not complete; no file was kept
+};
+
+struct DownloadEntry {
+    std::string url;
+    std::string folder; // the feed's title; its folder name is formed from it
+    DownloadState state = DownloadState::Waiting;
+    int64_t received = 0;
+    int64_t length = 0; // announced length, 0 when none
+};
+
+// Not synchronised itself: the shared model's lock guards it.
+class DownloadQueue {
+public:
+    // Appends an entry and returns its index (its row).
+    size_t Append(const std::string& url, const std::string& folder);
+    size_t Size() const { return entries_.size(); }
+    // The entry at `index`, or none past the end (or for a negative index).
+    DownloadEntry* At(long long index);
+    const DownloadEntry* At(long long index) const;
+
+private:
+    std::deque<DownloadEntry> entries_; // stable addresses while appending
+};
+
+} // namespace tessarine

@@ -1,0 +1,55 @@
+#include "support/LoopbackServer.h"
+
+#include <chrono>
+#include <stdexcept>
+
+namespace tessarine::test {
+
+LoopbackServer::LoopbackServer() {
+    // Loopback requests must never go through a proxy from the environment.
+    setenv("no_proxy", "127.0.0.1,localhost", 1);
+    setenv("NO_PROXY", "127.0.0.1,localhost", 1);
+}
+
+LoopbackServer::~LoopbackServer() { Stop(); }
+
+void LoopbackServer::Start() {
+    port_ = server_.bind_to_any_port("127.0.0.1");
+    if (port_ <= 0)
+        throw std::runtime_error("cannot bind a loopback port");
+    thread_ = std::thread([this] { server_.listen_after_bind(); });
+    while (!server_.is_running())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+void LoopbackServer::Stop() {
+    if (thread_.joinable()) {
+        server_.stop();
+        thread_.join();
+    }
+}
+
+std::string LoopbackServer::Url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + path;
+}
+
+void LoopbackServer::Serve(const std::string& path, const std::string& body,
+                           const std::string& contentType, int status) {
+    server_.Get(path, [this, path, body, contentType, status](const httplib::Request&,
+                                                              httplib::Response& response) {
+        {
+            std::lock_guard lock(mutex_);
+            ++hits_[path];
+        }
+        response.status = status;
+        response.set_content(body, contentType);
+    });
+}
+
+int LoopbackServer::Hits(const std::string& path) const {
+    std::lock_guard lock(mutex_);
+    auto it = hits_.find(path);
+    return it == hits_.end() ? 0 : it->second;
+}
+
+} // namespace tessarine::test

@@ -1,0 +1,44 @@
+#pragma once
+// A cpp-httplib server on 127.0.0.1 at a free port, running on its own thread
+// for the object's life. Register handlers on Server() before Start().
+
+#include <httplib.h>
+
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace tessarine::test {
+
+class LoopbackServer {
+public:
+    LoopbackServer();
+    ~LoopbackServer();
+    LoopbackServer(const LoopbackServer&) = delete;
+    LoopbackServer& operator=(const LoopbackServer&) = delete;
+
+    httplib::Server& Server() { return server_; }
+    // Binds, starts the listening thread and waits until it accepts.
+    void Start();
+    void Stop();
+
+    int Port() const { return port_; }
+    // "http://127.0.0.1:PORT" followed by `path`.
+    std::string Url(const std::string& path) const;
+
+    // Serves fixed bodies; each path counts its hits.
+    void Serve(const std::string& path, const std::string& body,
+               const std::string& contentType = "application/octet-stream", int status = 200);
+    int Hits(const std::string& path) const;
+
+private:
+    httplib::Server server_;
+    std::thread thread_;
+    int port_ = 0;
+    mutable std::mutex mutex_;
+    std::map<std::string, int> hits_;
+};
+
+} // namespace tessarine::test

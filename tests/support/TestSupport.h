@@ -1,0 +1,46 @@
+#pragma once
+// Helpers for tests: temporary folders, environment overrides, file access.
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace tessarine::test {
+
+// A fresh folder under the system's temporary folder, removed with the object.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& Path() const { return path_; }
+    // The path with a trailing separator, as a base directory is stored.
+    std::string Base() const;
+    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+// Sets (or, with nullopt, unsets) an environment variable for the object's life.
+class ScopedEnv {
+public:
+    ScopedEnv(std::string name, std::optional<std::string> value);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    std::string name_;
+    std::optional<std::string> old_;
+};
+
+std::string ReadFile(const std::filesystem::path& path);
+void WriteFile(const std::filesystem::path& path, const std::string& bytes);
+
+// The folder of shared real-world feed documents, or empty when absent.
+std::filesystem::path PeerFeedsDir();
+
+} // namespace tessarine::test

@@ -1,0 +1,17 @@
+// Entry point of the GUI test programs: a real QApplication on the offscreen
+// platform, in English unless a test switches the language.
+#include "subscriptions/Strings.h"
+
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+int main(int argc, char** argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    testing::InitGoogleTest(&argc, argv);
+    QApplication app(argc, argv);
+    tessarine::SetLanguage(tessarine::Language::English);
+    return RUN_ALL_TESTS();
+}
