@@ -1,0 +1,50 @@
+#pragma once
+// A feed's archive file "feed.xml": one "item" per enclosure URL seen, with
+// its title, description, link (the enclosure URL) and publication date.
+
+#include <memory>
+#include <string>
+#include <unordered_set>
+
+class TiXmlDocument;
+class TiXmlElement;
+
+namespace tessarine {
+
+class FeedArchive {
+public:
+    FeedArchive();
+    ~FeedArchive();
+    FeedArchive(const FeedArchive&) = delete;
+    FeedArchive& operator=(const FeedArchive&) = delete;
+
+    // Loads the archive at `path`; when it cannot be loaded (missing, unreadable,
+    // empty, not well-formed) starts a new, empty one and IsNew() is true.
+    void Open(const std::string& path);
+    bool IsNew() const { return isNew_; }
+
+    // Whether an item with this link is recorded: the items are the root's
+    // first "item" child and every element after it; links are compared
+    // trimmed, exactly. Items appended in this session count too.
+    bool Lookup(const std::string& enclosureUrl) const;
+
+    void Append(const std::string& title, const std::string& description,
+                const std::string& link, const std::string& pubDate);
+    bool Appended() const { return appended_; }
+
+    // Writes the archive (atomically) when an item was appended; true when written.
+    bool Save(const std::string& path);
+
+    // The file's bytes as Save writes them.
+    std::string Serialize() const;
+
+private:
+    std::unique_ptr<TiXmlDocument> document_;
+    TiXmlElement* root_ = nullptr;
+    bool isNew_ = true;
+    bool appended_ = false;
+    bool walkStarted_ = false; // the walk of recorded items has a first "item"
+    std::unordered_set<std::string> links_;
+};
+
+} // namespace tessarine
