@@ -1,0 +1,373 @@
+#include "update/UpdateEngine.h"
+
+#include "subscriptions/BaseDirectory.h"
+#include "subscriptions/Strings.h"
+#include "update/FeedArchive.h"
+#include "update/FeedReader.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+namespace tessarine {
+namespace {
+
+std::string SizeText(int64_t length) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, LoadResString(IDS_SIZE_FORMAT).c_str(),
+                  static_cast<double>(length) / 1048576.0);
+    return buffer;
+}
+
+bool StillListed(const SubscriptionList& list, const SubscriptionPtr& record) {
+    const auto& items = list.Items();
+    return std::find(items.begin(), items.end(), record) != items.end();
+}
+
+} // namespace
+
+UpdateEngine::UpdateEngine(SharedModel& model, EngineView& view, bool checkAndQuit,
+                           EngineOptions options)
+    : model_(model), view_(view), checkAndQuit_(checkAndQuit), options_(std::move(options)) {}
+
+UpdateEngine::~UpdateEngine() { Shutdown(); }
+
+bool UpdateEngine::OnCheckForNewItems() {
+    bool marked = false;
+    {
+        std::lock_guard lock(model_.mutex);
+        for (const SubscriptionPtr& s : model_.subscriptions.Items()) {
+            if (s->status != NewlyAdded) {
+                s->status = CheckPending;
+                marked = true;
+            }
+        }
+        if (marked)
+            model_.checkAllRequested = true;
+    }
+    if (marked)
+        RequestCycle();
+    return marked;
+}
+
+void UpdateEngine::OnUpdateThisPodcast(const SubscriptionPtr& record) {
+    if (!record)
+        return;
+    {
+        std::lock_guard lock(model_.mutex);
+        record->status = CheckPending;
+    }
+    RequestCycle();
+}
+
+void UpdateEngine::RequestCycle() {
+    std::lock_guard lock(workerMutex_);
+    if (stopping_)
+        return;
+    pending_ = true;
+    if (!worker_.joinable())
+        worker_ = std::thread([this] { WorkerMain(); });
+    workerWake_.notify_one();
+}
+
+bool UpdateEngine::IsBusy() const {
+    std::lock_guard lock(workerMutex_);
+    return pending_ || running_;
+}
+
+bool UpdateEngine::WaitForIdle(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(workerMutex_);
+    return workerIdle_.wait_for(lock, timeout, [this] { return !pending_ && !running_; });
+}
+
+void UpdateEngine::BeginShutdown() {
+    std::lock_guard lock(workerMutex_);
+    stopping_ = true;
+    pending_ = false;
+    cancel_ = true;
+    workerWake_.notify_one();
+}
+
+void UpdateEngine::Shutdown() {
+    BeginShutdown();
+    if (worker_.joinable() && worker_.get_id() != std::this_thread::get_id())
+        worker_.join();
+}
+
+void UpdateEngine::WorkerMain() {
+    std::unique_lock lock(workerMutex_);
+    for (;;) {
+        workerWake_.wait(lock, [this] { return pending_ || stopping_; });
+        if (stopping_)
+            break;
+        pending_ = false;
+        running_ = true;
+        lock.unlock();
+        const int result = CheckCycleProc();
+        lock.lock();
+        if (result == 0 && !pending_ && !stopping_) {
+            lock.unlock();
+            ApplyQuitRule();
+            lock.lock();
+        }
+        running_ = pending_;
+        if (!running_)
+            workerIdle_.notify_all();
+    }
+    running_ = false;
+    workerIdle_.notify_all();
+}
+
+void UpdateEngine::ApplyQuitRule() {
+    bool quit;
+    {
+        std::lock_guard lock(model_.mutex);
+        quit = model_.checkAllRequested && (checkAndQuit_ || model_.options.quitComplete != 0);
+    }
+    if (quit)
+        view_.PostCommand(ID_QUIT);
+}
+
+int UpdateEngine::CheckCycleProc() {
+    bool anyQueued = false;
+    std::unique_ptr<HttpSession> session;
+
+    std::vector<SubscriptionPtr> walk;
+    {
+        std::lock_guard lock(model_.mutex);
+        walk = model_.subscriptions.Items();
+    }
+
+    for (const SubscriptionPtr& s : walk) {
+        if (cancel_)
+            return 1;
+        {
+            // Due are the records still listed whose status is newly added or
+            // pending when the walk reaches them.
+            std::lock_guard lock(model_.mutex);
+            if ((s->status != NewlyAdded && s->status != CheckPending) ||
+                !StillListed(model_.subscriptions, s))
+                continue;
+        }
+        if (!session) {
+            session = std::make_unique<HttpSession>(options_.http, &cancel_);
+            if (!session->IsOpen()) {
+                view_.ShowError(LoadResString(IDS_INTERNET_OPEN_FAILED));
+                return -1;
+            }
+        }
+
+        std::string url, nameBefore, base;
+        {
+            std::lock_guard lock(model_.mutex);
+            s->status = Checking;
+            url = s->url;
+            nameBefore = s->name;
+            base = model_.baseDirectory;
+        }
+        view_.RefreshSubscriptionRows();
+
+        std::string body;
+        const HttpResult fetched = session->FetchToString(url, body, options_.maxFeedBytes);
+        if (cancel_)
+            return 1;
+
+        // An error status, a document that is not well-formed or one without a
+        // channel is a failure like a URL that cannot be opened: the name, the
+        // date and the settings file stay as they were.
+        FeedDocument feed;
+        bool ok = fetched.opened && !fetched.tooLarge && fetched.status < 400;
+        if (ok) {
+            feed = ReadFeed(body);
+            ok = feed.wellFormed && feed.hasChannel;
+        }
+        body.clear();
+        body.shrink_to_fit();
+        if (!ok) {
+            {
+                std::lock_guard lock(model_.mutex);
+                s->status = Error;
+            }
+            view_.RefreshSubscriptionRows();
+            view_.ShowError(FormatResString(IDS_COULD_NOT_OPEN, url));
+            continue;
+        }
+
+        // The archive lives in the folder of the name from before this check.
+        const std::string archivePath = FeedFilePath(base, nameBefore, kArchiveFileName);
+        FeedArchive archive;
+        archive.Open(archivePath);
+        bool feedQueued = false;
+        for (const FeedItem& item : feed.items) {
+            if (cancel_)
+                return 1;
+            const bool queued = QueueDownload(item.enclosureUrl, feed.channelTitle);
+            // A new archive is not searched: every item counts as unrecorded.
+            if (archive.IsNew() || !archive.Lookup(item.enclosureUrl))
+                archive.Append(item.title, item.description, item.enclosureUrl, item.pubDate);
+            if (queued)
+                feedQueued = anyQueued = true;
+        }
+        archive.Save(archivePath);
+
+        {
+            std::lock_guard lock(model_.mutex);
+            s->name = feed.channelTitle;
+            s->lastChecked = OleDateTime::Now();
+            s->status = feedQueued ? NewItemsFound : NoNewItems;
+        }
+        view_.RefreshSubscriptionRows();
+        model_.SaveSettings();
+    }
+    session.reset();
+
+    if (anyQueued)
+        return RunDownloads();
+    return 0;
+}
+
+bool UpdateEngine::QueueDownload(const std::string& url, const std::string& folder) {
+    const std::string fileName = FileNameFromUrl(url);
+    std::string base;
+    {
+        std::lock_guard lock(model_.mutex);
+        base = model_.baseDirectory;
+    }
+    if (PathExists(FeedFilePath(base, folder, fileName)))
+        return false;
+    size_t row;
+    {
+        std::lock_guard lock(model_.mutex);
+        row = model_.downloads.Append(url, folder);
+    }
+    view_.InsertDownloadRow(row, {fileName, "", "0%", LoadResString(IDS_WAITING)});
+    return true;
+}
+
+void UpdateEngine::SetEntryState(size_t row, DownloadState state, int textId) {
+    {
+        std::lock_guard lock(model_.mutex);
+        if (DownloadEntry* entry = model_.downloads.At(static_cast<long long>(row)))
+            entry->state = state;
+    }
+    view_.SetDownloadCell(row, ColumnStatus, LoadResString(textId));
+}
+
+int UpdateEngine::RunDownloads() {
+    std::unique_ptr<HttpSession> session;
+    for (size_t row = 0;; ++row) {
+        if (cancel_)
+            return 1;
+        std::string url, folder, base;
+        {
+            std::lock_guard lock(model_.mutex);
+            const DownloadEntry* entry = model_.downloads.At(static_cast<long long>(row));
+            if (entry == nullptr)
+                break;
+            url = entry->url;
+            folder = entry->folder;
+            base = model_.baseDirectory;
+        }
+        if (!FeedFolderName(folder).empty())
+            CreateFolder(FeedFolderPath(base, folder));
+        if (!session) {
+            session = std::make_unique<HttpSession>(options_.http, &cancel_);
+            if (!session->IsOpen()) {
+                view_.ShowError(LoadResString(IDS_INTERNET_OPEN_FAILED));
+                return -1;
+            }
+        }
+        const std::string target = FeedFilePath(base, folder, FileNameFromUrl(url));
+        if (PathExists(target)) {
+            SetEntryState(row, DownloadState::Done, IDS_COMPLETED);
+            continue;
+        }
+        SetEntryState(row, DownloadState::Downloading, IDS_DOWNLOADING);
+        TransferOne(*session, row, url, target);
+    }
+    return 0;
+}
+
+void UpdateEngine::TransferOne(HttpSession& session, size_t row, const std::string& url,
+                               const std::string& target) {
+    // The body goes to a partial file beside the target, which becomes the
+    // target only when the transfer completed; a failure leaves no file, so
+    // the next cycle queues the enclosure again.
+    const std::string partial = target + ".part";
+    std::FILE* file = nullptr;
+    bool httpError = false, createFailed = false, writeFailed = false;
+    int64_t length = 0, received = 0;
+    int lastPercent = 0;
+
+    auto onResponse = [&](long status, int64_t contentLength) {
+        if (status >= 400) {
+            httpError = true;
+            return false;
+        }
+        length = contentLength > 0 ? contentLength : 0;
+        {
+            std::lock_guard lock(model_.mutex);
+            if (DownloadEntry* entry = model_.downloads.At(static_cast<long long>(row)))
+                entry->length = length;
+        }
+        view_.SetDownloadCell(row, ColumnSize, SizeText(length));
+        file = std::fopen(partial.c_str(), "wb");
+        if (file == nullptr) {
+            createFailed = true;
+            return false;
+        }
+        return true;
+    };
+    auto onData = [&](std::string_view chunk) {
+        if (std::fwrite(chunk.data(), 1, chunk.size(), file) != chunk.size()) {
+            writeFailed = true;
+            return false;
+        }
+        received += static_cast<int64_t>(chunk.size());
+        {
+            std::lock_guard lock(model_.mutex);
+            if (DownloadEntry* entry = model_.downloads.At(static_cast<long long>(row)))
+                entry->received = received;
+        }
+        if (length != 0) {
+            const int percent = static_cast<int>(static_cast<double>(received) * 100.0 /
+                                                 static_cast<double>(length));
+            if (percent != lastPercent) {
+                lastPercent = percent;
+                view_.SetDownloadCell(row, ColumnProgress, std::to_string(percent) + "%");
+            }
+        }
+        return true;
+    };
+
+    const HttpResult result = session.Fetch(url, onResponse, onData);
+    if (file != nullptr && std::fclose(file) != 0)
+        writeFailed = true;
+
+    bool success = result.opened && result.complete && !httpError && !createFailed &&
+                   !writeFailed && !cancel_;
+    std::error_code error;
+    if (success) {
+        std::filesystem::rename(partial, target, error);
+        if (error)
+            writeFailed = true;
+        success = !error;
+    }
+    if (!success)
+        std::filesystem::remove(partial, error);
+    if (cancel_)
+        return;
+
+    if (!success) {
+        if (!result.opened && !result.cancelled)
+            view_.ShowError(FormatResString(IDS_COULD_NOT_OPEN, url));
+        else if (createFailed || writeFailed)
+            view_.ShowError(FormatResString(IDS_ERROR_CREATING_FILE, target));
+    }
+    SetEntryState(row, success ? DownloadState::Done : DownloadState::Failed,
+                  success ? IDS_COMPLETED : IDS_FAILED);
+}
+
+} // namespace tessarine
