@@ -19,7 +19,8 @@ public:
     FeedArchive& operator=(const FeedArchive&) = delete;
 
     // Loads the archive at `path`; when it cannot be loaded (missing, unreadable,
-    // empty, not well-formed) starts a new, empty one and IsNew() is true.
+    // empty, not well-formed, without any element, nested deeper than
+    // kMaxXmlDepth) starts a new, empty one and IsNew() is true.
     void Open(const std::string& path);
     bool IsNew() const { return isNew_; }
 

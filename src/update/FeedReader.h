@@ -2,6 +2,7 @@
 // Reading a fetched feed document: the channel's title and, per item, the
 // enclosure URL with the texts the archive records.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +23,17 @@ struct FeedDocument {
     std::vector<FeedItem> items; // items without an "enclosure" element are left out
 };
 
+// A text that nests elements deeper than this is not handed to the XML
+// parser: TinyXML follows nesting by recursion, on the calling thread's stack.
+inline constexpr std::size_t kMaxXmlDepth = 1000;
+
+// Whether the elements of an XML text nest deeper than `limit`, judged by a
+// quick scan of its tags (comments, CDATA sections, declarations and quoted
+// attribute values are skipped as the parser skips them).
+bool NestsDeeperThan(std::string_view text, std::size_t limit);
+
+// A text nesting deeper than kMaxXmlDepth is read as not well-formed, without
+// a channel.
 FeedDocument ReadFeed(const std::string& text);
 
 // Leading and trailing white space removed.
