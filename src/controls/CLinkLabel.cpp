@@ -1,0 +1,254 @@
+#include "controls/CLinkLabel.h"
+
+#include "platform/Desktop.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QFileInfo>
+#include <QFontMetrics>
+#include <QMouseEvent>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QUrl>
+
+namespace tessarine {
+namespace {
+
+constexpr int kHoverPeriodMs = 100;
+
+std::function<void()>& BeepHook() {
+    static std::function<void()> hook;
+    return hook;
+}
+
+// The first browser command of $BROWSER, a list separated by colons.
+QString FirstBrowserCommand() {
+    const QStringList commands = qEnvironmentVariable("BROWSER").split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    for (const QString& command : commands) {
+        if (!command.trimmed().isEmpty())
+            return command;
+    }
+    return QString();
+}
+
+// The command part of a browser command line: everything before its
+// placeholder, or before the quotation mark that opens a quoted placeholder.
+// The registry convention names the address "%1", $BROWSER names it "%s".
+QString CommandBeforePlaceholder(const QString& command) {
+    static const QStringList quoted = {QStringLiteral("\"%1\""), QStringLiteral("\"%s\""),
+                                       QStringLiteral("'%1'"), QStringLiteral("'%s'")};
+    static const QStringList bare = {QStringLiteral("%1"), QStringLiteral("%s")};
+    for (const QStringList* forms : {&quoted, &bare}) {
+        qsizetype cut = -1;
+        for (const QString& form : *forms) {
+            const qsizetype at = command.indexOf(form);
+            if (at >= 0 && (cut < 0 || at < cut))
+                cut = at;
+        }
+        if (cut >= 0)
+            return command.left(cut);
+    }
+    return command;
+}
+
+} // namespace
+
+CLinkLabel::CLinkLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
+    setTextFormat(Qt::PlainText);
+    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    setMouseTracking(true);
+    hoverTimer_.setInterval(kHoverPeriodMs);
+    connect(&hoverTimer_, &QTimer::timeout, this, &CLinkLabel::CheckHover);
+}
+
+void CLinkLabel::SetLinkUrl(const QString& url) {
+    url_ = url;
+    if (attached_) {
+        FitToText();
+        setToolTip(url_);
+    }
+}
+
+void CLinkLabel::Attach() {
+    if (url_.isEmpty())
+        url_ = text();
+    if (text().isEmpty())
+        setText(url_);
+
+    standardFont_ = font();
+    underlineFont_ = standardFont_;
+    underlineFont_.setUnderline(true);
+    attached_ = true;
+
+    FitToText();
+    setCursor(Qt::PointingHandCursor);
+    if (underlineMode != -1) {
+        setFont(underlineMode == 1 ? underlineFont_ : standardFont_);
+    }
+    setToolTip(url_);
+    ApplyColour();
+}
+
+void CLinkLabel::FitToText() {
+    if (!attached_ || !adjustToFit)
+        return;
+    const QSize text = QFontMetrics(underlineFont_).size(0, this->text());
+    // Frame and margins stay around the text.
+    const int cx = text.width() + width() - contentsRect().width() + 2 * margin();
+    const int cy = text.height() + height() - contentsRect().height() + 2 * margin();
+
+    QRect r = geometry();
+    if (alignment() & Qt::AlignVCenter) {
+        const int shrink = (r.height() - cy) / 2;
+        r.adjust(0, shrink, 0, -shrink);
+    } else {
+        r.setBottom(r.top() + cy - 1);
+    }
+    if (alignment() & Qt::AlignHCenter) {
+        const int shrink = (r.width() - cx) / 2;
+        r.adjust(shrink, 0, -shrink, 0);
+    } else if (alignment() & Qt::AlignRight) {
+        r.setLeft(r.right() - cx + 1);
+    } else {
+        r.setRight(r.left() + cx - 1);
+    }
+    setGeometry(r);
+}
+
+QColor CLinkLabel::CurrentColour() const {
+    if (over_)
+        return hoverColour;
+    return visited_ ? visitedColour : unvisitedColour;
+}
+
+void CLinkLabel::ApplyColour() {
+    QPalette colours = palette();
+    colours.setColor(QPalette::WindowText, CurrentColour());
+    setPalette(colours);
+    update();
+}
+
+void CLinkLabel::enterEvent(QEnterEvent* event) {
+    BeginHover();
+    QLabel::enterEvent(event);
+}
+
+void CLinkLabel::mouseMoveEvent(QMouseEvent* event) {
+    BeginHover();
+    QLabel::mouseMoveEvent(event);
+}
+
+void CLinkLabel::BeginHover() {
+    if (over_)
+        return;
+    over_ = true;
+    if (underlineMode == -1 && attached_)
+        setFont(underlineFont_);
+    ApplyColour();
+    hoverTimer_.start();
+}
+
+// The hover timer watches for the mouse leaving the control.
+void CLinkLabel::CheckHover() {
+    if (rect().contains(mapFromGlobal(QCursor::pos())))
+        return;
+    over_ = false;
+    hoverTimer_.stop();
+    if (underlineMode != 1 && attached_)
+        setFont(standardFont_);
+    ApplyColour();
+}
+
+void CLinkLabel::mousePressEvent(QMouseEvent* event) {
+    pressed_ = event->button() == Qt::LeftButton;
+    QLabel::mousePressEvent(event);
+}
+
+void CLinkLabel::mouseReleaseEvent(QMouseEvent* event) {
+    const bool click = pressed_ && event->button() == Qt::LeftButton &&
+                       rect().contains(event->position().toPoint());
+    pressed_ = false;
+    QLabel::mouseReleaseEvent(event);
+    if (click)
+        Click();
+}
+
+void CLinkLabel::Click() {
+    over_ = false;
+    const int result = OpenLink(url_);
+    if (result > ErrorLimit) {
+        visited_ = true;
+        ApplyColour();
+        return;
+    }
+    visited_ = false;
+    ApplyColour();
+    if (BeepHook())
+        BeepHook()();
+    else
+        QApplication::beep();
+    ShowOpenError(result, window());
+}
+
+int CLinkLabel::OpenLink(const QString& address) {
+    if (OpenWithDesktop(QUrl(address)))
+        return Opened;
+
+    const QString command = FirstBrowserCommand();
+    if (command.isEmpty())
+        return NoAssociation;
+    QStringList arguments = BrowserArguments(command, address);
+    const QString program = arguments.takeFirst();
+    const QString found = program.contains(QLatin1Char('/'))
+                              ? (QFileInfo(program).isFile() ? program : QString())
+                              : QStandardPaths::findExecutable(program);
+    if (found.isEmpty())
+        return NotFound;
+    if (!QFileInfo(found).isExecutable())
+        return AccessDenied;
+    return QProcess::startDetached(found, arguments) ? Opened : AccessDenied;
+}
+
+QString CLinkLabel::AssembleBrowserCommand(const QString& command, const QString& address) {
+    return CommandBeforePlaceholder(command) + QLatin1Char(' ') + address;
+}
+
+QStringList CLinkLabel::BrowserArguments(const QString& command, const QString& address) {
+    // The address never goes through the splitting: blanks or quotation marks
+    // in it cannot turn into further arguments.
+    QStringList arguments = QProcess::splitCommand(CommandBeforePlaceholder(command));
+    if (arguments.isEmpty())
+        arguments << QString();
+    arguments << address;
+    return arguments;
+}
+
+QString CLinkLabel::OpenErrorText(int code) {
+    switch (code) {
+    case 0: return QStringLiteral("The operating system is out\nof memory or resources.");
+    case 2: return QStringLiteral("The specified file was not found.");
+    case 3: return QStringLiteral("The specified path was not found.");
+    case 5: return QStringLiteral("The operating system denied\naccess to the specified file.");
+    case 8: return QStringLiteral("There was not enough memory to complete the operation.");
+    case 11: return QStringLiteral("The .EXE file is invalid\n(non-Win32 .EXE or error in .EXE image).");
+    case 26: return QStringLiteral("A sharing violation occurred. ");
+    case 27: return QStringLiteral("The filename association is\nincomplete or invalid.");
+    case 28: return QStringLiteral("The DDE transaction could not\nbe completed because the request timed out.");
+    case 29: return QStringLiteral("The DDE transaction failed.");
+    case 30:
+        return QStringLiteral("The DDE transaction could not\nbe completed because other DDE "
+                              "transactions\nwere being processed.");
+    case 31: return QStringLiteral("There is no application associated\nwith the given filename extension.");
+    case 32: return QStringLiteral("The specified dynamic-link library was not found.");
+    default: return QStringLiteral("Unknown Error (%1) occurred.").arg(code);
+    }
+}
+
+void CLinkLabel::ShowOpenError(int code, QWidget* parent) {
+    ShowMessageBox(parent, QMessageBox::Warning,
+                   QStringLiteral("Unable to open hyperlink:\n\n") + OpenErrorText(code));
+}
+
+void CLinkLabel::SetBeep(std::function<void()> beep) { BeepHook() = std::move(beep); }
+
+} // namespace tessarine
