@@ -1,1 +1,70 @@
 #include "app/CTessarineApp.h"
+
+#include "platform/Desktop.h"
+#include "subscriptions/Strings.h"
+#include "update/HttpClient.h"
+
+#include <QApplication>
+#include <QLocale>
+
+#include <cstdlib>
+#include <strings.h>
+
+namespace tessarine {
+
+void CTessarineCommandLineInfo::ParseParam(std::string parameter) {
+    if (!parameter.empty() && (parameter[0] == '/' || parameter[0] == '-'))
+        parameter.erase(0, 1);
+    if (parameter == "checkandquit") {
+        checkAndQuit = true;
+        doNotCheck = false;
+    } else if (parameter == "donotcheck") {
+        doNotCheck = true;
+        checkAndQuit = false;
+    } else if (strcasecmp(parameter.c_str(), "regserver") == 0 ||
+               strcasecmp(parameter.c_str(), "register") == 0) {
+        registerServer = true;
+    } else if (strcasecmp(parameter.c_str(), "unregserver") == 0 ||
+               strcasecmp(parameter.c_str(), "unregister") == 0) {
+        unregisterServer = true;
+    }
+}
+
+CTessarineCommandLineInfo CTessarineCommandLineInfo::Parse(
+    const std::vector<std::string>& arguments) {
+    CTessarineCommandLineInfo info;
+    for (const std::string& argument : arguments)
+        info.ParseParam(argument);
+    return info;
+}
+
+int CTessarineApp::Run(int argc, char** argv) {
+    QApplication app(argc, argv); // takes Qt's own options off the command line
+    QApplication::setApplicationName("Tessarine");
+    QApplication::setApplicationDisplayName("Tessarine");
+    QApplication::setOrganizationName("Orvendale");
+
+    std::vector<std::string> arguments(argv + 1, argv + argc);
+    const CTessarineCommandLineInfo info = CTessarineCommandLineInfo::Parse(arguments);
+    // There is no automation server to register here: both runs end at once,
+    // without a window and without touching any file.
+    if (info.registerServer || info.unregisterServer)
+        return 0;
+
+    SetLanguage(ChooseLanguage(std::getenv("TESSARINE_LANG"),
+                               QLocale::system().language() == QLocale::German));
+    if (!HttpGlobalInit()) {
+        ShowMessageBox(nullptr, QMessageBox::NoIcon,
+                       QString::fromStdString(LoadResString(IDS_SOCKETS_INIT_FAILED)));
+        return 1;
+    }
+
+    CTessarineDlg dialog({info.checkAndQuit, info.doNotCheck});
+    QObject::connect(&dialog, &CTessarineDlg::ended, &app, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+    dialog.OnInitDialog();
+    dialog.ShowAsStarted();
+    return app.exec();
+}
+
+} // namespace tessarine

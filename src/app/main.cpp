@@ -1,5 +1,3 @@
-#include <QApplication>
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    return 0;
-}
+#include "app/CTessarineApp.h"
+
+int main(int argc, char** argv) { return tessarine::CTessarineApp::Run(argc, argv); }

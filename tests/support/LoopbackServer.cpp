@@ -9,14 +9,16 @@ LoopbackServer::LoopbackServer() {
     // Loopback requests must never go through a proxy from the environment.
     setenv("no_proxy", "127.0.0.1,localhost", 1);
     setenv("NO_PROXY", "127.0.0.1,localhost", 1);
+    // Bound at once, so that URLs are known before the handlers are set.
+    port_ = server_.bind_to_any_port("127.0.0.1");
+    if (port_ <= 0)
+        throw std::runtime_error("cannot bind a loopback port");
 }
 
 LoopbackServer::~LoopbackServer() { Stop(); }
 
 void LoopbackServer::Start() {
-    port_ = server_.bind_to_any_port("127.0.0.1");
-    if (port_ <= 0)
-        throw std::runtime_error("cannot bind a loopback port");
+    server_.set_tcp_nodelay(true); // no delayed small replies
     thread_ = std::thread([this] { server_.listen_after_bind(); });
     while (!server_.is_running())
         std::this_thread::sleep_for(std::chrono::milliseconds(1));

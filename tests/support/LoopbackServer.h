@@ -1,6 +1,6 @@
 #pragma once
-// A cpp-httplib server on 127.0.0.1 at a free port, running on its own thread
-// for the object's life. Register handlers on Server() before Start().
+// A cpp-httplib server on 127.0.0.1, bound to a free port when constructed and
+// serving on its own thread from Start() to the end of the object's life.
 
 #include <httplib.h>
 
@@ -20,7 +20,7 @@ public:
     LoopbackServer& operator=(const LoopbackServer&) = delete;
 
     httplib::Server& Server() { return server_; }
-    // Binds, starts the listening thread and waits until it accepts.
+    // Starts the listening thread and waits until it accepts.
     void Start();
     void Stop();
 

@@ -1,0 +1,72 @@
+#include "support/GuiHarness.h"
+
+#include "platform/Desktop.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QTimer>
+
+#include <filesystem>
+
+namespace tessarine::test {
+
+GuiHarness::GuiHarness() {
+    std::filesystem::create_directories(root.Path() / "config");
+    xdg_ = std::make_unique<ScopedEnv>("XDG_CONFIG_HOME", (root.Path() / "config").string());
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                       QString::fromStdString((root.Path() / "config").string()));
+    SetShowMessageBox([this](QWidget*, QMessageBox::Icon icon, const QString& text,
+                             QMessageBox::StandardButtons buttons) {
+        messages.push_back({icon, text});
+        if (!answers.empty()) {
+            const auto answer = answers.front();
+            answers.pop_front();
+            return answer;
+        }
+        return (buttons & QMessageBox::No) ? QMessageBox::No : QMessageBox::Ok;
+    });
+    SetOpenWithDesktop([this](const QUrl& url) {
+        opened.push_back(url);
+        return true;
+    });
+    SetChooseFolder([this](QWidget*, const QString&) {
+        ++chooserCalls;
+        if (chosenFolders.empty())
+            return QString();
+        const QString folder = chosenFolders.front();
+        chosenFolders.pop_front();
+        return folder;
+    });
+}
+
+GuiHarness::~GuiHarness() {
+    SetShowMessageBox({});
+    SetOpenWithDesktop({});
+    SetChooseFolder({});
+}
+
+void GuiHarness::SetProfileBaseDirectory(const QString& path) {
+    QSettings profile("Orvendale", "Tessarine");
+    profile.setValue("Settings/Basedir", path);
+    profile.sync();
+}
+
+QString GuiHarness::ProfileBaseDirectory() const {
+    QSettings profile("Orvendale", "Tessarine");
+    return profile.value("Settings/Basedir").toString();
+}
+
+void OnNextModal(std::function<void(QDialog*)> action) {
+    auto* timer = new QTimer(qApp);
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, action] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            timer->stop();
+            timer->deleteLater();
+            action(dialog);
+        }
+    });
+    timer->start();
+}
+
+} // namespace tessarine::test

@@ -1,0 +1,48 @@
+#pragma once
+// A temporary world for GUI tests: profile and autostart under a temporary
+// folder, and the desktop seams (open, folder chooser, message boxes)
+// replaced by recorders with scripted answers.
+
+#include "support/TestSupport.h"
+
+#include <QMessageBox>
+#include <QSettings>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+#include <deque>
+#include <memory>
+#include <vector>
+
+namespace tessarine::test {
+
+class GuiHarness {
+public:
+    GuiHarness();
+    ~GuiHarness();
+
+    // Stores a base directory in the profile.
+    void SetProfileBaseDirectory(const QString& path);
+    QString ProfileBaseDirectory() const;
+
+    struct Message {
+        QMessageBox::Icon icon;
+        QString text;
+    };
+    std::vector<Message> messages;
+    std::deque<QMessageBox::StandardButton> answers; // next answers; Ok/No when empty
+    std::vector<QUrl> opened;
+    std::deque<QString> chosenFolders; // next folder chooser answers; cancel when empty
+    int chooserCalls = 0;
+
+    TempDir root;
+
+private:
+    std::unique_ptr<ScopedEnv> xdg_;
+};
+
+// Runs `action` on the next modal dialog that opens (from within its exec()).
+void OnNextModal(std::function<void(class QDialog*)> action);
+
+} // namespace tessarine::test

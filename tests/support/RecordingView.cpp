@@ -1,0 +1,72 @@
+#include "support/RecordingView.h"
+
+namespace tessarine::test {
+
+void RecordingView::RefreshSubscriptionRows() {
+    std::lock_guard lock(mutex_);
+    ++refreshes_;
+}
+
+void RecordingView::InsertDownloadRow(size_t row, const DownloadRow& cells) {
+    std::lock_guard lock(mutex_);
+    if (row != rows_.size())
+        rowOrderBroken_ = true;
+    rows_.push_back(cells);
+    history_.emplace_back(4);
+    for (size_t c = 0; c < 4; ++c)
+        history_.back()[c].push_back(cells[c]);
+}
+
+void RecordingView::SetDownloadCell(size_t row, DownloadColumn column, const std::string& text) {
+    std::lock_guard lock(mutex_);
+    if (row >= rows_.size()) {
+        rowOrderBroken_ = true;
+        return;
+    }
+    rows_[row][column] = text;
+    history_[row][column].push_back(text);
+}
+
+void RecordingView::ShowError(const std::string& message) {
+    std::lock_guard lock(mutex_);
+    messages_.push_back(message);
+}
+
+void RecordingView::PostCommand(int commandId) {
+    std::lock_guard lock(mutex_);
+    posts_.push_back(commandId);
+}
+
+std::vector<DownloadRow> RecordingView::Rows() const {
+    std::lock_guard lock(mutex_);
+    return rows_;
+}
+
+std::vector<std::string> RecordingView::Messages() const {
+    std::lock_guard lock(mutex_);
+    return messages_;
+}
+
+std::vector<int> RecordingView::Posts() const {
+    std::lock_guard lock(mutex_);
+    return posts_;
+}
+
+int RecordingView::Refreshes() const {
+    std::lock_guard lock(mutex_);
+    return refreshes_;
+}
+
+std::vector<std::string> RecordingView::CellHistory(size_t row, DownloadColumn column) const {
+    std::lock_guard lock(mutex_);
+    if (row >= history_.size())
+        return {};
+    return history_[row][column];
+}
+
+bool RecordingView::RowOrderBroken() const {
+    std::lock_guard lock(mutex_);
+    return rowOrderBroken_;
+}
+
+} // namespace tessarine::test
