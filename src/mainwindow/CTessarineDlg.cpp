@@ -27,6 +27,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QThread>
+#include <QTimer>
 
 // The icon is compiled into the GUI library; a static library's resources
 // must be registered by name.
@@ -271,7 +272,14 @@ template <typename F> void CTessarineDlg::OnGuiThread(F&& call) {
         call();
         return;
     }
-    QMetaObject::invokeMethod(this, std::forward<F>(call), Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this, &call] {
+            ++servingWorker_;
+            call();
+            --servingWorker_;
+        },
+        Qt::BlockingQueuedConnection);
 }
 
 // ---- The subscription list ----
@@ -486,13 +494,26 @@ void CTessarineDlg::OnQuit() {
     if (closing_)
         return;
     closing_ = true;
-    // Cancel the transfer under way and wait for the worker, serving the
-    // calls it may be waiting in (they return at once while closing).
+    // Cancel the transfer under way, close the message boxes, and wait for
+    // the worker, serving the calls it may be waiting in (they return at once
+    // while closing).
     engine_->BeginShutdown();
     CloseOpenMessageBoxes();
+    FinishQuit();
+}
+
+void CTessarineDlg::FinishQuit() {
+    if (servingWorker_ > 0) {
+        // Quit came from inside a call the worker waits on (a message box it
+        // showed): that call must return first, so wait from the event loop.
+        QTimer::singleShot(10, this, [this] { FinishQuit(); });
+        return;
+    }
     while (!engine_->WaitForIdle(std::chrono::milliseconds(10)))
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     engine_->Shutdown();
+    if (ended_)
+        return;
     ended_ = true;
     hide();
     emit ended();

@@ -117,6 +117,7 @@ private:
     void PlaceSplitterBar();
     void UpdateSplitterRange();
     void AnchorControls();
+    void FinishQuit();
     // Runs `call` on the GUI thread and waits for it (directly when already there).
     template <typename F> void OnGuiThread(F&& call);
 
@@ -136,6 +137,7 @@ private:
     QFrame* placeholder_ = nullptr;
     CSplitterBar* splitter_ = nullptr;
 
+    int servingWorker_ = 0; // calls of the worker being served on this thread
     bool closing_ = false;
     bool ended_ = false;
 };

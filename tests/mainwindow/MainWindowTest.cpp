@@ -3,6 +3,7 @@
 #include "controls/CSplitterBar.h"
 #include "mainwindow/CTessarineDlg.h"
 #include "mainwindow/ReportList.h"
+#include "platform/Desktop.h"
 #include "subscriptions/BaseDirectory.h"
 #include "subscriptions/Strings.h"
 #include "support/Feeds.h"
@@ -18,6 +19,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -469,4 +471,26 @@ TEST_F(MainWindowTest, QuitDuringATransferLeavesNoFile) {
     EXPECT_FALSE(w.Engine().IsBusy());
     EXPECT_FALSE(fs::exists(base + "Show/big.mp3"));
     EXPECT_FALSE(fs::exists(base + "Show/big.mp3.part"));
+}
+
+TEST_F(MainWindowTest, QuitWhileTheWorkerWaitsOnAMessageBox) {
+    // The real message box this time: the worker waits on it when quit comes.
+    SetShowMessageBox({});
+    WriteSettings("<TessarineSettings><feed url='http://127.0.0.1:1/refused.xml'>Show</feed>"
+                  "</TessarineSettings>");
+    auto& w = Window();
+    QSignalSpy ended(&w, &CTessarineDlg::ended);
+    // Quit from inside the worker's "Could not open" box, the way a session
+    // ending or a posted quit reaches the window while the box is up.
+    QString boxText;
+    OnNextModal([&](QDialog* dialog) {
+        if (auto* box = qobject_cast<QMessageBox*>(dialog))
+            boxText = box->text();
+        w.OnCommand(ID_QUIT_COMMAND);
+    });
+    w.OnCommand(ID_CHECK_NEW_ITEMS);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ended.count() == 1; }, 10000));
+    EXPECT_TRUE(boxText.startsWith("Could not open"));
+    EXPECT_FALSE(w.Engine().IsBusy());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
