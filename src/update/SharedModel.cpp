@@ -10,13 +10,35 @@ void SharedModel::SaveSettings() {
     std::string path, bytes;
     {
         std::lock_guard lock(mutex);
+        if (saveHolds_ > 0) {
+            saveDeferred_ = true;
+            return;
+        }
         path = SettingsFilePath(baseDirectory);
         bytes = SerializeSettings(options, subscriptions);
     }
     WriteFileAtomically(path, bytes);
 }
 
+SharedModel::SaveHold::SaveHold(SharedModel& model) : model_(model) {
+    std::lock_guard lock(model_.mutex);
+    ++model_.saveHolds_;
+}
+
+SharedModel::SaveHold::~SaveHold() {
+    bool save;
+    {
+        std::lock_guard lock(model_.mutex);
+        save = --model_.saveHolds_ == 0 && model_.saveDeferred_;
+        if (save)
+            model_.saveDeferred_ = false;
+    }
+    if (save)
+        model_.SaveSettings();
+}
+
 bool SharedModel::LoadSettings(const AddSubscriptionFn& addSubscription) {
+    const SaveHold hold(*this);
     std::string path;
     {
         std::lock_guard lock(mutex);

@@ -25,19 +25,39 @@ public:
 
     // Writes the settings file from the options and the list. Saves never
     // interleave, and a save always writes what the model held when it began;
-    // a failed save is silent and leaves the old file whole.
+    // a failed save is silent and leaves the old file whole. While a SaveHold
+    // exists the save is put off until the last hold ends.
     void SaveSettings();
 
     // Reads the settings file of the current base directory: the options,
     // then each feed through `addSubscription` (which appends record and row
     // and returns the record, or none for a duplicate). Returns false, with
-    // nothing changed, when the file is missing or unreadable.
+    // nothing changed, when the file is missing or unreadable. Saves are held
+    // while it runs.
     using AddSubscriptionFn =
         std::function<SubscriptionPtr(const std::string& url, const std::string& name)>;
     bool LoadSettings(const AddSubscriptionFn& addSubscription);
 
+    // Holds saves while the list is being replaced (emptied, then loaded from
+    // the settings file of a new base directory). A save in between, such as
+    // the worker's after a check that was under way, would write a partial
+    // list over the very file being loaded. A save asked for meanwhile is
+    // made when the last hold ends, from the list as it is then.
+    class SaveHold {
+    public:
+        explicit SaveHold(SharedModel& model);
+        ~SaveHold();
+        SaveHold(const SaveHold&) = delete;
+        SaveHold& operator=(const SaveHold&) = delete;
+
+    private:
+        SharedModel& model_;
+    };
+
 private:
     std::mutex saveMutex_;
+    int saveHolds_ = 0;         // guarded by `mutex`
+    bool saveDeferred_ = false; // guarded by `mutex`
 };
 
 // Command ids the engine posts or reacts to.

@@ -21,6 +21,23 @@ std::string SizeText(int64_t length) {
     return buffer;
 }
 
+// The longest name a folder entry can have, in bytes.
+constexpr size_t kMaxNameBytes = 255;
+
+// The partial file beside `target`: its name with ".part" added. Where that
+// would make the name too long although the target's own name fits, the name
+// is shortened first, so that every target that can exist can be fetched.
+std::string PartialPath(const std::string& target) {
+    static constexpr std::string_view kSuffix = ".part";
+    const size_t separator = target.find_last_of(kPathSeparator);
+    const size_t nameStart = separator == std::string::npos ? 0 : separator + 1;
+    const size_t nameBytes = target.size() - nameStart;
+    std::string partial = target;
+    if (nameBytes <= kMaxNameBytes && nameBytes + kSuffix.size() > kMaxNameBytes)
+        partial.resize(nameStart + kMaxNameBytes - kSuffix.size());
+    return partial.append(kSuffix);
+}
+
 bool StillListed(const SubscriptionList& list, const SubscriptionPtr& record) {
     const auto& items = list.Items();
     return std::find(items.begin(), items.end(), record) != items.end();
@@ -106,6 +123,7 @@ void UpdateEngine::WorkerMain() {
         running_ = true;
         lock.unlock();
         const int result = CheckCycleProc();
+        ++cyclesRun_;
         lock.lock();
         if (result == 0 && !pending_ && !stopping_) {
             lock.unlock();
@@ -295,7 +313,7 @@ void UpdateEngine::TransferOne(HttpSession& session, size_t row, const std::stri
     // The body goes to a partial file beside the target, which becomes the
     // target only when the transfer completed; a failure leaves no file, so
     // the next cycle queues the enclosure again.
-    const std::string partial = target + ".part";
+    const std::string partial = PartialPath(target);
     std::FILE* file = nullptr;
     bool httpError = false, createFailed = false, writeFailed = false;
     int64_t length = 0, received = 0;

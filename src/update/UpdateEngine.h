@@ -46,6 +46,8 @@ public:
 
     // True while a cycle runs or one is pending.
     bool IsBusy() const;
+    // How many cycles the worker has run to their end or cancellation.
+    uint64_t CyclesRun() const { return cyclesRun_; }
     // Waits until no cycle runs or is pending; false on time-out.
     bool WaitForIdle(std::chrono::milliseconds timeout);
     // Cancels the transfer under way and every pending cycle, and ends the
@@ -76,6 +78,7 @@ private:
     const EngineOptions options_;
 
     std::atomic<bool> cancel_{false};
+    std::atomic<uint64_t> cyclesRun_{0};
     mutable std::mutex workerMutex_;
     std::condition_variable workerWake_;
     std::condition_variable workerIdle_;
