@@ -1,0 +1,205 @@
+// Benchmarks 2, 3 and 5: whole check cycles in which nothing needs to be
+// downloaded, for many ordinary feeds through the real window, and for one
+// huge feed through the engine's worker.
+#include "Benchmarks.h"
+#include "GuiSupport.h"
+#include "ServerProcess.h"
+#include "Workloads.h"
+
+#include "mainwindow/CTessarineDlg.h"
+#include "mainwindow/ReportList.h"
+#include "subscriptions/BaseDirectory.h"
+#include "subscriptions/FileStore.h"
+#include "subscriptions/SettingsFile.h"
+#include "subscriptions/Strings.h"
+#include "support/GuiHarness.h"
+#include "support/RecordingView.h"
+#include "support/TestSupport.h"
+#include "update/UpdateEngine.h"
+
+#include <QWindow>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <iostream>
+
+namespace bench {
+
+namespace fs = std::filesystem;
+using namespace tessarine;
+using tessarine::test::TempDir;
+
+namespace {
+
+// Lays out a feed's folder with an empty file for each of its enclosures.
+void CreateEnclosureFiles(const std::string& base, const std::string& title, int items) {
+    fs::create_directories(FeedFolderPath(base, title));
+    for (int i = 0; i < items; ++i) {
+        const int fd = ::open(FeedFilePath(base, title, EnclosureName(i)).c_str(),
+                              O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
+        if (fd >= 0)
+            ::close(fd);
+    }
+}
+
+std::string ArchivePath(const std::string& base, const std::string& title) {
+    return FeedFilePath(base, title, kArchiveFileName);
+}
+
+} // namespace
+
+void HugeFeedBenchmark(const Settings& settings, ServerProcess& server, Report& report) {
+    std::cout << "3. Check, one huge feed" << std::endl;
+    TempDir dir;
+    const std::string base = dir.Base();
+    SharedModel model;
+    model.baseDirectory = base;
+    test::RecordingView view;
+    UpdateEngine engine(model, view, false);
+    SubscriptionPtr record;
+    {
+        std::lock_guard lock(model.mutex);
+        record = model.subscriptions.Append(server.Url(HugeFeedPath()), HugeFeedTitle());
+    }
+    CreateEnclosureFiles(base, HugeFeedTitle(), kHugeItems);
+    const std::string archive = ArchivePath(base, HugeFeedTitle());
+
+    bool ok = true;
+    auto cycle = [&](long& peakKiB) {
+        PeakMeter meter;
+        ProfileTimedStep(true);
+        const auto start = Clock::now();
+        engine.OnCheckForNewItems();
+        ok = engine.WaitForIdle(std::chrono::minutes(10)) && ok;
+        const double seconds = SecondsSince(start);
+        ProfileTimedStep(false);
+        peakKiB = meter.StopKiB();
+        std::lock_guard lock(model.mutex);
+        ok = ok && record->status == NoNewItems && record->name == HugeFeedTitle();
+        return seconds;
+    };
+
+    std::vector<double> first, second, firstPeak, secondPeak;
+    std::string archiveBytes;
+    for (int run = 0; run < settings.bigRuns; ++run) {
+        fs::remove(archive);
+        long peak = 0;
+        first.push_back(cycle(peak));
+        firstPeak.push_back(static_cast<double>(peak));
+        std::string written;
+        ok = ReadWholeFile(archive, written) && ok;
+        if (run == 0)
+            archiveBytes = written;
+        ok = ok && written == archiveBytes;
+        second.push_back(cycle(peak));
+        secondPeak.push_back(static_cast<double>(peak));
+        std::string after;
+        ok = ReadWholeFile(archive, after) && after == written && ok;
+    }
+    ok = ok && view.Rows().empty() && view.Messages().empty();
+    if (!ok)
+        report.Note("3: a cycle did not end as expected (status, archive, rows or messages)");
+
+    std::string feedText = HugeFeedText(server.Origin());
+    const std::string label = "3 Huge feed";
+    report.Add({label, Format("cycle, new archive (feed %.1f MB, %d items)",
+                              static_cast<double>(feedText.size()) / 1e6, kHugeItems),
+                FormatSeconds(Median(first)), "", ListSeconds(first)});
+    report.Add({label, Format("cycle, archive on disk (%.1f MB)",
+                              static_cast<double>(archiveBytes.size()) / 1e6),
+                FormatSeconds(Median(second)), "", ListSeconds(second)});
+    report.Add({label, "peak resident memory, new archive", FormatMiB(Max(firstPeak)), "",
+                "largest of the runs"});
+    report.Add({label, "peak resident memory, archive on disk", FormatMiB(Max(secondPeak)), "",
+                "largest of the runs"});
+    const double ratio = Median(second) / Median(first);
+    report.Check("Huge feed: second run no slower than 1.5 x the first", Format("%.2f x", ratio),
+                 ok && ratio <= 1.5);
+}
+
+void ManyFeedsBenchmark(const Settings& settings, ServerProcess& server, Report& report) {
+    std::cout << "2. Check, many feeds (and 5. GUI responsiveness)" << std::endl;
+    test::GuiHarness harness;
+    const std::string base = (harness.root.Path() / "base").string() + "/";
+    fs::create_directories(base);
+    harness.SetProfileBaseDirectory(QString::fromStdString(base));
+    {
+        SubscriptionList list;
+        for (int f = 0; f < kManyFeeds; ++f)
+            list.Append(server.Url(ManyFeedPath(f)), ManyFeedTitle(f));
+        OptionSet options;
+        options.updateStart = 0;
+        WriteFileAtomically(SettingsFilePath(base), SerializeSettings(options, list));
+    }
+    // Setup, not timed: every enclosure's file is present.
+    const auto setupStart = Clock::now();
+    for (int f = 0; f < kManyFeeds; ++f)
+        CreateEnclosureFiles(base, ManyFeedTitle(f), kManyItems);
+    std::cout << "  (created " << kManyFeeds * kManyItems << " files in "
+              << FormatSeconds(SecondsSince(setupStart)) << ")" << std::endl;
+
+    CTessarineDlg window;
+    window.OnInitDialog();
+    window.show();
+    RunEventsUntil([&] { return window.windowHandle() && window.windowHandle()->isExposed(); }, 10);
+    ReportListModel* rows = window.SubscriptionList()->Model();
+    bool ok = rows->rowCount() == kManyFeeds;
+
+    GuiProbe probe;
+    double longestGap = 0, longestEvent = 0;
+    int longestEventType = 0;
+    auto cycle = [&] {
+        probe.Start();
+        ProfileTimedStep(true);
+        const auto start = Clock::now();
+        window.OnCheckForNewItems();
+        ok = RunEventsUntil([&] { return !window.Engine().IsBusy(); }, 600) && ok;
+        const double seconds = SecondsSince(start);
+        ProfileTimedStep(false);
+        probe.Stop();
+        longestGap = std::max(longestGap, probe.LongestGapSeconds());
+        if (probe.LongestEventSeconds() > longestEvent) {
+            longestEvent = probe.LongestEventSeconds();
+            longestEventType = probe.LongestEventType();
+        }
+        const QString noNewItems = QString::fromStdString(LoadResString(IDS_STATUS_NO_NEW_ITEMS));
+        for (int f = 0; f < kManyFeeds && ok; ++f)
+            ok = rows->Cell(f, 0) == QString::fromStdString(ManyFeedTitle(f)) &&
+                 rows->Cell(f, 2) == noNewItems;
+        ok = ok && window.DownloadList()->Model()->rowCount() == 0 && harness.messages.empty();
+        return seconds;
+    };
+
+    std::vector<double> fresh, onDisk;
+    for (int run = 0; run < settings.bigRuns; ++run) {
+        for (int f = 0; f < kManyFeeds; ++f)
+            fs::remove(ArchivePath(base, ManyFeedTitle(f)));
+        fresh.push_back(cycle());
+        onDisk.push_back(cycle());
+    }
+    if (!ok)
+        report.Note("2: a cycle did not end as expected (rows, statuses, downloads or messages)");
+
+    const std::string label = "2 Many feeds";
+    const std::string what = Format("%d feeds x %d items", kManyFeeds, kManyItems);
+    report.Add({label, "cycle, new archives (" + what + ")", FormatSeconds(Median(fresh)), "",
+                ListSeconds(fresh)});
+    report.Add({label, "cycle, archives on disk", FormatSeconds(Median(onDisk)), "",
+                ListSeconds(onDisk)});
+    report.Add({"5 GUI during 2", "longest gap between 1 ms timer ticks", FormatSeconds(longestGap),
+                "", "largest of all cycles"});
+    report.Add({"5 GUI during 2", "longest single event handled",
+                FormatSeconds(longestEvent) + Format(" (event type %d)", longestEventType), "",
+                "largest of all cycles"});
+    const double worst = std::max(Max(fresh), Max(onDisk));
+    report.Check("Many feeds: a whole cycle under 15 s", FormatSeconds(worst) + " (slowest run)",
+                 ok && worst < 15);
+    report.Check("Many feeds: GUI thread never busy more than 50 ms at a time",
+                 FormatSeconds(longestGap) + " longest gap, " + FormatSeconds(longestEvent) +
+                     " longest event",
+                 longestGap <= 0.05 && longestEvent <= 0.05);
+}
+
+} // namespace bench
