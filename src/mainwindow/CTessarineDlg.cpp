@@ -347,22 +347,65 @@ void CTessarineDlg::OnRemovePodcast() {
 
 // ---- The download list ----
 
+// The worker's changes of the download list are not waited for: a transfer
+// or a check that queues thousands of enclosures would otherwise wait for a
+// layout and a repaint of the list after every single row. They are applied
+// in the order they were made, all that have arrived at once, and always
+// before any later call that the worker waits for (a message box), since
+// those are carried over to the GUI thread behind them.
 void CTessarineDlg::InsertDownloadRow(size_t row, const DownloadRow& cells) {
-    OnGuiThread([&] {
-        if (closing_)
-            return;
-        downloadList_->Model()->InsertRow(static_cast<int>(row),
-                                          {FromUtf8(cells[0]), FromUtf8(cells[1]),
-                                           FromUtf8(cells[2]), FromUtf8(cells[3])});
-    });
+    ChangeDownloadList({static_cast<int>(row), -1,
+                        {FromUtf8(cells[0]), FromUtf8(cells[1]), FromUtf8(cells[2]),
+                         FromUtf8(cells[3])}});
 }
 
 void CTessarineDlg::SetDownloadCell(size_t row, DownloadColumn column, const std::string& text) {
-    OnGuiThread([&] {
-        if (closing_)
-            return;
-        downloadList_->Model()->SetCell(static_cast<int>(row), column, FromUtf8(text));
-    });
+    ChangeDownloadList({static_cast<int>(row), static_cast<int>(column), {FromUtf8(text)}});
+}
+
+ReportListView* CTessarineDlg::DownloadList() const {
+    if (QThread::currentThread() == thread())
+        ApplyDownloadListChanges();
+    return downloadList_;
+}
+
+void CTessarineDlg::ChangeDownloadList(DownloadListChange change) {
+    bool first;
+    {
+        std::lock_guard lock(downloadChangesMutex_);
+        first = downloadChanges_.empty();
+        downloadChanges_.push_back(std::move(change));
+    }
+    if (QThread::currentThread() == thread())
+        ApplyDownloadListChanges();
+    else if (first)
+        QMetaObject::invokeMethod(this, [this] { ApplyDownloadListChanges(); },
+                                  Qt::QueuedConnection);
+}
+
+void CTessarineDlg::ApplyDownloadListChanges() const {
+    std::vector<DownloadListChange> changes;
+    {
+        std::lock_guard lock(downloadChangesMutex_);
+        changes.swap(downloadChanges_);
+    }
+    if (changes.empty() || closing_)
+        return;
+    ReportListModel* list = downloadList_->Model();
+    for (size_t i = 0; i < changes.size();) {
+        if (changes[i].column >= 0) {
+            list->SetCell(changes[i].row, changes[i].column, changes[i].cells.value(0));
+            ++i;
+            continue;
+        }
+        // Rows appended one after the other go in together.
+        const int first = changes[i].row;
+        std::vector<QStringList> rows;
+        while (i < changes.size() && changes[i].column < 0 &&
+               changes[i].row == first + static_cast<int>(rows.size()))
+            rows.push_back(std::move(changes[i++].cells));
+        list->InsertRows(first, std::move(rows));
+    }
 }
 
 void CTessarineDlg::ShowError(const std::string& message) {

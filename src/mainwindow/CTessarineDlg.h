@@ -11,9 +11,12 @@
 #include "update/UpdateEngine.h"
 
 #include <QPointer>
+#include <QStringList>
 
 #include <map>
 #include <memory>
+#include <mutex>
+#include <vector>
 
 class QLabel;
 class QMenu;
@@ -91,7 +94,9 @@ public:
     SharedModel& Model() { return model_; }
     UpdateEngine& Engine() { return *engine_; }
     ReportListView* SubscriptionList() const { return subscriptionList_; }
-    ReportListView* DownloadList() const { return downloadList_; }
+    // The download list with every change made so far: on the GUI thread,
+    // changes from the worker that are still on their way are applied first.
+    ReportListView* DownloadList() const;
     CSplitterBar* SplitterBar() const { return splitter_; }
     QWidget* Placeholder() const { return placeholder_; }
     QMenuBar* MenuBar() const { return menuBar_; }
@@ -121,6 +126,18 @@ private:
     // Runs `call` on the GUI thread and waits for it (directly when already there).
     template <typename F> void OnGuiThread(F&& call);
 
+    // A change of the download list: a new row (column -1, its four cells)
+    // or one cell's new text.
+    struct DownloadListChange {
+        int row;
+        int column;
+        QStringList cells;
+    };
+    // Changes from another thread are applied in order on the GUI thread
+    // without making the caller wait; on the GUI thread at once.
+    void ChangeDownloadList(DownloadListChange change);
+    void ApplyDownloadListChanges() const;
+
     StartupSwitches switches_;
     SharedModel model_;
     std::unique_ptr<UpdateEngine> engine_;
@@ -140,6 +157,9 @@ private:
     int servingWorker_ = 0; // calls of the worker being served on this thread
     bool closing_ = false;
     bool ended_ = false;
+
+    mutable std::mutex downloadChangesMutex_;
+    mutable std::vector<DownloadListChange> downloadChanges_; // not yet applied, in order
 };
 
 } // namespace tessarine

@@ -4,6 +4,7 @@
 #include <QHeaderView>
 
 #include <algorithm>
+#include <iterator>
 
 namespace tessarine {
 
@@ -22,6 +23,20 @@ void ReportListModel::InsertRow(int row, const QStringList& cells) {
     while (padded.size() < static_cast<int>(columns_.size()))
         padded.append(QString());
     rows_.insert(rows_.begin() + row, padded);
+    endInsertRows();
+}
+
+void ReportListModel::InsertRows(int row, std::vector<QStringList> rows) {
+    if (rows.empty())
+        return;
+    row = std::clamp(row, 0, static_cast<int>(rows_.size()));
+    const int count = static_cast<int>(rows.size());
+    beginInsertRows({}, row, row + count - 1);
+    for (QStringList& cells : rows)
+        while (cells.size() < static_cast<int>(columns_.size()))
+            cells.append(QString());
+    rows_.insert(rows_.begin() + row, std::make_move_iterator(rows.begin()),
+                 std::make_move_iterator(rows.end()));
     endInsertRows();
 }
 
@@ -54,13 +69,28 @@ void ReportListModel::SetCell(int row, int column, const QString& text) {
 
 void ReportListModel::SetRows(const std::vector<QStringList>& rows) {
     const int count = std::min(static_cast<int>(rows.size()), static_cast<int>(rows_.size()));
-    if (count == 0)
-        return;
+    // Consecutive changed rows are announced together.
+    int runStart = -1;
+    auto announce = [this](int first, int last) {
+        emit dataChanged(index(first, 0), index(last, columnCount() - 1), {Qt::DisplayRole});
+    };
     for (int r = 0; r < count; ++r) {
-        for (int c = 0; c < rows[r].size() && c < rows_[r].size(); ++c)
-            rows_[r][c] = rows[r][c];
+        bool changed = false;
+        for (int c = 0; c < rows[r].size() && c < rows_[r].size(); ++c) {
+            if (rows_[r][c] != rows[r][c]) {
+                rows_[r][c] = rows[r][c];
+                changed = true;
+            }
+        }
+        if (changed && runStart < 0)
+            runStart = r;
+        else if (!changed && runStart >= 0) {
+            announce(runStart, r - 1);
+            runStart = -1;
+        }
     }
-    emit dataChanged(index(0, 0), index(count - 1, columnCount() - 1), {Qt::DisplayRole});
+    if (runStart >= 0)
+        announce(runStart, count - 1);
 }
 
 QString ReportListModel::Cell(int row, int column) const {

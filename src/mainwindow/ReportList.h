@@ -28,11 +28,15 @@ public:
     const std::vector<ReportColumn>& Columns() const { return columns_; }
 
     void InsertRow(int row, const QStringList& cells);
+    // Inserts consecutive rows at `row` with one change notification, as
+    // that many InsertRow calls at row, row + 1, ... would.
+    void InsertRows(int row, std::vector<QStringList> rows);
     void RemoveRow(int row);
     void Clear();
     void SetCell(int row, int column, const QString& text);
     // Rewrites the cells of rows 0..rows.size()-1 (rows past the end are
-    // ignored) with one change notification.
+    // ignored). Only rows whose texts change are announced, so that an
+    // unchanged row is not repainted.
     void SetRows(const std::vector<QStringList>& rows);
     QString Cell(int row, int column) const;
 
