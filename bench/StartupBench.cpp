@@ -170,8 +170,10 @@ void StartupBenchmark(const Settings& settings, Report& report) {
         report.Add({label, "program process: start to first feed request",
                     FormatSeconds(Median(process)), "", ListSeconds(process)});
 
-    // One refresh, as the check cycle makes it after a status change: on the
-    // GUI thread, then the repaint it causes, then from a worker thread.
+    // One refresh, as the check cycle makes it after a status change (one
+    // row changed): on the GUI thread, then the repaint it causes, then from
+    // a worker thread. And one after "Check for new items" has marked every
+    // subscription (every row changed).
     SharedModel& model = window->Model();
     SubscriptionPtr changing;
     {
@@ -182,7 +184,12 @@ void StartupBenchmark(const Settings& settings, Report& report) {
         std::lock_guard lock(model.mutex);
         changing->status = i % 2 == 0 ? Checking : NoNewItems;
     };
-    std::vector<double> refresh, repaint, fromWorker;
+    auto flipAll = [&](int i) {
+        std::lock_guard lock(model.mutex);
+        for (const SubscriptionPtr& s : model.subscriptions.Items())
+            s->status = i % 2 == 0 ? CheckPending : NoNewItems;
+    };
+    std::vector<double> refresh, repaint, fromWorker, refreshAll, repaintAll;
     for (int i = 0; i < 4 * settings.runs; ++i) {
         flip(i);
         auto start = Clock::now();
@@ -206,13 +213,27 @@ void StartupBenchmark(const Settings& settings, Report& report) {
         worker.join();
         fromWorker.push_back(seconds);
     }
-    report.Add({label, Format("one RefreshSubscriptionRows, %d rows", kStartupFeeds),
+    for (int i = 0; i < 4 * settings.runs; ++i) {
+        flipAll(i);
+        auto start = Clock::now();
+        window->RefreshSubscriptionRows();
+        refreshAll.push_back(SecondsSince(start));
+        start = Clock::now();
+        QCoreApplication::processEvents();
+        repaintAll.push_back(SecondsSince(start));
+    }
+    report.Add({label, Format("one RefreshSubscriptionRows, %d rows, one changed", kStartupFeeds),
                 FormatSeconds(Median(refresh)), "", Format("%zu calls, slowest ", refresh.size()) +
                 FormatSeconds(Max(refresh))});
     report.Add({label, "  the repaint that follows it", FormatSeconds(Median(repaint)), "",
                 "slowest " + FormatSeconds(Max(repaint))});
     report.Add({label, "  the same called from a worker thread", FormatSeconds(Median(fromWorker)),
                 "", "slowest " + FormatSeconds(Max(fromWorker))});
+    report.Add({label, Format("one RefreshSubscriptionRows, %d rows, all changed", kStartupFeeds),
+                FormatSeconds(Median(refreshAll)), "",
+                Format("%zu calls, slowest ", refreshAll.size()) + FormatSeconds(Max(refreshAll))});
+    report.Add({label, "  the repaint that follows it", FormatSeconds(Median(repaintAll)), "",
+                "slowest " + FormatSeconds(Max(repaintAll))});
 
     // 20,000 downloads queued by the engine from a worker thread, each row
     // carried over to the GUI thread, while the GUI thread runs its loop.
@@ -302,8 +323,10 @@ void StartupBenchmark(const Settings& settings, Report& report) {
                  FormatSeconds(Median(startup)) + " in process" +
                      (process.empty() ? "" : ", " + FormatSeconds(Median(process)) + " as a process"),
                  ok && startMedian < 1);
-    report.Check("One refresh of 2,000 rows under 20 ms", FormatSeconds(Median(refresh)),
-                 Median(refresh) < 0.02);
+    report.Check("One refresh of 2,000 rows under 20 ms",
+                 FormatSeconds(Median(refresh)) + " with one row changed, " +
+                     FormatSeconds(Median(refreshAll)) + " with all changed",
+                 std::max(Median(refresh), Median(refreshAll)) < 0.02);
     const double slowestPaint = std::max({Max(fullRepaint), Max(jump), Max(page), Max(cell)});
     const bool flat = lastThousand <= 2 * firstThousand + 0.05;
     report.Check("20,000 queued rows, list not sluggish (GUI gaps <= 50 ms while queueing, "

@@ -309,13 +309,26 @@ void CTessarineDlg::RefreshSubscriptionRows() {
     OnGuiThread([this] {
         if (closing_)
             return;
+        // Every row is given its three texts; the list announces only those
+        // that differ from what it shows.
+        const Language language = CurrentLanguage();
         std::vector<QStringList> rows;
         {
             std::lock_guard lock(model_.mutex);
-            rows.reserve(model_.subscriptions.Size());
-            for (const SubscriptionPtr& s : model_.subscriptions.Items())
-                rows.push_back({FromUtf8(s->name), FromUtf8(s->lastChecked.FormatShown()),
-                                FromUtf8(StatusText(s->status))});
+            const auto& items = model_.subscriptions.Items();
+            shownSubscriptions_.resize(items.size());
+            rows.reserve(items.size());
+            for (size_t i = 0; i < items.size(); ++i) {
+                const Subscription& s = *items[i];
+                ShownSubscription& shown = shownSubscriptions_[i];
+                if (shown.cells.isEmpty() || shown.name != s.name ||
+                    !(shown.lastChecked == s.lastChecked) || shown.status != s.status ||
+                    shown.language != language)
+                    shown = {s.name, s.lastChecked, s.status, language,
+                             {FromUtf8(s.name), FromUtf8(s.lastChecked.FormatShown()),
+                              FromUtf8(StatusText(s.status))}};
+                rows.push_back(shown.cells);
+            }
         }
         subscriptionList_->Model()->SetRows(rows);
     });

@@ -6,6 +6,7 @@
 
 #include "controls/CAnchoredDialog.h"
 #include "mainwindow/Commands.h"
+#include "subscriptions/Strings.h"
 #include "update/EngineView.h"
 #include "update/SharedModel.h"
 #include "update/UpdateEngine.h"
@@ -157,6 +158,18 @@ private:
     int servingWorker_ = 0; // calls of the worker being served on this thread
     bool closing_ = false;
     bool ended_ = false;
+
+    // The cells each subscription row was last given, with the values they
+    // were formatted from: a refresh formats again only the rows whose
+    // values (or the language) changed. GUI thread only.
+    struct ShownSubscription {
+        std::string name;
+        OleDateTime lastChecked;
+        int32_t status = 0;
+        Language language = Language::English;
+        QStringList cells;
+    };
+    std::vector<ShownSubscription> shownSubscriptions_;
 
     mutable std::mutex downloadChangesMutex_;
     mutable std::vector<DownloadListChange> downloadChanges_; // not yet applied, in order

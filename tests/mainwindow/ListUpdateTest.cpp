@@ -3,6 +3,7 @@
 // whose texts changed.
 #include "mainwindow/CTessarineDlg.h"
 #include "mainwindow/ReportList.h"
+#include "subscriptions/Strings.h"
 #include "support/GuiHarness.h"
 
 #include <QSignalSpy>
@@ -11,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <thread>
+#include <tuple>
 
 using namespace tessarine;
 using namespace tessarine::test;
@@ -145,4 +147,58 @@ TEST(ListUpdateTest, DownloadRowsFromAnotherThreadArriveWholeAndInOrder) {
     w.InsertDownloadRow(kRows, {"last.mp3", "", "0%", "Waiting"});
     EXPECT_EQ(rows->rowCount(), kRows + 1);
     EXPECT_EQ(rows->Cell(kRows, 0), "last.mp3");
+}
+
+TEST(ListUpdateTest, RefreshShowsEveryChangedValueAndTheLanguageInUse) {
+    GuiHarness harness;
+    harness.SetProfileBaseDirectory(QString::fromStdString(harness.root.Base()));
+    CTessarineDlg w;
+    w.OnInitDialog();
+    SubscriptionPtr a = w.AddSubscription("http://127.0.0.1:1/a.xml", "Alpha");
+    SubscriptionPtr b = w.AddSubscription("http://127.0.0.1:1/b.xml", "Beta");
+    ASSERT_TRUE(a && b);
+    auto set = [&](const SubscriptionPtr& s, const std::string& name, OleDateTime date,
+                   int32_t status) {
+        std::lock_guard lock(w.Model().mutex);
+        s->name = name;
+        s->lastChecked = date;
+        s->status = status;
+    };
+    const OleDateTime date = OleDateTime::FromFields({2009, 1, 28, 13, 24, 41});
+    set(a, "Alpha", date, Checking);
+    set(b, "Beta", OleDateTime(), Idle);
+    w.RefreshSubscriptionRows();
+    ReportListModel* rows = w.SubscriptionList()->Model();
+    EXPECT_EQ(RowOf(*rows, 0), (QStringList{"Alpha", "28.01.2009 13:24", "Checking..."}));
+    EXPECT_EQ(RowOf(*rows, 1), (QStringList{"Beta", "Invalid DateTime", ""}));
+
+    // Each value on its own, including a date that differs by one minute.
+    const std::vector<std::tuple<std::string, OleDateTime, int32_t, QStringList>> steps = {
+        {"Alpha", date, NoNewItems, {"Alpha", "28.01.2009 13:24", "No new items"}},
+        {"Alpha 2", date, NoNewItems, {"Alpha 2", "28.01.2009 13:24", "No new items"}},
+        {"Alpha 2", OleDateTime::FromFields({2009, 1, 28, 13, 25, 0}), NoNewItems,
+         {"Alpha 2", "28.01.2009 13:25", "No new items"}},
+        {"Alpha 2", OleDateTime(), NoNewItems, {"Alpha 2", "Invalid DateTime", "No new items"}},
+        {"", OleDateTime(), Error, {"", "Invalid DateTime", "Error"}},
+    };
+    for (const auto& [name, when, status, shown] : steps) {
+        set(a, name, when, status);
+        w.RefreshSubscriptionRows();
+        EXPECT_EQ(RowOf(*rows, 0), shown);
+        EXPECT_EQ(RowOf(*rows, 1), (QStringList{"Beta", "Invalid DateTime", ""}));
+    }
+
+    // Nothing changed but the language: the statuses follow it.
+    set(a, "Alpha", date, NoNewItems);
+    w.RefreshSubscriptionRows();
+    SetLanguage(Language::German);
+    w.RefreshSubscriptionRows();
+    SetLanguage(Language::English);
+    EXPECT_EQ(RowOf(*rows, 0), (QStringList{"Alpha", "28.01.2009 13:24", "Keine neuen Einträge"}));
+
+    // After a removal every row shows its own record again.
+    w.SubscriptionList()->SelectRow(0);
+    w.OnRemovePodcast();
+    ASSERT_EQ(rows->rowCount(), 1);
+    EXPECT_EQ(RowOf(*rows, 0), (QStringList{"Beta", "Invalid DateTime", ""}));
 }
