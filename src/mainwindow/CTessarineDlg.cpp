@@ -498,6 +498,9 @@ void CTessarineDlg::OnSetBaseDirectory() {
         return;
     const std::string base = WithTrailingSeparator(ToUtf8(QDir::toNativeSeparators(chosen)));
     WriteBaseDirectoryToProfile(FromUtf8(base));
+    // No save from the emptied list until the new base's file is loaded: it
+    // would overwrite that file with a partial list (or none at all).
+    const SharedModel::SaveHold hold(model_);
     {
         // Records the worker still holds stay alive until it lets go.
         std::lock_guard lock(model_.mutex);
