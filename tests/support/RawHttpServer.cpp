@@ -38,7 +38,11 @@ RawHttpServer::RawHttpServer(Handler handler) : handler_(std::move(handler)) {
         throw std::runtime_error("cannot listen on a loopback port");
     }
     port_ = ntohs(address.sin_port);
-    acceptThread_ = std::thread([this] { AcceptLoop(); });
+}
+
+void RawHttpServer::Start() {
+    if (!acceptThread_.joinable() && !stopping_)
+        acceptThread_ = std::thread([this] { AcceptLoop(); });
 }
 
 RawHttpServer::~RawHttpServer() { Stop(); }

@@ -4,9 +4,11 @@
 // reset in the middle of a body, a stall before or inside a response, an
 // announced length far beyond what is sent, a body that never ends.
 //
-// Every connection is served by the handler on a thread of its own and
-// closed when the handler returns. Stop() (and the destructor) unblocks and
-// ends every handler: Send() and Wait() return false from then on.
+// The port is bound when the object is made; connections are accepted from
+// Start() on, so whatever the handler reads may be set up before that. Every
+// connection is served by the handler on a thread of its own and closed when
+// the handler returns. Stop() (and the destructor) unblocks and ends every
+// handler: Send() and Wait() return false from then on.
 
 #include <atomic>
 #include <chrono>
@@ -49,6 +51,7 @@ public:
     RawHttpServer(const RawHttpServer&) = delete;
     RawHttpServer& operator=(const RawHttpServer&) = delete;
 
+    void Start();
     void Stop();
     int Port() const { return port_; }
     // "http://127.0.0.1:PORT" followed by `path`.

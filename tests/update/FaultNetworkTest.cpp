@@ -6,12 +6,16 @@
 #include "support/Feeds.h"
 #include "support/RawHttpServer.h"
 #include "support/RecordingView.h"
+#include "support/Sanitized.h"
 #include "support/TestSupport.h"
 #include "update/UpdateEngine.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -41,6 +45,7 @@ struct ScriptedServer {
         it->second(c);
     }};
     std::string Url(const std::string& path) const { return server.Url(path); }
+    void Start() { server.Start(); }
 };
 
 Script Whole(std::string body) {
@@ -169,6 +174,7 @@ TEST_F(FaultTest, BrokenFeedServersAreErrorsThatKeepNameDateAndSettings) {
         {"/huge.xml", CutAfter(3 * kGiB, 100, Ending::Reset)},
         {"/endless.xml", Endless(64 * kMiB)},
     };
+    s.Start();
     std::vector<SubscriptionPtr> records;
     for (const auto& [path, script] : s.scripts) {
         auto r = Add(s.Url(path), "Keep " + path);
@@ -197,6 +203,7 @@ TEST_F(FaultTest, EndlessFeedAtTheDefaultLimitKeepsMemoryBounded) {
     ASSERT_EQ(options.maxFeedBytes, 64 * kMiB);
     ScriptedServer s;
     s.scripts = {{"/endless.xml", Endless(4 * kGiB)}};
+    s.Start();
     auto r = Add(s.Url("/endless.xml"), "Endless");
     r->status = CheckPending;
 
@@ -211,9 +218,12 @@ TEST_F(FaultTest, EndlessFeedAtTheDefaultLimitKeepsMemoryBounded) {
     EXPECT_GE(s.server.BytesSent(), 64 * kMiB);
     EXPECT_LT(s.server.BytesSent(), 4 * kGiB);
     if (measured) {
-        // The text is held up to the limit once, never the stream.
+        // The text is held up to the limit once, never the stream. (The
+        // sanitizers keep freed memory aside for a while: only report there.)
         const int64_t growth = peak - before;
-        EXPECT_LT(growth, 256 * kMiB);
+        if (!kSanitized) {
+            EXPECT_LT(growth, 256 * kMiB);
+        }
         RecordProperty("peak_growth_mib", std::to_string(growth / kMiB));
         std::printf("endless feed: %.1f MiB streamed, peak resident growth %.1f MiB\n",
                     static_cast<double>(s.server.BytesSent()) / kMiB,
@@ -240,6 +250,7 @@ TEST_F(FaultTest, BrokenEnclosureServersFailCleanly) {
     for (const std::string& path : order)
         items.push_back({s.Url(path)});
     s.scripts["/f.xml"] = Whole(MakeFeed("Show", items));
+    s.Start();
     auto r = Add(s.Url("/f.xml"));
 
     EXPECT_EQ(Engine().CheckCycleProc(), 0);
@@ -265,4 +276,45 @@ TEST_F(FaultTest, BrokenEnclosureServersFailCleanly) {
     EXPECT_EQ(view.Messages(), std::vector<std::string>{"Could not open " + s.Url("/loop.mp3")});
     EXPECT_EQ(FilesIn(dir / "Show"), std::vector<std::string>{"good.mp3"});
     EXPECT_EQ(ReadFile(dir / "Show/good.mp3"), good);
+}
+
+TEST_F(FaultTest, ServerThatNeverAcceptsIsEndedByTheConnectTimeOut) {
+    // A listening socket whose queue of waiting connections is full: further
+    // connection attempts get no answer at all.
+    options.http.connectTimeoutSeconds = 1;
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 0), 0);
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    std::vector<int> waiting;
+    for (int i = 0; i < 4; ++i) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        waiting.push_back(fd);
+    }
+    const std::string deaf = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+
+    ScriptedServer s;
+    s.scripts = {{"/f.xml", Whole(MakeFeed("Show", {{deaf + "/ep.mp3"}}))}};
+    s.Start();
+    auto feed = Add(deaf + "/feed.xml", "Deaf");
+    feed->status = CheckPending;
+    auto show = Add(s.Url("/f.xml"), "Show");
+    show->status = CheckPending;
+
+    EXPECT_EQ(Engine().CheckCycleProc(), 0);
+    EXPECT_EQ(feed->status, Error);
+    EXPECT_EQ(show->status, NewItemsFound);
+    ASSERT_EQ(view.Rows().size(), 1u);
+    EXPECT_EQ(view.Rows()[0][ColumnStatus], "Failed");
+    EXPECT_EQ(view.Messages(), (std::vector<std::string>{"Could not open " + deaf + "/feed.xml",
+                                                         "Could not open " + deaf + "/ep.mp3"}));
+    EXPECT_FALSE(fs::exists(dir / "Show/ep.mp3"));
+    for (int fd : waiting)
+        ::close(fd);
+    ::close(listener);
 }

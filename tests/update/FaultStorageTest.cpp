@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <csignal>
 #include <filesystem>
 #include <map>
@@ -49,12 +50,14 @@ private:
     bool applied_ = false;
 };
 
-// Serves fixed bodies by path; `beforeFeed` runs when /f.xml is asked for.
+// Serves fixed bodies by path; `beforeFeed` runs when /f.xml is asked for
+// while `armed` is set.
 struct StorageServer {
     std::map<std::string, std::string> bodies;
     std::function<void()> beforeFeed;
+    std::atomic<bool> armed{false};
     RawHttpServer server{[this](RawHttpServer::Connection& c) {
-        if (c.Path() == "/f.xml" && beforeFeed)
+        if (c.Path() == "/f.xml" && armed)
             beforeFeed();
         auto it = bodies.find(c.Path());
         if (it == bodies.end()) {
@@ -65,6 +68,11 @@ struct StorageServer {
             c.Send(it->second);
     }};
     std::string Url(const std::string& path) const { return server.Url(path); }
+    // Serves with the fault armed or not.
+    void Start(bool armFault) {
+        armed = armFault;
+        server.Start();
+    }
 };
 
 class StorageFaultTest : public testing::Test {
@@ -133,6 +141,7 @@ TEST_F(StorageFaultTest, BaseDirectoryGoneOrReplacedDuringACycle) {
         s.bodies = {{"/f.xml", MakeFeed("Show", {{s.Url("/ep.mp3")}})}, {"/ep.mp3", "episode"}};
         // The fault strikes after the cycle has begun, before the feed arrives.
         s.beforeFeed = [&] { c.fault(base); };
+        s.Start(true);
         auto r = model.subscriptions.Append(s.Url("/f.xml"), "Show");
         r->status = CheckPending;
 
@@ -149,7 +158,7 @@ TEST_F(StorageFaultTest, BaseDirectoryGoneOrReplacedDuringACycle) {
         }
 
         // Once the folder is back, the next check fetches the file whole.
-        s.beforeFeed = nullptr;
+        s.armed = false;
         fs::remove_all(base);
         fs::create_directory(base);
         r->status = CheckPending;
@@ -170,6 +179,7 @@ TEST_F(StorageFaultTest, BaseDirectoryMadeReadOnlyDuringACycle) {
     StorageServer s;
     s.bodies = {{"/f.xml", MakeFeed("Show", {{s.Url("/ep.mp3")}})}, {"/ep.mp3", "episode"}};
     s.beforeFeed = [&] { fs::permissions(base, fs::perms::owner_read | fs::perms::owner_exec); };
+    s.Start(true);
     auto r = Add(s.Url("/f.xml"), "Show");
     r->status = CheckPending;
     EXPECT_EQ(Engine().CheckCycleProc(), 0);
@@ -186,6 +196,7 @@ TEST_F(StorageFaultTest, FullDiskDuringATransfer) {
     s.bodies = {{"/f.xml", MakeFeed("Show", {{s.Url("/big.mp3")}, {s.Url("/small.mp3")}})},
                 {"/big.mp3", big},
                 {"/small.mp3", small}};
+    s.Start(false);
     auto r = Add(s.Url("/f.xml"), "Show");
     r->status = CheckPending;
     {
