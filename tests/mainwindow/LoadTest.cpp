@@ -36,7 +36,7 @@ namespace {
 // Under the sanitizers every step is many times slower: a fifth of the scale.
 constexpr int kFeeds = kSanitized ? 400 : 2000;
 constexpr int kItems = 10;
-constexpr int kCommands = kSanitized ? 40 : 80;
+constexpr int kCommands = kSanitized ? 30 : 60;
 constexpr int kEarlierShows = 20;
 
 std::string Title(int feed) { return "Feed " + std::to_string(feed); }
