@@ -70,6 +70,15 @@ long StatusField(const char* name) {
 } // namespace
 
 long ResidentKiB() { return StatusField("VmRSS"); }
+
+double ProcessCpuSeconds() {
+    struct rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    auto seconds = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
 long PeakResidentKiB() { return StatusField("VmHWM"); }
 
 bool ResetPeak() {
@@ -208,6 +217,11 @@ void Report::Check(std::string target, std::string measured, bool pass) {
     std::cout << "  " << (pass ? "PASS" : "MISS") << "  " << target << ": " << measured
               << std::endl;
     verdicts_.push_back({std::move(target), std::move(measured), pass});
+}
+
+void Report::Fail(std::string text) {
+    failed_ = true;
+    Note("FAILED: " + std::move(text));
 }
 
 void Report::Note(std::string text) {

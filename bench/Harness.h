@@ -27,6 +27,8 @@ std::string Format(const char* pattern, ...) __attribute__((format(printf, 1, 2)
 // the last ResetPeak. ResetPeak first hands freed heap back to the system, so
 // the peak of the next step is not hidden by what earlier steps left behind.
 long ResidentKiB();
+// CPU time used by this process so far (every thread, user and system).
+double ProcessCpuSeconds();
 long PeakResidentKiB();
 bool ResetPeak(); // false when the kernel does not allow it
 
@@ -71,6 +73,9 @@ public:
     void Add(Result result);
     void Check(std::string target, std::string measured, bool pass);
     void Note(std::string text);
+    // A benchmark did not come out as it must (wrong rows, files or bytes).
+    void Fail(std::string text);
+    bool Failed() const { return failed_; }
     // Prints the table now (benchmarks print as they go).
     void Print() const;
     // Replaces the generated part of `path` (between its markers), keeping
@@ -83,6 +88,7 @@ private:
     std::vector<Result> results_;
     std::vector<Verdict> verdicts_;
     std::vector<std::string> notes_;
+    bool failed_ = false;
 };
 
 // With TESSARINE_BENCH_PERF_CTL naming the control fifo of

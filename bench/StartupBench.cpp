@@ -102,7 +102,7 @@ std::vector<double> ProcessStartup(int runs, const fs::path& root, Report& repor
         const auto start = Clock::now();
         pid_t pid = 0;
         if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv, env.data()) != 0) {
-            report.Note("4: cannot start " + program);
+            report.Fail("4: cannot start " + program);
             break;
         }
         bool exited = false;
@@ -121,7 +121,7 @@ std::vector<double> ProcessStartup(int runs, const fs::path& root, Report& repor
         }
         release = true;
         if (hit == 0) {
-            report.Note("4: the program ended or hung before its first feed request");
+            report.Fail("4: the program ended or hung before its first feed request");
             break;
         }
         times.push_back(std::chrono::duration<double>(Clock::duration(hit) -
@@ -271,8 +271,10 @@ void StartupBenchmark(const Settings& settings, Report& report) {
                 FormatSeconds(queueSeconds), "",
                 "first 1,000 rows " + FormatSeconds(firstThousand) + ", last 1,000 " +
                     FormatSeconds(lastThousand)});
-    report.Add({label, "  longest GUI gap while queueing", FormatSeconds(probe.LongestGapSeconds()),
-                "", Format("longest event %s (type %d)",
+    report.Add({label, "  longest GUI busy stretch while queueing (CPU time)",
+                FormatSeconds(probe.LongestBusySeconds()), "",
+                "wall-time gap " + FormatSeconds(probe.LongestGapSeconds()) +
+                    Format(", longest event %s (type %d)",
                            FormatSeconds(probe.LongestEventSeconds()).c_str(),
                            probe.LongestEventType())});
 
@@ -316,7 +318,7 @@ void StartupBenchmark(const Settings& settings, Report& report) {
                 "slowest " + FormatSeconds(Max(cell))});
 
     if (!ok)
-        report.Note("4: rows did not come out as expected");
+        report.Fail("4: rows did not come out as expected");
     const double startMedian = process.empty() ? Median(startup)
                                                : std::max(Median(startup), Median(process));
     report.Check("Start-up with 2,000 subscriptions under 1 s",
@@ -329,12 +331,12 @@ void StartupBenchmark(const Settings& settings, Report& report) {
                  std::max(Median(refresh), Median(refreshAll)) < 0.02);
     const double slowestPaint = std::max({Max(fullRepaint), Max(jump), Max(page), Max(cell)});
     const bool flat = lastThousand <= 2 * firstThousand + 0.05;
-    report.Check("20,000 queued rows, list not sluggish (GUI gaps <= 50 ms while queueing, "
-                 "last 1,000 rows no slower than 2 x the first, every paint < 16 ms)",
-                 FormatSeconds(probe.LongestGapSeconds()) + " gap, " + FormatSeconds(lastThousand) +
-                     " vs " + FormatSeconds(firstThousand) + ", slowest paint " +
-                     FormatSeconds(slowestPaint),
-                 ok && probe.LongestGapSeconds() <= 0.05 && flat && slowestPaint < 0.016);
+    report.Check("20,000 queued rows, list not sluggish (GUI never busy > 50 ms while queueing, "
+                 "the last 1,000 rows no slower than 2 x the first, every paint < 16 ms)",
+                 FormatSeconds(probe.LongestBusySeconds()) + " busy, " +
+                     FormatSeconds(lastThousand) + " vs " + FormatSeconds(firstThousand) +
+                     ", slowest paint " + FormatSeconds(slowestPaint),
+                 ok && probe.LongestBusySeconds() <= 0.05 && flat && slowestPaint < 0.016);
     window.reset();
 }
 

@@ -104,7 +104,7 @@ SizeOutcome OneSize(const std::string& label, int64_t size, int runs, ServerProc
             !SameBytes(dir / (std::string(kFolder) + "/" + tessarine::FileNameFromUrl(url)),
                        dir / "curl.bin")) {
             ok = false;
-            report.Note(label + ": the program's file differs from curl's");
+            report.Fail(label + ": the program's file differs from curl's");
         }
         fs::remove(dir.Path() / kFolder / tessarine::FileNameFromUrl(url));
         fs::remove(dir.Path() / "curl.bin");
@@ -115,7 +115,7 @@ SizeOutcome OneSize(const std::string& label, int64_t size, int runs, ServerProc
         curlPeak.push_back(static_cast<double>(theirs.peakKiB));
     }
     if (!ok)
-        report.Note(label + ": a transfer failed or delivered the wrong size");
+        report.Fail(label + ": a transfer failed or delivered the wrong size");
     const double mib = static_cast<double>(size) / (1 << 20);
     const double ours = mib / Median(program), theirs = mib / Median(curl);
     std::vector<double> ourRates, curlRates;
