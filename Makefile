@@ -5,6 +5,8 @@ PACKAGES   := cmake make g++ pkg-config qt6-base-dev libcurl4-openssl-dev \
               libtinyxml-dev libcpp-httplib-dev libgtest-dev libgmock-dev \
               libbenchmark-dev clang libclang-rt-14-dev curl xvfb xauth
 CMAKE_ARGS ?=
+# Seconds of libFuzzer per target in `make fuzz`.
+FUZZ_SECONDS ?= 60
 
 .PHONY: all deps configure build run test bench test-asan test-tsan fuzz clean
 
@@ -39,6 +41,9 @@ run: build
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 300
 
+# The whole suite under AddressSanitizer with UndefinedBehaviorSanitizer, and
+# under ThreadSanitizer. Their options (halt on the first report, leak checks)
+# and suppression files are set per test by tests/CMakeLists.txt.
 test-asan: deps
 	$(MAKE) test BUILD=build-asan CMAKE_ARGS="-DTESSARINE_SANITIZE=address,undefined"
 
@@ -50,10 +55,16 @@ bench: deps
 	cmake --build build-bench -j $(JOBS)
 	QT_QPA_PLATFORM=offscreen ./build-bench/bench/tessarine_bench
 
+# libFuzzer (clang) on every fuzz target for FUZZ_SECONDS each, seeded from
+# tests/fuzz/corpus, tests/fuzz/regressions and the shared feeds; what it
+# finds is kept in build-fuzz/tests/fuzz/corpus, crashes in .../artifacts.
 fuzz: deps
-	CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSARINE_FUZZ=ON
-	cmake --build build-fuzz -j $(JOBS)
-	cd build-fuzz && ctest -L fuzz-long --output-on-failure
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DTESSARINE_FUZZ=ON -DTESSARINE_FUZZ_SECONDS=$(FUZZ_SECONDS)
+	cmake --build build-fuzz -j $(JOBS) --target fuzz_targets
+	@cd build-fuzz && ctest -L fuzz-long -j $(JOBS) -V > fuzz.log 2>&1; status=$$?; \
+	  grep -E "Test +#|stat::number_of_executed_units|tests passed|SUMMARY|check failed|unit written" fuzz.log; \
+	  [ $$status -eq 0 ] || { echo "make fuzz failed: see build-fuzz/fuzz.log"; exit 1; }
 
 clean:
 	rm -rf build build-asan build-tsan build-bench build-fuzz

@@ -71,7 +71,8 @@ OleDateTime OleDateTime::FromFields(const DateFields& f) {
     OleDateTime result;
     // Before the epoch the fraction still counts forward from midnight.
     result.value_ = days >= 0 ? days + time : days - time;
-    result.valid_ = true;
+    // The first day's times after midnight lie below the smallest value.
+    result.valid_ = result.value_ >= kMinValue && result.value_ <= kMaxValue;
     return result;
 }
 
@@ -148,6 +149,16 @@ std::string OleDateTime::FormatShown() const {
     return Format(pattern.c_str());
 }
 
-std::string OleDateTime::FormatStored() const { return Format("%d.%m.%Y %H:%M:%S"); }
+std::string OleDateTime::FormatStored() const {
+    // "%d.%m.%Y %H:%M:%S", with the year in four digits also before 1000 (as
+    // ParseStored wants it), so that every valid value reads back.
+    DateFields f;
+    if (!GetFields(f))
+        return kInvalidDateTime;
+    char buffer[96];
+    std::snprintf(buffer, sizeof buffer, "%02d.%02d.%04d %02d:%02d:%02d", f.day, f.month, f.year,
+                  f.hour, f.minute, f.second);
+    return buffer;
+}
 
 } // namespace tessarine

@@ -1,6 +1,7 @@
 #include "subscriptions/SettingsFile.h"
 
 #include "subscriptions/FileStore.h"
+#include "subscriptions/XmlText.h"
 
 #include <tinyxml.h>
 
@@ -18,19 +19,28 @@ std::string SerializeSettings(const OptionSet& options, const SubscriptionList& 
     settings->SetAttribute("quitcomplete", options.quitComplete != 0 ? 1 : 0);
     root->LinkEndChild(settings);
 
+    // URL and name as valid UTF-8, so that whatever bytes they hold the file
+    // reads back whole.
     for (const SubscriptionPtr& s : list.Items()) {
         auto* feed = new TiXmlElement("feed");
-        feed->SetAttribute("url", s->url);
+        feed->SetAttribute("url", ValidUtf8(s->url));
         feed->SetAttribute("lastchecked", s->lastChecked.FormatStored());
-        feed->LinkEndChild(new TiXmlText(s->name));
+        feed->LinkEndChild(new TiXmlText(ValidUtf8(s->name)));
         root->LinkEndChild(feed);
     }
     return PrintXmlDocument(document);
 }
 
 std::optional<StoredSettings> ReadSettingsFile(const std::string& path) {
+    // A file nested too deeply for the parser's recursion counts as not
+    // well-formed.
+    std::string text;
+    if (!ReadXmlFile(path, text) || NestsDeeperThan(text, kMaxXmlDepth))
+        return std::nullopt;
     TiXmlDocument document;
-    if (!document.LoadFile(path, TIXML_DEFAULT_ENCODING))
+    std::string padded;
+    document.Parse(ParserInput(text, padded), nullptr, TIXML_DEFAULT_ENCODING);
+    if (document.Error())
         return std::nullopt;
 
     StoredSettings stored;

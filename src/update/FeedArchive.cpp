@@ -1,11 +1,10 @@
 #include "update/FeedArchive.h"
 
 #include "subscriptions/FileStore.h"
+#include "subscriptions/XmlText.h"
 #include "update/FeedReader.h"
 
 #include <tinyxml.h>
-
-#include <filesystem>
 
 namespace tessarine {
 
@@ -13,43 +12,102 @@ namespace {
 
 constexpr const char* kRootName = "TessarineFeed";
 
-// The recorded link of an item: the text of its first "link" child, trimmed.
-std::string LinkOf(const TiXmlElement& item) {
-    const TiXmlElement* link = item.FirstChildElement("link");
-    const char* text = link != nullptr ? link->GetText() : nullptr;
-    return TrimWhiteSpace(text != nullptr ? text : "");
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-// The file's text as TinyXML's LoadFile hands it to the parser: up to the
-// first zero byte, with CR LF and lone CR turned into LF. Reading it here
-// rather than through LoadFile keeps a folder standing at the path from being
-// taken for a file of enormous length.
-bool ReadArchiveText(const std::string& path, std::string& text) {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error))
-        return false;
-    std::string bytes;
-    if (!ReadWholeFile(path, bytes))
-        return false;
-    text.clear();
-    text.reserve(bytes.size());
-    for (std::size_t i = 0; i < bytes.size() && bytes[i] != '\0'; ++i) {
-        if (bytes[i] == '\r') {
-            text += '\n';
-            if (i + 1 < bytes.size() && bytes[i + 1] == '\n')
-                ++i;
+// The form in which links are compared, made so that a link appended and
+// saved is found again after the archive is loaded: valid UTF-8 (see
+// ValidUtf8), without the byte order marks the parser skips at the start, and
+// with each run of white space inside it made one blank, as the parser
+// condenses it. White space at either end stays: a look-up compares the URL
+// it is given as it is, and recorded links are trimmed.
+std::string LinkKey(std::string_view link) {
+    const std::string valid = ValidUtf8(link);
+    std::string_view v(valid);
+    while (v.starts_with("\xEF\xBB\xBF") || v.starts_with("\xEF\xBF\xBE") ||
+           v.starts_with("\xEF\xBF\xBF")) {
+        v.remove_prefix(3);
+        while (!v.empty() && IsBlank(v.front()))
+            v.remove_prefix(1);
+    }
+    std::size_t begin = 0, end = v.size();
+    while (begin < end && IsBlank(v[begin]))
+        ++begin;
+    while (end > begin && IsBlank(v[end - 1]))
+        --end;
+    std::string key(v.substr(0, begin));
+    for (std::size_t i = begin; i < end; ++i) {
+        if (IsBlank(v[i])) {
+            if (!IsBlank(v[i - 1]))
+                key += ' ';
         } else {
-            text += bytes[i];
+            key += v[i];
         }
     }
-    return true;
+    key += v.substr(end);
+    return key;
+}
+
+// The recorded link of an item: the text of its first "link" child. A link
+// that is not valid UTF-8 (from a file written elsewhere) is made valid in the
+// document too, so that it is saved in the form it is compared in.
+std::string LinkOf(TiXmlElement& item) {
+    TiXmlElement* link = item.FirstChildElement("link");
+    TiXmlNode* child = link != nullptr ? link->FirstChild() : nullptr;
+    TiXmlText* text = child != nullptr ? child->ToText() : nullptr;
+    if (text == nullptr)
+        return {};
+    text->SetValue(ValidUtf8(text->ValueStr()));
+    return LinkKey(TrimWhiteSpace(text->ValueStr()));
 }
 
 TiXmlElement* AddTextElement(TiXmlElement& parent, const char* name, const std::string& text) {
     auto* element = new TiXmlElement(name);
-    element->LinkEndChild(new TiXmlText(text)); // one text node, also when empty
+    element->LinkEndChild(new TiXmlText(ValidUtf8(text))); // one text node, also when empty
     parent.LinkEndChild(element);
     return element;
+}
+
+bool IsPlainDeclarationValue(const char* value) {
+    for (; *value != '\0'; ++value) {
+        const char c = *value;
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+              c == '.' || c == '-' || c == '_' || c == ':'))
+            return false;
+    }
+    return true;
+}
+
+void MakeTextsUtf8(TiXmlNode& node) {
+    if (TiXmlElement* element = node.ToElement()) {
+        for (TiXmlAttribute* a = element->FirstAttribute(); a != nullptr; a = a->Next())
+            a->SetValue(ValidUtf8(a->ValueStr()));
+    } else if (node.ToText() != nullptr || node.ToComment() != nullptr ||
+               node.ToUnknown() != nullptr) {
+        node.SetValue(ValidUtf8(node.ValueStr()));
+    }
+    for (TiXmlNode* child = node.FirstChild(); child != nullptr; child = child->NextSibling())
+        MakeTextsUtf8(*child);
+}
+
+// The printer writes a declaration's values as they stand: one holding a
+// quote or markup (a damaged file) would make the saved archive unreadable.
+// Such a declaration is replaced by the usual one, and as that reads the file
+// as UTF-8, every text is made valid UTF-8 to match.
+void ReplaceUnsafeDeclarations(TiXmlDocument& document) {
+    bool replaced = false;
+    for (TiXmlNode* node = document.FirstChild(); node != nullptr; node = node->NextSibling()) {
+        const TiXmlDeclaration* declaration = node->ToDeclaration();
+        if (declaration == nullptr || (IsPlainDeclarationValue(declaration->Version()) &&
+                                       IsPlainDeclarationValue(declaration->Encoding()) &&
+                                       IsPlainDeclarationValue(declaration->Standalone())))
+            continue;
+        node = document.ReplaceChild(node, TiXmlDeclaration("1.0", "", ""));
+        replaced = true;
+    }
+    if (replaced)
+        MakeTextsUtf8(document);
 }
 
 } // namespace
@@ -66,12 +124,15 @@ void FeedArchive::Open(const std::string& path) {
     links_.clear();
 
     std::string text;
-    if (ReadArchiveText(path, text) && !NestsDeeperThan(text, kMaxXmlDepth)) {
-        document_->Parse(text.c_str(), nullptr, TIXML_DEFAULT_ENCODING);
+    if (ReadXmlFile(path, text) && !NestsDeeperThan(text, kMaxXmlDepth)) {
+        std::string padded;
+        document_->Parse(ParserInput(text, padded), nullptr, TIXML_DEFAULT_ENCODING);
         // A document without any element (only a declaration or a comment)
         // has nothing to append to: it is started anew like a broken one.
-        if (!document_->Error())
+        if (!document_->Error()) {
+            ReplaceUnsafeDeclarations(*document_);
             root_ = document_->RootElement();
+        }
     }
 
     if (root_ == nullptr) {
@@ -85,7 +146,7 @@ void FeedArchive::Open(const std::string& path) {
 
     // The recorded items: the root's first "item" child and every element
     // after it, whatever its name.
-    for (const TiXmlElement* item = root_->FirstChildElement("item"); item != nullptr;
+    for (TiXmlElement* item = root_->FirstChildElement("item"); item != nullptr;
          item = item->NextSiblingElement()) {
         walkStarted_ = true;
         links_.insert(LinkOf(*item));
@@ -93,7 +154,7 @@ void FeedArchive::Open(const std::string& path) {
 }
 
 bool FeedArchive::Lookup(const std::string& enclosureUrl) const {
-    return links_.contains(enclosureUrl);
+    return links_.contains(LinkKey(enclosureUrl));
 }
 
 void FeedArchive::Append(const std::string& title, const std::string& description,
@@ -112,7 +173,7 @@ void FeedArchive::Append(const std::string& title, const std::string& descriptio
     // The new item is the root's last child: it follows the first recorded
     // item, or, when there was none, is itself the first "item" of the walk.
     walkStarted_ = true;
-    links_.insert(LinkOf(*item));
+    links_.insert(LinkKey(TrimWhiteSpace(link)));
 }
 
 bool FeedArchive::Save(const std::string& path) {

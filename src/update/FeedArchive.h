@@ -25,9 +25,13 @@ public:
     bool IsNew() const { return isNew_; }
 
     // Whether an item with this link is recorded: the items are the root's
-    // first "item" child and every element after it; links are compared
-    // trimmed, exactly. Items appended in this session count too.
+    // first "item" child and every element after it; recorded links are
+    // trimmed, and links are compared exactly but for what a save and a load
+    // would change: bytes that are not UTF-8, leading byte order marks, runs
+    // of white space inside. Items appended in this session count too.
     bool Lookup(const std::string& enclosureUrl) const;
+
+    // Texts are written as valid UTF-8 (see ValidUtf8).
 
     void Append(const std::string& title, const std::string& description,
                 const std::string& link, const std::string& pubDate);

@@ -15,20 +15,17 @@ std::string TextOf(const TiXmlElement* element) {
     return text != nullptr ? std::string(text) : std::string();
 }
 
+// The texts that become names and archive entries are made valid UTF-8: a
+// feed in Latin-1, or with stray bytes, must not leave bytes in a name that
+// would break the settings file it is saved in.
 std::string ChildText(const TiXmlElement& parent, const char* name) {
-    return TextOf(parent.FirstChildElement(name));
+    return ValidUtf8(TextOf(parent.FirstChildElement(name)));
 }
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-// TinyXML takes "<" followed by a letter, "_" or any byte from 127 on as the
-// start of an element; anything else is an unknown node running to ">".
-bool StartsElementName(char c) {
-    const auto byte = static_cast<unsigned char>(c);
-    return byte >= 127 || (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') || c == '_';
-}
 
 bool IsControl(unsigned char byte) {
     return byte < 32 || byte == 127;
@@ -46,60 +43,6 @@ std::string TrimWhiteSpace(std::string_view text) {
     return std::string(text.substr(begin, end - begin));
 }
 
-bool NestsDeeperThan(std::string_view text, std::size_t limit) {
-    constexpr auto npos = std::string_view::npos;
-    std::size_t depth = 0;
-    std::size_t pos = 0;
-    while ((pos = text.find('<', pos)) != npos) {
-        const std::string_view rest = text.substr(pos);
-        std::size_t end;
-        if (rest.starts_with("<!--")) {
-            end = text.find("-->", pos + 4);
-            if (end == npos)
-                break;
-            pos = end + 3;
-        } else if (rest.starts_with("<![CDATA[")) {
-            end = text.find("]]>", pos + 9);
-            if (end == npos)
-                break;
-            pos = end + 3;
-        } else if (rest.size() > 1 && rest[1] == '/') {
-            if (depth > 0)
-                --depth;
-            end = text.find('>', pos + 2);
-            if (end == npos)
-                break;
-            pos = end + 1;
-        } else if (rest.size() > 1 && StartsElementName(rest[1])) {
-            // A start tag: find its ">" outside quoted attribute values.
-            std::size_t i = pos + 1;
-            char quote = 0;
-            for (; i < text.size(); ++i) {
-                const char c = text[i];
-                if (quote != 0) {
-                    if (c == quote)
-                        quote = 0;
-                } else if (c == '"' || c == '\'') {
-                    quote = c;
-                } else if (c == '>') {
-                    break;
-                }
-            }
-            if (i >= text.size())
-                return depth + 1 > limit; // an unfinished tag still opens an element
-            if (text[i - 1] != '/' && ++depth > limit)
-                return true;
-            pos = i + 1;
-        } else {
-            // Declarations, processing instructions, DOCTYPE and other unknown nodes.
-            end = text.find('>', pos + 1);
-            if (end == npos)
-                break;
-            pos = end + 1;
-        }
-    }
-    return false;
-}
 
 FeedDocument ReadFeed(const std::string& text) {
     FeedDocument feed;
@@ -107,7 +50,8 @@ FeedDocument ReadFeed(const std::string& text) {
         return feed;
 
     TiXmlDocument document;
-    document.Parse(text.c_str(), nullptr, TIXML_DEFAULT_ENCODING);
+    std::string padded;
+    document.Parse(ParserInput(text, padded), nullptr, TIXML_DEFAULT_ENCODING);
     feed.wellFormed = !document.Error();
 
     // Whatever tree the parser built is used, also after an error.
@@ -116,7 +60,10 @@ FeedDocument ReadFeed(const std::string& text) {
     if (channel == nullptr)
         return feed;
     feed.hasChannel = true;
-    feed.channelTitle = ChildText(*channel, "title");
+    // The title becomes the subscription's name and folder: condensed as the
+    // settings file gives it back, also where CDATA or character references
+    // kept blanks the parser would otherwise condense.
+    feed.channelTitle = CondensedText(ChildText(*channel, "title"));
 
     for (const TiXmlElement* item = channel->FirstChildElement("item"); item != nullptr;
          item = item->NextSiblingElement()) {

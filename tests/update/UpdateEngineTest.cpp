@@ -323,7 +323,10 @@ TEST_F(EngineTest, CyclesNeverOverlapAndARequestDuringACycleRunsAfterIt) {
     auto a = Add(server.Url("/a.xml"));      // newly added: due
     Engine().RequestCycle();
     std::this_thread::sleep_for(std::chrono::milliseconds(60));
-    EXPECT_EQ(a->status, Checking);
+    {
+        std::lock_guard lock(model.mutex); // the worker writes it under the lock
+        EXPECT_EQ(a->status, Checking);
+    }
     // Marking the record the walk has passed asks for one more cycle, which
     // runs after this one, never beside it.
     Engine().OnUpdateThisPodcast(b);
