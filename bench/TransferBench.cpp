@@ -96,9 +96,16 @@ SizeOutcome OneSize(const std::string& label, int64_t size, int runs, ServerProc
     std::vector<double> program, curl, programPeak, curlPeak, programBefore;
     bool ok = true;
     for (int run = 0; run < runs; ++run) {
-        // Alternating, so that both see the same state of the machine.
-        const Fetch ours = ByProgram(url, size, dir);
-        const Fetch theirs = ByCurl(url, size, dir);
+        // Alternating, and each in turn first, so that both see the same
+        // state of the machine.
+        Fetch ours, theirs;
+        if (run % 2 == 0) {
+            ours = ByProgram(url, size, dir);
+            theirs = ByCurl(url, size, dir);
+        } else {
+            theirs = ByCurl(url, size, dir);
+            ours = ByProgram(url, size, dir);
+        }
         ok = ok && ours.ok && theirs.ok;
         if (run == 0 && ours.ok && theirs.ok &&
             !SameBytes(dir / (std::string(kFolder) + "/" + tessarine::FileNameFromUrl(url)),
