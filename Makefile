@@ -50,9 +50,10 @@ test-asan: deps
 test-tsan: deps
 	$(MAKE) test BUILD=build-tsan CMAKE_ARGS="-DTESSARINE_SANITIZE=thread"
 
+# Builds only the benchmark program (and the program it starts), not the tests.
 bench: deps
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DTESSARINE_BENCH=ON
-	cmake --build build-bench -j $(JOBS)
+	cmake --build build-bench -j $(JOBS) --target tessarine_bench
 	QT_QPA_PLATFORM=offscreen ./build-bench/bench/tessarine_bench
 
 # libFuzzer (clang) on every fuzz target for FUZZ_SECONDS each, seeded from
