@@ -1,8 +1,9 @@
 #pragma once
 // What the update engine needs of the window. The main window implements it
-// by carrying each call over to the GUI thread and waiting for it; tests
-// implement it by recording the calls. The engine never calls it while it
-// holds the model's lock.
+// by carrying each call over to the GUI thread: the download-list changes go
+// in order without waiting, the other calls wait until the GUI thread has
+// carried them out. Tests implement it by recording the calls. The engine
+// never calls it while it holds the model's lock.
 
 #include <array>
 #include <string>
