@@ -31,13 +31,17 @@ private:
     static void Impl(int which, QSlotObjectBase* base, QObject* receiver, void** args, bool* ret) {
         auto* self = static_cast<AnnotatedSlot*>(base);
         switch (which) {
-        case Call:
+        case Call: {
             __tsan_acquire(self);
             self->inner_->call(receiver, args);
+            // The wrapper is not touched after its release: the caller may
+            // destroy it as soon as the call has run.
+            void* returned = self->returned_;
+            if (returned != nullptr)
+                __tsan_release(returned);
             __tsan_release(self);
-            if (self->returned_ != nullptr)
-                __tsan_release(self->returned_);
             break;
+        }
         case Compare:
             *ret = self->inner_->compare(args);
             break;
