@@ -36,7 +36,7 @@ struct ProgramRun {
                   "[Settings]\nBasedir=" + base + "\n");
     }
 
-    int Run(const QStringList& arguments, int timeoutMs = 30000) {
+    int Run(const QStringList& arguments, int timeoutMs = 60000) {
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("XDG_CONFIG_HOME", QString::fromStdString((root.Path() / "config").string()));

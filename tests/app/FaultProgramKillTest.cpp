@@ -63,7 +63,7 @@ struct KilledProgram {
         process.waitForFinished(10000);
     }
     // Runs to its end; the exit code, or -1 when it did not end in time.
-    int RunToEnd(const QStringList& arguments, int timeoutMs = 30000) {
+    int RunToEnd(const QStringList& arguments, int timeoutMs = 60000) {
         Start(arguments);
         if (!process.waitForFinished(timeoutMs)) {
             Kill();

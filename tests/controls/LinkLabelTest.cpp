@@ -132,7 +132,7 @@ TEST_F(LinkLabelTest, HoverUnderlinesInHoverColourAndLeavingIsDetectedByTheTimer
 
     // Only the hover timer notices that the mouse has gone.
     QCursor::setPos(host.mapToGlobal(QPoint(390, 190)));
-    QTRY_VERIFY_WITH_TIMEOUT(!link->IsOver(), 2000);
+    QTRY_VERIFY_WITH_TIMEOUT(!link->IsOver(), 10000);
     EXPECT_FALSE(link->HoverTimer().isActive());
     EXPECT_FALSE(link->font().underline());
     EXPECT_EQ(TextColour(link), kUnvisited);
@@ -212,7 +212,7 @@ TEST(LinkLabelBrowser, FallsBackToTheBrowserVariable) {
     {
         ScopedEnv browser("BROWSER", ":" + script.string() + " --flag \"%s\":other");
         EXPECT_EQ(CLinkLabel::OpenLink(address), 33);
-        QTRY_VERIFY_WITH_TIMEOUT(std::filesystem::exists(out), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(std::filesystem::exists(out), 10000);
         EXPECT_EQ(tessarine::test::ReadFile(out), "--flag\n" + address.toStdString() + "\n");
     }
     std::filesystem::permissions(script, std::filesystem::perms::owner_read);

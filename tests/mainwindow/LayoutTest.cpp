@@ -79,9 +79,9 @@ TEST_F(LayoutTest, GripHidesWhileMaximized) {
     ASSERT_NE(w.SizeGrip(), nullptr);
     EXPECT_TRUE(w.SizeGrip()->isVisible());
     w.showMaximized();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !w.SizeGrip()->isVisible(); }, 2000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !w.SizeGrip()->isVisible(); }, 10000));
     w.showNormal();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return w.SizeGrip()->isVisible(); }, 2000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w.SizeGrip()->isVisible(); }, 10000));
     EXPECT_EQ(w.GripShowCount(), 1);
 }
 

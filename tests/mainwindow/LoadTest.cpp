@@ -311,7 +311,7 @@ TEST_F(LoadTest, ASaveDuringABaseDirectoryChangeNeverTruncatesTheNewFile) {
     // The check of A is under way, its feed on the wire.
     w.SubscriptionList()->SelectRow(0);
     w.OnCommand(ID_UPDATE_THIS_PODCAST);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return asked.load(); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return asked.load(); }, 30000));
 
     // Change to B. The duplicate's message box runs an event loop, as a real
     // one does; meanwhile the check of A ends and saves.
@@ -320,13 +320,13 @@ TEST_F(LoadTest, ASaveDuringABaseDirectoryChangeNeverTruncatesTheNewFile) {
         if (text.startsWith("ATTENTION!"))
             return QMessageBox::Yes;
         release = true;
-        EXPECT_TRUE(QTest::qWaitFor([&] { return !w.Engine().IsBusy(); }, 10000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !w.Engine().IsBusy(); }, 30000));
         return QMessageBox::Ok;
     });
     harness.chosenFolders = {QString::fromStdString(baseB)};
     w.OnCommand(ID_SET_BASE_DIRECTORY);
     ASSERT_TRUE(release.load());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !w.Engine().IsBusy(); }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !w.Engine().IsBusy(); }, 30000));
 
     const std::vector<std::string> loaded = {other[0], other[2], other[3]};
     EXPECT_EQ(ModelUrls(), loaded);

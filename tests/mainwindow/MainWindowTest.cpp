@@ -73,7 +73,7 @@ protected:
     }
     // Waits for the engine while serving its calls on this thread.
     static void WaitIdle(CTessarineDlg& w) {
-        EXPECT_TRUE(QTest::qWaitFor([&] { return !w.Engine().IsBusy(); }, 10000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !w.Engine().IsBusy(); }, 30000));
     }
     void WriteSettings(const std::string& text = kSettings) {
         WriteFile(base + kSettingsFileName, text);
@@ -301,8 +301,8 @@ TEST_F(MainWindowTest, StartupCheckIsPostedAndRunsAfterInitialisation) {
     auto& w = Window();
     // Posted, not run during initialisation.
     EXPECT_EQ(Cell(w.SubscriptionList(), 0, 0), "Before");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return Cell(w.SubscriptionList(), 0, 0) == "Posted"; }, 10000));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return Cell(w.SubscriptionList(), 0, 2) == "No new items"; }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Cell(w.SubscriptionList(), 0, 0) == "Posted"; }, 30000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Cell(w.SubscriptionList(), 0, 2) == "No new items"; }, 30000));
     EXPECT_FALSE(w.HasEnded());
 }
 
@@ -319,7 +319,7 @@ TEST_F(MainWindowTest, CheckAndQuitStartsMinimizedAndEnds) {
     w.OnInitDialog();
     w.ShowAsStarted();
     EXPECT_TRUE(w.isMinimized());
-    EXPECT_TRUE(ended.wait(10000));
+    EXPECT_TRUE(ended.wait(30000));
     EXPECT_EQ(ReadFile(base + "Show/ep1.mp3"), "episode one");
     EXPECT_EQ(w.DownloadList()->Model()->Cell(0, 3), "Completed");
 }
@@ -343,7 +343,7 @@ TEST_F(MainWindowTest, AcceleratorsWorkFromEitherList) {
     w.DownloadList()->setFocus();
     QTest::keyClick(w.DownloadList(), Qt::Key_U, Qt::ControlModifier);
     EXPECT_TRUE(w.Model().checkAllRequested);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return Cell(w.SubscriptionList(), 0, 2) == "Error"; }, 10000))
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Cell(w.SubscriptionList(), 0, 2) == "Error"; }, 30000))
         << Cell(w.SubscriptionList(), 0, 2).toStdString() << " " << harness.messages.size();
     WaitIdle(w);
 }
@@ -362,7 +362,7 @@ TEST_F(MainWindowTest, SubscribeAddsAsTypedAndStartsACheck) {
     ASSERT_EQ(w.Model().subscriptions.Size(), 1u);
     EXPECT_EQ(w.Model().subscriptions.At(0)->url, url.toStdString()); // the blank is kept
     // The blank makes the URL unusable: the check reports it.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !harness.messages.empty(); }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !harness.messages.empty(); }, 30000));
     EXPECT_EQ(harness.messages[0].text, "Could not open " + url);
 
     // A duplicate shows message 119 and still starts a cycle.
@@ -424,7 +424,7 @@ TEST_F(MainWindowTest, OpeningFoldersAndFiles) {
     auto* list = w.SubscriptionList();
     const QRect rect = list->visualRect(list->Model()->index(0, 0));
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rect.center());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return harness.opened.size() == 2; }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return harness.opened.size() == 2; }, 10000));
     EXPECT_EQ(harness.opened[1].toLocalFile().toStdString(), base + "Tom & Jerry");
 
     // A download row opens its file, present or not.
@@ -436,7 +436,7 @@ TEST_F(MainWindowTest, OpeningFoldersAndFiles) {
     auto* downloads = w.DownloadList();
     const QRect row = downloads->visualRect(downloads->Model()->index(0, 0));
     QTest::mouseDClick(downloads->viewport(), Qt::LeftButton, {}, row.center());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return harness.opened.size() == 3; }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return harness.opened.size() == 3; }, 10000));
     EXPECT_EQ(harness.opened[2].toLocalFile().toStdString(), base + ".._Show/ep.mp3");
 }
 
@@ -463,7 +463,7 @@ TEST_F(MainWindowTest, QuitDuringATransferLeavesNoFile) {
                   "'>Show</feed></TessarineSettings>");
     auto& w = Window();
     EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return w.DownloadList()->Model()->Cell(0, 3) == "Downloading"; }, 10000));
+        [&] { return w.DownloadList()->Model()->Cell(0, 3) == "Downloading"; }, 30000));
     QSignalSpy ended(&w, &CTessarineDlg::ended);
     w.OnCommand(ID_QUIT_COMMAND);
     release = true;
@@ -489,7 +489,7 @@ TEST_F(MainWindowTest, QuitWhileTheWorkerWaitsOnAMessageBox) {
         w.OnCommand(ID_QUIT_COMMAND);
     });
     w.OnCommand(ID_CHECK_NEW_ITEMS);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return ended.count() == 1; }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ended.count() == 1; }, 30000));
     EXPECT_TRUE(boxText.startsWith("Could not open"));
     EXPECT_FALSE(w.Engine().IsBusy());
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);

@@ -102,7 +102,7 @@ TEST(KillFault, SettingsFileIsWholeAfterSigkillDuringSaves) {
             SaveForever(dir.Base(), generation * 1000000);
         // Let it save at least once, then kill it: in even rounds at a
         // random moment, in odd ones as soon as a new file is being written.
-        for (int i = 0; i < 2000 && fs::last_write_time(path) == before; ++i)
+        for (int i = 0; i < 20000 && fs::last_write_time(path) == before; ++i)
             std::this_thread::sleep_for(std::chrono::microseconds(500));
         if (round % 2 == 0) {
             std::this_thread::sleep_for(

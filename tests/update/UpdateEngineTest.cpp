@@ -331,7 +331,7 @@ TEST_F(EngineTest, CyclesNeverOverlapAndARequestDuringACycleRunsAfterIt) {
     // runs after this one, never beside it.
     Engine().OnUpdateThisPodcast(b);
     EXPECT_TRUE(Engine().IsBusy());
-    ASSERT_TRUE(Engine().WaitForIdle(std::chrono::seconds(10)));
+    ASSERT_TRUE(Engine().WaitForIdle(std::chrono::seconds(30)));
     EXPECT_EQ(maxInFlight.load(), 1);
     EXPECT_EQ(hitsA.load(), 1);
     EXPECT_EQ(hitsB.load(), 1);
@@ -345,12 +345,12 @@ TEST_F(EngineTest, QuitRule) {
     // "Update this podcast" alone never quits, even with /checkandquit.
     auto r = Add(server.Url("/f.xml"), "Show");
     Engine(true).OnUpdateThisPodcast(r);
-    ASSERT_TRUE(Engine().WaitForIdle(std::chrono::seconds(10)));
+    ASSERT_TRUE(Engine().WaitForIdle(std::chrono::seconds(30)));
     EXPECT_TRUE(view.Posts().empty());
     // "Check for new items" with /checkandquit quits after its cycle, even
     // when nothing was queued.
     EXPECT_TRUE(Engine().OnCheckForNewItems());
-    ASSERT_TRUE(Engine().WaitForIdle(std::chrono::seconds(10)));
+    ASSERT_TRUE(Engine().WaitForIdle(std::chrono::seconds(30)));
     EXPECT_EQ(view.Posts(), std::vector<int>{ID_QUIT});
 }
 
@@ -360,14 +360,14 @@ TEST_F(EngineTest, QuitWhenCompleteNeedsACheckOfAll) {
     model.options.quitComplete = 1;
     auto r = Add(server.Url("/f.xml"));
     Engine(false).RequestCycle(); // as subscribing does
-    ASSERT_TRUE(Engine().WaitForIdle(std::chrono::seconds(10)));
+    ASSERT_TRUE(Engine().WaitForIdle(std::chrono::seconds(30)));
     EXPECT_TRUE(view.Posts().empty());
     EXPECT_TRUE(Engine().OnCheckForNewItems());
-    ASSERT_TRUE(Engine().WaitForIdle(std::chrono::seconds(10)));
+    ASSERT_TRUE(Engine().WaitForIdle(std::chrono::seconds(30)));
     EXPECT_EQ(view.Posts(), std::vector<int>{ID_QUIT});
     // Once a check of all ran, later cycles of any kind quit too.
     Engine().OnUpdateThisPodcast(r);
-    ASSERT_TRUE(Engine().WaitForIdle(std::chrono::seconds(10)));
+    ASSERT_TRUE(Engine().WaitForIdle(std::chrono::seconds(30)));
     EXPECT_EQ(view.Posts().size(), 2u);
 }
 
