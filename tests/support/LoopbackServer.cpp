@@ -1,5 +1,6 @@
 #include "support/LoopbackServer.h"
 
+#include <algorithm>
 #include <chrono>
 #include <stdexcept>
 
@@ -29,6 +30,7 @@ void LoopbackServer::Start() {
 }
 
 void LoopbackServer::Stop() {
+    stopping_ = true; // lets held handlers end, so that stopping does not wait on them
     if (thread_.joinable()) {
         server_.stop();
         thread_.join();
@@ -50,6 +52,30 @@ void LoopbackServer::Serve(const std::string& path, const std::string& body,
         response.status = status;
         response.set_content(body, contentType);
     });
+}
+
+void LoopbackServer::ServePartial(const std::string& path, size_t announced, size_t sent,
+                                  bool stall) {
+    server_.Get(path, [this, announced, sent, stall](const httplib::Request&,
+                                                     httplib::Response& response) {
+        response.set_content_provider(
+            announced, "application/octet-stream",
+            [this, sent, stall](size_t offset, size_t, httplib::DataSink& sink) {
+                if (offset < sent) {
+                    const std::string part(std::min<size_t>(sent - offset, 64 << 10), 'x');
+                    return sink.write(part.data(), part.size());
+                }
+                if (stall)
+                    HoldUntilStopped();
+                return false;
+            });
+    });
+}
+
+void LoopbackServer::HoldUntilStopped() const {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    while (!stopping_ && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
 }
 
 int LoopbackServer::Hits(const std::string& path) const {

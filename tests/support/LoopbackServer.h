@@ -33,12 +33,21 @@ public:
                const std::string& contentType = "application/octet-stream", int status = 200);
     int Hits(const std::string& path) const;
 
+    // Announces `announced` bytes and sends the first `sent` of them, then
+    // drops the connection: at once, or with `stall` after falling silent
+    // until the server stops.
+    void ServePartial(const std::string& path, size_t announced, size_t sent, bool stall);
+    // For handlers: waits until the server stops (or a minute passes), like a
+    // peer that stops sending.
+    void HoldUntilStopped() const;
+
 private:
     httplib::Server server_;
     std::thread thread_;
     int port_ = 0;
     mutable std::mutex mutex_;
     std::map<std::string, int> hits_;
+    std::atomic<bool> stopping_{false};
 };
 
 } // namespace tessarine::test
