@@ -1,0 +1,118 @@
+// The subscribe, settings, information and about dialogs, run modally and
+// driven by real clicks and keys from inside their own event loops.
+#include "controls/CLinkLabel.h"
+#include "dialogs/CAboutDlg.h"
+#include "dialogs/TessarineAddFeedDlg.h"
+#include "dialogs/TessarineInfo.h"
+#include "dialogs/TessarineOptions.h"
+#include "platform/Desktop.h"
+#include "subscriptions/Strings.h"
+
+#include <QCheckBox>
+#include <QClipboard>
+#include <QLineEdit>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <array>
+
+using namespace tessarine;
+
+namespace {
+
+// Calls `drive` with the modal dialog once it is up.
+void WhenModal(std::function<void(QWidget*)> drive) {
+    QTimer::singleShot(5, qApp, [drive] {
+        QWidget* modal = QApplication::activeModalWidget();
+        modal != nullptr && modal->isVisible() ? drive(modal) : WhenModal(drive);
+    });
+}
+
+void Click(QWidget* modal, const char* name) {
+    QTest::mouseClick(modal->findChild<QWidget*>(name), Qt::LeftButton);
+}
+
+TEST(SubscribeDialog, OkKeepsTheUrlExactlyAsTypedAndCancelKeepsNothing) {
+    // Longer than a line edit takes by default.
+    const QString preset =
+        QStringLiteral("http://example.org/?") + QString(40000, QLatin1Char('a'));
+    for (const char* button : {"ok", "cancel"}) {
+        TessarineAddFeedDlg dialog;
+        EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
+        dialog.feedUrl = preset;
+        WhenModal([button](QWidget* modal) {
+            auto* edit = modal->findChild<QLineEdit*>("feedUrl");
+            QTest::keyClick(edit, Qt::Key_End); // the shown text starts out selected
+            QTest::keyClicks(edit, QStringLiteral(" &b=<c> "));
+            Click(modal, button);
+        });
+        const bool ok = button == std::string("ok");
+        EXPECT_EQ(dialog.exec(), ok ? QDialog::Accepted : QDialog::Rejected);
+        EXPECT_EQ(dialog.feedUrl, ok ? preset + QStringLiteral(" &b=<c> ") : preset);
+    }
+}
+
+TEST(SettingsDialog, OkCopiesTheBoxesCancelKeepsThemAutostartNeedsAUsablePlace) {
+    // Each case starts from {1, 0, 0, runKeyOpen} and clicks all three boxes.
+    const struct {
+        int runKeyOpen;
+        const char* button;
+        std::array<int32_t, 4> expected; // updateStart, quitComplete, autostart, runKeyOpen
+    } cases[] = {{1, "ok", {0, 1, 1, 1}}, {1, "cancel", {1, 0, 0, 1}}, {0, "ok", {0, 1, 0, 0}}};
+    for (const auto& c : cases) {
+        OptionSet options{1, 0, 0, c.runKeyOpen};
+        TessarineOptions dialog;
+        WhenModal([&c](QWidget* modal) {
+            EXPECT_EQ(modal->findChild<QCheckBox*>("autostart")->isEnabled(), c.runKeyOpen == 1);
+            for (const char* box : {"updateStart", "quitComplete", "autostart", c.button})
+                Click(modal, box);
+        });
+        EXPECT_EQ(dialog.EditOptions(options),
+                  c.button == std::string("ok") ? QDialog::Accepted : QDialog::Rejected);
+        EXPECT_EQ((std::array{options.updateStart, options.quitComplete, options.autostart,
+                              options.runKeyOpen}),
+                  c.expected);
+    }
+}
+
+TEST(InformationDialog, ExampleUrlCanBeCopiedButNotEdited) {
+    TessarineInfo dialog;
+    dialog.show();
+    const QString url = QString::fromStdString(LoadResString(IDS_EXAMPLE_FEED_URL));
+    auto* edit = dialog.findChild<QLineEdit*>("exampleUrl");
+    EXPECT_EQ(dialog.childAt(edit->geometry().center()), edit); // not hidden by its group box
+    QTest::keyClicks(edit, QStringLiteral("typed"));
+    QTest::keyClick(edit, Qt::Key_Delete);
+    EXPECT_EQ(edit->text(), url);
+    QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(edit, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), url);
+}
+
+TEST(AboutDialog, ShowsRevisionAndDateInEitherLanguageAndItsLinkOpensTheAddress) {
+    SetLanguage(Language::German);
+    EXPECT_EQ(CAboutDlg().AboutText().section(QLatin1Char('\n'), -1),
+              QStringLiteral("Revision: 45, Datum: 2009/01/28 13:24:41"));
+    SetLanguage(Language::English);
+    CAboutDlg dialog;
+    EXPECT_EQ(dialog.findChild<QLabel*>("aboutText")->text().section(QLatin1Char('\n'), -1),
+              QStringLiteral("Revision: 45, Date: 2009/01/28 13:24:41"));
+    std::vector<QUrl> opened;
+    SetOpenWithDesktop([&](const QUrl& url) {
+        opened.push_back(url);
+        return true;
+    });
+    WhenModal([](QWidget* modal) {
+        auto* link = modal->findChild<CLinkLabel*>("link");
+        QTest::mouseClick(link, Qt::LeftButton, {}, link->rect().center());
+        Click(modal, "ok");
+    });
+    EXPECT_EQ(dialog.exec(), QDialog::Accepted);
+    SetOpenWithDesktop({});
+    const QString address = QString::fromStdString(LoadResString(TXT_WEB_ADDRESS));
+    EXPECT_EQ(opened, std::vector<QUrl>{QUrl(address)});
+}
+
+} // namespace
