@@ -1,16 +1,22 @@
-// The command line, and whole runs of the real program.
-#include "app/CTessarineApp.h"
+// Whole runs of the real program, and the real main window fed hostile feeds.
+#include "mainwindow/CTessarineDlg.h"
 #include "subscriptions/BaseDirectory.h"
+#include "subscriptions/SettingsFile.h"
 #include "support/Feeds.h"
+#include "support/GuiHarness.h"
 #include "support/LoopbackServer.h"
-#include "support/TestSupport.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <random>
+#include <thread>
+
+#include <unistd.h>
 
 using namespace tessarine;
 using namespace tessarine::test;
@@ -18,124 +24,203 @@ namespace fs = std::filesystem;
 
 namespace {
 
-CTessarineCommandLineInfo Parse(std::vector<std::string> arguments) {
-    return CTessarineCommandLineInfo::Parse(arguments);
-}
-
-// Runs the real program in a temporary world; returns its exit code, or -1
-// when it did not end within the time given.
-struct ProgramRun {
+// The real program in a temporary world whose profile names `base`.
+struct Program {
     TempDir root;
-    std::string base;
+    std::string base = root.Base() + "pods/";
+    std::string settings = base + kSettingsFileName;
+    QProcess process;
 
-    ProgramRun() {
-        base = root.Base() + "pods/";
-        fs::create_directories(base);
+    explicit Program(const std::string& settingsText) {
         fs::create_directories(root.Path() / "config/Orvendale");
         WriteFile(root.Path() / "config/Orvendale/Tessarine.conf",
                   "[Settings]\nBasedir=" + base + "\n");
+        fs::create_directories(base);
+        WriteFile(settings, settingsText);
     }
-
-    int Run(const QStringList& arguments, int timeoutMs = 60000) {
-        QProcess process;
+    ~Program() { Kill(); }
+    void Start(const QStringList& arguments) {
+        const QString root_ = QString::fromStdString(root.Path().string());
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_CONFIG_HOME", QString::fromStdString((root.Path() / "config").string()));
-        env.insert("HOME", QString::fromStdString(root.Path().string()));
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        env.insert("no_proxy", "127.0.0.1,localhost");
+        for (auto [key, value] : {std::pair<QString, QString>{"XDG_CONFIG_HOME", root_ + "/config"},
+                                  {"HOME", root_},
+                                  {"QT_QPA_PLATFORM", "offscreen"},
+                                  {"TESSARINE_LANG", "en"},
+                                  {"no_proxy", "127.0.0.1,localhost"}})
+            env.insert(key, value);
         process.setProcessEnvironment(env);
-        process.setWorkingDirectory(QString::fromStdString(root.Path().string()));
+        process.setWorkingDirectory(root_);
         process.start(TESSARINE_BINARY, arguments);
-        if (!process.waitForFinished(timeoutMs)) {
-            process.kill();
-            process.waitForFinished();
-            return -1;
-        }
-        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+        ASSERT_TRUE(process.waitForStarted(10000));
+    }
+    void Kill() { // SIGKILL (when running), and wait until it is gone
+        process.kill();
+        process.waitForFinished(10000);
+    }
+    // The exit code; -1 when it crashed or did not end within a minute.
+    int Run(const QStringList& arguments) {
+        Start(arguments);
+        const bool ended = process.waitForFinished(60000);
+        return ended && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     }
 };
 
+std::string SettingsWith(const std::vector<std::pair<std::string, std::string>>& feeds) {
+    std::string text = "<TessarineSettings><settings updatestart=\"0\" quitcomplete=\"0\"/>";
+    for (const auto& [url, name] : feeds)
+        text += "<feed url=\"" + url + "\" lastchecked=\"28.01.2009 13:24:41\">" + name + "</feed>";
+    return text + "</TessarineSettings>";
+}
+
 } // namespace
 
-TEST(CommandLine, SwitchesAndTheLaterOneWins) {
-    struct Case {
-        std::vector<std::string> arguments;
-        bool checkAndQuit, doNotCheck;
-    };
-    const Case cases[] = {
-        {{}, false, false},
-        {{"/checkandquit"}, true, false},
-        {{"-checkandquit"}, true, false},
-        {{"checkandquit"}, true, false},
-        {{"/CHECKANDQUIT"}, false, false},
-        {{"/CheckAndQuit"}, false, false},
-        {{"//checkandquit"}, false, false},
-        {{"/donotcheck"}, false, true},
-        {{"/checkandquit", "/donotcheck"}, false, true},
-        {{"/donotcheck", "/checkandquit"}, true, false},
-        {{"/checkandquit", "/other", "file.txt"}, true, false},
-    };
-    for (const Case& c : cases) {
-        const auto info = Parse(c.arguments);
-        EXPECT_EQ(info.checkAndQuit, c.checkAndQuit) << testing::PrintToString(c.arguments);
-        EXPECT_EQ(info.doNotCheck, c.doNotCheck) << testing::PrintToString(c.arguments);
-    }
-    EXPECT_TRUE(Parse({"/regserver"}).registerServer);
-    EXPECT_TRUE(Parse({"-RegServer"}).registerServer);
-    EXPECT_TRUE(Parse({"/unregserver"}).unregisterServer);
-}
-
 TEST(Program, RegistrationRunsEndWithoutTouchingFiles) {
-    ProgramRun run;
-    WriteFile(run.base + kSettingsFileName, "<TessarineSettings><feed url='x'>X</feed></TessarineSettings>");
-    const auto before = fs::last_write_time(run.base + kSettingsFileName);
-    EXPECT_EQ(run.Run({"/regserver"}, 10000), 0);
-    EXPECT_EQ(run.Run({"/unregserver"}, 10000), 0);
-    EXPECT_EQ(fs::last_write_time(run.base + kSettingsFileName), before);
-    EXPECT_EQ(ReadFile(run.base + kSettingsFileName),
-              "<TessarineSettings><feed url='x'>X</feed></TessarineSettings>");
+    const std::string settings = SettingsWith({{"x", "X"}});
+    Program program(settings);
+    const auto before = fs::last_write_time(program.settings);
+    for (const char* argument : {"/regserver", "/unregserver", "-RegServer"})
+        EXPECT_EQ(program.Run({argument}), 0) << argument;
+    EXPECT_EQ(fs::last_write_time(program.settings), before);
+    EXPECT_EQ(ReadFile(program.settings), settings);
 }
 
-TEST(Program, CheckAndQuitRunsUnattended) {
+TEST(ProgramKill, DuringSettingsSavesTheFileStaysWhole) {
+    // Each checked feed is followed by a save of the whole list: the kill
+    // lands somewhere among 300 of them.
+    constexpr int kFeeds = 300;
+    const std::string padding(80, 'p');
+    auto name = [&](const char* word, int i) { return word + std::to_string(i) + padding; };
     LoopbackServer server;
-    const std::string episode(300000, 'e');
-    server.Serve("/feed.xml",
-                 MakeFeed("Night Show", {{server.Url("/media/ep1.mp3"), "One"},
-                                         {server.Url("/media/ep2.mp3?token=9"), "Two"}}),
-                 "application/rss+xml");
-    server.Serve("/media/ep1.mp3", episode, "audio/mpeg");
-    server.Serve("/media/ep2.mp3", "second", "audio/mpeg");
+    server.Server().Get(
+        R"(/f/(\d+))", [&](const httplib::Request& request, httplib::Response& response) {
+            response.set_content(MakeFeed(name("New ", std::stoi(request.matches[1].str())), {}),
+                                 "text/xml");
+        });
     server.Start();
+    std::vector<std::pair<std::string, std::string>> feeds;
+    for (int i = 0; i < kFeeds; ++i)
+        feeds.push_back({server.Url("/f/" + std::to_string(i)), name("Old ", i)});
 
-    ProgramRun run;
-    WriteFile(run.base + kSettingsFileName,
-              "<?xml version=\"1.0\" ?>\r\n<TessarineSettings>\r\n"
-              "    <settings updatestart=\"0\" quitcomplete=\"0\"></settings>\r\n"
-              "    <feed url=\"" + server.Url("/feed.xml") +
-                  "\" lastchecked=\"28.01.2009 13:24:41\">Night Show</feed>\r\n"
-              "</TessarineSettings>\r\n");
+    std::mt19937 random(4711);
+    int killedMidWalk = 0;
+    for (int round = 0; round < 3; ++round) {
+        Program program(SettingsWith(feeds));
+        const auto before = fs::last_write_time(program.settings);
+        program.Start({"/checkandquit"});
+        ASSERT_TRUE(QTest::qWaitFor([&] { return fs::last_write_time(program.settings) != before; },
+                                    60000));
+        std::this_thread::sleep_for(
+            std::chrono::milliseconds(std::uniform_int_distribution(0, 300)(random)));
+        program.Kill();
 
-    EXPECT_EQ(run.Run({"/checkandquit"}), 0);
-    EXPECT_EQ(ReadFile(run.base + "Night Show/ep1.mp3"), episode);
-    EXPECT_EQ(ReadFile(run.base + "Night Show/ep2.mp3"), "second");
-    // The folder did not exist when the archive was saved: it comes next time.
-    EXPECT_FALSE(fs::exists(run.base + "Night Show/feed.xml"));
-    const std::string settings = ReadFile(run.base + kSettingsFileName);
-    EXPECT_NE(settings.find(">Night Show</feed>\r\n"), std::string::npos);
-    EXPECT_EQ(settings.find("28.01.2009 13:24:41"), std::string::npos); // checked just now
-
-    // A second unattended run finds everything on disk and fetches nothing.
-    EXPECT_EQ(run.Run({"-checkandquit"}), 0);
-    EXPECT_EQ(server.Hits("/media/ep1.mp3"), 1);
-    EXPECT_EQ(server.Hits("/feed.xml"), 2);
-    const std::string archive = ReadFile(run.base + "Night Show/feed.xml");
-    EXPECT_EQ(archive.rfind("<?xml version=\"1.0\" ?>\r\n<TessarineFeed>\r\n    <item>\r\n", 0), 0u);
-    EXPECT_NE(archive.find("        <title>One</title>\r\n"), std::string::npos);
-    EXPECT_NE(archive.find("<link>" + server.Url("/media/ep2.mp3?token=9") + "</link>"),
-              std::string::npos);
+        // One snapshot of a walk in list order: checked feeds carry their
+        // channel title, the rest their old name, every URL in its place.
+        const auto stored = ReadSettingsFile(program.settings);
+        ASSERT_TRUE(stored && stored->feeds.size() == static_cast<size_t>(kFeeds)) << round;
+        int renamed = 0;
+        while (renamed < kFeeds && stored->feeds[renamed].name == name("New ", renamed))
+            ++renamed;
+        for (int i = 0; i < kFeeds; ++i) {
+            EXPECT_EQ(stored->feeds[i].url, feeds[i].first);
+            EXPECT_EQ(stored->feeds[i].name, name(i < renamed ? "New " : "Old ", i));
+        }
+        EXPECT_GE(renamed, 1);
+        killedMidWalk += renamed < kFeeds;
+    }
+    EXPECT_GE(killedMidWalk, 1);
 }
 
-TEST(Program, CheckAndQuitWithAnEmptyListStaysOpen) {
-    ProgramRun run;
-    EXPECT_EQ(run.Run({"/checkandquit"}, 2500), -1); // nothing to check: it keeps running
+TEST(ProgramKill, DuringATransferThePartialFileIsNotTakenForTheEnclosure) {
+    LoopbackServer first; // sends one MiB of four, then falls silent until stopped
+    first.Serve("/f.xml", MakeFeed("Show", {{first.Url("/ep.mp3")}}));
+    first.ServePartial("/ep.mp3", 4 << 20, 1 << 20, true);
+    first.Start();
+    Program program(SettingsWith({{first.Url("/f.xml"), "Show"}}));
+    const std::string target = program.base + "Show/ep.mp3";
+    program.Start({"/checkandquit"});
+    // Killed once half the sent MiB is on disk (the rest may still sit in
+    // the program's file buffer on a slow run).
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            std::error_code error;
+            return fs::file_size(target + ".part", error) >= (512u << 10) && !error;
+        },
+        60000));
+    program.Kill();
+    first.Stop();
+    EXPECT_FALSE(fs::exists(target));
+
+    // The next run, unattended, queues it again and fetches it whole.
+    LoopbackServer second;
+    const std::string episode(4 << 20, 'e');
+    second.Serve("/f.xml", MakeFeed("Show", {{second.Url("/ep.mp3")}}));
+    second.Serve("/ep.mp3", episode);
+    second.Start();
+    WriteFile(program.settings, SettingsWith({{second.Url("/f.xml"), "Show"}}));
+    EXPECT_EQ(program.Run({"/checkandquit"}), 0);
+    EXPECT_EQ(second.Hits("/ep.mp3"), 1);
+    EXPECT_TRUE(ReadFile(target) == episode);
+    EXPECT_FALSE(fs::exists(target + ".part"));
+}
+
+TEST(HostileNames, NothingLeavesTheBase) {
+    GuiHarness harness;
+    TempDir outer; // the base lies inside: anything beside it has escaped
+    const std::string base = outer.Base() + "base/";
+    const std::string mark = "hostile-" + std::to_string(::getpid());
+    fs::create_directories(base);
+    harness.SetProfileBaseDirectory(QString::fromStdString(base));
+    // Channel titles as they stand in the document, and enclosure file names.
+    // Names stay as they are; only the folder and file names made of them change.
+    const std::vector<std::pair<std::string, std::vector<std::string>>> feeds = {
+        {"../../up-" + mark, {"..%2F..%2Fup-" + mark, "..\\..\\back-" + mark, "..", ""}},
+        {"a/b\\c/" + mark, {"ep.mp3"}},
+        {"..", {"ep.mp3"}},
+        {"Bell&#7;Del&#127;Caf\xE9 \xFF\xFE ok", {"tab&#9;ctl&#1;bad\xFF.mp3"}},
+    };
+    LoopbackServer server;
+    std::string settings = "<TessarineSettings><settings updatestart='1' quitcomplete='0'/>";
+    for (size_t i = 0; i < feeds.size(); ++i) {
+        std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<rss><channel><title>" +
+                           feeds[i].first + "</title>";
+        for (const std::string& file : feeds[i].second)
+            text += "<item><title>x</title><enclosure url=\"" + server.Url("/e/" + file) +
+                    "\"/></item>";
+        server.Serve("/" + std::to_string(i), text + "</channel></rss>", "text/xml");
+        settings += "<feed url='" + server.Url("/" + std::to_string(i)) + "'>Before</feed>";
+    }
+    server.Server().Get(R"(/e/.*)", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content("enclosure", "audio/mpeg");
+    });
+    server.Start();
+    WriteFile(base + kSettingsFileName, settings + "</TessarineSettings>");
+
+    CTessarineDlg w; // checks every feed at start-up
+    w.OnInitDialog();
+    w.show();
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return w.Engine().CyclesRun() > 0 && !w.Engine().IsBusy(); }, 30000));
+    EXPECT_EQ(w.Model().subscriptions.At(0)->name, feeds[0].first);
+    for (const SubscriptionPtr& record : w.Model().subscriptions.Items())
+        EXPECT_NE(record->status, Error) << record->name;
+    for (const auto& message : harness.messages) // only a URL no request can carry fails
+        EXPECT_TRUE(message.text.startsWith("Could not open ")) << message.text.toStdString();
+
+    // Nothing beside the base or outside it, no marker above it, no partial file.
+    std::vector<fs::path> beside(fs::directory_iterator(outer.Path()), {});
+    EXPECT_EQ(beside, std::vector<fs::path>{outer.Path() / "base"});
+    const std::string inside = fs::canonical(base).string() + "/";
+    for (auto& entry : fs::recursive_directory_iterator(base)) {
+        EXPECT_EQ(fs::canonical(entry.path()).string().rfind(inside, 0), 0u) << entry.path();
+        EXPECT_NE(entry.path().extension(), ".part");
+    }
+    for (const fs::path& above :
+         {outer.Path().parent_path(), outer.Path().parent_path().parent_path()})
+        for (auto& entry : fs::directory_iterator(above))
+            EXPECT_EQ(entry.path().filename().string().find(mark), std::string::npos)
+                << entry.path();
+    EXPECT_TRUE(fs::exists(base + FeedFolderName(feeds[0].first) + "/..%2F..%2Fup-" + mark));
+    EXPECT_TRUE(fs::exists(base + "__/ep.mp3"));
+
+    server.Stop();
 }
