@@ -1,11 +1,15 @@
+// Reading feed documents and the per-feed archive of fetched items.
+#include "update/FeedArchive.h"
 #include "update/FeedReader.h"
 
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <tinyxml.h>
 
 #include <filesystem>
 #include <map>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -18,6 +22,16 @@ std::vector<std::string> Urls(const FeedDocument& feed) {
     for (const FeedItem& item : feed.items)
         urls.push_back(item.enclosureUrl);
     return urls;
+}
+
+const std::string kHead = "<?xml version=\"1.0\" ?>\r\n<TessarineFeed>\r\n";
+const std::string kTail = "</TessarineFeed>\r\n";
+
+std::string ItemXml(const std::string& title, const std::string& description,
+                    const std::string& link, const std::string& pubDate) {
+    return "    <item>\r\n        <title>" + title + "</title>\r\n        <description>" +
+           description + "</description>\r\n        <link>" + link +
+           "</link>\r\n        <pubDate>" + pubDate + "</pubDate>\r\n    </item>\r\n";
 }
 
 } // namespace
@@ -46,7 +60,7 @@ TEST(FeedReader, ReadsChannelTitleAndItems) {
     EXPECT_EQ(feed.items[1].title, "no url");
 }
 
-TEST(FeedReader, BrokenDocumentsUseWhatWasParsed) {
+TEST(FeedReader, BrokenDocumentsUseWhatWasParsedAndDeepNestingIsRefused) {
     EXPECT_FALSE(ReadFeed("<rss>just text<!-- c --></rss>").hasChannel);
     // A body cut off in the middle still yields what came before the cut.
     const FeedDocument cut = ReadFeed("<rss><channel><title>T</title><item><enclosure url=\"u1\"/>"
@@ -55,9 +69,6 @@ TEST(FeedReader, BrokenDocumentsUseWhatWasParsed) {
     EXPECT_TRUE(cut.hasChannel);
     EXPECT_EQ(cut.channelTitle, "T");
     EXPECT_EQ(Urls(cut), (std::vector<std::string>{"u1", "u2"}));
-}
-
-TEST(FeedReader, DeepNestingIsRefusedWithoutParsing) {
     // Deep enough to overflow the stack of a parser that recurses per level.
     std::string deep = "<rss><channel><title>T</title>";
     for (int i = 0; i < 200000; ++i)
@@ -76,7 +87,6 @@ TEST(FeedReader, FileNameFromUrl) {
                                             {"http://h/ep.mp3#t=10", "ep.mp3"},
                                             {"http://h/a?x=/y.mp3", "a"},
                                             {"http://h/feed/", "output"},
-                                            {"", "output"},
                                             {"http://h/a/..", "output"},
                                             {"http://h/..\\..\\x", ".._.._x"},
                                             {"http://h/tab\there\x7F.mp3", "tab_here_.mp3"},
@@ -123,4 +133,98 @@ TEST(FeedReader, PeerFeeds) {
     }
     EXPECT_GT(titles, 20);
     EXPECT_GT(urls, 20);
+}
+
+TEST(FeedArchive, WrittenByteForByteAndExtendedOnReopen) {
+    test::TempDir dir;
+    const std::string path = dir / "feed.xml";
+    FeedArchive created;
+    created.Open(path);
+    EXPECT_TRUE(created.IsNew());
+    created.Append("Tom & Jerry <1> \"quoted\" 'single'", "bell\x01 and caf\xC3\xA9 \xFF",
+                   "http://h/a.mp3?x=1&y=2", "Mon, 01 Jan 2024 10:00:00 GMT");
+    ASSERT_TRUE(created.Save(path));
+    // A stray byte such as \xFF is written as the Latin-1 character it stands for.
+    const std::string first =
+        ItemXml("Tom &amp; Jerry &lt;1&gt; &quot;quoted&quot; &apos;single&apos;",
+                "bell&#x01; and caf\xC3\xA9 \xC3\xBF", "http://h/a.mp3?x=1&amp;y=2",
+                "Mon, 01 Jan 2024 10:00:00 GMT");
+    EXPECT_EQ(test::ReadFile(path), kHead + first + kTail);
+
+    FeedArchive archive;
+    archive.Open(path);
+    EXPECT_FALSE(archive.IsNew());
+    EXPECT_TRUE(archive.Lookup("http://h/a.mp3?x=1&y=2"));
+    archive.Append("B", "  runs   of   blanks  ", "http://h/b.mp3", "d");
+    ASSERT_TRUE(archive.Save(path));
+    EXPECT_EQ(test::ReadFile(path),
+              kHead + first + ItemXml("B", "  runs   of   blanks  ", "http://h/b.mp3", "d") +
+                  kTail);
+}
+
+TEST(FeedArchive, UnusableFileStartsNew) {
+    test::TempDir dir;
+    std::string deep = "<TessarineFeed><item><link>http://h/1.mp3</link></item>";
+    for (int i = 0; i < 50000; ++i)
+        deep += "<a>";
+    for (const std::string& bytes :
+         {std::string(), deep, std::string("<TessarineFeed><item><link>http://h/1.mp3")}) {
+        test::WriteFile(dir / "feed.xml", bytes);
+        FeedArchive archive;
+        archive.Open(dir / "feed.xml");
+        EXPECT_TRUE(archive.IsNew() && !archive.Lookup("http://h/1.mp3")) << bytes.substr(0, 40);
+        archive.Append("T", "", "http://h/2.mp3", "");
+        ASSERT_TRUE(archive.Save(dir / "feed.xml"));
+        EXPECT_EQ(test::ReadFile(dir / "feed.xml"),
+                  kHead + ItemXml("T", "", "http://h/2.mp3", "") + kTail);
+    }
+}
+
+TEST(FeedArchive, SaveIntoMissingFolderFailsSilently) {
+    test::TempDir dir;
+    FeedArchive archive;
+    archive.Open(dir / "New Podcast/feed.xml");
+    archive.Append("T", "D", "http://h/1.mp3", "P");
+    EXPECT_FALSE(archive.Save(dir / "New Podcast/feed.xml"));
+    EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
+}
+
+// The index must answer every look-up as a walk over the saved document does:
+// the root's first "item" child and every element after it, comparing the
+// trimmed text of its first "link" (other names, letter case, comments, CDATA).
+TEST(FeedArchive, IndexAgreesWithLinearWalk) {
+    std::mt19937 random(20240601);
+    const auto pick = [&](std::vector<std::string> from) { return from[random() % from.size()]; };
+    test::TempDir dir;
+    for (int round = 0; round < 200; ++round) {
+        std::string text = "<Root><!-- <item><link>a</link></item> -->";
+        for (int i = random() % 8; i > 0; --i) {
+            std::string form =
+                pick({"<item><link>%</link></item>", "<entry><link>%</link></entry>",
+                      "<Item><Link>%</Link><link>y</link></Item>", "<item><title>%</title></item>",
+                      "<item><link><!--c-->%</link></item>",
+                      "<item><link><![CDATA[%]]></link><link>a</link></item>"});
+            text += form.replace(form.find('%'), 1,
+                                 pick({"a", "A", "c?x=1&amp;y=2", "", " a", "\n a\t"}));
+        }
+        test::WriteFile(dir / "feed.xml", text + "</Root>");
+        FeedArchive archive;
+        archive.Open(dir / "feed.xml");
+        for (int i = random() % 3; i > 0; --i)
+            archive.Append("", "", pick({"y", " y"}), "");
+
+        TiXmlDocument saved;
+        saved.Parse(archive.Serialize().c_str());
+        for (const std::string query : {"a", "A", "c?x=1&y=2", "", " a", "y"}) {
+            bool found = false;
+            for (const TiXmlElement* item = saved.RootElement()->FirstChildElement("item"); item;
+                 item = item->NextSiblingElement()) {
+                // An item without a link records the empty one.
+                const TiXmlElement* link = item->FirstChildElement("link");
+                const char* recorded = link ? link->GetText() : nullptr;
+                found |= TrimWhiteSpace(recorded ? recorded : "") == query;
+            }
+            ASSERT_EQ(archive.Lookup(query), found) << archive.Serialize() << "\n" << query;
+        }
+    }
 }
