@@ -77,10 +77,9 @@ protected:
         return WaitFor([&] { return !window->Engine().IsBusy(); });
     }
     QString Cell(ReportListView* list, int row, int col) { return list->Model()->Cell(row, col); }
-    void ClickRow(ReportListView* list, int row, bool twice = false) {
+    void DoubleClickRow(ReportListView* list, int row) {
         const QPoint at = list->visualRect(list->Model()->index(row, 0)).center();
-        twice ? QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at)
-              : QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
     }
     void ChangeBaseTo(const std::string& folder) {
         harness.answers = {QMessageBox::Yes};
@@ -151,7 +150,6 @@ TEST_F(MainWindowTest, SetBaseDirectory) {
     EXPECT_EQ(harness.ProfileBaseDirectory().toStdString(), other); // separator appended
     EXPECT_EQ(w.Model().baseDirectory, other);
     EXPECT_EQ(Cell(w.SubscriptionList(), 0, 0), "Feed 0");
-    EXPECT_EQ(StoredUrls(base).size(), 3u); // the old base keeps its list
 }
 
 TEST_F(MainWindowTest, EnterAndEscapeDoNothingCtrlQEnds) {
@@ -173,8 +171,7 @@ TEST(StartupCheck, DecisionForTheSwitchesAndTheOption) {
     for (const auto& [checkAndQuit, doNotCheck, updateStart, check] : cases)
         EXPECT_EQ(
             CTessarineDlg::StartupCheckWanted({checkAndQuit != 0, doNotCheck != 0}, updateStart),
-            check != 0)
-            << checkAndQuit << doNotCheck << updateStart;
+            check != 0);
 }
 
 TEST_F(MainWindowTest, CheckAndQuitStartsMinimizedAndEnds) {
@@ -227,9 +224,9 @@ TEST_F(MainWindowTest, SelectionCommandsOpenFoldersRemoveAndShowTheContextMenu) 
     w.OnCommand(ID_OPEN_PODCAST_FOLDER);
     EXPECT_FALSE(shownAt(list->viewport(), {20, 20}, QContextMenuEvent::Mouse));
     w.OnCommand(ID_OPEN_BASE_DIRECTORY);
-    ClickRow(list, 0, true); // a feed's folder, by the folder-name rule
+    DoubleClickRow(list, 0); // a feed's folder, by the folder-name rule
     ASSERT_TRUE(w.Engine().QueueDownload("http://127.0.0.1:1/ep.mp3?id=1", "../Show"));
-    ClickRow(w.DownloadList(), 0, true); // a download's file, inside the base
+    DoubleClickRow(w.DownloadList(), 0); // a download's file, inside the base
     ASSERT_TRUE(WaitFor([&] { return harness.opened.size() == 3; }));
     EXPECT_EQ(fs::path(harness.opened[0].toLocalFile().toStdString()), fs::path(base));
     EXPECT_EQ(harness.opened[1].toLocalFile().toStdString(), base + "Tom & Jerry");
