@@ -266,9 +266,15 @@ bool UpdateEngine::QueueDownload(const std::string& url, const std::string& fold
 
 void UpdateEngine::SetEntryState(size_t row, DownloadState state, int textId) {
     {
+        // Every cycle walks the whole queue; rows whose state stays as it is
+        // (the completed ones of earlier cycles) are not sent to the list again.
         std::lock_guard lock(model_.mutex);
-        if (DownloadEntry* entry = model_.downloads.At(static_cast<long long>(row)))
+        DownloadEntry* entry = model_.downloads.At(static_cast<long long>(row));
+        if (entry != nullptr) {
+            if (entry->state == state)
+                return;
             entry->state = state;
+        }
     }
     view_.SetDownloadCell(row, ColumnStatus, LoadResString(textId));
 }
@@ -288,8 +294,6 @@ int UpdateEngine::RunDownloads() {
             folder = entry->folder;
             base = model_.baseDirectory;
         }
-        if (!FeedFolderName(folder).empty())
-            CreateFolder(FeedFolderPath(base, folder));
         if (!session) {
             session = std::make_unique<HttpSession>(options_.http, &cancel_);
             if (!session->IsOpen()) {
@@ -302,6 +306,8 @@ int UpdateEngine::RunDownloads() {
             SetEntryState(row, DownloadState::Done, IDS_COMPLETED);
             continue;
         }
+        if (!FeedFolderName(folder).empty())
+            CreateFolder(FeedFolderPath(base, folder));
         SetEntryState(row, DownloadState::Downloading, IDS_DOWNLOADING);
         TransferOne(*session, row, url, target);
     }
