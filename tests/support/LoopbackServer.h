@@ -24,6 +24,7 @@ public:
     void Start();
     void Stop();
 
+    int Port() const { return port_; }
     // "http://127.0.0.1:PORT" followed by `path`.
     std::string Url(const std::string& path) const;
 
