@@ -323,9 +323,12 @@ TEST_F(EngineTest, UnwritableTargetFailsWithItsPathAndLeavesNothing) {
         {"disk full", nullptr, 256 * 1024, {"base", "base/Show", settings}},
     };
     std::atomic<const Case*> armed{nullptr};
+    std::atomic<int> struck{0}; // read below, it also orders the fault before the checks
     server.Server().Get("/f.xml", [&](const httplib::Request&, httplib::Response& res) {
-        if (const Case* c = armed.exchange(nullptr); c && c->midCycle)
+        if (const Case* c = armed.exchange(nullptr); c && c->midCycle) {
             c->midCycle();
+            ++struck;
+        }
         res.set_content(MakeFeed("Show", {{server.Url("/ep.mp3")}}), "text/xml");
     });
     server.Serve("/ep.mp3", std::string(1 << 20, 'e'));
@@ -338,6 +341,7 @@ TEST_F(EngineTest, UnwritableTargetFailsWithItsPathAndLeavesNothing) {
         armed = &c;
         r->status = CheckPending;
         WithDiskFull(c.diskFull, [&] { EXPECT_EQ(Engine().CheckCycleProc(), 0); });
+        EXPECT_EQ(struck.exchange(0), c.midCycle ? 1 : 0);
         EXPECT_EQ(view.Rows().back()[ColumnStatus], "Failed");
         EXPECT_EQ(view.Messages().back(), "Error creating file " + (base / "Show/ep.mp3").string());
         EXPECT_EQ(Tree(root.Path()), c.tree);
