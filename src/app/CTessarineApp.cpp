@@ -1,10 +1,13 @@
 #include "app/CTessarineApp.h"
 
 #include "platform/Desktop.h"
+#include "platform/Profile.h"
+#include "platform/SingleInstance.h"
 #include "subscriptions/Strings.h"
 #include "update/HttpClient.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QLocale>
 
 #include <cstdlib>
@@ -38,6 +41,21 @@ CTessarineCommandLineInfo CTessarineCommandLineInfo::Parse(
     return info;
 }
 
+std::optional<int> CTessarineApp::ClaimBaseDirectory(SingleInstance& instance,
+                                                     const std::string& base, bool checkAndQuit) {
+    switch (instance.ClaimBaseDirectory(base, !checkAndQuit)) {
+    case SingleInstance::Claim::Obtained: return std::nullopt;
+    case SingleInstance::Claim::RaisedOther: return 0;
+    case SingleInstance::Claim::InUse: break;
+    }
+    if (!checkAndQuit) {
+        const std::string shown = base.empty() ? QDir::currentPath().toStdString() : base;
+        ShowMessageBox(nullptr, QMessageBox::Critical,
+                       QString::fromStdString(FormatResString(IDS_BASEDIR_IN_USE, shown)));
+    }
+    return kExitBaseDirectoryInUse;
+}
+
 int CTessarineApp::Run(int argc, char** argv) {
     QApplication app(argc, argv); // takes Qt's own options off the command line
     QApplication::setApplicationName("Tessarine");
@@ -59,7 +77,22 @@ int CTessarineApp::Run(int argc, char** argv) {
         return 1;
     }
 
+    // One program per base directory; it outlives the window.
+    SingleInstance instance;
+    if (const auto status = ClaimBaseDirectory(
+            instance, ReadBaseDirectoryFromProfile().toStdString(), info.checkAndQuit))
+        return *status;
+
     CTessarineDlg dialog({info.checkAndQuit, info.doNotCheck});
+    dialog.SetSingleInstance(&instance);
+    QObject::connect(&instance, &SingleInstance::raiseRequested, &dialog, [&dialog] {
+        if (dialog.HasEnded())
+            return;
+        dialog.setWindowState((dialog.windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+        dialog.show();
+        dialog.raise();
+        dialog.activateWindow();
+    });
     QObject::connect(&dialog, &CTessarineDlg::ended, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     dialog.OnInitDialog();

@@ -3,6 +3,7 @@
 
 #include "mainwindow/CTessarineDlg.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,10 +23,22 @@ public:
     static CTessarineCommandLineInfo Parse(const std::vector<std::string>& arguments);
 };
 
+class SingleInstance;
+
 class CTessarineApp {
 public:
     // The whole life of the program; returns the process's exit status.
     static int Run(int argc, char** argv);
+
+    // Start-up's claim on the base directory `base`. None when the program
+    // goes on; otherwise the exit status to end with at once: 0 when a window
+    // of this user already runs there and was asked to come to the front;
+    // kExitBaseDirectoryInUse when another program holds the folder, after a
+    // message box (quietly when `checkAndQuit`: an unattended run neither
+    // shows a box nor raises a window).
+    static std::optional<int> ClaimBaseDirectory(SingleInstance& instance, const std::string& base,
+                                                 bool checkAndQuit);
+    static constexpr int kExitBaseDirectoryInUse = 1;
 };
 
 } // namespace tessarine

@@ -10,6 +10,7 @@
 #include "platform/Autostart.h"
 #include "platform/Desktop.h"
 #include "platform/Profile.h"
+#include "platform/SingleInstance.h"
 #include "subscriptions/BaseDirectory.h"
 #include "subscriptions/Strings.h"
 #include "update/FeedReader.h"
@@ -192,6 +193,7 @@ void CTessarineDlg::OnInitDialog() {
             return AddSubscription(url, name);
         }))
         RefreshSubscriptionRows();
+    ReportUnreadableSettings();
 
     int32_t updateStart;
     {
@@ -464,7 +466,9 @@ void CTessarineDlg::OnSubscribe() {
     TessarineAddFeedDlg dialog(this);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    AddSubscription(ToUtf8(dialog.feedUrl), "");
+    // Saved at once: whatever the check then does, the subscription is kept.
+    if (AddSubscription(ToUtf8(dialog.feedUrl), ""))
+        model_.SaveSettings();
     engine_->RequestCycle();
 }
 
@@ -497,6 +501,11 @@ void CTessarineDlg::OnSetBaseDirectory() {
     if (chosen.isEmpty())
         return;
     const std::string base = WithTrailingSeparator(ToUtf8(QDir::toNativeSeparators(chosen)));
+    // The new folder's lock first: a folder another program uses is refused.
+    if (singleInstance_ != nullptr && !singleInstance_->MoveTo(base)) {
+        ShowMessageBox(this, QMessageBox::Critical, FromUtf8(FormatResString(IDS_BASEDIR_IN_USE, base)));
+        return;
+    }
     WriteBaseDirectoryToProfile(FromUtf8(base));
     // No save from the emptied list until the new base's file is loaded: it
     // would overwrite that file with a partial list (or none at all).
@@ -512,6 +521,7 @@ void CTessarineDlg::OnSetBaseDirectory() {
             return AddSubscription(url, name);
         }))
         RefreshSubscriptionRows();
+    ReportUnreadableSettings();
 }
 
 void CTessarineDlg::OnOpenBaseDirectory() {
@@ -576,6 +586,30 @@ void CTessarineDlg::FinishQuit() {
     ended_ = true;
     hide();
     emit ended();
+}
+
+void CTessarineDlg::ReportUnreadableSettings() {
+    std::optional<std::string> copy;
+    std::string base;
+    {
+        std::lock_guard lock(model_.mutex);
+        copy = model_.unreadableSettingsCopy;
+        base = model_.baseDirectory;
+    }
+    if (!copy)
+        return;
+    const QString text = FromUtf8(copy->empty()
+                                      ? FormatResString(IDS_SETTINGS_NOT_KEPT, SettingsFilePath(base))
+                                      : FormatResString(IDS_SETTINGS_KEPT, *copy));
+    // Posted: at start-up the window is shown first, and an unattended run's
+    // check is not held up by the box (ending the program closes it).
+    QMetaObject::invokeMethod(
+        this,
+        [this, text] {
+            if (!closing_)
+                ShowMessageBox(this, QMessageBox::Critical, text);
+        },
+        Qt::QueuedConnection);
 }
 
 void CTessarineDlg::OnContextMenu(QPoint globalPos, bool fromKeyboard) {

@@ -31,6 +31,7 @@ namespace tessarine {
 class CSplitterBar;
 class ReportListView;
 class Autostart;
+class SingleInstance;
 struct SplitterNotify;
 
 // The two switches of the command line.
@@ -52,6 +53,10 @@ public:
     void OnInitDialog();
     // Shows the window, minimized when started with "/checkandquit".
     void ShowAsStarted();
+
+    // The holder of the base directory's lock, which a change of base
+    // directory moves (none: the change takes no lock).
+    void SetSingleInstance(SingleInstance* instance) { singleInstance_ = instance; }
 
     // Whether start-up posts "Check for new items".
     static bool StartupCheckWanted(const StartupSwitches& switches, int32_t updateStart);
@@ -124,6 +129,9 @@ private:
     void UpdateSplitterRange();
     void AnchorControls();
     void FinishQuit();
+    // Tells the user, once the window is up, that the settings file just
+    // loaded could not be read and where its bytes were kept.
+    void ReportUnreadableSettings();
     // Runs `call` on the GUI thread and waits for it (directly when already there).
     template <typename F> void OnGuiThread(F&& call);
 
@@ -144,6 +152,7 @@ private:
     std::unique_ptr<UpdateEngine> engine_;
     std::unique_ptr<Autostart> autostart_;
     QString programPath_;
+    SingleInstance* singleInstance_ = nullptr;
 
     QMenuBar* menuBar_ = nullptr;
     QMenu* contextMenu_ = nullptr;

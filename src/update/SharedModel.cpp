@@ -44,7 +44,14 @@ bool SharedModel::LoadSettings(const AddSubscriptionFn& addSubscription) {
         std::lock_guard lock(mutex);
         path = SettingsFilePath(baseDirectory);
     }
-    const auto stored = ReadSettingsFile(path);
+    SettingsLoad load = LoadSettingsFile(path);
+    {
+        std::lock_guard lock(mutex);
+        unreadableSettingsCopy.reset();
+        if (load.unreadable)
+            unreadableSettingsCopy = load.keptCopy;
+    }
+    const auto& stored = load.settings;
     if (!stored)
         return false;
     if (stored->updateStart) {

@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 
 namespace tessarine {
@@ -22,6 +23,10 @@ public:
     std::string baseDirectory;
     OptionSet options;
     bool checkAllRequested = false;
+    // After LoadSettings: set when the file existed but could not be read,
+    // to the path of the copy holding its bytes (empty when none could be
+    // made); none otherwise.
+    std::optional<std::string> unreadableSettingsCopy;
 
     // Writes the settings file from the options and the list. Saves never
     // interleave, and a save always writes what the model held when it began;
@@ -32,8 +37,9 @@ public:
     // Reads the settings file of the current base directory: the options,
     // then each feed through `addSubscription` (which appends record and row
     // and returns the record, or none for a duplicate). Returns false, with
-    // nothing changed, when the file is missing or unreadable. Saves are held
-    // while it runs.
+    // nothing changed, when the file is missing or unreadable; an unreadable
+    // one is kept in a copy first (see LoadSettingsFile), whose path it
+    // leaves in `unreadableSettingsCopy`. Saves are held while it runs.
     using AddSubscriptionFn =
         std::function<SubscriptionPtr(const std::string& url, const std::string& name)>;
     bool LoadSettings(const AddSubscriptionFn& addSubscription);
