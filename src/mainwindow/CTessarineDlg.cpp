@@ -503,7 +503,8 @@ void CTessarineDlg::OnSetBaseDirectory() {
     const std::string base = WithTrailingSeparator(ToUtf8(QDir::toNativeSeparators(chosen)));
     // The new folder's lock first: a folder another program uses is refused.
     if (singleInstance_ != nullptr && !singleInstance_->MoveTo(base)) {
-        ShowMessageBox(this, QMessageBox::Critical, FromUtf8(FormatResString(IDS_BASEDIR_IN_USE, base)));
+        ShowMessageBox(this, QMessageBox::Critical,
+                       FromUtf8(FormatResString(IDS_BASEDIR_IN_USE, base)));
         return;
     }
     WriteBaseDirectoryToProfile(FromUtf8(base));
@@ -598,9 +599,9 @@ void CTessarineDlg::ReportUnreadableSettings() {
     }
     if (!copy)
         return;
-    const QString text = FromUtf8(copy->empty()
-                                      ? FormatResString(IDS_SETTINGS_NOT_KEPT, SettingsFilePath(base))
-                                      : FormatResString(IDS_SETTINGS_KEPT, *copy));
+    const QString text =
+        FromUtf8(copy->empty() ? FormatResString(IDS_SETTINGS_NOT_KEPT, SettingsFilePath(base))
+                               : FormatResString(IDS_SETTINGS_KEPT, *copy));
     // Posted: at start-up the window is shown first, and an unattended run's
     // check is not held up by the box (ending the program closes it).
     QMetaObject::invokeMethod(

@@ -45,9 +45,10 @@ SingleInstance::SingleInstance(QObject* parent) : QObject(parent) {}
 SingleInstance::~SingleInstance() = default;
 
 QString SingleInstance::ServerName(const std::string& base) {
-    const QByteArray hash = QCryptographicHash::hash(CanonicalFolder(base).toUtf8(),
-                                                     QCryptographicHash::Sha256);
-    return QStringLiteral("tessarine-%1-%2").arg(UserId(), QString::fromLatin1(hash.toHex().left(16)));
+    const QByteArray hash =
+        QCryptographicHash::hash(CanonicalFolder(base).toUtf8(), QCryptographicHash::Sha256);
+    return QStringLiteral("tessarine-%1-%2")
+        .arg(UserId(), QString::fromLatin1(hash.toHex().left(16)));
 }
 
 bool SingleInstance::AskToRaise(const std::string& base, int timeoutMs) {
@@ -58,7 +59,8 @@ bool SingleInstance::AskToRaise(const std::string& base, int timeoutMs) {
     while (!deadline.hasExpired()) {
         QLocalSocket socket;
         socket.connectToServer(name);
-        if (!socket.waitForConnected(static_cast<int>(std::min<qint64>(250, deadline.remainingTime())))) {
+        if (!socket.waitForConnected(
+                static_cast<int>(std::min<qint64>(250, deadline.remainingTime())))) {
             QThread::msleep(50);
             continue;
         }
@@ -73,7 +75,9 @@ bool SingleInstance::AskToRaise(const std::string& base, int timeoutMs) {
     return false;
 }
 
-bool SingleInstance::HoldsLock() const { return lock_ && lock_->Held(); }
+bool SingleInstance::HoldsLock() const {
+    return lock_ && lock_->Held();
+}
 
 SingleInstance::Claim SingleInstance::ClaimBaseDirectory(const std::string& base, bool askToRaise) {
     auto lock = std::make_unique<BaseDirectoryLock>(base);

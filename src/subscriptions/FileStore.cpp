@@ -70,7 +70,8 @@ bool WriteAll(int fd, std::string_view bytes) {
 // Makes a rename or a new name in the folder durable.
 void SyncFolder(const std::string& path) {
     const std::string folder = FolderPrefix(path);
-    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd =
+        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return;
     ::fsync(fd);
@@ -115,8 +116,8 @@ std::string ResolveLinks(const std::string& path) {
 bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
     static std::atomic<unsigned> counter{0};
     const std::string target = ResolveLinks(path);
-    const std::string temp = target + ".tmp" + std::to_string(getpid()) + "-" +
-                             std::to_string(counter.fetch_add(1));
+    const std::string temp =
+        target + ".tmp" + std::to_string(getpid()) + "-" + std::to_string(counter.fetch_add(1));
 #ifdef _WIN32
     std::FILE* file = std::fopen(temp.c_str(), "wbx");
     if (file == nullptr)
@@ -134,8 +135,8 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
     const bool replacing = ::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
     // A file that replaces another is private until it has the old one's
     // permission bits, so that a file kept at 0600 is never readable by others.
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                          replacing ? 0600 : 0666);
+    const int fd =
+        ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, replacing ? 0600 : 0666);
     if (fd < 0)
         return false;
     bool ok = WriteAll(fd, bytes);
@@ -168,7 +169,8 @@ int RemoveLeftoverTemporaryFiles(const std::string& path) {
     for (const std::string& place : places) {
         const std::string folder = FolderPrefix(place), name = NamePart(place);
         std::error_code error;
-        for (fs::directory_iterator it(folder.empty() ? fs::path(".") : fs::path(folder), error), end;
+        for (fs::directory_iterator it(folder.empty() ? fs::path(".") : fs::path(folder), error),
+             end;
              !error && it != end; it.increment(error)) {
             std::error_code statusError;
             if (IsTemporaryFileOf(it->path().filename().string(), name) &&

@@ -137,8 +137,10 @@ SettingsLoad LoadSettingsFile(const std::string& path) {
     }
     for (int attempt = 1; attempt < 1000; ++attempt) {
         const std::string copy = CopyName(path, attempt);
-        if (readable ? WriteNewFile(copy, bytes, st.st_mode & 0777)
-                     : !std::filesystem::exists(copy) && std::rename(path.c_str(), copy.c_str()) == 0) {
+        const bool kept = readable ? WriteNewFile(copy, bytes, st.st_mode & 0777)
+                                   : !std::filesystem::exists(copy) &&
+                                         std::rename(path.c_str(), copy.c_str()) == 0;
+        if (kept) {
             load.keptCopy = copy;
             break;
         }

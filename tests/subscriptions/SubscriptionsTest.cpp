@@ -241,7 +241,7 @@ TEST(SettingsFile, UnreadableFileIsKeptOnceBesideItself) {
     ASSERT_TRUE(first.unreadable && !first.settings);
     EXPECT_EQ(copies(), std::vector<std::string>{first.keptCopy});
     EXPECT_EQ(first.keptCopy.rfind(path + ".unreadable-", 0), 0u);
-    EXPECT_EQ(first.keptCopy.size(), path.size() + std::string(".unreadable-20240101-000000").size());
+    EXPECT_EQ(first.keptCopy.size(), (path + ".unreadable-20240101-000000").size());
     EXPECT_EQ(ReadFile(first.keptCopy), damaged);
     struct stat st;
     ASSERT_EQ(::stat(first.keptCopy.c_str(), &st), 0);
