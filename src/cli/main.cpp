@@ -9,8 +9,12 @@
 #include <QLocale>
 
 #include <cstdlib>
+#ifdef _WIN32
+#include <io.h>
+#else
 #include <sys/ioctl.h>
 #include <unistd.h>
+#endif
 
 int main(int argc, char** argv) {
     using namespace tessarine;
@@ -18,10 +22,14 @@ int main(int argc, char** argv) {
                                QLocale::system().language() == QLocale::German));
 
     CliConsole console;
+#ifdef _WIN32
+    console.outIsTerminal = _isatty(_fileno(stdout)) != 0;
+#else
     console.outIsTerminal = isatty(STDOUT_FILENO) == 1;
     if (winsize size{};
         console.outIsTerminal && ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
         console.width = size.ws_col;
+#endif
 
     if (!HttpGlobalInit()) {
         std::fprintf(stderr, "%s\n", LoadResString(IDS_SOCKETS_INIT_FAILED).c_str());
