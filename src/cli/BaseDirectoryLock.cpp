@@ -53,7 +53,9 @@ std::unique_ptr<BaseDirectoryLock> BaseDirectoryLock::TryAcquire(const std::stri
     return std::unique_ptr<BaseDirectoryLock>(new BaseDirectoryLock(fd));
 }
 
-BaseDirectoryLock::~BaseDirectoryLock() { ::close(descriptor_); }
+BaseDirectoryLock::~BaseDirectoryLock() {
+    ::close(descriptor_);
+}
 #endif
 
 } // namespace tessarine
