@@ -77,6 +77,50 @@ extern const StringEntry kGermanStrings[] = {
     {TXT_INFO_DONOTCHECK, "/donotcheck\nWenn Tessarine mit diesem Parameter gestartet wird, erfolgt keine Prüfung zum Programmstart, falls diese im Dialog Einstellungen aktiviert ist."},
     {TXT_ABOUT_CAPTION, "Über Tessarine"},
     {TXT_WEB_ADDRESS, "https://www.orvendale.com/tessarine/"},
+    {TXT_MENU_IMPORT, "Abonnements importieren..."},
+    {TXT_MENU_EXPORT, "Abonnements exportieren..."},
+    {TXT_IMPORT_COUNTS, "Abonnements importiert: %s hinzugefügt, %s bereits vorhanden, %s übersprungen (keine http- oder https-Adresse)."},
+    {TXT_OPML_TITLE, "Tessarine-Abonnements"},
+
+    {TXT_CLI_HELP, "Aufruf: tessarine-cli [--base VERZEICHNIS] [--quiet] BEFEHL\n"
+                   "\n"
+                   "Prüft und verwaltet die Podcast-Abonnements von Tessarine ohne Fenster.\n"
+                   "\n"
+                   "Befehle:\n"
+                   "  check          alle Abonnements prüfen und Neues herunterladen\n"
+                   "  list           Abonnements anzeigen: Name, zuletzt geprüft, Status, URL\n"
+                   "  add URL        den Podcast unter URL abonnieren\n"
+                   "  remove URL     das Abonnement von URL entfernen (die Dateien bleiben)\n"
+                   "  import DATEI   die Podcasts einer OPML-Datei hinzufügen\n"
+                   "                 (\"-\": Standardeingabe)\n"
+                   "  export DATEI   die Abonnements als OPML-Datei speichern\n"
+                   "                 (\"-\": Standardausgabe)\n"
+                   "\n"
+                   "Optionen:\n"
+                   "  --base VERZEICHNIS\n"
+                   "                 VERZEICHNIS statt des gespeicherten Basisverzeichnisses\n"
+                   "                 verwenden\n"
+                   "  --quiet, -q    keinen Fortschritt und keine Zusammenfassung anzeigen,\n"
+                   "                 nur Meldungen\n"
+                   "  --help, -h     diese Hilfe anzeigen und beenden\n"
+                   "  --version      die Version anzeigen und beenden\n"
+                   "\n"
+                   "Rückgabewert: 0 bei Erfolg; 1, wenn ein Podcast, ein Download oder eine\n"
+                   "Datei fehlschlug (alles andere wurde trotzdem erledigt); 2 bei falschem\n"
+                   "Aufruf; 3, wenn ein anderes Tessarine das Basisverzeichnis verwendet.\n"},
+    {TXT_CLI_USAGE_HINT, "Weitere Informationen mit \"tessarine-cli --help\"."},
+    {TXT_CLI_NO_COMMAND, "Kein Befehl angegeben."},
+    {TXT_CLI_UNKNOWN_COMMAND, "Unbekannter Befehl: %s"},
+    {TXT_CLI_UNKNOWN_OPTION, "Unbekannte Option: %s"},
+    {TXT_CLI_MISSING_ARGUMENT, "%s braucht ein Argument."},
+    {TXT_CLI_EXTRA_ARGUMENT, "Unerwartetes Argument: %s"},
+    {TXT_CLI_BASE_MISSING, "Das Basisverzeichnis %s existiert nicht."},
+    {TXT_CLI_NOT_SUBSCRIBED, "Nicht abonniert: %s"},
+    {TXT_CLI_READ_FAILED, "%s konnte nicht gelesen werden."},
+    {TXT_CLI_NOT_OPML, "%s ist keine OPML-Datei."},
+    {TXT_CLI_COLUMN_URL, "URL"},
+    {TXT_CLI_RATE, "%s/s"},
+    {TXT_CLI_SUMMARY, "Podcasts geprüft: %s (fehlgeschlagen: %s). Dateien heruntergeladen: %s (fehlgeschlagen: %s)."},
     {0, nullptr},
 };
 

@@ -77,6 +77,46 @@ extern const StringEntry kEnglishStrings[] = {
     {TXT_INFO_DONOTCHECK, "/donotcheck\nIf Tessarine is started with this parameter, the program will not check for podcast updates when the program is started, thereby ignoring the setting found in the settings dialog."},
     {TXT_ABOUT_CAPTION, "About Tessarine"},
     {TXT_WEB_ADDRESS, "https://www.orvendale.com/tessarine/"},
+    {TXT_MENU_IMPORT, "Import subscriptions..."},
+    {TXT_MENU_EXPORT, "Export subscriptions..."},
+    {TXT_IMPORT_COUNTS, "Subscriptions imported: %s added, %s already in the list, %s skipped (not an http or https address)."},
+    {TXT_OPML_TITLE, "Tessarine subscriptions"},
+
+    {TXT_CLI_HELP, "Usage: tessarine-cli [--base DIR] [--quiet] COMMAND\n"
+                   "\n"
+                   "Checks and manages Tessarine's podcast subscriptions without a window.\n"
+                   "\n"
+                   "Commands:\n"
+                   "  check         check every subscription, then download what is new\n"
+                   "  list          show the subscriptions: name, last checked, status, URL\n"
+                   "  add URL       subscribe to the feed at URL\n"
+                   "  remove URL    remove the subscription of URL (its files stay)\n"
+                   "  import FILE   add the feeds of an OPML file (\"-\": standard input)\n"
+                   "  export FILE   write the subscriptions as OPML (\"-\": standard output)\n"
+                   "\n"
+                   "Options:\n"
+                   "  --base DIR    use DIR as the base directory instead of the one\n"
+                   "                Tessarine remembers\n"
+                   "  --quiet, -q   no progress and no summaries, only messages\n"
+                   "  --help, -h    show this help and end\n"
+                   "  --version     show the version and end\n"
+                   "\n"
+                   "Exit status: 0 success; 1 a feed, a download or a file failed (the rest\n"
+                   "was still done); 2 usage error; 3 another Tessarine is using the base\n"
+                   "directory.\n"},
+    {TXT_CLI_USAGE_HINT, "Try \"tessarine-cli --help\" for more information."},
+    {TXT_CLI_NO_COMMAND, "No command given."},
+    {TXT_CLI_UNKNOWN_COMMAND, "Unknown command: %s"},
+    {TXT_CLI_UNKNOWN_OPTION, "Unknown option: %s"},
+    {TXT_CLI_MISSING_ARGUMENT, "%s needs an argument."},
+    {TXT_CLI_EXTRA_ARGUMENT, "Unexpected argument: %s"},
+    {TXT_CLI_BASE_MISSING, "The base directory %s does not exist."},
+    {TXT_CLI_NOT_SUBSCRIBED, "Not subscribed: %s"},
+    {TXT_CLI_READ_FAILED, "Could not read %s"},
+    {TXT_CLI_NOT_OPML, "%s is not an OPML file."},
+    {TXT_CLI_COLUMN_URL, "URL"},
+    {TXT_CLI_RATE, "%s/s"},
+    {TXT_CLI_SUMMARY, "Feeds checked: %s (failed: %s). Files downloaded: %s (failed: %s)."},
     {0, nullptr},
 };
 

@@ -82,6 +82,28 @@ enum StringId : int {
     TXT_INFO_DONOTCHECK,
     TXT_ABOUT_CAPTION,
     TXT_WEB_ADDRESS,
+
+    // Subscriptions in and out (OPML), in the window and the command line.
+    TXT_MENU_IMPORT = 40100,
+    TXT_MENU_EXPORT,
+    TXT_IMPORT_COUNTS, // added, already present, skipped
+    TXT_OPML_TITLE,
+
+    // The command-line program tessarine-cli.
+    TXT_CLI_HELP = 40200,
+    TXT_CLI_USAGE_HINT,
+    TXT_CLI_NO_COMMAND,
+    TXT_CLI_UNKNOWN_COMMAND,
+    TXT_CLI_UNKNOWN_OPTION,
+    TXT_CLI_MISSING_ARGUMENT,
+    TXT_CLI_EXTRA_ARGUMENT,
+    TXT_CLI_BASE_MISSING,
+    TXT_CLI_NOT_SUBSCRIBED,
+    TXT_CLI_READ_FAILED,
+    TXT_CLI_NOT_OPML,
+    TXT_CLI_COLUMN_URL,
+    TXT_CLI_RATE,
+    TXT_CLI_SUMMARY,
 };
 
 enum class Language { English, German };

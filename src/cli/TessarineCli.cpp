@@ -1,0 +1,278 @@
+#include "cli/TessarineCli.h"
+
+#include "cli/CliArguments.h"
+#include "cli/ConsoleProgress.h"
+#include "cli/ConsoleView.h"
+#include "subscriptions/BaseDirectory.h"
+#include "subscriptions/BaseDirectoryLock.h"
+#include "subscriptions/FileStore.h"
+#include "subscriptions/Opml.h"
+#include "subscriptions/SettingsFile.h"
+#include "subscriptions/Strings.h"
+#include "update/SharedModel.h"
+
+#include <algorithm>
+#include <ctime>
+#include <filesystem>
+
+#ifndef TESSARINE_VERSION
+#define TESSARINE_VERSION "1.0"
+#endif
+
+namespace tessarine {
+
+namespace {
+
+class Session {
+public:
+    Session(const CliArguments& arguments, const CliConsole& console)
+        : args_(arguments), console_(console),
+          progress_(console.out, console.err, console.outIsTerminal, arguments.quiet,
+                    console.width) {}
+
+    int Run(const std::string& profileBase);
+
+private:
+    int List();
+    int Add();
+    int Remove();
+    int Import();
+    int Export();
+
+    // Writes the settings file; a failure is reported.
+    bool Save();
+    void Message(const std::string& text) { progress_.Message(text); }
+
+    const CliArguments& args_;
+    const CliConsole& console_;
+    ConsoleProgress progress_;
+    SharedModel model_;
+};
+
+std::string NoTabs(std::string text) {
+    std::replace_if(
+        text.begin(), text.end(), [](char c) { return c == '\t' || c == '\n' || c == '\r'; }, ' ');
+    return text;
+}
+
+size_t Columns(const std::string& text) {
+    return static_cast<size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }));
+}
+
+int Session::Run(const std::string& profileBase) {
+    std::string base = profileBase;
+    if (args_.baseGiven) {
+        std::error_code error;
+        const std::filesystem::path absolute = std::filesystem::absolute(args_.base, error);
+        base = error ? args_.base : absolute.string();
+    }
+    if (!base.empty()) {
+        base = WithTrailingSeparator(base);
+        std::error_code error;
+        if (!std::filesystem::is_directory(base, error)) {
+            Message(FormatResString(TXT_CLI_BASE_MISSING, base));
+            return kExitFailure;
+        }
+    }
+
+    // Every command that writes into the base directory holds it; list and
+    // export only read the settings file, which is always replaced whole.
+    std::unique_ptr<BaseDirectoryLock> lock;
+    if (args_.command != CliCommand::List && args_.command != CliCommand::Export) {
+        lock = std::make_unique<BaseDirectoryLock>(base);
+        if (lock->GetState() == BaseDirectoryLock::State::HeldElsewhere) {
+            Message(FormatResString(IDS_BASEDIR_IN_USE, base.empty() ? "." : base));
+            return kExitLocked;
+        }
+        // What a killed run left behind is ours to clear once we hold the folder.
+        if (lock->Held())
+            RemoveLeftoverTemporaryFiles(SettingsFilePath(base));
+    }
+
+    model_.baseDirectory = base;
+    model_.LoadSettings([this](const std::string& url, const std::string& name) {
+        SubscriptionPtr record;
+        {
+            std::lock_guard guard(model_.mutex);
+            record = model_.subscriptions.Append(url, name);
+        }
+        if (!record)
+            Message(FormatResString(IDS_DUPLICATE_URL, url));
+        return record;
+    });
+
+    switch (args_.command) {
+    case CliCommand::Check:
+        return CheckAllFeeds(model_, progress_);
+    case CliCommand::List:
+        return List();
+    case CliCommand::Add:
+        return Add();
+    case CliCommand::Remove:
+        return Remove();
+    case CliCommand::Import:
+        return Import();
+    case CliCommand::Export:
+        return Export();
+    default:
+        return kExitUsage;
+    }
+}
+
+bool Session::Save() {
+    std::string path, bytes;
+    {
+        std::lock_guard guard(model_.mutex);
+        path = SettingsFilePath(model_.baseDirectory);
+        bytes = SerializeSettings(model_.options, model_.subscriptions);
+    }
+    if (WriteFileAtomically(path, bytes))
+        return true;
+    Message(FormatResString(IDS_ERROR_CREATING_FILE, path));
+    return false;
+}
+
+int Session::List() {
+    std::vector<std::array<std::string, 4>> rows;
+    {
+        std::lock_guard guard(model_.mutex);
+        for (const SubscriptionPtr& s : model_.subscriptions.Items())
+            rows.push_back({s->name, s->lastChecked.FormatShown(), StatusText(s->status), s->url});
+    }
+    std::string text;
+    if (!console_.outIsTerminal) {
+        // For other programs: tab-separated, no heading.
+        for (const auto& row : rows)
+            text += NoTabs(row[0]) + "\t" + row[1] + "\t" + row[2] + "\t" + NoTabs(row[3]) + "\n";
+    } else {
+        rows.insert(rows.begin(),
+                    {LoadResString(IDS_COLUMN_NAME), LoadResString(IDS_COLUMN_LAST_CHECKED),
+                     LoadResString(IDS_COLUMN_STATUS), LoadResString(TXT_CLI_COLUMN_URL)});
+        size_t widths[3] = {0, 0, 0};
+        for (const auto& row : rows) {
+            for (size_t c = 0; c < 3; ++c)
+                widths[c] = std::max(widths[c], Columns(row[c]));
+        }
+        for (const auto& row : rows) {
+            for (size_t c = 0; c < 3; ++c)
+                text += row[c] + std::string(widths[c] - Columns(row[c]) + 2, ' ');
+            text += row[3] + "\n";
+        }
+    }
+    std::fputs(text.c_str(), console_.out);
+    return std::fflush(console_.out) == 0 ? kExitSuccess : kExitFailure;
+}
+
+int Session::Add() {
+    SubscriptionPtr record;
+    {
+        std::lock_guard guard(model_.mutex);
+        record = model_.subscriptions.Append(args_.argument, "");
+    }
+    if (!record) {
+        Message(FormatResString(IDS_DUPLICATE_URL, args_.argument));
+        return kExitFailure;
+    }
+    return Save() ? kExitSuccess : kExitFailure;
+}
+
+int Session::Remove() {
+    bool removed = false;
+    {
+        std::lock_guard guard(model_.mutex);
+        for (const SubscriptionPtr& s : model_.subscriptions.Items()) {
+            if (s->url == args_.argument) {
+                removed = model_.subscriptions.Remove(s);
+                break;
+            }
+        }
+    }
+    if (!removed) {
+        Message(FormatResString(TXT_CLI_NOT_SUBSCRIBED, args_.argument));
+        return kExitFailure;
+    }
+    return Save() ? kExitSuccess : kExitFailure;
+}
+
+int Session::Import() {
+    const std::string& file = args_.argument;
+    std::string bytes;
+    bool read;
+    if (file == "-") {
+        char buffer[65536];
+        size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, console_.in)) > 0)
+            bytes.append(buffer, n);
+        read = !std::ferror(console_.in);
+    } else {
+        std::error_code error;
+        read = std::filesystem::is_regular_file(file, error) && ReadWholeFile(file, bytes);
+    }
+    if (!read) {
+        Message(FormatResString(TXT_CLI_READ_FAILED, file));
+        return kExitFailure;
+    }
+    const auto feeds = ReadOpml(bytes);
+    if (!feeds) {
+        Message(FormatResString(TXT_CLI_NOT_OPML, file));
+        return kExitFailure;
+    }
+    OpmlImportCounts counts;
+    {
+        std::lock_guard guard(model_.mutex);
+        counts = AddOpmlFeeds(model_.subscriptions, *feeds);
+    }
+    if (counts.added > 0 && !Save())
+        return kExitFailure;
+    progress_.Line(FormatText(LoadResString(TXT_IMPORT_COUNTS),
+                              {std::to_string(counts.added), std::to_string(counts.present),
+                               std::to_string(counts.skipped)}));
+    return kExitSuccess;
+}
+
+int Session::Export() {
+    std::string document;
+    {
+        std::lock_guard guard(model_.mutex);
+        document =
+            SerializeOpml(model_.subscriptions, LoadResString(TXT_OPML_TITLE), std::time(nullptr));
+    }
+    const std::string& file = args_.argument;
+    if (file == "-") {
+        const bool ok =
+            std::fwrite(document.data(), 1, document.size(), console_.out) == document.size() &&
+            std::fflush(console_.out) == 0;
+        return ok ? kExitSuccess : kExitFailure;
+    }
+    if (!WriteFileAtomically(file, document)) {
+        Message(FormatResString(IDS_ERROR_CREATING_FILE, file));
+        return kExitFailure;
+    }
+    return kExitSuccess;
+}
+
+} // namespace
+
+int TessarineCli::Run(const std::vector<std::string>& arguments, const std::string& profileBase,
+                      const CliConsole& console) {
+    const CliArguments args = CliArguments::Parse(arguments);
+    if (!args.error.empty()) {
+        const std::string text = args.error + "\n" + LoadResString(TXT_CLI_USAGE_HINT) + "\n";
+        std::fputs(text.c_str(), console.err);
+        return kExitUsage;
+    }
+    if (args.command == CliCommand::Help) {
+        std::fputs(LoadResString(TXT_CLI_HELP).c_str(), console.out);
+        return kExitSuccess;
+    }
+    if (args.command == CliCommand::Version) {
+        std::fputs("tessarine-cli " TESSARINE_VERSION "\n", console.out);
+        return kExitSuccess;
+    }
+    Session session(args, console);
+    return session.Run(profileBase);
+}
+
+} // namespace tessarine

@@ -1,0 +1,35 @@
+#pragma once
+// tessarine-cli: Tessarine's subscriptions and check cycle without a window,
+// on the same base directory, settings file, archives and downloads as the
+// window. See CliArguments for the command line.
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace tessarine {
+
+// Exit statuses.
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitFailure = 1; // a feed, download or file failed
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitLocked = 3; // another Tessarine holds the base directory
+
+struct CliConsole {
+    std::FILE* in = stdin;
+    std::FILE* out = stdout;
+    std::FILE* err = stderr;
+    bool outIsTerminal = false; // progress redrawn in place, aligned list
+    size_t width = 80;          // of the terminal
+};
+
+class TessarineCli {
+public:
+    // Runs the command line `arguments` (without the program name).
+    // `profileBase` is the base directory the profile remembers (used when
+    // no --base is given; empty: the current folder).
+    static int Run(const std::vector<std::string>& arguments, const std::string& profileBase,
+                   const CliConsole& console);
+};
+
+} // namespace tessarine

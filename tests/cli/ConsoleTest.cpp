@@ -1,0 +1,131 @@
+// The command line's pieces: argument parsing and the console output of a
+// check, on a terminal and elsewhere.
+#include "cli/CliArguments.h"
+#include "cli/ConsoleProgress.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+using namespace tessarine;
+
+namespace {
+
+// "command|argument|base|quiet" or "error: <message>".
+std::string Parsed(std::vector<std::string> line) {
+    const CliArguments a = CliArguments::Parse(line);
+    if (!a.error.empty())
+        return "error: " + a.error;
+    static const char* const names[] = {"none", "help",   "version", "check", "list",
+                                        "add",  "remove", "import",  "export"};
+    return std::string(names[static_cast<int>(a.command)]) + "|" + a.argument + "|" +
+           (a.baseGiven ? a.base : "-") + "|" + (a.quiet ? "q" : "");
+}
+
+// Captures what ConsoleProgress writes to its two streams.
+struct Captured {
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    ~Captured() {
+        std::fclose(out);
+        std::fclose(err);
+    }
+    static std::string Read(std::FILE* f) {
+        std::fflush(f);
+        std::rewind(f);
+        std::string text;
+        char buffer[4096];
+        size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+            text.append(buffer, n);
+        return text;
+    }
+};
+
+void Script(ConsoleProgress& p) {
+    p.FeedStarted("http://a/feed");
+    p.Message("Could not open\n\nhttp://b/feed");
+    p.FeedFinished("New items found: A (http://a/feed)");
+    p.DownloadProgress("one.mp3", 524288, 1048576, 2.0);
+    p.DownloadProgress("one.mp3", 524288, 1048576, 2.0); // unchanged: not drawn again
+    p.DownloadFinished("Completed: one.mp3 (1.0MB)");
+    p.Line("Summary");
+}
+
+} // namespace
+
+TEST(CliArguments, CommandsOptionsAndUsageErrors) {
+    EXPECT_EQ(Parsed({"check"}), "check||-|");
+    EXPECT_EQ(Parsed({"--base", "/srv/pods", "--quiet", "list"}), "list||/srv/pods|q");
+    EXPECT_EQ(Parsed({"add", "http://a/?x=-1", "-q", "--base=/p"}), "add|http://a/?x=-1|/p|q");
+    EXPECT_EQ(Parsed({"export", "-"}), "export|-|-|");
+    EXPECT_EQ(Parsed({"import", "--", "--odd-name.opml"}), "import|--odd-name.opml|-|");
+    EXPECT_EQ(Parsed({"remove", "http://a/"}), "remove|http://a/|-|");
+    // Help and version answer whatever else stands on the line.
+    EXPECT_EQ(Parsed({"frob", "--help"}), "help||-|");
+    EXPECT_EQ(Parsed({"-h"}), "help||-|");
+    EXPECT_EQ(Parsed({"--version", "--bogus"}), "version||-|");
+
+    EXPECT_EQ(Parsed({}), "error: No command given.");
+    EXPECT_EQ(Parsed({"frob"}), "error: Unknown command: frob");
+    EXPECT_EQ(Parsed({"--frob", "check"}), "error: Unknown option: --frob");
+    EXPECT_EQ(Parsed({"add"}), "error: add needs an argument.");
+    EXPECT_EQ(Parsed({"list", "extra"}), "error: Unexpected argument: extra");
+    EXPECT_EQ(Parsed({"check", "--base"}), "error: --base needs an argument.");
+    EXPECT_EQ(Parsed({"--base=", "check"}), "error: --base needs an argument.");
+    EXPECT_EQ(Parsed({"CHECK"}), "error: Unknown command: CHECK");
+}
+
+TEST(ConsoleProgress, DownloadLineFitsItsWidth) {
+    EXPECT_EQ(ConsoleProgress::DownloadLine("ep.mp3", 5 << 20, 10 << 20, 2.0, 80),
+              "ep.mp3 [##########----------]  50%  5.0MB / 10.0MB  2.5MB/s");
+    // Without a length: bytes and rate only; before any time: no rate.
+    EXPECT_EQ(ConsoleProgress::DownloadLine("ep.mp3", 2048, 0, 1.0, 80), "ep.mp3  2KB  2KB/s");
+    EXPECT_EQ(ConsoleProgress::DownloadLine("ep.mp3", 0, 100, 0.0, 80),
+              "ep.mp3 [--------------------]   0%  0B / 100B");
+    // More than announced still shows a full bar, not more.
+    EXPECT_EQ(ConsoleProgress::DownloadLine("e", 150, 100, 0.0, 80),
+              "e [####################] 100%  150B / 100B");
+    // A long name gives way to the figures, counted in characters.
+    const std::string name = "\xC3\xA4" + std::string(100, 'x');
+    const std::string line = ConsoleProgress::DownloadLine(name, 1, 2, 0.0, 60);
+    EXPECT_EQ(line.size(), 61u); // 60 columns, one of them two bytes
+    EXPECT_TRUE(line.ends_with("  50%  1B / 2B"));
+    EXPECT_EQ(ConsoleProgress::DownloadLine(name, 1, 2, 0.0, 20).size(), 21u);
+
+    EXPECT_EQ(ConsoleProgress::ByteSize(1023), "1023B");
+    EXPECT_EQ(ConsoleProgress::ByteSize(int64_t{3} << 30), "3.00GB");
+    EXPECT_EQ(ConsoleProgress::OneLine("Error!\n\nA feed\r\nis there\n"), "Error! A feed is there");
+}
+
+TEST(ConsoleProgress, TerminalRedrawsInPlaceElsewhereOneLineEach) {
+    {
+        Captured c;
+        ConsoleProgress terminal(c.out, c.err, true, false, 80);
+        Script(terminal);
+        EXPECT_EQ(Captured::Read(c.out),
+                  "\r\033[KChecking... http://a/feed" // the feed's line
+                  "\r\033[K"                          // cleared for the message...
+                  "Checking... http://a/feed"         // ...and drawn again
+                  "\r\033[KNew items found: A (http://a/feed)\n"
+                  "\r\033[Kone.mp3 [##########----------]  50%  512KB / 1.0MB  256KB/s"
+                  "\r\033[KCompleted: one.mp3 (1.0MB)\n"
+                  "Summary\n");
+        EXPECT_EQ(Captured::Read(c.err), "Could not open http://b/feed\n");
+    }
+    {
+        Captured c;
+        ConsoleProgress pipe(c.out, c.err, false, false);
+        Script(pipe);
+        EXPECT_EQ(Captured::Read(c.out),
+                  "New items found: A (http://a/feed)\nCompleted: one.mp3 (1.0MB)\nSummary\n");
+        EXPECT_EQ(Captured::Read(c.err), "Could not open http://b/feed\n");
+    }
+    for (bool terminal : {true, false}) {
+        Captured c;
+        ConsoleProgress quiet(c.out, c.err, terminal, true);
+        Script(quiet);
+        EXPECT_EQ(Captured::Read(c.out), "");
+        EXPECT_EQ(Captured::Read(c.err), "Could not open http://b/feed\n");
+    }
+}

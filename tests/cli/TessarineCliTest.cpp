@@ -1,0 +1,402 @@
+// Whole runs of tessarine-cli against loopback servers, in a temporary world
+// whose profile names the base directory.
+#include "subscriptions/BaseDirectory.h"
+#include "subscriptions/SettingsFile.h"
+#include "support/Feeds.h"
+#include "support/LoopbackServer.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <thread>
+
+#include <fcntl.h>
+#include <pty.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+using namespace tessarine;
+using namespace tessarine::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Result {
+    int status = -1; // exit status; -1 when it did not end normally
+    std::string out, err;
+};
+
+// The program with its own profile (naming `base`), language and no proxy.
+class Cli {
+public:
+    TempDir root;
+    std::string base = root.Base() + "pods/";
+    std::string language = "en";
+
+    Cli() {
+        fs::create_directories(root.Path() / "config/Orvendale");
+        WriteFile(root.Path() / "config/Orvendale/Tessarine.conf",
+                  "[Settings]\nBasedir=" + base + "\n");
+        fs::create_directories(base);
+    }
+
+    std::vector<std::string> Environment() const {
+        std::vector<std::string> env = {
+            "XDG_CONFIG_HOME=" + root.Path().string() + "/config", "HOME=" + root.Path().string(),
+            "TESSARINE_LANG=" + language, "no_proxy=127.0.0.1,localhost", "NO_PROXY=127.0.0.1"};
+        for (char** e = environ; *e != nullptr; ++e) {
+            const std::string entry = *e;
+            if (entry.starts_with("PATH=") || entry.starts_with("ASAN_OPTIONS=") ||
+                entry.starts_with("LSAN_OPTIONS=") || entry.starts_with("UBSAN_OPTIONS=") ||
+                entry.starts_with("TSAN_OPTIONS="))
+                env.push_back(entry);
+        }
+        return env;
+    }
+
+    // Starts the program with standard output and error into files (and
+    // standard input from `input` when given); returns its process id.
+    pid_t Start(const std::vector<std::string>& arguments, const std::string& tag,
+                const std::string& input = "") {
+        const std::string in = root / (tag + ".in"), out = root / (tag + ".out"),
+                          err = root / (tag + ".err");
+        WriteFile(in, input);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, in.c_str(), O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+        posix_spawn_file_actions_addchdir_np(&actions, root.Path().c_str());
+        std::vector<std::string> argv = {TESSARINE_CLI_BINARY};
+        argv.insert(argv.end(), arguments.begin(), arguments.end());
+        const std::vector<std::string> env = Environment();
+        pid_t pid = -1;
+        posix_spawn(&pid, TESSARINE_CLI_BINARY, &actions, nullptr, Pointers(argv).data(),
+                    Pointers(env).data());
+        posix_spawn_file_actions_destroy(&actions);
+        return pid;
+    }
+
+    Result Finish(pid_t pid, const std::string& tag) {
+        Result result;
+        int status = 0;
+        if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status))
+            result.status = WEXITSTATUS(status);
+        result.out = ReadFile(root / (tag + ".out"));
+        result.err = ReadFile(root / (tag + ".err"));
+        return result;
+    }
+
+    Result Run(const std::vector<std::string>& arguments, const std::string& input = "") {
+        return Finish(Start(arguments, "run", input), "run");
+    }
+
+    // The subscriptions' URLs in the settings file.
+    std::vector<std::string> StoredUrls() const {
+        std::vector<std::string> urls;
+        if (const auto stored = ReadSettingsFile(SettingsFilePath(base)))
+            for (const StoredFeed& feed : stored->feeds)
+                urls.push_back(feed.url);
+        return urls;
+    }
+
+private:
+    static std::vector<char*> Pointers(const std::vector<std::string>& texts) {
+        std::vector<char*> pointers;
+        for (const std::string& t : texts)
+            pointers.push_back(const_cast<char*>(t.c_str()));
+        pointers.push_back(nullptr);
+        return pointers;
+    }
+};
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+        lines.push_back(text.substr(start, end - start));
+    if (start < text.size())
+        lines.push_back(text.substr(start));
+    return lines;
+}
+
+} // namespace
+
+TEST(TessarineCli, EveryCommandOnOneBaseDirectory) {
+    LoopbackServer server;
+    // Feed A: two enclosures, one of which fails the first time it is fetched.
+    server.Serve("/a.xml", MakeFeed("Alpha", {{server.Url("/a1.mp3")}, {server.Url("/a2.mp3")}}),
+                 "application/rss+xml");
+    server.Serve("/b.xml", MakeFeed("Beta", {{server.Url("/b1.mp3")}}), "application/rss+xml");
+    server.Serve("/broken.xml", "gone", "text/plain", 404);
+    server.Serve("/a1.mp3", std::string(3000, 'a'));
+    server.Serve("/b1.mp3", std::string(1 << 20, 'b'));
+    std::atomic<int> a2Hits{0};
+    server.Server().Get("/a2.mp3", [&](const httplib::Request&, httplib::Response& response) {
+        if (a2Hits++ == 0) {
+            response.status = 500;
+            return;
+        }
+        response.set_content("a2", "audio/mpeg");
+    });
+    server.Start();
+
+    Cli cli;
+    // Import an export shaped like the common programs' ones: a category,
+    // a feed that is not on the web, one twice.
+    const std::string opml =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<opml version=\"1.1\"><body>"
+        "<outline text=\"Pods\"><outline type=\"rss\" text=\"A\" xmlUrl=\"" +
+        server.Url("/a.xml") + "\"/><outline text=\"Gone\" xmlUrl=\"" + server.Url("/broken.xml") +
+        "\"/></outline>"
+        "<outline text=\"FTP\" xmlUrl=\"ftp://x/feed\"/><outline text=\"A again\" xmlUrl=\"" +
+        server.Url("/a.xml") + "\"/></body></opml>";
+    WriteFile(cli.root / "subs.opml", opml);
+    Result r = cli.Run({"import", "subs.opml"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Subscriptions imported: 2 added, 1 already in the list, 1 skipped (not an "
+                     "http or https address).\n");
+    EXPECT_EQ(cli.StoredUrls(),
+              (std::vector<std::string>{server.Url("/a.xml"), server.Url("/broken.xml")}));
+    // From standard input, quietly: nothing new, nothing said.
+    r = cli.Run({"-q", "import", "-"}, opml);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out + r.err, "");
+
+    // add; add again fails with the duplicate message on one line.
+    r = cli.Run({"add", server.Url("/b.xml")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    r = cli.Run({"add", server.Url("/b.xml")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err,
+              "Error! A feed with this url is already in the list! " + server.Url("/b.xml") + "\n");
+
+    // check, not on a terminal: one line per finished feed and download; the
+    // failing feed and download are reported and the rest is done.
+    r = cli.Run({"check"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(Lines(r.err),
+              (std::vector<std::string>{"Could not open " + server.Url("/broken.xml")}));
+    EXPECT_EQ(Lines(r.out),
+              (std::vector<std::string>{
+                  "New items found: Alpha (" + server.Url("/a.xml") + ")",
+                  "Error: New Podcast (" + server.Url("/broken.xml") + ")",
+                  "New items found: Beta (" + server.Url("/b.xml") + ")", "Completed: a1.mp3 (3KB)",
+                  "Failed: a2.mp3", "Completed: b1.mp3 (1.0MB)",
+                  "Feeds checked: 3 (failed: 1). Files downloaded: 2 (failed: 1)."}));
+    EXPECT_EQ(ReadFile(fs::path(cli.base) / "Alpha/a1.mp3"), std::string(3000, 'a'));
+    EXPECT_EQ(fs::file_size(fs::path(cli.base) / "Beta/b1.mp3"), 1u << 20);
+    EXPECT_FALSE(fs::exists(fs::path(cli.base) / "Alpha/a2.mp3"));
+
+    // list: tab-separated, with the names the check found.
+    r = cli.Run({"list"});
+    EXPECT_EQ(r.status, 0);
+    const auto rows = Lines(r.out);
+    ASSERT_EQ(rows.size(), 3u) << r.out;
+    EXPECT_TRUE(rows[0].starts_with("Alpha\t")) << rows[0];
+    EXPECT_TRUE(rows[0].ends_with("\t\t" + server.Url("/a.xml"))) << rows[0];
+    EXPECT_TRUE(rows[1].starts_with("New Podcast\t")) << rows[1];
+    EXPECT_TRUE(rows[2].starts_with("Beta\t")) << rows[2];
+    EXPECT_TRUE(rows[2].ends_with("\t\t" + server.Url("/b.xml"))) << rows[2];
+
+    // remove, and remove what is not there.
+    r = cli.Run({"remove", server.Url("/broken.xml")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    r = cli.Run({"remove", server.Url("/broken.xml")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Not subscribed: " + server.Url("/broken.xml") + "\n");
+
+    // The second check fetches what failed, and only that.
+    r = cli.Run({"check"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Lines(r.out),
+              (std::vector<std::string>{
+                  "New items found: Alpha (" + server.Url("/a.xml") + ")",
+                  "No new items: Beta (" + server.Url("/b.xml") + ")", "Completed: a2.mp3 (2B)",
+                  "Feeds checked: 2 (failed: 0). Files downloaded: 1 (failed: 0)."}));
+    EXPECT_EQ(server.Hits("/b1.mp3"), 1);
+
+    // export to standard output and to a file; importing that elsewhere
+    // gives the same list.
+    r = cli.Run({"export", "-"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("<outline type=\"rss\" text=\"Alpha\" title=\"Alpha\" xmlUrl=\"" +
+                         server.Url("/a.xml") + "\"/>"),
+              std::string::npos)
+        << r.out;
+    r = cli.Run({"export", "out.opml"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(
+        ReadFile(cli.root / "out.opml")
+            .starts_with("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<opml version=\"2.0\">"));
+    fs::create_directories(cli.root.Path() / "other");
+    r = cli.Run({"--base", "other", "import", "out.opml"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const auto other = ReadSettingsFile(SettingsFilePath(cli.root.Base() + "other/"));
+    ASSERT_TRUE(other.has_value());
+    ASSERT_EQ(other->feeds.size(), 2u);
+    EXPECT_EQ(other->feeds[0].url, server.Url("/a.xml"));
+    EXPECT_EQ(other->feeds[1].url, server.Url("/b.xml"));
+    r = cli.Run({"export", fs::path(cli.base + "no/such/folder/x.opml").string()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.starts_with("Error creating file ")) << r.err;
+}
+
+TEST(TessarineCli, UsageHelpVersionLanguageAndBadInput) {
+    Cli cli;
+    Result r = cli.Run({});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "No command given.\nTry \"tessarine-cli --help\" for more information.\n");
+    EXPECT_EQ(cli.Run({"check", "now"}).status, 2);
+    EXPECT_EQ(cli.Run({"--base"}).status, 2);
+    r = cli.Run({"--help"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(r.out.starts_with("Usage: tessarine-cli [--base DIR] [--quiet] COMMAND\n"));
+    r = cli.Run({"--version"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "tessarine-cli 1.0\n");
+
+    EXPECT_EQ(cli.Run({"add", "http://127.0.0.1:9/x"}).status, 0);
+    cli.language = "de";
+    r = cli.Run({"add", "http://127.0.0.1:9/x"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err,
+              "Fehler! Ein Podcast mit dieser URL ist bereits abonniert! http://127.0.0.1:9/x\n");
+    r = cli.Run({"frob"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err,
+              "Unbekannter Befehl: frob\nWeitere Informationen mit \"tessarine-cli --help\".\n");
+    cli.language = "en";
+
+    WriteFile(cli.root / "feed.xml", MakeFeed("Not OPML", {}));
+    r = cli.Run({"import", "feed.xml"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "feed.xml is not an OPML file.\n");
+    r = cli.Run({"import", "missing.opml"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Could not read missing.opml\n");
+    r = cli.Run({"--base", "nowhere", "list"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "The base directory " + cli.root.Base() + "nowhere/ does not exist.\n");
+    EXPECT_EQ(cli.StoredUrls(), std::vector<std::string>{"http://127.0.0.1:9/x"});
+}
+
+TEST(TessarineCli, SecondProgramOnTheBaseDirectoryEndsWithThree) {
+    LoopbackServer server;
+    std::atomic<bool> release{false};
+    server.Serve("/f.xml", MakeFeed("F", {{server.Url("/slow.mp3")}}), "application/rss+xml");
+    server.Server().Get("/slow.mp3", [&](const httplib::Request&, httplib::Response& response) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+        while (!release && std::chrono::steady_clock::now() < end)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        response.set_content("slow", "audio/mpeg");
+    });
+    server.Serve("/counted", "");
+    server.Start();
+
+    Cli cli;
+    ASSERT_EQ(cli.Run({"add", server.Url("/f.xml")}).status, 0);
+    const pid_t first = cli.Start({"check"}, "first");
+    const auto end = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    while (server.Hits("/f.xml") == 0 && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+
+    Result second = cli.Finish(cli.Start({"check"}, "second"), "second");
+    EXPECT_EQ(second.status, 3);
+    EXPECT_EQ(second.err, "The base directory " + cli.base + " is in use by another Tessarine.\n");
+    EXPECT_EQ(second.out, "");
+    EXPECT_EQ(cli.Run({"add", "http://127.0.0.1:9/y"}).status, 3);
+    // Reading needs no lock.
+    EXPECT_EQ(cli.Run({"list"}).status, 0);
+
+    release = true;
+    const Result done = cli.Finish(first, "first");
+    EXPECT_EQ(done.status, 0) << done.err;
+    EXPECT_EQ(ReadFile(fs::path(cli.base) / "F/slow.mp3"), "slow");
+    EXPECT_EQ(cli.StoredUrls(), std::vector<std::string>{server.Url("/f.xml")});
+    // Once it has ended, the base directory is free again.
+    EXPECT_EQ(cli.Run({"add", "http://127.0.0.1:9/y"}).status, 0);
+}
+
+TEST(TessarineCli, OnATerminalProgressIsRedrawnAndTheListAligned) {
+    LoopbackServer server;
+    server.Serve("/t.xml", MakeFeed("Terminal", {{server.Url("/t.mp3")}}), "application/rss+xml");
+    server.Serve("/t.mp3", std::string(200000, 't'));
+    server.Start();
+    Cli cli;
+    ASSERT_EQ(cli.Run({"add", server.Url("/t.xml")}).status, 0);
+
+    auto onTerminal = [&](const std::vector<std::string>& arguments) {
+        const std::vector<std::string> env = cli.Environment();
+        std::vector<std::string> argv = {TESSARINE_CLI_BINARY};
+        argv.insert(argv.end(), arguments.begin(), arguments.end());
+        winsize size{};
+        size.ws_col = 100;
+        size.ws_row = 30;
+        int master = -1;
+        const pid_t pid = forkpty(&master, nullptr, nullptr, &size);
+        if (pid == 0) {
+            std::vector<char*> a, e;
+            for (const auto& s : argv)
+                a.push_back(const_cast<char*>(s.c_str()));
+            a.push_back(nullptr);
+            for (const auto& s : env)
+                e.push_back(const_cast<char*>(s.c_str()));
+            e.push_back(nullptr);
+            if (chdir(cli.root.Path().c_str()) == 0)
+                execve(TESSARINE_CLI_BINARY, a.data(), e.data());
+            _exit(127);
+        }
+        std::string output;
+        char buffer[4096];
+        ssize_t n;
+        while ((n = read(master, buffer, sizeof buffer)) > 0)
+            output.append(buffer, static_cast<size_t>(n));
+        close(master);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        return std::make_pair(WIFEXITED(status) ? WEXITSTATUS(status) : -1, output);
+    };
+
+    auto [status, output] = onTerminal({"check"});
+    EXPECT_EQ(status, 0) << output;
+    EXPECT_NE(output.find("\r\033[KChecking... " + server.Url("/t.xml")), std::string::npos)
+        << output;
+    EXPECT_NE(output.find("\r\033[KNew items found: Terminal (" + server.Url("/t.xml") + ")\r\n"),
+              std::string::npos)
+        << output;
+    EXPECT_NE(output.find("t.mp3 [####################] 100%  195KB / 195KB"), std::string::npos)
+        << output;
+    EXPECT_NE(output.find("\r\033[KCompleted: t.mp3 (195KB)\r\n"), std::string::npos) << output;
+
+    std::tie(status, output) = onTerminal({"list"});
+    EXPECT_EQ(status, 0);
+    const auto lines = Lines(output);
+    ASSERT_EQ(lines.size(), 2u) << output;
+    EXPECT_TRUE(lines[0].starts_with("Name      Last Checked      Status  URL")) << lines[0];
+    EXPECT_TRUE(lines[1].starts_with("Terminal  ")) << lines[1];
+}
+
+TEST(TessarineCli, LinksNoGuiLibrary) {
+    std::FILE* pipe = popen(("ldd '" + std::string(TESSARINE_CLI_BINARY) + "'").c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string libraries;
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        libraries.append(buffer, n);
+    EXPECT_EQ(pclose(pipe), 0);
+    EXPECT_NE(libraries.find("libQt6Core"), std::string::npos) << libraries;
+    for (const char* gui :
+         {"libQt6Gui", "libQt6Widgets", "libX11", "libxcb", "libGL", "libwayland"})
+        EXPECT_EQ(libraries.find(gui), std::string::npos) << gui << " in\n" << libraries;
+}
