@@ -155,10 +155,8 @@ std::string NameFromFeedUrl(const std::string& url,
     std::string name(host);
     if (!segment.empty())
         name += (name.empty() ? "" : " - ") + std::string(segment);
-    if (name.empty())
-        name = "Podcast";
-    if (taken(name))
-        name += " " + EnclosureNames::Tag(url, 8);
+    if (name.empty() || taken(name))
+        name += (name.empty() ? "" : " ") + EnclosureNames::Tag(url, 8);
     return name;
 }
 

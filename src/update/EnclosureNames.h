@@ -50,8 +50,8 @@ private:
 // The name of a subscription that has none of its own yet and whose feed
 // names no channel: the feed URL's host and last path segment
 // ("example.org - podcast.xml"), so that its files get a folder of their own.
-// Where `taken` says another subscription's name gives the same folder, a tag
-// made from the whole URL is added.
+// Where `taken` says another subscription's name gives the same folder, or
+// the URL has neither, a tag made from the whole URL is added.
 std::string NameFromFeedUrl(const std::string& url,
                             const std::function<bool(const std::string& name)>& taken);
 
