@@ -34,9 +34,7 @@ UpdateEngine::UpdateEngine(SharedModel& model, EngineView& view, bool checkAndQu
                            EngineOptions options)
     : model_(model), view_(view), checkAndQuit_(checkAndQuit), options_(std::move(options)) {}
 
-UpdateEngine::~UpdateEngine() {
-    Shutdown();
-}
+UpdateEngine::~UpdateEngine() { Shutdown(); }
 
 bool UpdateEngine::OnCheckForNewItems() {
     bool marked = false;

@@ -7,7 +7,7 @@ namespace tessarine {
 
 namespace {
 
-struct Parts {
+struct Components {
     std::optional<std::string_view> scheme;
     std::optional<std::string_view> authority;
     std::string_view path;
@@ -23,8 +23,8 @@ bool IsSchemeChar(char c) {
 }
 
 // The split of appendix B of the RFC.
-Parts Split(std::string_view text) {
-    Parts parts;
+Components Split(std::string_view text) {
+    Components parts;
     if (const size_t hash = text.find('#'); hash != std::string_view::npos) {
         parts.fragment = text.substr(hash + 1);
         text = text.substr(0, hash);
@@ -83,7 +83,7 @@ std::string RemoveDotSegments(std::string_view input) {
 }
 
 // Section 5.2.3.
-std::string Merge(const Parts& base, std::string_view path) {
+std::string Merge(const Components& base, std::string_view path) {
     if (base.authority && base.path.empty())
         return "/" + std::string(path);
     const size_t slash = base.path.rfind('/');
@@ -97,10 +97,10 @@ std::string Merge(const Parts& base, std::string_view path) {
 std::string ResolveUrlReference(const std::string& base, const std::string& reference) {
     if (reference.empty())
         return reference;
-    const Parts r = Split(reference);
+    const Components r = Split(reference);
     if (r.scheme)
         return reference;
-    const Parts b = Split(base);
+    const Components b = Split(base);
     if (!b.scheme || !b.authority)
         return reference;
 
