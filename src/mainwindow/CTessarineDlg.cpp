@@ -13,6 +13,7 @@
 #include "platform/SingleInstance.h"
 #include "subscriptions/BaseDirectory.h"
 #include "subscriptions/Strings.h"
+#include "update/DownloadQueue.h"
 #include "update/FeedReader.h"
 
 #include <QAction>
@@ -452,7 +453,7 @@ void CTessarineDlg::OnDownloadDoubleClick() {
         std::lock_guard lock(model_.mutex);
         base = model_.baseDirectory;
     }
-    const std::string path = FeedFilePath(base, entry.folder, FileNameFromUrl(entry.url));
+    const std::string path = DownloadTargetPath(base, entry);
     OpenWithDesktop(QUrl::fromLocalFile(QFileInfo(FromUtf8(path)).absoluteFilePath()));
 }
 

@@ -2,7 +2,9 @@
 // Paths under the base directory. The base directory ends with the platform's
 // separator once set; paths are formed by concatenation beneath it.
 
+#include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace tessarine {
 
@@ -18,6 +20,20 @@ inline constexpr const char* kArchiveFileName = "feed.xml";
 // reserved: no feed folder or downloaded file may take it.
 inline constexpr const char* kLockFileName = ".tessarine.lock";
 
+// The longest name a folder entry can hold, in bytes.
+inline constexpr std::size_t kMaxEntryNameBytes = 255;
+
+// The one rule for names too long for a folder entry: a name of more than
+// `maxBytes` bytes is cut at a UTF-8 character boundary so that it fits,
+// keeping its extension (the part from its last ".", when that is at most 32
+// bytes and not the whole name). Shorter names stay as they are.
+std::string ShortenedName(std::string_view name, std::size_t maxBytes = kMaxEntryNameBytes);
+
+// The extension of a name as ShortenedName keeps it: from the last "." on,
+// when that dot is not the first byte and the extension has at most 32 bytes;
+// empty otherwise.
+std::string_view NameExtension(std::string_view name);
+
 // Appends the separator unless the path already ends with one.
 std::string WithTrailingSeparator(std::string path);
 // The path ending with exactly one separator, however many it ended with
@@ -26,8 +42,11 @@ std::string NormalizedBaseDirectory(std::string path);
 
 // The folder name of a feed, formed from its name. Separators, control
 // characters (and on Windows the characters a folder name cannot hold) become
-// "_"; "." and ".." become "_" and "__". Any other name stays as it is, so no
-// name can lead outside the base directory. The empty name stays empty.
+// "_"; "." and ".." become "_" and "__"; a name that is the settings file's
+// (or one of its temporary files'), in any letter case, gets a "_" appended,
+// so that no folder can take the settings file's place. A name too long for
+// a folder entry is shortened (ShortenedName). Any other name stays as it is,
+// so no name can lead outside the base directory. The empty name stays empty.
 std::string FeedFolderName(const std::string& name);
 
 // base + "Tessarine Settings.xml"
@@ -38,6 +57,12 @@ std::string FeedFolderPath(const std::string& base, const std::string& feedName)
 // or base + file when the folder name is empty.
 std::string FeedFilePath(const std::string& base, const std::string& feedName,
                          const std::string& fileName);
+
+// Whether two names are the same but for the letter case of ASCII letters,
+// as on file systems that ignore case.
+bool SameNameIgnoringCase(std::string_view a, std::string_view b);
+// Whether `name` starts with `prefix`, ignoring the case of ASCII letters.
+bool StartsWithIgnoringCase(std::string_view name, std::string_view prefix);
 
 // Anything at `path` (file, folder, link) counts as existing.
 bool PathExists(const std::string& path);

@@ -1,11 +1,15 @@
 #include "update/DownloadQueue.h"
 
+#include "subscriptions/BaseDirectory.h"
+
 namespace tessarine {
 
-size_t DownloadQueue::Append(const std::string& url, const std::string& folder) {
+size_t DownloadQueue::Append(const std::string& url, const std::string& folder,
+                             const std::string& fileName) {
     DownloadEntry entry;
     entry.url = url;
     entry.folder = folder;
+    entry.fileName = fileName;
     entries_.push_back(std::move(entry));
     return entries_.size() - 1;
 }
@@ -18,6 +22,10 @@ DownloadEntry* DownloadQueue::At(long long index) {
 
 const DownloadEntry* DownloadQueue::At(long long index) const {
     return const_cast<DownloadQueue*>(this)->At(index);
+}
+
+std::string DownloadTargetPath(const std::string& base, const DownloadEntry& entry) {
+    return FeedFilePath(base, entry.folder, entry.fileName);
 }
 
 } // namespace tessarine

@@ -18,7 +18,8 @@ enum class DownloadState : int32_t {
 
 struct DownloadEntry {
     std::string url;
-    std::string folder; // the feed's title; its folder name is formed from it
+    std::string folder;   // the feed's title; its folder name is formed from it
+    std::string fileName; // the file's name in that folder (EnclosureNames)
     DownloadState state = DownloadState::Waiting;
     int64_t received = 0;
     int64_t length = 0; // announced length, 0 when none
@@ -28,7 +29,7 @@ struct DownloadEntry {
 class DownloadQueue {
 public:
     // Appends an entry and returns its index (its row).
-    size_t Append(const std::string& url, const std::string& folder);
+    size_t Append(const std::string& url, const std::string& folder, const std::string& fileName);
     size_t Size() const { return entries_.size(); }
     // The entry at `index`, or none past the end (or for a negative index).
     DownloadEntry* At(long long index);
@@ -37,5 +38,9 @@ public:
 private:
     std::deque<DownloadEntry> entries_; // stable addresses while appending
 };
+
+// Where an entry's file goes under the base directory `base`: the entry's
+// file name in its feed's folder.
+std::string DownloadTargetPath(const std::string& base, const DownloadEntry& entry);
 
 } // namespace tessarine

@@ -26,7 +26,6 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-
 bool IsControl(unsigned char byte) {
     return byte < 32 || byte == 127;
 }
@@ -43,6 +42,84 @@ std::string TrimWhiteSpace(std::string_view text) {
     return std::string(text.substr(begin, end - begin));
 }
 
+namespace {
+
+constexpr const char* kAtomNamespace = "http://www.w3.org/2005/Atom";
+
+// The part of an element name after its namespace prefix.
+std::string_view LocalName(const TiXmlElement& element) {
+    std::string_view name(element.Value());
+    const std::size_t colon = name.find(':');
+    return colon == std::string_view::npos ? name : name.substr(colon + 1);
+}
+
+// The prefix of an element name with its colon ("atom:"), or empty.
+std::string PrefixOf(const TiXmlElement& element) {
+    std::string_view name(element.Value());
+    const std::size_t colon = name.find(':');
+    return colon == std::string_view::npos ? std::string() : std::string(name.substr(0, colon + 1));
+}
+
+// Whether the root is the "feed" element of Atom 1.0: its own name's
+// namespace, declared on it, is Atom's.
+bool IsAtomRoot(const TiXmlElement& root) {
+    if (LocalName(root) != "feed")
+        return false;
+    const std::string prefix = PrefixOf(root);
+    const std::string attribute =
+        prefix.empty() ? std::string("xmlns") : "xmlns:" + prefix.substr(0, prefix.size() - 1);
+    const char* ns = root.Attribute(attribute.c_str());
+    return ns != nullptr && TrimWhiteSpace(ns) == kAtomNamespace;
+}
+
+void ReadRss(const TiXmlElement& root, const TiXmlElement& channel, bool rdf, FeedDocument& feed) {
+    const TiXmlElement* item = channel.FirstChildElement("item");
+    if (item == nullptr && rdf)
+        item = root.FirstChildElement("item");
+    for (; item != nullptr; item = item->NextSiblingElement()) {
+        const TiXmlElement* enclosure = item->FirstChildElement("enclosure");
+        if (enclosure == nullptr)
+            continue; // nothing to download and nothing to record
+        FeedItem entry;
+        const char* url = enclosure->Attribute("url");
+        entry.enclosureUrl = TrimWhiteSpace(url != nullptr ? url : "");
+        entry.title = ChildText(*item, "title");
+        entry.description = ChildText(*item, "description");
+        entry.pubDate = ChildText(*item, "pubDate");
+        feed.items.push_back(std::move(entry));
+    }
+}
+
+void ReadAtom(const TiXmlElement& root, FeedDocument& feed) {
+    const std::string prefix = PrefixOf(root);
+    const auto name = [&](const char* local) { return prefix + local; };
+    // The first non-empty text among the named children.
+    const auto firstText = [&](const TiXmlElement& parent, const char* a, const char* b) {
+        std::string text = ChildText(parent, name(a).c_str());
+        return text.empty() ? ChildText(parent, name(b).c_str()) : text;
+    };
+    for (const TiXmlElement* entry = root.FirstChildElement(name("entry").c_str());
+         entry != nullptr; entry = entry->NextSiblingElement(name("entry").c_str())) {
+        const char* href = nullptr;
+        for (const TiXmlElement* link = entry->FirstChildElement(name("link").c_str());
+             link != nullptr && href == nullptr;
+             link = link->NextSiblingElement(name("link").c_str())) {
+            const char* rel = link->Attribute("rel");
+            if (rel != nullptr && TrimWhiteSpace(rel) == "enclosure")
+                href = link->Attribute("href");
+        }
+        if (href == nullptr)
+            continue;
+        FeedItem item;
+        item.enclosureUrl = TrimWhiteSpace(href);
+        item.title = ChildText(*entry, name("title").c_str());
+        item.description = firstText(*entry, "summary", "content");
+        item.pubDate = firstText(*entry, "published", "updated");
+        feed.items.push_back(std::move(item));
+    }
+}
+
+} // namespace
 
 FeedDocument ReadFeed(const std::string& text) {
     FeedDocument feed;
@@ -55,29 +132,31 @@ FeedDocument ReadFeed(const std::string& text) {
     feed.wellFormed = !document.Error();
 
     // Whatever tree the parser built is used, also after an error.
-    const TiXmlElement* first = document.RootElement();
-    const TiXmlElement* channel = first != nullptr ? first->FirstChildElement() : nullptr;
-    if (channel == nullptr)
+    const TiXmlElement* root = document.RootElement();
+    if (root == nullptr)
         return feed;
+    const TiXmlElement* titled = nullptr; // the element whose "title" names the feed
+    std::string titleName = "title";
+    if (IsAtomRoot(*root)) {
+        feed.atom = true;
+        titled = root;
+        titleName = PrefixOf(*root) + "title";
+        ReadAtom(*root, feed);
+    } else {
+        const std::string_view local = LocalName(*root);
+        const bool rdf = local == "RDF";
+        const TiXmlElement* channel =
+            (local == "rss" || rdf) ? root->FirstChildElement("channel") : nullptr;
+        if (channel == nullptr)
+            return feed;
+        titled = channel;
+        ReadRss(*root, *channel, rdf, feed);
+    }
     feed.hasChannel = true;
     // The title becomes the subscription's name and folder: condensed as the
     // settings file gives it back, also where CDATA or character references
     // kept blanks the parser would otherwise condense.
-    feed.channelTitle = CondensedText(ChildText(*channel, "title"));
-
-    for (const TiXmlElement* item = channel->FirstChildElement("item"); item != nullptr;
-         item = item->NextSiblingElement()) {
-        const TiXmlElement* enclosure = item->FirstChildElement("enclosure");
-        if (enclosure == nullptr)
-            continue; // nothing to download and nothing to record
-        FeedItem entry;
-        const char* url = enclosure->Attribute("url");
-        entry.enclosureUrl = TrimWhiteSpace(url != nullptr ? url : "");
-        entry.title = ChildText(*item, "title");
-        entry.description = ChildText(*item, "description");
-        entry.pubDate = ChildText(*item, "pubDate");
-        feed.items.push_back(std::move(entry));
-    }
+    feed.channelTitle = CondensedText(ChildText(*titled, titleName.c_str()));
     return feed;
 }
 

@@ -26,7 +26,9 @@ struct MultiDeleter {
     void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
 };
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char LowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
     if (text.size() < prefix.size())
@@ -344,6 +346,10 @@ HttpResult HttpSession::Impl::Run(const std::string& url, const ResponseFn& onRe
             break;
         }
     }
+    char* effectiveUrl = nullptr;
+    if (curl_easy_getinfo(h, CURLINFO_EFFECTIVE_URL, &effectiveUrl) == CURLE_OK &&
+        effectiveUrl != nullptr)
+        result.finalUrl = effectiveUrl;
     // Removing an unfinished transfer aborts it and closes its connection;
     // a finished one leaves its connection in the cache for the next request.
     curl_multi_remove_handle(multi.get(), h);
@@ -385,15 +391,16 @@ HttpSession::HttpSession(HttpOptions options, const std::atomic<bool>* cancel)
 
 HttpSession::~HttpSession() = default;
 
-bool HttpSession::IsOpen() const { return impl_->easy && impl_->multi; }
+bool HttpSession::IsOpen() const {
+    return impl_->easy && impl_->multi;
+}
 
 HttpResult HttpSession::Fetch(const std::string& url, const ResponseFn& onResponse,
                               const DataFn& onData) {
     return impl_->Run(url, onResponse, onData);
 }
 
-HttpResult HttpSession::FetchToString(const std::string& url, std::string& body,
-                                      int64_t maxBytes) {
+HttpResult HttpSession::FetchToString(const std::string& url, std::string& body, int64_t maxBytes) {
     body.clear();
     const bool limited = maxBytes >= 0;
     bool tooLarge = false;

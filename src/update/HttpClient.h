@@ -29,6 +29,7 @@ struct HttpResult {
     int64_t contentLength = -1; // announced length of the final response, -1 if none
     int64_t received = 0;       // body bytes delivered
     std::string error;          // transport error text, empty when none
+    std::string finalUrl;       // the URL of the last request made, after redirects
 };
 
 // Called once per request, before any data, with the final response's status

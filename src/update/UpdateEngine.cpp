@@ -2,12 +2,14 @@
 
 #include "subscriptions/BaseDirectory.h"
 #include "subscriptions/Strings.h"
+#include "update/EnclosureNames.h"
 #include "update/FeedArchive.h"
 #include "update/FeedReader.h"
+#include "update/PartialFile.h"
+#include "update/UrlReference.h"
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
 #include <memory>
 #include <vector>
 
@@ -16,23 +18,6 @@ namespace {
 
 std::string SizeText(int64_t length) {
     return FormatResNumber(IDS_SIZE_FORMAT, static_cast<double>(length) / 1048576.0);
-}
-
-// The longest name a folder entry can have, in bytes.
-constexpr size_t kMaxNameBytes = 255;
-
-// The partial file beside `target`: its name with ".part" added. Where that
-// would make the name too long although the target's own name fits, the name
-// is shortened first, so that every target that can exist can be fetched.
-std::string PartialPath(const std::string& target) {
-    static constexpr std::string_view kSuffix = ".part";
-    const size_t separator = target.find_last_of(kPathSeparator);
-    const size_t nameStart = separator == std::string::npos ? 0 : separator + 1;
-    const size_t nameBytes = target.size() - nameStart;
-    std::string partial = target;
-    if (nameBytes <= kMaxNameBytes && nameBytes + kSuffix.size() > kMaxNameBytes)
-        partial.resize(nameStart + kMaxNameBytes - kSuffix.size());
-    return partial.append(kSuffix);
 }
 
 bool StillListed(const SubscriptionList& list, const SubscriptionPtr& record) {
@@ -191,11 +176,12 @@ int UpdateEngine::CheckCycleProc() {
         if (cancel_)
             return 1;
 
-        // An error status, a document that is not well-formed or one without a
-        // channel is a failure like a URL that cannot be opened: the name, the
-        // date and the settings file stay as they were.
+        // An error status, a transfer cut short, a document that is not
+        // well-formed or not a feed is a failure like a URL that cannot be
+        // opened: the name, the date and the settings file stay as they were.
         FeedDocument feed;
-        bool ok = fetched.opened && !fetched.tooLarge && fetched.status < 400;
+        bool ok = fetched.opened && fetched.complete && !fetched.tooLarge &&
+                  fetched.status >= 200 && fetched.status < 300;
         if (ok) {
             feed = ReadFeed(body);
             ok = feed.wellFormed && feed.hasChannel;
@@ -212,6 +198,16 @@ int UpdateEngine::CheckCycleProc() {
             continue;
         }
 
+        // Relative enclosure URLs are meant from where the feed was found.
+        const std::string& feedUrl = fetched.finalUrl.empty() ? url : fetched.finalUrl;
+        std::vector<std::string> enclosureUrls;
+        for (FeedItem& item : feed.items) {
+            item.enclosureUrl = ResolveUrlReference(feedUrl, item.enclosureUrl);
+            enclosureUrls.push_back(item.enclosureUrl);
+        }
+        const EnclosureNames fileNames(enclosureUrls);
+        const std::string name = NameAfterCheck(s, feed.channelTitle);
+
         // The archive lives in the folder of the name from before this check.
         const std::string archivePath = FeedFilePath(base, nameBefore, kArchiveFileName);
         FeedArchive archive;
@@ -220,7 +216,8 @@ int UpdateEngine::CheckCycleProc() {
         for (const FeedItem& item : feed.items) {
             if (cancel_)
                 return 1;
-            const bool queued = QueueDownload(item.enclosureUrl, feed.channelTitle);
+            const bool queued =
+                QueueDownload(item.enclosureUrl, name, fileNames.NameOf(item.enclosureUrl));
             // A new archive is not searched: every item counts as unrecorded.
             if (archive.IsNew() || !archive.Lookup(item.enclosureUrl))
                 archive.Append(item.title, item.description, item.enclosureUrl, item.pubDate);
@@ -231,7 +228,7 @@ int UpdateEngine::CheckCycleProc() {
 
         {
             std::lock_guard lock(model_.mutex);
-            s->name = feed.channelTitle;
+            s->name = name;
             s->lastChecked = OleDateTime::Now();
             s->status = feedQueued ? NewItemsFound : NoNewItems;
         }
@@ -245,8 +242,28 @@ int UpdateEngine::CheckCycleProc() {
     return 0;
 }
 
-bool UpdateEngine::QueueDownload(const std::string& url, const std::string& folder) {
-    const std::string fileName = FileNameFromUrl(url);
+std::string UpdateEngine::NameAfterCheck(const SubscriptionPtr& s,
+                                         const std::string& channelTitle) {
+    // A feed never empties the name: without a title the subscription keeps
+    // its own, and one that has none yet is named after its feed's URL.
+    if (!channelTitle.empty())
+        return channelTitle;
+    std::lock_guard lock(model_.mutex);
+    if (!s->name.empty() && s->name != LoadResString(IDS_NEW_PODCAST))
+        return s->name;
+    return NameFromFeedUrl(s->url, [&](const std::string& name) {
+        const std::string folder = FeedFolderName(name);
+        for (const SubscriptionPtr& other : model_.subscriptions.Items())
+            if (other != s && SameNameIgnoringCase(FeedFolderName(other->name), folder))
+                return true;
+        return false;
+    });
+}
+
+bool UpdateEngine::QueueDownload(const std::string& url, const std::string& folder,
+                                 std::string fileName) {
+    if (fileName.empty())
+        fileName = EnclosureNames({url}).NameOf(url);
     std::string base;
     {
         std::lock_guard lock(model_.mutex);
@@ -257,7 +274,7 @@ bool UpdateEngine::QueueDownload(const std::string& url, const std::string& fold
     size_t row;
     {
         std::lock_guard lock(model_.mutex);
-        row = model_.downloads.Append(url, folder);
+        row = model_.downloads.Append(url, folder, fileName);
     }
     view_.InsertDownloadRow(row, {fileName, "", "0%", LoadResString(IDS_WAITING)});
     return true;
@@ -283,7 +300,7 @@ int UpdateEngine::RunDownloads() {
     for (size_t row = 0;; ++row) {
         if (cancel_)
             return 1;
-        std::string url, folder, base;
+        std::string url, folder, fileName, base;
         {
             std::lock_guard lock(model_.mutex);
             const DownloadEntry* entry = model_.downloads.At(static_cast<long long>(row));
@@ -291,6 +308,7 @@ int UpdateEngine::RunDownloads() {
                 break;
             url = entry->url;
             folder = entry->folder;
+            fileName = entry->fileName;
             base = model_.baseDirectory;
         }
         if (!session) {
@@ -300,7 +318,7 @@ int UpdateEngine::RunDownloads() {
                 return -1;
             }
         }
-        const std::string target = FeedFilePath(base, folder, FileNameFromUrl(url));
+        const std::string target = FeedFilePath(base, folder, fileName);
         if (PathExists(target)) {
             SetEntryState(row, DownloadState::Done, IDS_COMPLETED);
             continue;
@@ -317,16 +335,17 @@ void UpdateEngine::TransferOne(HttpSession& session, size_t row, const std::stri
                                const std::string& target) {
     // The body goes to a partial file beside the target, which becomes the
     // target only when the transfer completed; a failure leaves no file, so
-    // the next cycle queues the enclosure again.
-    const std::string partial = PartialPath(target);
-    std::FILE* file = nullptr;
-    bool httpError = false, createFailed = false, writeFailed = false;
+    // the next cycle queues the enclosure again. Only a 200 carries the
+    // enclosure: an empty 204, a redirect without a target or an error page
+    // is not kept.
+    PartialFile partial(target);
+    bool created = false, notTheFile = false, createFailed = false, writeFailed = false;
     int64_t length = 0, received = 0;
     int lastPercent = 0;
 
     auto onResponse = [&](long status, int64_t contentLength) {
-        if (status >= 400) {
-            httpError = true;
+        if (status != 200) {
+            notTheFile = true;
             return false;
         }
         length = contentLength > 0 ? contentLength : 0;
@@ -336,15 +355,12 @@ void UpdateEngine::TransferOne(HttpSession& session, size_t row, const std::stri
                 entry->length = length;
         }
         view_.SetDownloadCell(row, ColumnSize, SizeText(length));
-        file = std::fopen(partial.c_str(), "wb");
-        if (file == nullptr) {
-            createFailed = true;
-            return false;
-        }
-        return true;
+        created = partial.Create();
+        createFailed = !created;
+        return created;
     };
     auto onData = [&](std::string_view chunk) {
-        if (std::fwrite(chunk.data(), 1, chunk.size(), file) != chunk.size()) {
+        if (!partial.Write(chunk)) {
             writeFailed = true;
             return false;
         }
@@ -366,20 +382,26 @@ void UpdateEngine::TransferOne(HttpSession& session, size_t row, const std::stri
     };
 
     const HttpResult result = session.Fetch(url, onResponse, onData);
-    if (file != nullptr && std::fclose(file) != 0)
-        writeFailed = true;
 
-    bool success = result.opened && result.complete && !httpError && !createFailed &&
-                   !writeFailed && !cancel_;
-    std::error_code error;
+    // `complete` holds only when at least the announced length arrived.
+    bool success =
+        created && result.opened && result.complete && !notTheFile && !writeFailed && !cancel_;
     if (success) {
-        std::filesystem::rename(partial, target, error);
-        if (error)
+        switch (partial.CommitToTarget()) {
+        case PartialFile::Commit::Done:
+            break;
+        case PartialFile::Commit::TargetExists:
+            // Something took the name meanwhile: it is kept, and it counts
+            // as the enclosure, as a file found there before would.
+            break;
+        case PartialFile::Commit::Failed:
+            success = false;
             writeFailed = true;
-        success = !error;
+            break;
+        }
+    } else {
+        partial.Discard();
     }
-    if (!success)
-        std::filesystem::remove(partial, error);
     if (cancel_)
         return;
 

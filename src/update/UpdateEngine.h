@@ -60,14 +60,18 @@ public:
     // One cycle on the calling thread, without the quit rule: 0 normally,
     // -1 when an internet handle could not be opened, 1 when cancelled.
     int CheckCycleProc();
-    // Queues an enclosure unless its file exists; true when it added an entry and row.
-    bool QueueDownload(const std::string& url, const std::string& folder);
+    // Queues an enclosure under `fileName` in the folder of `folder` unless
+    // that file exists; true when it added an entry and row. Without a file
+    // name, the name the URL gives on its own (EnclosureNames).
+    bool QueueDownload(const std::string& url, const std::string& folder,
+                       std::string fileName = {});
     // Fetches every queued entry whose file is missing: 0, or -1 when no
     // internet handle could be opened, 1 when cancelled.
     int RunDownloads();
 
 private:
     void WorkerMain();
+    std::string NameAfterCheck(const SubscriptionPtr& s, const std::string& channelTitle);
     void ApplyQuitRule();
     void TransferOne(HttpSession& session, size_t row, const std::string& url,
                      const std::string& target);

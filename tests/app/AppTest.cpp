@@ -9,6 +9,7 @@
 #include "support/Feeds.h"
 #include "support/GuiHarness.h"
 #include "support/LoopbackServer.h"
+#include "update/PartialFile.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -198,13 +199,14 @@ TEST(ProgramKill, DuringATransferThePartialFileIsNotTakenForTheEnclosure) {
     first.Start();
     Program program(SettingsWith({{first.Url("/f.xml"), "Show"}}));
     const std::string target = program.base + "Show/ep.mp3";
+    const std::string partial = PartialFile::PathFor(target);
     program.Start({"/checkandquit"});
     // Killed once half the sent MiB is on disk (the rest may still sit in
     // the program's file buffer on a slow run).
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
             std::error_code error;
-            return fs::file_size(target + ".part", error) >= (512u << 10) && !error;
+            return fs::file_size(partial, error) >= (512u << 10) && !error;
         },
         60000));
     program.Kill();
@@ -221,7 +223,7 @@ TEST(ProgramKill, DuringATransferThePartialFileIsNotTakenForTheEnclosure) {
     EXPECT_EQ(program.Run({"/checkandquit"}), 0);
     EXPECT_EQ(second.Hits("/ep.mp3"), 1);
     EXPECT_TRUE(ReadFile(target) == episode);
-    EXPECT_FALSE(fs::exists(target + ".part"));
+    EXPECT_FALSE(fs::exists(partial));
 }
 
 TEST(HostileNames, NothingLeavesTheBase) {

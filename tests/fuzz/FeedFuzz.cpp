@@ -7,8 +7,13 @@
 #include "subscriptions/BaseDirectory.h"
 #include "subscriptions/FileStore.h"
 #include "subscriptions/SettingsFile.h"
+#include "update/EnclosureNames.h"
 #include "update/FeedArchive.h"
 #include "update/FeedReader.h"
+#include "update/PartialFile.h"
+#include "update/UrlReference.h"
+
+#include <set>
 
 using namespace tessarine;
 
@@ -21,17 +26,37 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
 
-    // Every file the cycle writes for this feed lies beneath the base directory.
+    // Every file the cycle writes for this feed lies in the feed's folder
+    // (never the base directory itself: a feed without a title keeps the
+    // subscription's name), one file per distinct enclosure URL, never named
+    // like a file of the program's own, and so does its partial file.
     const std::string base = "/home/user/Podcasts/";
-    FUZZ_CHECK(fuzz::StaysInside(base, FeedFilePath(base, feed.channelTitle, kArchiveFileName)));
-    if (!feed.channelTitle.empty())
-        FUZZ_CHECK(fuzz::StaysInside(base, FeedFolderPath(base, feed.channelTitle)));
+    const std::string name = feed.channelTitle.empty() ? "Kept name" : feed.channelTitle;
+    const std::string folder = FeedFolderPath(base, name) + "/";
+    FUZZ_CHECK(fuzz::StaysInside(base, FeedFolderPath(base, name)));
+    FUZZ_CHECK(FeedFolderName(name).size() <= kMaxEntryNameBytes);
+    FUZZ_CHECK(fuzz::StaysInside(folder, FeedFilePath(base, name, kArchiveFileName)));
+    std::vector<std::string> urls;
     for (const FeedItem& item : feed.items) {
         FUZZ_CHECK(item.enclosureUrl == TrimWhiteSpace(item.enclosureUrl));
-        const std::string target =
-            FeedFilePath(base, feed.channelTitle, FileNameFromUrl(item.enclosureUrl));
-        FUZZ_CHECK(fuzz::StaysInside(base, target));
-        FUZZ_CHECK(fuzz::StaysInside(base, target + ".part"));
+        urls.push_back(ResolveUrlReference("http://example.org/feeds/show.xml", item.enclosureUrl));
+    }
+    const EnclosureNames names(urls);
+    std::set<std::string> distinctUrls(urls.begin(), urls.end()), files;
+    for (const std::string& url : distinctUrls) {
+        const std::string file = names.NameOf(url);
+        FUZZ_CHECK(file.size() <= kMaxEntryNameBytes);
+        FUZZ_CHECK(!EnclosureNames::IsReserved(file));
+        const std::string target = FeedFilePath(base, name, file);
+        FUZZ_CHECK(fuzz::StaysInside(folder, target));
+        std::string folded = file;
+        for (char& c : folded)
+            c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+        FUZZ_CHECK(files.insert(folded).second);
+        const std::string partial = PartialFile::PathFor(target);
+        FUZZ_CHECK(fuzz::StaysInside(folder, partial));
+        FUZZ_CHECK(partial.size() - folder.size() <= kMaxEntryNameBytes);
+        FUZZ_CHECK(EnclosureNames::IsReserved(partial.substr(folder.size())));
     }
 
     // The cycle goes on only with a well-formed document. The channel title

@@ -5,7 +5,9 @@
 #include "FuzzTarget.h"
 
 #include "subscriptions/BaseDirectory.h"
+#include "update/EnclosureNames.h"
 #include "update/FeedReader.h"
+#include "update/PartialFile.h"
 
 using namespace tessarine;
 
@@ -24,15 +26,37 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string segment = slash == std::string::npos ? std::string() : path.substr(slash + 1);
     FUZZ_CHECK(file == "output" || file.size() == segment.size());
 
-    // The folder name: a safe entry of the same length as the title, or empty
-    // exactly for the empty title.
+    // The folder name: a safe entry that fits a folder entry, of the same
+    // length as a title that fits and is not the settings file's name, cut
+    // at a character boundary; empty exactly for the empty title.
     for (const std::string& name : {title, url}) {
         const std::string folder = FeedFolderName(name);
         FUZZ_CHECK(folder.empty() == name.empty());
-        FUZZ_CHECK(folder.size() == name.size());
+        FUZZ_CHECK(folder.size() <= kMaxEntryNameBytes);
+        if (name.size() < kMaxEntryNameBytes && !StartsWithIgnoringCase(name, kSettingsFileName))
+            FUZZ_CHECK(folder.size() == name.size());
+        FUZZ_CHECK(!SameNameIgnoringCase(folder, kSettingsFileName));
+        if (ValidUtf8(name) == name)
+            FUZZ_CHECK(ValidUtf8(folder) == folder);
         if (!folder.empty())
             FUZZ_CHECK(fuzz::IsSafeEntryName(folder));
     }
+
+    // The names of two enclosures (the title taken for a second URL): safe,
+    // fitting, never the program's own, different for different URLs; the
+    // partial file's name is of the program's own.
+    const EnclosureNames names({url, title});
+    for (const std::string& one : {url, title}) {
+        const std::string name = names.NameOf(one);
+        FUZZ_CHECK(fuzz::IsSafeEntryName(name));
+        FUZZ_CHECK(name.size() <= kMaxEntryNameBytes);
+        FUZZ_CHECK(!EnclosureNames::IsReserved(name));
+        const std::string partial = PartialFile::PathFor("/p/" + name).substr(3);
+        FUZZ_CHECK(fuzz::IsSafeEntryName(partial) && partial.size() <= kMaxEntryNameBytes);
+        FUZZ_CHECK(EnclosureNames::IsReserved(partial));
+    }
+    if (url != title)
+        FUZZ_CHECK(!SameNameIgnoringCase(names.NameOf(url), names.NameOf(title)));
 
     const std::string base = "/home/user/Podcasts/";
     FUZZ_CHECK(fuzz::StaysInside(base, FeedFilePath(base, title, file)));

@@ -13,6 +13,7 @@
 #include "support/GuiHarness.h"
 #include "support/LoopbackServer.h"
 #include "support/Sanitized.h"
+#include "update/PartialFile.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -319,7 +320,7 @@ TEST_F(MainWindowTest, QuitDuringATransferLeavesNoFile) {
     EXPECT_TRUE(w.HasEnded());
     EXPECT_FALSE(w.Engine().IsBusy());
     EXPECT_FALSE(fs::exists(base + "Show/big.mp3"));
-    EXPECT_FALSE(fs::exists(base + "Show/big.mp3.part"));
+    EXPECT_FALSE(fs::exists(PartialFile::PathFor(base + "Show/big.mp3")));
 }
 
 TEST_F(MainWindowTest, QuitWhileTheWorkerWaitsOnAMessageBox) {

@@ -277,3 +277,21 @@ TEST(BaseDirectoryLock, OneHolderAtATimeUntilItLetsGo) {
     EXPECT_EQ(BaseDirectoryLock(dir.Base() + "missing/").GetState(),
               BaseDirectoryLock::State::Unavailable);
 }
+
+TEST(BaseDirectory, FolderNamesFitAnEntryAndNeverTakeTheSettingsFilesPlace) {
+    std::string cjk; // 86 characters of three bytes each
+    for (int i = 0; i < 86; ++i)
+        cjk += "\xE6\xBC\xA2";
+    EXPECT_EQ(FeedFolderName(cjk), cjk.substr(0, 255));
+    EXPECT_EQ(FeedFolderName(cjk + "x"), cjk.substr(0, 255)); // never half a character
+    EXPECT_EQ(FeedFolderName(std::string(300, 'a') + ".mp3"), std::string(251, 'a') + ".mp3");
+    EXPECT_EQ(FeedFolderName(std::string(255, 'a')), std::string(255, 'a'));
+    EXPECT_EQ(ShortenedName("abcdef.x", 6), "abcd.x");
+    EXPECT_EQ(ShortenedName(std::string(300, 'b') + "." + std::string(40, 'e'), 255),
+              std::string(255, 'b')); // an extension that long is none
+    for (const char* name : {"Tessarine Settings.xml", "tessarine settings.XML",
+                             "Tessarine Settings.xml.tmp5-1",
+                             "Tessarine Settings.xml.unreadable-20261207-120000", ".tessarine.lock"})
+        EXPECT_EQ(FeedFolderName(name), name + std::string("_")) << name;
+    EXPECT_EQ(FeedFolderName("feed.xml"), "feed.xml");
+}

@@ -1,6 +1,9 @@
 // Reading feed documents and the per-feed archive of fetched items.
+#include "update/EnclosureNames.h"
 #include "update/FeedArchive.h"
 #include "update/FeedReader.h"
+#include "update/PartialFile.h"
+#include "update/UrlReference.h"
 
 #include "support/TestSupport.h"
 
@@ -10,6 +13,7 @@
 #include <filesystem>
 #include <map>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -60,6 +64,66 @@ TEST(FeedReader, ReadsChannelTitleAndItems) {
     EXPECT_EQ(feed.items[1].title, "no url");
 }
 
+TEST(FeedReader, AtomRdfAndDocumentsThatAreNoFeeds) {
+    // Atom 1.0, with or without a prefix: the first enclosure link of each
+    // entry; summary before content, published before updated.
+    for (const std::string prefix : {"", "a:"}) {
+        const std::string xmlns = prefix.empty() ? "xmlns" : "xmlns:a";
+        std::string text = "<?xml version=\"1.0\"?><feed " + xmlns +
+                           "=\"http://www.w3.org/2005/Atom\"><title> Atom   Show </title>"
+                           "<entry><title>One</title><link href=\"http://h/page\"/>"
+                           "<link rel=\"enclosure\" href=\" media/1.mp3 \"/>"
+                           "<link rel=\"enclosure\" href=\"second.mp3\"/>"
+                           "<summary>S</summary><content>C</content>"
+                           "<published>2024-01-01T00:00:00Z</published><updated>U</updated></entry>"
+                           "<entry><title>No enclosure</title><link href=\"http://h/x\"/></entry>"
+                           "<entry><link rel=\"enclosure\" href=\"http://h/2.mp3\"/>"
+                           "<content>C2</content><updated>U2</updated></entry></feed>";
+        for (const std::string name :
+             {"title", "entry", "link", "summary", "content", "published", "updated", "feed"}) {
+            for (size_t at = 0; (at = text.find("<" + name, at)) != std::string::npos; at += 2)
+                text.insert(at + 1, prefix);
+            for (size_t at = 0; (at = text.find("</" + name, at)) != std::string::npos; at += 3)
+                text.insert(at + 2, prefix);
+        }
+        SCOPED_TRACE(text);
+        const FeedDocument atom = ReadFeed(text);
+        EXPECT_TRUE(atom.wellFormed && atom.hasChannel && atom.atom);
+        EXPECT_EQ(atom.channelTitle, "Atom Show");
+        ASSERT_EQ(Urls(atom), (std::vector<std::string>{"media/1.mp3", "http://h/2.mp3"}));
+        EXPECT_EQ(atom.items[0].title + "|" + atom.items[0].description + "|" +
+                      atom.items[0].pubDate,
+                  "One|S|2024-01-01T00:00:00Z");
+        EXPECT_EQ(atom.items[1].description + "|" + atom.items[1].pubDate, "C2|U2");
+    }
+    // RSS 1.0: the items stand beside the channel.
+    const FeedDocument rdf = ReadFeed(
+        "<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\"><channel><title>R"
+        "</title></channel><item><title>I</title><enclosure url=\"http://h/r.mp3\"/></item>"
+        "</rdf:RDF>");
+    EXPECT_TRUE(rdf.hasChannel);
+    EXPECT_EQ(rdf.channelTitle, "R");
+    EXPECT_EQ(Urls(rdf), std::vector<std::string>{"http://h/r.mp3"});
+    // A channel that is not the first child, without a title or with blanks.
+    const FeedDocument untitled =
+        ReadFeed("<rss><image/><channel><title> \t </title><item><enclosure url='u'/></item>"
+                 "</channel></rss>");
+    EXPECT_TRUE(untitled.hasChannel);
+    EXPECT_EQ(untitled.channelTitle, "");
+    EXPECT_EQ(Urls(untitled), std::vector<std::string>{"u"});
+    // Not feeds: an error page, items without a channel, a "feed" of another
+    // namespace, an empty text.
+    for (const char* text :
+         {"<html><head><title>Service Unavailable</title></head><body><p>x</p></body></html>",
+          "<rss><item><title>Item</title><enclosure url='u'/></item></rss>",
+          "<feed xmlns=\"http://example.org/other\"><title>T</title></feed>",
+          "<feed><title>T</title></feed>", ""}) {
+        const FeedDocument feed = ReadFeed(text);
+        EXPECT_FALSE(feed.hasChannel) << text;
+        EXPECT_TRUE(feed.channelTitle.empty() && feed.items.empty()) << text;
+    }
+}
+
 TEST(FeedReader, BrokenDocumentsUseWhatWasParsedAndDeepNestingIsRefused) {
     EXPECT_FALSE(ReadFeed("<rss>just text<!-- c --></rss>").hasChannel);
     // A body cut off in the middle still yields what came before the cut.
@@ -94,6 +158,120 @@ TEST(FeedReader, FileNameFromUrl) {
         EXPECT_EQ(FileNameFromUrl(url), name) << url;
 }
 
+TEST(FeedReader, RelativeUrlsResolveAgainstTheFeedsUrl) {
+    // The examples of RFC 3986, 5.4, and what a feed holds.
+    const std::string base = "http://a/b/c/d;p?q";
+    for (const auto& [reference, resolved] : std::map<std::string, std::string>{
+             {"g", "http://a/b/c/g"},
+             {"./g", "http://a/b/c/g"},
+             {"g/", "http://a/b/c/g/"},
+             {"/g", "http://a/g"},
+             {"//g", "http://g"},
+             {"?y", "http://a/b/c/d;p?y"},
+             {"g?y", "http://a/b/c/g?y"},
+             {"#s", "http://a/b/c/d;p?q#s"},
+             {"g#s", "http://a/b/c/g#s"},
+             {";x", "http://a/b/c/;x"},
+             {".", "http://a/b/c/"},
+             {"..", "http://a/b/"},
+             {"../g", "http://a/b/g"},
+             {"../../../g", "http://a/g"},
+             {"/./g", "http://a/g"},
+             {"g.", "http://a/b/c/g."},
+             {"./../g", "http://a/b/g"},
+             {"g;x=1/../y", "http://a/b/c/y"},
+             {"g?y/./x", "http://a/b/c/g?y/./x"},
+             // Absolute URLs and the empty one stay exactly as they are.
+             {"http://h/x/../y.mp3", "http://h/x/../y.mp3"},
+             {"HTTPS://h/a", "HTTPS://h/a"},
+             {"", ""}})
+        EXPECT_EQ(ResolveUrlReference(base, reference), resolved) << reference;
+    EXPECT_EQ(ResolveUrlReference("http://h:8080", "ep.mp3"), "http://h:8080/ep.mp3");
+    EXPECT_EQ(ResolveUrlReference("not a url", "ep.mp3"), "ep.mp3");
+}
+
+TEST(EnclosureNames, OneDistinctStableNamePerUrl) {
+    const std::vector<std::string> urls = {"http://h/s/show/e/1/media.mp3",
+                                           "http://h/s/show/e/2/MEDIA.mp3", // same but for case
+                                           "http://h/download.php?id=1",
+                                           "http://h/download.php?id=2",
+                                           "http://h/solo.mp3",
+                                           "http://h/solo.mp3", // the same URL twice: one file
+                                           "http://h/feed.xml",
+                                           "http://h/Tessarine%20Settings.xml",
+                                           "http://h/ep.mp3.tessarine-part",
+                                           "http://h/feed.xml.tmp12-0",
+                                           "http://h/dir/"};
+    const EnclosureNames names(urls);
+    // Unique names stay as the URL gives them; shared and reserved ones get a
+    // tag of the whole URL before the extension.
+    const std::string tag1 = EnclosureNames::Tag(urls[0], 8);
+    EXPECT_EQ(names.NameOf(urls[0]), "media-" + tag1 + ".mp3");
+    EXPECT_EQ(names.NameOf(urls[1]), "MEDIA-" + EnclosureNames::Tag(urls[1], 8) + ".mp3");
+    EXPECT_EQ(names.NameOf(urls[2]), "download-" + EnclosureNames::Tag(urls[2], 8) + ".php");
+    EXPECT_EQ(names.NameOf(urls[4]), "solo.mp3");
+    EXPECT_EQ(names.NameOf(urls[6]), "feed-" + EnclosureNames::Tag(urls[6], 8) + ".xml");
+    EXPECT_EQ(names.NameOf(urls[7]), "Tessarine%20Settings.xml");
+    EXPECT_EQ(names.NameOf(urls[8]), "ep.mp3.tessarine-part-" + EnclosureNames::Tag(urls[8], 8));
+    EXPECT_EQ(names.NameOf(urls[9]), "feed.xml-" + EnclosureNames::Tag(urls[9], 8) + ".tmp12-0");
+    EXPECT_EQ(names.NameOf(urls[10]), "output");
+    EXPECT_EQ(tag1.size(), 8u);
+    // The order of the feed does not matter; a URL that leaves the feed
+    // changes no name but that of a URL whose name it shared.
+    std::vector<std::string> reversed(urls.rbegin(), urls.rend() - 1);
+    const EnclosureNames later(reversed);
+    for (size_t i = 1; i < urls.size(); ++i)
+        EXPECT_EQ(later.NameOf(urls[i]), i == 1 ? "MEDIA.mp3" : names.NameOf(urls[i])) << urls[i];
+    for (const char* reserved : {"feed.xml", "FEED.XML", "Tessarine Settings.xml",
+                                 "Tessarine Settings.xml.tmp1-2", ".x.Tessarine-Part",
+                                 "Tessarine Settings.xml.unreadable-20261207-120000",
+                                 ".Tessarine.lock"})
+        EXPECT_TRUE(EnclosureNames::IsReserved(reserved)) << reserved;
+    for (const char* free : {"feed.xml.part", "feed.xm", "ep.mp3", "tessarine-part"})
+        EXPECT_FALSE(EnclosureNames::IsReserved(free)) << free;
+}
+
+TEST(EnclosureNames, TagsThatMeetOtherNamesAndOverlongNames) {
+    // A plain name that happens to be another URL's tagged name keeps it; the
+    // tagged one moves on to a longer tag.
+    const std::string a = "http://h/1/ep.mp3", b = "http://h/2/ep.mp3";
+    const std::string taken = "ep-" + EnclosureNames::Tag(a, 8) + ".mp3";
+    const EnclosureNames names({a, b, "http://h/" + taken});
+    EXPECT_EQ(names.NameOf("http://h/" + taken), taken);
+    EXPECT_EQ(names.NameOf(a), "ep-" + EnclosureNames::Tag(a, 16) + ".mp3");
+    EXPECT_EQ(names.NameOf(b), "ep-" + EnclosureNames::Tag(b, 8) + ".mp3");
+
+    // 86 CJK characters are 258 bytes: cut to fit at a character boundary,
+    // keeping the extension; two names alike in their first 255 bytes are told
+    // apart by their tags, and every name fits.
+    std::string cjk;
+    for (int i = 0; i < 86; ++i)
+        cjk += "\xE6\xBC\xA2";
+    const std::string one = "http://h/" + cjk + ".mp3", two = "http://h/" + cjk + "x.mp3";
+    EXPECT_EQ(EnclosureNames({one}).NameOf(one), cjk.substr(0, 249) + ".mp3");
+    const EnclosureNames alike({one, two});
+    EXPECT_NE(alike.NameOf(one), alike.NameOf(two));
+    for (const std::string& url : {one, two}) {
+        const std::string name = alike.NameOf(url);
+        EXPECT_LE(name.size(), 255u);
+        EXPECT_TRUE(name.ends_with(EnclosureNames::Tag(url, 8) + ".mp3")) << name;
+        EXPECT_EQ(ValidUtf8(name), name);
+    }
+
+    // Partial files: a fixed form no enclosure can take, fitting a folder
+    // entry, one per target.
+    EXPECT_EQ(PartialFile::PathFor("/b/Show/ep.mp3"), "/b/Show/.ep.mp3.tessarine-part");
+    const std::string longName = std::string(250, 'n') + ".mp3";
+    const std::string p1 = PartialFile::PathFor("/b/" + longName);
+    const std::string p2 = PartialFile::PathFor("/b/" + longName.substr(1));
+    EXPECT_NE(p1, p2);
+    for (const std::string& path : {p1, p2}) {
+        EXPECT_LE(path.size() - 3, 255u);
+        EXPECT_TRUE(path.starts_with("/b/.nnn") && path.ends_with(".tessarine-part")) << path;
+        EXPECT_TRUE(EnclosureNames::IsReserved(path.substr(3)));
+    }
+}
+
 // Real-world feeds with what another podcast parser extracted from them: they
 // must read without fault, and agree with it where the reading rules agree.
 TEST(FeedReader, PeerFeeds) {
@@ -115,12 +293,28 @@ TEST(FeedReader, PeerFeeds) {
         const FeedDocument feed = ReadFeed(text);
         const std::string json = test::ReadFile(path.replace_extension(".json"));
         ASSERT_EQ(json.find('\\'), std::string::npos);
-        // A feed without a channel title is named after its file there, and
-        // an Atom feed has no channel: compare only titles of RSS channels.
-        if (text.find("<channel") != std::string::npos && !feed.channelTitle.empty()) {
+        // Every document there is an RSS channel or an Atom feed but those
+        // that have neither (a redirect notice, an Atom document without
+        // namespace).
+        const bool rss = text.find("<channel") != std::string::npos;
+        const bool atom =
+            text.find("<feed xmlns=\"http://www.w3.org/2005/Atom\"") != std::string::npos;
+        EXPECT_EQ(feed.hasChannel, rss || atom);
+        EXPECT_EQ(feed.atom, atom);
+        // A feed without a channel title is named after its file there.
+        if (!feed.channelTitle.empty()) {
             EXPECT_TRUE(holds(json, "title", feed.channelTitle)) << feed.channelTitle;
             ++titles;
         }
+        // Each item's enclosure names one file of its own.
+        std::vector<std::string> enclosures;
+        for (const FeedItem& item : feed.items)
+            enclosures.push_back(item.enclosureUrl);
+        const EnclosureNames names(enclosures);
+        std::set<std::string> files, distinct(enclosures.begin(), enclosures.end());
+        for (const std::string& url : distinct)
+            files.insert(names.NameOf(url));
+        EXPECT_EQ(files.size(), distinct.size());
         // Episodes there are filtered and resolved by other rules: compare the
         // enclosures of items found there by title whose URL is absolute.
         for (const FeedItem& item : feed.items) {

@@ -4,10 +4,13 @@
 #include "update/UpdateEngine.h"
 
 #include "subscriptions/BaseDirectory.h"
+#include "subscriptions/Strings.h"
 #include "support/Feeds.h"
 #include "support/LoopbackServer.h"
 #include "support/RecordingView.h"
 #include "support/TestSupport.h"
+#include "update/EnclosureNames.h"
+#include "update/PartialFile.h"
 
 #include <gtest/gtest.h>
 
@@ -21,6 +24,7 @@
 #include <csignal>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <thread>
 
 using namespace tessarine;
@@ -117,11 +121,14 @@ TEST_F(EngineTest, WalkFetchesDueFeedsIntoFoldersNamedByTheirTitles) {
     EXPECT_EQ(fresh->name, "Show A");
     EXPECT_EQ(idle->status, Idle);
     EXPECT_EQ(server.Hits("/b.xml"), 0);
-    EXPECT_TRUE(ReadFile(base / "Show A/ep.mp3") == big);
+    // Two URLs ending in the same name: each gets a file of its own.
+    const Texts files = {"ep-" + EnclosureNames::Tag(server.Url("/1/ep.mp3"), 8) + ".mp3",
+                         "ep-" + EnclosureNames::Tag(server.Url("/2/ep.mp3"), 8) + ".mp3"};
+    EXPECT_TRUE(ReadFile(base / "Show A" / files[0]) == big);
+    EXPECT_EQ(ReadFile(base / "Show A" / files[1]), "same name, other file");
     EXPECT_NE(ReadFile(base / kSettingsFileName).find(">Show A</feed>"), std::string::npos);
-    // The same file name twice: both are queued, the second finds the file.
     ASSERT_EQ(view.Rows().size(), 2u);
-    EXPECT_EQ(server.Hits("/2/ep.mp3"), 0);
+    EXPECT_EQ(view.Rows()[1][ColumnFile], files[1]);
     EXPECT_EQ(view.Rows()[1][ColumnStatus], "Completed");
     EXPECT_EQ(view.Rows()[0][ColumnSize], "2.0MB");
     EXPECT_EQ(view.CellHistory(0, ColumnStatus), (Texts{"Waiting", "Downloading", "Completed"}));
@@ -162,7 +169,9 @@ TEST_F(EngineTest, OnlyMissingFilesAreQueuedAndFailedOnesLeaveNothingAndComeBack
 
 TEST_F(EngineTest, HostileTitlesAndOverlongNamesStayInsideTheBase) {
     const std::string title = "../../escape\\ed\x01";
-    Texts names; // 251, 255 and 256 bytes: the last is too long for a folder entry
+    // 251, 255 and 256 bytes: the last is too long for a folder entry, and
+    // shortened it is the second's name; both then take tags.
+    Texts names;
     std::vector<TestItem> items;
     for (size_t length : {251u, 255u, 256u}) {
         names.push_back(std::string(length - 4, 'n') + ".mp3");
@@ -175,10 +184,225 @@ TEST_F(EngineTest, HostileTitlesAndOverlongNamesStayInsideTheBase) {
 
     EXPECT_EQ(Engine().CheckCycleProc(), 0);
     const fs::path folder = base / FeedFolderName(title);
-    EXPECT_EQ(Tree(folder), (Texts{names[0], names[1]})); // no stump of the one that failed
-    EXPECT_EQ(Tree(root.Path()).size(), 5u); // and nothing beside the folder and the settings
-    EXPECT_EQ(ReadFile(folder / names[1]), "255");
-    EXPECT_EQ(view.Messages(), Texts{"Error creating file " + (folder / names[2]).string()});
+    const Texts tagged = {
+        EnclosureNames::Tagged(names[1], EnclosureNames::Tag(items[1].enclosureUrl, 8)),
+        EnclosureNames::Tagged(names[1], EnclosureNames::Tag(items[2].enclosureUrl, 8))};
+    Texts expected = {names[0], tagged[0], tagged[1]};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(Tree(folder), expected);
+    EXPECT_EQ(Tree(root.Path()).size(), 6u); // and nothing beside the folder and the settings
+    EXPECT_EQ(ReadFile(folder / tagged[0]), "255");
+    EXPECT_EQ(ReadFile(folder / tagged[1]), "256");
+    EXPECT_EQ(view.Messages(), Texts{});
+}
+
+TEST_F(EngineTest, EveryEnclosureGetsAFileOfItsOwnOnceAndNeverTakesAnotherFilesPlace) {
+    // What large hosts and scripts serve: one last segment for every episode.
+    const Texts paths = {"/s/show/e/1/media.mp3", "/s/show/e/2/media.mp3", "/feed.xml", "/ep.mp3",
+                         "/ep.mp3.part"};
+    std::vector<TestItem> items;
+    for (const std::string& path : paths) {
+        server.Serve(path, "bytes of " + path);
+        items.push_back({server.Url(path)});
+    }
+    std::atomic<int> scriptHits{0};
+    server.Server().Get("/download.php", [&](const httplib::Request& request, auto& response) {
+        ++scriptHits;
+        response.set_content("script " + request.get_param_value("id"), "audio/mpeg");
+    });
+    items.push_back({server.Url("/download.php?id=1")});
+    items.push_back({server.Url("/download.php?id=2")});
+    server.Serve("/f.xml", MakeFeed("Show", items));
+    server.Start();
+    auto r = Add(server.Url("/f.xml"), "Show");
+    r->status = CheckPending;
+    const auto tagged = [&](const std::string& url, const std::string& stem,
+                            const std::string& extension) {
+        return stem + "-" + EnclosureNames::Tag(url, 8) + extension;
+    };
+    const std::map<std::string, std::string> files = {
+        {tagged(items[0].enclosureUrl, "media", ".mp3"), "bytes of " + paths[0]},
+        {tagged(items[1].enclosureUrl, "media", ".mp3"), "bytes of " + paths[1]},
+        {tagged(items[2].enclosureUrl, "feed", ".xml"), "bytes of " + paths[2]},
+        {"ep.mp3", "bytes of " + paths[3]},
+        {"ep.mp3.part", "bytes of " + paths[4]},
+        {tagged(items[5].enclosureUrl, "download", ".php"), "script 1"},
+        {tagged(items[6].enclosureUrl, "download", ".php"), "script 2"}};
+
+    // A partial file that is a link to a file elsewhere, and one left by a
+    // killed run: the link's target stays as it is, the leftover goes.
+    const fs::path folder = base / "Show";
+    fs::create_directory(folder);
+    WriteFile(root.Path() / "victim", "victim");
+    fs::create_symlink(root.Path() / "victim",
+                       PartialFile::PathFor((folder / files.begin()->first).string()));
+    WriteFile(PartialFile::PathFor((folder / "ep.mp3").string()), "stale");
+
+    const auto check = [&] {
+        EXPECT_EQ(Engine().CheckCycleProc(), 0);
+        Texts expected = {"feed.xml"};
+        for (const auto& [name, bytes] : files) {
+            EXPECT_EQ(ReadFile(folder / name), bytes) << name;
+            expected.push_back(name);
+        }
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(Tree(folder), expected);                               // no partial files
+        EXPECT_TRUE(ReadFile(folder / "feed.xml").starts_with("<?xml")); // the archive stays one
+        EXPECT_EQ(ReadFile(root.Path() / "victim"), "victim");
+    };
+    check();
+    EXPECT_EQ(r->status, NewItemsFound);
+    EXPECT_EQ(view.Rows().size(), items.size());
+    const std::string archive = ReadFile(folder / "feed.xml");
+
+    // A second check fetches nothing again.
+    r->status = CheckPending;
+    check();
+    EXPECT_EQ(r->status, NoNewItems);
+    EXPECT_EQ(view.Rows().size(), items.size());
+    for (const std::string& path : paths)
+        EXPECT_EQ(server.Hits(path), 1) << path;
+    EXPECT_EQ(scriptHits, 2);
+    EXPECT_EQ(ReadFile(folder / "feed.xml"), archive);
+
+    // A deleted episode comes back under its name, alone.
+    fs::remove(folder / std::next(files.begin())->first);
+    r->status = CheckPending;
+    check();
+    EXPECT_EQ(r->status, NewItemsFound);
+    EXPECT_EQ(view.Rows().size(), items.size() + 1);
+    EXPECT_EQ(view.Rows().back()[ColumnFile], std::next(files.begin())->first);
+    int hits = scriptHits;
+    for (const std::string& path : paths)
+        hits += server.Hits(path);
+    EXPECT_EQ(hits, 8);
+    EXPECT_EQ(view.Messages(), Texts{});
+}
+
+TEST_F(EngineTest, OnlyAWholeReplyCountsAndAFeedCutShortIsAnError) {
+    server.Serve("/empty", "", "audio/mpeg", 204);
+    server.Serve("/moved", "<html>Moved</html>", "text/html", 302); // no Location
+    server.Serve("/error", "<html>Error</html>", "text/html", 500);
+    server.ServePartial("/short", 100000, 40000, false);
+    const std::string feed = MakeFeed("Show", {{server.Url("/empty")},
+                                               {server.Url("/moved")},
+                                               {server.Url("/error")},
+                                               {server.Url("/short")}});
+    server.Serve("/f.xml", feed);
+    // Well-formed, but the connection ends before the announced length.
+    server.Server().Get("/cut.xml", [feed](const httplib::Request&, httplib::Response& response) {
+        response.set_content_provider(
+            feed.size() + 100, "text/xml", [feed](size_t offset, size_t, httplib::DataSink& sink) {
+                return offset == 0 && sink.write(feed.data(), feed.size());
+            });
+    });
+    server.Serve("/nolocation.xml", feed, "text/xml", 301);
+    server.Start();
+    fs::create_directory(base / "Show");
+    auto show = Add(server.Url("/f.xml"));
+    std::vector<SubscriptionPtr> broken;
+    for (const char* path : {"/cut.xml", "/nolocation.xml"}) {
+        broken.push_back(Add(server.Url(path), std::string("Keep ") + path));
+        broken.back()->status = CheckPending;
+    }
+
+    EXPECT_EQ(Engine().CheckCycleProc(), 0);
+    EXPECT_EQ(show->status, NewItemsFound);
+    for (const SubscriptionPtr& r : broken) {
+        EXPECT_EQ(r->status, Error) << r->url;
+        EXPECT_EQ(r->name, "Keep " + r->url.substr(r->url.rfind('/')));
+    }
+    EXPECT_EQ(view.Messages(), (Texts{"Could not open " + server.Url("/cut.xml"),
+                                      "Could not open " + server.Url("/nolocation.xml")}));
+    ASSERT_EQ(view.Rows().size(), 4u);
+    for (const DownloadRow& row : view.Rows())
+        EXPECT_EQ(row[ColumnStatus], "Failed") << row[ColumnFile];
+    EXPECT_EQ(Tree(base / "Show"), Texts{}); // nothing kept, no partial file
+}
+
+TEST_F(EngineTest, FeedDocumentsNamesAndRelativeUrls) {
+    const auto untitled = [](const std::string& enclosure) {
+        return "<rss><channel><title> </title><item><enclosure url=\"" + enclosure +
+               "\"/></item></channel></rss>";
+    };
+    std::string cjk; // 86 characters, 258 bytes
+    for (int i = 0; i < 86; ++i)
+        cjk += "\xE6\xBC\xA2";
+    server.Serve("/page.html",
+                 "<html><head><title>Service Unavailable</title></head><body></body></html>",
+                 "text/html");
+    server.Serve("/items.xml",
+                 "<rss><item><title>Item</title><enclosure url='/x.mp3'/></item></rss>");
+    server.Serve("/a/atom.xml",
+                 "<feed xmlns=\"http://www.w3.org/2005/Atom\"><title>Atom Show</title><entry>"
+                 "<title>A1</title><link rel=\"enclosure\" href=\"media/a1.mp3\"/></entry></feed>");
+    server.Serve("/a/media/a1.mp3", "atom episode");
+    server.Server().Get("/old/feed.xml", [](const httplib::Request&, httplib::Response& response) {
+        response.set_redirect("/new/feed.xml", 302);
+    });
+    server.Serve("/new/feed.xml", MakeFeed("Moved", {{"ep1.mp3"}, {"../up.mp3"}}));
+    server.Serve("/new/ep1.mp3", "moved episode");
+    server.Serve("/up.mp3", "up");
+    server.Serve("/kept.xml", untitled("/kept.mp3"));
+    server.Serve("/kept.mp3", "kept");
+    server.Serve("/x/notitle.xml", untitled("n.mp3"));
+    server.Serve("/y/notitle.xml", untitled("n.mp3"));
+    server.Serve("/x/n.mp3", "x");
+    server.Serve("/y/n.mp3", "y");
+    server.Serve("/cjk.xml", MakeFeed(cjk, {{"/cjk.mp3"}}));
+    server.Serve("/cjk.mp3", "cjk");
+    server.Start();
+
+    const Texts failing = {"/items.xml", "/page.html"};
+    std::vector<SubscriptionPtr> named;
+    for (const auto& [path, name] :
+         std::map<std::string, std::string>{{"/items.xml", "Keep items"},
+                                            {"/kept.xml", "Keep kept"},
+                                            {"/old/feed.xml", "Keep old"},
+                                            {"/page.html", "Keep page"}}) {
+        named.push_back(Add(server.Url(path), name));
+        named.back()->status = CheckPending;
+    }
+    fs::create_directory(base / "Keep old"); // where the archive of the first check goes
+    auto atom = Add(server.Url("/a/atom.xml"));
+    auto x = Add(server.Url("/x/notitle.xml"));
+    auto y = Add(server.Url("/y/notitle.xml"));
+    auto long_ = Add(server.Url("/cjk.xml"));
+
+    EXPECT_EQ(Engine().CheckCycleProc(), 0);
+    // Not feeds: errors, names kept.
+    EXPECT_EQ(view.Messages(), (Texts{"Could not open " + server.Url(failing[0]),
+                                      "Could not open " + server.Url(failing[1])}));
+    EXPECT_EQ(named[0]->status, Error);
+    EXPECT_EQ(named[3]->status, Error);
+    EXPECT_EQ(named[0]->name, "Keep items");
+    EXPECT_EQ(named[3]->name, "Keep page");
+    // Without a title the name stays, or is made from the URL, one per feed.
+    EXPECT_EQ(named[1]->name, "Keep kept");
+    const std::string host = server.Url("").substr(7);
+    EXPECT_EQ(x->name, host + " - notitle.xml");
+    EXPECT_EQ(y->name, host + " - notitle.xml " + EnclosureNames::Tag(y->url, 8));
+    EXPECT_EQ(atom->name, "Atom Show");
+    EXPECT_EQ(named[2]->name, "Moved");
+    EXPECT_EQ(long_->name, cjk);
+    for (const SubscriptionPtr& r : {atom, x, y, long_, named[1], named[2]})
+        EXPECT_EQ(r->status, NewItemsFound) << r->url;
+
+    EXPECT_EQ(ReadFile(base / "Atom Show/a1.mp3"), "atom episode");
+    EXPECT_EQ(ReadFile(base / "Moved/ep1.mp3"), "moved episode");
+    EXPECT_EQ(ReadFile(base / "Moved/up.mp3"), "up");
+    EXPECT_EQ(ReadFile(base / "Keep kept/kept.mp3"), "kept");
+    EXPECT_EQ(ReadFile(base / FeedFolderName(x->name) / "n.mp3"), "x");
+    EXPECT_EQ(ReadFile(base / FeedFolderName(y->name) / "n.mp3"), "y");
+    EXPECT_EQ(ReadFile(base / cjk.substr(0, 255) / "cjk.mp3"), "cjk");
+    // The archive records the URLs as they were resolved.
+    const std::string archive = ReadFile(base / "Keep old/feed.xml");
+    EXPECT_NE(archive.find("<link>" + server.Url("/new/ep1.mp3") + "</link>"), std::string::npos);
+    EXPECT_NE(archive.find("<link>" + server.Url("/up.mp3") + "</link>"), std::string::npos);
+    // Nothing lands in the base directory itself.
+    for (const auto& entry : fs::directory_iterator(base))
+        EXPECT_TRUE(entry.is_directory() || entry.path().filename() == kSettingsFileName)
+            << entry.path();
 }
 
 TEST_F(EngineTest, CyclesNeverOverlapAndARequestDuringACycleRunsAfterIt) {
