@@ -27,8 +27,8 @@ struct HttpOptions {
 // and its modification date, both as sent (the tag with its quotes and any
 // "W/"); empty when not sent.
 struct HttpValidators {
-    std::string etag;
-    std::string lastModified;
+    std::string etag{};
+    std::string lastModified{};
 
     bool Empty() const { return etag.empty() && lastModified.empty(); }
     bool operator==(const HttpValidators&) const = default;
@@ -43,14 +43,14 @@ struct HttpRequest {
     // A conditional request: If-None-Match with the tag and If-Modified-Since
     // with the date, each when known. A server whose version still matches
     // answers 304 without a body.
-    HttpValidators ifChanged;
+    HttpValidators ifChanged{};
     // With resumeFrom > 0, asks only for the bytes from that offset on, under
     // the condition that the resource is still the one these validators
     // describe (If-Range). The condition is the tag when it is a strong one,
     // else the date; with neither, no range is asked for and the whole
     // resource comes (see CanResume).
     int64_t resumeFrom = -1;
-    HttpValidators resumeIf;
+    HttpValidators resumeIf{};
 };
 
 struct HttpResult {

@@ -42,9 +42,9 @@ public:
     // A resource served as a careful HTTP server does: with its validators,
     // answering conditional and ranged requests, or not, as set here.
     struct Resource {
-        std::string body;
-        std::string etag;         // sent as ETag when not empty
-        std::string lastModified; // sent as Last-Modified when not empty
+        std::string body{};
+        std::string etag{};         // sent as ETag when not empty
+        std::string lastModified{}; // sent as Last-Modified when not empty
         std::string contentType = "application/octet-stream"; // text types are compressed
         bool conditional = true;    // 304 when If-None-Match (else If-Modified-Since) matches
         bool ranges = true;         // 206 for "Range: bytes=N-" when If-Range matches, 416

@@ -1,5 +1,6 @@
 // The HTTP client on its own, against loopback servers.
 #include "update/HttpClient.h"
+#include "update/FeedFetcher.h"
 
 #include "support/LoopbackServer.h"
 
@@ -298,8 +299,9 @@ TEST(HttpClientTest, ResumedTransfersAppendOnlyAFittingRestAndOtherwiseStartOver
         EXPECT_EQ(outcome.action, c.action) << c.path;
         EXPECT_TRUE(outcome.file == c.file) << c.path; // byte for byte
         EXPECT_EQ(outcome.requests, c.requests) << c.path;
-        if (c.requests == 1)
+        if (c.requests == 1) {
             EXPECT_EQ(server.LastRequestHeader(c.path, "If-Range"), c.ifRange) << c.path;
+        }
     }
     // A partial file as long as the resource: 416, and the whole file again.
     outcome = Resume(session, server.Url("/changed.mp3"), v2, {"\"v2\"", ""},
@@ -307,4 +309,100 @@ TEST(HttpClientTest, ResumedTransfersAppendOnlyAFittingRestAndOtherwiseStartOver
     EXPECT_EQ(outcome.action, ResumeAction::Refetch);
     EXPECT_TRUE(outcome.file == v2);
     EXPECT_EQ(outcome.requests, 2);
+}
+
+TEST(FeedFetcherTest, HandsOnResponsesInListOrderWithinItsWindow) {
+    LoopbackServer server;
+    constexpr int kFeeds = 12;
+    auto text = [](int i) { return "<rss><channel><title>Feed " + std::to_string(i) + "</title>"; };
+    int total = 0;
+    for (int i = 0; i < kFeeds; ++i) {
+        // Later feeds answer sooner, so they arrive before earlier ones.
+        server.ServeResource("/f" + std::to_string(i) + ".xml",
+                             {.body = text(i),
+                              .etag = "\"" + std::to_string(i) + "\"",
+                              .contentType = "text/xml",
+                              .delayMs = (kFeeds - i) * 15});
+    }
+    server.ServeResource("/big.xml", {.body = std::string(5000, 'b')});
+    server.Server().Get("/moved", [](const httplib::Request&, httplib::Response& response) {
+        response.set_redirect("/f3.xml", 301);
+    });
+    server.ServeResource("/slow.xml", {.body = "<rss/>", .delayMs = 60000});
+    server.Start();
+    LoopbackServer gone;
+    gone.Start();
+    gone.Stop();
+
+    FeedFetcher fetcher({.maxBodyBytes = 4000, .connections = 3, .window = 5});
+    ASSERT_TRUE(fetcher.IsOpen());
+    for (int i = 0; i < kFeeds; ++i)
+        fetcher.Add({server.Url("/f" + std::to_string(i) + ".xml")});
+    std::this_thread::sleep_for(400ms); // nothing taken: the window is full
+    for (int i = 0; i < kFeeds; ++i)
+        total += server.Hits("/f" + std::to_string(i) + ".xml");
+    EXPECT_EQ(total, 5);
+
+    const size_t big = fetcher.Add({server.Url("/big.xml")});
+    const size_t moved = fetcher.Add({server.Url("/moved")});
+    const size_t notModified = fetcher.Add({server.Url("/f7.xml"), {"\"7\"", ""}});
+    const size_t unreachable = fetcher.Add({gone.Url("/feed.xml")});
+    const size_t slow = fetcher.Add({server.Url("/slow.xml")});
+    fetcher.Drop(5);
+    fetcher.Drop(slow);
+    // One that the consumer needs now starts at once, ahead of the list.
+    const size_t late = fetcher.Add({server.Url("/f11.xml")});
+    FeedResponse response = fetcher.Take(late);
+    EXPECT_EQ(response.body, text(11));
+
+    for (int i = 0; i < kFeeds; ++i) {
+        response = fetcher.Take(static_cast<size_t>(i));
+        if (i == 5) {
+            EXPECT_FALSE(response.result.opened); // dropped
+            continue;
+        }
+        EXPECT_TRUE(response.result.complete) << i;
+        EXPECT_EQ(response.body, text(i));
+        EXPECT_EQ(response.result.validators.etag, "\"" + std::to_string(i) + "\"");
+        EXPECT_NE(server.LastRequestHeader("/f" + std::to_string(i) + ".xml", "Accept-Encoding"),
+                  "");
+    }
+    response = fetcher.Take(big);
+    EXPECT_TRUE(response.result.tooLarge);
+    EXPECT_EQ(response.body, "");
+    response = fetcher.Take(moved);
+    EXPECT_EQ(response.body, text(3));
+    EXPECT_EQ(response.result.finalUrl, server.Url("/f3.xml"));
+    response = fetcher.Take(notModified);
+    EXPECT_TRUE(response.result.NotModified());
+    EXPECT_TRUE(response.result.complete);
+    response = fetcher.Take(unreachable);
+    EXPECT_TRUE(response.result.networkFailure);
+    EXPECT_FALSE(fetcher.Take(notModified).result.opened); // handed over once
+    EXPECT_FALSE(fetcher.Take(999).result.opened);
+    EXPECT_LE(server.MostAtOnce(), 4);    // the connections, and the one taken out of turn
+    EXPECT_EQ(server.Hits("/f5.xml"), 0); // dropped before its turn came
+    EXPECT_EQ(server.Hits("/slow.xml"), 0);
+}
+
+TEST(FeedFetcherTest, CancelEndsTheWaitAndTheTransfers) {
+    std::atomic<bool> cancel{false};
+    LoopbackServer server;
+    server.ServeResource("/held.xml", {.body = "<rss/>", .delayMs = 60000});
+    server.Start();
+    const auto start = std::chrono::steady_clock::now();
+    {
+        FeedFetcher fetcher({}, &cancel);
+        for (int i = 0; i < 6; ++i)
+            fetcher.Add({server.Url("/held.xml")});
+        std::thread canceller([&] {
+            std::this_thread::sleep_for(200ms);
+            cancel = true;
+        });
+        const FeedResponse response = fetcher.Take(0);
+        canceller.join();
+        EXPECT_TRUE(response.result.cancelled);
+        EXPECT_TRUE(fetcher.Take(5).result.cancelled);
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
 }
