@@ -24,5 +24,9 @@ void ManyFeedsBenchmark(const Settings& settings, ServerProcess& server, Report&
 // 4. Start-up with 2,000 subscriptions, one refresh of their rows, 20,000
 // queued downloads and painting that list.
 void StartupBenchmark(const Settings& settings, Report& report);
+// 6. Unchanged cycles of 500 feeds with and without validators beside one
+// curl process's floor, their bytes, the settings file's writes in a cycle of
+// 2,000 feeds, and resuming half of 1 GiB.
+void NetworkBenchmark(const Settings& settings, ServerProcess& server, Report& report);
 
 } // namespace bench

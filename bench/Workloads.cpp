@@ -6,20 +6,44 @@
 
 namespace bench {
 
-std::string ManyFeedTitle(int feed) { return Format("Feed %03d", feed); }
-std::string EnclosureName(int item) { return Format("e%04d.mp3", item); }
-std::string ManyFeedPath(int feed) { return Format("/many/%d.xml", feed); }
-std::string HugeFeedTitle() { return "A Long Running Show"; }
-std::string HugeFeedPath() { return "/huge.xml"; }
-std::string BlobPath(int64_t size) { return Format("/blob/%lld", static_cast<long long>(size)); }
+std::string ManyFeedTitle(int feed) {
+    return Format("Feed %03d", feed);
+}
+std::string EnclosureName(int item) {
+    return Format("e%04d.mp3", item);
+}
+std::string ManyFeedPath(int feed) {
+    return Format("/many/%d.xml", feed);
+}
+std::string ValidatedFeedPath(int feed) {
+    return Format("/v/many/%d.xml", feed);
+}
+std::string SmallFeedTitle(int feed) {
+    return Format("Small %04d", feed);
+}
+std::string SmallFeedPath(int feed) {
+    return Format("/small/%d.xml", feed);
+}
+std::string RangedBlobPath(int64_t size) {
+    return Format("/ranged/%lld", static_cast<long long>(size));
+}
+std::string HugeFeedTitle() {
+    return "A Long Running Show";
+}
+std::string HugeFeedPath() {
+    return "/huge.xml";
+}
+std::string BlobPath(int64_t size) {
+    return Format("/blob/%lld", static_cast<long long>(size));
+}
 
 namespace {
 
 const char* const kWords[] = {
-    "podcast", "episode", "interview", "with",   "the",     "guest",  "about",  "their",
-    "latest",  "work",    "and",       "a",      "look",    "at",     "news",   "from",
-    "week",    "listener", "questions", "music", "history", "science", "of",    "city",
-    "show",    "notes",   "links",     "&amp;",  "more",    "today",  "people", "story"};
+    "podcast", "episode",  "interview", "with",  "the",     "guest",   "about",  "their",
+    "latest",  "work",     "and",       "a",     "look",    "at",      "news",   "from",
+    "week",    "listener", "questions", "music", "history", "science", "of",     "city",
+    "show",    "notes",    "links",     "&amp;", "more",    "today",   "people", "story"};
 
 // Text of about `length` bytes, made of words chosen by `seed`.
 std::string Prose(size_t length, uint32_t seed) {
@@ -44,7 +68,8 @@ std::string PubDate(int item) {
 
 std::string Feed(const std::string& title, const std::string& mediaOrigin, int items,
                  size_t descriptionLength, uint32_t seed) {
-    std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<rss version=\"2.0\">\n<channel>\n";
+    std::string text =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<rss version=\"2.0\">\n<channel>\n";
     text += "<title>" + title + "</title>\n<link>http://example.org/</link>\n";
     text += "<description>" + Prose(200, seed) + "</description>\n<language>en</language>\n";
     for (int i = 0; i < items; ++i) {
@@ -64,6 +89,11 @@ std::string Feed(const std::string& title, const std::string& mediaOrigin, int i
 
 std::string ManyFeedText(const std::string& origin, int feed) {
     return Feed(ManyFeedTitle(feed), origin + Format("/media/%d", feed), kManyItems, 300,
+                static_cast<uint32_t>(feed));
+}
+
+std::string SmallFeedText(const std::string& origin, int feed) {
+    return Feed(SmallFeedTitle(feed), origin + Format("/media/small/%d", feed), kSmallItems, 100,
                 static_cast<uint32_t>(feed));
 }
 

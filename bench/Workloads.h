@@ -16,9 +16,22 @@ inline constexpr int kHugeItems = 5000;
 inline constexpr int kStartupFeeds = 2000;
 inline constexpr int kQueuedDownloads = 20000;
 
-std::string ManyFeedTitle(int feed);         // "Feed 001"
-std::string EnclosureName(int item);         // "e0001.mp3"
-std::string ManyFeedPath(int feed);          // "/many/1.xml"
+std::string ManyFeedTitle(int feed); // "Feed 001"
+std::string EnclosureName(int item); // "e0001.mp3"
+std::string ManyFeedPath(int feed);  // "/many/1.xml"
+// The same feeds from a server that sends validators and answers 304.
+std::string ValidatedFeedPath(int feed); // "/v/many/1.xml"
+// Benchmark 6: the settings file's writes during a cycle of many small feeds.
+inline constexpr int kSmallFeeds = 2000;
+inline constexpr int kSmallItems = 2;
+std::string SmallFeedTitle(int feed); // "Small 0001"
+std::string SmallFeedPath(int feed);  // "/small/1.xml"
+std::string SmallFeedText(const std::string& origin, int feed);
+// A blob served with a strong tag, honouring ranges guarded by If-Range.
+std::string RangedBlobPath(int64_t size); // "/ranged/SIZE"
+// The serving process's count of body bytes (and an estimate of the header
+// bytes) it sent; "/stats/reset" sets it to 0.
+inline constexpr const char* kStatsPath = "/stats";
 std::string HugeFeedTitle();
 std::string HugeFeedPath();
 

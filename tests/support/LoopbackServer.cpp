@@ -21,7 +21,9 @@ LoopbackServer::LoopbackServer() {
         throw std::runtime_error("cannot bind a loopback port");
 }
 
-LoopbackServer::~LoopbackServer() { Stop(); }
+LoopbackServer::~LoopbackServer() {
+    Stop();
+}
 
 void LoopbackServer::Start() {
     thread_ = std::thread([this] { server_.listen_after_bind(); });
@@ -56,20 +58,152 @@ void LoopbackServer::Serve(const std::string& path, const std::string& body,
 
 void LoopbackServer::ServePartial(const std::string& path, size_t announced, size_t sent,
                                   bool stall) {
-    server_.Get(path, [this, announced, sent, stall](const httplib::Request&,
-                                                     httplib::Response& response) {
-        response.set_content_provider(
-            announced, "application/octet-stream",
-            [this, sent, stall](size_t offset, size_t, httplib::DataSink& sink) {
-                if (offset < sent) {
-                    const std::string part(std::min<size_t>(sent - offset, 64 << 10), 'x');
-                    return sink.write(part.data(), part.size());
+    server_.Get(
+        path, [this, announced, sent, stall](const httplib::Request&, httplib::Response& response) {
+            response.set_content_provider(
+                announced, "application/octet-stream",
+                [this, sent, stall](size_t offset, size_t, httplib::DataSink& sink) {
+                    if (offset < sent) {
+                        const std::string part(std::min<size_t>(sent - offset, 64 << 10), 'x');
+                        return sink.write(part.data(), part.size());
+                    }
+                    if (stall)
+                        HoldUntilStopped();
+                    return false;
+                });
+        });
+}
+
+namespace {
+
+// If-None-Match holds one tag, several or "*"; tags compare weakly.
+bool TagListMatches(const std::string& list, const std::string& etag) {
+    if (etag.empty())
+        return false;
+    auto opaque = [](std::string tag) { return tag.rfind("W/", 0) == 0 ? tag.substr(2) : tag; };
+    if (list == "*")
+        return true;
+    size_t start = 0;
+    while (start < list.size()) {
+        size_t end = list.find(',', start);
+        if (end == std::string::npos)
+            end = list.size();
+        std::string tag = list.substr(start, end - start);
+        while (!tag.empty() && tag.front() == ' ')
+            tag.erase(0, 1);
+        while (!tag.empty() && tag.back() == ' ')
+            tag.pop_back();
+        if (opaque(tag) == opaque(etag))
+            return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+} // namespace
+
+void LoopbackServer::ServeResource(const std::string& path, Resource resource) {
+    {
+        std::lock_guard lock(mutex_);
+        const bool known = resources_.count(path) != 0;
+        resources_[path] = std::move(resource);
+        if (known)
+            return;
+    }
+    server_.Get(path, [this, path](const httplib::Request& request, httplib::Response& response) {
+        const int now = ++atOnce_;
+        for (int most = mostAtOnce_; now > most && !mostAtOnce_.compare_exchange_weak(most, now);) {
+        }
+        struct Leave {
+            std::atomic<int>& count;
+            ~Leave() { --count; }
+        } leave{atOnce_};
+        Resource r;
+        {
+            std::lock_guard lock(mutex_);
+            ++hits_[path];
+            lastRequests_[path] = request.headers;
+            r = resources_[path];
+            resources_[path].cutAfter = SIZE_MAX;
+        }
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(r.delayMs);
+        while (!stopping_ && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+
+        // This handler answers ranges itself; httplib would otherwise cut every
+        // body it sends down to the requested range. The request object is the
+        // server's own, not a constant.
+        const_cast<httplib::Request&>(request).ranges.clear();
+        if (!r.etag.empty())
+            response.set_header("ETag", r.etag);
+        if (!r.lastModified.empty())
+            response.set_header("Last-Modified", r.lastModified);
+        if (r.conditional) {
+            const bool notModified =
+                request.has_header("If-None-Match")
+                    ? TagListMatches(request.get_header_value("If-None-Match"), r.etag)
+                    : request.has_header("If-Modified-Since") && !r.lastModified.empty() &&
+                          request.get_header_value("If-Modified-Since") == r.lastModified;
+            if (notModified) {
+                response.status = 304;
+                return;
+            }
+        }
+        size_t from = 0;
+        const std::string range = request.get_header_value("Range");
+        if (r.ranges && range.rfind("bytes=", 0) == 0 && range.size() > 7 && range.back() == '-') {
+            const std::string ifRange = request.get_header_value("If-Range");
+            const bool strongTag = !r.etag.empty() && r.etag.rfind("W/", 0) != 0;
+            const bool same = !r.ifRange || !request.has_header("If-Range") ||
+                              (strongTag && ifRange == r.etag) ||
+                              (!r.lastModified.empty() && ifRange == r.lastModified);
+            if (same) {
+                from = std::stoull(range.substr(6));
+                const std::string total = std::to_string(r.body.size());
+                if (from >= r.body.size()) {
+                    response.status = 416;
+                    response.set_header("Content-Range", "bytes */" + total);
+                    return;
                 }
-                if (stall)
-                    HoldUntilStopped();
-                return false;
+                response.status = 206;
+                response.set_header("Content-Range", "bytes " + std::to_string(from) + "-" +
+                                                         std::to_string(r.body.size() - 1) + "/" +
+                                                         total);
+            }
+        }
+        if (r.cutAfter == SIZE_MAX && r.trickleBytes == 0) {
+            response.set_content(r.body.substr(from), r.contentType);
+            return;
+        }
+        const auto body = std::make_shared<std::string>(r.body.substr(from));
+        response.set_content_provider(
+            body->size(), r.contentType,
+            [this, body, r](size_t offset, size_t length, httplib::DataSink& sink) {
+                if (offset >= r.cutAfter)
+                    return false; // drops the connection
+                size_t n = std::min({length, body->size() - offset, r.cutAfter - offset});
+                if (r.trickleBytes != 0) {
+                    n = std::min(n, r.trickleBytes);
+                    const auto next = std::chrono::steady_clock::now() +
+                                      std::chrono::milliseconds(r.trickleEveryMs);
+                    while (!stopping_ && std::chrono::steady_clock::now() < next)
+                        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                    if (stopping_)
+                        return false;
+                }
+                return sink.write(body->data() + offset, n);
             });
     });
+}
+
+std::string LoopbackServer::LastRequestHeader(const std::string& path,
+                                              const std::string& name) const {
+    std::lock_guard lock(mutex_);
+    auto it = lastRequests_.find(path);
+    if (it == lastRequests_.end())
+        return {};
+    auto header = it->second.find(name);
+    return header == it->second.end() ? std::string() : header->second;
 }
 
 void LoopbackServer::HoldUntilStopped() const {

@@ -5,6 +5,8 @@
 #include <httplib.h>
 
 #include <atomic>
+#include <cstddef>
+#include <cstdint>
 #include <map>
 #include <mutex>
 #include <string>
@@ -37,6 +39,30 @@ public:
     // drops the connection: at once, or with `stall` after falling silent
     // until the server stops.
     void ServePartial(const std::string& path, size_t announced, size_t sent, bool stall);
+    // A resource served as a careful HTTP server does: with its validators,
+    // answering conditional and ranged requests, or not, as set here.
+    struct Resource {
+        std::string body{};
+        std::string etag{};         // sent as ETag when not empty
+        std::string lastModified{}; // sent as Last-Modified when not empty
+        std::string contentType = "application/octet-stream"; // text types are compressed
+        bool conditional = true;    // 304 when If-None-Match (else If-Modified-Since) matches
+        bool ranges = true;         // 206 for "Range: bytes=N-" when If-Range matches, 416
+                                    // past the end; otherwise the whole body with 200
+        bool ifRange = true;        // false: sends the range whatever If-Range says
+        size_t cutAfter = SIZE_MAX; // the next response drops the connection after this
+                                    // many body bytes (applies once)
+        int delayMs = 0;            // waits this long before answering
+        size_t trickleBytes = 0;    // sends the body this many bytes at a time,
+        int trickleEveryMs = 0;     // one piece per period
+    };
+    // Serves `resource` at `path`, or replaces the one served there.
+    void ServeResource(const std::string& path, Resource resource);
+    // A request header of the last request for `path`; empty when absent.
+    std::string LastRequestHeader(const std::string& path, const std::string& name) const;
+    // How many requests for any path were being answered at once, at most.
+    int MostAtOnce() const { return mostAtOnce_; }
+
     // For handlers: waits until the server stops (or a minute passes), like a
     // peer that stops sending.
     void HoldUntilStopped() const;
@@ -47,6 +73,10 @@ private:
     int port_ = 0;
     mutable std::mutex mutex_;
     std::map<std::string, int> hits_;
+    std::map<std::string, Resource> resources_;
+    std::map<std::string, httplib::Headers> lastRequests_;
+    std::atomic<int> atOnce_{0};
+    std::atomic<int> mostAtOnce_{0};
     std::atomic<bool> stopping_{false};
 };
 

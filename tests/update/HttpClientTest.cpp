@@ -1,5 +1,6 @@
 // The HTTP client on its own, against loopback servers.
 #include "update/HttpClient.h"
+#include "update/FeedFetcher.h"
 
 #include "support/LoopbackServer.h"
 
@@ -7,6 +8,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <random>
 #include <thread>
 
 using namespace tessarine;
@@ -23,24 +25,32 @@ TEST(HttpClientTest, RequestsThatCannotCompleteAreFailures) {
     });
     server.ServePartial("/cut", 1000, 400, false);
     server.Serve("/big", std::string(6000, 'b'));
+    // 250 bytes a second: something arrives all the time, but too slowly.
+    server.ServeResource(
+        "/trickle", {.body = std::string(4000, 't'), .trickleBytes = 25, .trickleEveryMs = 100});
     server.Start();
     LoopbackServer gone;
     gone.Start();
     gone.Stop(); // nothing listens there any more: connecting is refused
 
+    // Network failures (worth trying again, keeping what arrived) apart from
+    // answers and refusals.
     const struct {
         std::string url;
         bool opened;
+        bool network;
+        bool stalled = false;
         bool tooLarge = false;
     } cases[] = {
-        {server.Url("/loop"), false},
-        {gone.Url("/x"), false},
-        {"file:///etc/hostname", false},
-        {server.Url("/silent"), false},
-        {server.Url("/cut"), true},
-        {server.Url("/big"), true, true}, // by its announced length
+        {server.Url("/loop"), false, false},
+        {gone.Url("/x"), false, true},
+        {"file:///etc/hostname", false, false},
+        {server.Url("/silent"), false, true, true},
+        {server.Url("/cut"), true, true},
+        {server.Url("/trickle"), true, true, true},
+        {server.Url("/big"), true, false, false, true}, // by its announced length
     };
-    HttpSession session(HttpOptions{.stallTimeoutSeconds = 1});
+    HttpSession session(HttpOptions{.stallTimeoutSeconds = 1, .stallFloorBytesPerSecond = 1024});
     for (const auto& c : cases) {
         std::string body;
         const HttpResult result = session.FetchToString(c.url, body, 5000);
@@ -48,6 +58,8 @@ TEST(HttpClientTest, RequestsThatCannotCompleteAreFailures) {
         EXPECT_FALSE(result.complete) << c.url;
         EXPECT_FALSE(result.cancelled) << c.url;
         EXPECT_EQ(result.tooLarge, c.tooLarge) << c.url;
+        EXPECT_EQ(result.networkFailure, c.network) << c.url;
+        EXPECT_EQ(result.stalled, c.stalled) << c.url;
         EXPECT_TRUE(c.tooLarge || !result.error.empty()) << c.url; // says what went wrong
     }
 }
@@ -75,4 +87,322 @@ TEST(HttpClientTest, StreamsTheBodyAndCancelFromAnotherThreadEndsAStalledTransfe
     EXPECT_FALSE(result.complete);
     std::string body; // while the flag stays set, nothing more is fetched
     EXPECT_FALSE(session.FetchToString(server.Url("/stalls"), body, -1).opened);
+}
+
+namespace {
+
+std::string RandomBytes(size_t size, unsigned seed) {
+    std::minstd_rand random(seed);
+    std::string bytes(size, '\0');
+    for (char& c : bytes)
+        c = static_cast<char>(random() & 0xff);
+    return bytes;
+}
+
+} // namespace
+
+TEST(HttpClientTest, ConditionalRequestsSendTheKnownValidatorsAndA304CarriesNoBody) {
+    LoopbackServer server;
+    const std::string feed = "<rss><channel><title>T</title></channel></rss>";
+    const std::string date = "Wed, 28 Jan 2009 13:24:41 GMT";
+    server.ServeResource("/both", {.body = feed, .etag = "\"v1\"", .lastModified = date});
+    server.ServeResource("/weak", {.body = feed, .etag = "W/\"w\""});
+    server.ServeResource("/dated", {.body = feed, .lastModified = date});
+    server.ServeResource("/plain", {.body = feed, .etag = "\"v1\"", .conditional = false});
+    server.Start();
+    HttpSession session;
+    std::string body;
+
+    HttpResult result = session.FetchToString(server.Url("/both"), body, -1);
+    EXPECT_EQ(result.status, 200);
+    EXPECT_EQ(result.validators, (HttpValidators{"\"v1\"", date}));
+    EXPECT_EQ(result.finalUrl, server.Url("/both"));
+
+    const struct {
+        std::string path;
+        HttpValidators known;
+        long status;
+        std::string ifNoneMatch, ifModifiedSince; // as the server saw them
+    } cases[] = {
+        {"/both", {"\"v1\"", date}, 304, "\"v1\"", date}, // both when both are known
+        {"/both", {"\"v0\"", date}, 200, "\"v0\"", date}, // the tag decides
+        {"/weak", {"W/\"w\"", ""}, 304, "W/\"w\"", ""},   // weak tags compare weakly
+        {"/dated", {"", date}, 304, "", date},
+        {"/dated", {"", "Tue, 27 Jan 2009 13:24:41 GMT"}, 200, "", "Tue, 27 Jan 2009 13:24:41 GMT"},
+        {"/plain", {"\"v1\"", ""}, 200, "\"v1\"", ""}, // a server that ignores them
+        // A stored value that would add a header line is not sent.
+        {"/both", {"\"v1\"\r\nX-Evil: 1", ""}, 200, "", ""},
+    };
+    for (const auto& c : cases) {
+        HttpRequest request{.ifChanged = c.known};
+        result = session.FetchToString(server.Url(c.path), request, body, -1);
+        EXPECT_EQ(result.status, c.status) << c.path << " " << c.known.etag;
+        EXPECT_TRUE(result.complete) << c.path;
+        EXPECT_EQ(result.NotModified(), c.status == 304);
+        EXPECT_EQ(body, c.status == 304 ? "" : feed);
+        EXPECT_EQ(server.LastRequestHeader(c.path, "If-None-Match"), c.ifNoneMatch) << c.path;
+        EXPECT_EQ(server.LastRequestHeader(c.path, "If-Modified-Since"), c.ifModifiedSince);
+        EXPECT_EQ(server.LastRequestHeader(c.path, "X-Evil"), "");
+    }
+    // The reply to a conditional request names the validators again.
+    result = session.FetchToString(server.Url("/both"), HttpRequest{.ifChanged = {"\"v1\"", ""}},
+                                   body, -1);
+    EXPECT_EQ(result.validators, (HttpValidators{"\"v1\"", date}));
+}
+
+TEST(HttpClientTest, FeedsComeCompressedAndEnclosuresAsStored) {
+    LoopbackServer server;
+    std::string feed = "<rss><channel><title>T</title>";
+    for (int i = 0; i < 2000; ++i)
+        feed += "<item><title>Episode " + std::to_string(i) + "</title></item>";
+    feed += "</channel></rss>";
+    server.ServeResource("/feed.xml", {.body = feed, .contentType = "text/xml"});
+    // Bytes a server stores gzipped and labels so, as some do for archives.
+    const std::string gzipped("\x1f\x8b\x08\x00\x00\x00\x00\x00\x02\x03\x2b\x2e\xc9\x2f\x4a\x4d"
+                              "\x51\x48\x2c\x56\x48\xaf\xca\x2c\xd0\x51\x48\x49\xcd\xc9\x2c\x4b"
+                              "\x45\x12\x02\x00\xa9\xf9\x02\xda\x21\x00\x00\x00",
+                              44);
+    server.Server().Get("/file.gz", [&](const httplib::Request&, httplib::Response& response) {
+        response.set_header("Content-Encoding", "gzip");
+        response.set_content(gzipped, "application/octet-stream");
+    });
+    server.Start();
+    HttpSession session;
+    std::string body;
+
+    HttpResult result =
+        session.FetchToString(server.Url("/feed.xml"), HttpRequest{.compressed = true}, body, -1);
+    EXPECT_TRUE(result.complete);
+    EXPECT_EQ(body, feed);
+    EXPECT_NE(server.LastRequestHeader("/feed.xml", "Accept-Encoding"), "");
+    EXPECT_LT(result.wireBytes * 10, static_cast<int64_t>(feed.size()));
+    // A feed limit counts the decoded bytes.
+    result = session.FetchToString(server.Url("/feed.xml"), HttpRequest{.compressed = true}, body,
+                                   static_cast<int64_t>(feed.size()) - 1);
+    EXPECT_TRUE(result.tooLarge);
+    EXPECT_EQ(body, "");
+
+    result = session.FetchToString(server.Url("/feed.xml"), body, -1);
+    EXPECT_EQ(server.LastRequestHeader("/feed.xml", "Accept-Encoding"), "");
+    EXPECT_EQ(body, feed);
+    EXPECT_GT(result.wireBytes, static_cast<int64_t>(feed.size()));
+
+    result = session.FetchToString(server.Url("/file.gz"), body, -1);
+    EXPECT_TRUE(result.complete);
+    EXPECT_EQ(body, gzipped);
+    result =
+        session.FetchToString(server.Url("/file.gz"), HttpRequest{.compressed = true}, body, -1);
+    EXPECT_EQ(body, "stored as gzip, delivered as gzip");
+}
+
+namespace {
+
+// What a transfer with a partial file does: asks for the rest, appends it
+// when the reply fits, else starts over; returns the file's bytes.
+struct ResumeOutcome {
+    ResumeAction action = ResumeAction::Fail;
+    std::string file;
+    int requests = 0;
+};
+
+ResumeOutcome Resume(HttpSession& session, const std::string& url, std::string partial,
+                     const HttpValidators& validators, int64_t total) {
+    ResumeOutcome outcome;
+    const int64_t have = static_cast<int64_t>(partial.size());
+    HttpRequest request{.resumeFrom = have, .resumeIf = validators};
+    bool first = true;
+    for (;;) {
+        ++outcome.requests;
+        std::string file;
+        auto onResponse = [&](const HttpResult& response) {
+            const ResumeAction action =
+                request.resumeFrom > 0
+                    ? DecideResume(response, have, total)
+                    : (response.status == 200 ? ResumeAction::StartOver : ResumeAction::Fail);
+            if (first)
+                outcome.action = action;
+            first = false;
+            if (action == ResumeAction::Append)
+                file = partial;
+            return action == ResumeAction::Append || action == ResumeAction::StartOver;
+        };
+        const HttpResult result = session.Fetch(url, request, onResponse, [&](std::string_view c) {
+            file.append(c);
+            return true;
+        });
+        if (result.complete) {
+            outcome.file = file;
+            return outcome;
+        }
+        if (outcome.requests > 1 || !result.cancelled)
+            return outcome;
+        request = {}; // refetch the whole resource
+    }
+}
+
+} // namespace
+
+TEST(HttpClientTest, ResumedTransfersAppendOnlyAFittingRestAndOtherwiseStartOver) {
+    const std::string v1 = RandomBytes(300000, 1), v2 = RandomBytes(280000, 2);
+    const std::string date = "Wed, 28 Jan 2009 13:24:41 GMT";
+    LoopbackServer server;
+    server.ServeResource("/ep.mp3", {.body = v1, .etag = "\"v1\"", .cutAfter = 120000});
+    server.ServeResource("/ignores.mp3", {.body = v1, .etag = "\"v1\"", .ranges = false});
+    server.ServeResource("/changed.mp3", {.body = v2, .etag = "\"v2\""});
+    server.ServeResource("/dated.mp3", {.body = v1, .etag = "W/\"weak\"", .lastModified = date});
+    server.ServeResource("/weak.mp3", {.body = v1, .etag = "W/\"weak\""});
+    // A server that sends a range without looking at If-Range: the resource
+    // grew meanwhile, so the total no longer fits.
+    server.ServeResource("/grown.mp3", {.body = v1 + v2, .etag = "\"v3\"", .ifRange = false});
+    server.Start();
+    HttpSession session(HttpOptions{.stallTimeoutSeconds = 5});
+
+    // The first attempt is cut by the network: what arrived can be kept.
+    std::string partial;
+    HttpResult result =
+        session.Fetch(server.Url("/ep.mp3"), HttpRequest{}, nullptr, [&](std::string_view chunk) {
+            partial.append(chunk);
+            return true;
+        });
+    EXPECT_FALSE(result.complete);
+    EXPECT_TRUE(result.networkFailure);
+    EXPECT_EQ(result.contentLength, static_cast<int64_t>(v1.size()));
+    EXPECT_EQ(result.validators.etag, "\"v1\"");
+    ASSERT_EQ(partial, v1.substr(0, 120000));
+    const int64_t total = result.contentLength;
+
+    ResumeOutcome outcome =
+        Resume(session, server.Url("/ep.mp3"), partial, result.validators, total);
+    EXPECT_EQ(outcome.action, ResumeAction::Append);
+    EXPECT_EQ(outcome.file, v1);
+    EXPECT_EQ(server.LastRequestHeader("/ep.mp3", "Range"), "bytes=120000-");
+    EXPECT_EQ(server.LastRequestHeader("/ep.mp3", "If-Range"), "\"v1\"");
+
+    const struct {
+        std::string path;
+        HttpValidators validators;
+        ResumeAction action;
+        std::string file;
+        std::string ifRange; // as the server saw it
+        int requests = 1;
+    } cases[] = {
+        {"/ignores.mp3", {"\"v1\"", ""}, ResumeAction::StartOver, v1, "\"v1\""},
+        {"/changed.mp3", {"\"v1\"", ""}, ResumeAction::StartOver, v2, "\"v1\""},
+        // A weak tag cannot guard a range: the date does, and without one
+        // nothing is resumed.
+        {"/dated.mp3", {"W/\"weak\"", date}, ResumeAction::Append, v1, date},
+        {"/weak.mp3", {"W/\"weak\"", ""}, ResumeAction::StartOver, v1, ""},
+        {"/grown.mp3", {"\"v1\"", ""}, ResumeAction::Refetch, v1 + v2, "", 2},
+    };
+    for (const auto& c : cases) {
+        outcome = Resume(session, server.Url(c.path), partial, c.validators, total);
+        EXPECT_EQ(outcome.action, c.action) << c.path;
+        EXPECT_TRUE(outcome.file == c.file) << c.path; // byte for byte
+        EXPECT_EQ(outcome.requests, c.requests) << c.path;
+        if (c.requests == 1) {
+            EXPECT_EQ(server.LastRequestHeader(c.path, "If-Range"), c.ifRange) << c.path;
+        }
+    }
+    // A partial file as long as the resource: 416, and the whole file again.
+    outcome = Resume(session, server.Url("/changed.mp3"), v2, {"\"v2\"", ""},
+                     static_cast<int64_t>(v2.size()));
+    EXPECT_EQ(outcome.action, ResumeAction::Refetch);
+    EXPECT_TRUE(outcome.file == v2);
+    EXPECT_EQ(outcome.requests, 2);
+}
+
+TEST(FeedFetcherTest, HandsOnResponsesInListOrderWithinItsWindow) {
+    LoopbackServer server;
+    constexpr int kFeeds = 12;
+    auto text = [](int i) { return "<rss><channel><title>Feed " + std::to_string(i) + "</title>"; };
+    int total = 0;
+    for (int i = 0; i < kFeeds; ++i) {
+        // Later feeds answer sooner, so they arrive before earlier ones.
+        server.ServeResource("/f" + std::to_string(i) + ".xml",
+                             {.body = text(i),
+                              .etag = "\"" + std::to_string(i) + "\"",
+                              .contentType = "text/xml",
+                              .delayMs = (kFeeds - i) * 15});
+    }
+    server.ServeResource("/big.xml", {.body = std::string(5000, 'b')});
+    server.Server().Get("/moved", [](const httplib::Request&, httplib::Response& response) {
+        response.set_redirect("/f3.xml", 301);
+    });
+    server.ServeResource("/slow.xml", {.body = "<rss/>", .delayMs = 60000});
+    server.Start();
+    LoopbackServer gone;
+    gone.Start();
+    gone.Stop();
+
+    FeedFetcher fetcher({.maxBodyBytes = 4000, .connections = 3, .window = 5});
+    ASSERT_TRUE(fetcher.IsOpen());
+    for (int i = 0; i < kFeeds; ++i)
+        fetcher.Add({server.Url("/f" + std::to_string(i) + ".xml")});
+    std::this_thread::sleep_for(400ms); // nothing taken: the window is full
+    for (int i = 0; i < kFeeds; ++i)
+        total += server.Hits("/f" + std::to_string(i) + ".xml");
+    EXPECT_EQ(total, 5);
+
+    const size_t big = fetcher.Add({server.Url("/big.xml")});
+    const size_t moved = fetcher.Add({server.Url("/moved")});
+    const size_t notModified = fetcher.Add({server.Url("/f7.xml"), {"\"7\"", ""}});
+    const size_t unreachable = fetcher.Add({gone.Url("/feed.xml")});
+    const size_t slow = fetcher.Add({server.Url("/slow.xml")});
+    fetcher.Drop(5);
+    fetcher.Drop(slow);
+    // One that the consumer needs now starts at once, ahead of the list.
+    const size_t late = fetcher.Add({server.Url("/f11.xml")});
+    FeedResponse response = fetcher.Take(late);
+    EXPECT_EQ(response.body, text(11));
+
+    for (int i = 0; i < kFeeds; ++i) {
+        response = fetcher.Take(static_cast<size_t>(i));
+        if (i == 5) {
+            EXPECT_FALSE(response.result.opened); // dropped
+            continue;
+        }
+        EXPECT_TRUE(response.result.complete) << i;
+        EXPECT_EQ(response.body, text(i));
+        EXPECT_EQ(response.result.validators.etag, "\"" + std::to_string(i) + "\"");
+        EXPECT_NE(server.LastRequestHeader("/f" + std::to_string(i) + ".xml", "Accept-Encoding"),
+                  "");
+    }
+    response = fetcher.Take(big);
+    EXPECT_TRUE(response.result.tooLarge);
+    EXPECT_EQ(response.body, "");
+    response = fetcher.Take(moved);
+    EXPECT_EQ(response.body, text(3));
+    EXPECT_EQ(response.result.finalUrl, server.Url("/f3.xml"));
+    response = fetcher.Take(notModified);
+    EXPECT_TRUE(response.result.NotModified());
+    EXPECT_TRUE(response.result.complete);
+    response = fetcher.Take(unreachable);
+    EXPECT_TRUE(response.result.networkFailure);
+    EXPECT_FALSE(fetcher.Take(notModified).result.opened); // handed over once
+    EXPECT_FALSE(fetcher.Take(999).result.opened);
+    EXPECT_LE(server.MostAtOnce(), 4);    // the connections, and the one taken out of turn
+    EXPECT_EQ(server.Hits("/f5.xml"), 0); // dropped before its turn came
+    EXPECT_EQ(server.Hits("/slow.xml"), 0);
+}
+
+TEST(FeedFetcherTest, CancelEndsTheWaitAndTheTransfers) {
+    std::atomic<bool> cancel{false};
+    LoopbackServer server;
+    server.ServeResource("/held.xml", {.body = "<rss/>", .delayMs = 60000});
+    server.Start();
+    const auto start = std::chrono::steady_clock::now();
+    {
+        FeedFetcher fetcher({}, &cancel);
+        for (int i = 0; i < 6; ++i)
+            fetcher.Add({server.Url("/held.xml")});
+        std::thread canceller([&] {
+            std::this_thread::sleep_for(200ms);
+            cancel = true;
+        });
+        const FeedResponse response = fetcher.Take(0);
+        canceller.join();
+        EXPECT_TRUE(response.result.cancelled);
+        EXPECT_TRUE(fetcher.Take(5).result.cancelled);
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
 }
