@@ -1,6 +1,7 @@
 #include "app/CTessarineApp.h"
 
 #include "platform/Desktop.h"
+#include "platform/QtTranslations.h"
 #include "subscriptions/Strings.h"
 #include "update/HttpClient.h"
 
@@ -43,6 +44,7 @@ int CTessarineApp::Run(int argc, char** argv) {
     QApplication::setApplicationName("Tessarine");
     QApplication::setApplicationDisplayName("Tessarine");
     QApplication::setOrganizationName("Orvendale");
+    QApplication::setDesktopFileName("com.orvendale.Tessarine"); // the launcher's icon and name
 
     std::vector<std::string> arguments(argv + 1, argv + argc);
     const CTessarineCommandLineInfo info = CTessarineCommandLineInfo::Parse(arguments);
@@ -53,6 +55,7 @@ int CTessarineApp::Run(int argc, char** argv) {
 
     SetLanguage(ChooseLanguage(std::getenv("TESSARINE_LANG"),
                                QLocale::system().language() == QLocale::German));
+    InstallQtTranslations(CurrentLanguage());
     if (!HttpGlobalInit()) {
         ShowMessageBox(nullptr, QMessageBox::NoIcon,
                        QString::fromStdString(LoadResString(IDS_SOCKETS_INIT_FAILED)));
