@@ -74,6 +74,9 @@ extern const StringEntry kGermanStrings[] = {
     {TXT_INFO_DONOTCHECK, "/donotcheck\nWenn Tessarine mit diesem Parameter gestartet wird, erfolgt keine Prüfung zum Programmstart, falls diese im Dialog Einstellungen aktiviert ist."},
     {TXT_ABOUT_CAPTION, "Über Tessarine"},
     {TXT_WEB_ADDRESS, "https://www.orvendale.com/tessarine/"},
+    {TXT_NOTIFY_ONE_EPISODE, "1 neue Folge von %s"},
+    {TXT_NOTIFY_EPISODES, "%s neue Folgen von %s"},
+    {TXT_NOTIFY_MORE_PODCASTS, "%s und %s weitere"},
     {0, nullptr},
 };
 

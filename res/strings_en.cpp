@@ -74,6 +74,9 @@ extern const StringEntry kEnglishStrings[] = {
     {TXT_INFO_DONOTCHECK, "/donotcheck\nIf Tessarine is started with this parameter, the program will not check for podcast updates when the program is started, thereby ignoring the setting found in the settings dialog."},
     {TXT_ABOUT_CAPTION, "About Tessarine"},
     {TXT_WEB_ADDRESS, "https://www.orvendale.com/tessarine/"},
+    {TXT_NOTIFY_ONE_EPISODE, "1 new episode from %s"},
+    {TXT_NOTIFY_EPISODES, "%s new episodes from %s"},
+    {TXT_NOTIFY_MORE_PODCASTS, "%s and %s more"},
     {0, nullptr},
 };
 

@@ -79,6 +79,11 @@ enum StringId : int {
     TXT_INFO_DONOTCHECK,
     TXT_ABOUT_CAPTION,
     TXT_WEB_ADDRESS,
+
+    // Desktop notifications.
+    TXT_NOTIFY_ONE_EPISODE = 40100,
+    TXT_NOTIFY_EPISODES,
+    TXT_NOTIFY_MORE_PODCASTS,
 };
 
 enum class Language { English, German };
