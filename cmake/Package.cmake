@@ -21,6 +21,9 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.orvendale.com/tessarine/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt's own texts (buttons, the folder chooser) in the user's language.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-translations-l10n)
+# The desktop's own folder chooser, for desktops whose Qt integration is not
+# installed already.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "qt6-xdgdesktopportal-platformtheme, qt6-gtk-platformtheme")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 include(CPack)
