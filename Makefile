@@ -3,12 +3,16 @@ BUILD      ?= build
 JOBS       ?= $(shell nproc)
 PACKAGES   := cmake make g++ pkg-config qt6-base-dev libcurl4-openssl-dev \
               libtinyxml-dev libcpp-httplib-dev libgtest-dev libgmock-dev \
-              libbenchmark-dev clang libclang-rt-14-dev curl xvfb xauth locales
+              libbenchmark-dev clang libclang-rt-14-dev curl xvfb xauth \
+              qt6-translations-l10n dbus-daemon desktop-file-utils appstream \
+              dpkg-dev lintian locales
 CMAKE_ARGS ?=
+# Where `make install` puts the program; DESTDIR is honoured as usual.
+PREFIX     ?= /usr/local
 # Seconds of libFuzzer per target in `make fuzz`.
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build run test bench test-asan test-tsan fuzz clean
+.PHONY: all deps configure build run test install deb bench test-asan test-tsan fuzz clean
 
 all: build
 
@@ -40,6 +44,18 @@ run: build
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 300
+
+# The programs, launcher, icons, metadata and manual pages below PREFIX.
+install: configure
+	cmake --build $(BUILD) -j $(JOBS) --target tessarine_programs
+	DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
+
+# A Debian package of the same files below /usr, with its dependencies found
+# by dpkg-shlibdeps, checked by lintian: $(BUILD)/tessarine_<version>_<arch>.deb.
+deb: configure
+	cmake --build $(BUILD) -j $(JOBS) --target tessarine_programs
+	cd $(BUILD) && cpack -G DEB
+	lintian --fail-on error $(BUILD)/tessarine_*.deb
 
 # The whole suite under AddressSanitizer with UndefinedBehaviorSanitizer, and
 # under ThreadSanitizer. Their options (halt on the first report, leak checks)

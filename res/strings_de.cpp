@@ -121,6 +121,10 @@ extern const StringEntry kGermanStrings[] = {
     {TXT_CLI_COLUMN_URL, "URL"},
     {TXT_CLI_RATE, "%s/s"},
     {TXT_CLI_SUMMARY, "Podcasts geprüft: %s (fehlgeschlagen: %s). Dateien heruntergeladen: %s (fehlgeschlagen: %s)."},
+
+    {TXT_NOTIFY_ONE_EPISODE, "1 neue Folge von %s"},
+    {TXT_NOTIFY_EPISODES, "%s neue Folgen von %s"},
+    {TXT_NOTIFY_MORE_PODCASTS, "%s und %s weitere"},
     {0, nullptr},
 };
 

@@ -117,6 +117,10 @@ extern const StringEntry kEnglishStrings[] = {
     {TXT_CLI_COLUMN_URL, "URL"},
     {TXT_CLI_RATE, "%s/s"},
     {TXT_CLI_SUMMARY, "Feeds checked: %s (failed: %s). Files downloaded: %s (failed: %s)."},
+
+    {TXT_NOTIFY_ONE_EPISODE, "1 new episode from %s"},
+    {TXT_NOTIFY_EPISODES, "%s new episodes from %s"},
+    {TXT_NOTIFY_MORE_PODCASTS, "%s and %s more"},
     {0, nullptr},
 };
 

@@ -3,6 +3,7 @@
 #include "platform/Desktop.h"
 #include "platform/Profile.h"
 #include "platform/SingleInstance.h"
+#include "platform/QtTranslations.h"
 #include "subscriptions/Strings.h"
 #include "update/HttpClient.h"
 
@@ -61,6 +62,7 @@ int CTessarineApp::Run(int argc, char** argv) {
     QApplication::setApplicationName("Tessarine");
     QApplication::setApplicationDisplayName("Tessarine");
     QApplication::setOrganizationName("Orvendale");
+    QApplication::setDesktopFileName("com.orvendale.Tessarine"); // the launcher's icon and name
 
     std::vector<std::string> arguments(argv + 1, argv + argc);
     const CTessarineCommandLineInfo info = CTessarineCommandLineInfo::Parse(arguments);
@@ -71,6 +73,7 @@ int CTessarineApp::Run(int argc, char** argv) {
 
     SetLanguage(ChooseLanguage(std::getenv("TESSARINE_LANG"),
                                QLocale::system().language() == QLocale::German));
+    InstallQtTranslations(CurrentLanguage());
     if (!HttpGlobalInit()) {
         ShowMessageBox(nullptr, QMessageBox::NoIcon,
                        QString::fromStdString(LoadResString(IDS_SOCKETS_INIT_FAILED)));

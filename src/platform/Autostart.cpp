@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <QtGlobal>
 
 #if !defined(Q_OS_WIN)
@@ -99,6 +100,19 @@ std::optional<QString> DesktopEntryExec(const QString& programPath) {
     return EscapeStringValue(QuoteExecArgument(programPath) + QStringLiteral(" /checkandquit"));
 }
 
+QString AutostartProgramPath(const QString& programPath) {
+    const QFileInfo running(programPath);
+    if (!running.isAbsolute() || running.fileName().isEmpty())
+        return programPath;
+    const QString onPath = QStandardPaths::findExecutable(running.fileName());
+    if (onPath.isEmpty() || !QDir::isAbsolutePath(onPath))
+        return programPath;
+    const QString target = QFileInfo(onPath).canonicalFilePath();
+    if (target.isEmpty() || target != running.canonicalFilePath())
+        return programPath;
+    return QDir::cleanPath(onPath);
+}
+
 #if !defined(Q_OS_WIN)
 
 namespace {
@@ -139,12 +153,13 @@ bool Autostart::IsUsable() const {
 bool Autostart::IsPresent() const { return Exists(EntryPath()); }
 
 bool Autostart::Write(const QString& programPath) {
-    const std::optional<QString> exec = DesktopEntryExec(programPath);
+    const std::optional<QString> exec = DesktopEntryExec(AutostartProgramPath(programPath));
     if (!exec || !QDir().mkpath(AutostartFolder()))
         return false;
     const QString text = QStringLiteral("[Desktop Entry]\n"
                                         "Type=Application\n"
                                         "Name=Tessarine\n"
+                                        "Icon=com.orvendale.Tessarine\n"
                                         "Exec=%1\n"
                                         "X-GNOME-Autostart-enabled=true\n")
                              .arg(*exec);

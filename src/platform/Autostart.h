@@ -25,8 +25,9 @@ public:
     bool IsUsable() const;
     // Whether an entry exists, whatever it holds.
     bool IsPresent() const;
-    // Writes (or rewrites) the entry for `programPath`; false when it could not
-    // be written, in which case an older entry stays as it was.
+    // Writes (or rewrites) the entry for `programPath` (named as
+    // AutostartProgramPath gives it); false when it could not be written, in
+    // which case an older entry stays as it was.
     bool Write(const QString& programPath);
     // Removes the entry; true when it is gone afterwards (also when there was none).
     bool Remove();
@@ -37,6 +38,14 @@ public:
 // "Exec=". None for a path that an entry cannot hold (empty, or with control
 // characters other than tab, line feed and carriage return).
 std::optional<QString> DesktopEntryExec(const QString& programPath);
+
+// The program path an entry names. An installed program is usually reached
+// through PATH by a link (/usr/local/bin/tessarine pointing into a versioned
+// folder, say) while the system reports the file the link resolves to; when
+// the program of the same name that PATH finds is this very file, the entry
+// names it as PATH does, so that it still works after an upgrade moves the
+// link's target. Any other path is returned unchanged.
+QString AutostartProgramPath(const QString& programPath);
 
 // Start-up step of the main window: autostart and "run key open" as the entry
 // and its folder are now.

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QGridLayout>
+#include <QLabel>
 #include <QPointer>
 
 #include <vector>
@@ -27,6 +29,34 @@ std::vector<QPointer<QMessageBox>>& OpenBoxes() {
     return boxes;
 }
 
+// Qt's own file dialog has no place for a prompt: it goes into a label above
+// the dialog's rows. A native chooser shows the window title instead.
+void ShowPromptInDialog(QFileDialog& dialog, const QString& prompt) {
+    auto* grid = qobject_cast<QGridLayout*>(dialog.layout());
+    if (grid == nullptr)
+        return;
+    struct Cell {
+        QLayoutItem* item;
+        int row, column, rowSpan, columnSpan;
+    };
+    std::vector<Cell> cells;
+    for (int i = grid->count() - 1; i >= 0; --i) {
+        Cell cell{nullptr, 0, 0, 0, 0};
+        grid->getItemPosition(i, &cell.row, &cell.column, &cell.rowSpan, &cell.columnSpan);
+        cell.item = grid->takeAt(i);
+        cells.push_back(cell);
+    }
+    auto* label = new QLabel(prompt, &dialog);
+    label->setObjectName(QStringLiteral("tessarinePrompt"));
+    label->setWordWrap(true);
+    int columns = 1;
+    for (const Cell& cell : cells)
+        columns = std::max(columns, cell.column + cell.columnSpan);
+    grid->addWidget(label, 0, 0, 1, columns);
+    for (auto it = cells.rbegin(); it != cells.rend(); ++it)
+        grid->addItem(it->item, it->row + 1, it->column, it->rowSpan, it->columnSpan);
+}
+
 } // namespace
 
 bool OpenWithDesktop(const QUrl& url) {
@@ -40,7 +70,17 @@ void SetOpenWithDesktop(OpenWithDesktopFn fn) { OpenHook() = std::move(fn); }
 QString ChooseFolder(QWidget* parent, const QString& caption) {
     if (ChooseHook())
         return ChooseHook()(parent, caption);
-    return QFileDialog::getExistingDirectory(parent, caption);
+    // Without DontUseNativeDialog Qt shows the desktop's own chooser where its
+    // platform theme offers one (the XDG desktop portal, GTK, Plasma), and
+    // its own dialog otherwise.
+    QFileDialog dialog(parent, caption);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    dialog.setSupportedSchemes({QStringLiteral("file")});
+    ShowPromptInDialog(dialog, caption);
+    if (dialog.exec() != QDialog::Accepted)
+        return QString();
+    return dialog.selectedUrls().value(0).toLocalFile();
 }
 
 void SetChooseFolder(ChooseFolderFn fn) { ChooseHook() = std::move(fn); }

@@ -19,7 +19,9 @@ bool OpenWithDesktop(const QUrl& url);
 using OpenWithDesktopFn = std::function<bool(const QUrl&)>;
 void SetOpenWithDesktop(OpenWithDesktopFn fn);
 
-// Asks for a folder; the empty text when the user cancels.
+// Asks for a folder with `caption` as the chooser's prompt (its title, and a
+// label inside Qt's own dialog); the empty text when the user cancels or
+// picks something without a local path.
 QString ChooseFolder(QWidget* parent, const QString& caption);
 using ChooseFolderFn = std::function<QString(QWidget*, const QString&)>;
 void SetChooseFolder(ChooseFolderFn fn);

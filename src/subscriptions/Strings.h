@@ -104,6 +104,11 @@ enum StringId : int {
     TXT_CLI_COLUMN_URL,
     TXT_CLI_RATE,
     TXT_CLI_SUMMARY,
+
+    // Desktop notifications.
+    TXT_NOTIFY_ONE_EPISODE = 40300,
+    TXT_NOTIFY_EPISODES,
+    TXT_NOTIFY_MORE_PODCASTS,
 };
 
 enum class Language { English, German };

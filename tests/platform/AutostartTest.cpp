@@ -27,6 +27,7 @@ TEST(Autostart, WritesRewritesAndRemovesOnlyItsOwnEntry) {
     ASSERT_TRUE(autostart.Write("/opt/My Programs/tessarine")); // rewritten in place
     EXPECT_TRUE(fs::is_symlink(entry));
     EXPECT_EQ(ReadFile(kept), "[Desktop Entry]\nType=Application\nName=Tessarine\n"
+                              "Icon=com.orvendale.Tessarine\n"
                               "Exec=\"/opt/My Programs/tessarine\" /checkandquit\n"
                               "X-GNOME-Autostart-enabled=true\n");
     const std::string written = ReadFile(entry);
@@ -52,6 +53,32 @@ TEST(Autostart, ExecLineReadsBackAsOneArgument) {
     for (const auto& [path, exec] : paths)
         EXPECT_EQ(DesktopEntryExec(path), exec + " /checkandquit") << path.toStdString();
     EXPECT_EQ(DesktopEntryExec(""), std::nullopt);
+}
+
+TEST(Autostart, InstalledProgramIsNamedAsPathFindsIt) {
+    TempDir dir;
+    const fs::path program = dir.Path() / "opt/tessarine-1.0/bin/tessarine";
+    for (const char* folder : {"opt/tessarine-1.0/bin", "bin", "other"})
+        fs::create_directories(dir.Path() / folder);
+    WriteFile(program, "#!/bin/sh\n");
+    fs::permissions(program, fs::perms::owner_all);
+    fs::create_symlink(program, dir.Path() / "bin/tessarine");
+    WriteFile(dir.Path() / "other/tessarine", "#!/bin/sh\n"); // same name, another file
+    fs::permissions(dir.Path() / "other/tessarine", fs::perms::owner_all);
+    const QString running = QString::fromStdString(program.string());
+
+    ScopedEnv path("PATH", (dir.Path() / "bin").string() + ":/usr/bin");
+    EXPECT_EQ(AutostartProgramPath(running), QString::fromStdString(dir / "bin/tessarine"));
+    ScopedEnv xdg("XDG_CONFIG_HOME", (dir.Path() / "config").string());
+    ASSERT_TRUE(Autostart().Write(running));
+    EXPECT_NE(ReadFile(Autostart::EntryPath().toStdString())
+                  .find("Exec=" + (dir / "bin/tessarine") + " /checkandquit\n"),
+              std::string::npos);
+
+    ScopedEnv otherPath("PATH", (dir.Path() / "other").string());
+    EXPECT_EQ(AutostartProgramPath(running), running);
+    ScopedEnv noPath("PATH", "/nonexistent");
+    EXPECT_EQ(AutostartProgramPath(running), running);
 }
 
 TEST(Autostart, FolderThatCannotHoldEntriesTurnsAutostartOff) {

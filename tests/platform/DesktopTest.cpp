@@ -1,0 +1,54 @@
+#include "platform/Desktop.h"
+#include "platform/QtTranslations.h"
+#include "support/GuiHarness.h"
+
+#include <QDialog>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+using namespace tessarine;
+
+TEST(QtTranslations, MessageBoxButtonsFollowTheProgramsLanguage) {
+    auto buttonTexts = [] {
+        QMessageBox box(QMessageBox::Question, "Tessarine", "?",
+                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        box.show();
+        return QStringList{box.button(QMessageBox::Yes)->text(),
+                           box.button(QMessageBox::No)->text(),
+                           box.button(QMessageBox::Cancel)->text()}
+            .join('|')
+            .toStdString();
+    };
+    ASSERT_TRUE(InstallQtTranslations(Language::German));
+    EXPECT_EQ(buttonTexts(), "&Ja|&Nein|Abbrechen");
+    ASSERT_TRUE(InstallQtTranslations(Language::German)); // replaced, not stacked
+    ASSERT_TRUE(InstallQtTranslations(Language::English));
+    EXPECT_EQ(buttonTexts(), "&Yes|&No|Cancel");
+}
+
+TEST(ChooseFolder, QtsOwnDialogShowsThePromptAndReturnsTheChosenFolder) {
+    test::TempDir dir;
+    const QString folder = QString::fromStdString(dir.Path().string());
+    QString title, label;
+    test::OnNextModal([&](QDialog* dialog) {
+        auto* chooser = qobject_cast<QFileDialog*>(dialog);
+        ASSERT_NE(chooser, nullptr);
+        title = chooser->windowTitle();
+        if (auto* prompt = chooser->findChild<QLabel*>("tessarinePrompt"))
+            label = prompt->isVisible() ? prompt->text() : QString();
+        chooser->setDirectory(folder);
+        chooser->selectFile(folder);
+        dialog->accept(); // QFileDialog::accept, as its Choose button does
+    });
+    const QString prompt = QString::fromStdString(LoadResString(IDS_BROWSE_PROMPT));
+    EXPECT_EQ(ChooseFolder(nullptr, prompt), folder);
+    EXPECT_EQ(title, prompt);
+    EXPECT_EQ(label, prompt);
+
+    test::OnNextModal([](QDialog* dialog) { dialog->reject(); });
+    EXPECT_EQ(ChooseFolder(nullptr, prompt), QString());
+}

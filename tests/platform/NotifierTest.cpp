@@ -1,0 +1,114 @@
+#include "platform/Notifier.h"
+#include "platform/nix/DBusNotifier.h"
+#include "subscriptions/Strings.h"
+
+#include <QDBusConnection>
+#include <QDeadlineTimer>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTest>
+#include <QVariantMap>
+
+#include <gtest/gtest.h>
+
+using namespace tessarine;
+
+namespace {
+
+// A notification service as a desktop runs it, recording every call.
+class NotificationListener : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+
+public:
+    struct Call {
+        QString appName, icon, summary, body;
+        QVariantMap hints;
+        int timeout;
+    };
+    std::vector<Call> calls;
+
+public slots:
+    uint Notify(const QString& appName, uint, const QString& icon, const QString& summary,
+                const QString& body, const QStringList&, const QVariantMap& hints, int timeout) {
+        calls.push_back({appName, icon, summary, body, hints, timeout});
+        return uint(calls.size());
+    }
+};
+
+// A session bus of the test's own, started for it and stopped with it.
+class SessionBus : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const QString daemon = QStandardPaths::findExecutable("dbus-daemon");
+        ASSERT_FALSE(daemon.isEmpty()) << "dbus-daemon is not installed";
+        daemon_.start(daemon, {"--session", "--nofork", "--print-address=1"});
+        ASSERT_TRUE(daemon_.waitForReadyRead(20000));
+        address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
+        ASSERT_FALSE(address_.isEmpty());
+    }
+    void TearDown() override {
+        for (const QString& name : names_)
+            QDBusConnection::disconnectFromBus(name);
+        daemon_.kill();
+        daemon_.waitForFinished();
+    }
+    QDBusConnection Connect(const QString& name) {
+        names_.push_back(name);
+        return QDBusConnection::connectToBus(address_, name);
+    }
+
+    QProcess daemon_;
+    QString address_;
+    QStringList names_;
+};
+
+void WaitFor(const std::function<bool()>& done) {
+    QDeadlineTimer deadline(20000);
+    while (!done() && !deadline.hasExpired())
+        QTest::qWait(10);
+}
+
+} // namespace
+
+TEST(Notifier, TextCountsEpisodesAndNamesPodcastsInBothLanguages) {
+    EXPECT_EQ(NewEpisodesText(1, {"Alpha"}), "1 new episode from Alpha");
+    EXPECT_EQ(NewEpisodesText(3, {"Alpha", "Beta", "Alpha", "Gamma"}),
+              "3 new episodes from Alpha, Beta, Gamma");
+    EXPECT_EQ(NewEpisodesText(9, {"A", "B", "C", "D", "E"}),
+              "9 new episodes from A, B, C and 2 more");
+    SetLanguage(Language::German);
+    EXPECT_EQ(NewEpisodesText(1, {"Alpha"}), "1 neue Folge von Alpha");
+    EXPECT_EQ(NewEpisodesText(2, {"Alpha", "Beta"}), "2 neue Folgen von Alpha, Beta");
+    EXPECT_EQ(NewEpisodesText(5, {"A", "B", "C", "D"}), "5 neue Folgen von A, B, C und 1 weitere");
+    SetLanguage(Language::English);
+}
+
+TEST_F(SessionBus, NotificationReachesTheDesktopsServiceOnlyForDownloads) {
+    NotificationListener listener;
+    QDBusConnection service = Connect("listener");
+    ASSERT_TRUE(service.registerService("org.freedesktop.Notifications"));
+    ASSERT_TRUE(service.registerObject("/org/freedesktop/Notifications", &listener,
+                                       QDBusConnection::ExportAllSlots));
+
+    DBusNotifier notifier(Connect("program"));
+    NotifyNewEpisodes(notifier, 0, {"Nothing"}); // a cycle without downloads: no call
+    NotifyNewEpisodes(notifier, 2, {"Tom & Jerry <Live>"});
+    WaitFor([&] { return !listener.calls.empty(); });
+    ASSERT_EQ(listener.calls.size(), 1u);
+    const NotificationListener::Call& call = listener.calls[0];
+    EXPECT_EQ(call.appName, "Tessarine");
+    EXPECT_EQ(call.icon, "com.orvendale.Tessarine");
+    EXPECT_EQ(call.summary, "2 new episodes from Tom & Jerry <Live>"); // never read as markup
+    EXPECT_EQ(call.hints.value("desktop-entry").toString(), "com.orvendale.Tessarine");
+    EXPECT_EQ(call.timeout, -1);
+}
+
+TEST_F(SessionBus, WithoutAServiceNothingWaitsOrFails) {
+    DBusNotifier notifier(Connect("program"));
+    EXPECT_TRUE(notifier.Notify("sent to nobody"));
+    DBusNotifier noBus(QDBusConnection("not connected"));
+    EXPECT_FALSE(noBus.Notify("no bus at all"));
+}
+
+#include "NotifierTest.moc"
