@@ -20,8 +20,6 @@ struct DownloadEntry {
     std::string url;
     std::string folder; // the feed's title; its folder name is formed from it
     DownloadState state = DownloadState::Waiting;
-    int64_t received = 0;
-    int64_t length = 0; // announced length, 0 when none
 };
 
 // Not synchronised itself: the shared model's lock guards it.

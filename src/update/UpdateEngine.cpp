@@ -1,11 +1,11 @@
 #include "update/UpdateEngine.h"
 
 #include "subscriptions/BaseDirectory.h"
+#include "subscriptions/FileHandle.h"
 #include "subscriptions/Strings.h"
 #include "update/FeedArchive.h"
 #include "update/FeedReader.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -38,11 +38,6 @@ std::string PartialPath(const std::string& target) {
     return partial.append(kSuffix);
 }
 
-bool StillListed(const SubscriptionList& list, const SubscriptionPtr& record) {
-    const auto& items = list.Items();
-    return std::find(items.begin(), items.end(), record) != items.end();
-}
-
 } // namespace
 
 UpdateEngine::UpdateEngine(SharedModel& model, EngineView& view, bool checkAndQuit,
@@ -52,18 +47,7 @@ UpdateEngine::UpdateEngine(SharedModel& model, EngineView& view, bool checkAndQu
 UpdateEngine::~UpdateEngine() { Shutdown(); }
 
 bool UpdateEngine::OnCheckForNewItems() {
-    bool marked = false;
-    {
-        std::lock_guard lock(model_.mutex);
-        for (const SubscriptionPtr& s : model_.subscriptions.Items()) {
-            if (s->status != NewlyAdded) {
-                s->status = CheckPending;
-                marked = true;
-            }
-        }
-        if (marked)
-            model_.checkAllRequested = true;
-    }
+    const bool marked = model_.MarkAllPending();
     if (marked)
         RequestCycle();
     return marked;
@@ -72,10 +56,7 @@ bool UpdateEngine::OnCheckForNewItems() {
 void UpdateEngine::OnUpdateThisPodcast(const SubscriptionPtr& record) {
     if (!record)
         return;
-    {
-        std::lock_guard lock(model_.mutex);
-        record->status = CheckPending;
-    }
+    model_.MarkPending(record);
     RequestCycle();
 }
 
@@ -122,12 +103,14 @@ void UpdateEngine::WorkerMain() {
         pending_ = false;
         running_ = true;
         lock.unlock();
-        const int result = CheckCycleProc();
+        const CycleResult result = CheckCycleProc();
         ++cyclesRun_;
         lock.lock();
-        if (result == 0 && !pending_ && !stopping_) {
+        if (!pending_ && !stopping_) {
             lock.unlock();
-            ApplyQuitRule();
+            // The quit rule: not after a cancelled cycle or one whose
+            // transfers could not open an internet handle.
+            view_.CycleEnded(result == CycleDone && model_.QuitWanted(checkAndQuit_));
             lock.lock();
         }
         running_ = pending_;
@@ -138,59 +121,37 @@ void UpdateEngine::WorkerMain() {
     workerIdle_.notify_all();
 }
 
-void UpdateEngine::ApplyQuitRule() {
-    bool quit;
-    {
-        std::lock_guard lock(model_.mutex);
-        quit = model_.checkAllRequested && (checkAndQuit_ || model_.options.quitComplete != 0);
-    }
-    if (quit)
-        view_.PostCommand(ID_QUIT);
-}
-
-int UpdateEngine::CheckCycleProc() {
+CycleResult UpdateEngine::CheckCycleProc() {
     bool anyQueued = false;
     std::unique_ptr<HttpSession> session;
 
-    std::vector<SubscriptionPtr> walk;
-    {
-        std::lock_guard lock(model_.mutex);
-        walk = model_.subscriptions.Items();
-    }
-
+    const std::vector<SubscriptionPtr> walk = model_.Subscriptions();
     for (const SubscriptionPtr& s : walk) {
         if (cancel_)
-            return 1;
-        {
-            // Due are the records still listed whose status is newly added or
-            // pending when the walk reaches them.
-            std::lock_guard lock(model_.mutex);
-            if ((s->status != NewlyAdded && s->status != CheckPending) ||
-                !StillListed(model_.subscriptions, s))
-                continue;
-        }
+            return CycleCancelled;
+        // Due are the records still listed whose status is newly added or
+        // pending when the walk reaches them.
+        if (!model_.IsDue(s))
+            continue;
         if (!session) {
             session = std::make_unique<HttpSession>(options_.http, &cancel_);
             if (!session->IsOpen()) {
                 view_.ShowError(LoadResString(IDS_INTERNET_OPEN_FAILED));
-                return -1;
+                return CycleNoInternet;
             }
         }
 
-        std::string url, nameBefore, base;
-        {
-            std::lock_guard lock(model_.mutex);
-            s->status = Checking;
-            url = s->url;
-            nameBefore = s->name;
-            base = model_.baseDirectory;
-        }
+        // The base directory is read once for the whole step: the archive and
+        // every enclosure of this feed are looked for under the same one.
+        const CheckStart check = model_.BeginCheck(s);
+        const std::string& url = check.url;
+        const std::string& base = check.base;
         view_.RefreshSubscriptionRows();
 
         std::string body;
         const HttpResult fetched = session->FetchToString(url, body, options_.maxFeedBytes);
         if (cancel_)
-            return 1;
+            return CycleCancelled;
 
         // An error status, a document that is not well-formed or one without a
         // channel is a failure like a URL that cannot be opened: the name, the
@@ -204,24 +165,21 @@ int UpdateEngine::CheckCycleProc() {
         body.clear();
         body.shrink_to_fit();
         if (!ok) {
-            {
-                std::lock_guard lock(model_.mutex);
-                s->status = Error;
-            }
+            model_.FailCheck(s);
             view_.RefreshSubscriptionRows();
             view_.ShowError(FormatResString(IDS_COULD_NOT_OPEN, url));
             continue;
         }
 
         // The archive lives in the folder of the name from before this check.
-        const std::string archivePath = FeedFilePath(base, nameBefore, kArchiveFileName);
+        const std::string archivePath = FeedFilePath(base, check.nameBefore, kArchiveFileName);
         FeedArchive archive;
         archive.Open(archivePath);
         bool feedQueued = false;
         for (const FeedItem& item : feed.items) {
             if (cancel_)
-                return 1;
-            const bool queued = QueueDownload(item.enclosureUrl, feed.channelTitle);
+                return CycleCancelled;
+            const bool queued = QueueDownloadIn(base, item.enclosureUrl, feed.channelTitle);
             // A new archive is not searched: every item counts as unrecorded.
             if (archive.IsNew() || !archive.Lookup(item.enclosureUrl))
                 archive.Append(item.title, item.description, item.enclosureUrl, item.pubDate);
@@ -230,12 +188,7 @@ int UpdateEngine::CheckCycleProc() {
         }
         archive.Save(archivePath);
 
-        {
-            std::lock_guard lock(model_.mutex);
-            s->name = feed.channelTitle;
-            s->lastChecked = OleDateTime::Now();
-            s->status = feedQueued ? NewItemsFound : NoNewItems;
-        }
+        model_.FinishCheck(s, feed.channelTitle, feedQueued);
         view_.RefreshSubscriptionRows();
         model_.SaveSettings();
     }
@@ -243,62 +196,47 @@ int UpdateEngine::CheckCycleProc() {
 
     if (anyQueued)
         return RunDownloads();
-    return 0;
+    return CycleDone;
 }
 
 bool UpdateEngine::QueueDownload(const std::string& url, const std::string& folder) {
+    return QueueDownloadIn(model_.BaseDirectory(), url, folder);
+}
+
+bool UpdateEngine::QueueDownloadIn(const std::string& base, const std::string& url,
+                                   const std::string& folder) {
     const std::string fileName = FileNameFromUrl(url);
-    std::string base;
-    {
-        std::lock_guard lock(model_.mutex);
-        base = model_.baseDirectory;
-    }
     if (PathExists(FeedFilePath(base, folder, fileName)))
         return false;
-    size_t row;
-    {
-        std::lock_guard lock(model_.mutex);
-        row = model_.downloads.Append(url, folder);
-    }
+    const size_t row = model_.AppendDownload(url, folder);
     view_.InsertDownloadRow(row, {fileName, "", "0%", LoadResString(IDS_WAITING)});
     return true;
 }
 
 void UpdateEngine::SetEntryState(size_t row, DownloadState state, int textId) {
-    {
-        // Every cycle walks the whole queue; rows whose state stays as it is
-        // (the completed ones of earlier cycles) are not sent to the list again.
-        std::lock_guard lock(model_.mutex);
-        DownloadEntry* entry = model_.downloads.At(static_cast<long long>(row));
-        if (entry != nullptr) {
-            if (entry->state == state)
-                return;
-            entry->state = state;
-        }
-    }
+    // Every cycle walks the whole queue; rows whose state stays as it is
+    // (the completed ones of earlier cycles) are not sent to the list again.
+    if (!model_.SetDownloadState(row, state))
+        return;
     view_.SetDownloadCell(row, ColumnStatus, LoadResString(textId));
 }
 
-int UpdateEngine::RunDownloads() {
+CycleResult UpdateEngine::RunDownloads() {
     std::unique_ptr<HttpSession> session;
     for (size_t row = 0;; ++row) {
         if (cancel_)
-            return 1;
-        std::string url, folder, base;
-        {
-            std::lock_guard lock(model_.mutex);
-            const DownloadEntry* entry = model_.downloads.At(static_cast<long long>(row));
-            if (entry == nullptr)
-                break;
-            url = entry->url;
-            folder = entry->folder;
-            base = model_.baseDirectory;
-        }
+            return CycleCancelled;
+        const std::optional<DownloadStep> step = model_.DownloadStepAt(row);
+        if (!step)
+            break;
+        const std::string& url = step->entry.url;
+        const std::string& folder = step->entry.folder;
+        const std::string& base = step->base;
         if (!session) {
             session = std::make_unique<HttpSession>(options_.http, &cancel_);
             if (!session->IsOpen()) {
                 view_.ShowError(LoadResString(IDS_INTERNET_OPEN_FAILED));
-                return -1;
+                return CycleNoInternet;
             }
         }
         const std::string target = FeedFilePath(base, folder, FileNameFromUrl(url));
@@ -311,7 +249,7 @@ int UpdateEngine::RunDownloads() {
         SetEntryState(row, DownloadState::Downloading, IDS_DOWNLOADING);
         TransferOne(*session, row, url, target);
     }
-    return 0;
+    return CycleDone;
 }
 
 void UpdateEngine::TransferOne(HttpSession& session, size_t row, const std::string& url,
@@ -320,7 +258,7 @@ void UpdateEngine::TransferOne(HttpSession& session, size_t row, const std::stri
     // target only when the transfer completed; a failure leaves no file, so
     // the next cycle queues the enclosure again.
     const std::string partial = PartialPath(target);
-    std::FILE* file = nullptr;
+    FileHandle file;
     bool httpError = false, createFailed = false, writeFailed = false;
     int64_t length = 0, received = 0;
     int lastPercent = 0;
@@ -331,30 +269,20 @@ void UpdateEngine::TransferOne(HttpSession& session, size_t row, const std::stri
             return false;
         }
         length = contentLength > 0 ? contentLength : 0;
-        {
-            std::lock_guard lock(model_.mutex);
-            if (DownloadEntry* entry = model_.downloads.At(static_cast<long long>(row)))
-                entry->length = length;
-        }
         view_.SetDownloadCell(row, ColumnSize, SizeText(length));
-        file = std::fopen(partial.c_str(), "wb");
-        if (file == nullptr) {
+        file = FileHandle(partial, "wb");
+        if (!file.IsOpen()) {
             createFailed = true;
             return false;
         }
         return true;
     };
     auto onData = [&](std::string_view chunk) {
-        if (std::fwrite(chunk.data(), 1, chunk.size(), file) != chunk.size()) {
+        if (!file.Write(chunk)) {
             writeFailed = true;
             return false;
         }
         received += static_cast<int64_t>(chunk.size());
-        {
-            std::lock_guard lock(model_.mutex);
-            if (DownloadEntry* entry = model_.downloads.At(static_cast<long long>(row)))
-                entry->received = received;
-        }
         if (length != 0) {
             const int percent = static_cast<int>(static_cast<double>(received) * 100.0 /
                                                  static_cast<double>(length));
@@ -367,7 +295,7 @@ void UpdateEngine::TransferOne(HttpSession& session, size_t row, const std::stri
     };
 
     const HttpResult result = session.Fetch(url, onResponse, onData);
-    if (file != nullptr && std::fclose(file) != 0)
+    if (!file.Close())
         writeFailed = true;
 
     bool success = result.opened && result.complete && !httpError && !createFailed &&

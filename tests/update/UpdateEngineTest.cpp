@@ -35,7 +35,7 @@ class EngineTest : public testing::Test {
 protected:
     EngineTest() {
         fs::create_directory(base); // one level down, so that a test can remove or replace it
-        model.baseDirectory = base.string() + "/";
+        model.SetBaseDirectory(base.string() + "/");
         options.http.connectTimeoutSeconds = options.http.stallTimeoutSeconds = 5;
     }
 
@@ -46,8 +46,7 @@ protected:
     }
 
     SubscriptionPtr Add(const std::string& url, const std::string& name = "") {
-        std::lock_guard lock(model.mutex);
-        return model.subscriptions.Append(url, name);
+        return model.AddSubscription(url, name);
     }
 
     // Everything below `folder`, relative to it and sorted.
@@ -215,7 +214,7 @@ TEST_F(EngineTest, QuitRule) {
     const auto posts = [&](auto command) {
         command();
         EXPECT_TRUE(Engine().WaitForIdle(30s));
-        return view.Posts().size();
+        return view.Quits();
     };
     // With /checkandquit "Update this podcast" never quits; "Check for new
     // items" quits after its cycle, even with nothing queued.
@@ -224,12 +223,14 @@ TEST_F(EngineTest, QuitRule) {
     EXPECT_EQ(posts([&] { EXPECT_TRUE(Engine().OnCheckForNewItems()); }), 1u);
     // Quit when complete: not before a check of all, then after any cycle.
     engine.reset();
-    model.checkAllRequested = false;
-    model.options.quitComplete = 1;
+    model.Reset(model.BaseDirectory()); // no "Check for new items" yet
+    OptionSet quitComplete;
+    quitComplete.quitComplete = 1;
+    model.SetOptions(quitComplete);
     EXPECT_EQ(posts([&] { Engine(false).RequestCycle(); }), 1u);
     EXPECT_EQ(posts([&] { Engine().OnCheckForNewItems(); }), 2u);
     EXPECT_EQ(posts([&] { Engine().OnUpdateThisPodcast(r); }), 3u);
-    EXPECT_EQ(view.Posts(), std::vector<int>(3, ID_QUIT));
+    EXPECT_EQ(view.CycleEnds(), 5u); // every cycle's end is told, quitting or not
 }
 
 TEST_F(EngineTest, BrokenServersFailCleanlyKeepingNameDateAndNoFile) {
