@@ -1,8 +1,11 @@
 #include "app/CTessarineApp.h"
 
+#include "mainwindow/CTessarineDlg.h"
+#include "mainwindow/QueuedEngineView.h"
 #include "platform/Desktop.h"
 #include "subscriptions/Strings.h"
 #include "update/HttpClient.h"
+#include "update/PodcastLibrary.h"
 
 #include <QApplication>
 #include <QLocale>
@@ -59,7 +62,12 @@ int CTessarineApp::Run(int argc, char** argv) {
         return 1;
     }
 
-    CTessarineDlg dialog({info.checkAndQuit, info.doNotCheck});
+    // The window's events, the library working on them, the window: ended in
+    // the opposite order, so that the library's worker is gone before the
+    // events object it reports to.
+    QueuedEngineView events;
+    PodcastLibrary library(events, {info.checkAndQuit, info.doNotCheck});
+    CTessarineDlg dialog(library, events);
     QObject::connect(&dialog, &CTessarineDlg::ended, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     dialog.OnInitDialog();

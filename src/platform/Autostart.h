@@ -36,7 +36,9 @@ public:
 // format needs it, then " /checkandquit"; the value as it is stored after
 // "Exec=". None for a path that an entry cannot hold (empty, or with control
 // characters other than tab, line feed and carriage return).
+#ifndef _WIN32
 std::optional<QString> DesktopEntryExec(const QString& programPath);
+#endif
 
 // Start-up step of the main window: autostart and "run key open" as the entry
 // and its folder are now.
