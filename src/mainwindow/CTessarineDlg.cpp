@@ -30,7 +30,7 @@
 #include <QMenu>
 #include <QMenuBar>
 
-// The icon is compiled into the main window's library; a static library's
+// The icon is compiled into the dialogs' library; a static library's
 // resources must be registered by name.
 static void InitResources() { Q_INIT_RESOURCE(tessarine); }
 
