@@ -3,7 +3,7 @@ BUILD      ?= build
 JOBS       ?= $(shell nproc)
 PACKAGES   := cmake make g++ pkg-config qt6-base-dev libcurl4-openssl-dev \
               libtinyxml-dev libcpp-httplib-dev libgtest-dev libgmock-dev \
-              libbenchmark-dev clang libclang-rt-14-dev curl xvfb xauth
+              libbenchmark-dev clang libclang-rt-14-dev curl xvfb xauth locales
 CMAKE_ARGS ?=
 # Seconds of libFuzzer per target in `make fuzz`.
 FUZZ_SECONDS ?= 60

@@ -3,11 +3,14 @@
 #include "mainwindow/CTessarineDlg.h"
 #include "mainwindow/QueuedEngineView.h"
 #include "platform/Desktop.h"
+#include "platform/Profile.h"
+#include "platform/SingleInstance.h"
 #include "subscriptions/Strings.h"
 #include "update/HttpClient.h"
 #include "update/PodcastLibrary.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QLocale>
 
 #include <cstdlib>
@@ -41,6 +44,21 @@ CTessarineCommandLineInfo CTessarineCommandLineInfo::Parse(
     return info;
 }
 
+std::optional<int> CTessarineApp::ClaimBaseDirectory(SingleInstance& instance,
+                                                     const std::string& base, bool checkAndQuit) {
+    switch (instance.ClaimBaseDirectory(base, !checkAndQuit)) {
+    case SingleInstance::Claim::Obtained: return std::nullopt;
+    case SingleInstance::Claim::RaisedOther: return 0;
+    case SingleInstance::Claim::InUse: break;
+    }
+    if (!checkAndQuit) {
+        const std::string shown = base.empty() ? QDir::currentPath().toStdString() : base;
+        ShowMessageBox(nullptr, QMessageBox::Critical,
+                       QString::fromStdString(FormatResString(IDS_BASEDIR_IN_USE, shown)));
+    }
+    return kExitBaseDirectoryInUse;
+}
+
 int CTessarineApp::Run(int argc, char** argv) {
     QApplication app(argc, argv); // takes Qt's own options off the command line
     QApplication::setApplicationName("Tessarine");
@@ -62,12 +80,27 @@ int CTessarineApp::Run(int argc, char** argv) {
         return 1;
     }
 
+    // One program per base directory; it outlives the window.
+    SingleInstance instance;
+    if (const auto status = ClaimBaseDirectory(
+            instance, ReadBaseDirectoryFromProfile().toStdString(), info.checkAndQuit))
+        return *status;
+
     // The window's events, the library working on them, the window: ended in
     // the opposite order, so that the library's worker is gone before the
     // events object it reports to.
     QueuedEngineView events;
     PodcastLibrary library(events, {info.checkAndQuit, info.doNotCheck});
     CTessarineDlg dialog(library, events);
+    dialog.SetSingleInstance(&instance);
+    QObject::connect(&instance, &SingleInstance::raiseRequested, &dialog, [&dialog] {
+        if (dialog.HasEnded())
+            return;
+        dialog.setWindowState((dialog.windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+        dialog.show();
+        dialog.raise();
+        dialog.activateWindow();
+    });
     QObject::connect(&dialog, &CTessarineDlg::ended, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     dialog.OnInitDialog();

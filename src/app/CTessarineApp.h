@@ -1,6 +1,7 @@
 #pragma once
 // The application: the command line, start-up and the life of the program.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,10 +21,22 @@ public:
     static CTessarineCommandLineInfo Parse(const std::vector<std::string>& arguments);
 };
 
+class SingleInstance;
+
 class CTessarineApp {
 public:
     // The whole life of the program; returns the process's exit status.
     static int Run(int argc, char** argv);
+
+    // Start-up's claim on the base directory `base`. None when the program
+    // goes on; otherwise the exit status to end with at once: 0 when a window
+    // of this user already runs there and was asked to come to the front;
+    // kExitBaseDirectoryInUse when another program holds the folder, after a
+    // message box (quietly when `checkAndQuit`: an unattended run neither
+    // shows a box nor raises a window).
+    static std::optional<int> ClaimBaseDirectory(SingleInstance& instance, const std::string& base,
+                                                 bool checkAndQuit);
+    static constexpr int kExitBaseDirectoryInUse = 1;
 };
 
 } // namespace tessarine

@@ -15,6 +15,7 @@
 #include "platform/Autostart.h"
 #include "platform/Desktop.h"
 #include "platform/Profile.h"
+#include "platform/SingleInstance.h"
 #include "subscriptions/BaseDirectory.h"
 #include "subscriptions/Strings.h"
 
@@ -141,7 +142,7 @@ void CTessarineDlg::OnInitDialog() {
     // current folder, and nobody is asked at start-up.
     const LoadResult loaded = library_.Open(ReadBaseDirectoryFromProfile().toStdString());
     subscriptionRows_->Sync();
-    ReportDuplicates(loaded);
+    ReportLoad(loaded);
     if (library_.StartupCheckWanted())
         PostCommand(ID_CHECK_NEW_ITEMS);
 
@@ -219,9 +220,25 @@ SubscriptionPtr CTessarineDlg::GetSelectedSubscription() const {
     return subscriptionRows_->RecordAt(subscriptionList_->SelectionMark());
 }
 
-void CTessarineDlg::ReportDuplicates(const LoadResult& loaded) {
+void CTessarineDlg::ReportLoad(const LoadResult& loaded) {
     for (const std::string& url : loaded.duplicates)
         ShowMessageBox(this, QMessageBox::Critical, FromUtf8(FormatResString(IDS_DUPLICATE_URL, url)));
+    if (!loaded.unreadableCopy)
+        return;
+    const std::string& copy = *loaded.unreadableCopy;
+    const QString text = FromUtf8(
+        copy.empty()
+            ? FormatResString(IDS_SETTINGS_NOT_KEPT, SettingsFilePath(library_.BaseDirectory()))
+            : FormatResString(IDS_SETTINGS_KEPT, copy));
+    // Posted: at start-up the window is shown first, and an unattended run's
+    // check is not held up by the box (ending the program closes it).
+    QMetaObject::invokeMethod(
+        this,
+        [this, text] {
+            if (!closing_)
+                ShowMessageBox(this, QMessageBox::Critical, text);
+        },
+        Qt::QueuedConnection);
 }
 
 void CTessarineDlg::OnCheckForNewItems() { library_.CheckForNewItems(); }
@@ -268,10 +285,16 @@ void CTessarineDlg::OnSetBaseDirectory() {
     if (chosen.isEmpty())
         return;
     const std::string base = WithTrailingSeparator(QDir::toNativeSeparators(chosen).toStdString());
+    // The new folder's lock first: a folder another program uses is refused.
+    if (singleInstance_ != nullptr && !singleInstance_->MoveTo(base)) {
+        ShowMessageBox(this, QMessageBox::Critical,
+                       FromUtf8(FormatResString(IDS_BASEDIR_IN_USE, base)));
+        return;
+    }
     WriteBaseDirectoryToProfile(FromUtf8(base));
     const LoadResult loaded = library_.ChangeBaseDirectory(base);
     subscriptionRows_->Sync();
-    ReportDuplicates(loaded);
+    ReportLoad(loaded);
 }
 
 void CTessarineDlg::OnOpenBaseDirectory() { OpenPath(library_.BaseDirectory()); }

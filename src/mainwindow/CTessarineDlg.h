@@ -27,6 +27,7 @@ class MainMenus;
 class MessageQueue;
 class QueuedEngineView;
 class ReportListView;
+class SingleInstance;
 class SubscriptionTableModel;
 struct DownloadChange;
 struct SplitterNotify;
@@ -43,6 +44,10 @@ public:
     void OnInitDialog();
     // Shows the window, minimized when started with "/checkandquit".
     void ShowAsStarted();
+
+    // The holder of the base directory's lock, which a change of base
+    // directory moves (none: the change takes no lock).
+    void SetSingleInstance(SingleInstance* instance) { singleInstance_ = instance; }
 
     // Runs a command as a menu item, an accelerator or a post does.
     void OnCommand(int id);
@@ -94,8 +99,10 @@ private:
     void QuitWhenMessagesRead();
 
     SubscriptionPtr GetSelectedSubscription() const;
-    // Shows the records a load left out because their URL was listed already.
-    void ReportDuplicates(const LoadResult& loaded);
+    // After a load: the records left out because their URL was listed
+    // already, and (once the window is up) a settings file that could not be
+    // read and where its bytes were kept.
+    void ReportLoad(const LoadResult& loaded);
 
     void CreateControls();
     void AnchorControls();
@@ -107,6 +114,7 @@ private:
     PodcastLibrary& library_;
     std::unique_ptr<Autostart> autostart_;
     QString programPath_;
+    SingleInstance* singleInstance_ = nullptr;
 
     MainMenus* menus_ = nullptr;
     MessageQueue* messages_ = nullptr;

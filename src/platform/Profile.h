@@ -6,6 +6,8 @@
 
 namespace tessarine {
 
+// The stored base directory, ending with exactly one separator (the empty
+// text when none was ever chosen).
 QString ReadBaseDirectoryFromProfile();
 void WriteBaseDirectoryToProfile(const QString& path);
 

@@ -13,6 +13,19 @@ std::string WithTrailingSeparator(std::string path) {
     return path;
 }
 
+std::string NormalizedBaseDirectory(std::string path) {
+    if (path.empty())
+        return path;
+#ifdef _WIN32
+    auto isSeparator = [](char c) { return c == '\\' || c == '/'; };
+#else
+    auto isSeparator = [](char c) { return c == '/'; };
+#endif
+    while (!path.empty() && isSeparator(path.back()))
+        path.pop_back();
+    return path + kPathSeparator;
+}
+
 std::string FeedFolderName(const std::string& name) {
     if (name == ".")
         return "_";

@@ -14,9 +14,15 @@ inline constexpr char kPathSeparator = '/';
 
 inline constexpr const char* kSettingsFileName = "Tessarine Settings.xml";
 inline constexpr const char* kArchiveFileName = "feed.xml";
+// The lock file in the base directory (see BaseDirectoryLock). The name is
+// reserved: no feed folder or downloaded file may take it.
+inline constexpr const char* kLockFileName = ".tessarine.lock";
 
 // Appends the separator unless the path already ends with one.
 std::string WithTrailingSeparator(std::string path);
+// The path ending with exactly one separator, however many it ended with
+// (a root such as "/" stays as it is); the empty path stays empty.
+std::string NormalizedBaseDirectory(std::string path);
 
 // The folder name of a feed, formed from its name. Separators, control
 // characters (and on Windows the characters a folder name cannot hold) become

@@ -5,6 +5,12 @@
 
 #include <tinyxml.h>
 
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+
+#include <sys/stat.h>
+
 namespace tessarine {
 
 std::string SerializeSettings(const OptionSet& options, const SubscriptionList& list) {
@@ -46,7 +52,7 @@ std::optional<StoredSettings> ReadSettingsFile(const std::string& path) {
     StoredSettings stored;
     TiXmlElement* root = document.FirstChildElement("TessarineSettings");
     if (root == nullptr)
-        return stored;
+        return std::nullopt;
 
     if (TiXmlNode* node = root->FirstChild("settings"); node != nullptr) {
         if (TiXmlElement* settings = node->ToElement(); settings != nullptr) {
@@ -72,6 +78,77 @@ std::optional<StoredSettings> ReadSettingsFile(const std::string& path) {
         stored.feeds.push_back(std::move(feed));
     }
     return stored;
+}
+
+namespace {
+
+// A copy of the unreadable file beside it that already holds `bytes`; empty
+// when there is none.
+std::string ExistingCopy(const std::string& path, const std::string& bytes) {
+    namespace fs = std::filesystem;
+    const fs::path file(path);
+    const std::string prefix = file.filename().string() + ".unreadable-";
+    std::error_code error;
+    const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        std::error_code sizeError;
+        std::string held;
+        if (it->path().filename().string().compare(0, prefix.size(), prefix) == 0 &&
+            it->is_regular_file(sizeError) && it->file_size(sizeError) == bytes.size() &&
+            !sizeError && ReadWholeFile(it->path().string(), held) && held == bytes)
+            return it->path().string();
+    }
+    return {};
+}
+
+// "<path>.unreadable-YYYYMMDD-HHMMSS", then with "-2", "-3" ... added.
+std::string CopyName(const std::string& path, int attempt) {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &now);
+#else
+    localtime_r(&now, &local);
+#endif
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    std::string name = path + ".unreadable-" + stamp;
+    if (attempt > 1)
+        name += "-" + std::to_string(attempt);
+    return name;
+}
+
+} // namespace
+
+SettingsLoad LoadSettingsFile(const std::string& path) {
+    SettingsLoad load;
+    load.settings = ReadSettingsFile(path);
+    struct stat st;
+    if (load.settings || ::stat(path.c_str(), &st) != 0 || (st.st_mode & S_IFMT) != S_IFREG)
+        return load; // read, or missing (a folder or a dangling link counts as missing)
+    load.unreadable = true;
+
+    std::string bytes;
+    const bool readable = ReadWholeFile(path, bytes);
+    if (readable) {
+        load.keptCopy = ExistingCopy(path, bytes);
+        if (!load.keptCopy.empty())
+            return load;
+    }
+    for (int attempt = 1; attempt < 1000; ++attempt) {
+        const std::string copy = CopyName(path, attempt);
+        const bool kept = readable ? WriteNewFile(copy, bytes, st.st_mode & 0777)
+                                   : !std::filesystem::exists(copy) &&
+                                         std::rename(path.c_str(), copy.c_str()) == 0;
+        if (kept) {
+            load.keptCopy = copy;
+            break;
+        }
+        if (std::filesystem::exists(copy))
+            continue; // taken: try the next name
+        break;        // the folder takes no new file: nothing can be kept
+    }
+    return load;
 }
 
 } // namespace tessarine

@@ -37,6 +37,9 @@ enum StringId : int {
     IDS_FAILED = 127,
     IDS_SELECT_FEED_FIRST = 128,
     IDS_SIZE_FORMAT = 129,
+    IDS_BASEDIR_IN_USE = 150,
+    IDS_SETTINGS_KEPT = 151,
+    IDS_SETTINGS_NOT_KEPT = 152,
     IDS_COLUMN_FILE = 201,
     IDS_COLUMN_SIZE = 202,
     IDS_COMPLETED = 58114,
@@ -106,5 +109,11 @@ std::string FormatText(std::string_view pattern, std::initializer_list<std::stri
 inline std::string FormatResString(int id, std::string_view arg) {
     return FormatText(LoadResString(id), {arg});
 }
+
+// The text of `id`, a printf pattern with one floating-point conversion
+// (such as "%.1fMB"), formatted with `value` and always with "." as the
+// decimal point: the tables' patterns are meant literally, whatever the
+// locale's numeric conventions.
+std::string FormatResNumber(int id, double value);
 
 } // namespace tessarine

@@ -27,8 +27,11 @@ bool PodcastLibrary::StartupCheckWanted() const {
 
 SubscriptionPtr PodcastLibrary::Subscribe(const std::string& url) {
     SubscriptionPtr record = model_.AddSubscription(url, "");
-    if (record)
+    if (record) {
         view_.RefreshSubscriptionRows();
+        // Saved at once: whatever the check then does, the subscription is kept.
+        model_.SaveSettings();
+    }
     engine_.RequestCycle();
     return record;
 }

@@ -42,8 +42,9 @@ public:
     static bool StartupCheckWanted(const StartupSwitches& switches, int32_t updateStart);
     bool StartupCheckWanted() const;
 
-    // Subscribes to `url` (named later by its feed) and asks for a cycle,
-    // which also runs when the URL was listed already; none for a duplicate.
+    // Subscribes to `url` (named later by its feed), saves the settings and
+    // asks for a cycle, which also runs when the URL was listed already;
+    // none for a duplicate.
     SubscriptionPtr Subscribe(const std::string& url);
     // Removes a record and saves; false when it was not listed.
     bool Remove(const SubscriptionPtr& record);

@@ -51,16 +51,15 @@ Subscription SharedModel::Values(const SubscriptionPtr& record) const {
 
 bool SharedModel::MarkAllPending() {
     MutexLock lock(mutex_);
-    bool marked = false;
+    bool due = false;
     for (const SubscriptionPtr& s : subscriptions_.Items()) {
-        if (s->status != NewlyAdded) {
+        if (s->status != NewlyAdded)
             s->status = CheckPending;
-            marked = true;
-        }
+        due = true;
     }
-    if (marked)
+    if (due)
         checkAllRequested_ = true;
-    return marked;
+    return due;
 }
 
 void SharedModel::MarkPending(const SubscriptionPtr& record) {
@@ -212,7 +211,10 @@ SharedModel::SaveHold::~SaveHold() {
 LoadResult SharedModel::LoadSettings() {
     const SaveHold hold(*this);
     LoadResult result;
-    const auto stored = ReadSettingsFile(SettingsFilePath(BaseDirectory()));
+    const SettingsLoad load = LoadSettingsFile(SettingsFilePath(BaseDirectory()));
+    if (load.unreadable)
+        result.unreadableCopy = load.keptCopy;
+    const auto& stored = load.settings;
     if (!stored)
         return result;
     result.loaded = true;

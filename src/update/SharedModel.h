@@ -41,6 +41,9 @@ struct DownloadStep {
 struct LoadResult {
     bool loaded = false;                // false: missing or unreadable, nothing changed
     std::vector<std::string> duplicates; // feeds left out: their URL was already listed
+    // Set when the file existed but could not be read, to the path of the
+    // copy holding its bytes (empty when none could be made).
+    std::optional<std::string> unreadableCopy;
 };
 
 class SharedModel {
@@ -62,8 +65,8 @@ public:
     Subscription Values(const SubscriptionPtr& record) const EXCLUDES(mutex_);
 
     // "Check for new items": marks every record that is not newly added as
-    // pending; when any was, remembers that such a check was asked for. True
-    // when it marked one.
+    // pending; when any record is due (newly added or pending), remembers
+    // that such a check was asked for and returns true.
     bool MarkAllPending() EXCLUDES(mutex_);
     void MarkPending(const SubscriptionPtr& record) EXCLUDES(mutex_);
     // Whether the check cycle is to take `record` now: it is still listed and
@@ -108,8 +111,9 @@ public:
     // is put off until the last hold ends.
     void SaveSettings() EXCLUDES(mutex_);
     // Reads the settings file of the current base directory: the two
-    // behaviour options, then each feed, appended like AddSubscription.
-    // Saves are held while it runs.
+    // behaviour options, then each feed, appended like AddSubscription. An
+    // unreadable file is kept in a copy first (see LoadSettingsFile). Saves
+    // are held while it runs.
     LoadResult LoadSettings() EXCLUDES(mutex_);
 
     // Holds saves while the list is being replaced (emptied, then loaded from

@@ -15,10 +15,7 @@ namespace tessarine {
 namespace {
 
 std::string SizeText(int64_t length) {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, LoadResString(IDS_SIZE_FORMAT).c_str(),
-                  static_cast<double>(length) / 1048576.0);
-    return buffer;
+    return FormatResNumber(IDS_SIZE_FORMAT, static_cast<double>(length) / 1048576.0);
 }
 
 // The longest name a folder entry can have, in bytes.
@@ -47,10 +44,13 @@ UpdateEngine::UpdateEngine(SharedModel& model, EngineView& view, bool checkAndQu
 UpdateEngine::~UpdateEngine() { Shutdown(); }
 
 bool UpdateEngine::OnCheckForNewItems() {
-    const bool marked = model_.MarkAllPending();
-    if (marked)
+    // Newly added subscriptions are due as they are; every other one is
+    // marked pending. A cycle starts when any subscription is due, so that
+    // an unattended run with only new subscriptions checks them and ends.
+    const bool due = model_.MarkAllPending();
+    if (due)
         RequestCycle();
-    return marked;
+    return due;
 }
 
 void UpdateEngine::OnUpdateThisPodcast(const SubscriptionPtr& record) {

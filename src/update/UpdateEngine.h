@@ -44,7 +44,8 @@ public:
     UpdateEngine& operator=(const UpdateEngine&) = delete;
 
     // "Check for new items": marks every subscription that is not newly added
-    // as pending and asks for a cycle when any was marked. True when it did.
+    // as pending and asks for a cycle when any subscription is due (newly
+    // added or pending), setting checkAllRequested then. True when it did.
     bool OnCheckForNewItems();
     // "Update this podcast now": marks `record` pending and asks for a cycle;
     // nothing without a record.

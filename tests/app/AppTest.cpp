@@ -1,7 +1,11 @@
 // Whole runs of the real program, and the real main window fed hostile feeds.
+#include "app/CTessarineApp.h"
 #include "mainwindow/CTessarineDlg.h"
 #include "mainwindow/QueuedEngineView.h"
+#include "platform/Profile.h"
+#include "platform/SingleInstance.h"
 #include "subscriptions/BaseDirectory.h"
+#include "subscriptions/BaseDirectoryLock.h"
 #include "subscriptions/SettingsFile.h"
 #include "support/Feeds.h"
 #include "support/GuiHarness.h"
@@ -13,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <random>
 #include <thread>
@@ -40,7 +45,8 @@ struct Program {
         WriteFile(settings, settingsText);
     }
     ~Program() { Kill(); }
-    void Start(const QStringList& arguments) {
+    void Start(const QStringList& arguments) { StartIn(process, arguments); }
+    void StartIn(QProcess& p, const QStringList& arguments) {
         const QString root_ = QString::fromStdString(root.Path().string());
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("XDG_CONFIG_HOME", root_ + "/config");
@@ -48,10 +54,19 @@ struct Program {
         env.insert("QT_QPA_PLATFORM", "offscreen");
         env.insert("TESSARINE_LANG", "en");
         env.insert("no_proxy", "127.0.0.1,localhost");
-        process.setProcessEnvironment(env);
-        process.setWorkingDirectory(root_);
-        process.start(TESSARINE_BINARY, arguments);
-        ASSERT_TRUE(process.waitForStarted(10000));
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(root_);
+        p.start(TESSARINE_BINARY, arguments);
+        ASSERT_TRUE(p.waitForStarted(10000));
+    }
+    // A second program in the same world while the first may still run.
+    int RunAnother(const QStringList& arguments) {
+        QProcess other;
+        StartIn(other, arguments);
+        const bool ended = other.waitForFinished(60000);
+        if (!ended)
+            other.kill();
+        return ended && other.exitStatus() == QProcess::NormalExit ? other.exitCode() : -1;
     }
     void Kill() { // SIGKILL (when running), and wait until it is gone
         process.kill();
@@ -84,6 +99,53 @@ TEST(Program, RegistrationRunsEndWithoutTouchingFiles) {
         EXPECT_EQ(program.Run({argument}), 0) << argument;
     EXPECT_EQ(fs::last_write_time(program.settings), before);
     EXPECT_EQ(ReadFile(program.settings), settings);
+}
+
+TEST(Program, OneProgramPerBaseDirectory) {
+    Program program(SettingsWith({{"http://127.0.0.1:1/a.xml", "A"}})); // no check at start
+    const std::string leftover = program.settings + ".tmp4711-0";       // of a killed save
+    WriteFile(leftover, "<TessarineSett");
+    const std::string settings = ReadFile(program.settings);
+    program.Start({});
+    // Its window serves raise requests once it holds the folder.
+    ASSERT_TRUE(SingleInstance::AskToRaise(program.base, 30000));
+    EXPECT_FALSE(fs::exists(leftover));
+    // A second window of the same user raises the first and ends; an
+    // unattended second start ends quietly with a failure status.
+    EXPECT_EQ(program.RunAnother({}), 0);
+    EXPECT_EQ(program.RunAnother({"/checkandquit"}), CTessarineApp::kExitBaseDirectoryInUse);
+    EXPECT_EQ(program.process.state(), QProcess::Running);
+    EXPECT_EQ(ReadFile(program.settings), settings);
+    std::vector<std::string> names;
+    for (auto& entry : fs::directory_iterator(program.base))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{kLockFileName, kSettingsFileName}));
+    // A killed program leaves no lock behind.
+    EXPECT_FALSE(BaseDirectoryLock(program.base).Held());
+    program.Kill();
+    EXPECT_TRUE(BaseDirectoryLock(program.base).Held());
+}
+
+TEST(Program, ABaseDirectoryHeldWithoutAWindowIsRefused) {
+    GuiHarness harness;
+    const std::string base = harness.root.Base();
+    harness.SetProfileBaseDirectory(QString::fromStdString(base + "//")); // hand-edited
+    EXPECT_EQ(ReadBaseDirectoryFromProfile().toStdString(), base);
+    harness.SetProfileBaseDirectory(QString::fromStdString(base.substr(0, base.size() - 1)));
+    EXPECT_EQ(ReadBaseDirectoryFromProfile().toStdString(), base);
+
+    const BaseDirectoryLock holder(base); // another user's program, say
+    SingleInstance instance;
+    EXPECT_EQ(CTessarineApp::ClaimBaseDirectory(instance, base, true),
+              CTessarineApp::kExitBaseDirectoryInUse);
+    EXPECT_TRUE(harness.messages.empty()); // unattended: quietly
+    EXPECT_EQ(CTessarineApp::ClaimBaseDirectory(instance, base, false),
+              CTessarineApp::kExitBaseDirectoryInUse);
+    ASSERT_EQ(harness.messages.size(), 1u);
+    EXPECT_EQ(harness.messages[0].text.toStdString(),
+              "The base directory " + base + " is in use by another Tessarine.");
+    EXPECT_FALSE(instance.HoldsLock());
 }
 
 TEST(ProgramKill, DuringSettingsSavesTheFileStaysWhole) {

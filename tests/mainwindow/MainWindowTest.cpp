@@ -6,7 +6,9 @@
 #include "mainwindow/ReportListView.h"
 #include "platform/Autostart.h"
 #include "platform/Desktop.h"
+#include "platform/SingleInstance.h"
 #include "subscriptions/BaseDirectory.h"
+#include "subscriptions/BaseDirectoryLock.h"
 #include "subscriptions/SettingsFile.h"
 #include "subscriptions/Strings.h"
 #include "support/Feeds.h"
@@ -153,6 +155,9 @@ TEST_F(MainWindowTest, StartupShowsTheSettingsFileInEitherLanguage) {
 
 TEST_F(MainWindowTest, SetBaseDirectory) {
     auto& w = Window();
+    SingleInstance instance; // as the program holds its base directory
+    ASSERT_EQ(instance.ClaimBaseDirectory(base, false), SingleInstance::Claim::Obtained);
+    w.SetSingleInstance(&instance);
     WriteFile(other + kSettingsFileName, SettingsFor({"http://x/o.xml"}));
     harness.answers = {QMessageBox::No, QMessageBox::Yes, QMessageBox::Yes};
     w.OnCommand(ID_SET_BASE_DIRECTORY); // "No" to the question: no chooser
@@ -166,6 +171,58 @@ TEST_F(MainWindowTest, SetBaseDirectory) {
     EXPECT_EQ(harness.ProfileBaseDirectory().toStdString(), other); // separator appended
     EXPECT_EQ(library->BaseDirectory(), other);
     EXPECT_EQ(Cell(w.SubscriptionList(), 0, 0), "Feed 0");
+    EXPECT_TRUE(BaseDirectoryLock(base).Held()); // the old folder is let go
+
+    // A folder another program holds is refused before anything changes.
+    const std::string locked = harness.root.Base() + "locked/";
+    fs::create_directories(locked);
+    WriteFile(locked + kSettingsFileName, SettingsFor({"http://x/l.xml"}));
+    const BaseDirectoryLock holder(locked);
+    harness.messages.clear();
+    ChangeBaseTo(locked);
+    ASSERT_EQ(harness.messages.size(), 2u);
+    EXPECT_EQ(harness.messages[1].text.toStdString(),
+              "The base directory " + locked + " is in use by another Tessarine.");
+    EXPECT_EQ(library->BaseDirectory(), other);
+    EXPECT_EQ(harness.ProfileBaseDirectory().toStdString(), other);
+    EXPECT_EQ(ModelUrls(), std::vector<std::string>{"http://x/o.xml"});
+}
+
+// A damaged settings file: its bytes are kept in a copy, the user is told
+// once, and the next start on the same bytes makes no second copy.
+TEST_F(MainWindowTest, UnreadableSettingsFileIsKeptAndReported) {
+    const std::string damaged = "<TessarineSettings><feed url='http://x/a.xml'>A</fed>";
+    auto copies = [&] {
+        std::vector<std::string> names;
+        for (auto& entry : fs::directory_iterator(base))
+            if (entry.path().filename().string().find(".unreadable-") != std::string::npos)
+                names.push_back(entry.path().string());
+        return names;
+    };
+    for (int start = 0; start < 2; ++start) {
+        harness.messages.clear();
+        window.reset();
+        auto& w = Window(damaged);
+        ASSERT_TRUE(WaitFor([&] { return !harness.messages.empty(); }));
+        QTest::qWait(50);
+        ASSERT_EQ(harness.messages.size(), 1u);
+        ASSERT_EQ(copies().size(), 1u);
+        EXPECT_EQ(harness.messages[0].text.toStdString(),
+                  "The settings file could not be read. Its contents were kept in " + copies()[0] +
+                      ". Tessarine starts with an empty list.");
+        EXPECT_EQ(ReadFile(copies()[0]), damaged);
+        EXPECT_EQ(w.SubscriptionList()->Model()->rowCount(), 0);
+    }
+    // The next save writes a sound file; the copy stays.
+    harness.messages.clear();
+    OnNextModal([&](QDialog* dialog) {
+        dialog->findChild<QLineEdit*>("feedUrl")->setText("http://127.0.0.1:1/n.xml");
+        dialog->accept();
+    });
+    window->OnCommand(ID_SUBSCRIBE);
+    EXPECT_EQ(StoredUrls(base), std::vector<std::string>{"http://127.0.0.1:1/n.xml"});
+    EXPECT_EQ(ReadFile(copies().at(0)), damaged);
+    EXPECT_TRUE(WaitIdle());
 }
 
 TEST_F(MainWindowTest, EnterAndEscapeDoNothingCtrlQEnds) {
@@ -191,7 +248,11 @@ TEST(StartupCheck, DecisionForTheSwitchesAndTheOption) {
 }
 
 TEST_F(MainWindowTest, CheckAndQuitStartsMinimizedAndEnds) {
-    auto& w = NewWindow(SettingsFor({"http://127.0.0.1:1/f.xml"}), {true, false}); // refused
+    // Only a newly added subscription (no name), whose fetch is refused: it
+    // is due, so the check runs and the program ends.
+    auto& w = NewWindow(
+        "<TessarineSettings><feed url='http://127.0.0.1:1/f.xml'/></TessarineSettings>",
+        {true, false});
     w.ShowAsStarted();
     EXPECT_TRUE(w.isMinimized());
     EXPECT_TRUE(WaitFor([&] { return w.HasEnded(); }));
@@ -219,6 +280,10 @@ TEST_F(MainWindowTest, SubscribeAddsAsTypedAndADuplicateStillStartsACheck) {
         ASSERT_FALSE(harness.messages.empty());
         EXPECT_EQ(harness.messages[0].text, message);
     }
+    // The check failed, yet the subscription was saved when it was added.
+    QTest::keyClick(w.SubscriptionList(), Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_TRUE(w.HasEnded());
+    EXPECT_EQ(StoredUrls(base), std::vector<std::string>{url.toStdString()});
 }
 
 TEST_F(MainWindowTest, SelectionCommandsOpenFoldersRemoveAndShowTheContextMenu) {

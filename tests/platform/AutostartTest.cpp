@@ -20,10 +20,15 @@ TEST(Autostart, WritesRewritesAndRemovesOnlyItsOwnEntry) {
     options.autostart = 1;
     ApplyAutostartChoice(options, autostart, "/usr/bin/tessarine");
     WriteFile(folder / "other.desktop", "not ours");
+    // An entry kept in a dotfiles folder through a link stays a link.
+    const fs::path kept = dir.Path() / "dotfiles.desktop";
+    fs::rename(entry, kept);
+    fs::create_symlink(kept, entry);
     ASSERT_TRUE(autostart.Write("/opt/My Programs/tessarine")); // rewritten in place
-    EXPECT_EQ(ReadFile(entry), "[Desktop Entry]\nType=Application\nName=Tessarine\n"
-                               "Exec=\"/opt/My Programs/tessarine\" /checkandquit\n"
-                               "X-GNOME-Autostart-enabled=true\n");
+    EXPECT_TRUE(fs::is_symlink(entry));
+    EXPECT_EQ(ReadFile(kept), "[Desktop Entry]\nType=Application\nName=Tessarine\n"
+                              "Exec=\"/opt/My Programs/tessarine\" /checkandquit\n"
+                              "X-GNOME-Autostart-enabled=true\n");
     const std::string written = ReadFile(entry);
     EXPECT_FALSE(autostart.Write("/opt/bell\a/t")); // refused, the entry stays
     EXPECT_EQ(ReadFile(entry), written);

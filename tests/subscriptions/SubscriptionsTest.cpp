@@ -1,5 +1,8 @@
-// The settings file, the subscription list, stored dates and the string tables.
+// The settings file, the subscription list, stored dates, the string tables,
+// the way files are replaced and the base directory's lock.
 #include "subscriptions/BaseDirectory.h"
+#include "subscriptions/BaseDirectoryLock.h"
+#include "subscriptions/FileStore.h"
 #include "subscriptions/SettingsFile.h"
 #include "subscriptions/Strings.h"
 #include "support/TestSupport.h"
@@ -7,10 +10,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <clocale>
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
+
+#include <sys/stat.h>
 
 using namespace tessarine;
 using namespace tessarine::test;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -62,7 +72,7 @@ TEST(SettingsFile, ReadingRulesAndMissingOrBrokenFiles) {
     const std::pair<const char*, Texts> table[] = {
         {"", {"unreadable"}},
         {"<TessarineSettings><feed url='x'>", {"unreadable"}},
-        {"<Other><settings updatestart='1'/><feed url='x'/></Other>", {"--"}},
+        {"<Other><settings updatestart='1'/><feed url='x'/></Other>", {"unreadable"}},
         {"<TessarineSettings><settings/></TessarineSettings>", {"00"}},
         // The first "settings" counts, and only "1" is on; from the first
         // "feed" on, every element is a feed, whatever its name.
@@ -116,6 +126,8 @@ TEST(OleDateTime, FormatsParsesAndRefusesInvalidDates) {
 
 TEST(Strings, BothTablesHoldEveryIdentifier) {
     std::vector<int> ids = {IDS_COLUMN_FILE, IDS_COLUMN_SIZE, IDS_COMPLETED};
+    std::vector<int> ids2 = {IDS_BASEDIR_IN_USE, IDS_SETTINGS_KEPT, IDS_SETTINGS_NOT_KEPT};
+    ids.insert(ids.end(), ids2.begin(), ids2.end());
     for (int id = IDS_OLE_INIT_FAILED; id <= IDS_SIZE_FORMAT; ++id)
         ids.push_back(id == 118 ? IDS_DUPLICATE_URL : id); // 118 is not used
     for (int id = TXT_CAPTION; id <= TXT_WEB_ADDRESS; ++id)
@@ -127,4 +139,143 @@ TEST(Strings, BothTablesHoldEveryIdentifier) {
     // Arguments go in verbatim: a URL holding "%s" comes out unchanged.
     EXPECT_EQ(FormatText("Could not open %s", {"http://x/a%20b%s"}),
               "Could not open http://x/a%20b%s");
+}
+
+TEST(Strings, SizeTextKeepsItsDecimalPointUnderACommaLocale) {
+    // A German locale as the system has it, else one built here from the
+    // system's locale sources (LOCPATH), else any locale with a comma.
+    TempDir dir;
+    const char* german = std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
+    if (german == nullptr && std::system(("localedef -i de_DE -f UTF-8 '" + dir / "de_DE.UTF-8" +
+                                          "' >/dev/null 2>&1")
+                                             .c_str()) == 0) {
+        ScopedEnv locpath("LOCPATH", dir.Path().string());
+        german = std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
+    }
+    for (const char* name : {"de_DE.utf8", "fr_FR.UTF-8", "ru_RU.UTF-8"})
+        if (german == nullptr)
+            german = std::setlocale(LC_NUMERIC, name);
+    if (german == nullptr)
+        GTEST_SKIP() << "no locale with a decimal comma (locales package, localedef)";
+    char probe[16];
+    std::snprintf(probe, sizeof probe, "%.1f", 5.0);
+    EXPECT_STREQ(probe, "5,0"); // the locale is in force
+    EXPECT_EQ(FormatResNumber(IDS_SIZE_FORMAT, 5.0), "5.0MB");
+    EXPECT_EQ(FormatResNumber(IDS_SIZE_FORMAT, 1234.56), "1234.6MB");
+    std::setlocale(LC_NUMERIC, "C");
+}
+
+TEST(BaseDirectory, ProfileValueEndsWithExactlyOneSeparator) {
+    const std::pair<const char*, const char*> table[] = {
+        {"", ""}, {"/home/u/pods", "/home/u/pods/"}, {"/home/u/pods/", "/home/u/pods/"},
+        {"/home/u/pods///", "/home/u/pods/"}, {"/", "/"}, {"pods", "pods/"}};
+    for (const auto& [stored, used] : table)
+        EXPECT_EQ(NormalizedBaseDirectory(stored), used) << stored;
+}
+
+TEST(FileStore, ReplacingKeepsLinksModesAndLeavesNoTemporaryFile) {
+    TempDir dir;
+    // settings -> link/relative -> real/file, kept at 0600.
+    fs::create_directories(dir.Path() / "real");
+    fs::create_directories(dir.Path() / "base");
+    const fs::path file = dir.Path() / "real/file", link = dir.Path() / "base/link",
+                   settings = dir.Path() / "base/settings";
+    WriteFile(file, "old");
+    ::chmod(file.c_str(), 0600);
+    fs::create_symlink("../real/file", link);
+    fs::create_symlink("link", settings);
+    ASSERT_TRUE(WriteFileAtomically(settings.string(), "new"));
+    EXPECT_TRUE(fs::is_symlink(settings) && fs::is_symlink(link));
+    EXPECT_EQ(ReadFile(file), "new");
+    struct stat st;
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+
+    // Other modes, and a dangling link: its target is created, the link stays.
+    ::chmod(file.c_str(), 0640);
+    ASSERT_TRUE(WriteFileAtomically(settings.string(), "again"));
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    fs::create_symlink("../real/missing", dir.Path() / "base/dangling");
+    ASSERT_TRUE(WriteFileAtomically((dir.Path() / "base/dangling").string(), "created"));
+    EXPECT_TRUE(fs::is_symlink(dir.Path() / "base/dangling"));
+    EXPECT_EQ(ReadFile(dir.Path() / "real/missing"), "created");
+    // A folder in the way fails and leaves nothing behind.
+    fs::create_directories(dir.Path() / "base/folder");
+    EXPECT_FALSE(WriteFileAtomically((dir.Path() / "base/folder").string(), "x"));
+    for (const char* folder : {"real", "base"})
+        for (auto& entry : fs::directory_iterator(dir.Path() / folder))
+            EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos)
+                << entry.path();
+
+    // Leftovers of a killed write, beside the link and beside its target;
+    // only the writer's own pattern goes.
+    const std::vector<std::string> leftovers = {"base/settings.tmp12-0", "real/file.tmp9-31"};
+    const std::vector<std::string> others = {"base/settings.tmp", "base/settings.tmpx-1",
+                                             "base/settings.tmp1-2.bak", "base/other.tmp1-2",
+                                             "real/file.unreadable-20240101-000000"};
+    for (const auto& names : {leftovers, others})
+        for (const std::string& name : names)
+            WriteFile(dir.Path() / name, "x");
+    EXPECT_EQ(RemoveLeftoverTemporaryFiles(settings.string()), 2);
+    for (const std::string& name : leftovers)
+        EXPECT_FALSE(fs::exists(dir.Path() / name)) << name;
+    for (const std::string& name : others)
+        EXPECT_TRUE(fs::exists(dir.Path() / name)) << name;
+}
+
+TEST(SettingsFile, UnreadableFileIsKeptOnceBesideItself) {
+    TempDir dir;
+    const std::string path = SettingsFilePath(dir.Base());
+    auto copies = [&] {
+        std::vector<std::string> names;
+        for (auto& entry : fs::directory_iterator(dir.Path()))
+            if (entry.path().filename() != kSettingsFileName)
+                names.push_back(entry.path().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    EXPECT_FALSE(LoadSettingsFile(path).unreadable); // missing: nothing to keep
+    const std::string damaged = "<TessarineSettings><feed url='u'>One</fed></TessarineSettings>";
+    WriteFile(path, damaged);
+    ::chmod(path.c_str(), 0600);
+    const SettingsLoad first = LoadSettingsFile(path);
+    ASSERT_TRUE(first.unreadable && !first.settings);
+    EXPECT_EQ(copies(), std::vector<std::string>{first.keptCopy});
+    EXPECT_EQ(first.keptCopy.rfind(path + ".unreadable-", 0), 0u);
+    EXPECT_EQ(first.keptCopy.size(), (path + ".unreadable-20240101-000000").size());
+    EXPECT_EQ(ReadFile(first.keptCopy), damaged);
+    struct stat st;
+    ASSERT_EQ(::stat(first.keptCopy.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(ReadFile(path), damaged); // the file itself is left as it is
+
+    // The same bytes again: the copy that holds them is named, none is added.
+    EXPECT_EQ(LoadSettingsFile(path).keptCopy, first.keptCopy);
+    EXPECT_EQ(copies().size(), 1u);
+    // Other bytes (a wrong root element) get a copy of their own.
+    WriteFile(path, "<Other/>");
+    const SettingsLoad second = LoadSettingsFile(path);
+    ASSERT_TRUE(second.unreadable);
+    EXPECT_NE(second.keptCopy, first.keptCopy);
+    EXPECT_EQ(ReadFile(second.keptCopy), "<Other/>");
+    EXPECT_EQ(copies().size(), 2u);
+    // A file that reads well is no case for a copy.
+    WriteFile(path, "<TessarineSettings/>");
+    EXPECT_FALSE(LoadSettingsFile(path).unreadable);
+    EXPECT_EQ(copies().size(), 2u);
+}
+
+TEST(BaseDirectoryLock, OneHolderAtATimeUntilItLetsGo) {
+    TempDir dir;
+    {
+        BaseDirectoryLock first(dir.Base());
+        EXPECT_EQ(first.GetState(), BaseDirectoryLock::State::Obtained);
+        BaseDirectoryLock second(dir.Base()); // another holder, even in this process
+        EXPECT_EQ(second.GetState(), BaseDirectoryLock::State::HeldElsewhere);
+    }
+    EXPECT_TRUE(BaseDirectoryLock(dir.Base()).Held());
+    EXPECT_TRUE(fs::exists(dir / kLockFileName));
+    EXPECT_EQ(BaseDirectoryLock(dir.Base() + "missing/").GetState(),
+              BaseDirectoryLock::State::Unavailable);
 }

@@ -233,6 +233,22 @@ TEST_F(EngineTest, QuitRule) {
     EXPECT_EQ(view.CycleEnds(), 5u); // every cycle's end is told, quitting or not
 }
 
+TEST_F(EngineTest, CheckForNewItemsRunsWhenOnlyNewSubscriptionsAreDue) {
+    server.Serve("/f.xml", MakeFeed("Show", {}));
+    server.Start();
+    // Nothing listed: nothing starts, and the check-of-all flag stays off.
+    EXPECT_FALSE(Engine(true).OnCheckForNewItems());
+    EXPECT_FALSE(model.checkAllRequested);
+    // Only a newly added subscription: it is checked, and /checkandquit ends.
+    auto fresh = Add(server.Url("/f.xml"));
+    EXPECT_TRUE(Engine().OnCheckForNewItems());
+    EXPECT_TRUE(model.checkAllRequested);
+    ASSERT_TRUE(Engine().WaitForIdle(30s));
+    EXPECT_EQ(server.Hits("/f.xml"), 1);
+    EXPECT_EQ(fresh->name, "Show");
+    EXPECT_EQ(view.Posts(), std::vector<int>{ID_QUIT});
+}
+
 TEST_F(EngineTest, BrokenServersFailCleanlyKeepingNameDateAndNoFile) {
     // A listener whose queue of waiting connections is full: further
     // connection attempts get no answer at all.

@@ -1,8 +1,9 @@
 #include "platform/Autostart.h"
 
+#include "subscriptions/FileStore.h"
+
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -117,16 +118,11 @@ bool Autostart::Write(const QString& programPath) {
                                         "X-GNOME-Autostart-enabled=true\n")
                              .arg(*exec);
     // Written beside the entry and renamed over it, so that a failed write
-    // never leaves a half-written entry behind.
-    QSaveFile file(EntryPath());
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
+    // never leaves a half-written entry behind; an entry that is a link (a
+    // dotfiles folder) stays one.
     const QByteArray bytes = text.toUtf8();
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return WriteFileAtomically(QFile::encodeName(EntryPath()).toStdString(),
+                               std::string_view(bytes.constData(), bytes.size()));
 }
 
 bool Autostart::Remove() {
