@@ -11,7 +11,9 @@
 namespace tessarine {
 namespace {
 
-QString Text(int id) { return QString::fromStdString(LoadResString(id)); }
+QString Text(int id) {
+    return QString::fromStdString(LoadResString(id));
+}
 
 } // namespace
 

@@ -26,11 +26,10 @@ void MessageQueue::ShowNext() {
     open_ = true;
     const QString text = waiting_.front();
     waiting_.pop_front();
-    OpenMessageBox(owner_, QMessageBox::Critical, text,
-                   [self = QPointer<MessageQueue>(this)] {
-                       if (self)
-                           self->ShowNext();
-                   });
+    OpenMessageBox(owner_, QMessageBox::Critical, text, [self = QPointer<MessageQueue>(this)] {
+        if (self)
+            self->ShowNext();
+    });
 }
 
 } // namespace tessarine

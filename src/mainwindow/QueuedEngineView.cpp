@@ -4,11 +4,14 @@ namespace tessarine {
 
 QueuedEngineView::QueuedEngineView(QObject* parent) : QObject(parent) {}
 
-void QueuedEngineView::RefreshSubscriptionRows() { Push({Kind::Subscriptions, {}, false}); }
+void QueuedEngineView::RefreshSubscriptionRows() {
+    Push({Kind::Subscriptions, {}, false});
+}
 
 void QueuedEngineView::InsertDownloadRow(size_t row, const DownloadRow& cells) {
     Push({Kind::Download,
-          {static_cast<int>(row), -1,
+          {static_cast<int>(row),
+           -1,
            {QString::fromStdString(cells[0]), QString::fromStdString(cells[1]),
             QString::fromStdString(cells[2]), QString::fromStdString(cells[3])}},
           false});
@@ -24,7 +27,9 @@ void QueuedEngineView::ShowError(const std::string& message) {
     Push({Kind::Error, {0, 0, {QString::fromStdString(message)}}, false});
 }
 
-void QueuedEngineView::CycleEnded(bool quit) { Push({Kind::CycleEnd, {}, quit}); }
+void QueuedEngineView::CycleEnded(bool quit) {
+    Push({Kind::CycleEnd, {}, quit});
+}
 
 void QueuedEngineView::Push(Event event) {
     bool first;

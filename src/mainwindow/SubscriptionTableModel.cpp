@@ -84,10 +84,14 @@ QString SubscriptionTableModel::Cell(int row, int column) const {
         return {};
     const Subscription& s = rows_[static_cast<size_t>(row)].values;
     switch (column) {
-    case 0: return QString::fromStdString(s.name);
-    case 1: return QString::fromStdString(s.lastChecked.FormatShown());
-    case 2: return QString::fromStdString(StatusText(s.status));
-    default: return {};
+    case 0:
+        return QString::fromStdString(s.name);
+    case 1:
+        return QString::fromStdString(s.lastChecked.FormatShown());
+    case 2:
+        return QString::fromStdString(StatusText(s.status));
+    default:
+        return {};
     }
 }
 

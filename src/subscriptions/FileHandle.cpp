@@ -7,7 +7,9 @@ namespace tessarine {
 FileHandle::FileHandle(const std::string& path, const char* mode)
     : file_(std::fopen(path.c_str(), mode)) {}
 
-FileHandle::~FileHandle() { Close(); }
+FileHandle::~FileHandle() {
+    Close();
+}
 
 FileHandle::FileHandle(FileHandle&& other) noexcept : file_(std::exchange(other.file_, nullptr)) {}
 

@@ -6,9 +6,12 @@
 namespace tessarine {
 
 PodcastLibrary::PodcastLibrary(EngineView& view, StartupSwitches switches, EngineOptions options)
-    : view_(view), switches_(switches), engine_(model_, view, switches.checkAndQuit, std::move(options)) {}
+    : view_(view), switches_(switches),
+      engine_(model_, view, switches.checkAndQuit, std::move(options)) {}
 
-PodcastLibrary::~PodcastLibrary() { Shutdown(); }
+PodcastLibrary::~PodcastLibrary() {
+    Shutdown();
+}
 
 LoadResult PodcastLibrary::Open(const std::string& base) {
     model_.Reset(base);
@@ -54,9 +57,13 @@ LoadResult PodcastLibrary::ChangeBaseDirectory(const std::string& base) {
     return loaded;
 }
 
-bool PodcastLibrary::CheckForNewItems() { return engine_.OnCheckForNewItems(); }
+bool PodcastLibrary::CheckForNewItems() {
+    return engine_.OnCheckForNewItems();
+}
 
-void PodcastLibrary::UpdateNow(const SubscriptionPtr& record) { engine_.OnUpdateThisPodcast(record); }
+void PodcastLibrary::UpdateNow(const SubscriptionPtr& record) {
+    engine_.OnUpdateThisPodcast(record);
+}
 
 void PodcastLibrary::SetBehaviourOptions(int32_t updateStart, int32_t quitComplete) {
     OptionSet options = model_.Options();
@@ -84,6 +91,8 @@ std::optional<std::string> PodcastLibrary::DownloadFileOf(long long row) const {
     return FeedFilePath(model_.BaseDirectory(), entry->folder, FileNameFromUrl(entry->url));
 }
 
-void PodcastLibrary::Shutdown() { engine_.Shutdown(); }
+void PodcastLibrary::Shutdown() {
+    engine_.Shutdown();
+}
 
 } // namespace tessarine

@@ -238,15 +238,15 @@ TEST_F(EngineTest, CheckForNewItemsRunsWhenOnlyNewSubscriptionsAreDue) {
     server.Start();
     // Nothing listed: nothing starts, and the check-of-all flag stays off.
     EXPECT_FALSE(Engine(true).OnCheckForNewItems());
-    EXPECT_FALSE(model.checkAllRequested);
+    EXPECT_FALSE(model.QuitWanted(true));
     // Only a newly added subscription: it is checked, and /checkandquit ends.
     auto fresh = Add(server.Url("/f.xml"));
     EXPECT_TRUE(Engine().OnCheckForNewItems());
-    EXPECT_TRUE(model.checkAllRequested);
+    EXPECT_TRUE(model.QuitWanted(true));
     ASSERT_TRUE(Engine().WaitForIdle(30s));
     EXPECT_EQ(server.Hits("/f.xml"), 1);
     EXPECT_EQ(fresh->name, "Show");
-    EXPECT_EQ(view.Posts(), std::vector<int>{ID_QUIT});
+    EXPECT_EQ(view.Quits(), 1u);
 }
 
 TEST_F(EngineTest, BrokenServersFailCleanlyKeepingNameDateAndNoFile) {

@@ -47,11 +47,21 @@ QString EscapeStringValue(const QString& value) {
     QString out;
     for (QChar c : value) {
         switch (c.unicode()) {
-        case '\\': out += QStringLiteral("\\\\"); break;
-        case '\n': out += QStringLiteral("\\n"); break;
-        case '\t': out += QStringLiteral("\\t"); break;
-        case '\r': out += QStringLiteral("\\r"); break;
-        default: out += c; break;
+        case '\\':
+            out += QStringLiteral("\\\\");
+            break;
+        case '\n':
+            out += QStringLiteral("\\n");
+            break;
+        case '\t':
+            out += QStringLiteral("\\t");
+            break;
+        case '\r':
+            out += QStringLiteral("\\r");
+            break;
+        default:
+            out += c;
+            break;
         }
     }
     return out;
@@ -63,7 +73,8 @@ std::optional<QString> DesktopEntryExec(const QString& programPath) {
     if (programPath.isEmpty())
         return std::nullopt;
     for (QChar c : programPath) {
-        const bool escapable = c == QLatin1Char('\n') || c == QLatin1Char('\t') || c == QLatin1Char('\r');
+        const bool escapable =
+            c == QLatin1Char('\n') || c == QLatin1Char('\t') || c == QLatin1Char('\r');
         if (c.category() == QChar::Other_Control && !escapable)
             return std::nullopt;
     }
@@ -89,7 +100,9 @@ bool Exists(const QString& path) {
 
 } // namespace
 
-QString Autostart::EntryPath() { return AutostartFolder() + QStringLiteral("/tessarine.desktop"); }
+QString Autostart::EntryPath() {
+    return AutostartFolder() + QStringLiteral("/tessarine.desktop");
+}
 
 bool Autostart::IsUsable() const {
     // The folder itself or, when it is missing, the nearest folder above it
@@ -105,7 +118,9 @@ bool Autostart::IsUsable() const {
            ::access(QFile::encodeName(path).constData(), W_OK | X_OK) == 0;
 }
 
-bool Autostart::IsPresent() const { return Exists(EntryPath()); }
+bool Autostart::IsPresent() const {
+    return Exists(EntryPath());
+}
 
 bool Autostart::Write(const QString& programPath) {
     const std::optional<QString> exec = DesktopEntryExec(programPath);
@@ -133,6 +148,5 @@ bool Autostart::Remove() {
     // counts as a failure.
     return ::unlink(QFile::encodeName(path).constData()) == 0;
 }
-
 
 } // namespace tessarine

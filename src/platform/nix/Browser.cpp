@@ -12,7 +12,8 @@ namespace {
 
 // The first browser command of $BROWSER, a list separated by colons.
 QString FirstBrowserCommand() {
-    const QStringList commands = qEnvironmentVariable("BROWSER").split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    const QStringList commands =
+        qEnvironmentVariable("BROWSER").split(QLatin1Char(':'), Qt::SkipEmptyParts);
     for (const QString& command : commands) {
         if (!command.trimmed().isEmpty())
             return command;
