@@ -12,7 +12,7 @@ PREFIX     ?= /usr/local
 # Seconds of libFuzzer per target in `make fuzz`.
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build run test install deb bench test-asan test-tsan fuzz clean
+.PHONY: all deps configure build run test install deb bench test-asan test-tsan thread-safety fuzz clean
 
 all: build
 
@@ -61,10 +61,17 @@ deb: configure
 # under ThreadSanitizer. Their options (halt on the first report, leak checks)
 # and suppression files are set per test by tests/CMakeLists.txt.
 test-asan: deps
-	$(MAKE) test BUILD=build-asan CMAKE_ARGS="-DTESSARINE_SANITIZE=address,undefined"
+	$(MAKE) test BUILD=build-asan CMAKE_ARGS="-DTESSARINE_SANITIZE=address,undefined $(CMAKE_ARGS)"
 
 test-tsan: deps
-	$(MAKE) test BUILD=build-tsan CMAKE_ARGS="-DTESSARINE_SANITIZE=thread"
+	$(MAKE) test BUILD=build-tsan CMAKE_ARGS="-DTESSARINE_SANITIZE=thread $(CMAKE_ARGS)"
+
+# clang's thread-safety analysis over the lock annotations (the shared model's
+# lock and the fields it guards), every finding an error.
+thread-safety: deps
+	CC=clang CXX=clang++ cmake -S . -B build-clang -DCMAKE_BUILD_TYPE=Debug \
+	  -DCMAKE_CXX_FLAGS="-Wthread-safety -Werror=thread-safety" $(CMAKE_ARGS)
+	cmake --build build-clang -j $(JOBS) --target tessarine_core tessarine
 
 # Builds only the benchmark program (and the program it starts), not the tests.
 bench: deps
@@ -84,4 +91,4 @@ fuzz: deps
 	  [ $$status -eq 0 ] || { echo "make fuzz failed: see build-fuzz/fuzz.log"; exit 1; }
 
 clean:
-	rm -rf build build-asan build-tsan build-bench build-fuzz
+	rm -rf build build-asan build-tsan build-bench build-fuzz build-clang

@@ -7,7 +7,8 @@
 #include "Workloads.h"
 
 #include "mainwindow/CTessarineDlg.h"
-#include "mainwindow/ReportList.h"
+#include "mainwindow/QueuedEngineView.h"
+#include "mainwindow/ReportListView.h"
 #include "subscriptions/BaseDirectory.h"
 #include "subscriptions/FileStore.h"
 #include "subscriptions/SettingsFile.h"
@@ -55,14 +56,11 @@ void HugeFeedBenchmark(const Settings& settings, ServerProcess& server, Report& 
     TempDir dir;
     const std::string base = dir.Base();
     SharedModel model;
-    model.baseDirectory = base;
+    model.SetBaseDirectory(base);
     test::RecordingView view;
     UpdateEngine engine(model, view, false);
-    SubscriptionPtr record;
-    {
-        std::lock_guard lock(model.mutex);
-        record = model.subscriptions.Append(server.Url(HugeFeedPath()), HugeFeedTitle());
-    }
+    const SubscriptionPtr record =
+        model.AddSubscription(server.Url(HugeFeedPath()), HugeFeedTitle());
     CreateEnclosureFiles(base, HugeFeedTitle(), kHugeItems);
     const std::string archive = ArchivePath(base, HugeFeedTitle());
 
@@ -78,8 +76,8 @@ void HugeFeedBenchmark(const Settings& settings, ServerProcess& server, Report& 
         cpu.push_back(ProcessCpuSeconds() - startCpu);
         ProfileTimedStep(false);
         peakKiB = meter.StopKiB();
-        std::lock_guard lock(model.mutex);
-        ok = ok && record->status == NoNewItems && record->name == HugeFeedTitle();
+        const Subscription values = model.Values(record);
+        ok = ok && values.status == NoNewItems && values.name == HugeFeedTitle();
         return seconds;
     };
 
@@ -144,11 +142,13 @@ void ManyFeedsBenchmark(const Settings& settings, ServerProcess& server, Report&
     std::cout << "  (created " << kManyFeeds * kManyItems << " files in "
               << FormatSeconds(SecondsSince(setupStart)) << ")" << std::endl;
 
-    CTessarineDlg window;
+    QueuedEngineView events;
+    PodcastLibrary library(events, {});
+    CTessarineDlg window(library, events);
     window.OnInitDialog();
     window.show();
     RunEventsUntil([&] { return window.windowHandle() && window.windowHandle()->isExposed(); }, 10);
-    ReportListModel* rows = window.SubscriptionList()->Model();
+    ReportTableModel* rows = window.SubscriptionList()->Model();
     bool ok = rows->rowCount() == kManyFeeds;
 
     GuiProbe probe;
@@ -160,8 +160,9 @@ void ManyFeedsBenchmark(const Settings& settings, ServerProcess& server, Report&
         ProfileTimedStep(true);
         const double startCpu = ProcessCpuSeconds();
         const auto start = Clock::now();
-        window.OnCheckForNewItems();
-        ok = RunEventsUntil([&] { return !window.Engine().IsBusy(); }, 600) && ok;
+        window.OnCommand(ID_CHECK_NEW_ITEMS);
+        ok = RunEventsUntil([&] { return !library.Engine().IsBusy(); }, 600) && ok;
+        events.Deliver(); // the last rows' changes
         const double seconds = SecondsSince(start);
         cpu.push_back(ProcessCpuSeconds() - startCpu);
         ProfileTimedStep(false);

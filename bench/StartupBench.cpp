@@ -5,7 +5,8 @@
 #include "Workloads.h"
 
 #include "mainwindow/CTessarineDlg.h"
-#include "mainwindow/ReportList.h"
+#include "mainwindow/QueuedEngineView.h"
+#include "mainwindow/ReportListView.h"
 #include "subscriptions/BaseDirectory.h"
 #include "subscriptions/FileStore.h"
 #include "subscriptions/SettingsFile.h"
@@ -144,19 +145,25 @@ void StartupBenchmark(const Settings& settings, Report& report) {
 
     // In this process: construction, initialisation (the settings file with
     // every row), showing and the first paint.
+    std::unique_ptr<QueuedEngineView> events;
+    std::unique_ptr<PodcastLibrary> library;
     std::unique_ptr<CTessarineDlg> window;
     bool ok = true;
     const std::vector<double> startup = Repeat(settings.runs, [&](int) {
         window.reset();
+        library.reset();
+        events.reset();
         QCoreApplication::processEvents();
         const auto start = Clock::now();
-        window = std::make_unique<CTessarineDlg>();
+        events = std::make_unique<QueuedEngineView>();
+        library = std::make_unique<PodcastLibrary>(*events, StartupSwitches{});
+        window = std::make_unique<CTessarineDlg>(*library, *events);
         window->OnInitDialog();
         window->show();
         RunEventsUntil([&] { return Exposed(*window); }, 10);
         QCoreApplication::processEvents();
         const double seconds = SecondsSince(start);
-        ReportListModel* rows = window->SubscriptionList()->Model();
+        ReportTableModel* rows = window->SubscriptionList()->Model();
         ok = ok && rows->rowCount() == kStartupFeeds &&
              rows->Cell(kStartupFeeds - 1, 0) ==
                  QString::fromStdString(StartupFeedTitle(kStartupFeeds - 1));
@@ -171,29 +178,36 @@ void StartupBenchmark(const Settings& settings, Report& report) {
                     FormatSeconds(Median(process)), "", ListSeconds(process)});
 
     // One refresh, as the check cycle makes it after a status change (one
-    // row changed): on the GUI thread, then the repaint it causes, then from
-    // a worker thread. And one after "Check for new items" has marked every
+    // row changed): the event and its delivery on the GUI thread, then the
+    // repaint it causes, then the event sent from a worker thread (which
+    // only queues it). And one after "Check for new items" has marked every
     // subscription (every row changed).
-    SharedModel& model = window->Model();
-    SubscriptionPtr changing;
-    {
-        std::lock_guard lock(model.mutex);
-        changing = model.subscriptions.At(kStartupFeeds / 2);
-    }
+    SharedModel& model = library->Model();
+    const SubscriptionPtr changing = model.SubscriptionAt(kStartupFeeds / 2);
+    const std::string changingName = model.Values(changing).name;
     auto flip = [&](int i) {
-        std::lock_guard lock(model.mutex);
-        changing->status = i % 2 == 0 ? Checking : NoNewItems;
+        if (i % 2 == 0)
+            model.BeginCheck(changing);
+        else
+            model.FinishCheck(changing, changingName, false);
     };
     auto flipAll = [&](int i) {
-        std::lock_guard lock(model.mutex);
-        for (const SubscriptionPtr& s : model.subscriptions.Items())
-            s->status = i % 2 == 0 ? CheckPending : NoNewItems;
+        if (i % 2 == 0) {
+            model.MarkAllPending();
+            return;
+        }
+        for (const SubscriptionSnapshot& s : model.SnapshotSubscriptions())
+            model.FinishCheck(s.record, s.values.name, false);
+    };
+    auto refreshNow = [&] {
+        events->RefreshSubscriptionRows();
+        events->Deliver();
     };
     std::vector<double> refresh, repaint, fromWorker, refreshAll, repaintAll;
     for (int i = 0; i < 4 * settings.runs; ++i) {
         flip(i);
         auto start = Clock::now();
-        window->RefreshSubscriptionRows();
+        refreshNow();
         refresh.push_back(SecondsSince(start));
         start = Clock::now();
         QCoreApplication::processEvents();
@@ -205,7 +219,7 @@ void StartupBenchmark(const Settings& settings, Report& report) {
         double seconds = 0;
         std::thread worker([&] {
             const auto start = Clock::now();
-            window->RefreshSubscriptionRows();
+            events->RefreshSubscriptionRows();
             seconds = SecondsSince(start);
             done = true;
         });
@@ -216,7 +230,7 @@ void StartupBenchmark(const Settings& settings, Report& report) {
     for (int i = 0; i < 4 * settings.runs; ++i) {
         flipAll(i);
         auto start = Clock::now();
-        window->RefreshSubscriptionRows();
+        refreshNow();
         refreshAll.push_back(SecondsSince(start));
         start = Clock::now();
         QCoreApplication::processEvents();
@@ -238,7 +252,7 @@ void StartupBenchmark(const Settings& settings, Report& report) {
     // 20,000 downloads queued by the engine from a worker thread, each row
     // carried over to the GUI thread, while the GUI thread runs its loop.
     ReportListView* list = window->DownloadList();
-    ReportListModel* downloadRows = list->Model();
+    ReportTableModel* downloadRows = list->Model();
     GuiProbe probe;
     std::atomic<bool> done{false};
     std::vector<double> marks; // time at every 1,000 rows
@@ -247,7 +261,7 @@ void StartupBenchmark(const Settings& settings, Report& report) {
     ProfileTimedStep(true);
     const auto queueStart = Clock::now();
     std::thread worker([&] {
-        UpdateEngine& engine = window->Engine();
+        UpdateEngine& engine = library->Engine();
         for (int i = 0; i < kQueuedDownloads; ++i) {
             if (engine.QueueDownload(Format("http://127.0.0.1:9/queue/q%05d.mp3", i), "Queue"))
                 ++queued;
@@ -303,7 +317,7 @@ void StartupBenchmark(const Settings& settings, Report& report) {
     std::vector<double> cell;
     for (int i = 0; i < 2 * settings.runs; ++i) {
         const auto start = Clock::now();
-        window->SetDownloadCell(static_cast<size_t>(list->indexAt(QPoint(5, 5)).row()),
+        events->SetDownloadCell(static_cast<size_t>(list->indexAt(QPoint(5, 5)).row()),
                                 ColumnProgress, std::to_string(i) + "%");
         QCoreApplication::processEvents();
         cell.push_back(SecondsSince(start));
@@ -338,6 +352,8 @@ void StartupBenchmark(const Settings& settings, Report& report) {
                      ", slowest paint " + FormatSeconds(slowestPaint),
                  ok && probe.LongestBusySeconds() <= 0.05 && flat && slowestPaint < 0.016);
     window.reset();
+    library.reset();
+    events.reset();
 }
 
 } // namespace bench

@@ -35,7 +35,7 @@ struct Fetch {
 Fetch ByProgram(const std::string& url, int64_t size, const TempDir& dir) {
     using namespace tessarine;
     SharedModel model;
-    model.baseDirectory = dir.Base();
+    model.SetBaseDirectory(dir.Base());
     RecordingView view;
     UpdateEngine engine(model, view, false);
     const std::string target = (dir.Path() / kFolder / FileNameFromUrl(url)).string();

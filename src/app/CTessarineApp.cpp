@@ -1,11 +1,14 @@
 #include "app/CTessarineApp.h"
 
+#include "mainwindow/CTessarineDlg.h"
+#include "mainwindow/QueuedEngineView.h"
 #include "platform/Desktop.h"
 #include "platform/Profile.h"
 #include "platform/SingleInstance.h"
 #include "platform/QtTranslations.h"
 #include "subscriptions/Strings.h"
 #include "update/HttpClient.h"
+#include "update/PodcastLibrary.h"
 
 #include <QApplication>
 #include <QDir>
@@ -86,7 +89,12 @@ int CTessarineApp::Run(int argc, char** argv) {
             instance, ReadBaseDirectoryFromProfile().toStdString(), info.checkAndQuit))
         return *status;
 
-    CTessarineDlg dialog({info.checkAndQuit, info.doNotCheck});
+    // The window's events, the library working on them, the window: ended in
+    // the opposite order, so that the library's worker is gone before the
+    // events object it reports to.
+    QueuedEngineView events;
+    PodcastLibrary library(events, {info.checkAndQuit, info.doNotCheck});
+    CTessarineDlg dialog(library, events);
     dialog.SetSingleInstance(&instance);
     QObject::connect(&instance, &SingleInstance::raiseRequested, &dialog, [&dialog] {
         if (dialog.HasEnded())

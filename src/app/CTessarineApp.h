@@ -1,8 +1,6 @@
 #pragma once
 // The application: the command line, start-up and the life of the program.
 
-#include "mainwindow/CTessarineDlg.h"
-
 #include <optional>
 #include <string>
 #include <vector>

@@ -9,8 +9,7 @@
 
 namespace tessarine {
 
-ConsoleView::ConsoleView(SharedModel& model, ConsoleProgress& progress)
-    : model_(model), progress_(progress) {}
+ConsoleView::ConsoleView(ConsoleProgress& progress) : progress_(progress) {}
 
 void ConsoleView::RefreshSubscriptionRows() {
     struct Row {
@@ -19,11 +18,10 @@ void ConsoleView::RefreshSubscriptionRows() {
         std::string name, url;
     };
     std::vector<Row> rows;
-    {
-        std::lock_guard lock(model_.mutex);
-        for (const SubscriptionPtr& s : model_.subscriptions.Items())
-            rows.push_back({s.get(), s->status, s->name, s->url});
-    }
+    if (model_ == nullptr)
+        return;
+    for (const SubscriptionSnapshot& s : model_->SnapshotSubscriptions())
+        rows.push_back({s.record.get(), s.values.status, s.values.name, s.values.url});
     std::lock_guard lock(mutex_);
     for (const Row& row : rows) {
         int32_t& seen = statuses_.try_emplace(row.record, -1).first->second;
@@ -52,19 +50,16 @@ void ConsoleView::InsertDownloadRow(size_t row, const DownloadRow& cells) {
 void ConsoleView::SetDownloadCell(size_t row, DownloadColumn column, const std::string&) {
     std::lock_guard lock(mutex_);
     if (column == ColumnStatus) {
-        DownloadState state;
-        int64_t length;
-        {
-            std::lock_guard modelLock(model_.mutex);
-            const DownloadEntry* entry = model_.downloads.At(static_cast<long long>(row));
-            if (entry == nullptr)
-                return;
-            state = entry->state;
-            length = entry->length;
-        }
+        const std::optional<DownloadEntry> entry =
+            model_ != nullptr ? model_->DownloadAt(static_cast<long long>(row)) : std::nullopt;
+        if (!entry)
+            return;
+        const DownloadState state = entry->state;
+        const int64_t length = active_ == static_cast<long long>(row) ? activeReceived_ : 0;
         const std::string file = row < files_.size() ? files_[row] : std::string();
         if (state == DownloadState::Downloading) {
             active_ = static_cast<long long>(row);
+            activeReceived_ = activeLength_ = 0;
             started_ = std::chrono::steady_clock::now();
             DrawDownload();
         } else if (state == DownloadState::Done || state == DownloadState::Failed) {
@@ -85,18 +80,20 @@ void ConsoleView::SetDownloadCell(size_t row, DownloadColumn column, const std::
 void ConsoleView::DrawDownload() {
     if (active_ < 0 || !progress_.Terminal() || progress_.Quiet())
         return;
-    int64_t received = 0, length = 0;
-    {
-        std::lock_guard lock(model_.mutex);
-        if (const DownloadEntry* entry = model_.downloads.At(active_)) {
-            received = entry->received;
-            length = entry->length;
-        }
-    }
+    const int64_t received = activeReceived_, length = activeLength_;
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started_;
     const auto row = static_cast<size_t>(active_);
     progress_.DownloadProgress(row < files_.size() ? files_[row] : std::string(), received, length,
                                elapsed.count());
+}
+
+void ConsoleView::DownloadProgress(size_t row, int64_t received, int64_t length) {
+    std::lock_guard lock(mutex_);
+    if (active_ != static_cast<long long>(row))
+        return;
+    activeReceived_ = received;
+    activeLength_ = length;
+    DrawDownload();
 }
 
 void ConsoleView::Tick() {
@@ -133,21 +130,13 @@ size_t ConsoleView::FilesFailed() const {
     return filesFailed_;
 }
 
-int CheckAllFeeds(SharedModel& model, ConsoleProgress& progress) {
-    ConsoleView view(model, progress);
+int CheckAllFeeds(PodcastLibrary& library, ConsoleView& view, ConsoleProgress& progress) {
     {
-        UpdateEngine engine(model, view, false);
-        if (!engine.OnCheckForNewItems()) {
-            // Only newly added subscriptions (or none): the window's command
-            // would start nothing, but they are due all the same.
-            bool due;
-            {
-                std::lock_guard lock(model.mutex);
-                due = !model.subscriptions.Empty();
-            }
-            if (due)
-                engine.RequestCycle();
-        }
+        UpdateEngine& engine = library.Engine();
+        // Subscriptions that were only just added are due too, also when
+        // nothing else is subscribed.
+        if (!library.CheckForNewItems() && library.Model().SubscriptionCount() > 0)
+            engine.RequestCycle();
 
         // On a terminal the download bar is redrawn a few times a second,
         // so that its rate stays current.
@@ -172,7 +161,6 @@ int CheckAllFeeds(SharedModel& model, ConsoleProgress& progress) {
         tickWake.notify_all();
         if (ticker.joinable())
             ticker.join();
-        engine.Shutdown();
     }
 
     const bool failed = view.Messages() > 0 || view.FeedsFailed() > 0 || view.FilesFailed() > 0;

@@ -5,7 +5,7 @@
 
 #include "cli/ConsoleProgress.h"
 #include "update/EngineView.h"
-#include "update/SharedModel.h"
+#include "update/PodcastLibrary.h"
 
 #include <chrono>
 #include <map>
@@ -17,13 +17,17 @@ namespace tessarine {
 
 class ConsoleView : public EngineView {
 public:
-    ConsoleView(SharedModel& model, ConsoleProgress& progress);
+    explicit ConsoleView(ConsoleProgress& progress);
+    // The model whose rows and downloads the events are about; set before
+    // the first event.
+    void Attach(const SharedModel& model) { model_ = &model; }
 
     void RefreshSubscriptionRows() override;
     void InsertDownloadRow(size_t row, const DownloadRow& cells) override;
     void SetDownloadCell(size_t row, DownloadColumn column, const std::string& text) override;
+    void DownloadProgress(size_t row, int64_t received, int64_t length) override;
     void ShowError(const std::string& message) override;
-    void PostCommand(int) override {} // the command line ends by itself
+    void CycleEnded(bool) override {} // the command line ends by itself
 
     // Redraws the download under way with its bytes so far (for a periodic
     // redraw, which keeps the rate current between changes of percentage).
@@ -38,20 +42,20 @@ public:
 private:
     void DrawDownload(); // with mutex_ held
 
-    SharedModel& model_;
+    const SharedModel* model_ = nullptr;
     ConsoleProgress& progress_;
     mutable std::mutex mutex_;
     std::map<const Subscription*, int32_t> statuses_; // as last seen
     std::vector<std::string> files_;                  // per download row
     long long active_ = -1;                           // the row downloading now
+    int64_t activeReceived_ = 0, activeLength_ = 0;   // its bytes so far, of
     std::chrono::steady_clock::time_point started_;
     size_t messages_ = 0, feedsChecked_ = 0, feedsFailed_ = 0, filesDone_ = 0, filesFailed_ = 0;
 };
 
-// "Check for new items" on the model with this view, then the downloads;
-// returns when all is done. Subscriptions that were only just added are
-// checked too, also when nothing else is subscribed. Returns 0 when every
-// feed and download succeeded, 1 otherwise (the rest is done all the same).
-int CheckAllFeeds(SharedModel& model, ConsoleProgress& progress);
+// "Check for new items" on the library (whose events go to `view`), then the
+// downloads; returns when all is done. Returns 0 when every feed and download
+// succeeded, 1 otherwise (the rest is done all the same).
+int CheckAllFeeds(PodcastLibrary& library, ConsoleView& view, ConsoleProgress& progress);
 
 } // namespace tessarine

@@ -9,7 +9,7 @@
 #include "subscriptions/Opml.h"
 #include "subscriptions/SettingsFile.h"
 #include "subscriptions/Strings.h"
-#include "update/SharedModel.h"
+#include "update/PodcastLibrary.h"
 
 #include <algorithm>
 #include <ctime>
@@ -28,7 +28,10 @@ public:
     Session(const CliArguments& arguments, const CliConsole& console)
         : args_(arguments), console_(console),
           progress_(console.out, console.err, console.outIsTerminal, arguments.quiet,
-                    console.width) {}
+                    console.width),
+          view_(progress_), library_(view_, StartupSwitches{}), model_(library_.Model()) {
+        view_.Attach(model_);
+    }
 
     int Run(const std::string& profileBase);
 
@@ -46,7 +49,9 @@ private:
     const CliArguments& args_;
     const CliConsole& console_;
     ConsoleProgress progress_;
-    SharedModel model_;
+    ConsoleView view_;
+    PodcastLibrary library_;
+    SharedModel& model_;
 };
 
 std::string NoTabs(std::string text) {
@@ -91,21 +96,13 @@ int Session::Run(const std::string& profileBase) {
             RemoveLeftoverTemporaryFiles(SettingsFilePath(base));
     }
 
-    model_.baseDirectory = base;
-    model_.LoadSettings([this](const std::string& url, const std::string& name) {
-        SubscriptionPtr record;
-        {
-            std::lock_guard guard(model_.mutex);
-            record = model_.subscriptions.Append(url, name);
-        }
-        if (!record)
-            Message(FormatResString(IDS_DUPLICATE_URL, url));
-        return record;
-    });
+    const LoadResult loaded = library_.Open(base);
+    for (const std::string& url : loaded.duplicates)
+        Message(FormatResString(IDS_DUPLICATE_URL, url));
 
     switch (args_.command) {
     case CliCommand::Check:
-        return CheckAllFeeds(model_, progress_);
+        return CheckAllFeeds(library_, view_, progress_);
     case CliCommand::List:
         return List();
     case CliCommand::Add:
@@ -122,25 +119,17 @@ int Session::Run(const std::string& profileBase) {
 }
 
 bool Session::Save() {
-    std::string path, bytes;
-    {
-        std::lock_guard guard(model_.mutex);
-        path = SettingsFilePath(model_.baseDirectory);
-        bytes = SerializeSettings(model_.options, model_.subscriptions);
-    }
-    if (WriteFileAtomically(path, bytes))
+    if (model_.SaveSettings())
         return true;
-    Message(FormatResString(IDS_ERROR_CREATING_FILE, path));
+    Message(FormatResString(IDS_ERROR_CREATING_FILE, SettingsFilePath(model_.BaseDirectory())));
     return false;
 }
 
 int Session::List() {
     std::vector<std::array<std::string, 4>> rows;
-    {
-        std::lock_guard guard(model_.mutex);
-        for (const SubscriptionPtr& s : model_.subscriptions.Items())
-            rows.push_back({s->name, s->lastChecked.FormatShown(), StatusText(s->status), s->url});
-    }
+    for (const SubscriptionSnapshot& s : model_.SnapshotSubscriptions())
+        rows.push_back({s.values.name, s.values.lastChecked.FormatShown(),
+                        StatusText(s.values.status), s.values.url});
     std::string text;
     if (!console_.outIsTerminal) {
         // For other programs: tab-separated, no heading.
@@ -166,11 +155,7 @@ int Session::List() {
 }
 
 int Session::Add() {
-    SubscriptionPtr record;
-    {
-        std::lock_guard guard(model_.mutex);
-        record = model_.subscriptions.Append(args_.argument, "");
-    }
+    const SubscriptionPtr record = model_.AddSubscription(args_.argument, "");
     if (!record) {
         Message(FormatResString(IDS_DUPLICATE_URL, args_.argument));
         return kExitFailure;
@@ -180,13 +165,10 @@ int Session::Add() {
 
 int Session::Remove() {
     bool removed = false;
-    {
-        std::lock_guard guard(model_.mutex);
-        for (const SubscriptionPtr& s : model_.subscriptions.Items()) {
-            if (s->url == args_.argument) {
-                removed = model_.subscriptions.Remove(s);
-                break;
-            }
+    for (const SubscriptionSnapshot& s : model_.SnapshotSubscriptions()) {
+        if (s.values.url == args_.argument) {
+            removed = model_.RemoveSubscription(s.record);
+            break;
         }
     }
     if (!removed) {
@@ -219,11 +201,7 @@ int Session::Import() {
         Message(FormatResString(TXT_CLI_NOT_OPML, file));
         return kExitFailure;
     }
-    OpmlImportCounts counts;
-    {
-        std::lock_guard guard(model_.mutex);
-        counts = AddOpmlFeeds(model_.subscriptions, *feeds);
-    }
+    const OpmlImportCounts counts = model_.AddFeeds(*feeds);
     if (counts.added > 0 && !Save())
         return kExitFailure;
     progress_.Line(FormatText(LoadResString(TXT_IMPORT_COUNTS),
@@ -233,12 +211,8 @@ int Session::Import() {
 }
 
 int Session::Export() {
-    std::string document;
-    {
-        std::lock_guard guard(model_.mutex);
-        document =
-            SerializeOpml(model_.subscriptions, LoadResString(TXT_OPML_TITLE), std::time(nullptr));
-    }
+    const std::string document =
+        model_.ExportOpml(LoadResString(TXT_OPML_TITLE), std::time(nullptr));
     const std::string& file = args_.argument;
     if (file == "-") {
         const bool ok =

@@ -173,10 +173,6 @@ int CAnchoredDialog::GripShowCount() const {
     return gripShowCount_;
 }
 
-unsigned CAnchoredDialog::GripTempState() const {
-    return gripTempState_;
-}
-
 void CAnchoredDialog::ShowSizeGrip(unsigned stateBit) {
     if ((gripTempState_ & stateBit) == 0) {
         gripTempState_ |= stateBit;
@@ -191,10 +187,6 @@ void CAnchoredDialog::HideSizeGrip(unsigned stateBit) {
         --gripShowCount_;
     }
     UpdateGripPosition();
-}
-
-QSize CAnchoredDialog::InitialSize() const {
-    return initialSize_;
 }
 
 void CAnchoredDialog::UpdateGripPosition() {

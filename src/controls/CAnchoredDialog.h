@@ -72,15 +72,10 @@ public:
     // The size grip and its show count (shown while the count is positive).
     QSizeGrip* SizeGrip() const;
     int GripShowCount() const;
-    unsigned GripTempState() const;
     // Showing by a bit not yet set sets it and raises the count; hiding by
     // a bit that is set clears it and lowers the count; otherwise nothing.
     void ShowSizeGrip(unsigned stateBit);
     void HideSizeGrip(unsigned stateBit);
-
-    // The smallest size the window accepts: its size when first shown.
-    // Empty until then.
-    QSize InitialSize() const;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

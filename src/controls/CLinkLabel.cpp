@@ -1,15 +1,12 @@
 #include "controls/CLinkLabel.h"
 
+#include "platform/Browser.h"
 #include "platform/Desktop.h"
 
 #include <QApplication>
 #include <QCursor>
-#include <QFileInfo>
 #include <QFontMetrics>
 #include <QMouseEvent>
-#include <QProcess>
-#include <QStandardPaths>
-#include <QUrl>
 
 namespace tessarine {
 namespace {
@@ -19,36 +16,6 @@ constexpr int kHoverPeriodMs = 100;
 std::function<void()>& BeepHook() {
     static std::function<void()> hook;
     return hook;
-}
-
-// The first browser command of $BROWSER, a list separated by colons.
-QString FirstBrowserCommand() {
-    const QStringList commands = qEnvironmentVariable("BROWSER").split(QLatin1Char(':'), Qt::SkipEmptyParts);
-    for (const QString& command : commands) {
-        if (!command.trimmed().isEmpty())
-            return command;
-    }
-    return QString();
-}
-
-// The command part of a browser command line: everything before its
-// placeholder, or before the quotation mark that opens a quoted placeholder.
-// The registry convention names the address "%1", $BROWSER names it "%s".
-QString CommandBeforePlaceholder(const QString& command) {
-    static const QStringList quoted = {QStringLiteral("\"%1\""), QStringLiteral("\"%s\""),
-                                       QStringLiteral("'%1'"), QStringLiteral("'%s'")};
-    static const QStringList bare = {QStringLiteral("%1"), QStringLiteral("%s")};
-    for (const QStringList* forms : {&quoted, &bare}) {
-        qsizetype cut = -1;
-        for (const QString& form : *forms) {
-            const qsizetype at = command.indexOf(form);
-            if (at >= 0 && (cut < 0 || at < cut))
-                cut = at;
-        }
-        if (cut >= 0)
-            return command.left(cut);
-    }
-    return command;
 }
 
 } // namespace
@@ -190,38 +157,7 @@ void CLinkLabel::Click() {
     ShowOpenError(result, window());
 }
 
-int CLinkLabel::OpenLink(const QString& address) {
-    if (OpenWithDesktop(QUrl(address)))
-        return Opened;
-
-    const QString command = FirstBrowserCommand();
-    if (command.isEmpty())
-        return NoAssociation;
-    QStringList arguments = BrowserArguments(command, address);
-    const QString program = arguments.takeFirst();
-    const QString found = program.contains(QLatin1Char('/'))
-                              ? (QFileInfo(program).isFile() ? program : QString())
-                              : QStandardPaths::findExecutable(program);
-    if (found.isEmpty())
-        return NotFound;
-    if (!QFileInfo(found).isExecutable())
-        return AccessDenied;
-    return QProcess::startDetached(found, arguments) ? Opened : AccessDenied;
-}
-
-QString CLinkLabel::AssembleBrowserCommand(const QString& command, const QString& address) {
-    return CommandBeforePlaceholder(command) + QLatin1Char(' ') + address;
-}
-
-QStringList CLinkLabel::BrowserArguments(const QString& command, const QString& address) {
-    // The address never goes through the splitting: blanks or quotation marks
-    // in it cannot turn into further arguments.
-    QStringList arguments = QProcess::splitCommand(CommandBeforePlaceholder(command));
-    if (arguments.isEmpty())
-        arguments << QString();
-    arguments << address;
-    return arguments;
-}
+int CLinkLabel::OpenLink(const QString& address) { return OpenWebAddress(address); }
 
 QString CLinkLabel::OpenErrorText(int code) {
     switch (code) {

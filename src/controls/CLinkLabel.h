@@ -21,7 +21,7 @@ namespace tessarine {
 class CLinkLabel : public QLabel {
     Q_OBJECT
 public:
-    // Result codes of OpenLink; anything above ErrorLimit means the link opened.
+    // Result codes of OpenLink: those of OpenWebAddress.
     enum : int { ErrorLimit = 32, Opened = 33, NotFound = 2, AccessDenied = 5, NoAssociation = 31 };
 
     explicit CLinkLabel(const QString& text = QString(), QWidget* parent = nullptr);
@@ -50,18 +50,9 @@ public:
     int underlineMode = -1;
     bool adjustToFit = true;
 
-    // Opens `address` with the desktop, falling back to the first browser
-    // named in $BROWSER. Above ErrorLimit on success, else an error code for
-    // ShowOpenError.
+    // Opens `address` (see OpenWebAddress). Above ErrorLimit on success, else
+    // an error code for ShowOpenError.
     static int OpenLink(const QString& address);
-    // The browser command line for `address`: `command` cut at its "%1" (or
-    // "%s") placeholder, a quoted placeholder at its opening quote, then " "
-    // and the address.
-    static QString AssembleBrowserCommand(const QString& command, const QString& address);
-    // Program and arguments started for `address`: the command part split as
-    // a shell would split it, the address always one argument of its own.
-    static QStringList BrowserArguments(const QString& command, const QString& address);
-
     static QString OpenErrorText(int code);
     static void ShowOpenError(int code, QWidget* parent = nullptr);
 

@@ -89,24 +89,8 @@ void CSplitterBar::SetRange(int before, int after, int centre) {
     maxPos_ = centre + after;
 }
 
-int CSplitterBar::MinPos() const {
-    return minPos_;
-}
-
-int CSplitterBar::MaxPos() const {
-    return maxPos_;
-}
-
 int CSplitterBar::Orientation() const {
     return orientation_;
-}
-
-bool CSplitterBar::IsDragging() const {
-    return pressed_ != 0;
-}
-
-QPoint CSplitterBar::DragPos() const {
-    return dragPos_;
 }
 
 int CSplitterBar::Centre() const {

@@ -52,13 +52,7 @@ public:
     // means the bar's current centre along its axis.
     void SetRange(int before, int after, int centre);
 
-    int MinPos() const;
-    int MaxPos() const;
     int Orientation() const;
-    bool IsDragging() const;
-    // The drag line's position in the parent's coordinates (only the
-    // coordinate along the axis of movement counts).
-    QPoint DragPos() const;
     // The bar's centre along its axis in the parent's coordinates.
     int Centre() const;
 

@@ -6,20 +6,22 @@
 #include "dialogs/TessarineAddFeedDlg.h"
 #include "dialogs/TessarineInfo.h"
 #include "dialogs/TessarineOptions.h"
-#include "mainwindow/ReportList.h"
+#include "mainwindow/DownloadTableModel.h"
+#include "mainwindow/MainMenus.h"
+#include "mainwindow/MessageQueue.h"
+#include "mainwindow/QueuedEngineView.h"
+#include "mainwindow/ReportListView.h"
+#include "mainwindow/SubscriptionTableModel.h"
 #include "platform/Autostart.h"
 #include "platform/Desktop.h"
 #include "platform/Profile.h"
 #include "platform/SingleInstance.h"
 #include "subscriptions/BaseDirectory.h"
 #include "subscriptions/Strings.h"
-#include "update/DownloadQueue.h"
-#include "update/FeedReader.h"
 
-#include <QAction>
-#include <QApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QFrame>
@@ -28,11 +30,9 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QThread>
-#include <QTimer>
 
-// The icon is compiled into the GUI library; a static library's resources
-// must be registered by name.
+// The icon is compiled into the dialogs' library; a static library's
+// resources must be registered by name.
 static void InitResources() { Q_INIT_RESOURCE(tessarine); }
 
 namespace tessarine {
@@ -40,92 +40,47 @@ namespace {
 
 QString Text(int id) { return QString::fromStdString(LoadResString(id)); }
 QString FromUtf8(const std::string& text) { return QString::fromStdString(text); }
-std::string ToUtf8(const QString& text) { return text.toStdString(); }
 
 // Size of the window's client area in dialog units.
 constexpr int kClientWidthDu = 362;
 constexpr int kClientHeightDu = 233;
 
+// Opens a folder or file of the library; the empty path is the current folder.
+void OpenPath(const std::string& path) {
+    const QString local = path.empty() ? QDir::currentPath() : FromUtf8(path);
+    OpenWithDesktop(QUrl::fromLocalFile(QFileInfo(local).absoluteFilePath()));
+}
+
 } // namespace
 
-CTessarineDlg::CTessarineDlg(StartupSwitches switches, EngineOptions engineOptions,
-                             QWidget* parent)
-    : CAnchoredDialog(parent), switches_(switches), autostart_(std::make_unique<Autostart>()) {
-    engine_ = std::make_unique<UpdateEngine>(model_, *this, switches.checkAndQuit,
-                                             std::move(engineOptions));
+CTessarineDlg::CTessarineDlg(PodcastLibrary& library, QueuedEngineView& events, QWidget* parent)
+    : CAnchoredDialog(parent), library_(library), autostart_(std::make_unique<Autostart>()) {
     InitResources();
     setWindowTitle(Text(TXT_CAPTION));
     setWindowIcon(QIcon(":/tessarine.png"));
-    CreateMenus();
+    menus_ = new MainMenus(this, [this](int id) { OnCommand(id); });
+    messages_ = new MessageQueue(this);
+    connect(messages_, &MessageQueue::idle, this, &CTessarineDlg::QuitWhenMessagesRead);
     CreateControls();
     AnchorControls();
+
+    connect(&events, &QueuedEngineView::subscriptionsChanged, subscriptionRows_,
+            &SubscriptionTableModel::Sync);
+    connect(&events, &QueuedEngineView::downloadsChanged, this,
+            &CTessarineDlg::OnDownloadsChanged);
+    connect(&events, &QueuedEngineView::errorArrived, this, &CTessarineDlg::OnError);
+    connect(&events, &QueuedEngineView::cyclesEnded, this, &CTessarineDlg::OnCyclesEnded);
 }
 
-CTessarineDlg::~CTessarineDlg() {
-    // The worker must be gone before the window it reports to.
-    if (!closing_) {
-        closing_ = true;
-        engine_->BeginShutdown();
-        while (!engine_->WaitForIdle(std::chrono::milliseconds(10)))
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    }
-    engine_->Shutdown();
-}
-
-void CTessarineDlg::CreateMenus() {
-    menuBar_ = new QMenuBar(this);
-    auto addCommand = [this](QMenu* menu, int id, int textId, QKeySequence shortcut = {}) {
-        QAction* action = menu->addAction(Text(textId));
-        if (!shortcut.isEmpty()) {
-            action->setShortcut(shortcut);
-            action->setShortcutContext(Qt::WindowShortcut);
-            addAction(action); // the accelerator works wherever the focus is
-        }
-        connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
-        actions_[id] = action;
-        return action;
-    };
-
-    QMenu* file = menuBar_->addMenu(Text(TXT_MENU_FILE));
-    addCommand(file, ID_SUBSCRIBE, TXT_MENU_SUBSCRIBE, QKeySequence(Qt::CTRL | Qt::Key_A));
-    addCommand(file, ID_REMOVE_PODCAST, TXT_MENU_REMOVE);
-    file->addSeparator();
-    addCommand(file, ID_CHECK_NEW_ITEMS, TXT_MENU_CHECK, QKeySequence(Qt::CTRL | Qt::Key_U));
-    addCommand(file, ID_OPEN_BASE_DIRECTORY, TXT_MENU_OPEN_BASEDIR);
-    file->addSeparator();
-    addCommand(file, ID_QUIT_COMMAND, TXT_MENU_QUIT, QKeySequence(Qt::CTRL | Qt::Key_Q));
-
-    QMenu* options = menuBar_->addMenu(Text(TXT_MENU_OPTIONS));
-    addCommand(options, ID_SET_BASE_DIRECTORY, TXT_MENU_SET_BASEDIR);
-    options->addSeparator();
-    addCommand(options, ID_SETTINGS, TXT_MENU_SETTINGS);
-
-    QMenu* help = menuBar_->addMenu(Text(TXT_MENU_HELP));
-    addCommand(help, ID_INFORMATION, TXT_MENU_INFORMATION);
-    help->addSeparator();
-    addCommand(help, ID_ABOUT, TXT_MENU_ABOUT);
-
-    // The subscription list's context menu.
-    contextMenu_ = new QMenu(this);
-    contextMenu_->setObjectName("FeedContext");
-    auto addContext = [this](int id, int textId) {
-        QAction* action = contextMenu_->addAction(Text(textId));
-        connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
-    };
-    addContext(ID_OPEN_PODCAST_FOLDER, TXT_CONTEXT_OPEN_PODCAST_DIR);
-    addContext(ID_OPEN_BASE_DIRECTORY, TXT_MENU_OPEN_BASEDIR);
-    contextMenu_->addSeparator();
-    addContext(ID_UPDATE_THIS_PODCAST, TXT_CONTEXT_UPDATE);
-    contextMenu_->addSeparator();
-    addContext(ID_REMOVE_PODCAST, TXT_MENU_REMOVE);
-}
+// The library outlives the window and ends its worker itself.
+CTessarineDlg::~CTessarineDlg() = default;
 
 void CTessarineDlg::CreateControls() {
     const DialogUnits du(this);
-    const int menuHeight = menuBar_->sizeHint().height();
+    const int menuHeight = menus_->MenuBar()->sizeHint().height();
     setContentsMargins(0, menuHeight, 0, 0);
     resize(du.X(kClientWidthDu), du.Y(kClientHeightDu) + menuHeight);
-    menuBar_->setGeometry(0, 0, width(), menuHeight);
+    menus_->MenuBar()->setGeometry(0, 0, width(), menuHeight);
 
     const QPoint origin = ClientRect().topLeft();
     auto place = [&](QWidget* w, int id, int x, int y, int cx, int cy) {
@@ -134,7 +89,8 @@ void CTessarineDlg::CreateControls() {
     };
 
     // Creation order is the tab order: the subscription list first.
-    subscriptionList_ = new ReportListView(this);
+    subscriptionRows_ = new SubscriptionTableModel(library_.Model(), this);
+    subscriptionList_ = new ReportListView(subscriptionRows_, this);
     subscriptionList_->setObjectName("subscriptionList");
     place(subscriptionList_, IDC_SUBSCRIPTION_LIST, 7, 17, 348, 85);
     subscriptionList_->SetColumns({{Text(IDS_COLUMN_NAME), Qt::AlignLeft, 225},
@@ -144,7 +100,8 @@ void CTessarineDlg::CreateControls() {
                                    {Text(IDS_COLUMN_STATUS), Qt::AlignLeft, 130,
                                     Text(IDS_STATUS_NEW_ITEMS)}});
 
-    downloadList_ = new ReportListView(this);
+    downloadRows_ = new DownloadTableModel(this);
+    downloadList_ = new ReportListView(downloadRows_, this);
     downloadList_->setObjectName("downloadList");
     place(downloadList_, IDC_DOWNLOAD_LIST, 7, 124, 348, 102);
     downloadList_->SetColumns({{Text(IDS_COLUMN_FILE), Qt::AlignLeft, 225},
@@ -181,69 +138,31 @@ void CTessarineDlg::AnchorControls() {
 }
 
 void CTessarineDlg::OnInitDialog() {
-    {
-        std::lock_guard lock(model_.mutex);
-        model_.options.updateStart = 1;
-        model_.options.quitComplete = 0;
-        model_.checkAllRequested = false;
-        // An empty value is used as it is: the files then live in the
-        // current folder, and nobody is asked at start-up.
-        model_.baseDirectory = ToUtf8(ReadBaseDirectoryFromProfile());
-    }
-    if (model_.LoadSettings([this](const std::string& url, const std::string& name) {
-            return AddSubscription(url, name);
-        }))
-        RefreshSubscriptionRows();
-    ReportUnreadableSettings();
-
-    int32_t updateStart;
-    {
-        std::lock_guard lock(model_.mutex);
-        updateStart = model_.options.updateStart;
-    }
-    if (StartupCheckWanted(switches_, updateStart))
+    // An empty base directory is used as it is: the files then live in the
+    // current folder, and nobody is asked at start-up.
+    const LoadResult loaded = library_.Open(ReadBaseDirectoryFromProfile().toStdString());
+    subscriptionRows_->Sync();
+    ReportLoad(loaded);
+    if (library_.StartupCheckWanted())
         PostCommand(ID_CHECK_NEW_ITEMS);
 
     programPath_ = QCoreApplication::applicationFilePath();
-    {
-        OptionSet options;
-        {
-            std::lock_guard lock(model_.mutex);
-            options = model_.options;
-        }
-        ReadAutostartState(options, *autostart_);
-        std::lock_guard lock(model_.mutex);
-        model_.options.autostart = options.autostart;
-        model_.options.runKeyOpen = options.runKeyOpen;
-    }
-
-    // The splitter bar, laid over its placeholder.
-    splitter_ = new CSplitterBar(this);
-    splitter_->Create(placeholder_->geometry(), this, IDC_SPLITTER);
-    splitter_->setObjectName("splitterBar");
-    splitter_->SetOrientation(CSplitterBar::Horizontal);
-    splitter_->SetRange(100, 100, -1);
-    connect(splitter_, &CSplitterBar::notify, this,
-            [this](const SplitterNotify& notify) { OnSplitterMoved(notify); });
-    PlaceSplitterBar();
-    UpdateSplitterRange();
+    OptionSet options = library_.Options();
+    ReadAutostartState(options, *autostart_);
+    library_.SetAutostartState(options.autostart, options.runKeyOpen);
+    CreateSplitterBar();
 }
 
 void CTessarineDlg::ShowAsStarted() {
-    if (switches_.checkAndQuit)
+    if (library_.Switches().checkAndQuit)
         showMinimized();
     else
         show();
 }
 
-bool CTessarineDlg::StartupCheckWanted(const StartupSwitches& switches, int32_t updateStart) {
-    return switches.checkAndQuit || (!switches.doNotCheck && updateStart != 0);
-}
+QMenu* CTessarineDlg::ContextMenu() const { return menus_->ContextMenu(); }
 
-QAction* CTessarineDlg::Action(int commandId) const {
-    auto it = actions_.find(commandId);
-    return it == actions_.end() ? nullptr : it->second;
-}
+QAction* CTessarineDlg::Action(int commandId) const { return menus_->Action(commandId); }
 
 void CTessarineDlg::OnCommand(int id) {
     if (closing_)
@@ -270,79 +189,71 @@ void CTessarineDlg::PostCommand(int commandId) {
         this, [this, commandId] { OnCommand(commandId); }, Qt::QueuedConnection);
 }
 
-template <typename F> void CTessarineDlg::OnGuiThread(F&& call) {
-    if (QThread::currentThread() == thread()) {
-        call();
+// ---- The engine's events ----
+
+void CTessarineDlg::OnDownloadsChanged(const std::vector<DownloadChange>& changes) {
+    if (!closing_)
+        downloadRows_->Apply(changes);
+}
+
+void CTessarineDlg::OnError(const QString& message) {
+    if (!closing_)
+        messages_->Show(message);
+}
+
+void CTessarineDlg::OnCyclesEnded(bool quit) {
+    if (!quit || closing_)
         return;
-    }
-    QMetaObject::invokeMethod(
-        this,
-        [this, &call] {
-            ++servingWorker_;
-            call();
-            --servingWorker_;
-        },
-        Qt::BlockingQueuedConnection);
+    quitDue_ = true;
+    QuitWhenMessagesRead();
 }
 
-// ---- The subscription list ----
-
-SubscriptionPtr CTessarineDlg::AddSubscription(const std::string& url, const std::string& name) {
-    SubscriptionPtr record;
-    size_t row = 0;
-    std::string shownName;
-    {
-        std::lock_guard lock(model_.mutex);
-        record = model_.subscriptions.Append(url, name);
-        if (record) {
-            row = model_.subscriptions.Size() - 1;
-            shownName = record->name;
-        }
-    }
-    if (!record) {
-        ShowMessageBox(this, QMessageBox::Critical,
-                       FromUtf8(FormatResString(IDS_DUPLICATE_URL, url)));
-        return nullptr;
-    }
-    subscriptionList_->Model()->InsertRow(static_cast<int>(row), {FromUtf8(shownName)});
-    return record;
+void CTessarineDlg::QuitWhenMessagesRead() {
+    // A user at the desk still reads every message before the program ends.
+    if (quitDue_ && messages_->IsIdle())
+        OnQuit();
 }
 
-void CTessarineDlg::RefreshSubscriptionRows() {
-    OnGuiThread([this] {
-        if (closing_)
-            return;
-        // Every row is given its three texts; the list announces only those
-        // that differ from what it shows.
-        const Language language = CurrentLanguage();
-        std::vector<QStringList> rows;
-        {
-            std::lock_guard lock(model_.mutex);
-            const auto& items = model_.subscriptions.Items();
-            shownSubscriptions_.resize(items.size());
-            rows.reserve(items.size());
-            for (size_t i = 0; i < items.size(); ++i) {
-                const Subscription& s = *items[i];
-                ShownSubscription& shown = shownSubscriptions_[i];
-                if (shown.cells.isEmpty() || shown.name != s.name ||
-                    !(shown.lastChecked == s.lastChecked) || shown.status != s.status ||
-                    shown.language != language)
-                    shown = {s.name, s.lastChecked, s.status, language,
-                             {FromUtf8(s.name), FromUtf8(s.lastChecked.FormatShown()),
-                              FromUtf8(StatusText(s.status))}};
-                rows.push_back(shown.cells);
-            }
-        }
-        subscriptionList_->Model()->SetRows(rows);
-    });
-}
+// ---- Commands ----
 
 SubscriptionPtr CTessarineDlg::GetSelectedSubscription() const {
-    const int mark = subscriptionList_->SelectionMark();
-    if (mark < 0)
-        return nullptr;
-    std::lock_guard lock(model_.mutex);
-    return model_.subscriptions.At(mark);
+    return subscriptionRows_->RecordAt(subscriptionList_->SelectionMark());
+}
+
+void CTessarineDlg::ReportLoad(const LoadResult& loaded) {
+    for (const std::string& url : loaded.duplicates)
+        ShowMessageBox(this, QMessageBox::Critical, FromUtf8(FormatResString(IDS_DUPLICATE_URL, url)));
+    if (!loaded.unreadableCopy)
+        return;
+    const std::string& copy = *loaded.unreadableCopy;
+    const QString text = FromUtf8(
+        copy.empty()
+            ? FormatResString(IDS_SETTINGS_NOT_KEPT, SettingsFilePath(library_.BaseDirectory()))
+            : FormatResString(IDS_SETTINGS_KEPT, copy));
+    // Posted: at start-up the window is shown first, and an unattended run's
+    // check is not held up by the box (ending the program closes it).
+    QMetaObject::invokeMethod(
+        this,
+        [this, text] {
+            if (!closing_)
+                ShowMessageBox(this, QMessageBox::Critical, text);
+        },
+        Qt::QueuedConnection);
+}
+
+void CTessarineDlg::OnCheckForNewItems() { library_.CheckForNewItems(); }
+
+void CTessarineDlg::OnUpdateThisPodcast() { library_.UpdateNow(GetSelectedSubscription()); }
+
+void CTessarineDlg::OnSubscribe() {
+    TessarineAddFeedDlg dialog(this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const std::string url = dialog.feedUrl.toStdString();
+    if (library_.Subscribe(url))
+        subscriptionRows_->Sync();
+    else
+        ShowMessageBox(this, QMessageBox::Critical, FromUtf8(FormatResString(IDS_DUPLICATE_URL, url)));
 }
 
 void CTessarineDlg::OnRemovePodcast() {
@@ -351,157 +262,29 @@ void CTessarineDlg::OnRemovePodcast() {
         ShowMessageBox(this, QMessageBox::Critical, Text(IDS_SELECT_FEED_FIRST));
         return;
     }
-    const int row = subscriptionList_->SelectionMark();
-    {
-        std::lock_guard lock(model_.mutex);
-        model_.subscriptions.Remove(record);
-    }
-    subscriptionList_->Model()->RemoveRow(row);
-    RefreshSubscriptionRows();
-    model_.SaveSettings();
-}
-
-// ---- The download list ----
-
-// The worker's changes of the download list are not waited for: a transfer
-// or a check that queues thousands of enclosures would otherwise wait for a
-// layout and a repaint of the list after every single row. They are applied
-// in the order they were made, all that have arrived at once, and always
-// before any later call that the worker waits for (a message box), since
-// those are carried over to the GUI thread behind them.
-void CTessarineDlg::InsertDownloadRow(size_t row, const DownloadRow& cells) {
-    ChangeDownloadList({static_cast<int>(row), -1,
-                        {FromUtf8(cells[0]), FromUtf8(cells[1]), FromUtf8(cells[2]),
-                         FromUtf8(cells[3])}});
-}
-
-void CTessarineDlg::SetDownloadCell(size_t row, DownloadColumn column, const std::string& text) {
-    ChangeDownloadList({static_cast<int>(row), static_cast<int>(column), {FromUtf8(text)}});
-}
-
-ReportListView* CTessarineDlg::DownloadList() const {
-    if (QThread::currentThread() == thread())
-        ApplyDownloadListChanges();
-    return downloadList_;
-}
-
-void CTessarineDlg::ChangeDownloadList(DownloadListChange change) {
-    bool first;
-    {
-        std::lock_guard lock(downloadChangesMutex_);
-        first = downloadChanges_.empty();
-        downloadChanges_.push_back(std::move(change));
-    }
-    if (QThread::currentThread() == thread())
-        ApplyDownloadListChanges();
-    else if (first)
-        QMetaObject::invokeMethod(this, [this] { ApplyDownloadListChanges(); },
-                                  Qt::QueuedConnection);
-}
-
-void CTessarineDlg::ApplyDownloadListChanges() const {
-    std::vector<DownloadListChange> changes;
-    {
-        std::lock_guard lock(downloadChangesMutex_);
-        changes.swap(downloadChanges_);
-    }
-    if (changes.empty() || closing_)
-        return;
-    ReportListModel* list = downloadList_->Model();
-    for (size_t i = 0; i < changes.size();) {
-        if (changes[i].column >= 0) {
-            list->SetCell(changes[i].row, changes[i].column, changes[i].cells.value(0));
-            ++i;
-            continue;
-        }
-        // Rows appended one after the other go in together.
-        const int first = changes[i].row;
-        std::vector<QStringList> rows;
-        while (i < changes.size() && changes[i].column < 0 &&
-               changes[i].row == first + static_cast<int>(rows.size()))
-            rows.push_back(std::move(changes[i++].cells));
-        list->InsertRows(first, std::move(rows));
-    }
-}
-
-void CTessarineDlg::ShowError(const std::string& message) {
-    OnGuiThread([&] {
-        if (closing_)
-            return;
-        ShowMessageBox(this, QMessageBox::Critical, FromUtf8(message));
-    });
-}
-
-bool CTessarineDlg::GetSelectedDownload(DownloadEntry& out) const {
-    const int mark = downloadList_->SelectionMark();
-    if (mark < 0)
-        return false;
-    std::lock_guard lock(model_.mutex);
-    const DownloadEntry* entry = model_.downloads.At(mark);
-    if (entry == nullptr)
-        return false;
-    out = *entry;
-    return true;
-}
-
-void CTessarineDlg::OnDownloadDoubleClick() {
-    DownloadEntry entry;
-    if (!GetSelectedDownload(entry))
-        return;
-    std::string base;
-    {
-        std::lock_guard lock(model_.mutex);
-        base = model_.baseDirectory;
-    }
-    const std::string path = DownloadTargetPath(base, entry);
-    OpenWithDesktop(QUrl::fromLocalFile(QFileInfo(FromUtf8(path)).absoluteFilePath()));
-}
-
-// ---- Commands ----
-
-void CTessarineDlg::OnCheckForNewItems() { engine_->OnCheckForNewItems(); }
-
-void CTessarineDlg::OnUpdateThisPodcast() { engine_->OnUpdateThisPodcast(GetSelectedSubscription()); }
-
-void CTessarineDlg::OnSubscribe() {
-    TessarineAddFeedDlg dialog(this);
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    // Saved at once: whatever the check then does, the subscription is kept.
-    if (AddSubscription(ToUtf8(dialog.feedUrl), ""))
-        model_.SaveSettings();
-    engine_->RequestCycle();
+    library_.Remove(record);
+    subscriptionRows_->Sync();
 }
 
 void CTessarineDlg::OnSettings() {
-    OptionSet options;
-    {
-        std::lock_guard lock(model_.mutex);
-        options = model_.options;
-    }
+    OptionSet options = library_.Options();
     TessarineOptions dialog(this);
     if (dialog.EditOptions(options) != QDialog::Accepted)
         return;
-    {
-        std::lock_guard lock(model_.mutex);
-        model_.options.updateStart = options.updateStart;
-        model_.options.quitComplete = options.quitComplete;
-    }
-    model_.SaveSettings();
+    library_.SetBehaviourOptions(options.updateStart, options.quitComplete);
     ApplyAutostartChoice(options, *autostart_, programPath_);
-    std::lock_guard lock(model_.mutex);
-    model_.options.autostart = options.autostart;
+    library_.SetAutostartState(options.autostart, options.runKeyOpen);
 }
 
 void CTessarineDlg::OnSetBaseDirectory() {
-    if (subscriptionList_->Model()->rowCount() > 0 &&
+    if (subscriptionRows_->rowCount() > 0 &&
         ShowMessageBox(this, QMessageBox::Question, Text(IDS_BASEDIR_WARNING),
                        QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
         return;
     const QString chosen = ChooseFolder(this, Text(IDS_BROWSE_PROMPT));
     if (chosen.isEmpty())
         return;
-    const std::string base = WithTrailingSeparator(ToUtf8(QDir::toNativeSeparators(chosen)));
+    const std::string base = WithTrailingSeparator(QDir::toNativeSeparators(chosen).toStdString());
     // The new folder's lock first: a folder another program uses is refused.
     if (singleInstance_ != nullptr && !singleInstance_->MoveTo(base)) {
         ShowMessageBox(this, QMessageBox::Critical,
@@ -509,47 +292,25 @@ void CTessarineDlg::OnSetBaseDirectory() {
         return;
     }
     WriteBaseDirectoryToProfile(FromUtf8(base));
-    // No save from the emptied list until the new base's file is loaded: it
-    // would overwrite that file with a partial list (or none at all).
-    const SharedModel::SaveHold hold(model_);
-    {
-        // Records the worker still holds stay alive until it lets go.
-        std::lock_guard lock(model_.mutex);
-        model_.baseDirectory = base;
-        model_.subscriptions.Clear();
-    }
-    subscriptionList_->Model()->Clear();
-    if (model_.LoadSettings([this](const std::string& url, const std::string& name) {
-            return AddSubscription(url, name);
-        }))
-        RefreshSubscriptionRows();
-    ReportUnreadableSettings();
+    const LoadResult loaded = library_.ChangeBaseDirectory(base);
+    subscriptionRows_->Sync();
+    ReportLoad(loaded);
 }
 
-void CTessarineDlg::OnOpenBaseDirectory() {
-    std::string base;
-    {
-        std::lock_guard lock(model_.mutex);
-        base = model_.baseDirectory;
-    }
-    const QString path = base.empty() ? QDir::currentPath() : FromUtf8(base);
-    OpenWithDesktop(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
-}
+void CTessarineDlg::OnOpenBaseDirectory() { OpenPath(library_.BaseDirectory()); }
 
 void CTessarineDlg::OnOpenPodcastFolder() {
-    const SubscriptionPtr record = GetSelectedSubscription();
-    if (!record)
-        return;
-    std::string path;
-    {
-        std::lock_guard lock(model_.mutex);
-        path = FeedFolderPath(model_.baseDirectory, record->name);
-    }
-    const QString folder = path.empty() ? QDir::currentPath() : FromUtf8(path);
-    OpenWithDesktop(QUrl::fromLocalFile(QFileInfo(folder).absoluteFilePath()));
+    if (const SubscriptionPtr record = GetSelectedSubscription())
+        OpenPath(library_.FolderOf(record));
 }
 
-void CTessarineDlg::OnSubscriptionDoubleClick() { OnOpenPodcastFolder(); }
+void CTessarineDlg::OnDownloadDoubleClick() {
+    const int mark = downloadList_->SelectionMark();
+    if (mark < 0)
+        return;
+    if (const std::optional<std::string> path = library_.DownloadFileOf(mark))
+        OpenPath(*path);
+}
 
 void CTessarineDlg::OnInformation() {
     TessarineInfo dialog(this);
@@ -565,53 +326,13 @@ void CTessarineDlg::OnQuit() {
     if (closing_)
         return;
     closing_ = true;
-    // Cancel the transfer under way, close the message boxes, and wait for
-    // the worker, serving the calls it may be waiting in (they return at once
-    // while closing).
-    engine_->BeginShutdown();
-    CloseOpenMessageBoxes();
-    FinishQuit();
-}
-
-void CTessarineDlg::FinishQuit() {
-    if (servingWorker_ > 0) {
-        // Quit came from inside a call the worker waits on (a message box it
-        // showed): that call must return first, so wait from the event loop.
-        QTimer::singleShot(10, this, [this] { FinishQuit(); });
-        return;
-    }
-    while (!engine_->WaitForIdle(std::chrono::milliseconds(10)))
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    engine_->Shutdown();
-    if (ended_)
-        return;
+    // The worker never waits for this thread, so it ends as soon as the
+    // transfer under way has stopped; events still on their way are dropped.
+    messages_->CloseAll();
+    library_.Shutdown();
     ended_ = true;
     hide();
     emit ended();
-}
-
-void CTessarineDlg::ReportUnreadableSettings() {
-    std::optional<std::string> copy;
-    std::string base;
-    {
-        std::lock_guard lock(model_.mutex);
-        copy = model_.unreadableSettingsCopy;
-        base = model_.baseDirectory;
-    }
-    if (!copy)
-        return;
-    const QString text =
-        FromUtf8(copy->empty() ? FormatResString(IDS_SETTINGS_NOT_KEPT, SettingsFilePath(base))
-                               : FormatResString(IDS_SETTINGS_KEPT, *copy));
-    // Posted: at start-up the window is shown first, and an unattended run's
-    // check is not held up by the box (ending the program closes it).
-    QMetaObject::invokeMethod(
-        this,
-        [this, text] {
-            if (!closing_)
-                ShowMessageBox(this, QMessageBox::Critical, text);
-        },
-        Qt::QueuedConnection);
 }
 
 void CTessarineDlg::OnContextMenu(QPoint globalPos, bool fromKeyboard) {
@@ -622,14 +343,26 @@ void CTessarineDlg::OnContextMenu(QPoint globalPos, bool fromKeyboard) {
         return;
     if (subscriptionList_->SelectionMark() == -1)
         return;
-    contextMenu_->popup(globalPos);
+    ContextMenu()->popup(globalPos);
 }
 
 // ---- The splitter bar ----
 
-void CTessarineDlg::OnSplitterMoved(const SplitterNotify& notify) { ShiftListBoundary(notify.delta); }
+void CTessarineDlg::CreateSplitterBar() {
+    // The splitter bar, laid over its placeholder.
+    splitter_ = new CSplitterBar(this);
+    splitter_->Create(placeholder_->geometry(), this, IDC_SPLITTER);
+    splitter_->setObjectName("splitterBar");
+    splitter_->SetOrientation(CSplitterBar::Horizontal);
+    splitter_->SetRange(100, 100, -1);
+    connect(splitter_, &CSplitterBar::notify, this,
+            [this](const SplitterNotify& notify) { OnSplitterMoved(notify); });
+    PlaceSplitterBar();
+    UpdateSplitterRange();
+}
 
-void CTessarineDlg::ShiftListBoundary(int delta) {
+void CTessarineDlg::OnSplitterMoved(const SplitterNotify& notify) {
+    const int delta = notify.delta;
     CSplitterBar::AdjustHeight(subscriptionList_, delta, CSplitterBar::AdjustBottom);
     CSplitterBar::AdjustHeight(downloadList_, -delta, CSplitterBar::AdjustTop);
     CSplitterBar::OffsetWindow(downloadsLabel_, delta);
@@ -690,7 +423,7 @@ bool CTessarineDlg::eventFilter(QObject* watched, QEvent* event) {
         // Handled once the list has taken the click, like a notification:
         // the handlers act on the selection mark the click leaves.
         if (watched == subscriptionList_->viewport())
-            QMetaObject::invokeMethod(this, [this] { OnSubscriptionDoubleClick(); },
+            QMetaObject::invokeMethod(this, [this] { OnOpenPodcastFolder(); },
                                       Qt::QueuedConnection);
         else if (watched == downloadList_->viewport())
             QMetaObject::invokeMethod(this, [this] { OnDownloadDoubleClick(); },
@@ -705,8 +438,8 @@ void CTessarineDlg::moveEvent(QMoveEvent* event) {
 }
 
 void CTessarineDlg::resizeEvent(QResizeEvent* event) {
-    if (menuBar_ != nullptr)
-        menuBar_->setGeometry(0, 0, width(), ClientRect().top());
+    if (menus_ != nullptr)
+        menus_->MenuBar()->setGeometry(0, 0, width(), ClientRect().top());
     CAnchoredDialog::resizeEvent(event);
     PlaceSplitterBar();
     UpdateSplitterRange();

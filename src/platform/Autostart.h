@@ -37,7 +37,9 @@ public:
 // format needs it, then " /checkandquit"; the value as it is stored after
 // "Exec=". None for a path that an entry cannot hold (empty, or with control
 // characters other than tab, line feed and carriage return).
+#ifndef _WIN32
 std::optional<QString> DesktopEntryExec(const QString& programPath);
+#endif
 
 // The program path an entry names. An installed program is usually reached
 // through PATH by a link (/usr/local/bin/tessarine pointing into a versioned

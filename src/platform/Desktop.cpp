@@ -97,10 +97,32 @@ QMessageBox::StandardButton ShowMessageBox(QWidget* parent, QMessageBox::Icon ic
     return answer;
 }
 
+void OpenMessageBox(QWidget* parent, QMessageBox::Icon icon, const QString& text,
+                    std::function<void()> closed) {
+    if (MessageHook()) {
+        MessageHook()(parent, icon, text, QMessageBox::Ok);
+        QMetaObject::invokeMethod(qApp, std::move(closed), Qt::QueuedConnection);
+        return;
+    }
+    auto* box = new QMessageBox(icon, QApplication::applicationDisplayName(), text,
+                                QMessageBox::Ok, parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::ApplicationModal);
+    OpenBoxes().emplace_back(box);
+    QObject::connect(box, &QDialog::finished, qApp, [box, closed = std::move(closed)] {
+        std::erase_if(OpenBoxes(),
+                      [&](const QPointer<QMessageBox>& p) { return p == box || !p; });
+        QMetaObject::invokeMethod(qApp, closed, Qt::QueuedConnection);
+    });
+    box->show();
+}
+
 void SetShowMessageBox(ShowMessageBoxFn fn) { MessageHook() = std::move(fn); }
 
 void CloseOpenMessageBoxes() {
-    for (const QPointer<QMessageBox>& box : OpenBoxes())
+    // A closing box takes itself off the list: go through a copy.
+    const std::vector<QPointer<QMessageBox>> boxes = OpenBoxes();
+    for (const QPointer<QMessageBox>& box : boxes)
         if (box)
             box->reject();
 }

@@ -34,7 +34,15 @@ using ShowMessageBoxFn = std::function<QMessageBox::StandardButton(
     QWidget*, QMessageBox::Icon, const QString&, QMessageBox::StandardButtons)>;
 void SetShowMessageBox(ShowMessageBoxFn fn);
 
-// Closes every message box that ShowMessageBox has open (as if answered with
+// Shows a message box with an OK button without waiting for it: `closed`
+// runs (on this thread, from the event loop) once the user has closed it. The
+// box is modal for the application but the event loop goes on meanwhile. With
+// a replacement installed by SetShowMessageBox, that is called at once and
+// `closed` follows from the event loop.
+void OpenMessageBox(QWidget* parent, QMessageBox::Icon icon, const QString& text,
+                    std::function<void()> closed);
+
+// Closes every message box that ShowMessageBox or OpenMessageBox has open (as if answered with
 // the escape button), so that ending the program never waits on one.
 void CloseOpenMessageBoxes();
 

@@ -15,11 +15,6 @@ bool StartsElementName(char c) {
     return byte >= 127 || (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') || c == '_';
 }
 
-// White space as the parser sees it.
-bool IsXmlWhiteSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 // The length of the well-formed UTF-8 sequence at text[i], or 0 when the byte
 // there does not start one (stray continuation bytes, overlong forms,
 // surrogates, values past U+10FFFF, cut-off sequences).
@@ -57,6 +52,10 @@ std::size_t Utf8SequenceLength(std::string_view text, std::size_t i) {
 }
 
 } // namespace
+
+bool IsXmlWhiteSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
 
 bool NestsDeeperThan(std::string_view text, std::size_t limit) {
     constexpr auto npos = std::string_view::npos;

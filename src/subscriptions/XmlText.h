@@ -10,6 +10,10 @@
 
 namespace tessarine {
 
+// White space as the parser sees it: blank, tab, line feed, vertical tab,
+// form feed, carriage return.
+bool IsXmlWhiteSpace(char c);
+
 // A text that nests elements deeper than this is not handed to the XML
 // parser: TinyXML follows nesting by recursion, on the calling thread's stack.
 inline constexpr std::size_t kMaxXmlDepth = 1000;

@@ -21,8 +21,6 @@ struct DownloadEntry {
     std::string folder;   // the feed's title; its folder name is formed from it
     std::string fileName; // the file's name in that folder (EnclosureNames)
     DownloadState state = DownloadState::Waiting;
-    int64_t received = 0;
-    int64_t length = 0; // announced length, 0 when none
 };
 
 // Not synchronised itself: the shared model's lock guards it.

@@ -1,11 +1,12 @@
 #pragma once
-// What the update engine needs of the window. The main window implements it
-// by carrying each call over to the GUI thread: the download-list changes go
-// in order without waiting, the other calls wait until the GUI thread has
-// carried them out. Tests implement it by recording the calls. The engine
-// never calls it while it holds the model's lock.
+// The events the update engine sends to a front end. The worker never waits
+// for one: the main window queues them and applies them in order on its own
+// thread (messages are shown one after another while the cycle goes on), a
+// console front end prints them, tests record them. The engine never calls
+// it while it holds the model's lock.
 
 #include <array>
+#include <cstdint>
 #include <string>
 
 namespace tessarine {
@@ -17,15 +18,21 @@ using DownloadRow = std::array<std::string, 4>;
 class EngineView {
 public:
     virtual ~EngineView() = default;
-    // Rewrites every row of the subscription list from the model.
+    // Some subscription's name, date or status changed: show the model's rows again.
     virtual void RefreshSubscriptionRows() = 0;
-    // Appends row `row` (always the current row count) with its four cells.
+    // Row `row` (always the current row count) was appended with its four cells.
     virtual void InsertDownloadRow(size_t row, const DownloadRow& cells) = 0;
     virtual void SetDownloadCell(size_t row, DownloadColumn column, const std::string& text) = 0;
-    // Shows an error message and returns when the user has dismissed it.
+    // Bytes of the download at `row` so far, of `length` (0 when not
+    // announced): sent now and then while it runs, for a front end that shows
+    // more than the percentage.
+    virtual void DownloadProgress(size_t /*row*/, int64_t /*received*/, int64_t /*length*/) {}
+    // An error message for the user.
     virtual void ShowError(const std::string& message) = 0;
-    // Asks for a command to be run on the GUI thread later (posted, not waited for).
-    virtual void PostCommand(int commandId) = 0;
+    // The worker has ended its cycles and nothing is pending. `quit`: the
+    // quit rule says that the program ends now (once the user has read the
+    // messages still open).
+    virtual void CycleEnded(bool quit) = 0;
 };
 
 } // namespace tessarine

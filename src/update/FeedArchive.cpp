@@ -12,10 +12,6 @@ namespace {
 
 constexpr const char* kRootName = "TessarineFeed";
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 // The form in which links are compared, made so that a link appended and
 // saved is found again after the archive is loaded: valid UTF-8 (see
 // ValidUtf8), without the byte order marks the parser skips at the start, and
@@ -28,18 +24,18 @@ std::string LinkKey(std::string_view link) {
     while (v.starts_with("\xEF\xBB\xBF") || v.starts_with("\xEF\xBF\xBE") ||
            v.starts_with("\xEF\xBF\xBF")) {
         v.remove_prefix(3);
-        while (!v.empty() && IsBlank(v.front()))
+        while (!v.empty() && IsXmlWhiteSpace(v.front()))
             v.remove_prefix(1);
     }
     std::size_t begin = 0, end = v.size();
-    while (begin < end && IsBlank(v[begin]))
+    while (begin < end && IsXmlWhiteSpace(v[begin]))
         ++begin;
-    while (end > begin && IsBlank(v[end - 1]))
+    while (end > begin && IsXmlWhiteSpace(v[end - 1]))
         --end;
     std::string key(v.substr(0, begin));
     for (std::size_t i = begin; i < end; ++i) {
-        if (IsBlank(v[i])) {
-            if (!IsBlank(v[i - 1]))
+        if (IsXmlWhiteSpace(v[i])) {
+            if (!IsXmlWhiteSpace(v[i - 1]))
                 key += ' ';
         } else {
             key += v[i];
@@ -120,7 +116,6 @@ void FeedArchive::Open(const std::string& path) {
     root_ = nullptr;
     isNew_ = true;
     appended_ = false;
-    walkStarted_ = false;
     links_.clear();
 
     std::string text;
@@ -147,10 +142,8 @@ void FeedArchive::Open(const std::string& path) {
     // The recorded items: the root's first "item" child and every element
     // after it, whatever its name.
     for (TiXmlElement* item = root_->FirstChildElement("item"); item != nullptr;
-         item = item->NextSiblingElement()) {
-        walkStarted_ = true;
+         item = item->NextSiblingElement())
         links_.insert(LinkOf(*item));
-    }
 }
 
 bool FeedArchive::Lookup(const std::string& enclosureUrl) const {
@@ -169,10 +162,6 @@ void FeedArchive::Append(const std::string& title, const std::string& descriptio
     AddTextElement(*item, "pubDate", pubDate);
     root_->LinkEndChild(item);
     appended_ = true;
-
-    // The new item is the root's last child: it follows the first recorded
-    // item, or, when there was none, is itself the first "item" of the walk.
-    walkStarted_ = true;
     links_.insert(LinkKey(TrimWhiteSpace(link)));
 }
 

@@ -48,7 +48,6 @@ private:
     TiXmlElement* root_ = nullptr;
     bool isNew_ = true;
     bool appended_ = false;
-    bool walkStarted_ = false; // the walk of recorded items has a first "item"
     std::unordered_set<std::string> links_;
 };
 

@@ -1,5 +1,7 @@
 #include "update/FeedReader.h"
 
+#include "subscriptions/XmlText.h"
+
 #include <tinyxml.h>
 
 namespace tessarine {
@@ -22,9 +24,6 @@ std::string ChildText(const TiXmlElement& parent, const char* name) {
     return ValidUtf8(TextOf(parent.FirstChildElement(name)));
 }
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
 
 bool IsControl(unsigned char byte) {
     return byte < 32 || byte == 127;
@@ -35,9 +34,9 @@ bool IsControl(unsigned char byte) {
 std::string TrimWhiteSpace(std::string_view text) {
     std::size_t begin = 0;
     std::size_t end = text.size();
-    while (begin < end && IsBlank(text[begin]))
+    while (begin < end && IsXmlWhiteSpace(text[begin]))
         ++begin;
-    while (end > begin && IsBlank(text[end - 1]))
+    while (end > begin && IsXmlWhiteSpace(text[end - 1]))
         --end;
     return std::string(text.substr(begin, end - begin));
 }

@@ -2,33 +2,215 @@
 
 #include "subscriptions/BaseDirectory.h"
 #include "subscriptions/FileStore.h"
+#include "update/MutexLock.h"
+
+#include <algorithm>
 
 namespace tessarine {
 
-void SharedModel::SaveSettings() {
-    std::lock_guard save(saveMutex_);
+// ---- Subscriptions ----
+
+SubscriptionPtr SharedModel::AddSubscription(const std::string& url, const std::string& name) {
+    MutexLock lock(mutex_);
+    return subscriptions_.Append(url, name);
+}
+
+bool SharedModel::RemoveSubscription(const SubscriptionPtr& record) {
+    MutexLock lock(mutex_);
+    return subscriptions_.Remove(record);
+}
+
+size_t SharedModel::SubscriptionCount() const {
+    MutexLock lock(mutex_);
+    return subscriptions_.Size();
+}
+
+SubscriptionPtr SharedModel::SubscriptionAt(long long index) const {
+    MutexLock lock(mutex_);
+    return subscriptions_.At(index);
+}
+
+std::vector<SubscriptionPtr> SharedModel::Subscriptions() const {
+    MutexLock lock(mutex_);
+    return subscriptions_.Items();
+}
+
+std::vector<SubscriptionSnapshot> SharedModel::SnapshotSubscriptions() const {
+    MutexLock lock(mutex_);
+    std::vector<SubscriptionSnapshot> rows;
+    rows.reserve(subscriptions_.Size());
+    for (const SubscriptionPtr& record : subscriptions_.Items())
+        rows.push_back({record, *record});
+    return rows;
+}
+
+Subscription SharedModel::Values(const SubscriptionPtr& record) const {
+    MutexLock lock(mutex_);
+    return record ? *record : Subscription{};
+}
+
+bool SharedModel::MarkAllPending() {
+    MutexLock lock(mutex_);
+    bool due = false;
+    for (const SubscriptionPtr& s : subscriptions_.Items()) {
+        if (s->status != NewlyAdded)
+            s->status = CheckPending;
+        due = true;
+    }
+    if (due)
+        checkAllRequested_ = true;
+    return due;
+}
+
+void SharedModel::MarkPending(const SubscriptionPtr& record) {
+    MutexLock lock(mutex_);
+    record->status = CheckPending;
+}
+
+bool SharedModel::IsListed(const SubscriptionPtr& record) const {
+    const auto& items = subscriptions_.Items();
+    return std::find(items.begin(), items.end(), record) != items.end();
+}
+
+bool SharedModel::IsDue(const SubscriptionPtr& record) const {
+    MutexLock lock(mutex_);
+    return (record->status == NewlyAdded || record->status == CheckPending) && IsListed(record);
+}
+
+CheckStart SharedModel::BeginCheck(const SubscriptionPtr& record) {
+    MutexLock lock(mutex_);
+    record->status = Checking;
+    return {record->url, record->name, baseDirectory_};
+}
+
+void SharedModel::FailCheck(const SubscriptionPtr& record) {
+    MutexLock lock(mutex_);
+    record->status = Error;
+}
+
+void SharedModel::FinishCheck(const SubscriptionPtr& record, const std::string& name,
+                              bool queuedAny) {
+    MutexLock lock(mutex_);
+    record->name = name;
+    record->lastChecked = OleDateTime::Now();
+    record->status = queuedAny ? NewItemsFound : NoNewItems;
+}
+
+bool SharedModel::QuitWanted(bool checkAndQuit) const {
+    MutexLock lock(mutex_);
+    return checkAllRequested_ && (checkAndQuit || options_.quitComplete != 0);
+}
+
+// ---- Downloads ----
+
+size_t SharedModel::AppendDownload(const std::string& url, const std::string& folder,
+                                  const std::string& fileName) {
+    MutexLock lock(mutex_);
+    return downloads_.Append(url, folder, fileName);
+}
+
+size_t SharedModel::DownloadCount() const {
+    MutexLock lock(mutex_);
+    return downloads_.Size();
+}
+
+std::optional<DownloadEntry> SharedModel::DownloadAt(long long row) const {
+    MutexLock lock(mutex_);
+    const DownloadEntry* entry = downloads_.At(row);
+    if (entry == nullptr)
+        return std::nullopt;
+    return *entry;
+}
+
+std::optional<DownloadStep> SharedModel::DownloadStepAt(size_t row) const {
+    MutexLock lock(mutex_);
+    const DownloadEntry* entry = downloads_.At(static_cast<long long>(row));
+    if (entry == nullptr)
+        return std::nullopt;
+    return DownloadStep{*entry, baseDirectory_};
+}
+
+bool SharedModel::SetDownloadState(size_t row, DownloadState state) {
+    MutexLock lock(mutex_);
+    DownloadEntry* entry = downloads_.At(static_cast<long long>(row));
+    if (entry == nullptr || entry->state == state)
+        return false;
+    entry->state = state;
+    return true;
+}
+
+// ---- Base directory and options ----
+
+std::string SharedModel::BaseDirectory() const {
+    MutexLock lock(mutex_);
+    return baseDirectory_;
+}
+
+void SharedModel::SetBaseDirectory(const std::string& base) {
+    MutexLock lock(mutex_);
+    baseDirectory_ = base;
+}
+
+void SharedModel::ReplaceBaseDirectory(const std::string& base) {
+    MutexLock lock(mutex_);
+    baseDirectory_ = base;
+    subscriptions_.Clear();
+}
+
+OptionSet SharedModel::Options() const {
+    MutexLock lock(mutex_);
+    return options_;
+}
+
+void SharedModel::SetOptions(const OptionSet& options) {
+    MutexLock lock(mutex_);
+    options_ = options;
+}
+
+void SharedModel::Reset(const std::string& base) {
+    MutexLock lock(mutex_);
+    options_.updateStart = 1;
+    options_.quitComplete = 0;
+    checkAllRequested_ = false;
+    baseDirectory_ = base;
+}
+
+// ---- The settings file ----
+
+bool SharedModel::SaveSettings() {
+    MutexLock save(saveMutex_);
     std::string path, bytes;
     {
-        std::lock_guard lock(mutex);
+        MutexLock lock(mutex_);
         if (saveHolds_ > 0) {
             saveDeferred_ = true;
-            return;
+            return true;
         }
-        path = SettingsFilePath(baseDirectory);
-        bytes = SerializeSettings(options, subscriptions);
+        path = SettingsFilePath(baseDirectory_);
+        bytes = SerializeSettings(options_, subscriptions_);
     }
-    WriteFileAtomically(path, bytes);
+    return WriteFileAtomically(path, bytes);
+}
+
+OpmlImportCounts SharedModel::AddFeeds(const std::vector<OpmlFeed>& feeds) {
+    MutexLock lock(mutex_);
+    return AddOpmlFeeds(subscriptions_, feeds);
+}
+
+std::string SharedModel::ExportOpml(std::string_view title, std::time_t created) const {
+    MutexLock lock(mutex_);
+    return SerializeOpml(subscriptions_, title, created);
 }
 
 SharedModel::SaveHold::SaveHold(SharedModel& model) : model_(model) {
-    std::lock_guard lock(model_.mutex);
+    MutexLock lock(model_.mutex_);
     ++model_.saveHolds_;
 }
 
 SharedModel::SaveHold::~SaveHold() {
     bool save;
     {
-        std::lock_guard lock(model_.mutex);
+        MutexLock lock(model_.mutex_);
         save = --model_.saveHolds_ == 0 && model_.saveDeferred_;
         if (save)
             model_.saveDeferred_ = false;
@@ -37,36 +219,28 @@ SharedModel::SaveHold::~SaveHold() {
         model_.SaveSettings();
 }
 
-bool SharedModel::LoadSettings(const AddSubscriptionFn& addSubscription) {
+LoadResult SharedModel::LoadSettings() {
     const SaveHold hold(*this);
-    std::string path;
-    {
-        std::lock_guard lock(mutex);
-        path = SettingsFilePath(baseDirectory);
-    }
-    SettingsLoad load = LoadSettingsFile(path);
-    {
-        std::lock_guard lock(mutex);
-        unreadableSettingsCopy.reset();
-        if (load.unreadable)
-            unreadableSettingsCopy = load.keptCopy;
-    }
+    LoadResult result;
+    const SettingsLoad load = LoadSettingsFile(SettingsFilePath(BaseDirectory()));
+    if (load.unreadable)
+        result.unreadableCopy = load.keptCopy;
     const auto& stored = load.settings;
     if (!stored)
-        return false;
+        return result;
+    result.loaded = true;
+    MutexLock lock(mutex_);
     if (stored->updateStart) {
-        std::lock_guard lock(mutex);
-        options.updateStart = *stored->updateStart;
-        options.quitComplete = *stored->quitComplete;
+        options_.updateStart = *stored->updateStart;
+        options_.quitComplete = *stored->quitComplete;
     }
     for (const StoredFeed& feed : stored->feeds) {
-        SubscriptionPtr record = addSubscription(feed.url, feed.name);
-        if (record) {
-            std::lock_guard lock(mutex);
+        if (SubscriptionPtr record = subscriptions_.Append(feed.url, feed.name))
             record->lastChecked = OleDateTime::ParseStored(feed.lastChecked);
-        }
+        else
+            result.duplicates.push_back(feed.url);
     }
-    return true;
+    return result;
 }
 
 } // namespace tessarine

@@ -8,7 +8,6 @@
 #include "update/PartialFile.h"
 #include "update/UrlReference.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -18,11 +17,6 @@ namespace {
 
 std::string SizeText(int64_t length) {
     return FormatResNumber(IDS_SIZE_FORMAT, static_cast<double>(length) / 1048576.0);
-}
-
-bool StillListed(const SubscriptionList& list, const SubscriptionPtr& record) {
-    const auto& items = list.Items();
-    return std::find(items.begin(), items.end(), record) != items.end();
 }
 
 } // namespace
@@ -37,17 +31,7 @@ bool UpdateEngine::OnCheckForNewItems() {
     // Newly added subscriptions are due as they are; every other one is
     // marked pending. A cycle starts when any subscription is due, so that
     // an unattended run with only new subscriptions checks them and ends.
-    bool due = false;
-    {
-        std::lock_guard lock(model_.mutex);
-        for (const SubscriptionPtr& s : model_.subscriptions.Items()) {
-            if (s->status != NewlyAdded)
-                s->status = CheckPending;
-            due = true;
-        }
-        if (due)
-            model_.checkAllRequested = true;
-    }
+    const bool due = model_.MarkAllPending();
     if (due)
         RequestCycle();
     return due;
@@ -56,10 +40,7 @@ bool UpdateEngine::OnCheckForNewItems() {
 void UpdateEngine::OnUpdateThisPodcast(const SubscriptionPtr& record) {
     if (!record)
         return;
-    {
-        std::lock_guard lock(model_.mutex);
-        record->status = CheckPending;
-    }
+    model_.MarkPending(record);
     RequestCycle();
 }
 
@@ -106,12 +87,14 @@ void UpdateEngine::WorkerMain() {
         pending_ = false;
         running_ = true;
         lock.unlock();
-        const int result = CheckCycleProc();
+        const CycleResult result = CheckCycleProc();
         ++cyclesRun_;
         lock.lock();
-        if (result == 0 && !pending_ && !stopping_) {
+        if (!pending_ && !stopping_) {
             lock.unlock();
-            ApplyQuitRule();
+            // The quit rule: not after a cancelled cycle or one whose
+            // transfers could not open an internet handle.
+            view_.CycleEnded(result == CycleDone && model_.QuitWanted(checkAndQuit_));
             lock.lock();
         }
         running_ = pending_;
@@ -122,59 +105,37 @@ void UpdateEngine::WorkerMain() {
     workerIdle_.notify_all();
 }
 
-void UpdateEngine::ApplyQuitRule() {
-    bool quit;
-    {
-        std::lock_guard lock(model_.mutex);
-        quit = model_.checkAllRequested && (checkAndQuit_ || model_.options.quitComplete != 0);
-    }
-    if (quit)
-        view_.PostCommand(ID_QUIT);
-}
-
-int UpdateEngine::CheckCycleProc() {
+CycleResult UpdateEngine::CheckCycleProc() {
     bool anyQueued = false;
     std::unique_ptr<HttpSession> session;
 
-    std::vector<SubscriptionPtr> walk;
-    {
-        std::lock_guard lock(model_.mutex);
-        walk = model_.subscriptions.Items();
-    }
-
+    const std::vector<SubscriptionPtr> walk = model_.Subscriptions();
     for (const SubscriptionPtr& s : walk) {
         if (cancel_)
-            return 1;
-        {
-            // Due are the records still listed whose status is newly added or
-            // pending when the walk reaches them.
-            std::lock_guard lock(model_.mutex);
-            if ((s->status != NewlyAdded && s->status != CheckPending) ||
-                !StillListed(model_.subscriptions, s))
-                continue;
-        }
+            return CycleCancelled;
+        // Due are the records still listed whose status is newly added or
+        // pending when the walk reaches them.
+        if (!model_.IsDue(s))
+            continue;
         if (!session) {
             session = std::make_unique<HttpSession>(options_.http, &cancel_);
             if (!session->IsOpen()) {
                 view_.ShowError(LoadResString(IDS_INTERNET_OPEN_FAILED));
-                return -1;
+                return CycleNoInternet;
             }
         }
 
-        std::string url, nameBefore, base;
-        {
-            std::lock_guard lock(model_.mutex);
-            s->status = Checking;
-            url = s->url;
-            nameBefore = s->name;
-            base = model_.baseDirectory;
-        }
+        // The base directory is read once for the whole step: the archive and
+        // every enclosure of this feed are looked for under the same one.
+        const CheckStart check = model_.BeginCheck(s);
+        const std::string& url = check.url;
+        const std::string& base = check.base;
         view_.RefreshSubscriptionRows();
 
         std::string body;
         const HttpResult fetched = session->FetchToString(url, body, options_.maxFeedBytes);
         if (cancel_)
-            return 1;
+            return CycleCancelled;
 
         // An error status, a transfer cut short, a document that is not
         // well-formed or not a feed is a failure like a URL that cannot be
@@ -189,10 +150,7 @@ int UpdateEngine::CheckCycleProc() {
         body.clear();
         body.shrink_to_fit();
         if (!ok) {
-            {
-                std::lock_guard lock(model_.mutex);
-                s->status = Error;
-            }
+            model_.FailCheck(s);
             view_.RefreshSubscriptionRows();
             view_.ShowError(FormatResString(IDS_COULD_NOT_OPEN, url));
             continue;
@@ -209,15 +167,15 @@ int UpdateEngine::CheckCycleProc() {
         const std::string name = NameAfterCheck(s, feed.channelTitle);
 
         // The archive lives in the folder of the name from before this check.
-        const std::string archivePath = FeedFilePath(base, nameBefore, kArchiveFileName);
+        const std::string archivePath = FeedFilePath(base, check.nameBefore, kArchiveFileName);
         FeedArchive archive;
         archive.Open(archivePath);
         bool feedQueued = false;
         for (const FeedItem& item : feed.items) {
             if (cancel_)
-                return 1;
-            const bool queued =
-                QueueDownload(item.enclosureUrl, name, fileNames.NameOf(item.enclosureUrl));
+                return CycleCancelled;
+            const bool queued = QueueDownloadIn(base, item.enclosureUrl, name,
+                                                fileNames.NameOf(item.enclosureUrl));
             // A new archive is not searched: every item counts as unrecorded.
             if (archive.IsNew() || !archive.Lookup(item.enclosureUrl))
                 archive.Append(item.title, item.description, item.enclosureUrl, item.pubDate);
@@ -226,12 +184,7 @@ int UpdateEngine::CheckCycleProc() {
         }
         archive.Save(archivePath);
 
-        {
-            std::lock_guard lock(model_.mutex);
-            s->name = name;
-            s->lastChecked = OleDateTime::Now();
-            s->status = feedQueued ? NewItemsFound : NoNewItems;
-        }
+        model_.FinishCheck(s, name, feedQueued);
         view_.RefreshSubscriptionRows();
         model_.SaveSettings();
     }
@@ -239,7 +192,7 @@ int UpdateEngine::CheckCycleProc() {
 
     if (anyQueued)
         return RunDownloads();
-    return 0;
+    return CycleDone;
 }
 
 std::string UpdateEngine::NameAfterCheck(const SubscriptionPtr& s,
@@ -248,13 +201,15 @@ std::string UpdateEngine::NameAfterCheck(const SubscriptionPtr& s,
     // its own, and one that has none yet is named after its feed's URL.
     if (!channelTitle.empty())
         return channelTitle;
-    std::lock_guard lock(model_.mutex);
-    if (!s->name.empty() && s->name != LoadResString(IDS_NEW_PODCAST))
-        return s->name;
-    return NameFromFeedUrl(s->url, [&](const std::string& name) {
+    const Subscription own = model_.Values(s);
+    if (!own.name.empty() && own.name != LoadResString(IDS_NEW_PODCAST))
+        return own.name;
+    const std::vector<SubscriptionSnapshot> others = model_.SnapshotSubscriptions();
+    return NameFromFeedUrl(own.url, [&](const std::string& name) {
         const std::string folder = FeedFolderName(name);
-        for (const SubscriptionPtr& other : model_.subscriptions.Items())
-            if (other != s && SameNameIgnoringCase(FeedFolderName(other->name), folder))
+        for (const SubscriptionSnapshot& other : others)
+            if (other.record != s &&
+                SameNameIgnoringCase(FeedFolderName(other.values.name), folder))
                 return true;
         return false;
     });
@@ -262,60 +217,45 @@ std::string UpdateEngine::NameAfterCheck(const SubscriptionPtr& s,
 
 bool UpdateEngine::QueueDownload(const std::string& url, const std::string& folder,
                                  std::string fileName) {
+    return QueueDownloadIn(model_.BaseDirectory(), url, folder, std::move(fileName));
+}
+
+bool UpdateEngine::QueueDownloadIn(const std::string& base, const std::string& url,
+                                   const std::string& folder, std::string fileName) {
     if (fileName.empty())
         fileName = EnclosureNames({url}).NameOf(url);
-    std::string base;
-    {
-        std::lock_guard lock(model_.mutex);
-        base = model_.baseDirectory;
-    }
     if (PathExists(FeedFilePath(base, folder, fileName)))
         return false;
-    size_t row;
-    {
-        std::lock_guard lock(model_.mutex);
-        row = model_.downloads.Append(url, folder, fileName);
-    }
+    const size_t row = model_.AppendDownload(url, folder, fileName);
     view_.InsertDownloadRow(row, {fileName, "", "0%", LoadResString(IDS_WAITING)});
     return true;
 }
 
 void UpdateEngine::SetEntryState(size_t row, DownloadState state, int textId) {
-    {
-        // Every cycle walks the whole queue; rows whose state stays as it is
-        // (the completed ones of earlier cycles) are not sent to the list again.
-        std::lock_guard lock(model_.mutex);
-        DownloadEntry* entry = model_.downloads.At(static_cast<long long>(row));
-        if (entry != nullptr) {
-            if (entry->state == state)
-                return;
-            entry->state = state;
-        }
-    }
+    // Every cycle walks the whole queue; rows whose state stays as it is
+    // (the completed ones of earlier cycles) are not sent to the list again.
+    if (!model_.SetDownloadState(row, state))
+        return;
     view_.SetDownloadCell(row, ColumnStatus, LoadResString(textId));
 }
 
-int UpdateEngine::RunDownloads() {
+CycleResult UpdateEngine::RunDownloads() {
     std::unique_ptr<HttpSession> session;
     for (size_t row = 0;; ++row) {
         if (cancel_)
-            return 1;
-        std::string url, folder, fileName, base;
-        {
-            std::lock_guard lock(model_.mutex);
-            const DownloadEntry* entry = model_.downloads.At(static_cast<long long>(row));
-            if (entry == nullptr)
-                break;
-            url = entry->url;
-            folder = entry->folder;
-            fileName = entry->fileName;
-            base = model_.baseDirectory;
-        }
+            return CycleCancelled;
+        const std::optional<DownloadStep> step = model_.DownloadStepAt(row);
+        if (!step)
+            break;
+        const std::string& url = step->entry.url;
+        const std::string& folder = step->entry.folder;
+        const std::string& fileName = step->entry.fileName;
+        const std::string& base = step->base;
         if (!session) {
             session = std::make_unique<HttpSession>(options_.http, &cancel_);
             if (!session->IsOpen()) {
                 view_.ShowError(LoadResString(IDS_INTERNET_OPEN_FAILED));
-                return -1;
+                return CycleNoInternet;
             }
         }
         const std::string target = FeedFilePath(base, folder, fileName);
@@ -328,7 +268,7 @@ int UpdateEngine::RunDownloads() {
         SetEntryState(row, DownloadState::Downloading, IDS_DOWNLOADING);
         TransferOne(*session, row, url, target);
     }
-    return 0;
+    return CycleDone;
 }
 
 void UpdateEngine::TransferOne(HttpSession& session, size_t row, const std::string& url,
@@ -340,7 +280,7 @@ void UpdateEngine::TransferOne(HttpSession& session, size_t row, const std::stri
     // is not kept.
     PartialFile partial(target);
     bool created = false, notTheFile = false, createFailed = false, writeFailed = false;
-    int64_t length = 0, received = 0;
+    int64_t length = 0, received = 0, reported = 0;
     int lastPercent = 0;
 
     auto onResponse = [&](long status, int64_t contentLength) {
@@ -349,12 +289,8 @@ void UpdateEngine::TransferOne(HttpSession& session, size_t row, const std::stri
             return false;
         }
         length = contentLength > 0 ? contentLength : 0;
-        {
-            std::lock_guard lock(model_.mutex);
-            if (DownloadEntry* entry = model_.downloads.At(static_cast<long long>(row)))
-                entry->length = length;
-        }
         view_.SetDownloadCell(row, ColumnSize, SizeText(length));
+        view_.DownloadProgress(row, 0, length);
         created = partial.Create();
         createFailed = !created;
         return created;
@@ -365,10 +301,10 @@ void UpdateEngine::TransferOne(HttpSession& session, size_t row, const std::stri
             return false;
         }
         received += static_cast<int64_t>(chunk.size());
-        {
-            std::lock_guard lock(model_.mutex);
-            if (DownloadEntry* entry = model_.downloads.At(static_cast<long long>(row)))
-                entry->received = received;
+        // Bytes for front ends that show them: every 256 KiB, not per chunk.
+        if (received - reported >= (int64_t{1} << 18)) {
+            reported = received;
+            view_.DownloadProgress(row, received, length);
         }
         if (length != 0) {
             const int percent = static_cast<int>(static_cast<double>(received) * 100.0 /
@@ -411,6 +347,8 @@ void UpdateEngine::TransferOne(HttpSession& session, size_t row, const std::stri
         else if (createFailed || writeFailed)
             view_.ShowError(FormatResString(IDS_ERROR_CREATING_FILE, target));
     }
+    if (success)
+        view_.DownloadProgress(row, received, length);
     SetEntryState(row, success ? DownloadState::Done : DownloadState::Failed,
                   success ? IDS_COMPLETED : IDS_FAILED);
 }

@@ -5,8 +5,9 @@
 // saves the settings, then downloads what is queued.
 //
 // Cycles never overlap: a request while a cycle runs is remembered and run by
-// the same worker right after it. The quit rule is applied once no further
-// cycle is pending.
+// the same worker right after it. Once no further cycle is pending the front
+// end hears that the cycles ended, with the quit rule's answer. The worker
+// never waits for the front end.
 
 #include "update/EngineView.h"
 #include "update/HttpClient.h"
@@ -21,6 +22,13 @@
 #include <thread>
 
 namespace tessarine {
+
+// How a cycle (or its transfer walk) ended.
+enum CycleResult : int {
+    CycleDone = 0,
+    CycleNoInternet = -1, // an internet handle could not be opened
+    CycleCancelled = 1,
+};
 
 struct EngineOptions {
     HttpOptions http;
@@ -51,28 +59,27 @@ public:
     uint64_t CyclesRun() const { return cyclesRun_; }
     // Waits until no cycle runs or is pending; false on time-out.
     bool WaitForIdle(std::chrono::milliseconds timeout);
-    // Cancels the transfer under way and every pending cycle, and ends the
-    // worker. The caller must keep serving the view's calls meanwhile (the
-    // worker may be waiting in one): see BeginShutdown and WaitForIdle.
+    // Cancels the transfer under way and every pending cycle; Shutdown also
+    // waits for the worker to end (it never waits for the front end, so this
+    // takes no longer than the cancelled transfer needs to stop).
     void BeginShutdown();
     void Shutdown();
 
-    // One cycle on the calling thread, without the quit rule: 0 normally,
-    // -1 when an internet handle could not be opened, 1 when cancelled.
-    int CheckCycleProc();
+    // One cycle on the calling thread, without the end event.
+    CycleResult CheckCycleProc();
     // Queues an enclosure under `fileName` in the folder of `folder` unless
     // that file exists; true when it added an entry and row. Without a file
     // name, the name the URL gives on its own (EnclosureNames).
     bool QueueDownload(const std::string& url, const std::string& folder,
                        std::string fileName = {});
-    // Fetches every queued entry whose file is missing: 0, or -1 when no
-    // internet handle could be opened, 1 when cancelled.
-    int RunDownloads();
+    // Fetches every queued entry whose file is missing.
+    CycleResult RunDownloads();
 
 private:
     void WorkerMain();
     std::string NameAfterCheck(const SubscriptionPtr& s, const std::string& channelTitle);
-    void ApplyQuitRule();
+    bool QueueDownloadIn(const std::string& base, const std::string& url,
+                         const std::string& folder, std::string fileName);
     void TransferOne(HttpSession& session, size_t row, const std::string& url,
                      const std::string& target);
     void SetEntryState(size_t row, DownloadState state, int textId);

@@ -1,6 +1,7 @@
 // Whole runs of the real program, and the real main window fed hostile feeds.
 #include "app/CTessarineApp.h"
 #include "mainwindow/CTessarineDlg.h"
+#include "mainwindow/QueuedEngineView.h"
 #include "platform/Profile.h"
 #include "platform/SingleInstance.h"
 #include "subscriptions/BaseDirectory.h"
@@ -255,14 +256,17 @@ TEST(HostileNames, NothingLeavesTheBase) {
     server.Start();
     WriteFile(base + kSettingsFileName, SettingsWith(subscriptions, '1'));
 
-    CTessarineDlg w; // checks every feed at start-up
+    QueuedEngineView events;
+    PodcastLibrary library(events, {});
+    CTessarineDlg w(library, events); // checks every feed at start-up
     w.OnInitDialog();
     w.show();
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return w.Engine().CyclesRun() > 0 && !w.Engine().IsBusy(); }, 30000));
-    EXPECT_EQ(w.Model().subscriptions.At(0)->name, feeds[0].first); // names stay as they are
-    for (const SubscriptionPtr& record : w.Model().subscriptions.Items())
-        EXPECT_NE(record->status, Error) << record->name;
+    UpdateEngine& engine = library.Engine();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return engine.CyclesRun() > 0 && !engine.IsBusy(); }, 30000));
+    const auto records = library.Model().SnapshotSubscriptions();
+    EXPECT_EQ(records.at(0).values.name, feeds[0].first); // names stay as they are
+    for (const SubscriptionSnapshot& record : records)
+        EXPECT_NE(record.values.status, Error) << record.values.name;
     for (const auto& message : harness.messages) // only a URL no request can carry fails
         EXPECT_TRUE(message.text.startsWith("Could not open ")) << message.text.toStdString();
 

@@ -1,6 +1,7 @@
 // The link label: its address, size and colours, a click through the desktop
 // seam, the $BROWSER command line and the texts of failed opens.
 #include "controls/CLinkLabel.h"
+#include "platform/Browser.h"
 #include "platform/Desktop.h"
 #include "support/TestSupport.h"
 
@@ -86,11 +87,11 @@ TEST(LinkLabelBrowser, CommandLineCutsAtThePlaceholderAndKeepsTheAddressWhole) {
     };
     for (const auto& [command, expected] : cases)
         EXPECT_EQ(
-            CLinkLabel::AssembleBrowserCommand(command, QStringLiteral("https://example.org/")),
+            AssembleBrowserCommand(command, QStringLiteral("https://example.org/")),
             expected);
     const QString odd = QStringLiteral("https://example.org/a b\"c; rm x");
     EXPECT_EQ(
-        CLinkLabel::BrowserArguments(QStringLiteral("\"/opt/web browser/b\" --new-tab \"%1\""),
+        BrowserArguments(QStringLiteral("\"/opt/web browser/b\" --new-tab \"%1\""),
                                      odd),
         (QStringList{QStringLiteral("/opt/web browser/b"), QStringLiteral("--new-tab"), odd}));
 }

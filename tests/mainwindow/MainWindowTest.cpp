@@ -2,18 +2,21 @@
 // servers, and a load run of random commands while the worker runs its cycles.
 #include "controls/CSplitterBar.h"
 #include "mainwindow/CTessarineDlg.h"
-#include "mainwindow/ReportList.h"
+#include "mainwindow/QueuedEngineView.h"
+#include "mainwindow/ReportListView.h"
 #include "platform/Autostart.h"
 #include "platform/Desktop.h"
 #include "platform/SingleInstance.h"
 #include "subscriptions/BaseDirectory.h"
 #include "subscriptions/BaseDirectoryLock.h"
 #include "subscriptions/SettingsFile.h"
+#include "subscriptions/Strings.h"
 #include "support/Feeds.h"
 #include "support/GuiHarness.h"
 #include "support/LoopbackServer.h"
 #include "support/Sanitized.h"
 #include "update/PartialFile.h"
+#include "update/PodcastLibrary.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -61,23 +64,33 @@ protected:
     }
     ~MainWindowTest() override { SetLanguage(Language::English); }
 
+    // A new window on `settings` (and its library), initialised.
+    CTessarineDlg& NewWindow(const std::string& settings, StartupSwitches switches = {}) {
+        WriteFile(base + kSettingsFileName, settings);
+        window.reset();
+        library.reset();
+        events = std::make_unique<QueuedEngineView>();
+        library = std::make_unique<PodcastLibrary>(*events, switches);
+        window = std::make_unique<CTessarineDlg>(*library, *events);
+        window->OnInitDialog();
+        return *window;
+    }
     // A new window on `settings`, shown and active.
     CTessarineDlg& Window(const std::string& settings = kSettings) {
-        WriteFile(base + kSettingsFileName, settings);
-        window = std::make_unique<CTessarineDlg>();
-        window->OnInitDialog();
+        NewWindow(settings);
         window->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
         Activate();
         return *window;
     }
+    UpdateEngine& Engine() { return library->Engine(); }
     void Activate() { // a closed dialog leaves the offscreen platform without an active window
         window->activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
     }
     bool WaitFor(const std::function<bool()>& done) { return QTest::qWaitFor(done, 30000); }
     bool WaitIdle() {
-        return WaitFor([&] { return !window->Engine().IsBusy(); });
+        return WaitFor([&] { return !Engine().IsBusy(); });
     }
     QString Cell(ReportListView* list, int row, int col) { return list->Model()->Cell(row, col); }
     void DoubleClickRow(ReportListView* list, int row) {
@@ -91,10 +104,9 @@ protected:
         harness.answers.clear();
     }
     std::vector<std::string> ModelUrls() {
-        std::lock_guard lock(window->Model().mutex);
         std::vector<std::string> urls;
-        for (const SubscriptionPtr& s : window->Model().subscriptions.Items())
-            urls.push_back(s->url);
+        for (const SubscriptionSnapshot& s : library->Model().SnapshotSubscriptions())
+            urls.push_back(s.values.url);
         return urls;
     }
     // The URLs in `folder`'s settings file, which must be whole, without duplicates.
@@ -110,6 +122,10 @@ protected:
 
     GuiHarness harness;
     std::string base = harness.root.Base() + "base/", other = harness.root.Base() + "other/";
+    // In this order: the window goes first, then the library's worker, then
+    // the events object it reports to.
+    std::unique_ptr<QueuedEngineView> events;
+    std::unique_ptr<PodcastLibrary> library;
     std::unique_ptr<CTessarineDlg> window;
 };
 class LoadTest : public MainWindowTest {};
@@ -150,11 +166,11 @@ TEST_F(MainWindowTest, SetBaseDirectory) {
     EXPECT_TRUE(harness.messages[0].text.startsWith("ATTENTION!"));
     w.OnCommand(ID_SET_BASE_DIRECTORY); // "Yes", chooser cancelled: nothing changes
     EXPECT_EQ(harness.chooserCalls, 1); // only the "Yes" opened the chooser
-    EXPECT_EQ(w.Model().baseDirectory, base);
+    EXPECT_EQ(library->BaseDirectory(), base);
     harness.chosenFolders = {QString::fromStdString(other.substr(0, other.size() - 1))};
     w.OnCommand(ID_SET_BASE_DIRECTORY);
     EXPECT_EQ(harness.ProfileBaseDirectory().toStdString(), other); // separator appended
-    EXPECT_EQ(w.Model().baseDirectory, other);
+    EXPECT_EQ(library->BaseDirectory(), other);
     EXPECT_EQ(Cell(w.SubscriptionList(), 0, 0), "Feed 0");
     EXPECT_TRUE(BaseDirectoryLock(base).Held()); // the old folder is let go
 
@@ -168,7 +184,7 @@ TEST_F(MainWindowTest, SetBaseDirectory) {
     ASSERT_EQ(harness.messages.size(), 2u);
     EXPECT_EQ(harness.messages[1].text.toStdString(),
               "The base directory " + locked + " is in use by another Tessarine.");
-    EXPECT_EQ(w.Model().baseDirectory, other);
+    EXPECT_EQ(library->BaseDirectory(), other);
     EXPECT_EQ(harness.ProfileBaseDirectory().toStdString(), other);
     EXPECT_EQ(ModelUrls(), std::vector<std::string>{"http://x/o.xml"});
 }
@@ -228,17 +244,16 @@ TEST(StartupCheck, DecisionForTheSwitchesAndTheOption) {
         {0, 0, 1, 1}, {0, 0, 0, 0}, {0, 1, 1, 0}, {1, 0, 0, 1}, {1, 1, 0, 1}};
     for (const auto& [checkAndQuit, doNotCheck, updateStart, check] : cases)
         EXPECT_EQ(
-            CTessarineDlg::StartupCheckWanted({checkAndQuit != 0, doNotCheck != 0}, updateStart),
+            PodcastLibrary::StartupCheckWanted({checkAndQuit != 0, doNotCheck != 0}, updateStart),
             check != 0);
 }
 
 TEST_F(MainWindowTest, CheckAndQuitStartsMinimizedAndEnds) {
     // Only a newly added subscription (no name), whose fetch is refused: it
     // is due, so the check runs and the program ends.
-    WriteFile(base + kSettingsFileName,
-              "<TessarineSettings><feed url='http://127.0.0.1:1/f.xml'/></TessarineSettings>");
-    CTessarineDlg w({true, false});
-    w.OnInitDialog();
+    auto& w = NewWindow(
+        "<TessarineSettings><feed url='http://127.0.0.1:1/f.xml'/></TessarineSettings>",
+        {true, false});
     w.ShowAsStarted();
     EXPECT_TRUE(w.isMinimized());
     EXPECT_TRUE(WaitFor([&] { return w.HasEnded(); }));
@@ -253,7 +268,7 @@ TEST_F(MainWindowTest, SubscribeAddsAsTypedAndADuplicateStillStartsACheck) {
         {w.DownloadList(), "Error!\n\nA feed with this url is already in the list!\n\n" + url}};
     for (const auto& [list, message] : cases) {
         harness.messages.clear();
-        const uint64_t cycles = w.Engine().CyclesRun();
+        const uint64_t cycles = Engine().CyclesRun();
         OnNextModal([&](QDialog* dialog) {
             dialog->findChild<QLineEdit*>("feedUrl")->setText(url);
             dialog->accept();
@@ -262,7 +277,8 @@ TEST_F(MainWindowTest, SubscribeAddsAsTypedAndADuplicateStillStartsACheck) {
         Activate();
         EXPECT_EQ(ModelUrls(), std::vector<std::string>{url.toStdString()});
         EXPECT_TRUE(
-            WaitFor([&] { return w.Engine().CyclesRun() > cycles && !w.Engine().IsBusy(); }));
+            WaitFor([&] { return Engine().CyclesRun() > cycles && !Engine().IsBusy(); }));
+        events->Deliver(); // the cycle's message may still be on its way
         ASSERT_FALSE(harness.messages.empty());
         EXPECT_EQ(harness.messages[0].text, message);
     }
@@ -290,7 +306,8 @@ TEST_F(MainWindowTest, SelectionCommandsOpenFoldersRemoveAndShowTheContextMenu) 
     EXPECT_FALSE(shownAt(list->viewport(), {20, 20}, QContextMenuEvent::Mouse));
     w.OnCommand(ID_OPEN_BASE_DIRECTORY);
     DoubleClickRow(list, 0); // a feed's folder, by the folder-name rule
-    ASSERT_TRUE(w.Engine().QueueDownload("http://127.0.0.1:1/ep.mp3?id=1", "../Show"));
+    ASSERT_TRUE(Engine().QueueDownload("http://127.0.0.1:1/ep.mp3?id=1", "../Show"));
+    ASSERT_TRUE(WaitFor([&] { return w.DownloadList()->Model()->rowCount() == 1; }));
     DoubleClickRow(w.DownloadList(), 0); // a download's file, inside the base
     ASSERT_TRUE(WaitFor([&] { return harness.opened.size() == 3; }));
     EXPECT_EQ(fs::path(harness.opened[0].toLocalFile().toStdString()), fs::path(base));
@@ -318,13 +335,13 @@ TEST_F(MainWindowTest, QuitDuringATransferLeavesNoFile) {
     EXPECT_TRUE(WaitFor([&] { return Cell(w.DownloadList(), 0, 3) == "Downloading"; }));
     w.close(); // the window's close button quits like the command
     EXPECT_TRUE(w.HasEnded());
-    EXPECT_FALSE(w.Engine().IsBusy());
+    EXPECT_FALSE(Engine().IsBusy());
     EXPECT_FALSE(fs::exists(base + "Show/big.mp3"));
     EXPECT_FALSE(fs::exists(PartialFile::PathFor(base + "Show/big.mp3")));
 }
 
-TEST_F(MainWindowTest, QuitWhileTheWorkerWaitsOnAMessageBox) {
-    SetShowMessageBox({}); // the real box: the worker waits on it when quit comes
+TEST_F(MainWindowTest, QuitWhileAMessageBoxIsOpen) {
+    SetShowMessageBox({}); // the real box, open when quit comes
     auto& w = Window(SettingsFor({"http://127.0.0.1:1/refused.xml"}));
     QString boxText;
     OnNextModal([&](QDialog* dialog) {
@@ -334,8 +351,39 @@ TEST_F(MainWindowTest, QuitWhileTheWorkerWaitsOnAMessageBox) {
     w.OnCommand(ID_CHECK_NEW_ITEMS);
     EXPECT_TRUE(WaitFor([&] { return w.HasEnded(); }));
     EXPECT_TRUE(boxText.startsWith("Could not open"));
-    EXPECT_FALSE(w.Engine().IsBusy());
+    EXPECT_FALSE(Engine().IsBusy());
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+// Unattended, a feed that fails first in the list shows its message, and the
+// check goes on behind it: the following feeds' enclosures arrive while the
+// box is still open. The program ends only once the box is closed.
+TEST_F(MainWindowTest, UnattendedAFailingFeedsMessageDoesNotHoldUpTheOthers) {
+    SetShowMessageBox({}); // the real box, left open
+    LoopbackServer server;
+    server.Serve("/b.xml", MakeFeed("B", {{server.Url("/b/1.mp3")}}), "text/xml");
+    server.Serve("/c.xml", MakeFeed("C", {{server.Url("/c/2.mp3")}}), "text/xml");
+    server.Serve("/b/1.mp3", "one");
+    server.Serve("/c/2.mp3", "two");
+    server.Start();
+    auto& w = NewWindow(SettingsFor({"http://127.0.0.1:1/refused.xml", server.Url("/b.xml"),
+                                     server.Url("/c.xml")}),
+                        {true, false});
+    w.ShowAsStarted();
+    QMessageBox* box = nullptr;
+    ASSERT_TRUE(WaitFor([&] {
+        box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        return box != nullptr;
+    }));
+    EXPECT_TRUE(box->text().startsWith("Could not open http://127.0.0.1:1/refused.xml"));
+    EXPECT_TRUE(WaitFor([&] { return !Engine().IsBusy(); }));
+    EXPECT_EQ(ReadFile(base + "B/1.mp3"), "one");
+    EXPECT_EQ(ReadFile(base + "C/2.mp3"), "two");
+    EXPECT_TRUE(box->isVisible());
+    QTest::qWait(50);
+    EXPECT_FALSE(w.HasEnded()); // the message is still being read
+    box->accept();
+    EXPECT_TRUE(WaitFor([&] { return w.HasEnded(); }));
 }
 
 TEST_F(MainWindowTest, SettingsOkSavesAndAppliesAutostartCancelChangesNothing) {
@@ -385,15 +433,16 @@ TEST_F(MainWindowTest, DownloadRowsFromAnotherThreadArriveWholeAndInOrder) {
     };
     std::thread worker([&] { // a row, then each of its cells changed twice, the engine's order
         for (int r = 0; r < 3000; ++r) {
-            w.InsertDownloadRow(r, {expected(r)[0], "", "0%", "Downloading"});
+            events->InsertDownloadRow(r, {expected(r)[0], "", "0%", "Downloading"});
             for (int column = ColumnSize; column <= ColumnStatus; ++column)
                 for (const std::string& text : {std::string("?"), expected(r)[column]})
-                    w.SetDownloadCell(r, DownloadColumn(column), text);
+                    events->SetDownloadCell(r, DownloadColumn(column), text);
         }
     });
-    QTest::qWait(5); // part arrives through the event loop, the rest is applied on reading
+    QTest::qWait(5); // part arrives through the event loop, the rest is handed on here
     worker.join();
-    ReportListModel* rows = w.DownloadList()->Model();
+    events->Deliver();
+    ReportTableModel* rows = w.DownloadList()->Model();
     ASSERT_EQ(rows->rowCount(), 3000);
     for (int r = 0; r < 3000; ++r)
         for (int c = 0; c < 4; ++c)
@@ -430,14 +479,13 @@ TEST_F(LoadTest, RandomCommandsWhileCyclesRun) {
             w.OnCommand(roll < 10 ? ID_CHECK_NEW_ITEMS : ID_UPDATE_THIS_PODCAST);
         } else if (roll < 60) {
             const std::string url = server.Url("/" + std::to_string(next++));
-            ASSERT_TRUE(w.AddSubscription(url, ""));
+            ASSERT_TRUE(library->Subscribe(url));
             subscribedHere.insert(url);
-            w.Engine().RequestCycle();
         } else if (roll < 85) {
             w.OnCommand(ID_REMOVE_PODCAST);
-            EXPECT_EQ(StoredUrls(w.Model().baseDirectory), ModelUrls()); // the removal was saved
+            EXPECT_EQ(StoredUrls(library->BaseDirectory()), ModelUrls()); // the removal was saved
         } else {
-            const std::string from = w.Model().baseDirectory, to = from == base ? other : base;
+            const std::string from = library->BaseDirectory(), to = from == base ? other : base;
             const auto before = ModelUrls(), waiting = StoredUrls(to);
             ChangeBaseTo(to);
             EXPECT_EQ(ModelUrls(), waiting); // nothing lost on loading
@@ -450,25 +498,27 @@ TEST_F(LoadTest, RandomCommandsWhileCyclesRun) {
             EXPECT_EQ(left, kept);
             subscribedHere.clear();
         }
-        StoredUrls(w.Model().baseDirectory);
+        StoredUrls(library->BaseDirectory());
+        events->Deliver();
         EXPECT_EQ(w.SubscriptionList()->Model()->rowCount(), static_cast<int>(ModelUrls().size()));
         QTest::qWait(5 + pick(40)); // let the worker get on between commands
     }
 
     // Stop the worker as closing does (a deadlock fails here); every row shows its record.
-    w.Engine().BeginShutdown();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !w.Engine().IsBusy(); }, 60000)) << "deadlock";
-    w.Engine().Shutdown();
+    Engine().BeginShutdown();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !Engine().IsBusy(); }, 60000)) << "deadlock";
+    Engine().Shutdown();
     QCoreApplication::processEvents();
-    w.RefreshSubscriptionRows();
-    const auto& items = w.Model().subscriptions.Items();
+    events->RefreshSubscriptionRows();
+    events->Deliver();
+    const auto items = library->Model().SnapshotSubscriptions();
     ASSERT_EQ(w.SubscriptionList()->Model()->rowCount(), static_cast<int>(items.size()));
     for (size_t i = 0; i < items.size(); ++i)
-        ASSERT_EQ(Cell(w.SubscriptionList(), int(i), 0).toStdString(), items[i]->name) << i;
+        ASSERT_EQ(Cell(w.SubscriptionList(), int(i), 0).toStdString(), items[i].values.name) << i;
     for (const auto& message : harness.messages)
         EXPECT_TRUE(message.text == "Select a feed first!" ||
                     message.text.startsWith("ATTENTION!"));
-    EXPECT_GE(w.Engine().CyclesRun(), 2u);
+    EXPECT_GE(Engine().CyclesRun(), 2u);
 }
 
 // A check ending while a change of base directory loads the new file (here
@@ -513,7 +563,7 @@ TEST_F(LoadTest, AWorkerSaveBetweenEmptyingTheListAndLoadingIsHeld) {
     int saves = 0;
     QObject::connect(w.SubscriptionList()->Model(), &QAbstractItemModel::modelReset, [&] {
         ++saves;
-        std::thread([&] { w.Model().SaveSettings(); }).join();
+        std::thread([&] { library->Model().SaveSettings(); }).join();
     });
     ChangeBaseTo(other);
     EXPECT_EQ(saves, 1);

@@ -44,11 +44,13 @@ Texts Read(const std::string& path) {
 TEST(SettingsFile, ExactBytesAndRoundTrip) {
     TempDir dir;
     SharedModel model;
-    model.baseDirectory = dir.Base();
-    model.options.quitComplete = 7; // stored as 1
-    auto a = model.subscriptions.Append("http://a/?x=1&y=\"<2>\"", "Tom & 'Jerry'");
+    model.SetBaseDirectory(dir.Base());
+    OptionSet options;
+    options.quitComplete = 7; // stored as 1
+    model.SetOptions(options);
+    auto a = model.AddSubscription("http://a/?x=1&y=\"<2>\"", "Tom & 'Jerry'");
     a->lastChecked = OleDateTime::FromFields({2009, 1, 28, 13, 24, 41});
-    model.subscriptions.Append("http://b/", "  Spaced   out ")->lastChecked = OleDateTime();
+    model.AddSubscription("http://b/", "  Spaced   out ")->lastChecked = OleDateTime();
     model.SaveSettings();
     EXPECT_EQ(
         ReadFile(dir / kSettingsFileName),

@@ -25,9 +25,10 @@ void RecordingView::ShowError(const std::string& message) {
     messages_.push_back(message);
 }
 
-void RecordingView::PostCommand(int commandId) {
+void RecordingView::CycleEnded(bool quit) {
     std::lock_guard lock(mutex_);
-    posts_.push_back(commandId);
+    ++cycleEnds_;
+    quits_ += quit ? 1 : 0;
 }
 
 std::vector<DownloadRow> RecordingView::Rows() const {
@@ -40,9 +41,14 @@ std::vector<std::string> RecordingView::Messages() const {
     return messages_;
 }
 
-std::vector<int> RecordingView::Posts() const {
+size_t RecordingView::CycleEnds() const {
     std::lock_guard lock(mutex_);
-    return posts_;
+    return cycleEnds_;
+}
+
+size_t RecordingView::Quits() const {
+    std::lock_guard lock(mutex_);
+    return quits_;
 }
 
 std::vector<std::string> RecordingView::CellHistory(size_t row, DownloadColumn column) const {

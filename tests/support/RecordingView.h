@@ -1,6 +1,6 @@
 #pragma once
 // An EngineView that records what the engine asks of the window: the
-// download rows as a list control would hold them, messages and posts.
+// download rows as a list control would hold them, messages and cycle ends.
 
 #include "update/EngineView.h"
 
@@ -16,11 +16,13 @@ public:
     void InsertDownloadRow(size_t row, const DownloadRow& cells) override;
     void SetDownloadCell(size_t row, DownloadColumn column, const std::string& text) override;
     void ShowError(const std::string& message) override;
-    void PostCommand(int commandId) override;
+    void CycleEnded(bool quit) override;
 
     std::vector<DownloadRow> Rows() const;
     std::vector<std::string> Messages() const;
-    std::vector<int> Posts() const;
+    // How many cycle ends were told, and how many of them said to quit.
+    size_t CycleEnds() const;
+    size_t Quits() const;
     // Every text a cell of `row` showed in `column`, in order.
     std::vector<std::string> CellHistory(size_t row, DownloadColumn column) const;
 
@@ -29,7 +31,8 @@ private:
     std::vector<DownloadRow> rows_;
     std::vector<std::vector<std::vector<std::string>>> history_;
     std::vector<std::string> messages_;
-    std::vector<int> posts_;
+    size_t cycleEnds_ = 0;
+    size_t quits_ = 0;
 };
 
 } // namespace tessarine::test

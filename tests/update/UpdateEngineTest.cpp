@@ -39,7 +39,7 @@ class EngineTest : public testing::Test {
 protected:
     EngineTest() {
         fs::create_directory(base); // one level down, so that a test can remove or replace it
-        model.baseDirectory = base.string() + "/";
+        model.SetBaseDirectory(base.string() + "/");
         options.http.connectTimeoutSeconds = options.http.stallTimeoutSeconds = 5;
     }
 
@@ -50,8 +50,7 @@ protected:
     }
 
     SubscriptionPtr Add(const std::string& url, const std::string& name = "") {
-        std::lock_guard lock(model.mutex);
-        return model.subscriptions.Append(url, name);
+        return model.AddSubscription(url, name);
     }
 
     // Everything below `folder`, relative to it and sorted.
@@ -439,7 +438,7 @@ TEST_F(EngineTest, QuitRule) {
     const auto posts = [&](auto command) {
         command();
         EXPECT_TRUE(Engine().WaitForIdle(30s));
-        return view.Posts().size();
+        return view.Quits();
     };
     // With /checkandquit "Update this podcast" never quits; "Check for new
     // items" quits after its cycle, even with nothing queued.
@@ -448,12 +447,14 @@ TEST_F(EngineTest, QuitRule) {
     EXPECT_EQ(posts([&] { EXPECT_TRUE(Engine().OnCheckForNewItems()); }), 1u);
     // Quit when complete: not before a check of all, then after any cycle.
     engine.reset();
-    model.checkAllRequested = false;
-    model.options.quitComplete = 1;
+    model.Reset(model.BaseDirectory()); // no "Check for new items" yet
+    OptionSet quitComplete;
+    quitComplete.quitComplete = 1;
+    model.SetOptions(quitComplete);
     EXPECT_EQ(posts([&] { Engine(false).RequestCycle(); }), 1u);
     EXPECT_EQ(posts([&] { Engine().OnCheckForNewItems(); }), 2u);
     EXPECT_EQ(posts([&] { Engine().OnUpdateThisPodcast(r); }), 3u);
-    EXPECT_EQ(view.Posts(), std::vector<int>(3, ID_QUIT));
+    EXPECT_EQ(view.CycleEnds(), 5u); // every cycle's end is told, quitting or not
 }
 
 TEST_F(EngineTest, CheckForNewItemsRunsWhenOnlyNewSubscriptionsAreDue) {
@@ -461,15 +462,15 @@ TEST_F(EngineTest, CheckForNewItemsRunsWhenOnlyNewSubscriptionsAreDue) {
     server.Start();
     // Nothing listed: nothing starts, and the check-of-all flag stays off.
     EXPECT_FALSE(Engine(true).OnCheckForNewItems());
-    EXPECT_FALSE(model.checkAllRequested);
+    EXPECT_FALSE(model.QuitWanted(true));
     // Only a newly added subscription: it is checked, and /checkandquit ends.
     auto fresh = Add(server.Url("/f.xml"));
     EXPECT_TRUE(Engine().OnCheckForNewItems());
-    EXPECT_TRUE(model.checkAllRequested);
+    EXPECT_TRUE(model.QuitWanted(true));
     ASSERT_TRUE(Engine().WaitForIdle(30s));
     EXPECT_EQ(server.Hits("/f.xml"), 1);
     EXPECT_EQ(fresh->name, "Show");
-    EXPECT_EQ(view.Posts(), std::vector<int>{ID_QUIT});
+    EXPECT_EQ(view.Quits(), 1u);
 }
 
 TEST_F(EngineTest, BrokenServersFailCleanlyKeepingNameDateAndNoFile) {

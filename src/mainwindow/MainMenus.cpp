@@ -1,0 +1,73 @@
+#include "mainwindow/MainMenus.h"
+
+#include "mainwindow/Commands.h"
+#include "subscriptions/Strings.h"
+
+#include <QAction>
+#include <QKeySequence>
+#include <QMenu>
+#include <QMenuBar>
+
+namespace tessarine {
+namespace {
+
+QString Text(int id) {
+    return QString::fromStdString(LoadResString(id));
+}
+
+} // namespace
+
+MainMenus::MainMenus(QWidget* window, CommandFn onCommand)
+    : QObject(window), window_(window), onCommand_(std::move(onCommand)),
+      menuBar_(new QMenuBar(window)), contextMenu_(new QMenu(window)) {
+    QMenu* file = menuBar_->addMenu(Text(TXT_MENU_FILE));
+    AddCommand(file, ID_SUBSCRIBE, TXT_MENU_SUBSCRIBE, QKeySequence(Qt::CTRL | Qt::Key_A));
+    AddCommand(file, ID_REMOVE_PODCAST, TXT_MENU_REMOVE, {});
+    file->addSeparator();
+    AddCommand(file, ID_CHECK_NEW_ITEMS, TXT_MENU_CHECK, QKeySequence(Qt::CTRL | Qt::Key_U));
+    AddCommand(file, ID_OPEN_BASE_DIRECTORY, TXT_MENU_OPEN_BASEDIR, {});
+    file->addSeparator();
+    AddCommand(file, ID_QUIT_COMMAND, TXT_MENU_QUIT, QKeySequence(Qt::CTRL | Qt::Key_Q));
+
+    QMenu* options = menuBar_->addMenu(Text(TXT_MENU_OPTIONS));
+    AddCommand(options, ID_SET_BASE_DIRECTORY, TXT_MENU_SET_BASEDIR, {});
+    options->addSeparator();
+    AddCommand(options, ID_SETTINGS, TXT_MENU_SETTINGS, {});
+
+    QMenu* help = menuBar_->addMenu(Text(TXT_MENU_HELP));
+    AddCommand(help, ID_INFORMATION, TXT_MENU_INFORMATION, {});
+    help->addSeparator();
+    AddCommand(help, ID_ABOUT, TXT_MENU_ABOUT, {});
+
+    contextMenu_->setObjectName("FeedContext");
+    AddContextCommand(ID_OPEN_PODCAST_FOLDER, TXT_CONTEXT_OPEN_PODCAST_DIR);
+    AddContextCommand(ID_OPEN_BASE_DIRECTORY, TXT_MENU_OPEN_BASEDIR);
+    contextMenu_->addSeparator();
+    AddContextCommand(ID_UPDATE_THIS_PODCAST, TXT_CONTEXT_UPDATE);
+    contextMenu_->addSeparator();
+    AddContextCommand(ID_REMOVE_PODCAST, TXT_MENU_REMOVE);
+}
+
+QAction* MainMenus::Action(int commandId) const {
+    const auto found = actions_.find(commandId);
+    return found == actions_.end() ? nullptr : found->second;
+}
+
+QAction* MainMenus::AddCommand(QMenu* menu, int id, int textId, const QKeySequence& shortcut) {
+    QAction* action = menu->addAction(Text(textId));
+    if (!shortcut.isEmpty()) {
+        action->setShortcut(shortcut);
+        action->setShortcutContext(Qt::WindowShortcut);
+        window_->addAction(action); // the accelerator works wherever the focus is
+    }
+    connect(action, &QAction::triggered, this, [this, id] { onCommand_(id); });
+    actions_[id] = action;
+    return action;
+}
+
+void MainMenus::AddContextCommand(int id, int textId) {
+    QAction* action = contextMenu_->addAction(Text(textId));
+    connect(action, &QAction::triggered, this, [this, id] { onCommand_(id); });
+}
+
+} // namespace tessarine

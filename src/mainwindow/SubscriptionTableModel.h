@@ -1,0 +1,34 @@
+#pragma once
+// The subscription list's rows: a snapshot of the model's records, taken
+// again on every change. Only rows whose values differ are announced (runs of
+// them together), rows appended or one row removed are announced as such,
+// anything else resets the list. Cells are formatted when they are shown.
+
+#include "mainwindow/ReportTableModel.h"
+#include "subscriptions/Strings.h"
+#include "update/SharedModel.h"
+
+#include <vector>
+
+namespace tessarine {
+
+class SubscriptionTableModel : public ReportTableModel {
+    Q_OBJECT
+public:
+    SubscriptionTableModel(const SharedModel& model, QObject* parent);
+
+    // Takes a new snapshot of the model and announces what changed.
+    void Sync();
+    // The record shown in `row`, or none.
+    SubscriptionPtr RecordAt(int row) const;
+
+    QString Cell(int row, int column) const override;
+    int rowCount(const QModelIndex& parent = {}) const override;
+
+private:
+    const SharedModel& model_;
+    std::vector<SubscriptionSnapshot> rows_;
+    Language language_;
+};
+
+} // namespace tessarine

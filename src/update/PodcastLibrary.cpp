@@ -1,0 +1,108 @@
+#include "update/PodcastLibrary.h"
+
+#include "subscriptions/BaseDirectory.h"
+#include "update/FeedReader.h"
+
+namespace tessarine {
+
+PodcastLibrary::PodcastLibrary(EngineView& view, StartupSwitches switches, EngineOptions options)
+    : view_(view), switches_(switches),
+      engine_(model_, view, switches.checkAndQuit, std::move(options)) {}
+
+PodcastLibrary::~PodcastLibrary() {
+    Shutdown();
+}
+
+LoadResult PodcastLibrary::Open(const std::string& base) {
+    model_.Reset(base);
+    LoadResult loaded = model_.LoadSettings();
+    view_.RefreshSubscriptionRows();
+    return loaded;
+}
+
+bool PodcastLibrary::StartupCheckWanted(const StartupSwitches& switches, int32_t updateStart) {
+    return switches.checkAndQuit || (!switches.doNotCheck && updateStart != 0);
+}
+
+bool PodcastLibrary::StartupCheckWanted() const {
+    return StartupCheckWanted(switches_, model_.Options().updateStart);
+}
+
+SubscriptionPtr PodcastLibrary::Subscribe(const std::string& url) {
+    SubscriptionPtr record = model_.AddSubscription(url, "");
+    if (record) {
+        view_.RefreshSubscriptionRows();
+        // Saved at once: whatever the check then does, the subscription is kept.
+        model_.SaveSettings();
+    }
+    engine_.RequestCycle();
+    return record;
+}
+
+OpmlImportCounts PodcastLibrary::ImportFeeds(const std::vector<OpmlFeed>& feeds) {
+    const OpmlImportCounts counts = model_.AddFeeds(feeds);
+    if (counts.added > 0) {
+        view_.RefreshSubscriptionRows();
+        model_.SaveSettings();
+        engine_.RequestCycle();
+    }
+    return counts;
+}
+
+bool PodcastLibrary::Remove(const SubscriptionPtr& record) {
+    if (!model_.RemoveSubscription(record))
+        return false;
+    view_.RefreshSubscriptionRows();
+    model_.SaveSettings();
+    return true;
+}
+
+LoadResult PodcastLibrary::ChangeBaseDirectory(const std::string& base) {
+    // No save from the emptied list until the new base's file is loaded: it
+    // would overwrite that file with a partial list (or none at all).
+    const SharedModel::SaveHold hold(model_);
+    model_.ReplaceBaseDirectory(base);
+    LoadResult loaded = model_.LoadSettings();
+    view_.RefreshSubscriptionRows();
+    return loaded;
+}
+
+bool PodcastLibrary::CheckForNewItems() {
+    return engine_.OnCheckForNewItems();
+}
+
+void PodcastLibrary::UpdateNow(const SubscriptionPtr& record) {
+    engine_.OnUpdateThisPodcast(record);
+}
+
+void PodcastLibrary::SetBehaviourOptions(int32_t updateStart, int32_t quitComplete) {
+    OptionSet options = model_.Options();
+    options.updateStart = updateStart;
+    options.quitComplete = quitComplete;
+    model_.SetOptions(options);
+    model_.SaveSettings();
+}
+
+void PodcastLibrary::SetAutostartState(int32_t autostart, int32_t runKeyOpen) {
+    OptionSet options = model_.Options();
+    options.autostart = autostart;
+    options.runKeyOpen = runKeyOpen;
+    model_.SetOptions(options);
+}
+
+std::string PodcastLibrary::FolderOf(const SubscriptionPtr& record) const {
+    return FeedFolderPath(model_.BaseDirectory(), model_.Values(record).name);
+}
+
+std::optional<std::string> PodcastLibrary::DownloadFileOf(long long row) const {
+    const std::optional<DownloadEntry> entry = model_.DownloadAt(row);
+    if (!entry)
+        return std::nullopt;
+    return DownloadTargetPath(model_.BaseDirectory(), *entry);
+}
+
+void PodcastLibrary::Shutdown() {
+    engine_.Shutdown();
+}
+
+} // namespace tessarine
