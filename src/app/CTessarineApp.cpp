@@ -61,6 +61,15 @@ std::optional<int> CTessarineApp::ClaimBaseDirectory(SingleInstance& instance,
 }
 
 int CTessarineApp::Run(int argc, char** argv) {
+    // There is no automation server to register here: both runs end at once,
+    // without a window and without touching any file, also where no display
+    // could be opened.
+    {
+        const CTessarineCommandLineInfo early =
+            CTessarineCommandLineInfo::Parse(std::vector<std::string>(argv + 1, argv + argc));
+        if (early.registerServer || early.unregisterServer)
+            return 0;
+    }
     QApplication app(argc, argv); // takes Qt's own options off the command line
     QApplication::setApplicationName("Tessarine");
     QApplication::setApplicationDisplayName("Tessarine");
@@ -69,10 +78,6 @@ int CTessarineApp::Run(int argc, char** argv) {
 
     std::vector<std::string> arguments(argv + 1, argv + argc);
     const CTessarineCommandLineInfo info = CTessarineCommandLineInfo::Parse(arguments);
-    // There is no automation server to register here: both runs end at once,
-    // without a window and without touching any file.
-    if (info.registerServer || info.unregisterServer)
-        return 0;
 
     SetLanguage(ChooseLanguage(std::getenv("TESSARINE_LANG"),
                                QLocale::system().language() == QLocale::German));

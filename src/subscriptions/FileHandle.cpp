@@ -2,6 +2,12 @@
 
 #include <utility>
 
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 namespace tessarine {
 
 FileHandle::FileHandle(const std::string& path, const char* mode)
@@ -23,6 +29,27 @@ FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
 
 bool FileHandle::Write(std::string_view bytes) {
     return file_ != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), file_) == bytes.size();
+}
+
+bool FileHandle::ReadAll(std::string& out) {
+    out.clear();
+    if (file_ == nullptr)
+        return false;
+    char buffer[65536];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file_)) > 0)
+        out.append(buffer, n);
+    return !std::ferror(file_);
+}
+
+bool FileHandle::Sync() {
+    if (file_ == nullptr || std::fflush(file_) != 0)
+        return false;
+#ifdef _WIN32
+    return _commit(_fileno(file_)) == 0;
+#else
+    return ::fsync(fileno(file_)) == 0;
+#endif
 }
 
 bool FileHandle::Close() {

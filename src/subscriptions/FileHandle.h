@@ -22,6 +22,10 @@ public:
     bool IsOpen() const { return file_ != nullptr; }
     // Writes all of `bytes`; false when not all of it could be written.
     bool Write(std::string_view bytes);
+    // Replaces `out` with the rest of the file; false on a read error.
+    bool ReadAll(std::string& out);
+    // Flushes the file and asks the system to put it on the disk.
+    bool Sync();
     // Flushes and closes the file; false when either failed. Closing a file
     // that is not open succeeds.
     bool Close();

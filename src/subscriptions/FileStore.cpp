@@ -1,5 +1,8 @@
 #include "subscriptions/FileStore.h"
 
+#include "subscriptions/FileDescriptor.h"
+#include "subscriptions/FileHandle.h"
+
 #include <tinyxml.h>
 
 #include <atomic>
@@ -70,12 +73,11 @@ bool WriteAll(int fd, std::string_view bytes) {
 // Makes a rename or a new name in the folder durable.
 void SyncFolder(const std::string& path) {
     const std::string folder = FolderPrefix(path);
-    const int fd =
-        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
+    const FileDescriptor fd(
+        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd.IsOpen())
         return;
-    ::fsync(fd);
-    ::close(fd);
+    ::fsync(fd.Get());
 }
 #endif
 
@@ -119,12 +121,11 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
     const std::string temp =
         target + ".tmp" + std::to_string(getpid()) + "-" + std::to_string(counter.fetch_add(1));
 #ifdef _WIN32
-    std::FILE* file = std::fopen(temp.c_str(), "wbx");
-    if (file == nullptr)
+    FileHandle file(temp, "wbx");
+    if (!file.IsOpen())
         return false;
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    ok = std::fflush(file) == 0 && _commit(_fileno(file)) == 0 && ok;
-    ok = (std::fclose(file) == 0) && ok;
+    bool ok = file.Write(bytes) && file.Sync();
+    ok = file.Close() && ok;
     ok = ok && MoveFileExA(temp.c_str(), target.c_str(),
                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
     if (!ok)
@@ -135,21 +136,21 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
     const bool replacing = ::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
     // A file that replaces another is private until it has the old one's
     // permission bits, so that a file kept at 0600 is never readable by others.
-    const int fd =
-        ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, replacing ? 0600 : 0666);
-    if (fd < 0)
+    FileDescriptor fd(
+        ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, replacing ? 0600 : 0666));
+    if (!fd.IsOpen())
         return false;
-    bool ok = WriteAll(fd, bytes);
+    bool ok = WriteAll(fd.Get(), bytes);
     if (ok && replacing) {
         // Owner and group first: a change of owner clears the set-id bits.
         // Only the owner's own group or root's changes succeed; the others
         // leave the file ours, which is all we can do.
-        if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
+        if (::fchown(fd.Get(), old.st_uid, old.st_gid) != 0) {
         }
-        ok = ::fchmod(fd, old.st_mode & 07777) == 0;
+        ok = ::fchmod(fd.Get(), old.st_mode & 07777) == 0;
     }
-    ok = ok && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
+    ok = ok && ::fsync(fd.Get()) == 0;
+    ok = fd.Close() && ok;
     ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
     if (!ok) {
         ::unlink(temp.c_str());
@@ -185,21 +186,21 @@ int RemoveLeftoverTemporaryFiles(const std::string& path) {
 bool WriteNewFile(const std::string& path, std::string_view bytes, unsigned mode) {
 #ifdef _WIN32
     (void)mode;
-    std::FILE* file = std::fopen(path.c_str(), "wbx");
-    if (file == nullptr)
+    FileHandle file(path, "wbx");
+    if (!file.IsOpen())
         return false;
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    ok = std::fflush(file) == 0 && _commit(_fileno(file)) == 0 && ok;
-    ok = (std::fclose(file) == 0) && ok;
+    bool ok = file.Write(bytes) && file.Sync();
+    ok = file.Close() && ok;
     if (!ok)
         std::remove(path.c_str());
     return ok;
 #else
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0)
+    FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    if (!fd.IsOpen())
         return false;
-    bool ok = WriteAll(fd, bytes) && ::fchmod(fd, mode & 0777) == 0 && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
+    bool ok = WriteAll(fd.Get(), bytes) && ::fchmod(fd.Get(), mode & 0777) == 0 &&
+              ::fsync(fd.Get()) == 0;
+    ok = fd.Close() && ok;
     if (!ok) {
         ::unlink(path.c_str());
         return false;
@@ -210,17 +211,8 @@ bool WriteNewFile(const std::string& path, std::string_view bytes, unsigned mode
 }
 
 bool ReadWholeFile(const std::string& path, std::string& out) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr)
-        return false;
-    out.clear();
-    char buffer[65536];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-        out.append(buffer, n);
-    const bool ok = !std::ferror(file);
-    std::fclose(file);
-    return ok;
+    FileHandle file(path, "rb");
+    return file.IsOpen() && file.ReadAll(out);
 }
 
 } // namespace tessarine

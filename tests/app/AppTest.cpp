@@ -100,6 +100,18 @@ TEST(Program, RegistrationRunsEndWithoutTouchingFiles) {
         EXPECT_EQ(program.Run({argument}), 0) << argument;
     EXPECT_EQ(fs::last_write_time(program.settings), before);
     EXPECT_EQ(ReadFile(program.settings), settings);
+
+    // Also where no display can be opened (an installer's script over SSH).
+    QProcess headless;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    env.remove("DISPLAY");
+    env.remove("WAYLAND_DISPLAY");
+    headless.setProcessEnvironment(env);
+    headless.start(TESSARINE_BINARY, {"/regserver"});
+    ASSERT_TRUE(headless.waitForFinished(30000));
+    EXPECT_EQ(headless.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(headless.exitCode(), 0);
 }
 
 TEST(Program, OneProgramPerBaseDirectory) {

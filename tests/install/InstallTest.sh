@@ -16,7 +16,7 @@ fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
 
 [ -x "$prefix/bin/tessarine" ] || fail "bin/tessarine missing"
 # The installed program starts from its new place (and this switch ends it at once).
-QT_QPA_PLATFORM=offscreen "$prefix/bin/tessarine" /regserver || fail "installed program did not run"
+env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb "$prefix/bin/tessarine" /regserver || fail "installed program did not run"
 
 entry=$prefix/share/applications/$id.desktop
 out=$(desktop-file-validate "$entry" 2>&1) || fail "desktop-file-validate: $out"
