@@ -314,9 +314,9 @@ TEST_F(MainWindowTest, ImportAndExportSubscriptionsFromTheFileMenu) {
     auto& w = Window(SettingsFor({server.Url("/old.xml")}));
     const std::string opml = harness.root / "subscriptions.opml";
     WriteFile(opml, "<opml version='2.0'><body><outline text='News'>"
-                    "<outline xmlUrl='" + server.Url("/new.xml") + "'/>"
-                    "<outline xmlUrl='" + server.Url("/old.xml") + "'/>"
-                    "<outline xmlUrl='ftp://127.0.0.1/x.xml'/></outline></body></opml>");
+                    "<outline xmlUrl='" + server.Url("/new.xml") + "'/><outline xmlUrl='" +
+                        server.Url("/old.xml") +
+                        "'/><outline xmlUrl='ftp://127.0.0.1/x.xml'/></outline></body></opml>");
     harness.chosenFiles = {QString::fromStdString(opml)};
     w.Action(ID_IMPORT_SUBSCRIPTIONS)->trigger();
     ASSERT_EQ(harness.fileChoosers.size(), 1u);
@@ -328,7 +328,8 @@ TEST_F(MainWindowTest, ImportAndExportSubscriptionsFromTheFileMenu) {
                                         "skipped (not an http or https address).");
     EXPECT_EQ(w.SubscriptionList()->Model()->rowCount(), 2);
     // Saved at once, then checked as a subscription of one's own would be.
-    EXPECT_EQ(StoredUrls(base), (std::vector<std::string>{server.Url("/old.xml"), server.Url("/new.xml")}));
+    EXPECT_EQ(StoredUrls(base),
+              (std::vector<std::string>{server.Url("/old.xml"), server.Url("/new.xml")}));
     EXPECT_TRUE(WaitFor([&] { return server.Hits("/new.xml") == 1 && !Engine().IsBusy(); }));
     EXPECT_EQ(Cell(w.SubscriptionList(), 1, 0), "Imported");
 
@@ -341,7 +342,8 @@ TEST_F(MainWindowTest, ImportAndExportSubscriptionsFromTheFileMenu) {
     for (int i = 0; i < 3; ++i)
         w.OnCommand(ID_IMPORT_SUBSCRIPTIONS);
     ASSERT_EQ(harness.messages.size(), 2u);
-    EXPECT_EQ(harness.messages[0].text, QString::fromStdString("Could not read " + (harness.root / "missing.opml") + "."));
+    EXPECT_EQ(harness.messages[0].text,
+              QString::fromStdString("Could not read " + (harness.root / "missing.opml") + "."));
     EXPECT_EQ(harness.messages[1].text, QString::fromStdString(notOpml + " is not an OPML file."));
     EXPECT_EQ(ModelUrls().size(), 2u);
 
@@ -356,7 +358,8 @@ TEST_F(MainWindowTest, ImportAndExportSubscriptionsFromTheFileMenu) {
     EXPECT_EQ(harness.fileChoosers.back().caption, "Export subscriptions");
     EXPECT_TRUE(harness.messages.empty());
     const std::string document = ReadFile(exported);
-    EXPECT_NE(document.find("text=\"Imported\" title=\"Imported\" xmlUrl=\"" + server.Url("/new.xml") + "\""),
+    EXPECT_NE(document.find("text=\"Imported\" title=\"Imported\" xmlUrl=\"" +
+                            server.Url("/new.xml") + "\""),
               std::string::npos)
         << document;
     const auto feeds = ReadOpml(document);
@@ -367,7 +370,8 @@ TEST_F(MainWindowTest, ImportAndExportSubscriptionsFromTheFileMenu) {
     EXPECT_EQ(urls, ModelUrls());
     w.Action(ID_EXPORT_SUBSCRIPTIONS)->trigger();
     ASSERT_EQ(harness.messages.size(), 1u);
-    EXPECT_EQ(harness.messages[0].text, QString::fromStdString("Error creating file " + unwritable));
+    EXPECT_EQ(harness.messages[0].text,
+              QString::fromStdString("Error creating file " + unwritable));
     EXPECT_FALSE(fs::exists(harness.root.Path() / "no-such-folder"));
 }
 

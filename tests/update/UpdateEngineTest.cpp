@@ -495,16 +495,22 @@ TEST_F(EngineTest, HowTheLastChecksEndedIsKeptPerBaseDirectoryBesideTheCache) {
         SharedModel next;
         next.SetBaseDirectory(spelling);
         next.LoadSettings();
+        // The records as loaded (the engine saved the settings), else new ones.
+        const auto recordOf = [&](const std::string& url) {
+            for (const SubscriptionSnapshot& s : next.SnapshotSubscriptions())
+                if (s.values.url == url)
+                    return s.record;
+            return next.AddSubscription(url, "");
+        };
         std::vector<int32_t> found;
-        for (const std::string path : {"/good.xml", "/bad.xml"}) {
-            const SubscriptionPtr record = next.AddSubscription(server.Url(path), "");
-            found.push_back(next.LastCheckStatus(record));
-        }
-        found.push_back(next.LastCheckStatus(next.AddSubscription("http://127.0.0.1:9/never.xml", "")));
+        for (const std::string url : {server.Url("/good.xml"), server.Url("/bad.xml"),
+                                      std::string("http://127.0.0.1:9/never.xml")})
+            found.push_back(next.LastCheckStatus(recordOf(url)));
         return found;
     };
     EXPECT_EQ(statuses(base.string() + "/./"), (std::vector<int32_t>{NoNewItems, Error, Idle}));
-    EXPECT_EQ(statuses((root.Path() / "elsewhere").string()), (std::vector<int32_t>{Idle, Idle, Idle}));
+    EXPECT_EQ(statuses((root.Path() / "elsewhere").string()),
+              (std::vector<int32_t>{Idle, Idle, Idle}));
 
     // An unchanged outcome leaves the file alone; a file cut short, or one
     // written for another base directory, counts for nothing.
