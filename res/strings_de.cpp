@@ -81,6 +81,7 @@ extern const StringEntry kGermanStrings[] = {
     {TXT_MENU_EXPORT, "Abonnements exportieren..."},
     {TXT_IMPORT_COUNTS, "Abonnements importiert: %s hinzugefügt, %s bereits vorhanden, %s übersprungen (keine http- oder https-Adresse)."},
     {TXT_OPML_TITLE, "Tessarine-Abonnements"},
+    {TXT_OPML_FILES, "OPML-Dateien (*.opml *.xml)"},
 
     {TXT_CLI_HELP, "Aufruf: tessarine-cli [--base VERZEICHNIS] [--quiet] BEFEHL\n"
                    "\n"

@@ -81,6 +81,7 @@ extern const StringEntry kEnglishStrings[] = {
     {TXT_MENU_EXPORT, "Export subscriptions..."},
     {TXT_IMPORT_COUNTS, "Subscriptions imported: %s added, %s already in the list, %s skipped (not an http or https address)."},
     {TXT_OPML_TITLE, "Tessarine subscriptions"},
+    {TXT_OPML_FILES, "OPML files (*.opml *.xml)"},
 
     {TXT_CLI_HELP, "Usage: tessarine-cli [--base DIR] [--quiet] COMMAND\n"
                    "\n"
@@ -112,7 +113,7 @@ extern const StringEntry kEnglishStrings[] = {
     {TXT_CLI_EXTRA_ARGUMENT, "Unexpected argument: %s"},
     {TXT_CLI_BASE_MISSING, "The base directory %s does not exist."},
     {TXT_CLI_NOT_SUBSCRIBED, "Not subscribed: %s"},
-    {TXT_CLI_READ_FAILED, "Could not read %s"},
+    {TXT_CLI_READ_FAILED, "Could not read %s."},
     {TXT_CLI_NOT_OPML, "%s is not an OPML file."},
     {TXT_CLI_COLUMN_URL, "URL"},
     {TXT_CLI_RATE, "%s/s"},

@@ -129,7 +129,7 @@ int Session::List() {
     std::vector<std::array<std::string, 4>> rows;
     for (const SubscriptionSnapshot& s : model_.SnapshotSubscriptions())
         rows.push_back({s.values.name, s.values.lastChecked.FormatShown(),
-                        StatusText(s.values.status), s.values.url});
+                        StatusText(model_.LastCheckStatus(s.record)), s.values.url});
     std::string text;
     if (!console_.outIsTerminal) {
         // For other programs: tab-separated, no heading.

@@ -17,6 +17,8 @@
 #include "platform/Profile.h"
 #include "platform/SingleInstance.h"
 #include "subscriptions/BaseDirectory.h"
+#include "subscriptions/FileStore.h"
+#include "subscriptions/Opml.h"
 #include "subscriptions/Strings.h"
 
 #include <QCloseEvent>
@@ -31,6 +33,8 @@
 #include <QMenu>
 #include <QMenuBar>
 
+#include <ctime>
+
 // The icon is compiled into the dialogs' library; a static library's
 // resources must be registered by name.
 static void InitResources() { Q_INIT_RESOURCE(tessarine); }
@@ -44,6 +48,14 @@ QString FromUtf8(const std::string& text) { return QString::fromStdString(text);
 // Size of the window's client area in dialog units.
 constexpr int kClientWidthDu = 362;
 constexpr int kClientHeightDu = 233;
+
+// A file chooser's title: the menu item that opened it, without its dots.
+QString ChooserCaption(int menuTextId) {
+    QString caption = Text(menuTextId);
+    while (caption.endsWith(QLatin1Char('.')))
+        caption.chop(1);
+    return caption;
+}
 
 // Opens a folder or file of the library; the empty path is the current folder.
 void OpenPath(const std::string& path) {
@@ -180,6 +192,8 @@ void CTessarineDlg::OnCommand(int id) {
     case ID_OPEN_PODCAST_FOLDER: OnOpenPodcastFolder(); break;
     case ID_OPEN_BASE_DIRECTORY: OnOpenBaseDirectory(); break;
     case ID_INFORMATION: OnInformation(); break;
+    case ID_IMPORT_SUBSCRIPTIONS: OnImportSubscriptions(); break;
+    case ID_EXPORT_SUBSCRIPTIONS: OnExportSubscriptions(); break;
     default: break;
     }
 }
@@ -264,6 +278,44 @@ void CTessarineDlg::OnRemovePodcast() {
     }
     library_.Remove(record);
     subscriptionRows_->Sync();
+}
+
+void CTessarineDlg::OnImportSubscriptions() {
+    const QString chosen =
+        ChooseOpenFile(this, ChooserCaption(TXT_MENU_IMPORT), Text(TXT_OPML_FILES));
+    if (chosen.isEmpty())
+        return;
+    const std::string file = QDir::toNativeSeparators(chosen).toStdString();
+    std::string bytes;
+    if (!ReadWholeFile(file, bytes)) {
+        ShowMessageBox(this, QMessageBox::Critical, FromUtf8(FormatResString(TXT_CLI_READ_FAILED, file)));
+        return;
+    }
+    const std::optional<std::vector<OpmlFeed>> feeds = ReadOpml(bytes);
+    if (!feeds) {
+        ShowMessageBox(this, QMessageBox::Critical, FromUtf8(FormatResString(TXT_CLI_NOT_OPML, file)));
+        return;
+    }
+    // Added, saved and checked as the subscribe command does with one feed.
+    const OpmlImportCounts counts = library_.ImportFeeds(*feeds);
+    subscriptionRows_->Sync();
+    ShowMessageBox(this, QMessageBox::Information,
+                   FromUtf8(FormatText(LoadResString(TXT_IMPORT_COUNTS),
+                                       {std::to_string(counts.added), std::to_string(counts.present),
+                                        std::to_string(counts.skipped)})));
+}
+
+void CTessarineDlg::OnExportSubscriptions() {
+    const QString chosen = ChooseSaveFile(this, ChooserCaption(TXT_MENU_EXPORT),
+                                          Text(TXT_OPML_FILES), QStringLiteral("opml"));
+    if (chosen.isEmpty())
+        return;
+    const std::string file = QDir::toNativeSeparators(chosen).toStdString();
+    const std::string document =
+        library_.Model().ExportOpml(LoadResString(TXT_OPML_TITLE), std::time(nullptr));
+    if (!WriteFileAtomically(file, document))
+        ShowMessageBox(this, QMessageBox::Critical,
+                       FromUtf8(FormatResString(IDS_ERROR_CREATING_FILE, file)));
 }
 
 void CTessarineDlg::OnSettings() {

@@ -82,6 +82,8 @@ private:
     void OnUpdateThisPodcast();
     void OnSubscribe();
     void OnRemovePodcast();
+    void OnImportSubscriptions();
+    void OnExportSubscriptions();
     void OnSettings();
     void OnSetBaseDirectory();
     void OnOpenBaseDirectory();

@@ -16,6 +16,8 @@ enum CommandId : int {
     ID_OPEN_PODCAST_FOLDER = 32794,
     ID_OPEN_BASE_DIRECTORY = 32795,
     ID_INFORMATION = 32797,
+    ID_IMPORT_SUBSCRIPTIONS = 32800,
+    ID_EXPORT_SUBSCRIPTIONS = 32801,
 };
 
 // Control ids of the main window.

@@ -23,6 +23,8 @@ MainMenus::MainMenus(QWidget* window, CommandFn onCommand)
     QMenu* file = menuBar_->addMenu(Text(TXT_MENU_FILE));
     AddCommand(file, ID_SUBSCRIBE, TXT_MENU_SUBSCRIBE, QKeySequence(Qt::CTRL | Qt::Key_A));
     AddCommand(file, ID_REMOVE_PODCAST, TXT_MENU_REMOVE, {});
+    AddCommand(file, ID_IMPORT_SUBSCRIPTIONS, TXT_MENU_IMPORT, {});
+    AddCommand(file, ID_EXPORT_SUBSCRIPTIONS, TXT_MENU_EXPORT, {});
     file->addSeparator();
     AddCommand(file, ID_CHECK_NEW_ITEMS, TXT_MENU_CHECK, QKeySequence(Qt::CTRL | Qt::Key_U));
     AddCommand(file, ID_OPEN_BASE_DIRECTORY, TXT_MENU_OPEN_BASEDIR, {});

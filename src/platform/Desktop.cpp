@@ -20,6 +20,14 @@ ChooseFolderFn& ChooseHook() {
     static ChooseFolderFn hook;
     return hook;
 }
+ChooseFileFn& OpenFileHook() {
+    static ChooseFileFn hook;
+    return hook;
+}
+ChooseFileFn& SaveFileHook() {
+    static ChooseFileFn hook;
+    return hook;
+}
 ShowMessageBoxFn& MessageHook() {
     static ShowMessageBoxFn hook;
     return hook;
@@ -84,6 +92,35 @@ QString ChooseFolder(QWidget* parent, const QString& caption) {
 }
 
 void SetChooseFolder(ChooseFolderFn fn) { ChooseHook() = std::move(fn); }
+
+QString ChooseOpenFile(QWidget* parent, const QString& caption, const QString& filter) {
+    if (OpenFileHook())
+        return OpenFileHook()(parent, caption, filter);
+    QFileDialog dialog(parent, caption, QString(), filter);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setSupportedSchemes({QStringLiteral("file")});
+    if (dialog.exec() != QDialog::Accepted)
+        return QString();
+    return dialog.selectedUrls().value(0).toLocalFile();
+}
+
+QString ChooseSaveFile(QWidget* parent, const QString& caption, const QString& filter,
+                       const QString& defaultSuffix) {
+    if (SaveFileHook())
+        return SaveFileHook()(parent, caption, filter);
+    QFileDialog dialog(parent, caption, QString(), filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(defaultSuffix);
+    dialog.setSupportedSchemes({QStringLiteral("file")});
+    if (dialog.exec() != QDialog::Accepted)
+        return QString();
+    return dialog.selectedUrls().value(0).toLocalFile();
+}
+
+void SetChooseOpenFile(ChooseFileFn fn) { OpenFileHook() = std::move(fn); }
+void SetChooseSaveFile(ChooseFileFn fn) { SaveFileHook() = std::move(fn); }
 
 QMessageBox::StandardButton ShowMessageBox(QWidget* parent, QMessageBox::Icon icon,
                                            const QString& text,

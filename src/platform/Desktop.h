@@ -1,6 +1,7 @@
 #pragma once
 // Desktop services that a test cannot run for real: opening a file, folder or
-// web address with the desktop's default application, the folder chooser and
+// web address with the desktop's default application, the folder and file
+// choosers and
 // modal message boxes. Each is one replaceable function: tests install their
 // own and restore the real one with an empty function.
 
@@ -25,6 +26,19 @@ void SetOpenWithDesktop(OpenWithDesktopFn fn);
 QString ChooseFolder(QWidget* parent, const QString& caption);
 using ChooseFolderFn = std::function<QString(QWidget*, const QString&)>;
 void SetChooseFolder(ChooseFolderFn fn);
+
+// Asks for an existing file to read, showing the files that `filter` matches
+// (Qt's syntax: "OPML files (*.opml *.xml)"); the empty text when the user
+// cancels or picks something without a local path.
+QString ChooseOpenFile(QWidget* parent, const QString& caption, const QString& filter);
+// Asks for a file to write, with the same filter; a name typed without a
+// suffix gets `defaultSuffix`, and an existing file is replaced only after the
+// user agreed. The empty text when the user cancels.
+QString ChooseSaveFile(QWidget* parent, const QString& caption, const QString& filter,
+                       const QString& defaultSuffix);
+using ChooseFileFn = std::function<QString(QWidget*, const QString& caption, const QString& filter)>;
+void SetChooseOpenFile(ChooseFileFn fn);
+void SetChooseSaveFile(ChooseFileFn fn);
 
 // Shows a modal message box and returns the button pressed.
 QMessageBox::StandardButton ShowMessageBox(QWidget* parent, QMessageBox::Icon icon,

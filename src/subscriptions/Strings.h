@@ -88,6 +88,7 @@ enum StringId : int {
     TXT_MENU_EXPORT,
     TXT_IMPORT_COUNTS, // added, already present, skipped
     TXT_OPML_TITLE,
+    TXT_OPML_FILES, // the file choosers' filter
 
     // The command-line program tessarine-cli.
     TXT_CLI_HELP = 40200,

@@ -5,6 +5,7 @@
 #include "update/MutexLock.h"
 
 #include <algorithm>
+#include <filesystem>
 
 namespace tessarine {
 
@@ -86,6 +87,7 @@ CheckStart SharedModel::BeginCheck(const SubscriptionPtr& record) {
 void SharedModel::FailCheck(const SubscriptionPtr& record) {
     MutexLock lock(mutex_);
     record->status = Error;
+    history_.Record(record->url, Error);
 }
 
 void SharedModel::FinishCheck(const SubscriptionPtr& record, const std::string& name,
@@ -94,6 +96,30 @@ void SharedModel::FinishCheck(const SubscriptionPtr& record, const std::string& 
     record->name = name;
     record->lastChecked = OleDateTime::Now();
     record->status = queuedAny ? NewItemsFound : NoNewItems;
+    history_.Record(record->url, record->status);
+}
+
+int32_t SharedModel::LastCheckStatus(const SubscriptionPtr& record) const {
+    MutexLock lock(mutex_);
+    return record ? history_.StatusOf(record->url) : Idle;
+}
+
+bool SharedModel::SaveCheckHistory() {
+    MutexLock save(saveMutex_);
+    std::string path, bytes;
+    {
+        MutexLock lock(mutex_);
+        if (!history_.Changed() || history_.Path().empty())
+            return true;
+        std::vector<std::string> listed;
+        for (const SubscriptionPtr& record : subscriptions_.Items())
+            listed.push_back(record->url);
+        path = history_.Path();
+        bytes = history_.Take(listed);
+    }
+    std::error_code error;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
+    return WriteFileAtomically(path, bytes);
 }
 
 bool SharedModel::QuitWanted(bool checkAndQuit) const {
@@ -222,7 +248,14 @@ SharedModel::SaveHold::~SaveHold() {
 LoadResult SharedModel::LoadSettings() {
     const SaveHold hold(*this);
     LoadResult result;
-    const SettingsLoad load = LoadSettingsFile(SettingsFilePath(BaseDirectory()));
+    const std::string base = BaseDirectory();
+    CheckHistory history;
+    history.Load(CheckHistory::DefaultDirectory(), base);
+    {
+        MutexLock lock(mutex_);
+        history_ = std::move(history);
+    }
+    const SettingsLoad load = LoadSettingsFile(SettingsFilePath(base));
     if (load.unreadable)
         result.unreadableCopy = load.keptCopy;
     const auto& stored = load.settings;

@@ -10,6 +10,7 @@
 #include "subscriptions/Opml.h"
 #include "subscriptions/SettingsFile.h"
 #include "subscriptions/Subscription.h"
+#include "update/CheckHistory.h"
 #include "update/DownloadQueue.h"
 #include "update/Mutex.h"
 
@@ -85,6 +86,14 @@ public:
     // The check read the feed: its title becomes the name, now the date.
     void FinishCheck(const SubscriptionPtr& record, const std::string& name, bool queuedAny)
         EXCLUDES(mutex_);
+    // How the last check of `record`'s URL ended, in this run or an earlier
+    // one on the same base directory: NewItemsFound, NoNewItems or Error;
+    // Idle when it was never checked.
+    int32_t LastCheckStatus(const SubscriptionPtr& record) const EXCLUDES(mutex_);
+    // Writes how the checks ended (see CheckHistory) when that changed since
+    // the base directory's record was loaded or last written; false when it
+    // could not be written.
+    bool SaveCheckHistory() EXCLUDES(mutex_);
     // Whether the end of a cycle ends the program: "Check for new items" has
     // run in this program's life, and it runs unattended or with "Quit when
     // downloads are complete".
@@ -119,7 +128,9 @@ public:
     // True when the file was written (or the save is held and will be made).
     bool SaveSettings() EXCLUDES(mutex_);
     // Reads the settings file of the current base directory: the two
-    // behaviour options, then each feed, appended like AddSubscription. An
+    // behaviour options, then each feed, appended like AddSubscription; and
+    // the record of the base directory's last checks from the user's cache
+    // folder. An
     // unreadable file is kept in a copy first (see LoadSettingsFile). Saves
     // are held while it runs.
     LoadResult LoadSettings() EXCLUDES(mutex_);
@@ -149,6 +160,7 @@ private:
     std::string baseDirectory_ GUARDED_BY(mutex_);
     OptionSet options_ GUARDED_BY(mutex_);
     bool checkAllRequested_ GUARDED_BY(mutex_) = false;
+    CheckHistory history_ GUARDED_BY(mutex_);
     int saveHolds_ GUARDED_BY(mutex_) = 0;
     bool saveDeferred_ GUARDED_BY(mutex_) = false;
 

@@ -88,6 +88,7 @@ void UpdateEngine::WorkerMain() {
         running_ = true;
         lock.unlock();
         const CycleResult result = CheckCycleProc();
+        model_.SaveCheckHistory();
         ++cyclesRun_;
         lock.lock();
         if (!pending_ && !stopping_) {

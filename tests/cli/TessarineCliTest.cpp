@@ -197,16 +197,39 @@ TEST(TessarineCli, EveryCommandOnOneBaseDirectory) {
     EXPECT_EQ(fs::file_size(fs::path(cli.base) / "Beta/b1.mp3"), 1u << 20);
     EXPECT_FALSE(fs::exists(fs::path(cli.base) / "Alpha/a2.mp3"));
 
-    // list: tab-separated, with the names the check found.
-    r = cli.Run({"list"});
-    EXPECT_EQ(r.status, 0);
-    const auto rows = Lines(r.out);
-    ASSERT_EQ(rows.size(), 3u) << r.out;
-    EXPECT_TRUE(rows[0].starts_with("Alpha\t")) << rows[0];
-    EXPECT_TRUE(rows[0].ends_with("\t\t" + server.Url("/a.xml"))) << rows[0];
-    EXPECT_TRUE(rows[1].starts_with("New Podcast\t")) << rows[1];
-    EXPECT_TRUE(rows[2].starts_with("Beta\t")) << rows[2];
-    EXPECT_TRUE(rows[2].ends_with("\t\t" + server.Url("/b.xml"))) << rows[2];
+    // list: tab-separated, with the names the check found and how each
+    // check ended (kept by the program, not in the settings file).
+    auto listed = [&] {
+        const Result list = cli.Run({"list"});
+        EXPECT_EQ(list.status, 0) << list.err;
+        std::vector<std::vector<std::string>> rows;
+        for (const std::string& line : Lines(list.out)) {
+            std::vector<std::string> cells;
+            for (size_t start = 0, tab;; start = tab + 1) {
+                tab = line.find('\t', start);
+                cells.push_back(line.substr(start, tab - start));
+                if (tab == std::string::npos)
+                    break;
+            }
+            EXPECT_EQ(cells.size(), 4u) << line;
+            cells.resize(4);
+            rows.push_back(cells);
+        }
+        return rows;
+    };
+    const std::string settingsBefore = ReadFile(SettingsFilePath(cli.base));
+    auto rows = listed();
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0][0], "Alpha");
+    EXPECT_EQ(rows[0][1].size(), 16u) << rows[0][1]; // dd.mm.yyyy hh:mm
+    EXPECT_EQ(rows[0][2], "New items found");
+    EXPECT_EQ(rows[0][3], server.Url("/a.xml"));
+    EXPECT_EQ(rows[1][0], "New Podcast");
+    EXPECT_EQ(rows[1][2], "Error");
+    EXPECT_EQ(rows[2][0], "Beta");
+    EXPECT_EQ(rows[2][2], "New items found");
+    EXPECT_EQ(ReadFile(SettingsFilePath(cli.base)), settingsBefore);
+    EXPECT_EQ(settingsBefore.find("New items found"), std::string::npos);
 
     // remove, and remove what is not there.
     r = cli.Run({"remove", server.Url("/broken.xml")});
@@ -224,6 +247,15 @@ TEST(TessarineCli, EveryCommandOnOneBaseDirectory) {
                   "No new items: Beta (" + server.Url("/b.xml") + ")", "Completed: a2.mp3 (2B)",
                   "Feeds checked: 2 (failed: 0). Files downloaded: 1 (failed: 0)."}));
     EXPECT_EQ(server.Hits("/b1.mp3"), 1);
+    rows = listed();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0][2], "New items found");
+    EXPECT_EQ(rows[1][2], "No new items");
+    // Another base directory has a record of its own: never checked there.
+    fs::create_directories(cli.root.Path() / "fresh");
+    ASSERT_EQ(cli.Run({"--base", "fresh", "add", server.Url("/a.xml")}).status, 0);
+    const Result fresh = cli.Run({"--base", "fresh", "list"});
+    EXPECT_TRUE(fresh.out.ends_with("\t\t" + server.Url("/a.xml") + "\n")) << fresh.out;
 
     // export to standard output and to a file; importing that elsewhere
     // gives the same list.
@@ -283,7 +315,7 @@ TEST(TessarineCli, UsageHelpVersionLanguageAndBadInput) {
     EXPECT_EQ(r.err, "feed.xml is not an OPML file.\n");
     r = cli.Run({"import", "missing.opml"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "Could not read missing.opml\n");
+    EXPECT_EQ(r.err, "Could not read missing.opml.\n");
     r = cli.Run({"--base", "nowhere", "list"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "The base directory " + cli.root.Base() + "nowhere/ does not exist.\n");
@@ -382,8 +414,10 @@ TEST(TessarineCli, OnATerminalProgressIsRedrawnAndTheListAligned) {
     EXPECT_EQ(status, 0);
     const auto lines = Lines(output);
     ASSERT_EQ(lines.size(), 2u) << output;
-    EXPECT_TRUE(lines[0].starts_with("Name      Last Checked      Status  URL")) << lines[0];
+    EXPECT_EQ(lines[0], "Name      Last Checked      Status           URL\r") << lines[0];
     EXPECT_TRUE(lines[1].starts_with("Terminal  ")) << lines[1];
+    EXPECT_TRUE(lines[1].ends_with("  New items found  " + server.Url("/t.xml") + "\r"))
+        << lines[1];
 }
 
 TEST(TessarineCli, LinksNoGuiLibrary) {

@@ -9,6 +9,7 @@
 #include "platform/SingleInstance.h"
 #include "subscriptions/BaseDirectory.h"
 #include "subscriptions/BaseDirectoryLock.h"
+#include "subscriptions/Opml.h"
 #include "subscriptions/SettingsFile.h"
 #include "subscriptions/Strings.h"
 #include "support/Feeds.h"
@@ -24,6 +25,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -286,6 +288,91 @@ TEST_F(MainWindowTest, SubscribeAddsAsTypedAndADuplicateStillStartsACheck) {
     QTest::keyClick(w.SubscriptionList(), Qt::Key_Q, Qt::ControlModifier);
     EXPECT_TRUE(w.HasEnded());
     EXPECT_EQ(StoredUrls(base), std::vector<std::string>{url.toStdString()});
+}
+
+TEST_F(MainWindowTest, ImportAndExportSubscriptionsFromTheFileMenu) {
+    // The two items follow the subscribe and remove items, in either language.
+    const std::vector<std::pair<Language, QStringList>> menus = {
+        {Language::English, {"Import subscriptions...", "Export subscriptions..."}},
+        {Language::German, {"Abonnements importieren...", "Abonnements exportieren..."}}};
+    for (const auto& [language, texts] : menus) {
+        SetLanguage(language);
+        auto& w = Window();
+        const QList<QAction*> file =
+            w.findChild<QMenuBar*>()->actions().value(0)->menu()->actions();
+        ASSERT_GE(file.size(), 5);
+        EXPECT_EQ(file[2], w.Action(ID_IMPORT_SUBSCRIPTIONS));
+        EXPECT_EQ(file[3], w.Action(ID_EXPORT_SUBSCRIPTIONS));
+        EXPECT_TRUE(file[4]->isSeparator());
+        EXPECT_EQ(QStringList({file[2]->text(), file[3]->text()}), texts);
+    }
+    SetLanguage(Language::English);
+
+    LoopbackServer server;
+    server.Serve("/new.xml", MakeFeed("Imported", {}), "application/rss+xml");
+    server.Start();
+    auto& w = Window(SettingsFor({server.Url("/old.xml")}));
+    const std::string opml = harness.root / "subscriptions.opml";
+    WriteFile(opml, "<opml version='2.0'><body><outline text='News'>"
+                    "<outline xmlUrl='" + server.Url("/new.xml") + "'/><outline xmlUrl='" +
+                        server.Url("/old.xml") +
+                        "'/><outline xmlUrl='ftp://127.0.0.1/x.xml'/></outline></body></opml>");
+    harness.chosenFiles = {QString::fromStdString(opml)};
+    w.Action(ID_IMPORT_SUBSCRIPTIONS)->trigger();
+    ASSERT_EQ(harness.fileChoosers.size(), 1u);
+    EXPECT_FALSE(harness.fileChoosers[0].save);
+    EXPECT_EQ(harness.fileChoosers[0].caption, "Import subscriptions");
+    EXPECT_EQ(harness.fileChoosers[0].filter, "OPML files (*.opml *.xml)");
+    ASSERT_EQ(harness.messages.size(), 1u);
+    EXPECT_EQ(harness.messages[0].text, "Subscriptions imported: 1 added, 1 already in the list, 1 "
+                                        "skipped (not an http or https address).");
+    EXPECT_EQ(w.SubscriptionList()->Model()->rowCount(), 2);
+    // Saved at once, then checked as a subscription of one's own would be.
+    EXPECT_EQ(StoredUrls(base),
+              (std::vector<std::string>{server.Url("/old.xml"), server.Url("/new.xml")}));
+    EXPECT_TRUE(WaitFor([&] { return server.Hits("/new.xml") == 1 && !Engine().IsBusy(); }));
+    EXPECT_EQ(Cell(w.SubscriptionList(), 1, 0), "Imported");
+
+    // A file that cannot be read, one that is no OPML, and a cancelled chooser.
+    harness.messages.clear();
+    const std::string notOpml = harness.root / "feed.xml";
+    WriteFile(notOpml, MakeFeed("A feed", {}));
+    harness.chosenFiles = {QString::fromStdString(harness.root / "missing.opml"),
+                           QString::fromStdString(notOpml)};
+    for (int i = 0; i < 3; ++i)
+        w.OnCommand(ID_IMPORT_SUBSCRIPTIONS);
+    ASSERT_EQ(harness.messages.size(), 2u);
+    EXPECT_EQ(harness.messages[0].text,
+              QString::fromStdString("Could not read " + (harness.root / "missing.opml") + "."));
+    EXPECT_EQ(harness.messages[1].text, QString::fromStdString(notOpml + " is not an OPML file."));
+    EXPECT_EQ(ModelUrls().size(), 2u);
+
+    // Export: the list in order, read back as the same list; a folder that
+    // does not exist is reported with the path.
+    harness.messages.clear();
+    const std::string exported = harness.root / "out.opml";
+    const std::string unwritable = harness.root / "no-such-folder/out.opml";
+    harness.chosenFiles = {QString::fromStdString(exported), QString::fromStdString(unwritable)};
+    w.Action(ID_EXPORT_SUBSCRIPTIONS)->trigger();
+    EXPECT_TRUE(harness.fileChoosers.back().save);
+    EXPECT_EQ(harness.fileChoosers.back().caption, "Export subscriptions");
+    EXPECT_TRUE(harness.messages.empty());
+    const std::string document = ReadFile(exported);
+    EXPECT_NE(document.find("text=\"Imported\" title=\"Imported\" xmlUrl=\"" +
+                            server.Url("/new.xml") + "\""),
+              std::string::npos)
+        << document;
+    const auto feeds = ReadOpml(document);
+    ASSERT_TRUE(feeds.has_value());
+    std::vector<std::string> urls;
+    for (const OpmlFeed& feed : *feeds)
+        urls.push_back(feed.url);
+    EXPECT_EQ(urls, ModelUrls());
+    w.Action(ID_EXPORT_SUBSCRIPTIONS)->trigger();
+    ASSERT_EQ(harness.messages.size(), 1u);
+    EXPECT_EQ(harness.messages[0].text,
+              QString::fromStdString("Error creating file " + unwritable));
+    EXPECT_FALSE(fs::exists(harness.root.Path() / "no-such-folder"));
 }
 
 TEST_F(MainWindowTest, SelectionCommandsOpenFoldersRemoveAndShowTheContextMenu) {

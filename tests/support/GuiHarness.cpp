@@ -13,6 +13,8 @@ namespace tessarine::test {
 GuiHarness::GuiHarness() {
     std::filesystem::create_directories(root.Path() / "config");
     xdg_ = std::make_unique<ScopedEnv>("XDG_CONFIG_HOME", (root.Path() / "config").string());
+    // The program's own state (the record of the last checks) stays here too.
+    cache_ = std::make_unique<ScopedEnv>("XDG_CACHE_HOME", (root.Path() / "cache").string());
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
                        QString::fromStdString((root.Path() / "config").string()));
     SetShowMessageBox([this](QWidget*, QMessageBox::Icon icon, const QString& text,
@@ -37,9 +39,25 @@ GuiHarness::GuiHarness() {
         chosenFolders.pop_front();
         return folder;
     });
+    for (const bool save : {false, true}) {
+        auto chooser = [this, save](QWidget*, const QString& caption, const QString& filter) {
+            fileChoosers.push_back({save, caption, filter});
+            if (chosenFiles.empty())
+                return QString();
+            const QString file = chosenFiles.front();
+            chosenFiles.pop_front();
+            return file;
+        };
+        if (save)
+            SetChooseSaveFile(chooser);
+        else
+            SetChooseOpenFile(chooser);
+    }
 }
 
 GuiHarness::~GuiHarness() {
+    SetChooseOpenFile({});
+    SetChooseSaveFile({});
     SetShowMessageBox({});
     SetOpenWithDesktop({});
     SetChooseFolder({});

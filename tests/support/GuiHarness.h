@@ -1,6 +1,6 @@
 #pragma once
 // A temporary world for GUI tests: profile and autostart under a temporary
-// folder, and the desktop seams (open, folder chooser, message boxes)
+// folder, and the desktop seams (open, folder and file choosers, message boxes)
 // replaced by recorders with scripted answers.
 
 #include "support/TestSupport.h"
@@ -35,11 +35,19 @@ public:
     std::vector<QUrl> opened;
     std::deque<QString> chosenFolders; // next folder chooser answers; cancel when empty
     int chooserCalls = 0;
+    // The file choosers: next answers (cancel when empty) and, per call,
+    // whether it was the save chooser, its caption and its filter.
+    std::deque<QString> chosenFiles;
+    struct FileChooser {
+        bool save;
+        QString caption, filter;
+    };
+    std::vector<FileChooser> fileChoosers;
 
     TempDir root;
 
 private:
-    std::unique_ptr<ScopedEnv> xdg_;
+    std::unique_ptr<ScopedEnv> xdg_, cache_;
 };
 
 // Runs `action` on the next modal dialog that opens (from within its exec()).

@@ -9,6 +9,7 @@
 #include "support/LoopbackServer.h"
 #include "support/RecordingView.h"
 #include "support/TestSupport.h"
+#include "update/CheckHistory.h"
 #include "update/EnclosureNames.h"
 #include "update/PartialFile.h"
 
@@ -471,6 +472,59 @@ TEST_F(EngineTest, CheckForNewItemsRunsWhenOnlyNewSubscriptionsAreDue) {
     EXPECT_EQ(server.Hits("/f.xml"), 1);
     EXPECT_EQ(fresh->name, "Show");
     EXPECT_EQ(view.Quits(), 1u);
+}
+
+TEST_F(EngineTest, HowTheLastChecksEndedIsKeptPerBaseDirectoryBesideTheCache) {
+    const ScopedEnv cacheHome("XDG_CACHE_HOME", (root.Path() / "cache").string());
+    const std::string folder = (root.Path() / "cache/tessarine/checks").string();
+    EXPECT_EQ(CheckHistory::DefaultDirectory(), folder);
+    server.Serve("/good.xml", MakeFeed("Good", {}));
+    server.Serve("/bad.xml", "gone", "text/plain", 404);
+    server.Start();
+    model.LoadSettings(); // no settings file: an empty list and no record yet
+    const SubscriptionPtr good = Add(server.Url("/good.xml"));
+    Add(server.Url("/bad.xml"));
+    Add("http://127.0.0.1:9/never.xml", "Never"); // idle: not checked
+    Engine().RequestCycle();
+    ASSERT_TRUE(Engine().WaitForIdle(30s));
+    const std::string file = CheckHistory::FileFor(folder, base.string());
+    ASSERT_TRUE(fs::exists(file));
+
+    // The next run on the same base directory, however it is spelled, knows.
+    const auto statuses = [&](const std::string& spelling) {
+        SharedModel next;
+        next.SetBaseDirectory(spelling);
+        next.LoadSettings();
+        // The records as loaded (the engine saved the settings), else new ones.
+        const auto recordOf = [&](const std::string& url) {
+            for (const SubscriptionSnapshot& s : next.SnapshotSubscriptions())
+                if (s.values.url == url)
+                    return s.record;
+            return next.AddSubscription(url, "");
+        };
+        std::vector<int32_t> found;
+        for (const std::string url : {server.Url("/good.xml"), server.Url("/bad.xml"),
+                                      std::string("http://127.0.0.1:9/never.xml")})
+            found.push_back(next.LastCheckStatus(recordOf(url)));
+        return found;
+    };
+    EXPECT_EQ(statuses(base.string() + "/./"), (std::vector<int32_t>{NoNewItems, Error, Idle}));
+    EXPECT_EQ(statuses((root.Path() / "elsewhere").string()),
+              (std::vector<int32_t>{Idle, Idle, Idle}));
+
+    // An unchanged outcome leaves the file alone; a file cut short, or one
+    // written for another base directory, counts for nothing.
+    const std::string bytes = ReadFile(file);
+    WriteFile(file, bytes + "4\thttp://127.0.0.1:9/never.xml");
+    EXPECT_EQ(statuses(base.string()), (std::vector<int32_t>{NoNewItems, Error, Idle}));
+    Engine().OnUpdateThisPodcast(good);
+    ASSERT_TRUE(Engine().WaitForIdle(30s));
+    EXPECT_EQ(server.Hits("/good.xml"), 2);
+    EXPECT_EQ(ReadFile(file), bytes + "4\thttp://127.0.0.1:9/never.xml");
+    std::string foreign = bytes;
+    foreign.replace(foreign.find(base.string()), base.string().size(), "/elsewhere");
+    WriteFile(file, foreign);
+    EXPECT_EQ(statuses(base.string()), (std::vector<int32_t>{Idle, Idle, Idle}));
 }
 
 TEST_F(EngineTest, BrokenServersFailCleanlyKeepingNameDateAndNoFile) {
