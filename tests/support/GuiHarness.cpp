@@ -13,6 +13,7 @@ namespace tessarine::test {
 GuiHarness::GuiHarness() {
     std::filesystem::create_directories(root.Path() / "config");
     xdg_ = std::make_unique<ScopedEnv>("XDG_CONFIG_HOME", (root.Path() / "config").string());
+    home_ = std::make_unique<ScopedEnv>("HOME", root.Base() + "home");
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
                        QString::fromStdString((root.Path() / "config").string()));
     SetShowMessageBox([this](QWidget*, QMessageBox::Icon icon, const QString& text,

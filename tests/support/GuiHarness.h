@@ -1,6 +1,6 @@
 #pragma once
-// A temporary world for GUI tests: profile and autostart under a temporary
-// folder, and the desktop seams (open, folder chooser, message boxes)
+// A temporary world for GUI tests: home folder, profile and autostart under a
+// temporary folder, and the desktop seams (open, folder chooser, message boxes)
 // replaced by recorders with scripted answers.
 
 #include "support/TestSupport.h"
@@ -40,6 +40,7 @@ public:
 
 private:
     std::unique_ptr<ScopedEnv> xdg_;
+    std::unique_ptr<ScopedEnv> home_; // a first start's base directory goes below it
 };
 
 // Runs `action` on the next modal dialog that opens (from within its exec()).
