@@ -4,8 +4,8 @@
 #include "mainwindow/QueuedEngineView.h"
 #include "platform/Desktop.h"
 #include "platform/Profile.h"
-#include "platform/QtTranslations.h"
 #include "platform/SingleInstance.h"
+#include "platform/QtTranslations.h"
 #include "subscriptions/Strings.h"
 #include "update/HttpClient.h"
 #include "update/PodcastLibrary.h"
@@ -37,8 +37,8 @@ void CTessarineCommandLineInfo::ParseParam(std::string parameter) {
     }
 }
 
-CTessarineCommandLineInfo
-CTessarineCommandLineInfo::Parse(const std::vector<std::string>& arguments) {
+CTessarineCommandLineInfo CTessarineCommandLineInfo::Parse(
+    const std::vector<std::string>& arguments) {
     CTessarineCommandLineInfo info;
     for (const std::string& argument : arguments)
         info.ParseParam(argument);
@@ -48,12 +48,9 @@ CTessarineCommandLineInfo::Parse(const std::vector<std::string>& arguments) {
 std::optional<int> CTessarineApp::ClaimBaseDirectory(SingleInstance& instance,
                                                      const std::string& base, bool checkAndQuit) {
     switch (instance.ClaimBaseDirectory(base, !checkAndQuit)) {
-    case SingleInstance::Claim::Obtained:
-        return std::nullopt;
-    case SingleInstance::Claim::RaisedOther:
-        return 0;
-    case SingleInstance::Claim::InUse:
-        break;
+    case SingleInstance::Claim::Obtained: return std::nullopt;
+    case SingleInstance::Claim::RaisedOther: return 0;
+    case SingleInstance::Claim::InUse: break;
     }
     if (!checkAndQuit) {
         const std::string shown = base.empty() ? QDir::currentPath().toStdString() : base;
@@ -90,8 +87,8 @@ int CTessarineApp::Run(int argc, char** argv) {
 
     // One program per base directory; it outlives the window.
     SingleInstance instance;
-    if (const auto status =
-            ClaimBaseDirectory(instance, BaseDirectoryForStart().toStdString(), info.checkAndQuit))
+    if (const auto status = ClaimBaseDirectory(
+            instance, BaseDirectoryForStart().toStdString(), info.checkAndQuit))
         return *status;
 
     // The window's events, the library working on them, the window: ended in

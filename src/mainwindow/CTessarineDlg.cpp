@@ -6,8 +6,8 @@
 #include "dialogs/TessarineInfo.h"
 #include "dialogs/TessarineOptions.h"
 #include "mainwindow/DownloadTableModel.h"
-#include "mainwindow/MainMenus.h"
 #include "mainwindow/MainWindowLayout.h"
+#include "mainwindow/MainMenus.h"
 #include "mainwindow/MessageQueue.h"
 #include "mainwindow/QueuedEngineView.h"
 #include "mainwindow/ReportListView.h"
@@ -32,19 +32,13 @@
 
 // The icon is compiled into the dialogs' library; a static library's
 // resources must be registered by name.
-static void InitResources() {
-    Q_INIT_RESOURCE(tessarine);
-}
+static void InitResources() { Q_INIT_RESOURCE(tessarine); }
 
 namespace tessarine {
 namespace {
 
-QString Text(int id) {
-    return QString::fromStdString(LoadResString(id));
-}
-QString FromUtf8(const std::string& text) {
-    return QString::fromStdString(text);
-}
+QString Text(int id) { return QString::fromStdString(LoadResString(id)); }
+QString FromUtf8(const std::string& text) { return QString::fromStdString(text); }
 
 // Opens a folder or file of the library; the empty path is the current folder.
 void OpenPath(const std::string& path) {
@@ -74,7 +68,8 @@ CTessarineDlg::CTessarineDlg(PodcastLibrary& library, QueuedEngineView& events, 
 
     connect(&events, &QueuedEngineView::subscriptionsChanged, subscriptionRows_,
             &SubscriptionTableModel::Sync);
-    connect(&events, &QueuedEngineView::downloadsChanged, this, &CTessarineDlg::OnDownloadsChanged);
+    connect(&events, &QueuedEngineView::downloadsChanged, this,
+            &CTessarineDlg::OnDownloadsChanged);
     connect(&events, &QueuedEngineView::errorArrived, this, &CTessarineDlg::OnError);
     connect(&events, &QueuedEngineView::cyclesEnded, this, &CTessarineDlg::OnCyclesEnded);
 }
@@ -86,9 +81,7 @@ void CTessarineDlg::SetNotifier(std::unique_ptr<Notifier> notifier) {
     notifier_ = std::move(notifier);
 }
 
-CSplitterBar* CTessarineDlg::SplitterBar() const {
-    return layout_->Bar();
-}
+CSplitterBar* CTessarineDlg::SplitterBar() const { return layout_->Bar(); }
 
 void CTessarineDlg::CreateControls() {
     subscriptionRows_ = new SubscriptionTableModel(library_.Model(), this);
@@ -126,54 +119,27 @@ void CTessarineDlg::ShowAsStarted() {
         show();
 }
 
-QMenu* CTessarineDlg::ContextMenu() const {
-    return menus_->ContextMenu();
-}
+QMenu* CTessarineDlg::ContextMenu() const { return menus_->ContextMenu(); }
 
-QAction* CTessarineDlg::Action(int commandId) const {
-    return menus_->Action(commandId);
-}
+QAction* CTessarineDlg::Action(int commandId) const { return menus_->Action(commandId); }
 
 void CTessarineDlg::OnCommand(int id) {
     if (closing_)
         return;
     switch (id) {
-    case ID_SUBSCRIBE:
-        OnSubscribe();
-        break;
-    case ID_CHECK_NEW_ITEMS:
-        OnCheckForNewItems();
-        break;
-    case ID_SETTINGS:
-        OnSettings();
-        break;
-    case ID_SET_BASE_DIRECTORY:
-        OnSetBaseDirectory();
-        break;
+    case ID_SUBSCRIBE: OnSubscribe(); break;
+    case ID_CHECK_NEW_ITEMS: OnCheckForNewItems(); break;
+    case ID_SETTINGS: OnSettings(); break;
+    case ID_SET_BASE_DIRECTORY: OnSetBaseDirectory(); break;
     case ID_ABOUT:
-    case IDM_ABOUTBOX:
-        OnAbout();
-        break;
-    case ID_QUIT_COMMAND:
-        OnQuit();
-        break;
-    case ID_REMOVE_PODCAST:
-        OnRemovePodcast();
-        break;
-    case ID_UPDATE_THIS_PODCAST:
-        OnUpdateThisPodcast();
-        break;
-    case ID_OPEN_PODCAST_FOLDER:
-        OnOpenPodcastFolder();
-        break;
-    case ID_OPEN_BASE_DIRECTORY:
-        OnOpenBaseDirectory();
-        break;
-    case ID_INFORMATION:
-        OnInformation();
-        break;
-    default:
-        break;
+    case IDM_ABOUTBOX: OnAbout(); break;
+    case ID_QUIT_COMMAND: OnQuit(); break;
+    case ID_REMOVE_PODCAST: OnRemovePodcast(); break;
+    case ID_UPDATE_THIS_PODCAST: OnUpdateThisPodcast(); break;
+    case ID_OPEN_PODCAST_FOLDER: OnOpenPodcastFolder(); break;
+    case ID_OPEN_BASE_DIRECTORY: OnOpenBaseDirectory(); break;
+    case ID_INFORMATION: OnInformation(); break;
+    default: break;
     }
 }
 
@@ -230,15 +196,14 @@ SubscriptionPtr CTessarineDlg::GetSelectedSubscription() const {
 
 void CTessarineDlg::ReportLoad(const LoadResult& loaded) {
     for (const std::string& url : loaded.duplicates)
-        ShowMessageBox(this, QMessageBox::Critical,
-                       FromUtf8(FormatResString(IDS_DUPLICATE_URL, url)));
+        ShowMessageBox(this, QMessageBox::Critical, FromUtf8(FormatResString(IDS_DUPLICATE_URL, url)));
     if (!loaded.unreadableCopy)
         return;
     const std::string& copy = *loaded.unreadableCopy;
-    const QString text =
-        FromUtf8(copy.empty() ? FormatResString(IDS_SETTINGS_NOT_KEPT,
-                                                SettingsFilePath(library_.BaseDirectory()))
-                              : FormatResString(IDS_SETTINGS_KEPT, copy));
+    const QString text = FromUtf8(
+        copy.empty()
+            ? FormatResString(IDS_SETTINGS_NOT_KEPT, SettingsFilePath(library_.BaseDirectory()))
+            : FormatResString(IDS_SETTINGS_KEPT, copy));
     // Posted: at start-up the window is shown first, and an unattended run's
     // check is not held up by the box (ending the program closes it).
     QMetaObject::invokeMethod(
@@ -250,13 +215,9 @@ void CTessarineDlg::ReportLoad(const LoadResult& loaded) {
         Qt::QueuedConnection);
 }
 
-void CTessarineDlg::OnCheckForNewItems() {
-    library_.CheckForNewItems();
-}
+void CTessarineDlg::OnCheckForNewItems() { library_.CheckForNewItems(); }
 
-void CTessarineDlg::OnUpdateThisPodcast() {
-    library_.UpdateNow(GetSelectedSubscription());
-}
+void CTessarineDlg::OnUpdateThisPodcast() { library_.UpdateNow(GetSelectedSubscription()); }
 
 void CTessarineDlg::OnSubscribe() {
     TessarineAddFeedDlg dialog(this);
@@ -266,8 +227,7 @@ void CTessarineDlg::OnSubscribe() {
     if (library_.Subscribe(url))
         subscriptionRows_->Sync();
     else
-        ShowMessageBox(this, QMessageBox::Critical,
-                       FromUtf8(FormatResString(IDS_DUPLICATE_URL, url)));
+        ShowMessageBox(this, QMessageBox::Critical, FromUtf8(FormatResString(IDS_DUPLICATE_URL, url)));
 }
 
 void CTessarineDlg::OnRemovePodcast() {
@@ -311,9 +271,7 @@ void CTessarineDlg::OnSetBaseDirectory() {
     ReportLoad(loaded);
 }
 
-void CTessarineDlg::OnOpenBaseDirectory() {
-    OpenPath(library_.BaseDirectory());
-}
+void CTessarineDlg::OnOpenBaseDirectory() { OpenPath(library_.BaseDirectory()); }
 
 void CTessarineDlg::OnOpenPodcastFolder() {
     if (const SubscriptionPtr record = GetSelectedSubscription())
@@ -389,11 +347,11 @@ bool CTessarineDlg::eventFilter(QObject* watched, QEvent* event) {
         // Handled once the list has taken the click, like a notification:
         // the handlers act on the selection mark the click leaves.
         if (watched == subscriptionList_->viewport())
-            QMetaObject::invokeMethod(
-                this, [this] { OnOpenPodcastFolder(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(this, [this] { OnOpenPodcastFolder(); },
+                                      Qt::QueuedConnection);
         else if (watched == downloadList_->viewport())
-            QMetaObject::invokeMethod(
-                this, [this] { OnDownloadDoubleClick(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(this, [this] { OnDownloadDoubleClick(); },
+                                      Qt::QueuedConnection);
     }
     return CAnchoredDialog::eventFilter(watched, event);
 }
