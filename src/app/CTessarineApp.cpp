@@ -60,14 +60,17 @@ std::optional<int> CTessarineApp::ClaimBaseDirectory(SingleInstance& instance,
     return kExitBaseDirectoryInUse;
 }
 
-int CTessarineApp::Run(int argc, char** argv) {
-    QApplication app(argc, argv); // takes Qt's own options off the command line
-    // No display name: the window system would add it to every caption
-    // (" — Tessarine" after "Settings"); the main window's caption is the
-    // name already.
+void CTessarineApp::SetIdentity() {
+    // Without a display name Qt adds none to the captions ("Settings", not
+    // "Settings — Tessarine"); the main window's caption is the name itself.
     QApplication::setApplicationName("Tessarine");
     QApplication::setOrganizationName("Orvendale");
     QApplication::setDesktopFileName("com.orvendale.Tessarine"); // the launcher's icon and name
+}
+
+int CTessarineApp::Run(int argc, char** argv) {
+    QApplication app(argc, argv); // takes Qt's own options off the command line
+    SetIdentity();
 
     std::vector<std::string> arguments(argv + 1, argv + argc);
     const CTessarineCommandLineInfo info = CTessarineCommandLineInfo::Parse(arguments);

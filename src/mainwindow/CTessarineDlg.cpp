@@ -50,7 +50,7 @@ void OpenPath(const std::string& path) {
 
 CTessarineDlg::CTessarineDlg(PodcastLibrary& library, QueuedEngineView& events, QWidget* parent)
     : CAnchoredDialog(parent), library_(library), autostart_(std::make_unique<Autostart>()),
-      notifier_(Notifier::Create()) {
+      news_(Notifier::Create()) {
     InitResources();
     setWindowTitle(Text(TXT_CAPTION));
     setWindowIcon(QIcon(":/tessarine.png"));
@@ -78,7 +78,7 @@ CTessarineDlg::CTessarineDlg(PodcastLibrary& library, QueuedEngineView& events, 
 CTessarineDlg::~CTessarineDlg() = default;
 
 void CTessarineDlg::SetNotifier(std::unique_ptr<Notifier> notifier) {
-    notifier_ = std::move(notifier);
+    news_.SetNotifier(std::move(notifier));
 }
 
 CSplitterBar* CTessarineDlg::SplitterBar() const { return layout_->Bar(); }
@@ -154,7 +154,7 @@ void CTessarineDlg::OnDownloadsChanged(const std::vector<DownloadChange>& change
     if (closing_)
         return;
     downloadRows_->Apply(changes);
-    newEpisodes_.Apply(changes);
+    news_.Apply(changes);
 }
 
 void CTessarineDlg::OnError(const QString& message) {
@@ -165,21 +165,11 @@ void CTessarineDlg::OnError(const QString& message) {
 void CTessarineDlg::OnCyclesEnded(bool quit) {
     if (closing_)
         return;
-    ReportNewEpisodes();
+    news_.Report(library_.Model());
     if (!quit)
         return;
     quitDue_ = true;
     QuitWhenMessagesRead();
-}
-
-void CTessarineDlg::ReportNewEpisodes() {
-    const std::vector<int> rows = newEpisodes_.Take();
-    std::vector<std::string> podcasts;
-    for (int row : rows)
-        if (const std::optional<DownloadEntry> entry = library_.Model().DownloadAt(row))
-            podcasts.push_back(entry->folder);
-    if (notifier_ != nullptr)
-        NotifyNewEpisodes(*notifier_, static_cast<int>(rows.size()), podcasts);
 }
 
 void CTessarineDlg::QuitWhenMessagesRead() {

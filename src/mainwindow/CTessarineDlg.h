@@ -6,7 +6,7 @@
 
 #include "controls/CAnchoredDialog.h"
 #include "mainwindow/Commands.h"
-#include "mainwindow/NewEpisodeTally.h"
+#include "mainwindow/NewEpisodeNews.h"
 #include "update/PodcastLibrary.h"
 
 #include <QString>
@@ -97,8 +97,6 @@ private:
     void OnDownloadsChanged(const std::vector<DownloadChange>& changes);
     void OnError(const QString& message);
     void OnCyclesEnded(bool quit);
-    // Tells the desktop about the episodes downloaded since the last time.
-    void ReportNewEpisodes();
     // Quits when a quit is due and no message is open any more.
     void QuitWhenMessagesRead();
 
@@ -112,7 +110,6 @@ private:
 
     PodcastLibrary& library_;
     std::unique_ptr<Autostart> autostart_;
-    std::unique_ptr<Notifier> notifier_;
     QString programPath_;
     SingleInstance* singleInstance_ = nullptr;
 
@@ -123,7 +120,7 @@ private:
     ReportListView* subscriptionList_ = nullptr;
     ReportListView* downloadList_ = nullptr;
     std::unique_ptr<MainWindowLayout> layout_;
-    NewEpisodeTally newEpisodes_;
+    NewEpisodeNews news_; // tells the desktop of new episodes after a check
 
     bool quitDue_ = false; // the quit rule said to end once the messages are read
     bool closing_ = false;

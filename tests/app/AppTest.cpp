@@ -12,6 +12,7 @@
 #include "support/LoopbackServer.h"
 #include "update/PartialFile.h"
 
+#include <QGuiApplication>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTest>
@@ -154,6 +155,17 @@ TEST(Program, AFirstStartUsesPodcastsInTheHomeFolder) {
     harness.SetProfileBaseDirectory(missing);
     EXPECT_EQ(BaseDirectoryForStart(), missing);
     EXPECT_FALSE(fs::exists(missing.toStdString()));
+}
+
+// Qt appends a display name that is set to every caption at the window
+// system ("Settings — Tessarine"); the program sets none, so the display name
+// follows the application name.
+TEST(Program, SetsNoDisplayNameThatCaptionsWouldCarry) {
+    CTessarineApp::SetIdentity();
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), "Tessarine");
+    QCoreApplication::setApplicationName("Renamed");
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), "Renamed");
+    QCoreApplication::setApplicationName("Tessarine");
 }
 
 TEST(Program, ABaseDirectoryHeldWithoutAWindowIsRefused) {
