@@ -126,6 +126,8 @@ extern const StringEntry kGermanStrings[] = {
     {TXT_NOTIFY_ONE_EPISODE, "1 neue Folge von %s"},
     {TXT_NOTIFY_EPISODES, "%s neue Folgen von %s"},
     {TXT_NOTIFY_MORE_PODCASTS, "%s und %s weitere"},
+
+    {TXT_EMPTY_LIST_HINT, "Noch keine Podcasts abonniert.\n\nDrücken Sie Ctrl+A, um einen Podcast über die Adresse seines Feeds hinzuzufügen, oder wählen Sie Datei > Abonnements importieren..., um die Feeds einer OPML-Datei zu übernehmen."},
     {0, nullptr},
 };
 

@@ -122,6 +122,8 @@ extern const StringEntry kEnglishStrings[] = {
     {TXT_NOTIFY_ONE_EPISODE, "1 new episode from %s"},
     {TXT_NOTIFY_EPISODES, "%s new episodes from %s"},
     {TXT_NOTIFY_MORE_PODCASTS, "%s and %s more"},
+
+    {TXT_EMPTY_LIST_HINT, "No podcasts yet.\n\nPress Ctrl+A to subscribe to a podcast by its feed address, or choose File > Import subscriptions... to add the feeds of an OPML file."},
     {0, nullptr},
 };
 

@@ -60,6 +60,14 @@ std::optional<int> CTessarineApp::ClaimBaseDirectory(SingleInstance& instance,
     return kExitBaseDirectoryInUse;
 }
 
+void CTessarineApp::SetIdentity() {
+    // Without a display name Qt adds none to the captions ("Settings", not
+    // "Settings — Tessarine"); the main window's caption is the name itself.
+    QApplication::setApplicationName("Tessarine");
+    QApplication::setOrganizationName("Orvendale");
+    QApplication::setDesktopFileName("com.orvendale.Tessarine"); // the launcher's icon and name
+}
+
 int CTessarineApp::Run(int argc, char** argv) {
     // There is no automation server to register here: both runs end at once,
     // without a window and without touching any file, also where no display
@@ -71,10 +79,7 @@ int CTessarineApp::Run(int argc, char** argv) {
             return 0;
     }
     QApplication app(argc, argv); // takes Qt's own options off the command line
-    QApplication::setApplicationName("Tessarine");
-    QApplication::setApplicationDisplayName("Tessarine");
-    QApplication::setOrganizationName("Orvendale");
-    QApplication::setDesktopFileName("com.orvendale.Tessarine"); // the launcher's icon and name
+    SetIdentity();
 
     std::vector<std::string> arguments(argv + 1, argv + argc);
     const CTessarineCommandLineInfo info = CTessarineCommandLineInfo::Parse(arguments);
@@ -91,7 +96,7 @@ int CTessarineApp::Run(int argc, char** argv) {
     // One program per base directory; it outlives the window.
     SingleInstance instance;
     if (const auto status = ClaimBaseDirectory(
-            instance, ReadBaseDirectoryFromProfile().toStdString(), info.checkAndQuit))
+            instance, BaseDirectoryForStart().toStdString(), info.checkAndQuit))
         return *status;
 
     // The window's events, the library working on them, the window: ended in

@@ -27,6 +27,9 @@ class CTessarineApp {
 public:
     // The whole life of the program; returns the process's exit status.
     static int Run(int argc, char** argv);
+    // The application's names: the profile's, the launcher's. No display
+    // name: the window system would append it to every dialog's caption.
+    static void SetIdentity();
 
     // Start-up's claim on the base directory `base`. None when the program
     // goes on; otherwise the exit status to end with at once: 0 when a window

@@ -9,6 +9,7 @@
 #include <QVariant>
 
 #include <algorithm>
+#include <cmath>
 
 namespace tessarine {
 
@@ -22,6 +23,31 @@ QRegion TriangleRegion(const QSize& size) {
     const int w = size.width();
     const int h = size.height();
     return QRegion(QPolygon({QPoint(0, h), QPoint(w, h), QPoint(w, 0)}));
+}
+
+// The step in pixels at which edges fall on whole device pixels for a
+// scale factor such as 1.25 (4), 1.5 (2) or 1.75 (4); 1 for whole factors.
+int DevicePixelStep(qreal ratio) {
+    for (int step = 1; step <= 8; ++step) {
+        const qreal device = step * ratio;
+        if (std::abs(device - std::round(device)) < 0.01)
+            return step;
+    }
+    return 1;
+}
+
+// Moves each edge of r to the nearest multiple of step. Between device
+// pixels a control's frame line may be clipped away: at 1.75 the lists
+// lost their bottom border.
+QRect SnapToStep(const QRect& r, int step) {
+    if (step == 1)
+        return r;
+    auto snap = [step](int value) {
+        return static_cast<int>(std::lround(static_cast<double>(value) / step)) * step;
+    };
+    const int left = snap(r.x()), top = snap(r.y());
+    return QRect(left, top, std::max(0, snap(r.x() + r.width()) - left),
+                 std::max(0, snap(r.y() + r.height()) - top));
 }
 
 } // namespace
@@ -144,6 +170,7 @@ void CAnchoredDialog::ApplyLayout() {
 
     // Hold painting back until every control has its place, so that the
     // window is repainted once with the final arrangement.
+    const int step = DevicePixelStep(devicePixelRatioF());
     const bool updatesWereEnabled = updatesEnabled();
     setUpdatesEnabled(false);
     for (const LayoutEntry& entry : entries_) {
@@ -155,7 +182,7 @@ void CAnchoredDialog::ApplyLayout() {
         // A window too small for the margins collapses to zero size rather
         // than getting a negative one.
         QRect target(left, top, std::max(0, right - left), std::max(0, bottom - top));
-        target.translate(client.topLeft());
+        target = SnapToStep(target.translated(client.topLeft()), step);
         QWidget* parent = control->parentWidget();
         if (parent != this && parent != nullptr)
             target.moveTopLeft(parent->mapFrom(this, target.topLeft()));

@@ -8,6 +8,8 @@
 #include <QFontMetrics>
 #include <QMouseEvent>
 
+#include <algorithm>
+
 namespace tessarine {
 namespace {
 
@@ -88,9 +90,20 @@ QColor CLinkLabel::CurrentColour() const {
     return visited_ ? visitedColour : unvisitedColour;
 }
 
+QColor CLinkLabel::ShownColour() const {
+    // The link colours are made for a light background; on a dark one
+    // (a dark desktop palette) the same hues are drawn light enough to read.
+    const QColor colour = CurrentColour();
+    if (palette().color(QPalette::Window).lightness() >= 128)
+        return colour;
+    const QColor hsl = colour.toHsl();
+    return QColor::fromHsl(hsl.hslHue(), hsl.hslSaturation(), std::max(hsl.lightness(), 192),
+                           hsl.alpha());
+}
+
 void CLinkLabel::ApplyColour() {
     QPalette colours = palette();
-    colours.setColor(QPalette::WindowText, CurrentColour());
+    colours.setColor(QPalette::WindowText, ShownColour());
     setPalette(colours);
     update();
 }

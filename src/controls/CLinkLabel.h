@@ -41,6 +41,9 @@ public:
     bool IsVisited() const { return visited_; }
     // The text colour for the present state.
     QColor CurrentColour() const;
+    // The colour the text is drawn in: CurrentColour(), made light enough to
+    // read when the background is dark.
+    QColor ShownColour() const;
     const QTimer& HoverTimer() const { return hoverTimer_; }
 
     QColor unvisitedColour{0, 0, 238};

@@ -164,14 +164,16 @@ void CSplitterBar::paintEvent(QPaintEvent*) {
     painter.fillRect(0, 0, 1, h - 1, light);
     painter.fillRect(w - 1, 0, 1, h, dark);
     painter.fillRect(0, h - 1, w, 1, dark);
-    // Inside it a filled rectangle with a grey outline.
+    // Inside it a filled rectangle with a grey outline; on a dark palette
+    // the palette's own shades, as the light ones would glare.
     const QRect inner = rect().adjusted(1, 1, -1, -1);
     if (inner.isEmpty())
         return;
-    painter.fillRect(inner, kLineColor);
+    const bool darkPalette = palette().color(QPalette::Window).lightness() < 128;
+    painter.fillRect(inner, darkPalette ? palette().color(QPalette::Mid) : kLineColor);
     const QRect fill = inner.adjusted(1, 1, -1, -1);
     if (!fill.isEmpty())
-        painter.fillRect(fill, kFillColor);
+        painter.fillRect(fill, darkPalette ? palette().color(QPalette::Button) : kFillColor);
 }
 
 void CSplitterBar::mousePressEvent(QMouseEvent* event) {

@@ -1,12 +1,12 @@
 #include "mainwindow/CTessarineDlg.h"
 
 #include "controls/CSplitterBar.h"
-#include "controls/DialogUnits.h"
 #include "dialogs/CAboutDlg.h"
 #include "dialogs/TessarineAddFeedDlg.h"
 #include "dialogs/TessarineInfo.h"
 #include "dialogs/TessarineOptions.h"
 #include "mainwindow/DownloadTableModel.h"
+#include "mainwindow/MainWindowLayout.h"
 #include "mainwindow/MainMenus.h"
 #include "mainwindow/MessageQueue.h"
 #include "mainwindow/QueuedEngineView.h"
@@ -14,6 +14,7 @@
 #include "mainwindow/SubscriptionTableModel.h"
 #include "platform/Autostart.h"
 #include "platform/Desktop.h"
+#include "platform/Notifier.h"
 #include "platform/Profile.h"
 #include "platform/SingleInstance.h"
 #include "subscriptions/BaseDirectory.h"
@@ -21,17 +22,15 @@
 #include "subscriptions/Opml.h"
 #include "subscriptions/Strings.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QFrame>
 #include <QIcon>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QMenu>
-#include <QMenuBar>
 
 #include <ctime>
 
@@ -44,10 +43,6 @@ namespace {
 
 QString Text(int id) { return QString::fromStdString(LoadResString(id)); }
 QString FromUtf8(const std::string& text) { return QString::fromStdString(text); }
-
-// Size of the window's client area in dialog units.
-constexpr int kClientWidthDu = 362;
-constexpr int kClientHeightDu = 233;
 
 // A file chooser's title: the menu item that opened it, without its dots.
 QString ChooserCaption(int menuTextId) {
@@ -66,7 +61,8 @@ void OpenPath(const std::string& path) {
 } // namespace
 
 CTessarineDlg::CTessarineDlg(PodcastLibrary& library, QueuedEngineView& events, QWidget* parent)
-    : CAnchoredDialog(parent), library_(library), autostart_(std::make_unique<Autostart>()) {
+    : CAnchoredDialog(parent), library_(library), autostart_(std::make_unique<Autostart>()),
+      news_(Notifier::Create()) {
     InitResources();
     setWindowTitle(Text(TXT_CAPTION));
     setWindowIcon(QIcon(":/tessarine.png"));
@@ -74,7 +70,13 @@ CTessarineDlg::CTessarineDlg(PodcastLibrary& library, QueuedEngineView& events, 
     messages_ = new MessageQueue(this);
     connect(messages_, &MessageQueue::idle, this, &CTessarineDlg::QuitWhenMessagesRead);
     CreateControls();
-    AnchorControls();
+
+    // Shift+F10 asks for the context menu as the Menu key does.
+    auto* contextKey = new QAction(this);
+    contextKey->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10));
+    contextKey->setShortcutContext(Qt::WindowShortcut);
+    addAction(contextKey);
+    connect(contextKey, &QAction::triggered, this, [this] { OnContextMenu({}, true); });
 
     connect(&events, &QueuedEngineView::subscriptionsChanged, subscriptionRows_,
             &SubscriptionTableModel::Sync);
@@ -87,72 +89,29 @@ CTessarineDlg::CTessarineDlg(PodcastLibrary& library, QueuedEngineView& events, 
 // The library outlives the window and ends its worker itself.
 CTessarineDlg::~CTessarineDlg() = default;
 
+void CTessarineDlg::SetNotifier(std::unique_ptr<Notifier> notifier) {
+    news_.SetNotifier(std::move(notifier));
+}
+
+CSplitterBar* CTessarineDlg::SplitterBar() const { return layout_->Bar(); }
+
 void CTessarineDlg::CreateControls() {
-    const DialogUnits du(this);
-    const int menuHeight = menus_->MenuBar()->sizeHint().height();
-    setContentsMargins(0, menuHeight, 0, 0);
-    resize(du.X(kClientWidthDu), du.Y(kClientHeightDu) + menuHeight);
-    menus_->MenuBar()->setGeometry(0, 0, width(), menuHeight);
-
-    const QPoint origin = ClientRect().topLeft();
-    auto place = [&](QWidget* w, int id, int x, int y, int cx, int cy) {
-        SetControlId(w, id);
-        w->setGeometry(du.Rect(x, y, cx, cy).translated(origin));
-    };
-
-    // Creation order is the tab order: the subscription list first.
     subscriptionRows_ = new SubscriptionTableModel(library_.Model(), this);
-    subscriptionList_ = new ReportListView(subscriptionRows_, this);
-    subscriptionList_->setObjectName("subscriptionList");
-    place(subscriptionList_, IDC_SUBSCRIPTION_LIST, 7, 17, 348, 85);
-    subscriptionList_->SetColumns({{Text(IDS_COLUMN_NAME), Qt::AlignLeft, 225},
-                                   {Text(IDS_COLUMN_LAST_CHECKED), Qt::AlignLeft, 100,
-                                    FromUtf8(OleDateTime::FromFields({2000, 12, 28, 23, 59, 0})
-                                                 .FormatShown())},
-                                   {Text(IDS_COLUMN_STATUS), Qt::AlignLeft, 130,
-                                    Text(IDS_STATUS_NEW_ITEMS)}});
-
     downloadRows_ = new DownloadTableModel(this);
-    downloadList_ = new ReportListView(downloadRows_, this);
-    downloadList_->setObjectName("downloadList");
-    place(downloadList_, IDC_DOWNLOAD_LIST, 7, 124, 348, 102);
-    downloadList_->SetColumns({{Text(IDS_COLUMN_FILE), Qt::AlignLeft, 225},
-                               {Text(IDS_COLUMN_SIZE), Qt::AlignLeft, 80, "1024.0MB"},
-                               {Text(IDS_COLUMN_PROGRESS), Qt::AlignHCenter, 60, "100%"},
-                               {Text(IDS_COLUMN_DOWNLOAD_STATUS), Qt::AlignLeft, 90,
-                                Text(IDS_DOWNLOADING)}});
-
-    subscribedLabel_ = new QLabel(Text(TXT_LABEL_SUBSCRIBED), this);
-    place(subscribedLabel_, IDC_LABEL_SUBSCRIBED, 7, 7, 348, 8);
-    downloadsLabel_ = new QLabel(Text(TXT_LABEL_DOWNLOADS), this);
-    place(downloadsLabel_, IDC_LABEL_DOWNLOADS, 7, 113, 348, 8);
-    for (QLabel* label : {subscribedLabel_, downloadsLabel_})
-        label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-
-    // The bar's placeholder: invisible, it marks where the bar belongs.
-    placeholder_ = new QFrame(this);
-    placeholder_->setObjectName("splitterPlaceholder");
-    place(placeholder_, IDC_SPLITTER, 7, 104, 348, 8);
-    placeholder_->hide();
-
+    layout_ = std::make_unique<MainWindowLayout>(*this, menus_->MenuBar(), subscriptionRows_,
+                                                 downloadRows_);
+    subscriptionList_ = layout_->SubscriptionList();
+    downloadList_ = layout_->DownloadList();
     for (ReportListView* list : {subscriptionList_, downloadList_}) {
         list->installEventFilter(this);
         list->viewport()->installEventFilter(this);
     }
 }
 
-void CTessarineDlg::AnchorControls() {
-    AnchorControl(downloadList_, AnchorTopLeft, AnchorBottomRight);
-    AnchorControl(subscriptionList_, AnchorTopLeft, AnchorTopRight);
-    AnchorControl(subscribedLabel_, AnchorTopLeft, AnchorTopLeft);
-    AnchorControl(downloadsLabel_, AnchorTopLeft, AnchorTopLeft);
-    AnchorControl(placeholder_, AnchorTopLeft, AnchorTopRight);
-}
-
 void CTessarineDlg::OnInitDialog() {
-    // An empty base directory is used as it is: the files then live in the
-    // current folder, and nobody is asked at start-up.
-    const LoadResult loaded = library_.Open(ReadBaseDirectoryFromProfile().toStdString());
+    // Nobody is asked at start-up: without a stored base directory the
+    // default one in the home folder is taken.
+    const LoadResult loaded = library_.Open(BaseDirectoryForStart().toStdString());
     subscriptionRows_->Sync();
     ReportLoad(loaded);
     if (library_.StartupCheckWanted())
@@ -162,7 +121,7 @@ void CTessarineDlg::OnInitDialog() {
     OptionSet options = library_.Options();
     ReadAutostartState(options, *autostart_);
     library_.SetAutostartState(options.autostart, options.runKeyOpen);
-    CreateSplitterBar();
+    layout_->CreateBar();
 }
 
 void CTessarineDlg::ShowAsStarted() {
@@ -206,8 +165,10 @@ void CTessarineDlg::PostCommand(int commandId) {
 // ---- The engine's events ----
 
 void CTessarineDlg::OnDownloadsChanged(const std::vector<DownloadChange>& changes) {
-    if (!closing_)
-        downloadRows_->Apply(changes);
+    if (closing_)
+        return;
+    downloadRows_->Apply(changes);
+    news_.Apply(changes);
 }
 
 void CTessarineDlg::OnError(const QString& message) {
@@ -216,7 +177,10 @@ void CTessarineDlg::OnError(const QString& message) {
 }
 
 void CTessarineDlg::OnCyclesEnded(bool quit) {
-    if (!quit || closing_)
+    if (closing_)
+        return;
+    news_.Report(library_.Model());
+    if (!quit)
         return;
     quitDue_ = true;
     QuitWhenMessagesRead();
@@ -398,56 +362,6 @@ void CTessarineDlg::OnContextMenu(QPoint globalPos, bool fromKeyboard) {
     ContextMenu()->popup(globalPos);
 }
 
-// ---- The splitter bar ----
-
-void CTessarineDlg::CreateSplitterBar() {
-    // The splitter bar, laid over its placeholder.
-    splitter_ = new CSplitterBar(this);
-    splitter_->Create(placeholder_->geometry(), this, IDC_SPLITTER);
-    splitter_->setObjectName("splitterBar");
-    splitter_->SetOrientation(CSplitterBar::Horizontal);
-    splitter_->SetRange(100, 100, -1);
-    connect(splitter_, &CSplitterBar::notify, this,
-            [this](const SplitterNotify& notify) { OnSplitterMoved(notify); });
-    PlaceSplitterBar();
-    UpdateSplitterRange();
-}
-
-void CTessarineDlg::OnSplitterMoved(const SplitterNotify& notify) {
-    const int delta = notify.delta;
-    CSplitterBar::AdjustHeight(subscriptionList_, delta, CSplitterBar::AdjustBottom);
-    CSplitterBar::AdjustHeight(downloadList_, -delta, CSplitterBar::AdjustTop);
-    CSplitterBar::OffsetWindow(downloadsLabel_, delta);
-    CSplitterBar::OffsetWindow(placeholder_, delta);
-    for (int id : {IDC_DOWNLOAD_LIST, IDC_SUBSCRIPTION_LIST, IDC_LABEL_SUBSCRIBED,
-                   IDC_LABEL_DOWNLOADS, IDC_SPLITTER})
-        UnanchorControl(id);
-    AnchorControls();
-    PlaceSplitterBar();
-    update();
-}
-
-void CTessarineDlg::PlaceSplitterBar() {
-    if (splitter_ == nullptr)
-        return;
-    // The bar lies over the placeholder, 4 pixels inside its top and bottom.
-    const QRect area = placeholder_->geometry();
-    splitter_->setGeometry(area.adjusted(0, 4, 0, -4));
-}
-
-void CTessarineDlg::UpdateSplitterRange() {
-    if (splitter_ == nullptr)
-        return;
-    // The bar's centre may go from 100 pixels below the top of the client
-    // area down to the window's height less 100, in client terms.
-    const int height = frameGeometry().height();
-    if (height > 0) {
-        const int top = ClientRect().top();
-        splitter_->SetRange(top + 100, top + height - 100);
-        splitter_->update();
-    }
-}
-
 // ---- Events ----
 
 void CTessarineDlg::closeEvent(QCloseEvent* event) {
@@ -486,15 +400,14 @@ bool CTessarineDlg::eventFilter(QObject* watched, QEvent* event) {
 
 void CTessarineDlg::moveEvent(QMoveEvent* event) {
     CAnchoredDialog::moveEvent(event);
-    UpdateSplitterRange();
+    if (layout_ != nullptr)
+        layout_->WindowGeometryChanged();
 }
 
 void CTessarineDlg::resizeEvent(QResizeEvent* event) {
-    if (menus_ != nullptr)
-        menus_->MenuBar()->setGeometry(0, 0, width(), ClientRect().top());
     CAnchoredDialog::resizeEvent(event);
-    PlaceSplitterBar();
-    UpdateSplitterRange();
+    if (layout_ != nullptr)
+        layout_->WindowGeometryChanged();
 }
 
 } // namespace tessarine

@@ -6,6 +6,7 @@
 
 #include "controls/CAnchoredDialog.h"
 #include "mainwindow/Commands.h"
+#include "mainwindow/NewEpisodeNews.h"
 #include "update/PodcastLibrary.h"
 
 #include <QString>
@@ -14,8 +15,6 @@
 #include <vector>
 
 class QAction;
-class QFrame;
-class QLabel;
 class QMenu;
 
 namespace tessarine {
@@ -24,13 +23,13 @@ class Autostart;
 class CSplitterBar;
 class DownloadTableModel;
 class MainMenus;
+class MainWindowLayout;
 class MessageQueue;
+class Notifier;
 class QueuedEngineView;
 class ReportListView;
 class SingleInstance;
 class SubscriptionTableModel;
-struct DownloadChange;
-struct SplitterNotify;
 
 class CTessarineDlg : public CAnchoredDialog {
     Q_OBJECT
@@ -48,19 +47,22 @@ public:
     // The holder of the base directory's lock, which a change of base
     // directory moves (none: the change takes no lock).
     void SetSingleInstance(SingleInstance* instance) { singleInstance_ = instance; }
+    // Where the news of downloaded episodes goes after a check (the
+    // desktop's notifications unless replaced; none: not told).
+    void SetNotifier(std::unique_ptr<Notifier> notifier);
 
     // Runs a command as a menu item, an accelerator or a post does.
     void OnCommand(int id);
     void PostCommand(int commandId);
 
-    // The context menu for a point in global coordinates; fromKeyboard puts
-    // it at the subscription list's top-left corner.
+    // The context menu for a point in global coordinates; fromKeyboard (the
+    // Menu key, Shift+F10) puts it at the subscription list's top-left corner.
     void OnContextMenu(QPoint globalPos, bool fromKeyboard);
 
     PodcastLibrary& Library() { return library_; }
     ReportListView* SubscriptionList() const { return subscriptionList_; }
     ReportListView* DownloadList() const { return downloadList_; }
-    CSplitterBar* SplitterBar() const { return splitter_; }
+    CSplitterBar* SplitterBar() const;
     QMenu* ContextMenu() const;
     QAction* Action(int commandId) const;
     bool HasEnded() const { return ended_; }
@@ -107,11 +109,6 @@ private:
     void ReportLoad(const LoadResult& loaded);
 
     void CreateControls();
-    void AnchorControls();
-    void CreateSplitterBar();
-    void OnSplitterMoved(const SplitterNotify& notify);
-    void PlaceSplitterBar();
-    void UpdateSplitterRange();
 
     PodcastLibrary& library_;
     std::unique_ptr<Autostart> autostart_;
@@ -122,12 +119,10 @@ private:
     MessageQueue* messages_ = nullptr;
     SubscriptionTableModel* subscriptionRows_ = nullptr;
     DownloadTableModel* downloadRows_ = nullptr;
-    QLabel* subscribedLabel_ = nullptr;
-    QLabel* downloadsLabel_ = nullptr;
     ReportListView* subscriptionList_ = nullptr;
     ReportListView* downloadList_ = nullptr;
-    QFrame* placeholder_ = nullptr;
-    CSplitterBar* splitter_ = nullptr;
+    std::unique_ptr<MainWindowLayout> layout_;
+    NewEpisodeNews news_; // tells the desktop of new episodes after a check
 
     bool quitDue_ = false; // the quit rule said to end once the messages are read
     bool closing_ = false;

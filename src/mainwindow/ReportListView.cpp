@@ -2,6 +2,7 @@
 
 #include <QFontMetrics>
 #include <QHeaderView>
+#include <QPainter>
 
 #include <algorithm>
 
@@ -64,6 +65,24 @@ void ReportListView::SelectRow(int row) {
         return;
     selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
                                                  QItemSelectionModel::Rows);
+}
+
+void ReportListView::SetEmptyHint(const QString& hint) {
+    emptyHint_ = hint;
+    viewport()->update();
+}
+
+void ReportListView::paintEvent(QPaintEvent* event) {
+    QTreeView::paintEvent(event);
+    if (emptyHint_.isEmpty() || model_->rowCount() > 0)
+        return;
+    // In the placeholder colour of the palette, wrapped to the list's width
+    // with a margin of two average characters on each side.
+    QPainter painter(viewport());
+    const int margin = 2 * fontMetrics().averageCharWidth();
+    painter.setPen(palette().color(QPalette::PlaceholderText));
+    painter.drawText(viewport()->rect().adjusted(margin, margin, -margin, -margin),
+                     Qt::AlignCenter | Qt::TextWordWrap, emptyHint_);
 }
 
 } // namespace tessarine

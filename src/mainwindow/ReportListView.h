@@ -21,9 +21,17 @@ public:
     int SelectionMark() const { return selectionMark_; }
     // Selects `row` the way a click does (it becomes the selection mark).
     void SelectRow(int row);
+    // A short text drawn in the middle of the list while it has no rows (it
+    // is no row itself: nothing to select or scroll).
+    void SetEmptyHint(const QString& hint);
+    const QString& EmptyHint() const { return emptyHint_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     ReportTableModel* model_;
+    QString emptyHint_;
     int selectionMark_ = -1;
 };
 

@@ -2,6 +2,7 @@
 
 #include "subscriptions/BaseDirectory.h"
 
+#include <QDir>
 #include <QSettings>
 
 namespace tessarine {
@@ -18,6 +19,22 @@ void WriteBaseDirectoryToProfile(const QString& path) {
     QSettings profile("Orvendale", "Tessarine");
     profile.setValue("Settings/Basedir", path);
     profile.sync();
+}
+
+QString DefaultBaseDirectory() {
+    return QDir::toNativeSeparators(QDir::homePath() + QStringLiteral("/Podcasts/"));
+}
+
+QString BaseDirectoryForStart() {
+    const QString stored = ReadBaseDirectoryFromProfile();
+    if (!stored.isEmpty())
+        return stored;
+    const QString base = DefaultBaseDirectory();
+    // A folder that cannot be made is still used, as a chosen folder that
+    // went missing is: nothing loads, and the next start tries again.
+    if (QDir().mkpath(base))
+        WriteBaseDirectoryToProfile(base);
+    return base;
 }
 
 } // namespace tessarine

@@ -11,4 +11,12 @@ namespace tessarine {
 QString ReadBaseDirectoryFromProfile();
 void WriteBaseDirectoryToProfile(const QString& path);
 
+// Where a first start keeps its files: "Podcasts" in the user's home folder,
+// ending with a separator.
+QString DefaultBaseDirectory();
+// The base directory a start works on: the stored one; when none is stored,
+// the default, which is created and stored, so that the list never depends
+// on the folder the program was started from.
+QString BaseDirectoryForStart();
+
 } // namespace tessarine

@@ -110,6 +110,9 @@ enum StringId : int {
     TXT_NOTIFY_ONE_EPISODE = 40300,
     TXT_NOTIFY_EPISODES,
     TXT_NOTIFY_MORE_PODCASTS,
+
+    // The main window.
+    TXT_EMPTY_LIST_HINT = 40400, // in the subscription list while it is empty
 };
 
 enum class Language { English, German };

@@ -12,6 +12,7 @@
 #include "support/LoopbackServer.h"
 #include "update/PartialFile.h"
 
+#include <QGuiApplication>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTest>
@@ -138,6 +139,45 @@ TEST(Program, OneProgramPerBaseDirectory) {
     EXPECT_FALSE(BaseDirectoryLock(program.base).Held());
     program.Kill();
     EXPECT_TRUE(BaseDirectoryLock(program.base).Held());
+}
+
+// A first start without a stored base directory keeps its files in
+// "Podcasts" of the home folder, not in the folder it was started from, and
+// stores that choice; a stored folder is kept even when it is missing.
+TEST(Program, AFirstStartUsesPodcastsInTheHomeFolder) {
+    Program program(SettingsWith({}));
+    fs::remove(program.root.Path() / "config/Orvendale/Tessarine.conf");
+    const std::string podcasts = program.root.Base() + "Podcasts/";
+    ASSERT_FALSE(fs::exists(podcasts));
+    program.Start({});
+    ASSERT_TRUE(SingleInstance::AskToRaise(podcasts, 30000)); // its window holds the folder
+    program.Kill();
+    EXPECT_TRUE(fs::is_directory(podcasts));
+    EXPECT_NE(ReadFile(program.root.Path() / "config/Orvendale/Tessarine.conf")
+                  .find("Basedir=" + podcasts),
+              std::string::npos);
+    EXPECT_FALSE(fs::exists(program.root.Path() / kSettingsFileName));
+    EXPECT_FALSE(fs::exists(program.root.Path() / kLockFileName));
+
+    GuiHarness harness; // its own home and profile
+    const QString home = QString::fromStdString(harness.root.Base() + "home/");
+    EXPECT_EQ(BaseDirectoryForStart(), home + "Podcasts/");
+    EXPECT_EQ(harness.ProfileBaseDirectory(), home + "Podcasts/");
+    const QString missing = QString::fromStdString(harness.root.Base() + "gone/");
+    harness.SetProfileBaseDirectory(missing);
+    EXPECT_EQ(BaseDirectoryForStart(), missing);
+    EXPECT_FALSE(fs::exists(missing.toStdString()));
+}
+
+// Qt appends a display name that is set to every caption at the window
+// system ("Settings — Tessarine"); the program sets none, so the display name
+// follows the application name.
+TEST(Program, SetsNoDisplayNameThatCaptionsWouldCarry) {
+    CTessarineApp::SetIdentity();
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), "Tessarine");
+    QCoreApplication::setApplicationName("Renamed");
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), "Renamed");
+    QCoreApplication::setApplicationName("Tessarine");
 }
 
 TEST(Program, ABaseDirectoryHeldWithoutAWindowIsRefused) {

@@ -52,6 +52,24 @@ TEST_F(LinkLabelTest, FitsItsCaptionAndTurnsRedAndUnderlinedWhileTheMouseIsOver)
     EXPECT_EQ(Colour(), QColor(0, 0, 238));
 }
 
+// On a dark palette the link keeps its hues but is drawn light enough to
+// read against the background; on a light one exactly in its own colours.
+TEST(LinkLabelPalette, ADarkBackgroundGetsReadableLinkColours) {
+    QWidget host;
+    QPalette dark = host.palette();
+    dark.setColor(QPalette::Window, QColor(35, 38, 41));
+    dark.setColor(QPalette::WindowText, QColor(239, 240, 241));
+    host.setPalette(dark);
+    auto* link = new CLinkLabel(kUrl, &host);
+    link->Attach();
+    const QColor shown = link->palette().color(QPalette::WindowText);
+    EXPECT_EQ(shown.hslHue(), QColor(0, 0, 238).hslHue());
+    EXPECT_GE(shown.lightness(), 192);
+    CLinkLabel light(kUrl);
+    light.Attach();
+    EXPECT_EQ(light.palette().color(QPalette::WindowText), QColor(0, 0, 238));
+}
+
 TEST_F(LinkLabelTest, ClickOpensThroughTheDesktopOrBeepsAndReports) {
     test::ScopedEnv noBrowser("BROWSER", std::nullopt);
     std::vector<QUrl> opened;

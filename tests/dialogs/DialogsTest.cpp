@@ -34,6 +34,24 @@ void Click(QWidget* modal, const char* name) {
     QTest::mouseClick(modal->findChild<QWidget*>(name), Qt::LeftButton);
 }
 
+// The captions are the table's texts and nothing more.
+TEST(Dialogs, CaptionsAreTheTableTextsInEitherLanguage) {
+    const std::vector<std::pair<Language, QStringList>> cases = {
+        {Language::English, {"Subscribe to Podcast", "Settings", "Information", "About Tessarine"}},
+        {Language::German, {"Podcast hinzufügen", "Einstellungen", "Informationen", "Über Tessarine"}}};
+    for (const auto& [language, captions] : cases) {
+        SetLanguage(language);
+        TessarineAddFeedDlg subscribe;
+        TessarineOptions settings;
+        TessarineInfo information;
+        CAboutDlg about;
+        EXPECT_EQ(QStringList({subscribe.windowTitle(), settings.windowTitle(),
+                               information.windowTitle(), about.windowTitle()}),
+                  captions);
+    }
+    SetLanguage(Language::English);
+}
+
 TEST(SubscribeDialog, OkKeepsTheUrlExactlyAsTypedAndCancelKeepsNothing) {
     // Longer than a line edit takes by default.
     const QString preset =

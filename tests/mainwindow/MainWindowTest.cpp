@@ -6,6 +6,7 @@
 #include "mainwindow/ReportListView.h"
 #include "platform/Autostart.h"
 #include "platform/Desktop.h"
+#include "platform/Notifier.h"
 #include "platform/SingleInstance.h"
 #include "subscriptions/BaseDirectory.h"
 #include "subscriptions/BaseDirectoryLock.h"
@@ -405,6 +406,14 @@ TEST_F(MainWindowTest, SelectionCommandsOpenFoldersRemoveAndShowTheContextMenu) 
     EXPECT_FALSE(shownAt(w.DownloadList()->viewport(), {20, 20}, QContextMenuEvent::Mouse));
     EXPECT_FALSE(shownAt(&w, w.SplitterBar()->geometry().center(), QContextMenuEvent::Mouse));
     EXPECT_EQ(shownAt(list, {}, QContextMenuEvent::Keyboard), list->mapToGlobal(QPoint(0, 0)));
+    // Shift+F10 does what the Menu key does, wherever the focus is.
+    for (QWidget* focus : {static_cast<QWidget*>(list), static_cast<QWidget*>(w.DownloadList())}) {
+        QTest::keyClick(focus, Qt::Key_F10, Qt::ShiftModifier);
+        EXPECT_TRUE(w.ContextMenu()->isVisible());
+        EXPECT_EQ(w.ContextMenu()->pos(), list->mapToGlobal(QPoint(0, 0)));
+        w.ContextMenu()->hide();
+        Activate();
+    }
     w.ContextMenu()->actions().last()->trigger(); // "Remove Podcast"
     EXPECT_EQ(ModelUrls(),
               (std::vector<std::string>{"http://127.0.0.1:1/b.xml", "http://127.0.0.1:1/c.xml"}));
@@ -510,6 +519,139 @@ TEST_F(MainWindowTest, ResizeKeepsAnchorsAndTheSplitterBoundary) {
     EXPECT_EQ(geometry(IDC_SUBSCRIPTION_LIST), upper.adjusted(0, 0, 120, 30));
     EXPECT_EQ(geometry(IDC_DOWNLOAD_LIST), lower.adjusted(0, 30, 120, 80));
     EXPECT_EQ(geometry(IDC_LABEL_DOWNLOADS), label.translated(0, 30));
+}
+
+// A window made smaller after the bar was dragged low brings the boundary
+// back up: the lower label and list stay inside the window.
+TEST_F(MainWindowTest, AShrinkAfterADragLowKeepsBothListsInTheWindow) {
+    auto& w = Window(kEmpty);
+    const QSize initial = w.size();
+    CSplitterBar* bar = w.SplitterBar();
+    auto inside = [&](int id) {
+        const QRect r = w.FindControl(id)->geometry();
+        return w.rect().contains(r) && r.height() > 0;
+    };
+    const int top = w.ClientRect().top();
+    for (int round = 0; round < 2; ++round) {
+        w.resize(initial + QSize(0, 300));
+        ASSERT_TRUE(WaitFor([&] { return w.size() == initial + QSize(0, 300); }));
+        const QPoint start(bar->width() / 2, bar->height() / 2);
+        const QPoint far(bar->width() / 2, w.height() + 500); // held at the range's end
+        QTest::mousePress(bar, Qt::LeftButton, {}, start);
+        QTest::mouseMove(bar, far);
+        QTest::mouseRelease(bar, Qt::LeftButton, {}, far);
+        ASSERT_EQ(bar->Centre(), top + w.frameGeometry().height() - 100);
+        w.resize(initial);
+        ASSERT_TRUE(WaitFor([&] { return w.size() == initial; }));
+        EXPECT_EQ(bar->Centre(), top + w.frameGeometry().height() - 100);
+        const QRect label = w.FindControl(IDC_LABEL_DOWNLOADS)->geometry();
+        EXPECT_GT(label.top(), bar->geometry().bottom());
+        EXPECT_TRUE(inside(IDC_LABEL_DOWNLOADS));
+        EXPECT_TRUE(inside(IDC_DOWNLOAD_LIST));
+        EXPECT_GT(w.DownloadList()->geometry().top(), label.bottom());
+        EXPECT_LT(w.SubscriptionList()->geometry().bottom(), bar->geometry().top());
+    }
+    // Larger again, the lower list takes the height; the boundary stays.
+    const int centre = bar->Centre();
+    const int height = w.DownloadList()->height();
+    w.resize(initial + QSize(0, 100));
+    ASSERT_TRUE(WaitFor([&] { return w.size() == initial + QSize(0, 100); }));
+    EXPECT_EQ(bar->Centre(), centre);
+    EXPECT_EQ(w.DownloadList()->height(), height + 100);
+}
+
+// With no subscription the list shows how to subscribe, drawn in the list,
+// not as a row; the first subscription takes its place.
+TEST_F(MainWindowTest, AnEmptyListShowsHowToSubscribe) {
+    const std::vector<std::pair<Language, QString>> cases = {
+        {Language::English, "Press Ctrl+A to subscribe to a podcast by its feed address, or "
+                            "choose File > Import subscriptions... to add the feeds of an OPML file."},
+        {Language::German, "Drücken Sie Ctrl+A, um einen Podcast über die Adresse seines Feeds "
+                           "hinzuzufügen, oder wählen Sie Datei > Abonnements importieren..., um "
+                           "die Feeds einer OPML-Datei zu übernehmen."}};
+    for (const auto& [language, hint] : cases) {
+        SetLanguage(language);
+        auto& w = Window(kEmpty);
+        ReportListView* list = w.SubscriptionList();
+        EXPECT_TRUE(list->EmptyHint().endsWith(hint)) << list->EmptyHint().toStdString();
+        // Something is drawn across the middle of the empty list, and nothing
+        // there once a row is listed (the row lies at the top).
+        auto inkInTheMiddle = [&] {
+            const QImage image = list->viewport()->grab().toImage();
+            const QRgb background = image.pixel(1, image.height() - 2);
+            int ink = 0;
+            for (int y = image.height() / 3; y < image.height() * 2 / 3; ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    ink += image.pixel(x, y) != background;
+            return ink;
+        };
+        EXPECT_GT(inkInTheMiddle(), 50);
+        EXPECT_EQ(list->Model()->rowCount(), 0);
+        ASSERT_TRUE(library->Subscribe("http://127.0.0.1:1/f.xml"));
+        events->Deliver();
+        ASSERT_TRUE(WaitFor([&] { return list->Model()->rowCount() == 1; }));
+        EXPECT_EQ(inkInTheMiddle(), 0);
+        w.SubscriptionList()->SelectRow(0);
+        w.OnCommand(ID_REMOVE_PODCAST);
+        EXPECT_GT(inkInTheMiddle(), 50);
+        EXPECT_TRUE(WaitIdle());
+    }
+}
+
+// After a check, the desktop hears how many episodes came and from which
+// podcasts; a failed transfer or a file that was there already is no news,
+// and a check that downloads nothing tells nothing.
+TEST_F(MainWindowTest, ACheckThatDownloadedEpisodesTellsTheDesktop) {
+    struct Recorder : Notifier {
+        std::vector<QString>* texts;
+        bool Notify(const QString& text) override {
+            texts->push_back(text);
+            return true;
+        }
+    };
+    LoopbackServer server;
+    const std::vector<std::tuple<Language, std::string, QString>> cases = {
+        {Language::English, "Alpha", "3 new episodes from Alpha, Beta & Co"},
+        {Language::German, "Anton", "3 neue Folgen von Anton, Beta & Co"}};
+    for (const auto& [language, name, text] : cases) {
+        const std::string path = "/" + name;
+        server.Serve(path + "/a.xml",
+                     MakeFeed(name, {{server.Url(path + "/1.mp3")}, {server.Url(path + "/2.mp3")}}),
+                     "text/xml");
+        server.Serve(path + "/b.xml", MakeFeed("Beta &amp; Co", {{server.Url(path + "/3.mp3")}}),
+                     "text/xml");
+        server.Serve(path + "/c.xml", MakeFeed("Gone", {{server.Url(path + "/missing.mp3")}}),
+                     "text/xml");
+        for (const char* file : {"/1.mp3", "/2.mp3", "/3.mp3"})
+            server.Serve(path + file, "episode");
+    }
+    server.Start();
+    for (const auto& [language, name, text] : cases) {
+        SetLanguage(language);
+        const std::string path = "/" + name;
+        fs::remove_all(base + "Beta & Co");
+        auto& w = Window(SettingsFor({server.Url(path + "/a.xml"), server.Url(path + "/b.xml"),
+                                      server.Url(path + "/c.xml")}));
+        std::vector<QString> texts;
+        auto recorder = std::make_unique<Recorder>();
+        recorder->texts = &texts;
+        w.SetNotifier(std::move(recorder));
+        for (int check = 0; check < 2; ++check) { // the second finds nothing new
+            const uint64_t cycles = Engine().CyclesRun();
+            w.OnCommand(ID_CHECK_NEW_ITEMS);
+            ASSERT_TRUE(WaitFor([&] { return Engine().CyclesRun() > cycles && !Engine().IsBusy(); }));
+            events->Deliver();
+        }
+        EXPECT_EQ(ReadFile(base + "Beta & Co/3.mp3"), "episode");
+        EXPECT_EQ(texts, std::vector<QString>{text});
+        // A row whose file was found in place goes straight to "Completed".
+        const int row = w.DownloadList()->Model()->rowCount();
+        events->InsertDownloadRow(row, {"old.mp3", "", "0%", LoadResString(IDS_WAITING)});
+        events->SetDownloadCell(row, ColumnStatus, LoadResString(IDS_COMPLETED));
+        events->CycleEnded(false);
+        events->Deliver();
+        EXPECT_EQ(texts.size(), 1u);
+    }
 }
 
 TEST_F(MainWindowTest, DownloadRowsFromAnotherThreadArriveWholeAndInOrder) {

@@ -15,6 +15,7 @@ GuiHarness::GuiHarness() {
     xdg_ = std::make_unique<ScopedEnv>("XDG_CONFIG_HOME", (root.Path() / "config").string());
     // The program's own state (the record of the last checks) stays here too.
     cache_ = std::make_unique<ScopedEnv>("XDG_CACHE_HOME", (root.Path() / "cache").string());
+    home_ = std::make_unique<ScopedEnv>("HOME", root.Base() + "home");
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
                        QString::fromStdString((root.Path() / "config").string()));
     SetShowMessageBox([this](QWidget*, QMessageBox::Icon icon, const QString& text,

@@ -1,6 +1,7 @@
 #pragma once
-// A temporary world for GUI tests: profile and autostart under a temporary
-// folder, and the desktop seams (open, folder and file choosers, message boxes)
+// A temporary world for GUI tests: home folder, profile and autostart under a
+// temporary folder, and the desktop seams (open, folder and file choosers,
+// message boxes)
 // replaced by recorders with scripted answers.
 
 #include "support/TestSupport.h"
@@ -48,6 +49,7 @@ public:
 
 private:
     std::unique_ptr<ScopedEnv> xdg_, cache_;
+    std::unique_ptr<ScopedEnv> home_; // a first start's base directory goes below it
 };
 
 // Runs `action` on the next modal dialog that opens (from within its exec()).
