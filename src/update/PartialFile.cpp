@@ -40,7 +40,8 @@ std::string BesideTarget(const std::string& targetPath, std::string_view suffix)
     if (1 + name.size() + suffix.size() <= kMaxEntryNameBytes) {
         partial.append(name);
     } else {
-        const std::string tag = "-" + EnclosureNames::Tag(name, 8);
+        std::string tag(1, '-');
+        tag += EnclosureNames::Tag(name, 8);
         const size_t room = kMaxEntryNameBytes - 1 - suffix.size() - tag.size();
         // Shortened by the usual rule; the tag made from the whole name
         // keeps apart targets whose names begin alike.
