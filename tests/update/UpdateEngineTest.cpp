@@ -662,6 +662,7 @@ TEST_F(EngineTest, AnUnchangedFeedDoesExactlyWhatItsFullFetchWouldDo) {
     // Two libraries check the same feed twice, one with the cache and one
     // without; between the checks each loses a downloaded file.
     struct Library {
+        explicit Library(fs::path folder) : base(std::move(folder)) {}
         fs::path base;
         SharedModel model;
         RecordingView view;
