@@ -62,12 +62,11 @@ struct Cycles {
 
     Cycles(int count, const std::function<std::string(int)>& url,
            const std::function<std::string(int)>& title, int items) {
-        model.baseDirectory = base;
+        model.SetBaseDirectory(base);
         for (int f = 0; f < count; ++f) {
             titles.push_back(title(f));
             CreateFiles(base, titles.back(), items);
-            std::lock_guard lock(model.mutex);
-            records.push_back(model.subscriptions.Append(url(f), titles.back()));
+            records.push_back(model.AddSubscription(url(f), titles.back()));
         }
         engine = std::make_unique<UpdateEngine>(model, view, false);
     }
@@ -78,9 +77,10 @@ struct Cycles {
         engine->OnCheckForNewItems();
         ok = engine->WaitForIdle(std::chrono::minutes(10)) && ok;
         const double seconds = SecondsSince(start);
-        std::lock_guard lock(model.mutex);
-        for (size_t i = 0; i < records.size() && ok; ++i)
-            ok = records[i]->status == NoNewItems && records[i]->name == titles[i];
+        for (size_t i = 0; i < records.size() && ok; ++i) {
+            const Subscription values = model.Values(records[i]);
+            ok = values.status == NoNewItems && values.name == titles[i];
+        }
         ok = ok && view.Rows().empty() && view.Messages().empty();
         return seconds;
     }

@@ -55,9 +55,8 @@ bool EnclosureNames::IsReserved(std::string_view name) {
         StartsWithIgnoringCase(name, std::string(kSettingsFileName) + ".") ||
         SameNameIgnoringCase(name, kLockFileName))
         return true;
-    const std::string_view suffix = PartialFile::kSuffix;
-    return name.size() >= suffix.size() &&
-           SameNameIgnoringCase(name.substr(name.size() - suffix.size()), suffix);
+    // Partial files and the resume information kept beside them.
+    return PartialFile::IsPartialName(name);
 }
 
 std::string EnclosureNames::Tagged(std::string_view name, std::string_view tag) {

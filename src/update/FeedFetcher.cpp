@@ -272,6 +272,25 @@ FeedResponse FeedFetcher::Take(size_t index) {
     return response;
 }
 
+bool FeedFetcher::WaitReady(size_t index, std::chrono::milliseconds timeout) {
+    const auto until = std::chrono::steady_clock::now() + timeout;
+    std::unique_lock lock(impl_->mutex);
+    if (index >= impl_->slots.size())
+        return true;
+    Slot& slot = impl_->slots[index];
+    if (slot.state == SlotState::Waiting && !slot.urgent) {
+        slot.urgent = true;
+        lock.unlock();
+        impl_->Wake();
+        lock.lock();
+    }
+    while (slot.state == SlotState::Waiting || slot.state == SlotState::Running) {
+        if (impl_->Cancelled() || impl_->arrived.wait_until(lock, until) == std::cv_status::timeout)
+            break;
+    }
+    return slot.state != SlotState::Waiting && slot.state != SlotState::Running;
+}
+
 void FeedFetcher::Drop(size_t index) {
     {
         std::lock_guard lock(impl_->mutex);

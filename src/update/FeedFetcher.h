@@ -14,6 +14,7 @@
 #include "update/HttpClient.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -59,6 +60,9 @@ public:
     // with result.cancelled. Taking an index twice, or one never added,
     // gives a response without `opened` and with an error text.
     FeedResponse Take(size_t index);
+    // Waits up to `timeout` for response `index` to arrive (starting it
+    // first if it has not started); true when Take would not wait any more.
+    bool WaitReady(size_t index, std::chrono::milliseconds timeout);
     // The consumer will not take `index`: a transfer under way is ended, a
     // response that arrived is freed, one not started never starts.
     void Drop(size_t index);

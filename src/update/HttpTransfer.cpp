@@ -298,8 +298,21 @@ bool HttpTransfer::HandOnResponse(long status) {
 }
 
 size_t HttpTransfer::OnHeader(char* data, size_t size, size_t count, void* user) {
+    // No exception may leave a function that libcurl calls: it would unwind
+    // through C frames. One that escapes the reading below (memory running
+    // out) ends the transfer and is reported by Finish.
     auto& self = *static_cast<HttpTransfer*>(user);
-    const size_t bytes = size * count;
+    try {
+        return self.ReadHeader(data, size * count);
+    } catch (...) {
+        self.error_ = std::current_exception();
+        self.stopped_ = true;
+        return 0;
+    }
+}
+
+size_t HttpTransfer::ReadHeader(char* data, size_t bytes) {
+    HttpTransfer& self = *this;
     self.activity_ += bytes;
     if (self.responded_)
         return bytes; // trailers after a chunked body
@@ -354,6 +367,17 @@ size_t HttpTransfer::OnHeader(char* data, size_t size, size_t count, void* user)
 size_t HttpTransfer::OnBody(char* data, size_t size, size_t count, void* user) {
     auto& self = *static_cast<HttpTransfer*>(user);
     const size_t bytes = size * count;
+    try {
+        return self.ReadBody(data, bytes);
+    } catch (...) {
+        self.error_ = std::current_exception();
+        self.stopped_ = true;
+        return bytes == 0 ? 1 : 0; // anything but `bytes` ends the transfer
+    }
+}
+
+size_t HttpTransfer::ReadBody(char* data, size_t bytes) {
+    HttpTransfer& self = *this;
     self.activity_ += bytes;
     if (!self.responded_) {
         // Not expected: every body follows a final header block. Hand on
@@ -421,7 +445,15 @@ HttpResult HttpTransfer::Finish(std::optional<CURLcode> code, bool cancelled, bo
     onData_ = nullptr;
     if (error_) {
         std::exception_ptr error = std::exchange(error_, nullptr);
-        std::rethrow_exception(error);
+        if (sink_ == nullptr)
+            std::rethrow_exception(error); // the caller's own callback threw
+        // Collecting the body failed (memory): a failed request, reported.
+        sink_->clear();
+        sink_->shrink_to_fit();
+        sink_ = nullptr;
+        result.cancelled = result.complete = false;
+        result.error = "out of memory while receiving the response";
+        return result;
     }
 
     const bool done = code.has_value();

@@ -41,8 +41,9 @@ public:
     // The result, once the handle has been taken off its multi handle:
     // `code` is libcurl's result when the transfer finished, none when it was
     // taken off unfinished (then `cancelled`, `stalled` or `driverError` say
-    // why). Rethrows what a callback threw. Leaves the handle ready for the
-    // next Prepare.
+    // why). Rethrows what a Prepare callback threw, here and never inside
+    // libcurl; a failure collecting a string body is reported in `error`.
+    // Leaves the handle ready for the next Prepare.
     HttpResult Finish(std::optional<CURLcode> code, bool cancelled, bool stalled,
                       const std::string& driverError);
 
@@ -50,6 +51,8 @@ private:
     static size_t OnHeader(char* data, size_t size, size_t count, void* user);
     static size_t OnBody(char* data, size_t size, size_t count, void* user);
     static int OnConnected(void* user, char*, char*, int, int);
+    size_t ReadHeader(char* data, size_t bytes);
+    size_t ReadBody(char* data, size_t bytes);
     bool HandOnResponse(long status);
     void Reset();
 

@@ -1,13 +1,16 @@
 #include "update/PartialFile.h"
 
 #include "subscriptions/BaseDirectory.h"
+#include "subscriptions/FileStore.h"
 #include "update/EnclosureNames.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <utility>
+#include <vector>
 
 #ifdef _WIN32
 #include <io.h>
@@ -19,21 +22,84 @@
 
 namespace tessarine {
 
-std::string PartialFile::PathFor(const std::string& targetPath) {
+namespace {
+
+constexpr std::string_view kResumeMagic = "tessarine-resume 1";
+
+bool EndsWithIgnoringCase(std::string_view name, std::string_view suffix) {
+    return name.size() >= suffix.size() &&
+           SameNameIgnoringCase(name.substr(name.size() - suffix.size()), suffix);
+}
+
+// A name beside the target: "." + its name + `suffix`, shortened to fit.
+std::string BesideTarget(const std::string& targetPath, std::string_view suffix) {
     const size_t separator = targetPath.find_last_of(kPathSeparator);
     const size_t nameStart = separator == std::string::npos ? 0 : separator + 1;
     const std::string_view name = std::string_view(targetPath).substr(nameStart);
     std::string partial = targetPath.substr(0, nameStart) + ".";
-    if (1 + name.size() + kSuffix.size() <= kMaxEntryNameBytes) {
+    if (1 + name.size() + suffix.size() <= kMaxEntryNameBytes) {
         partial.append(name);
     } else {
-        const std::string tag = "-" + EnclosureNames::Tag(name, 8);
-        const size_t room = kMaxEntryNameBytes - 1 - kSuffix.size() - tag.size();
+        std::string tag(1, '-');
+        tag += EnclosureNames::Tag(name, 8);
+        const size_t room = kMaxEntryNameBytes - 1 - suffix.size() - tag.size();
         // Shortened by the usual rule; the tag made from the whole name
         // keeps apart targets whose names begin alike.
         partial.append(ShortenedName(name, room)).append(tag);
     }
-    return partial.append(kSuffix);
+    return partial.append(suffix);
+}
+
+// Opens `path` for reading or appending only where it is a regular file
+// reached without a link; -1 otherwise.
+int OpenRegular(const std::string& path, int flags) {
+#ifdef _WIN32
+    const int fd = _open(path.c_str(), flags | _O_BINARY | _O_NOINHERIT);
+    struct _stat64 info {};
+    if (fd >= 0 && (_fstat64(fd, &info) != 0 || (info.st_mode & _S_IFREG) == 0)) {
+        _close(fd);
+        return -1;
+    }
+#else
+    const int fd = ::open(path.c_str(), flags | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    struct stat info {};
+    if (fd >= 0 && (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))) {
+        ::close(fd);
+        return -1;
+    }
+#endif
+    return fd;
+}
+
+void RemoveEntry(const std::string& path) {
+#ifdef _WIN32
+    DeleteFileA(path.c_str());
+#else
+    ::unlink(path.c_str()); // a link itself, never what it points to
+#endif
+}
+
+int64_t SizeOf(int fd) {
+#ifdef _WIN32
+    return _lseeki64(fd, 0, SEEK_END);
+#else
+    struct stat info {};
+    return ::fstat(fd, &info) == 0 ? static_cast<int64_t>(info.st_size) : -1;
+#endif
+}
+
+} // namespace
+
+std::string PartialFile::PathFor(const std::string& targetPath) {
+    return BesideTarget(targetPath, kSuffix);
+}
+
+std::string PartialFile::ResumePathFor(const std::string& targetPath) {
+    return BesideTarget(targetPath, kResumeSuffix);
+}
+
+bool PartialFile::IsPartialName(std::string_view name) {
+    return EndsWithIgnoringCase(name, kSuffix) || EndsWithIgnoringCase(name, kResumeSuffix);
 }
 
 PartialFile::PartialFile(std::string targetPath)
@@ -59,6 +125,29 @@ bool PartialFile::Create() {
     fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
 #endif
     return fd_ >= 0;
+}
+
+int64_t PartialFile::OpenExisting() {
+    Close();
+#ifdef _WIN32
+    const int fd = OpenRegular(path_, _O_WRONLY | _O_APPEND);
+#else
+    const int fd = OpenRegular(path_, O_WRONLY | O_APPEND);
+#endif
+    const int64_t size = fd >= 0 ? SizeOf(fd) : -1;
+    if (size < 0) {
+        if (fd >= 0) {
+#ifdef _WIN32
+            _close(fd);
+#else
+            ::close(fd);
+#endif
+        }
+        return -1;
+    }
+    fd_ = fd;
+    finished_ = false;
+    return size;
 }
 
 bool PartialFile::Write(std::string_view bytes) {
@@ -93,6 +182,7 @@ bool PartialFile::Close() {
 }
 
 PartialFile::Commit PartialFile::CommitToTarget() {
+    ForgetResumeInfo(); // a whole file needs none, whatever comes of it
     const bool written = fd_ >= 0 && Close();
     if (!written) {
         Discard();
@@ -132,11 +222,77 @@ PartialFile::Commit PartialFile::CommitToTarget() {
 void PartialFile::Discard() {
     Close();
     finished_ = true;
+    RemoveEntry(path_);
+    ForgetResumeInfo();
+}
+
+void PartialFile::Keep() {
+    Close();
+    finished_ = true;
+}
+
+std::optional<ResumeInfo> PartialFile::LoadResumeInfo() const {
 #ifdef _WIN32
-    DeleteFileA(path_.c_str());
+    const int fd = OpenRegular(ResumePathFor(target_), _O_RDONLY);
 #else
-    ::unlink(path_.c_str());
+    const int fd = OpenRegular(ResumePathFor(target_), O_RDONLY);
 #endif
+    if (fd < 0)
+        return std::nullopt;
+    std::string bytes;
+    char buffer[4096];
+    for (;;) {
+#ifdef _WIN32
+        const int n = _read(fd, buffer, sizeof buffer);
+#else
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+#endif
+        if (n <= 0 || bytes.size() > 65536)
+            break;
+        bytes.append(buffer, static_cast<size_t>(n));
+    }
+#ifdef _WIN32
+    _close(fd);
+#else
+    ::close(fd);
+#endif
+    // Magic, URL, tag, date, length, each on a line, and an end line: a file
+    // cut short by a kill has no end line and is no information.
+    std::vector<std::string> lines;
+    for (size_t at = 0; at < bytes.size();) {
+        const size_t end = bytes.find('\n', at);
+        if (end == std::string::npos)
+            return std::nullopt;
+        lines.push_back(bytes.substr(at, end - at));
+        at = end + 1;
+    }
+    if (lines.size() != 6 || lines[0] != kResumeMagic || lines[5] != "end" || lines[4].empty() ||
+        lines[4].size() > 18 || lines[4].find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    ResumeInfo info{lines[1], {lines[2], lines[3]}, std::stoll(lines[4])};
+    return info;
+}
+
+bool PartialFile::StoreResumeInfo(const ResumeInfo& info) const {
+    const auto oneLine = [](const std::string& text) {
+        return text.find_first_of("\r\n") == std::string::npos;
+    };
+    const std::string path = ResumePathFor(target_);
+    RemoveEntry(path);
+    if (info.total < 0 || !oneLine(info.url) || !oneLine(info.validators.etag) ||
+        !oneLine(info.validators.lastModified))
+        return false;
+    const std::string bytes = std::string(kResumeMagic) + "\n" + info.url + "\n" +
+                              info.validators.etag + "\n" + info.validators.lastModified + "\n" +
+                              std::to_string(info.total) + "\nend\n";
+    // Created exclusively: never written through a link put in its place.
+    return WriteNewFile(path, bytes, 0644);
+}
+
+void PartialFile::ForgetResumeInfo() const {
+    RemoveEntry(ResumePathFor(target_));
 }
 
 } // namespace tessarine

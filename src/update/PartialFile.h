@@ -12,18 +12,42 @@
 // created only where nothing exists, never through a link. It takes the
 // target's name only when the transfer is complete, and never in place of a
 // file that exists there.
+//
+// A transfer that the network cut off may keep its partial file for the next
+// attempt to resume. What that attempt needs to know of the resource (its
+// validators and whole length, and the URL) is kept beside it in a small
+// file with the suffix ".tessarine-resume" (ResumeInfo). Both suffixes are
+// reserved names.
 
+#include "update/HttpClient.h"
+
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace tessarine {
 
+// What resuming a kept partial file relies on: the resource it holds the
+// beginning of is the one at `url` whose first reply sent these validators
+// and announced `total` bytes.
+struct ResumeInfo {
+    std::string url;
+    HttpValidators validators;
+    int64_t total = -1;
+};
+
 class PartialFile {
 public:
     static constexpr std::string_view kSuffix = ".tessarine-part";
+    static constexpr std::string_view kResumeSuffix = ".tessarine-resume";
 
     // The partial file's path for the target at `targetPath`.
     static std::string PathFor(const std::string& targetPath);
+    // The path of the resume information kept beside it.
+    static std::string ResumePathFor(const std::string& targetPath);
+    // Whether the folder entry `name` is a partial file or resume information.
+    static bool IsPartialName(std::string_view name);
 
     explicit PartialFile(std::string targetPath);
     ~PartialFile(); // closes the file and removes it unless it was committed or discarded
@@ -34,6 +58,10 @@ public:
 
     // Creates the partial file afresh; false when it cannot be created.
     bool Create();
+    // Opens a partial file kept by an earlier attempt for appending: only a
+    // regular file, never through a link. Its size, or -1 when there is none
+    // to open (nothing is changed then).
+    int64_t OpenExisting();
     // Appends `bytes`; false when not all of them were written.
     bool Write(std::string_view bytes);
 
@@ -43,10 +71,20 @@ public:
         Failed,       // the file could not be completed or renamed
     };
     // Closes the file and gives it the target's name unless something is
-    // there. The partial file is gone afterwards in every case.
+    // there. The partial file and its resume information are gone afterwards
+    // in every case.
     Commit CommitToTarget();
-    // Closes and removes the partial file.
+    // Closes and removes the partial file and its resume information.
     void Discard();
+    // Closes the partial file and leaves it for a later attempt.
+    void Keep();
+
+    // The resume information kept beside the partial file: none when it is
+    // missing, damaged or no link-free regular file.
+    std::optional<ResumeInfo> LoadResumeInfo() const;
+    // Writes it atomically; false when it could not be written.
+    bool StoreResumeInfo(const ResumeInfo& info) const;
+    void ForgetResumeInfo() const;
 
 private:
     bool Close();

@@ -4,12 +4,17 @@
 #include "subscriptions/Strings.h"
 #include "update/EnclosureNames.h"
 #include "update/FeedArchive.h"
+#include "update/FeedCache.h"
+#include "update/FeedFetcher.h"
 #include "update/FeedReader.h"
 #include "update/PartialFile.h"
 #include "update/UrlReference.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
+#include <unordered_set>
 #include <vector>
 
 namespace tessarine {
@@ -19,13 +24,55 @@ std::string SizeText(int64_t length) {
     return FormatResNumber(IDS_SIZE_FORMAT, static_cast<double>(length) / 1048576.0);
 }
 
+// The settings saves of one walk: at most one per interval while records
+// change, one when the walk waits for the network past the time the next
+// save is due, and one at its end, however it ends.
+class CycleSaves {
+public:
+    CycleSaves(SharedModel& model, std::chrono::milliseconds interval)
+        : model_(model), interval_(interval) {}
+    ~CycleSaves() { Flush(); }
+    CycleSaves(const CycleSaves&) = delete;
+    CycleSaves& operator=(const CycleSaves&) = delete;
+
+    void Changed() {
+        changed_ = true;
+        if (std::chrono::steady_clock::now() - last_ >= interval_)
+            Flush();
+    }
+    // How long until a save of the changes is due (zero without changes:
+    // nothing to wait for).
+    std::chrono::milliseconds TimeToNext() const {
+        if (!changed_)
+            return std::chrono::milliseconds(0);
+        const auto since = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - last_);
+        return std::max(std::chrono::milliseconds(0), interval_ - since);
+    }
+    void Flush() {
+        if (!changed_)
+            return;
+        changed_ = false;
+        model_.SaveSettings();
+        last_ = std::chrono::steady_clock::now();
+    }
+
+private:
+    SharedModel& model_;
+    const std::chrono::milliseconds interval_;
+    bool changed_ = false;
+    std::chrono::steady_clock::time_point last_{};
+};
+
 } // namespace
 
 UpdateEngine::UpdateEngine(SharedModel& model, EngineView& view, bool checkAndQuit,
                            EngineOptions options)
     : model_(model), view_(view), checkAndQuit_(checkAndQuit), options_(std::move(options)) {}
 
-UpdateEngine::~UpdateEngine() { Shutdown(); }
+UpdateEngine::~UpdateEngine() {
+    Shutdown();
+}
 
 bool UpdateEngine::OnCheckForNewItems() {
     // Newly added subscriptions are due as they are; every other one is
@@ -108,23 +155,68 @@ void UpdateEngine::WorkerMain() {
 
 CycleResult UpdateEngine::CheckCycleProc() {
     bool anyQueued = false;
-    std::unique_ptr<HttpSession> session;
-
     const std::vector<SubscriptionPtr> walk = model_.Subscriptions();
-    for (const SubscriptionPtr& s : walk) {
+    const FeedCache cache(options_.feedCacheDirectory ? *options_.feedCacheDirectory
+                                                      : FeedCache::DefaultDirectory());
+    CycleSaves saves(model_, options_.saveInterval);
+    std::unique_ptr<FeedFetcher> fetcher;
+
+    // Requests are added about a window ahead of the walk, for the records
+    // due when the lookahead passes them; the walk itself decides again when
+    // it gets there.
+    struct Request {
+        size_t index = 0;
+        std::string url;
+        bool conditional = false;
+    };
+    std::vector<std::optional<Request>> requests(walk.size());
+    const size_t connections = static_cast<size_t>(std::max(1, options_.feedConnections));
+    const size_t lookahead = 4 * connections;
+    size_t ahead = 0;   // every walk position before it has been looked at
+    size_t pending = 0; // requests added and not yet taken or dropped
+    const auto add = [&](const std::string& url, bool conditional) {
+        FeedRequest request{url, {}};
+        if (conditional)
+            if (const std::optional<CachedFeed> cached = cache.Load(url))
+                request.validators = cached->validators;
+        const bool asks = !request.validators.Empty();
+        ++pending;
+        return Request{fetcher->Add(std::move(request)), url, asks};
+    };
+    const auto forget = [&](std::optional<Request>& request) {
+        if (request) {
+            fetcher->Drop(request->index);
+            request.reset();
+            --pending;
+        }
+    };
+
+    for (size_t at = 0; at < walk.size(); ++at) {
+        const SubscriptionPtr& s = walk[at];
         if (cancel_)
             return CycleCancelled;
         // Due are the records still listed whose status is newly added or
         // pending when the walk reaches them.
-        if (!model_.IsDue(s))
+        if (!model_.IsDue(s)) {
+            if (fetcher)
+                forget(requests[at]);
             continue;
-        if (!session) {
-            session = std::make_unique<HttpSession>(options_.http, &cancel_);
-            if (!session->IsOpen()) {
+        }
+        if (!fetcher) {
+            FeedFetcherOptions fetch;
+            fetch.http = options_.http;
+            fetch.maxBodyBytes = options_.maxFeedBytes;
+            fetch.connections = static_cast<int>(connections);
+            fetch.window = static_cast<int>(2 * connections);
+            fetcher = std::make_unique<FeedFetcher>(fetch, &cancel_);
+            if (!fetcher->IsOpen()) {
                 view_.ShowError(LoadResString(IDS_INTERNET_OPEN_FAILED));
                 return CycleNoInternet;
             }
         }
+        for (ahead = std::max(ahead, at + 1); ahead < walk.size() && pending < lookahead; ++ahead)
+            if (model_.IsDue(walk[ahead]))
+                requests[ahead] = add(model_.Values(walk[ahead]).url, true);
 
         // The base directory is read once for the whole step: the archive and
         // every enclosure of this feed are looked for under the same one.
@@ -133,37 +225,78 @@ CycleResult UpdateEngine::CheckCycleProc() {
         const std::string& base = check.base;
         view_.RefreshSubscriptionRows();
 
-        std::string body;
-        const HttpResult fetched = session->FetchToString(url, body, options_.maxFeedBytes);
+        // Due only now, or asked for under another URL: asked for at once.
+        if (requests[at] && requests[at]->url != url)
+            forget(requests[at]);
+        if (!requests[at])
+            requests[at] = add(url, true);
+        const auto take = [&] {
+            // Changes not yet saved are written before waiting any longer
+            // for the network than the save interval allows.
+            if (!fetcher->WaitReady(requests[at]->index, saves.TimeToNext()))
+                saves.Flush();
+            FeedResponse response = fetcher->Take(requests[at]->index);
+            --pending;
+            return response;
+        };
+        FeedResponse response = take();
         if (cancel_)
             return CycleCancelled;
 
-        // An error status, a transfer cut short, a document that is not
-        // well-formed or not a feed is a failure like a URL that cannot be
-        // opened: the name, the date and the settings file stay as they were.
+        // Unchanged: the document read from the last full reply, with its
+        // enclosure URLs resolved as they were then. Without a usable cache
+        // entry any more the feed is asked for again in full.
         FeedDocument feed;
-        bool ok = fetched.opened && fetched.complete && !fetched.tooLarge &&
-                  fetched.status >= 200 && fetched.status < 300;
-        if (ok) {
-            feed = ReadFeed(body);
-            ok = feed.wellFormed && feed.hasChannel;
+        bool ok = false, cached = false;
+        if (response.result.NotModified() && requests[at]->conditional) {
+            if (std::optional<CachedFeed> entry = cache.Load(url)) {
+                feed = std::move(entry->document);
+                ok = cached = true;
+            } else {
+                requests[at] = add(url, false);
+                response = take();
+                if (cancel_)
+                    return CycleCancelled;
+            }
         }
-        body.clear();
-        body.shrink_to_fit();
-        if (!ok) {
-            model_.FailCheck(s);
-            view_.RefreshSubscriptionRows();
-            view_.ShowError(FormatResString(IDS_COULD_NOT_OPEN, url));
-            continue;
+        requests[at].reset();
+
+        if (!cached) {
+            // An error status, a transfer cut short, a document that is not
+            // well-formed or not a feed is a failure like a URL that cannot
+            // be opened: the name, the date and the settings file stay as
+            // they were.
+            const HttpResult& fetched = response.result;
+            ok = fetched.opened && fetched.complete && !fetched.tooLarge && fetched.status >= 200 &&
+                 fetched.status < 300;
+            if (ok) {
+                feed = ReadFeed(response.body);
+                ok = feed.wellFormed && feed.hasChannel;
+            }
+            response.body.clear();
+            response.body.shrink_to_fit();
+            if (!ok) {
+                model_.FailCheck(s);
+                view_.RefreshSubscriptionRows();
+                view_.ShowError(FormatResString(IDS_COULD_NOT_OPEN, url));
+                continue;
+            }
+            // Relative enclosure URLs are meant from where the feed was found.
+            const std::string& feedUrl = fetched.finalUrl.empty() ? url : fetched.finalUrl;
+            for (FeedItem& item : feed.items)
+                item.enclosureUrl = ResolveUrlReference(feedUrl, item.enclosureUrl);
+            // Kept for a conditional request next time; a reply without
+            // validators leaves nothing to ask with.
+            if (!fetched.validators.Empty())
+                cache.Store(url, CachedFeed{fetched.validators, feed});
+            else
+                cache.Forget(url);
         }
 
-        // Relative enclosure URLs are meant from where the feed was found.
-        const std::string& feedUrl = fetched.finalUrl.empty() ? url : fetched.finalUrl;
         std::vector<std::string> enclosureUrls;
-        for (FeedItem& item : feed.items) {
-            item.enclosureUrl = ResolveUrlReference(feedUrl, item.enclosureUrl);
+        enclosureUrls.reserve(feed.items.size());
+        for (const FeedItem& item : feed.items)
             enclosureUrls.push_back(item.enclosureUrl);
-        }
         const EnclosureNames fileNames(enclosureUrls);
         const std::string name = NameAfterCheck(s, feed.channelTitle);
 
@@ -172,11 +305,13 @@ CycleResult UpdateEngine::CheckCycleProc() {
         FeedArchive archive;
         archive.Open(archivePath);
         bool feedQueued = false;
+        std::vector<std::string> names;
+        names.reserve(feed.items.size());
         for (const FeedItem& item : feed.items) {
             if (cancel_)
                 return CycleCancelled;
-            const bool queued = QueueDownloadIn(base, item.enclosureUrl, name,
-                                                fileNames.NameOf(item.enclosureUrl));
+            names.push_back(fileNames.NameOf(item.enclosureUrl));
+            const bool queued = QueueDownloadIn(base, item.enclosureUrl, name, names.back());
             // A new archive is not searched: every item counts as unrecorded.
             if (archive.IsNew() || !archive.Lookup(item.enclosureUrl))
                 archive.Append(item.title, item.description, item.enclosureUrl, item.pubDate);
@@ -184,16 +319,56 @@ CycleResult UpdateEngine::CheckCycleProc() {
                 feedQueued = anyQueued = true;
         }
         archive.Save(archivePath);
+        RemoveStalePartials(base, name, names);
 
         model_.FinishCheck(s, name, feedQueued);
         view_.RefreshSubscriptionRows();
-        model_.SaveSettings();
+        saves.Changed();
     }
-    session.reset();
+    fetcher.reset();
+    saves.Flush();
 
     if (anyQueued)
         return RunDownloads();
     return CycleDone;
+}
+
+void UpdateEngine::RemoveStalePartials(const std::string& base, const std::string& folder,
+                                       const std::vector<std::string>& fileNames) {
+    if (FeedFolderName(folder).empty())
+        return;
+    const std::string folderPath = FeedFolderPath(base, folder);
+    std::vector<std::string> found;
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(folderPath, error), end; !error && it != end;
+         it.increment(error)) {
+        const std::string entry = it->path().filename().string();
+        if (PartialFile::IsPartialName(entry))
+            found.push_back(entry);
+    }
+    if (found.empty())
+        return;
+    // Kept are those of this feed's enclosures and of every entry queued
+    // into the same folder (another subscription may share the name).
+    std::unordered_set<std::string> kept;
+    const auto keep = [&](const std::string& fileName) {
+        const std::string target = FeedFilePath(base, folder, fileName);
+        kept.insert(std::filesystem::path(PartialFile::PathFor(target)).filename().string());
+        kept.insert(std::filesystem::path(PartialFile::ResumePathFor(target)).filename().string());
+    };
+    for (const std::string& fileName : fileNames)
+        keep(fileName);
+    const std::string folderName = FeedFolderName(folder);
+    for (size_t row = 0;; ++row) {
+        const std::optional<DownloadEntry> entry = model_.DownloadAt(static_cast<long long>(row));
+        if (!entry)
+            break;
+        if (SameNameIgnoringCase(FeedFolderName(entry->folder), folderName))
+            keep(entry->fileName);
+    }
+    for (const std::string& entry : found)
+        if (!kept.contains(entry))
+            std::filesystem::remove(std::filesystem::path(folderPath) / entry, error);
 }
 
 std::string UpdateEngine::NameAfterCheck(const SubscriptionPtr& s,
@@ -275,26 +450,74 @@ CycleResult UpdateEngine::RunDownloads() {
 void UpdateEngine::TransferOne(HttpSession& session, size_t row, const std::string& url,
                                const std::string& target) {
     // The body goes to a partial file beside the target, which becomes the
-    // target only when the transfer completed; a failure leaves no file, so
-    // the next cycle queues the enclosure again. Only a 200 carries the
-    // enclosure: an empty 204, a redirect without a target or an error page
-    // is not kept.
+    // target only when the transfer completed. Only a 200 carries the
+    // enclosure (or a 206 with exactly the rest of a kept partial file): an
+    // empty 204, a redirect without a target or an error page is not kept.
+    //
+    // A transfer that the network ends (or quitting stops) keeps its partial
+    // file when the first reply named validators and the whole length; the
+    // next attempt then asks for the rest under the condition that the
+    // resource is still the same. Any other failure leaves no file, and the
+    // next cycle queues the enclosure again.
     PartialFile partial(target);
-    bool created = false, notTheFile = false, createFailed = false, writeFailed = false;
+    std::optional<ResumeInfo> resume = partial.LoadResumeInfo();
+    int64_t have = -1;
+    if (resume && resume->url == url && CanResume(resume->validators) && resume->total > 0)
+        have = partial.OpenExisting();
+    if (!resume || have <= 0 || have >= resume->total) {
+        partial.Discard(); // nothing to resume, or nothing that fits
+        resume.reset();
+        have = -1;
+    }
+
+    // `created`: the partial file holds the beginning of this resource;
+    // `resumable`: its resume information is beside it.
+    bool created = resume.has_value(), resumable = resume.has_value();
+    bool notTheFile = false, createFailed = false, writeFailed = false, refetch = false;
     int64_t length = 0, received = 0, reported = 0;
     int lastPercent = 0;
 
-    auto onResponse = [&](long status, int64_t contentLength) {
-        if (status != 200) {
-            notTheFile = true;
-            return false;
+    auto onResponse = [&](const HttpResult& response) {
+        int64_t offset = 0;
+        if (resume) {
+            switch (DecideResume(response, have, resume->total)) {
+            case ResumeAction::Append:
+                offset = have;
+                break;
+            case ResumeAction::StartOver:
+                resume.reset(); // the whole resource comes with this 200
+                break;
+            case ResumeAction::Refetch:
+                refetch = true;
+                return false;
+            case ResumeAction::Fail:
+                notTheFile = true;
+                return false;
+            }
         }
-        length = contentLength > 0 ? contentLength : 0;
+        if (resume) {
+            length = resume->total;
+        } else {
+            if (response.status != 200) {
+                notTheFile = true;
+                return false;
+            }
+            length = response.contentLength > 0 ? response.contentLength : 0;
+            created = partial.Create();
+            createFailed = !created;
+            if (!created)
+                return false;
+            // What a later attempt needs to ask for the rest.
+            resumable = CanResume(response.validators) && response.contentLength > 0 &&
+                        partial.StoreResumeInfo({url, response.validators, response.contentLength});
+        }
+        received = reported = offset;
+        lastPercent = length != 0 ? static_cast<int>(static_cast<double>(offset) * 100.0 /
+                                                     static_cast<double>(length))
+                                  : 0;
         view_.SetDownloadCell(row, ColumnSize, SizeText(length));
-        view_.DownloadProgress(row, 0, length);
-        created = partial.Create();
-        createFailed = !created;
-        return created;
+        view_.DownloadProgress(row, received, length);
+        return true;
     };
     auto onData = [&](std::string_view chunk) {
         if (!partial.Write(chunk)) {
@@ -318,11 +541,24 @@ void UpdateEngine::TransferOne(HttpSession& session, size_t row, const std::stri
         return true;
     };
 
-    const HttpResult result = session.Fetch(url, onResponse, onData);
+    HttpRequest request;
+    if (resume) {
+        request.resumeFrom = have;
+        request.resumeIf = resume->validators;
+    }
+    HttpResult result = session.Fetch(url, request, onResponse, onData);
+    if (refetch && !cancel_) {
+        // The kept beginning does not fit what the server has now: the whole
+        // resource, from the start.
+        partial.Discard();
+        resume.reset();
+        created = resumable = refetch = false;
+        result = session.Fetch(url, HttpRequest{}, onResponse, onData);
+    }
 
     // `complete` holds only when at least the announced length arrived.
-    bool success =
-        created && result.opened && result.complete && !notTheFile && !writeFailed && !cancel_;
+    bool success = created && !refetch && result.opened && result.complete && !notTheFile &&
+                   !writeFailed && !cancel_;
     if (success) {
         switch (partial.CommitToTarget()) {
         case PartialFile::Commit::Done:
@@ -336,6 +572,9 @@ void UpdateEngine::TransferOne(HttpSession& session, size_t row, const std::stri
             writeFailed = true;
             break;
         }
+    } else if (created && resumable && !writeFailed && !notTheFile && !refetch &&
+               (result.networkFailure || cancel_)) {
+        partial.Keep();
     } else {
         partial.Discard();
     }

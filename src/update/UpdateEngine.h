@@ -4,6 +4,14 @@
 // missing, records the items in the feed's archive, updates the subscription,
 // saves the settings, then downloads what is queued.
 //
+// Feeds are fetched a few at a time ahead of the walk (FeedFetcher), asked
+// for conditionally with what the feed cache keeps of the last reply; a feed
+// the server reports unchanged is taken from the cache exactly as if it had
+// been fetched again. Everything the user and the files see still happens in
+// list order. The settings file is written at a bounded rate during the walk
+// and once at its end. Downloads run one after another; one that the network
+// cut off keeps its partial file, and the next attempt asks for the rest.
+//
 // Cycles never overlap: a request while a cycle runs is remembered and run by
 // the same worker right after it. Once no further cycle is pending the front
 // end hears that the cycles ended, with the quit rule's answer. The worker
@@ -18,8 +26,10 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace tessarine {
 
@@ -33,6 +43,14 @@ enum CycleResult : int {
 struct EngineOptions {
     HttpOptions http;
     int64_t maxFeedBytes = int64_t{64} << 20; // larger feeds are refused as errors
+    // The feed cache's folder: FeedCache::DefaultDirectory() when not given,
+    // no cache at all when empty.
+    std::optional<std::string> feedCacheDirectory{};
+    int feedConnections = 4; // feeds fetched at once
+    // During the walk the settings file is written at most once per this
+    // interval (also while the walk waits for the network), and once at the
+    // walk's end: a kill loses at most this much of dates and statuses.
+    std::chrono::milliseconds saveInterval{500};
 };
 
 class UpdateEngine {
@@ -78,10 +96,14 @@ public:
 private:
     void WorkerMain();
     std::string NameAfterCheck(const SubscriptionPtr& s, const std::string& channelTitle);
-    bool QueueDownloadIn(const std::string& base, const std::string& url,
-                         const std::string& folder, std::string fileName);
+    bool QueueDownloadIn(const std::string& base, const std::string& url, const std::string& folder,
+                         std::string fileName);
     void TransferOne(HttpSession& session, size_t row, const std::string& url,
                      const std::string& target);
+    // Removes the partial files (and resume information) in the folder of
+    // `folder` whose enclosures are neither among `fileNames` nor queued.
+    void RemoveStalePartials(const std::string& base, const std::string& folder,
+                             const std::vector<std::string>& fileNames);
     void SetEntryState(size_t row, DownloadState state, int textId);
 
     SharedModel& model_;

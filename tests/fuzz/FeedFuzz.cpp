@@ -57,6 +57,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(fuzz::StaysInside(folder, partial));
         FUZZ_CHECK(partial.size() - folder.size() <= kMaxEntryNameBytes);
         FUZZ_CHECK(EnclosureNames::IsReserved(partial.substr(folder.size())));
+        const std::string resume = PartialFile::ResumePathFor(target);
+        FUZZ_CHECK(fuzz::StaysInside(folder, resume));
+        FUZZ_CHECK(resume.size() - folder.size() <= kMaxEntryNameBytes);
+        FUZZ_CHECK(EnclosureNames::IsReserved(resume.substr(folder.size())));
     }
 
     // The cycle goes on only with a well-formed document. The channel title

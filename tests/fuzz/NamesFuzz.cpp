@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // The names of two enclosures (the title taken for a second URL): safe,
     // fitting, never the program's own, different for different URLs; the
-    // partial file's name is of the program's own.
+    // partial file's and its resume information's names are of the program's own.
     const EnclosureNames names({url, title});
     for (const std::string& one : {url, title}) {
         const std::string name = names.NameOf(one);
@@ -54,6 +54,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const std::string partial = PartialFile::PathFor("/p/" + name).substr(3);
         FUZZ_CHECK(fuzz::IsSafeEntryName(partial) && partial.size() <= kMaxEntryNameBytes);
         FUZZ_CHECK(EnclosureNames::IsReserved(partial));
+        const std::string resume = PartialFile::ResumePathFor("/p/" + name).substr(3);
+        FUZZ_CHECK(fuzz::IsSafeEntryName(resume) && resume.size() <= kMaxEntryNameBytes);
+        FUZZ_CHECK(EnclosureNames::IsReserved(resume) && resume != partial);
     }
     if (url != title)
         FUZZ_CHECK(!SameNameIgnoringCase(names.NameOf(url), names.NameOf(title)));

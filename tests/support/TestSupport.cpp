@@ -11,8 +11,8 @@ namespace tessarine::test {
 TempDir::TempDir() {
     std::random_device device;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        auto candidate = std::filesystem::temp_directory_path() /
-                         ("tessarine-test-" + std::to_string(device()));
+        auto candidate =
+            std::filesystem::temp_directory_path() / ("tessarine-test-" + std::to_string(device()));
         if (std::filesystem::create_directory(candidate)) {
             path_ = candidate;
             return;
@@ -33,7 +33,9 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(path_, error);
 }
 
-std::string TempDir::Base() const { return path_.string() + "/"; }
+std::string TempDir::Base() const {
+    return path_.string() + "/";
+}
 
 ScopedEnv::ScopedEnv(std::string name, std::optional<std::string> value) : name_(std::move(name)) {
     if (const char* old = std::getenv(name_.c_str()))
@@ -61,6 +63,24 @@ std::string ReadFile(const std::filesystem::path& path) {
 void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << bytes;
+}
+
+namespace {
+
+// No test writes into the user's own cache folder: every test program (and
+// every program a test starts, which inherits the environment) keeps the
+// program's cache in a folder of its own run, removed at its end.
+struct OwnCacheFolder {
+    TempDir dir;
+    OwnCacheFolder() { setenv("XDG_CACHE_HOME", dir.Path().c_str(), 1); }
+};
+
+const OwnCacheFolder ownCacheFolder;
+
+} // namespace
+
+const std::filesystem::path& TestCacheHome() {
+    return ownCacheFolder.dir.Path();
 }
 
 std::filesystem::path PeerFeedsDir() {

@@ -40,6 +40,10 @@ private:
 std::string ReadFile(const std::filesystem::path& path);
 void WriteFile(const std::filesystem::path& path, const std::string& bytes);
 
+// The XDG_CACHE_HOME every test program sets for itself (and the programs it
+// starts) when it begins, so that nothing lands in the user's cache folder.
+const std::filesystem::path& TestCacheHome();
+
 // The folder of shared real-world feed documents, or empty when absent.
 std::filesystem::path PeerFeedsDir();
 

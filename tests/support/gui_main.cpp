@@ -1,6 +1,7 @@
 // Entry point of the GUI test programs: a real QApplication on the offscreen
 // platform, in English unless a test switches the language.
 #include "subscriptions/Strings.h"
+#include "support/TestSupport.h"
 
 #include <QApplication>
 
@@ -10,6 +11,7 @@
 
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    (void)tessarine::test::TestCacheHome(); // set before anything runs
     testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
     tessarine::SetLanguage(tessarine::Language::English);

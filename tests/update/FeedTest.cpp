@@ -222,12 +222,13 @@ TEST(EnclosureNames, OneDistinctStableNamePerUrl) {
     const EnclosureNames later(reversed);
     for (size_t i = 1; i < urls.size(); ++i)
         EXPECT_EQ(later.NameOf(urls[i]), i == 1 ? "MEDIA.mp3" : names.NameOf(urls[i])) << urls[i];
-    for (const char* reserved : {"feed.xml", "FEED.XML", "Tessarine Settings.xml",
-                                 "Tessarine Settings.xml.tmp1-2", ".x.Tessarine-Part",
-                                 "Tessarine Settings.xml.unreadable-20261207-120000",
-                                 ".Tessarine.lock"})
+    for (const char* reserved :
+         {"feed.xml", "FEED.XML", "Tessarine Settings.xml", "Tessarine Settings.xml.tmp1-2",
+          ".x.Tessarine-Part", "Tessarine Settings.xml.unreadable-20261207-120000",
+          ".Tessarine.lock", ".x.mp3.tessarine-resume"})
         EXPECT_TRUE(EnclosureNames::IsReserved(reserved)) << reserved;
-    for (const char* free : {"feed.xml.part", "feed.xm", "ep.mp3", "tessarine-part"})
+    for (const char* free :
+         {"feed.xml.part", "feed.xm", "ep.mp3", "tessarine-part", "x.tessarine-resume.mp3"})
         EXPECT_FALSE(EnclosureNames::IsReserved(free)) << free;
 }
 
@@ -268,6 +269,15 @@ TEST(EnclosureNames, TagsThatMeetOtherNamesAndOverlongNames) {
     for (const std::string& path : {p1, p2}) {
         EXPECT_LE(path.size() - 3, 255u);
         EXPECT_TRUE(path.starts_with("/b/.nnn") && path.ends_with(".tessarine-part")) << path;
+        EXPECT_TRUE(EnclosureNames::IsReserved(path.substr(3)));
+    }
+    // The resume information beside them, with its longer suffix, fits too.
+    const std::string r1 = PartialFile::ResumePathFor("/b/" + longName);
+    const std::string r2 = PartialFile::ResumePathFor("/b/" + longName.substr(1));
+    EXPECT_NE(r1, r2);
+    for (const std::string& path : {r1, r2}) {
+        EXPECT_LE(path.size() - 3, 255u);
+        EXPECT_TRUE(path.ends_with(".tessarine-resume")) << path;
         EXPECT_TRUE(EnclosureNames::IsReserved(path.substr(3)));
     }
 }

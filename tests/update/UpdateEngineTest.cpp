@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <netinet/in.h>
+#include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -26,6 +27,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <regex>
 #include <thread>
 
 using namespace tessarine;
@@ -42,6 +44,7 @@ protected:
         fs::create_directory(base); // one level down, so that a test can remove or replace it
         model.SetBaseDirectory(base.string() + "/");
         options.http.connectTimeoutSeconds = options.http.stallTimeoutSeconds = 5;
+        options.feedCacheDirectory = cacheRoot.Path().string(); // one cache per test
     }
 
     UpdateEngine& Engine(bool checkAndQuit = false) {
@@ -64,6 +67,7 @@ protected:
     }
 
     // In this order, so that the engine is destroyed before everything it uses.
+    TempDir cacheRoot;
     TempDir root;
     fs::path base = root.Path() / "base";
     SharedModel model;
@@ -99,6 +103,44 @@ void WithDiskFull(rlim_t bytes, const std::function<void()>& action) {
     EXPECT_EQ(setrlimit(RLIMIT_FSIZE, &full), 0);
     action();
     setrlimit(RLIMIT_FSIZE, &old);
+}
+
+// Counts the replacements of the settings file in `folder` since construction.
+class SettingsWrites {
+public:
+    explicit SettingsWrites(const fs::path& folder) {
+        fd_ = inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
+        // The temporary files' creations keep two replacements from being
+        // merged into one event.
+        inotify_add_watch(fd_, folder.c_str(), IN_MOVED_TO | IN_CREATE);
+    }
+    ~SettingsWrites() { ::close(fd_); }
+    int Count() {
+        alignas(inotify_event) char buffer[65536];
+        for (ssize_t n; (n = ::read(fd_, buffer, sizeof buffer)) > 0;)
+            for (ssize_t at = 0; at < n;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+                if ((event->mask & IN_MOVED_TO) && event->len > 0 &&
+                    std::string(event->name) == kSettingsFileName)
+                    ++count_;
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            }
+        return count_;
+    }
+
+private:
+    int fd_ = -1;
+    int count_ = 0;
+};
+
+// Partial files and resume information below `folder`.
+Texts PartialNames(const fs::path& folder) {
+    Texts names;
+    for (auto& entry : fs::directory_iterator(folder))
+        if (PartialFile::IsPartialName(entry.path().filename().string()))
+            names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 } // namespace
@@ -653,4 +695,247 @@ TEST_F(EngineTest, FullDiskDuringASettingsSaveKeepsTheOldFile) {
     WithDiskFull(before.size() + 4096, [&] { model.SaveSettings(); }); // the list would not fit
     EXPECT_EQ(ReadFile(base / kSettingsFileName), before);
     EXPECT_EQ(Tree(base), Texts{kSettingsFileName});
+}
+
+TEST_F(EngineTest, AnUnchangedFeedDoesExactlyWhatItsFullFetchWouldDo) {
+    // The feed moved (a redirect) and names its enclosures relative to where
+    // it is now; the server answers conditional requests.
+    const std::string date = "Wed, 28 Jan 2009 13:24:41 GMT";
+    std::vector<TestItem> items = {{"ep1.mp3", "One", "First"}, {"../ep2.mp3", "Two", "Second"}};
+    server.ServeResource("/new/feed.xml", {.body = MakeFeed("Show", items),
+                                           .etag = "\"f1\"",
+                                           .lastModified = date,
+                                           .contentType = "text/xml"});
+    server.Server().Get("/old/feed.xml", [](const httplib::Request&, httplib::Response& response) {
+        response.set_redirect("/new/feed.xml", 302);
+    });
+    server.Serve("/new/ep1.mp3", "episode one");
+    server.Serve("/ep2.mp3", "episode two");
+    server.Start();
+
+    // Two libraries check the same feed twice, one with the cache and one
+    // without; between the checks each loses a downloaded file.
+    struct Library {
+        explicit Library(fs::path folder) : base(std::move(folder)) {}
+        fs::path base;
+        SharedModel model;
+        RecordingView view;
+        std::unique_ptr<UpdateEngine> engine;
+        SubscriptionPtr record;
+    };
+    const auto run = [&](Library& library, std::optional<std::string> cacheDirectory) {
+        fs::create_directory(library.base);
+        library.model.SetBaseDirectory(library.base.string() + "/");
+        EngineOptions own = options;
+        own.feedCacheDirectory = std::move(cacheDirectory);
+        library.engine = std::make_unique<UpdateEngine>(library.model, library.view, false, own);
+        library.record = library.model.AddSubscription(server.Url("/old/feed.xml"), "");
+        EXPECT_EQ(library.engine->CheckCycleProc(), 0);
+        fs::remove(library.base / "Show/ep2.mp3");
+        library.model.MarkPending(library.record);
+        EXPECT_EQ(library.engine->CheckCycleProc(), 0);
+    };
+    Library cached{root.Path() / "cached"}, full{root.Path() / "full"};
+    run(cached, options.feedCacheDirectory);
+    EXPECT_EQ(server.LastRequestHeader("/new/feed.xml", "If-None-Match"), "\"f1\"");
+    EXPECT_EQ(server.LastRequestHeader("/new/feed.xml", "If-Modified-Since"), date);
+    EXPECT_FALSE(fs::is_empty(cacheRoot.Path()));
+    run(full, "");
+    EXPECT_EQ(server.LastRequestHeader("/new/feed.xml", "If-None-Match"), "");
+
+    EXPECT_EQ(cached.record->status, NewItemsFound);
+    EXPECT_EQ(cached.record->name, "Show");
+    EXPECT_EQ(Tree(cached.base), Tree(full.base));
+    for (const char* file : {"Show/feed.xml", "Show/ep1.mp3", "Show/ep2.mp3"})
+        EXPECT_EQ(ReadFile(cached.base / file), ReadFile(full.base / file)) << file;
+    EXPECT_EQ(ReadFile(cached.base / "Show/ep2.mp3"), "episode two"); // fetched again
+    const std::regex date_("lastchecked=\"[^\"]*\"");
+    const auto settings = [&](const Library& library) {
+        return std::regex_replace(ReadFile(library.base / kSettingsFileName), date_, "");
+    };
+    EXPECT_EQ(settings(cached), settings(full));
+    EXPECT_EQ(cached.view.Rows(), full.view.Rows());
+    EXPECT_EQ(cached.view.Messages(), Texts{});
+
+    // A cache entry that vanished, or was damaged, means a full request.
+    for (const auto& entry : fs::directory_iterator(cacheRoot.Path()))
+        WriteFile(entry.path(), "damaged");
+    fs::remove(cached.base / "Show/ep1.mp3");
+    cached.model.MarkPending(cached.record);
+    EXPECT_EQ(cached.engine->CheckCycleProc(), 0);
+    EXPECT_EQ(server.LastRequestHeader("/new/feed.xml", "If-None-Match"), "");
+    EXPECT_EQ(ReadFile(cached.base / "Show/ep1.mp3"), "episode one");
+    EXPECT_EQ(ReadFile(cached.base / "Show/feed.xml"), ReadFile(full.base / "Show/feed.xml"));
+}
+
+TEST_F(EngineTest, DownloadsCutByTheNetworkResumeFromTheirPartialFiles) {
+    const auto bytes = [](size_t size, char seed) {
+        std::string text(size, '\0');
+        for (size_t i = 0; i < size; ++i)
+            text[i] = static_cast<char>(seed + i * 7 % 251);
+        return text;
+    };
+    const std::string one = bytes(300000, 1), two = bytes(300000, 2), three = bytes(300000, 3),
+                      changed = bytes(250000, 4), slow = bytes(200000, 5);
+    using Resource = LoopbackServer::Resource;
+    // Every first reply is cut off by the network, the slow one stalls.
+    server.ServeResource("/honours.mp3",
+                         Resource{.body = one, .etag = "\"1\"", .cutAfter = 100000});
+    server.ServeResource(
+        "/ignores.mp3",
+        Resource{.body = two, .etag = "\"2\"", .ranges = false, .cutAfter = 100000});
+    server.ServeResource("/changes.mp3",
+                         Resource{.body = three, .etag = "\"3\"", .cutAfter = 100000});
+    server.ServeResource("/slow.mp3", Resource{.body = slow,
+                                               .lastModified = "Wed, 28 Jan 2009 13:24:41 GMT",
+                                               .trickleBytes = 20,
+                                               .trickleEveryMs = 50});
+    server.ServeResource("/plain.mp3", Resource{.body = one, .cutAfter = 100000}); // no validators
+    const Texts paths = {"/honours.mp3", "/ignores.mp3", "/changes.mp3", "/slow.mp3", "/plain.mp3"};
+    std::vector<TestItem> items;
+    for (const std::string& path : paths)
+        items.push_back({server.Url(path)});
+    server.Serve("/f.xml", MakeFeed("Show", items));
+    server.Start();
+    options.http.stallTimeoutSeconds = 1; // 400 bytes a second is a stall
+    auto r = Add(server.Url("/f.xml"));
+    const fs::path folder = base / "Show";
+
+    EXPECT_EQ(Engine().CheckCycleProc(), 0);
+    ASSERT_EQ(view.Rows().size(), paths.size());
+    for (const DownloadRow& row : view.Rows())
+        EXPECT_EQ(row[ColumnStatus], "Failed") << row[ColumnFile];
+    EXPECT_EQ(view.Messages(), Texts{});
+    // Kept: what arrived of those whose first reply named validators and length.
+    Texts kept;
+    for (const char* name : {"honours.mp3", "ignores.mp3", "changes.mp3", "slow.mp3"})
+        for (const auto& path : {PartialFile::PathFor((folder / name).string()),
+                                 PartialFile::ResumePathFor((folder / name).string())})
+            kept.push_back(fs::path(path).filename().string());
+    std::sort(kept.begin(), kept.end());
+    EXPECT_EQ(PartialNames(folder), kept);
+    EXPECT_EQ(ReadFile(PartialFile::PathFor((folder / "honours.mp3").string())),
+              one.substr(0, 100000));
+
+    // Meanwhile one resource changed, the slow one got fast, and a partial
+    // file of an enclosure that no feed lists any more is lying around.
+    server.ServeResource("/changes.mp3", Resource{.body = changed, .etag = "\"4\""});
+    server.ServeResource("/slow.mp3",
+                         Resource{.body = slow, .lastModified = "Wed, 28 Jan 2009 13:24:41 GMT"});
+    WriteFile(PartialFile::PathFor((folder / "gone.mp3").string()), "gone");
+    WriteFile(PartialFile::ResumePathFor((folder / "gone.mp3").string()), "gone");
+    r->status = CheckPending;
+    EXPECT_EQ(Engine().CheckCycleProc(), 0);
+    ASSERT_EQ(view.Rows().size(), 2 * paths.size());
+    for (size_t i = paths.size(); i < view.Rows().size(); ++i)
+        EXPECT_EQ(view.Rows()[i][ColumnStatus], "Completed") << i;
+    // Each file byte for byte, whichever way it came.
+    EXPECT_TRUE(ReadFile(folder / "honours.mp3") == one);
+    EXPECT_TRUE(ReadFile(folder / "ignores.mp3") == two);
+    EXPECT_TRUE(ReadFile(folder / "changes.mp3") == changed);
+    EXPECT_TRUE(ReadFile(folder / "slow.mp3") == slow);
+    EXPECT_TRUE(ReadFile(folder / "plain.mp3") == one);
+    EXPECT_EQ(server.LastRequestHeader("/honours.mp3", "Range"), "bytes=100000-");
+    EXPECT_EQ(server.LastRequestHeader("/honours.mp3", "If-Range"), "\"1\"");
+    EXPECT_EQ(server.LastRequestHeader("/changes.mp3", "If-Range"), "\"3\"");
+    EXPECT_EQ(server.LastRequestHeader("/slow.mp3", "If-Range"), "Wed, 28 Jan 2009 13:24:41 GMT");
+    EXPECT_EQ(server.LastRequestHeader("/plain.mp3", "Range"), "");
+    EXPECT_EQ(PartialNames(folder), Texts{}); // resumed, finished or removed
+    EXPECT_EQ(view.Messages(), Texts{});
+}
+
+TEST_F(EngineTest, FeedsArriveInAnyOrderButEverythingHappensInListOrder) {
+    // The first feeds answer last; every feed has an enclosure to queue.
+    const int count = 6;
+    for (int i = 0; i < count; ++i) {
+        const std::string path = "/" + std::to_string(i);
+        server.ServeResource(path + ".xml", {.body = MakeFeed("Show " + std::to_string(i),
+                                                              {{server.Url(path + ".mp3")}}),
+                                             .contentType = "text/xml",
+                                             .delayMs = (count - i) * 60});
+        server.Serve(path + ".mp3", "episode " + std::to_string(i));
+    }
+    server.Start();
+    std::vector<SubscriptionPtr> records;
+    for (int i = 0; i < count; ++i) {
+        const std::string name = "Show " + std::to_string(i);
+        fs::create_directory(base / name); // where the archive goes
+        records.push_back(Add(server.Url("/" + std::to_string(i) + ".xml"), name));
+        records.back()->status = CheckPending;
+    }
+
+    // At every refresh the finished records and the written archives are a
+    // beginning of the list.
+    struct OrderView : RecordingView {
+        std::function<void()> check;
+        void RefreshSubscriptionRows() override {
+            RecordingView::RefreshSubscriptionRows();
+            check();
+        }
+    } ordered;
+    std::atomic<int> refreshes{0};
+    ordered.check = [&] {
+        ++refreshes;
+        bool gap = false;
+        for (int i = 0; i < count; ++i) {
+            const bool done = model.Values(records[i]).status == NewItemsFound;
+            const bool archived =
+                fs::exists(base / ("Show " + std::to_string(i)) / kArchiveFileName);
+            EXPECT_FALSE(gap && (done || archived)) << i;
+            EXPECT_EQ(done, archived) << i;
+            gap = gap || !done;
+        }
+    };
+    UpdateEngine parallel(model, ordered, false, options);
+    EXPECT_EQ(parallel.CheckCycleProc(), 0);
+    EXPECT_GT(server.MostAtOnce(), 1); // fetched side by side
+    EXPECT_EQ(refreshes, 2 * count);
+    ASSERT_EQ(ordered.Rows().size(), static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        EXPECT_EQ(records[i]->status, NewItemsFound);
+        EXPECT_EQ(ordered.Rows()[i][ColumnStatus], "Completed");
+        EXPECT_EQ(ReadFile(base / ("Show " + std::to_string(i)) / (std::to_string(i) + ".mp3")),
+                  "episode " + std::to_string(i));
+    }
+    // The settings file lists them in their order.
+    const std::string settings = ReadFile(base / kSettingsFileName);
+    for (int i = 1; i < count; ++i)
+        EXPECT_LT(settings.find(">Show " + std::to_string(i - 1) + "<"),
+                  settings.find(">Show " + std::to_string(i) + "<"));
+}
+
+TEST_F(EngineTest, SettingsAreSavedAtABoundedRateAndWhileWaitingForTheNetwork) {
+    const int count = 40;
+    for (int i = 0; i < count; ++i)
+        server.Serve("/" + std::to_string(i) + ".xml", MakeFeed("Show " + std::to_string(i), {}));
+    // The last feed keeps the walk waiting; meanwhile the others are saved.
+    std::atomic<bool> savedWhileWaiting{false};
+    server.Server().Get("/slow.xml", [&](const httplib::Request&, httplib::Response& response) {
+        std::this_thread::sleep_for(600ms);
+        savedWhileWaiting =
+            ReadFile(base / kSettingsFileName).find(">Show 39<") != std::string::npos;
+        response.set_content(MakeFeed("Slow", {}), "text/xml");
+    });
+    server.Start();
+    for (int i = 0; i < count; ++i)
+        Add(server.Url("/" + std::to_string(i) + ".xml"));
+    auto slow = Add(server.Url("/slow.xml"));
+
+    options.saveInterval = 100ms;
+    SettingsWrites writes(base);
+    EXPECT_EQ(Engine().CheckCycleProc(), 0);
+    EXPECT_TRUE(savedWhileWaiting);
+    EXPECT_EQ(slow->name, "Slow");
+    EXPECT_NE(ReadFile(base / kSettingsFileName).find(">Slow<"), std::string::npos);
+    // Far fewer writes than feeds: a few before the wait, one during it, one at the end.
+    const int during = writes.Count();
+    EXPECT_GE(during, 2);
+    EXPECT_LE(during, 12);
+
+    // With a long interval: the first change at once, the rest at the end.
+    engine.reset();
+    options.saveInterval = std::chrono::hours(1);
+    model.MarkAllPending();
+    EXPECT_EQ(Engine().CheckCycleProc(), 0);
+    EXPECT_EQ(writes.Count() - during, 2);
 }
