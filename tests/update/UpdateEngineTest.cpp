@@ -545,7 +545,7 @@ TEST_F(EngineTest, HowTheLastChecksEndedIsKeptPerBaseDirectoryBesideTheCache) {
             return next.AddSubscription(url, "");
         };
         std::vector<int32_t> found;
-        for (const std::string url : {server.Url("/good.xml"), server.Url("/bad.xml"),
+        for (const std::string& url : {server.Url("/good.xml"), server.Url("/bad.xml"),
                                       std::string("http://127.0.0.1:9/never.xml")})
             found.push_back(next.LastCheckStatus(recordOf(url)));
         return found;
