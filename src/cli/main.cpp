@@ -1,6 +1,7 @@
 // tessarine-cli: the command-line front end. Only the profile (where the
 // window remembers the base directory) and the system's language come from
 // QtCore; everything else is the Qt-free core.
+#include "cli/CliArguments.h"
 #include "cli/TessarineCli.h"
 #include "platform/Profile.h"
 #include "subscriptions/Strings.h"
@@ -35,6 +36,14 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", LoadResString(IDS_SOCKETS_INIT_FAILED).c_str());
         return 1;
     }
-    const std::string profileBase = ReadBaseDirectoryFromProfile().toStdString();
-    return TessarineCli::Run(std::vector<std::string>(argv + 1, argv + argc), profileBase, console);
+    // Without --base the base directory is the window's: the profile's, or on
+    // a first start ~/Podcasts/ (made and remembered as the window makes it).
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    const CliArguments parsed = CliArguments::Parse(arguments);
+    const bool needsBase = parsed.error.empty() && !parsed.baseGiven &&
+                           parsed.command != CliCommand::Help &&
+                           parsed.command != CliCommand::Version;
+    const std::string profileBase =
+        (needsBase ? BaseDirectoryForStart() : ReadBaseDirectoryFromProfile()).toStdString();
+    return TessarineCli::Run(arguments, profileBase, console);
 }

@@ -219,7 +219,15 @@ void CTessarineDlg::ReportLoad(const LoadResult& loaded) {
         Qt::QueuedConnection);
 }
 
-void CTessarineDlg::OnCheckForNewItems() { library_.CheckForNewItems(); }
+void CTessarineDlg::OnCheckForNewItems() {
+    // An unattended run with nothing to check has nothing to wait for: it
+    // ends as it would after a cycle (once the messages are read).
+    if (!library_.CheckForNewItems() && library_.Switches().checkAndQuit &&
+        !library_.Engine().IsBusy()) {
+        quitDue_ = true;
+        QuitWhenMessagesRead();
+    }
+}
 
 void CTessarineDlg::OnUpdateThisPodcast() { library_.UpdateNow(GetSelectedSubscription()); }
 
