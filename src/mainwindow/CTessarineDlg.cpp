@@ -1,5 +1,6 @@
 #include "mainwindow/CTessarineDlg.h"
 
+#include "mainwindow/SubscriptionFiles.h"
 #include "controls/CSplitterBar.h"
 #include "dialogs/CAboutDlg.h"
 #include "dialogs/TessarineAddFeedDlg.h"
@@ -11,6 +12,7 @@
 #include "mainwindow/MessageQueue.h"
 #include "mainwindow/QueuedEngineView.h"
 #include "mainwindow/ReportListView.h"
+#include "mainwindow/SubscriptionFiles.h"
 #include "mainwindow/SubscriptionTableModel.h"
 #include "platform/Autostart.h"
 #include "platform/Desktop.h"
@@ -18,8 +20,6 @@
 #include "platform/Profile.h"
 #include "platform/SingleInstance.h"
 #include "subscriptions/BaseDirectory.h"
-#include "subscriptions/FileStore.h"
-#include "subscriptions/Opml.h"
 #include "subscriptions/Strings.h"
 
 #include <QAction>
@@ -32,7 +32,6 @@
 #include <QKeyEvent>
 #include <QMenu>
 
-#include <ctime>
 
 // The icon is compiled into the dialogs' library; a static library's
 // resources must be registered by name.
@@ -43,14 +42,6 @@ namespace {
 
 QString Text(int id) { return QString::fromStdString(LoadResString(id)); }
 QString FromUtf8(const std::string& text) { return QString::fromStdString(text); }
-
-// A file chooser's title: the menu item that opened it, without its dots.
-QString ChooserCaption(int menuTextId) {
-    QString caption = Text(menuTextId);
-    while (caption.endsWith(QLatin1Char('.')))
-        caption.chop(1);
-    return caption;
-}
 
 // Opens a folder or file of the library; the empty path is the current folder.
 void OpenPath(const std::string& path) {
@@ -253,42 +244,13 @@ void CTessarineDlg::OnRemovePodcast() {
 }
 
 void CTessarineDlg::OnImportSubscriptions() {
-    const QString chosen =
-        ChooseOpenFile(this, ChooserCaption(TXT_MENU_IMPORT), Text(TXT_OPML_FILES));
-    if (chosen.isEmpty())
-        return;
-    const std::string file = QDir::toNativeSeparators(chosen).toStdString();
-    std::string bytes;
-    if (!ReadWholeFile(file, bytes)) {
-        ShowMessageBox(this, QMessageBox::Critical, FromUtf8(FormatResString(TXT_CLI_READ_FAILED, file)));
-        return;
+    if (const std::optional<OpmlImportCounts> counts = ImportSubscriptions(this, library_)) {
+        subscriptionRows_->Sync();
+        ShowImportCounts(this, *counts);
     }
-    const std::optional<std::vector<OpmlFeed>> feeds = ReadOpml(bytes);
-    if (!feeds) {
-        ShowMessageBox(this, QMessageBox::Critical, FromUtf8(FormatResString(TXT_CLI_NOT_OPML, file)));
-        return;
-    }
-    // Added, saved and checked as the subscribe command does with one feed.
-    const OpmlImportCounts counts = library_.ImportFeeds(*feeds);
-    subscriptionRows_->Sync();
-    ShowMessageBox(this, QMessageBox::Information,
-                   FromUtf8(FormatText(LoadResString(TXT_IMPORT_COUNTS),
-                                       {std::to_string(counts.added), std::to_string(counts.present),
-                                        std::to_string(counts.skipped)})));
 }
 
-void CTessarineDlg::OnExportSubscriptions() {
-    const QString chosen = ChooseSaveFile(this, ChooserCaption(TXT_MENU_EXPORT),
-                                          Text(TXT_OPML_FILES), QStringLiteral("opml"));
-    if (chosen.isEmpty())
-        return;
-    const std::string file = QDir::toNativeSeparators(chosen).toStdString();
-    const std::string document =
-        library_.Model().ExportOpml(LoadResString(TXT_OPML_TITLE), std::time(nullptr));
-    if (!WriteFileAtomically(file, document))
-        ShowMessageBox(this, QMessageBox::Critical,
-                       FromUtf8(FormatResString(IDS_ERROR_CREATING_FILE, file)));
-}
+void CTessarineDlg::OnExportSubscriptions() { ExportSubscriptions(this, library_); }
 
 void CTessarineDlg::OnSettings() {
     OptionSet options = library_.Options();

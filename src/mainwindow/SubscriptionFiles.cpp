@@ -1,0 +1,70 @@
+#include "mainwindow/SubscriptionFiles.h"
+
+#include "platform/Desktop.h"
+#include "subscriptions/FileStore.h"
+#include "subscriptions/Strings.h"
+
+#include <QDir>
+
+#include <ctime>
+
+namespace tessarine {
+namespace {
+
+QString Text(int id) { return QString::fromStdString(LoadResString(id)); }
+
+void ShowError(QWidget* parent, int textId, const std::string& file) {
+    ShowMessageBox(parent, QMessageBox::Critical,
+                   QString::fromStdString(FormatResString(textId, file)));
+}
+
+// A file chooser's title: the menu item that opened it, without its dots.
+QString ChooserCaption(int menuTextId) {
+    QString caption = Text(menuTextId);
+    while (caption.endsWith(QLatin1Char('.')))
+        caption.chop(1);
+    return caption;
+}
+
+} // namespace
+
+std::optional<OpmlImportCounts> ImportSubscriptions(QWidget* parent, PodcastLibrary& library) {
+    const QString chosen =
+        ChooseOpenFile(parent, ChooserCaption(TXT_MENU_IMPORT), Text(TXT_OPML_FILES));
+    if (chosen.isEmpty())
+        return std::nullopt;
+    const std::string file = QDir::toNativeSeparators(chosen).toStdString();
+    std::string bytes;
+    if (!ReadWholeFile(file, bytes)) {
+        ShowError(parent, TXT_CLI_READ_FAILED, file);
+        return std::nullopt;
+    }
+    const std::optional<std::vector<OpmlFeed>> feeds = ReadOpml(bytes);
+    if (!feeds) {
+        ShowError(parent, TXT_CLI_NOT_OPML, file);
+        return std::nullopt;
+    }
+    return library.ImportFeeds(*feeds);
+}
+
+void ShowImportCounts(QWidget* parent, const OpmlImportCounts& counts) {
+    ShowMessageBox(parent, QMessageBox::Information,
+                   QString::fromStdString(FormatText(
+                       LoadResString(TXT_IMPORT_COUNTS),
+                       {std::to_string(counts.added), std::to_string(counts.present),
+                        std::to_string(counts.skipped)})));
+}
+
+void ExportSubscriptions(QWidget* parent, PodcastLibrary& library) {
+    const QString chosen = ChooseSaveFile(parent, ChooserCaption(TXT_MENU_EXPORT),
+                                          Text(TXT_OPML_FILES), QStringLiteral("opml"));
+    if (chosen.isEmpty())
+        return;
+    const std::string file = QDir::toNativeSeparators(chosen).toStdString();
+    const std::string document =
+        library.Model().ExportOpml(LoadResString(TXT_OPML_TITLE), std::time(nullptr));
+    if (!WriteFileAtomically(file, document))
+        ShowError(parent, IDS_ERROR_CREATING_FILE, file);
+}
+
+} // namespace tessarine
