@@ -1,10 +1,15 @@
 #include "mainwindow/ReportListView.h"
 
+#include <QEvent>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QPainter>
+#include <QStyle>
+#include <QStyleOptionFrame>
+#include <QTransform>
 
 #include <algorithm>
+#include <cmath>
 
 namespace tessarine {
 
@@ -70,6 +75,58 @@ void ReportListView::SelectRow(int row) {
 void ReportListView::SetEmptyHint(const QString& hint) {
     emptyHint_ = hint;
     viewport()->update();
+}
+
+bool ReportListView::event(QEvent* event) {
+    // The list's own paint events draw its frame; the rows are drawn in
+    // paintEvent, for the viewport.
+    const bool handled = QTreeView::event(event);
+    if (event->type() == QEvent::Paint)
+        DrawFrameOnDevicePixels();
+    return handled;
+}
+
+void ReportListView::DrawFrameOnDevicePixels() {
+    const qreal ratio = devicePixelRatioF();
+    if (frameWidth() <= 0 || std::abs(ratio - std::round(ratio)) < 0.01)
+        return;
+    // The style draws the right and bottom lines one logical pixel inside
+    // the edge. At 1.25 or 1.5 that lands on the last device pixel the
+    // viewport covers, so the viewport paints over them and the list has
+    // no right or bottom border. Here the frame is drawn again in device
+    // pixels, over the ring between the edge and the contents, which no
+    // child covers. The pixels are counted from the nearest whole device
+    // pixel, as a list off the pixel grid starts between two of them.
+    QPainter painter(this);
+    const QPointF origin = painter.deviceTransform().map(QPointF(0, 0));
+    const QPoint wholeOrigin = origin.toPoint();
+    const QPointF shift = (QPointF(wholeOrigin) - origin) / ratio;
+    painter.setWorldTransform(
+        QTransform::fromTranslate(shift.x(), shift.y()).scale(1 / ratio, 1 / ratio), true);
+    const auto device = [&](int x, int y) {
+        return QPointF(origin.x() + x * ratio, origin.y() + y * ratio).toPoint() - wholeOrigin;
+    };
+    const QRect outer(device(0, 0), device(width(), height()) - QPoint(1, 1));
+    const QRect contents = contentsRect();
+    const QRect inner(device(contents.x(), contents.y()),
+                      device(contents.x() + contents.width(), contents.y() + contents.height()) -
+                          QPoint(1, 1));
+    // The ring is as wide as the frame is in device pixels (2 at 1.75 on
+    // every side, at 1.5 on the left and top); the frame is drawn one pixel
+    // further in until the ring is filled, so no stripe of background shows
+    // between the frame and the rows.
+    const QRegion ring = QRegion(outer).subtracted(QRegion(inner));
+    const int thickness = std::max({inner.left(), inner.top(), outer.right() - inner.right(),
+                                    outer.bottom() - inner.bottom(), 1});
+    painter.setClipRegion(ring, Qt::IntersectClip);
+    QStyleOptionFrame option;
+    initStyleOption(&option);
+    option.lineWidth = 1;
+    option.midLineWidth = 0;
+    for (int i = 0; i < thickness; ++i) {
+        option.rect = outer.adjusted(i, i, -i, -i);
+        style()->drawControl(QStyle::CE_ShapedFrame, &option, &painter, this);
+    }
 }
 
 void ReportListView::paintEvent(QPaintEvent* event) {

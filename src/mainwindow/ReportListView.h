@@ -27,9 +27,14 @@ public:
     const QString& EmptyHint() const { return emptyHint_; }
 
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // At a fractional scale factor the style's frame lines fall between
+    // device pixels; this draws the frame again on whole device pixels.
+    void DrawFrameOnDevicePixels();
+
     ReportTableModel* model_;
     QString emptyHint_;
     int selectionMark_ = -1;

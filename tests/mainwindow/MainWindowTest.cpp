@@ -2,6 +2,7 @@
 // servers, and a load run of random commands while the worker runs its cycles.
 #include "controls/CSplitterBar.h"
 #include "mainwindow/CTessarineDlg.h"
+#include "mainwindow/DownloadTableModel.h"
 #include "mainwindow/QueuedEngineView.h"
 #include "mainwindow/ReportListView.h"
 #include "platform/Autostart.h"
@@ -27,6 +28,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -601,6 +604,68 @@ TEST_F(MainWindowTest, AnEmptyListShowsHowToSubscribe) {
         w.OnCommand(ID_REMOVE_PODCAST);
         EXPECT_GT(inkInTheMiddle(), 50);
         EXPECT_TRUE(WaitIdle());
+    }
+}
+
+// The scale factor is fixed when the application starts, so each factor runs
+// ReportListFrame.AtThisProcessScale in a program of its own.
+TEST(ReportListFrame, EveryBorderShowsAtWholeAndFractionalScaleFactors) {
+    for (const char* scale : {"1", "1.25", "1.5", "1.75", "2"}) {
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_SCALE_FACTOR", scale);
+        env.insert("TESSARINE_FRAME_TEST", "1");
+        child.setProcessEnvironment(env);
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        child.start(QCoreApplication::applicationFilePath(),
+                    {"--gtest_filter=ReportListFrame.AtThisProcessScale"});
+        ASSERT_TRUE(child.waitForFinished(60000)) << scale;
+        const QString output = QString::fromLocal8Bit(child.readAll());
+        EXPECT_EQ(child.exitCode(), 0) << "scale " << scale << "\n" << output.toStdString();
+        EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
+    }
+}
+
+// A list on whole device pixels (as the window places it) and one off them
+// (as a drag of the bar may leave it): going inwards from the window's
+// background, the first other pixel on each side is the frame, darker than
+// the background, not the list's white.
+TEST(ReportListFrame, AtThisProcessScale) {
+    if (!qEnvironmentVariableIsSet("TESSARINE_FRAME_TEST"))
+        GTEST_SKIP() << "run by EveryBorderShowsAtWholeAndFractionalScaleFactors";
+    DownloadTableModel model;
+    QWidget window;
+    window.resize(400, 300);
+    ReportListView aligned(&model, &window), offPixels(&model, &window);
+    aligned.setGeometry(12, 16, 320, 100);
+    offPixels.setGeometry(13, 150, 321, 101);
+    for (ReportListView* list : {&aligned, &offPixels})
+        list->SetColumns({{"Name", Qt::AlignLeft, 100}});
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    const qreal ratio = window.devicePixelRatioF();
+    const QImage shot = window.grab().toImage();
+    ASSERT_GE(shot.width(), qRound(400 * ratio) - 1);
+    const QRgb background = shot.pixel(2, 2);
+    for (ReportListView* list : {&aligned, &offPixels}) {
+        const QRectF r(QPointF(list->geometry().topLeft()) * ratio, QSizeF(list->size()) * ratio);
+        const int midX = qRound(r.center().x()), midY = qRound(r.center().y() + 10 * ratio);
+        // The first pixel that differs from the background, stepping from
+        // (x, y) by (dx, dy).
+        auto firstOther = [&](int x, int y, int dx, int dy) {
+            while (shot.pixel(x, y) == background)
+                x += dx, y += dy;
+            return shot.pixel(x, y);
+        };
+        const std::vector<std::pair<const char*, QRgb>> sides = {
+            {"left", firstOther(qRound(r.left()) - 4, midY, 1, 0)},
+            {"right", firstOther(qRound(r.right()) + 4, midY, -1, 0)},
+            {"top", firstOther(midX, qRound(r.top()) - 4, 0, 1)},
+            {"bottom", firstOther(midX, qRound(r.bottom()) + 4, 0, -1)}};
+        for (const auto& [side, colour] : sides)
+            EXPECT_LT(qGray(colour), qGray(background) - 20)
+                << side << " at " << ratio << " of " << list->geometry().x() << ","
+                << list->geometry().y() << ": " << QColor(colour).name().toStdString();
     }
 }
 
