@@ -2,7 +2,9 @@
 // A feed's archive file "feed.xml": one "item" per enclosure URL seen, with
 // its title, description, link (the enclosure URL) and publication date.
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_set>
 
@@ -10,6 +12,20 @@ class TiXmlDocument;
 class TiXmlElement;
 
 namespace tessarine {
+
+// What tells one state of a file from another without reading it: any
+// write, replacement or change of its size gives another stamp.
+struct FileStamp {
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    int64_t size = 0;
+    int64_t modified = 0; // nanoseconds
+    int64_t changed = 0;  // status change, nanoseconds (0 where unknown)
+    bool operator==(const FileStamp&) const = default;
+
+    // The stamp of the file at `path`; none when it cannot be read.
+    static std::optional<FileStamp> Of(const std::string& path);
+};
 
 class FeedArchive {
 public:
@@ -33,8 +49,8 @@ public:
 
     // Texts are written as valid UTF-8 (see ValidUtf8).
 
-    void Append(const std::string& title, const std::string& description,
-                const std::string& link, const std::string& pubDate);
+    void Append(const std::string& title, const std::string& description, const std::string& link,
+                const std::string& pubDate);
     bool Appended() const { return appended_; }
 
     // Writes the archive (atomically) when an item was appended; true when written.

@@ -20,6 +20,22 @@
 namespace tessarine {
 namespace {
 
+// 64-bit FNV-1a over the URLs, each ended by its length, in their order.
+uint64_t LinksHash(const std::vector<std::string>& urls) {
+    uint64_t hash = 0xcbf29ce484222325ULL;
+    const auto add = [&](unsigned char c) {
+        hash ^= c;
+        hash *= 0x100000001b3ULL;
+    };
+    for (const std::string& url : urls) {
+        for (unsigned char c : url)
+            add(c);
+        for (size_t size = url.size(), i = 0; i < 8; ++i, size >>= 8)
+            add(static_cast<unsigned char>(size & 0xff));
+    }
+    return hash;
+}
+
 std::string SizeText(int64_t length) {
     return FormatResNumber(IDS_SIZE_FORMAT, static_cast<double>(length) / 1048576.0);
 }
@@ -168,6 +184,7 @@ CycleResult UpdateEngine::CheckCycleProc() {
         size_t index = 0;
         std::string url;
         bool conditional = false;
+        std::optional<CachedFeed> cached{}; // the entry whose validators were sent
     };
     std::vector<std::optional<Request>> requests(walk.size());
     const size_t connections = static_cast<size_t>(std::max(1, options_.feedConnections));
@@ -176,12 +193,15 @@ CycleResult UpdateEngine::CheckCycleProc() {
     size_t pending = 0; // requests added and not yet taken or dropped
     const auto add = [&](const std::string& url, bool conditional) {
         FeedRequest request{url, {}};
+        std::optional<CachedFeed> cached;
         if (conditional)
-            if (const std::optional<CachedFeed> cached = cache.Load(url))
+            if ((cached = cache.Load(url)))
                 request.validators = cached->validators;
         const bool asks = !request.validators.Empty();
+        if (!asks)
+            cached.reset();
         ++pending;
-        return Request{fetcher->Add(std::move(request)), url, asks};
+        return Request{fetcher->Add(std::move(request)), url, asks, std::move(cached)};
     };
     const auto forget = [&](std::optional<Request>& request) {
         if (request) {
@@ -244,13 +264,14 @@ CycleResult UpdateEngine::CheckCycleProc() {
             return CycleCancelled;
 
         // Unchanged: the document read from the last full reply, with its
-        // enclosure URLs resolved as they were then. Without a usable cache
-        // entry any more the feed is asked for again in full.
+        // enclosure URLs resolved as they were then (the cache entry whose
+        // validators were sent). Without one the feed is asked for again in
+        // full.
         FeedDocument feed;
         bool ok = false, cached = false;
         if (response.result.NotModified() && requests[at]->conditional) {
-            if (std::optional<CachedFeed> entry = cache.Load(url)) {
-                feed = std::move(entry->document);
+            if (requests[at]->cached) {
+                feed = std::move(requests[at]->cached->document);
                 ok = cached = true;
             } else {
                 requests[at] = add(url, false);
@@ -301,9 +322,17 @@ CycleResult UpdateEngine::CheckCycleProc() {
         const std::string name = NameAfterCheck(s, feed.channelTitle);
 
         // The archive lives in the folder of the name from before this check.
+        // When it is as this worker left it, after recording every one of
+        // these enclosure URLs, nothing would be appended: it is not read.
         const std::string archivePath = FeedFilePath(base, check.nameBefore, kArchiveFileName);
+        const uint64_t links = LinksHash(enclosureUrls);
+        const auto memo = archiveMemo_.find(archivePath);
+        const std::optional<FileStamp> stamp =
+            memo != archiveMemo_.end() ? FileStamp::Of(archivePath) : std::nullopt;
+        const bool recorded = stamp && memo->second.stamp == *stamp && memo->second.links == links;
         FeedArchive archive;
-        archive.Open(archivePath);
+        if (!recorded)
+            archive.Open(archivePath);
         bool feedQueued = false;
         std::vector<std::string> names;
         names.reserve(feed.items.size());
@@ -313,12 +342,20 @@ CycleResult UpdateEngine::CheckCycleProc() {
             names.push_back(fileNames.NameOf(item.enclosureUrl));
             const bool queued = QueueDownloadIn(base, item.enclosureUrl, name, names.back());
             // A new archive is not searched: every item counts as unrecorded.
-            if (archive.IsNew() || !archive.Lookup(item.enclosureUrl))
+            if (!recorded && (archive.IsNew() || !archive.Lookup(item.enclosureUrl)))
                 archive.Append(item.title, item.description, item.enclosureUrl, item.pubDate);
             if (queued)
                 feedQueued = anyQueued = true;
         }
-        archive.Save(archivePath);
+        if (!recorded) {
+            const bool saved = archive.Save(archivePath);
+            const std::optional<FileStamp> after =
+                saved || !archive.Appended() ? FileStamp::Of(archivePath) : std::nullopt;
+            if (after)
+                archiveMemo_[archivePath] = ArchiveMemo{*after, links};
+            else
+                archiveMemo_.erase(archivePath);
+        }
         RemoveStalePartials(base, name, names);
 
         model_.FinishCheck(s, name, feedQueued);

@@ -18,6 +18,7 @@
 // never waits for the front end.
 
 #include "update/EngineView.h"
+#include "update/FeedArchive.h"
 #include "update/HttpClient.h"
 #include "update/SharedModel.h"
 
@@ -29,6 +30,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 namespace tessarine {
@@ -105,6 +107,16 @@ private:
     void RemoveStalePartials(const std::string& base, const std::string& folder,
                              const std::vector<std::string>& fileNames);
     void SetEntryState(size_t row, DownloadState state, int textId);
+
+    // Per archive file, as the worker last left it: its stamp and a hash of
+    // the enclosure URLs of the feed, every one of which it records. While
+    // both are the same, an unchanged feed has nothing to append to it and
+    // the archive is not read. Only the worker thread uses it.
+    struct ArchiveMemo {
+        FileStamp stamp;
+        uint64_t links = 0;
+    };
+    std::unordered_map<std::string, ArchiveMemo> archiveMemo_;
 
     SharedModel& model_;
     EngineView& view_;

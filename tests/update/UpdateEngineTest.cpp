@@ -546,7 +546,7 @@ TEST_F(EngineTest, HowTheLastChecksEndedIsKeptPerBaseDirectoryBesideTheCache) {
         };
         std::vector<int32_t> found;
         for (const std::string& url : {server.Url("/good.xml"), server.Url("/bad.xml"),
-                                      std::string("http://127.0.0.1:9/never.xml")})
+                                       std::string("http://127.0.0.1:9/never.xml")})
             found.push_back(next.LastCheckStatus(recordOf(url)));
         return found;
     };
@@ -766,6 +766,60 @@ TEST_F(EngineTest, AnUnchangedFeedDoesExactlyWhatItsFullFetchWouldDo) {
     EXPECT_EQ(server.LastRequestHeader("/new/feed.xml", "If-None-Match"), "");
     EXPECT_EQ(ReadFile(cached.base / "Show/ep1.mp3"), "episode one");
     EXPECT_EQ(ReadFile(cached.base / "Show/feed.xml"), ReadFile(full.base / "Show/feed.xml"));
+}
+
+TEST_F(EngineTest, AnArchiveChangedBetweenChecksGetsWhatItLacksAsAFreshEngineWould) {
+    // The engine leaves an archive it has recorded every item in unread on
+    // the next check; whatever happened to the file in between must still
+    // end as it would with an engine that reads it.
+    server.ServeResource("/f.xml", {.body = MakeFeed("Show", {{server.Url("/ep1.mp3"), "One"},
+                                                              {server.Url("/ep2.mp3"), "Two"}}),
+                                    .etag = "\"f\"",
+                                    .contentType = "text/xml"});
+    server.Serve("/ep1.mp3", "one");
+    server.Serve("/ep2.mp3", "two");
+    server.Start();
+    fs::create_directory(base / "Show"); // the archive's folder
+    auto r = Add(server.Url("/f.xml"), "Show");
+    r->status = CheckPending;
+    EXPECT_EQ(Engine().CheckCycleProc(), 0);
+    const fs::path archive = base / "Show" / kArchiveFileName;
+    const std::string whole = ReadFile(archive);
+    ASSERT_NE(whole.find("ep2.mp3"), std::string::npos);
+    const auto check = [&](UpdateEngine& engine) {
+        r->status = CheckPending;
+        EXPECT_EQ(engine.CheckCycleProc(), 0);
+        return ReadFile(archive);
+    };
+    EXPECT_EQ(check(Engine()), whole);
+
+    std::string renamed = whole; // the same size, another link
+    renamed.replace(renamed.find("ep2.mp3"), 7, "ep3.mp3");
+    const std::string head = whole.substr(0, whole.find("<item>"));
+    struct Case {
+        const char* what;
+        std::function<void()> change;
+    };
+    const Case cases[] = {
+        {"removed", [&] { fs::remove(archive); }},
+        {"edited in place, same size", [&] { WriteFile(archive, renamed); }},
+        {"replaced without items", [&] { WriteFile(archive, head + "</TessarineFeed>\n"); }},
+        {"damaged", [&] { WriteFile(archive, "<TessarineFeed><item>"); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteFile(archive, whole);
+        c.change();
+        UpdateEngine fresh(model, view, false, options);
+        const std::string expected = check(fresh);
+        // The engine leaves the whole archive as it is, then it changes.
+        WriteFile(archive, whole);
+        EXPECT_EQ(check(Engine()), whole);
+        c.change();
+        EXPECT_EQ(check(Engine()), expected);
+        EXPECT_EQ(check(Engine()), expected); // and left as it is afterwards
+    }
+    EXPECT_EQ(view.Messages(), Texts{});
 }
 
 TEST_F(EngineTest, DownloadsCutByTheNetworkResumeFromTheirPartialFiles) {
