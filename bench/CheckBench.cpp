@@ -34,17 +34,6 @@ using tessarine::test::TempDir;
 
 namespace {
 
-// Lays out a feed's folder with an empty file for each of its enclosures.
-void CreateEnclosureFiles(const std::string& base, const std::string& title, int items) {
-    fs::create_directories(FeedFolderPath(base, title));
-    for (int i = 0; i < items; ++i) {
-        const int fd = ::open(FeedFilePath(base, title, EnclosureName(i)).c_str(),
-                              O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
-        if (fd >= 0)
-            ::close(fd);
-    }
-}
-
 std::string ArchivePath(const std::string& base, const std::string& title) {
     return FeedFilePath(base, title, kArchiveFileName);
 }

@@ -33,16 +33,6 @@ using tessarine::test::TempDir;
 
 namespace {
 
-void CreateFiles(const std::string& base, const std::string& title, int items) {
-    fs::create_directories(FeedFolderPath(base, title));
-    for (int i = 0; i < items; ++i) {
-        const int fd = ::open(FeedFilePath(base, title, EnclosureName(i)).c_str(),
-                              O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
-        if (fd >= 0)
-            ::close(fd);
-    }
-}
-
 int64_t ServerBytes(ServerProcess& server, bool reset) {
     HttpSession session;
     std::string body;
@@ -65,7 +55,7 @@ struct Cycles {
         model.SetBaseDirectory(base);
         for (int f = 0; f < count; ++f) {
             titles.push_back(title(f));
-            CreateFiles(base, titles.back(), items);
+            CreateEnclosureFiles(base, titles.back(), items);
             records.push_back(model.AddSubscription(url(f), titles.back()));
         }
         engine = std::make_unique<UpdateEngine>(model, view, false);

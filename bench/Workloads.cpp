@@ -2,7 +2,13 @@
 
 #include "Harness.h"
 
+#include "subscriptions/BaseDirectory.h"
+
+#include <filesystem>
 #include <random>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace bench {
 
@@ -110,6 +116,17 @@ const std::string& BlobBlock() {
         return bytes;
     }();
     return block;
+}
+
+// Lays out a feed's folder with an empty file for each of its enclosures.
+void CreateEnclosureFiles(const std::string& base, const std::string& title, int items) {
+    std::filesystem::create_directories(tessarine::FeedFolderPath(base, title));
+    for (int i = 0; i < items; ++i) {
+        const int fd = ::open(tessarine::FeedFilePath(base, title, EnclosureName(i)).c_str(),
+                              O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
+        if (fd >= 0)
+            ::close(fd);
+    }
 }
 
 } // namespace bench

@@ -18,6 +18,8 @@ inline constexpr int kQueuedDownloads = 20000;
 
 std::string ManyFeedTitle(int feed); // "Feed 001"
 std::string EnclosureName(int item); // "e0001.mp3"
+// Lays out a feed's folder with an empty file for each of its enclosures.
+void CreateEnclosureFiles(const std::string& base, const std::string& title, int items);
 std::string ManyFeedPath(int feed);  // "/many/1.xml"
 // The same feeds from a server that sends validators and answers 304.
 std::string ValidatedFeedPath(int feed); // "/v/many/1.xml"

@@ -8,16 +8,6 @@
 namespace tessarine {
 namespace {
 
-// Days from 1970-01-01 to the given civil date (proleptic Gregorian).
-long long DaysFromCivil(long long y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const long long era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<long long>(doe) - 719468;
-}
-
 void CivilFromDays(long long z, int& y, int& m, int& d) {
     z += 719468;
     const long long era = (z >= 0 ? z : z - 146096) / 146097;
@@ -45,6 +35,16 @@ constexpr double kMinValue = -657434.0;
 constexpr double kMaxValue = 2958465.999995;
 
 } // namespace
+
+long long DaysFromCivil(long long y, unsigned m, unsigned d) {
+    y -= m <= 2;
+    const long long era = (y >= 0 ? y : y - 399) / 400;
+    const unsigned yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<long long>(doe) - 719468;
+}
+
 
 OleDateTime OleDateTime::Now() { return FromTime(std::time(nullptr)); }
 

@@ -9,6 +9,9 @@
 
 namespace tessarine {
 
+// Days from 1970-01-01 to the given civil date (proleptic Gregorian calendar).
+long long DaysFromCivil(long long y, unsigned m, unsigned d);
+
 struct DateFields {
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
 };

@@ -1,5 +1,7 @@
 #include "subscriptions/Opml.h"
 
+#include "subscriptions/OleDateTime.h"
+
 #include "subscriptions/Strings.h"
 #include "subscriptions/XmlText.h"
 
@@ -197,16 +199,6 @@ const char* AttributeNoCase(const TiXmlElement& element, std::string_view name) 
             return a->Value();
     }
     return nullptr;
-}
-
-// Days from 1 January 1970 to the given date of the proleptic Gregorian calendar.
-long long DaysFromCivil(long long y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const long long era = (y >= 0 ? y : y - 399) / 400;
-    const auto yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<long long>(doe) - 719468;
 }
 
 long long SecondsAsIfUtc(const std::tm& fields) {
