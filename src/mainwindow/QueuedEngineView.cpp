@@ -38,8 +38,11 @@ void QueuedEngineView::Push(Event event) {
         first = events_.empty();
         events_.push_back(std::move(event));
     }
+    // Invoked by name: the queued call is then allocated, posted and read
+    // inside Qt alone, and what it carries to the GUI thread is nothing but
+    // the wake-up; the events themselves pass under mutex_.
     if (first)
-        QMetaObject::invokeMethod(this, &QueuedEngineView::Deliver, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, "Deliver", Qt::QueuedConnection);
 }
 
 void QueuedEngineView::Deliver() {

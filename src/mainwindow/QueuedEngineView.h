@@ -36,7 +36,7 @@ public:
     void CycleEnded(bool quit) override;
 
     // Hands on every event that has arrived, now (on this object's thread).
-    void Deliver();
+    Q_INVOKABLE void Deliver();
 
 signals:
     void subscriptionsChanged();

@@ -162,7 +162,10 @@ TEST(HttpClientTest, FeedsComeCompressedAndEnclosuresAsStored) {
                               "\x51\x48\x2c\x56\x48\xaf\xca\x2c\xd0\x51\x48\x49\xcd\xc9\x2c\x4b"
                               "\x45\x12\x02\x00\xa9\xf9\x02\xda\x21\x00\x00\x00",
                               44);
-    server.Server().Get("/file.gz", [&](const httplib::Request&, httplib::Response& response) {
+    // The handler keeps its own copy: the server's threads may still hold it
+    // when this test's locals are gone.
+    server.Server().Get("/file.gz", [gzipped](const httplib::Request&,
+                                              httplib::Response& response) {
         response.set_header("Content-Encoding", "gzip");
         response.set_content(gzipped, "application/octet-stream");
     });
