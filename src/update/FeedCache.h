@@ -1,7 +1,8 @@
 #pragma once
 // The program's own cache of fetched feeds, so that a feed the server reports
-// unchanged (304) needs neither its body nor parsing: per subscription URL the
-// last reply's validators and the document read from it. One small file per
+// unchanged (304) needs neither its body nor parsing, and one that sends the
+// same bytes again needs no parsing: per subscription URL the last reply's
+// validators, a digest of its body and the document read from it. One small file per
 // feed, named after a hash of the URL, each replaced atomically: a check
 // cycle reads only the feeds it checks and writes only those that changed,
 // and a kill leaves every file either old or new. A missing, damaged or
@@ -11,14 +12,29 @@
 #include "update/FeedReader.h"
 #include "update/HttpClient.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace tessarine {
 
+// What identifies the body a document was read from: a reply with the same
+// bytes from the same final URL reads as the same document, so it need not
+// be parsed again even when the server sends no validators.
+struct BodyDigest {
+    uint64_t size = 0;
+    uint64_t hash = 0;
+    std::string source{}; // the URL relative references were resolved against
+
+    static BodyDigest Of(std::string_view body, std::string source);
+    bool operator==(const BodyDigest&) const = default;
+};
+
 struct CachedFeed {
     HttpValidators validators;
-    FeedDocument document;
+    FeedDocument document; // enclosure URLs resolved against digest.source
+    BodyDigest digest{};
 };
 
 class FeedCache {

@@ -80,6 +80,16 @@ private:
     std::chrono::steady_clock::time_point last_{};
 };
 
+// The names in `folder`; none when it cannot be listed.
+std::unordered_set<std::string> FolderEntries(const std::string& folder) {
+    std::unordered_set<std::string> names;
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
+         it.increment(error))
+        names.insert(it->path().filename().string());
+    return names;
+}
+
 } // namespace
 
 UpdateEngine::UpdateEngine(SharedModel& model, EngineView& view, bool checkAndQuit,
@@ -183,8 +193,8 @@ CycleResult UpdateEngine::CheckCycleProc() {
     struct Request {
         size_t index = 0;
         std::string url;
-        bool conditional = false;
-        std::optional<CachedFeed> cached{}; // the entry whose validators were sent
+        bool conditional = false;           // validators of `cached` were sent
+        std::optional<CachedFeed> cached{}; // the feed's cache entry, if any
     };
     std::vector<std::optional<Request>> requests(walk.size());
     const size_t connections = static_cast<size_t>(std::max(1, options_.feedConnections));
@@ -198,8 +208,6 @@ CycleResult UpdateEngine::CheckCycleProc() {
             if ((cached = cache.Load(url)))
                 request.validators = cached->validators;
         const bool asks = !request.validators.Empty();
-        if (!asks)
-            cached.reset();
         ++pending;
         return Request{fetcher->Add(std::move(request)), url, asks, std::move(cached)};
     };
@@ -280,6 +288,7 @@ CycleResult UpdateEngine::CheckCycleProc() {
                     return CycleCancelled;
             }
         }
+        std::optional<CachedFeed> entry = std::move(requests[at]->cached);
         requests[at].reset();
 
         if (!cached) {
@@ -290,9 +299,19 @@ CycleResult UpdateEngine::CheckCycleProc() {
             const HttpResult& fetched = response.result;
             ok = fetched.opened && fetched.complete && !fetched.tooLarge && fetched.status >= 200 &&
                  fetched.status < 300;
+            // Relative enclosure URLs are meant from where the feed was found.
+            const std::string& feedUrl = fetched.finalUrl.empty() ? url : fetched.finalUrl;
+            BodyDigest digest;
+            bool same = false; // the bytes the cached document was read from
             if (ok) {
-                feed = ReadFeed(response.body);
-                ok = feed.wellFormed && feed.hasChannel;
+                digest = BodyDigest::Of(response.body, feedUrl);
+                same = entry && entry->digest == digest;
+                if (same) {
+                    feed = std::move(entry->document);
+                } else {
+                    feed = ReadFeed(response.body);
+                    ok = feed.wellFormed && feed.hasChannel;
+                }
             }
             response.body.clear();
             response.body.shrink_to_fit();
@@ -302,16 +321,13 @@ CycleResult UpdateEngine::CheckCycleProc() {
                 view_.ShowError(FormatResString(IDS_COULD_NOT_OPEN, url));
                 continue;
             }
-            // Relative enclosure URLs are meant from where the feed was found.
-            const std::string& feedUrl = fetched.finalUrl.empty() ? url : fetched.finalUrl;
-            for (FeedItem& item : feed.items)
-                item.enclosureUrl = ResolveUrlReference(feedUrl, item.enclosureUrl);
-            // Kept for a conditional request next time; a reply without
-            // validators leaves nothing to ask with.
-            if (!fetched.validators.Empty())
-                cache.Store(url, CachedFeed{fetched.validators, feed});
-            else
-                cache.Forget(url);
+            if (!same)
+                for (FeedItem& item : feed.items)
+                    item.enclosureUrl = ResolveUrlReference(feedUrl, item.enclosureUrl);
+            // Kept for the next check: its validators to ask conditionally,
+            // its digest to know the same bytes again.
+            if (!same || entry->validators != fetched.validators)
+                cache.Store(url, CachedFeed{fetched.validators, feed, std::move(digest)});
         }
 
         std::vector<std::string> enclosureUrls;
@@ -336,11 +352,16 @@ CycleResult UpdateEngine::CheckCycleProc() {
         bool feedQueued = false;
         std::vector<std::string> names;
         names.reserve(feed.items.size());
+        // One listing of the folder instead of a look-up per enclosure: the
+        // files of an unchanged feed are all there. Nothing in it is written
+        // before the downloads, which come after the walk.
+        const std::unordered_set<std::string> listed = FolderEntries(FeedFolderPath(base, name));
         for (const FeedItem& item : feed.items) {
             if (cancel_)
                 return CycleCancelled;
             names.push_back(fileNames.NameOf(item.enclosureUrl));
-            const bool queued = QueueDownloadIn(base, item.enclosureUrl, name, names.back());
+            const bool queued =
+                QueueDownloadIn(base, item.enclosureUrl, name, names.back(), &listed);
             // A new archive is not searched: every item counts as unrecorded.
             if (!recorded && (archive.IsNew() || !archive.Lookup(item.enclosureUrl)))
                 archive.Append(item.title, item.description, item.enclosureUrl, item.pubDate);
@@ -356,7 +377,7 @@ CycleResult UpdateEngine::CheckCycleProc() {
             else
                 archiveMemo_.erase(archivePath);
         }
-        RemoveStalePartials(base, name, names);
+        RemoveStalePartials(base, name, listed, names);
 
         model_.FinishCheck(s, name, feedQueued);
         view_.RefreshSubscriptionRows();
@@ -371,18 +392,15 @@ CycleResult UpdateEngine::CheckCycleProc() {
 }
 
 void UpdateEngine::RemoveStalePartials(const std::string& base, const std::string& folder,
+                                       const std::unordered_set<std::string>& listed,
                                        const std::vector<std::string>& fileNames) {
     if (FeedFolderName(folder).empty())
         return;
     const std::string folderPath = FeedFolderPath(base, folder);
     std::vector<std::string> found;
-    std::error_code error;
-    for (std::filesystem::directory_iterator it(folderPath, error), end; !error && it != end;
-         it.increment(error)) {
-        const std::string entry = it->path().filename().string();
+    for (const std::string& entry : listed)
         if (PartialFile::IsPartialName(entry))
             found.push_back(entry);
-    }
     if (found.empty())
         return;
     // Kept are those of this feed's enclosures and of every entry queued
@@ -403,6 +421,7 @@ void UpdateEngine::RemoveStalePartials(const std::string& base, const std::strin
         if (SameNameIgnoringCase(FeedFolderName(entry->folder), folderName))
             keep(entry->fileName);
     }
+    std::error_code error;
     for (const std::string& entry : found)
         if (!kept.contains(entry))
             std::filesystem::remove(std::filesystem::path(folderPath) / entry, error);
@@ -434,10 +453,12 @@ bool UpdateEngine::QueueDownload(const std::string& url, const std::string& fold
 }
 
 bool UpdateEngine::QueueDownloadIn(const std::string& base, const std::string& url,
-                                   const std::string& folder, std::string fileName) {
+                                   const std::string& folder, std::string fileName,
+                                   const std::unordered_set<std::string>* present) {
     if (fileName.empty())
         fileName = EnclosureNames({url}).NameOf(url);
-    if (PathExists(FeedFilePath(base, folder, fileName)))
+    if ((present != nullptr && present->contains(fileName)) ||
+        PathExists(FeedFilePath(base, folder, fileName)))
         return false;
     const size_t row = model_.AppendDownload(url, folder, fileName);
     view_.InsertDownloadRow(row, {fileName, "", "0%", LoadResString(IDS_WAITING)});

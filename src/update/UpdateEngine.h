@@ -31,6 +31,7 @@
 #include <string>
 #include <thread>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace tessarine {
@@ -98,13 +99,18 @@ public:
 private:
     void WorkerMain();
     std::string NameAfterCheck(const SubscriptionPtr& s, const std::string& channelTitle);
+    // `present`: names known to be in the folder (listed at the start of the
+    // feed's step); a name missing there is still looked for on disk.
     bool QueueDownloadIn(const std::string& base, const std::string& url, const std::string& folder,
-                         std::string fileName);
+                         std::string fileName,
+                         const std::unordered_set<std::string>* present = nullptr);
     void TransferOne(HttpSession& session, size_t row, const std::string& url,
                      const std::string& target);
     // Removes the partial files (and resume information) in the folder of
     // `folder` whose enclosures are neither among `fileNames` nor queued.
+    // `listed`: the folder's names as listed during the step.
     void RemoveStalePartials(const std::string& base, const std::string& folder,
+                             const std::unordered_set<std::string>& listed,
                              const std::vector<std::string>& fileNames);
     void SetEntryState(size_t row, DownloadState state, int textId);
 

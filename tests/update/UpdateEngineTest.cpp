@@ -19,6 +19,7 @@
 #include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -766,6 +767,68 @@ TEST_F(EngineTest, AnUnchangedFeedDoesExactlyWhatItsFullFetchWouldDo) {
     EXPECT_EQ(server.LastRequestHeader("/new/feed.xml", "If-None-Match"), "");
     EXPECT_EQ(ReadFile(cached.base / "Show/ep1.mp3"), "episode one");
     EXPECT_EQ(ReadFile(cached.base / "Show/feed.xml"), ReadFile(full.base / "Show/feed.xml"));
+}
+
+TEST_F(EngineTest, TheSameBytesWithoutValidatorsAreTheSameDocumentOnlyFromTheSamePlace) {
+    // A server that sends no validators, whose feed moves between two
+    // folders with the same bytes: its relative enclosure means another file
+    // in each.
+    const std::string feed = MakeFeed("Show", {{"ep.mp3", "One", "First"}});
+    std::atomic<int> place{0};
+    server.Server().Get("/feed.xml", [&](const httplib::Request&, httplib::Response& response) {
+        response.set_redirect(place == 0 ? "/a/feed.xml" : "/b/feed.xml", 302);
+    });
+    server.ServeResource("/a/feed.xml", {.body = feed, .contentType = "text/xml"});
+    server.ServeResource("/b/feed.xml", {.body = feed, .contentType = "text/xml"});
+    for (const char* path : {"/a/ep.mp3", "/b/ep.mp3", "/b/ep2.mp3"})
+        server.Serve(path, path);
+    server.Start();
+    const SubscriptionPtr record = Add(server.Url("/feed.xml"));
+    // The URLs of the downloads a check queues, its episodes deleted first.
+    const auto check = [&] {
+        fs::remove(base / "Show/ep.mp3");
+        long long rows = 0;
+        while (model.DownloadAt(rows))
+            ++rows;
+        model.MarkPending(record);
+        EXPECT_EQ(Engine().CheckCycleProc(), 0);
+        Texts queued;
+        for (; model.DownloadAt(rows); ++rows)
+            queued.push_back(model.DownloadAt(rows)->url);
+        return queued;
+    };
+    const auto entryFile = [&] {
+        std::vector<fs::path> entries;
+        for (const auto& entry : fs::directory_iterator(cacheRoot.Path()))
+            entries.push_back(entry.path());
+        EXPECT_EQ(entries.size(), 1u);
+        return entries.empty() ? fs::path() : entries[0];
+    };
+    const auto inode = [](const fs::path& path) {
+        struct stat info {};
+        return ::stat(path.c_str(), &info) == 0 ? info.st_ino : 0;
+    };
+
+    EXPECT_EQ(check(), Texts{server.Url("/a/ep.mp3")});
+    const fs::path entry = entryFile();
+    const auto written = inode(entry);
+    // The same bytes from the same place: the entry is taken as it is.
+    EXPECT_EQ(check(), Texts{server.Url("/a/ep.mp3")});
+    EXPECT_EQ(inode(entry), written);
+    // The same bytes from elsewhere are read again.
+    place = 1;
+    EXPECT_EQ(check(), Texts{server.Url("/b/ep.mp3")});
+    EXPECT_NE(inode(entryFile()), written);
+    // Other bytes from the same place are read again too.
+    server.ServeResource("/b/feed.xml", {.body = MakeFeed("Show", {{"ep.mp3", "One", "First"},
+                                                                   {"ep2.mp3", "Two", "Second"}}),
+                                         .contentType = "text/xml"});
+    EXPECT_EQ(check(), (Texts{server.Url("/b/ep.mp3"), server.Url("/b/ep2.mp3")}));
+    EXPECT_EQ(ReadFile(base / "Show/ep2.mp3"), "/b/ep2.mp3");
+    const std::string archive = ReadFile(base / "Show/feed.xml");
+    for (const char* path : {"/a/ep.mp3", "/b/ep.mp3", "/b/ep2.mp3"})
+        EXPECT_NE(archive.find(server.Url(path)), std::string::npos) << path;
+    EXPECT_EQ(view.Messages(), Texts{});
 }
 
 TEST_F(EngineTest, AnArchiveChangedBetweenChecksGetsWhatItLacksAsAFreshEngineWould) {
