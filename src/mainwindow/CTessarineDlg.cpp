@@ -1,6 +1,5 @@
 #include "mainwindow/CTessarineDlg.h"
 
-#include "mainwindow/SubscriptionFiles.h"
 #include "controls/CSplitterBar.h"
 #include "dialogs/CAboutDlg.h"
 #include "dialogs/TessarineAddFeedDlg.h"
@@ -18,8 +17,6 @@
 #include "platform/Desktop.h"
 #include "platform/Notifier.h"
 #include "platform/Profile.h"
-#include "platform/SingleInstance.h"
-#include "subscriptions/BaseDirectory.h"
 #include "subscriptions/Strings.h"
 
 #include <QAction>
@@ -29,7 +26,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QIcon>
-#include <QKeyEvent>
 #include <QMenu>
 
 
@@ -62,13 +58,6 @@ CTessarineDlg::CTessarineDlg(PodcastLibrary& library, QueuedEngineView& events, 
     connect(messages_, &MessageQueue::idle, this, &CTessarineDlg::QuitWhenMessagesRead);
     CreateControls();
 
-    // Shift+F10 asks for the context menu as the Menu key does.
-    auto* contextKey = new QAction(this);
-    contextKey->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10));
-    contextKey->setShortcutContext(Qt::WindowShortcut);
-    addAction(contextKey);
-    connect(contextKey, &QAction::triggered, this, [this] { OnContextMenu({}, true); });
-
     connect(&events, &QueuedEngineView::subscriptionsChanged, subscriptionRows_,
             &SubscriptionTableModel::Sync);
     connect(&events, &QueuedEngineView::downloadsChanged, this,
@@ -93,10 +82,9 @@ void CTessarineDlg::CreateControls() {
                                                  downloadRows_);
     subscriptionList_ = layout_->SubscriptionList();
     downloadList_ = layout_->DownloadList();
-    for (ReportListView* list : {subscriptionList_, downloadList_}) {
-        list->installEventFilter(this);
+    menus_->AttachLists(subscriptionList_, downloadList_);
+    for (ReportListView* list : {subscriptionList_, downloadList_})
         list->viewport()->installEventFilter(this);
-    }
 }
 
 void CTessarineDlg::OnInitDialog() {
@@ -190,15 +178,10 @@ SubscriptionPtr CTessarineDlg::GetSelectedSubscription() const {
 }
 
 void CTessarineDlg::ReportLoad(const LoadResult& loaded) {
-    for (const std::string& url : loaded.duplicates)
-        ShowMessageBox(this, QMessageBox::Critical, FromUtf8(FormatResString(IDS_DUPLICATE_URL, url)));
-    if (!loaded.unreadableCopy)
+    ShowDuplicates(this, loaded);
+    const QString text = UnreadableSettingsText(loaded, library_.BaseDirectory());
+    if (text.isEmpty())
         return;
-    const std::string& copy = *loaded.unreadableCopy;
-    const QString text = FromUtf8(
-        copy.empty()
-            ? FormatResString(IDS_SETTINGS_NOT_KEPT, SettingsFilePath(library_.BaseDirectory()))
-            : FormatResString(IDS_SETTINGS_KEPT, copy));
     // Posted: at start-up the window is shown first, and an unattended run's
     // check is not held up by the box (ending the program closes it).
     QMetaObject::invokeMethod(
@@ -263,24 +246,12 @@ void CTessarineDlg::OnSettings() {
 }
 
 void CTessarineDlg::OnSetBaseDirectory() {
-    if (subscriptionRows_->rowCount() > 0 &&
-        ShowMessageBox(this, QMessageBox::Question, Text(IDS_BASEDIR_WARNING),
-                       QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+    const std::optional<LoadResult> loaded = ChangeBaseDirectory(
+        this, library_, subscriptionRows_->rowCount() > 0, singleInstance_);
+    if (!loaded)
         return;
-    const QString chosen = ChooseFolder(this, Text(IDS_BROWSE_PROMPT));
-    if (chosen.isEmpty())
-        return;
-    const std::string base = WithTrailingSeparator(QDir::toNativeSeparators(chosen).toStdString());
-    // The new folder's lock first: a folder another program uses is refused.
-    if (singleInstance_ != nullptr && !singleInstance_->MoveTo(base)) {
-        ShowMessageBox(this, QMessageBox::Critical,
-                       FromUtf8(FormatResString(IDS_BASEDIR_IN_USE, base)));
-        return;
-    }
-    WriteBaseDirectoryToProfile(FromUtf8(base));
-    const LoadResult loaded = library_.ChangeBaseDirectory(base);
     subscriptionRows_->Sync();
-    ReportLoad(loaded);
+    ReportLoad(*loaded);
 }
 
 void CTessarineDlg::OnOpenBaseDirectory() { OpenPath(library_.BaseDirectory()); }
@@ -322,14 +293,7 @@ void CTessarineDlg::OnQuit() {
 }
 
 void CTessarineDlg::OnContextMenu(QPoint globalPos, bool fromKeyboard) {
-    const QRect area(subscriptionList_->mapToGlobal(QPoint(0, 0)), subscriptionList_->size());
-    if (fromKeyboard)
-        globalPos = area.topLeft();
-    if (!area.contains(globalPos))
-        return;
-    if (subscriptionList_->SelectionMark() == -1)
-        return;
-    ContextMenu()->popup(globalPos);
+    menus_->PopupContextMenu(globalPos, fromKeyboard);
 }
 
 // ---- Events ----
@@ -345,16 +309,6 @@ void CTessarineDlg::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 bool CTessarineDlg::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::ShortcutOverride) {
-        // The lists would take Ctrl+A for selecting all; the window's
-        // accelerators win wherever the focus is.
-        auto* key = static_cast<QKeyEvent*>(event);
-        if (key->modifiers() == Qt::ControlModifier &&
-            (key->key() == Qt::Key_A || key->key() == Qt::Key_U || key->key() == Qt::Key_Q)) {
-            event->ignore();
-            return true;
-        }
-    }
     if (event->type() == QEvent::MouseButtonDblClick) {
         // Handled once the list has taken the click, like a notification:
         // the handlers act on the selection mark the click leaves.

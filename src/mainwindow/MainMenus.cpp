@@ -1,9 +1,11 @@
 #include "mainwindow/MainMenus.h"
 
 #include "mainwindow/Commands.h"
+#include "mainwindow/ReportListView.h"
 #include "subscriptions/Strings.h"
 
 #include <QAction>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
@@ -48,6 +50,42 @@ MainMenus::MainMenus(QWidget* window, CommandFn onCommand)
     AddContextCommand(ID_UPDATE_THIS_PODCAST, TXT_CONTEXT_UPDATE);
     contextMenu_->addSeparator();
     AddContextCommand(ID_REMOVE_PODCAST, TXT_MENU_REMOVE);
+
+    // Shift+F10 asks for the context menu as the Menu key does.
+    auto* contextKey = new QAction(window);
+    contextKey->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10));
+    contextKey->setShortcutContext(Qt::WindowShortcut);
+    window->addAction(contextKey);
+    connect(contextKey, &QAction::triggered, this, [this] { PopupContextMenu({}, true); });
+}
+
+void MainMenus::AttachLists(ReportListView* subscriptions, ReportListView* downloads) {
+    contextList_ = subscriptions;
+    subscriptions->installEventFilter(this);
+    downloads->installEventFilter(this);
+}
+
+void MainMenus::PopupContextMenu(QPoint globalPos, bool fromKeyboard) {
+    if (contextList_ == nullptr)
+        return;
+    const QRect area(contextList_->mapToGlobal(QPoint(0, 0)), contextList_->size());
+    if (fromKeyboard)
+        globalPos = area.topLeft();
+    if (!area.contains(globalPos) || contextList_->SelectionMark() == -1)
+        return;
+    contextMenu_->popup(globalPos);
+}
+
+bool MainMenus::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ShortcutOverride) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->modifiers() == Qt::ControlModifier &&
+            (key->key() == Qt::Key_A || key->key() == Qt::Key_U || key->key() == Qt::Key_Q)) {
+            event->ignore();
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 QAction* MainMenus::Action(int commandId) const {

@@ -1,6 +1,9 @@
 #include "mainwindow/SubscriptionFiles.h"
 
 #include "platform/Desktop.h"
+#include "platform/Profile.h"
+#include "platform/SingleInstance.h"
+#include "subscriptions/BaseDirectory.h"
 #include "subscriptions/FileStore.h"
 #include "subscriptions/Strings.h"
 
@@ -65,6 +68,38 @@ void ExportSubscriptions(QWidget* parent, PodcastLibrary& library) {
         library.Model().ExportOpml(LoadResString(TXT_OPML_TITLE), std::time(nullptr));
     if (!WriteFileAtomically(file, document))
         ShowError(parent, IDS_ERROR_CREATING_FILE, file);
+}
+
+std::optional<LoadResult> ChangeBaseDirectory(QWidget* parent, PodcastLibrary& library, bool warn,
+                                              SingleInstance* instance) {
+    if (warn && ShowMessageBox(parent, QMessageBox::Question, Text(IDS_BASEDIR_WARNING),
+                               QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+        return std::nullopt;
+    const QString chosen = ChooseFolder(parent, Text(IDS_BROWSE_PROMPT));
+    if (chosen.isEmpty())
+        return std::nullopt;
+    const std::string base = WithTrailingSeparator(QDir::toNativeSeparators(chosen).toStdString());
+    // The new folder's lock first: a folder another program uses is refused.
+    if (instance != nullptr && !instance->MoveTo(base)) {
+        ShowError(parent, IDS_BASEDIR_IN_USE, base);
+        return std::nullopt;
+    }
+    WriteBaseDirectoryToProfile(QString::fromStdString(base));
+    return library.ChangeBaseDirectory(base);
+}
+
+void ShowDuplicates(QWidget* parent, const LoadResult& loaded) {
+    for (const std::string& url : loaded.duplicates)
+        ShowError(parent, IDS_DUPLICATE_URL, url);
+}
+
+QString UnreadableSettingsText(const LoadResult& loaded, const std::string& baseDirectory) {
+    if (!loaded.unreadableCopy)
+        return {};
+    const std::string& copy = *loaded.unreadableCopy;
+    return QString::fromStdString(
+        copy.empty() ? FormatResString(IDS_SETTINGS_NOT_KEPT, SettingsFilePath(baseDirectory))
+                     : FormatResString(IDS_SETTINGS_KEPT, copy));
 }
 
 } // namespace tessarine
