@@ -225,6 +225,13 @@ void NetworkBenchmark(const Settings& settings, ServerProcess& server, Report& r
                 return false; // only the validators of the first reply
             },
             nullptr);
+        // The server goes on sending into the closed connection for a while;
+        // counting starts once it has noticed.
+        for (int64_t last = -2, now = ServerBytes(server, false); now != last;
+             now = ServerBytes(server, false)) {
+            last = now;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
         ServerBytes(server, true);
         int64_t received = 0;
         const auto start = Clock::now();
