@@ -15,8 +15,10 @@ namespace tessarine {
 
 namespace {
 
-// Raised whenever the layout below changes; a file of another version is no
-// entry.
+// Raised whenever the layout below changes, and whenever ReadFeed or the
+// resolution of enclosure URLs would make something else of the same bytes:
+// a stored document stands for what they make of its body. A file of another
+// version is no entry.
 constexpr uint32_t kFormatVersion = 3;
 constexpr std::string_view kMagic = "TESSARINE-FEED-CACHE\n";
 
