@@ -1,6 +1,7 @@
 #include "update/CheckHistory.h"
 
 #include "subscriptions/FileStore.h"
+#include "subscriptions/Fnv1a.h"
 #include "subscriptions/Subscription.h"
 #include "update/FeedCache.h"
 
@@ -31,16 +32,6 @@ std::string NormalBase(const std::string& base) {
     return text;
 }
 
-// FNV-1a, 64 bits.
-uint64_t Hash(std::string_view bytes) {
-    uint64_t hash = 0xcbf29ce484222325ULL;
-    for (const unsigned char c : bytes) {
-        hash ^= c;
-        hash *= 0x100000001b3ULL;
-    }
-    return hash;
-}
-
 } // namespace
 
 std::string CheckHistory::DefaultDirectory() {
@@ -55,7 +46,7 @@ std::string CheckHistory::FileFor(const std::string& directory, const std::strin
         return {};
     char name[32];
     std::snprintf(name, sizeof name, "%016llx.checks",
-                  static_cast<unsigned long long>(Hash(NormalBase(base))));
+                  static_cast<unsigned long long>(Fnv1a(NormalBase(base))));
     return (std::filesystem::path(directory) / name).string();
 }
 

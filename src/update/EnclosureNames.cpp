@@ -1,6 +1,7 @@
 #include "update/EnclosureNames.h"
 
 #include "subscriptions/BaseDirectory.h"
+#include "subscriptions/Fnv1a.h"
 #include "update/FeedReader.h"
 #include "update/PartialFile.h"
 
@@ -28,12 +29,8 @@ std::string PlainName(const std::string& url) {
 } // namespace
 
 std::string EnclosureNames::Tag(std::string_view text, int hexDigits) {
-    // FNV-1a, 64 bits; a shorter tag folds the upper half in.
-    uint64_t hash = 14695981039346656037ull;
-    for (char c : text) {
-        hash ^= static_cast<unsigned char>(c);
-        hash *= 1099511628211ull;
-    }
+    // A shorter tag folds the upper half in.
+    uint64_t hash = Fnv1a(text);
     if (hexDigits <= 8)
         hash = (hash ^ (hash >> 32)) & 0xFFFFFFFFull;
     hexDigits = std::clamp(hexDigits, 1, 16);

@@ -1,6 +1,7 @@
 #include "update/FeedCache.h"
 
 #include "subscriptions/FileStore.h"
+#include "subscriptions/Fnv1a.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -49,15 +50,6 @@ void ForEachField(Digest& digest, Visit&& visit) requires
     std::is_same_v<std::remove_const_t<Digest>, BodyDigest> {
     auto& [size, hash, source] = digest;
     visit(size), visit(hash), visit(source);
-}
-
-// 64-bit FNV-1a: names the files and checks their contents.
-uint64_t Hash(std::string_view bytes, uint64_t hash = 0xcbf29ce484222325ULL) {
-    for (unsigned char c : bytes) {
-        hash ^= c;
-        hash *= 0x100000001b3ULL;
-    }
-    return hash;
 }
 
 class Writer {
@@ -174,7 +166,7 @@ std::string FeedCache::PathFor(const std::string& url) const {
     if (directory_.empty())
         return {};
     char name[32];
-    std::snprintf(name, sizeof name, "%016llx.feed", static_cast<unsigned long long>(Hash(url)));
+    std::snprintf(name, sizeof name, "%016llx.feed", static_cast<unsigned long long>(Fnv1a(url)));
     return (std::filesystem::path(directory_) / name).string();
 }
 
@@ -187,7 +179,7 @@ std::optional<CachedFeed> FeedCache::Load(const std::string& url) const {
         return std::nullopt;
     const std::string_view body(bytes.data(), bytes.size() - 8);
     Reader check(std::string_view(bytes).substr(body.size()));
-    if (check.Number() != Hash(body))
+    if (check.Number() != Fnv1a(body))
         return std::nullopt;
     Reader reader(body.substr(kMagic.size()));
     if (reader.Number() != kFormatVersion)
@@ -214,7 +206,7 @@ bool FeedCache::Store(const std::string& url, const CachedFeed& entry) const {
     writer(entry.validators);
     writer(entry.document);
     writer(entry.digest);
-    writer.Number(Hash(writer.bytes));
+    writer.Number(Fnv1a(writer.bytes));
     std::error_code error;
     std::filesystem::create_directories(directory_, error);
     return WriteFileAtomically(PathFor(url), writer.bytes);

@@ -1,6 +1,7 @@
 #include "update/UpdateEngine.h"
 
 #include "subscriptions/BaseDirectory.h"
+#include "subscriptions/Fnv1a.h"
 #include "subscriptions/Strings.h"
 #include "update/EnclosureNames.h"
 #include "update/FeedArchive.h"
@@ -20,18 +21,14 @@
 namespace tessarine {
 namespace {
 
-// 64-bit FNV-1a over the URLs, each ended by its length, in their order.
+// The hash of the URLs, each ended by its length, in their order.
 uint64_t LinksHash(const std::vector<std::string>& urls) {
-    uint64_t hash = 0xcbf29ce484222325ULL;
-    const auto add = [&](unsigned char c) {
-        hash ^= c;
-        hash *= 0x100000001b3ULL;
-    };
+    uint64_t hash = kFnv1aStart;
     for (const std::string& url : urls) {
-        for (unsigned char c : url)
-            add(c);
-        for (size_t size = url.size(), i = 0; i < 8; ++i, size >>= 8)
-            add(static_cast<unsigned char>(size & 0xff));
+        char size[8];
+        for (size_t left = url.size(), i = 0; i < 8; ++i, left >>= 8)
+            size[i] = static_cast<char>(left & 0xff);
+        hash = Fnv1a(std::string_view(size, sizeof size), Fnv1a(url, hash));
     }
     return hash;
 }
