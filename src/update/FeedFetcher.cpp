@@ -105,8 +105,9 @@ void FeedFetcher::Impl::Start(size_t index, std::unique_lock<std::mutex>& lock) 
 }
 
 void FeedFetcher::Impl::StartDue(std::unique_lock<std::mutex>& lock) {
-    // The ones the consumer waits for first, whatever the limits.
-    for (size_t i = 0; i < slots.size(); ++i)
+    // The ones the consumer waits for first, whatever the limits (all slots
+    // still waiting lie from nextToStart on).
+    for (size_t i = nextToStart; i < slots.size(); ++i)
         if (slots[i].urgent && slots[i].state == SlotState::Waiting)
             Start(i, lock);
     const size_t connections = static_cast<size_t>(std::max(1, options.connections));
