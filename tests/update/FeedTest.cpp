@@ -259,26 +259,20 @@ TEST(EnclosureNames, TagsThatMeetOtherNamesAndOverlongNames) {
         EXPECT_EQ(ValidUtf8(name), name);
     }
 
-    // Partial files: a fixed form no enclosure can take, fitting a folder
-    // entry, one per target.
+    // Partial files and their resume information: a fixed form no enclosure
+    // can take, fitting a folder entry, one per target.
     EXPECT_EQ(PartialFile::PathFor("/b/Show/ep.mp3"), "/b/Show/.ep.mp3.tessarine-part");
     const std::string longName = std::string(250, 'n') + ".mp3";
-    const std::string p1 = PartialFile::PathFor("/b/" + longName);
-    const std::string p2 = PartialFile::PathFor("/b/" + longName.substr(1));
-    EXPECT_NE(p1, p2);
-    for (const std::string& path : {p1, p2}) {
-        EXPECT_LE(path.size() - 3, 255u);
-        EXPECT_TRUE(path.starts_with("/b/.nnn") && path.ends_with(".tessarine-part")) << path;
-        EXPECT_TRUE(EnclosureNames::IsReserved(path.substr(3)));
-    }
-    // The resume information beside them, with its longer suffix, fits too.
-    const std::string r1 = PartialFile::ResumePathFor("/b/" + longName);
-    const std::string r2 = PartialFile::ResumePathFor("/b/" + longName.substr(1));
-    EXPECT_NE(r1, r2);
-    for (const std::string& path : {r1, r2}) {
-        EXPECT_LE(path.size() - 3, 255u);
-        EXPECT_TRUE(path.ends_with(".tessarine-resume")) << path;
-        EXPECT_TRUE(EnclosureNames::IsReserved(path.substr(3)));
+    for (const auto& [pathFor, suffix] :
+         {std::pair{&PartialFile::PathFor, ".tessarine-part"},
+          std::pair{&PartialFile::ResumePathFor, ".tessarine-resume"}}) {
+        const std::string p1 = pathFor("/b/" + longName), p2 = pathFor("/b/" + longName.substr(1));
+        EXPECT_NE(p1, p2);
+        for (const std::string& path : {p1, p2}) {
+            EXPECT_LE(path.size() - 3, 255u);
+            EXPECT_TRUE(path.starts_with("/b/.nnn") && path.ends_with(suffix)) << path;
+            EXPECT_TRUE(EnclosureNames::IsReserved(path.substr(3)));
+        }
     }
 }
 
