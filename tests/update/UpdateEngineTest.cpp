@@ -90,9 +90,8 @@ void ServeChunked(LoopbackServer& server, const std::string& path, const std::st
     });
 }
 
-// Runs `action` with the size of any file this process writes limited to
-// `bytes` (0: no new limit), as a full disk would; with SIGXFSZ ignored the
-// write fails with EFBIG instead.
+// Runs `action` with written files limited to `bytes` (0: no new limit), as a
+// full disk would: with SIGXFSZ ignored a write fails with EFBIG.
 void WithDiskFull(rlim_t bytes, const std::function<void()>& action) {
     rlimit old{};
     getrlimit(RLIMIT_FSIZE, &old);
@@ -109,8 +108,7 @@ class SettingsWrites {
 public:
     explicit SettingsWrites(const fs::path& folder) {
         fd_ = inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
-        // The temporary files' creations keep two replacements from being
-        // merged into one event.
+        // Creations keep two replacements from merging into one event.
         inotify_add_watch(fd_, folder.c_str(), IN_MOVED_TO | IN_CREATE);
     }
     ~SettingsWrites() { ::close(fd_); }
@@ -329,16 +327,9 @@ TEST_F(EngineTest, FeedDocumentsNamesAndRelativeUrls) {
         return "<rss><channel><title> </title><item><enclosure url=\"" + enclosure +
                "\"/></item></channel></rss>";
     };
-    std::string cjk; // 86 characters, 258 bytes
-    for (int i = 0; i < 86; ++i)
-        cjk += "\xE6\xBC\xA2";
     server.Serve("/page.html",
                  "<html><head><title>Service Unavailable</title></head><body></body></html>",
                  "text/html");
-    server.Serve("/a/atom.xml",
-                 "<feed xmlns=\"http://www.w3.org/2005/Atom\"><title>Atom Show</title><entry>"
-                 "<title>A1</title><link rel=\"enclosure\" href=\"media/a1.mp3\"/></entry></feed>");
-    server.Serve("/a/media/a1.mp3", "atom episode");
     server.Server().Get("/old/feed.xml", [](const httplib::Request&, httplib::Response& response) {
         response.set_redirect("/new/feed.xml", 302);
     });
@@ -351,8 +342,6 @@ TEST_F(EngineTest, FeedDocumentsNamesAndRelativeUrls) {
     server.Serve("/y/notitle.xml", untitled("n.mp3"));
     server.Serve("/x/n.mp3", "x");
     server.Serve("/y/n.mp3", "y");
-    server.Serve("/cjk.xml", MakeFeed(cjk, {{"/cjk.mp3"}}));
-    server.Serve("/cjk.mp3", "cjk");
     server.Start();
 
     std::vector<SubscriptionPtr> named;
@@ -364,10 +353,8 @@ TEST_F(EngineTest, FeedDocumentsNamesAndRelativeUrls) {
         named.back()->status = CheckPending;
     }
     fs::create_directory(base / "Keep old"); // where the archive of the first check goes
-    auto atom = Add(server.Url("/a/atom.xml"));
     auto x = Add(server.Url("/x/notitle.xml"));
     auto y = Add(server.Url("/y/notitle.xml"));
-    auto long_ = Add(server.Url("/cjk.xml"));
 
     EXPECT_EQ(Engine().CheckCycleProc(), 0);
     // Not a feed: an error, the name kept.
@@ -379,19 +366,15 @@ TEST_F(EngineTest, FeedDocumentsNamesAndRelativeUrls) {
     const std::string host = server.Url("").substr(7);
     EXPECT_EQ(x->name, host + " - notitle.xml");
     EXPECT_EQ(y->name, host + " - notitle.xml " + EnclosureNames::Tag(y->url, 8));
-    EXPECT_EQ(atom->name, "Atom Show");
     EXPECT_EQ(named[1]->name, "Moved");
-    EXPECT_EQ(long_->name, cjk);
-    for (const SubscriptionPtr& r : {atom, x, y, long_, named[0], named[1]})
+    for (const SubscriptionPtr& r : {x, y, named[0], named[1]})
         EXPECT_EQ(r->status, NewItemsFound) << r->url;
 
-    EXPECT_EQ(ReadFile(base / "Atom Show/a1.mp3"), "atom episode");
     EXPECT_EQ(ReadFile(base / "Moved/ep1.mp3"), "moved episode");
     EXPECT_EQ(ReadFile(base / "Moved/up.mp3"), "up");
     EXPECT_EQ(ReadFile(base / "Keep kept/kept.mp3"), "kept");
     EXPECT_EQ(ReadFile(base / FeedFolderName(x->name) / "n.mp3"), "x");
     EXPECT_EQ(ReadFile(base / FeedFolderName(y->name) / "n.mp3"), "y");
-    EXPECT_EQ(ReadFile(base / cjk.substr(0, 255) / "cjk.mp3"), "cjk");
     // The archive records the URLs as they were resolved.
     const std::string archive = ReadFile(base / "Keep old/feed.xml");
     EXPECT_NE(archive.find("<link>" + server.Url("/new/ep1.mp3") + "</link>"), std::string::npos);
@@ -417,8 +400,7 @@ TEST_F(EngineTest, CyclesNeverOverlapAndARequestDuringACycleRunsAfterIt) {
     Engine().RequestCycle();
     for (int i = 0; i < 3000 && !asked; ++i)
         std::this_thread::sleep_for(10ms);
-    // Marking the record the walk has passed asks for one more cycle; one
-    // run beside this cycle would fetch B while A is held.
+    // Marking a passed record asks for one more cycle, not one beside this.
     Engine().OnUpdateThisPodcast(b);
     std::this_thread::sleep_for(200ms);
     EXPECT_EQ(server.Hits("/b.xml"), 0);
@@ -438,8 +420,7 @@ TEST_F(EngineTest, QuitRule) {
         EXPECT_TRUE(Engine().WaitForIdle(30s));
         return view.Quits();
     };
-    // With /checkandquit "Update this podcast" never quits; "Check for new
-    // items" quits after its cycle, even with nothing queued.
+    // With /checkandquit only "Check for new items" quits, even with nothing queued.
     Engine(true);
     EXPECT_EQ(posts([&] { Engine().OnUpdateThisPodcast(r); }), 0u);
     EXPECT_EQ(posts([&] { EXPECT_TRUE(Engine().OnCheckForNewItems()); }), 1u);
@@ -522,8 +503,7 @@ TEST_F(EngineTest, HowTheLastChecksEndedIsKeptPerBaseDirectoryBesideTheCache) {
 }
 
 TEST_F(EngineTest, BrokenServersFailCleanlyKeepingNameDateAndNoFile) {
-    // A listener whose queue of waiting connections is full: further
-    // connection attempts get no answer at all.
+    // A listener whose backlog is full: further connections get no answer.
     sockaddr_in address{
         .sin_family = AF_INET, .sin_port = 0, .sin_addr = {htonl(INADDR_LOOPBACK)}, .sin_zero = {}};
     auto* a = reinterpret_cast<sockaddr*>(&address);
@@ -650,8 +630,7 @@ TEST_F(EngineTest, FullDiskDuringASettingsSaveKeepsTheOldFile) {
 }
 
 TEST_F(EngineTest, AnUnchangedFeedDoesExactlyWhatItsFullFetchWouldDo) {
-    // The feed moved (a redirect) and names its enclosures relative to where
-    // it is now; the server answers conditional requests.
+    // A redirected feed with relative enclosures, on a server answering conditional requests.
     const std::string date = "Wed, 28 Jan 2009 13:24:41 GMT";
     std::vector<TestItem> items = {{"ep1.mp3", "One", "First"}, {"../ep2.mp3", "Two", "Second"}};
     server.ServeResource("/new/feed.xml", {.body = MakeFeed("Show", items),
@@ -665,8 +644,7 @@ TEST_F(EngineTest, AnUnchangedFeedDoesExactlyWhatItsFullFetchWouldDo) {
     server.Serve("/ep2.mp3", "episode two");
     server.Start();
 
-    // Two libraries check the same feed twice, one with the cache and one
-    // without; between the checks each loses a downloaded file.
+    // Two libraries, with and without the cache, check twice, losing a file between.
     struct Library {
         explicit Library(fs::path folder) : base(std::move(folder)) {}
         fs::path base;
@@ -721,9 +699,7 @@ TEST_F(EngineTest, AnUnchangedFeedDoesExactlyWhatItsFullFetchWouldDo) {
 }
 
 TEST_F(EngineTest, TheSameBytesWithoutValidatorsAreTheSameDocumentOnlyFromTheSamePlace) {
-    // A server that sends no validators, whose feed moves between two
-    // folders with the same bytes: its relative enclosure means another file
-    // in each.
+    // No validators; the same bytes move between folders, so the relative enclosure differs.
     const std::string feed = MakeFeed("Show", {{"ep.mp3", "One", "First"}});
     std::atomic<int> place{0};
     server.Server().Get("/feed.xml", [&](const httplib::Request&, httplib::Response& response) {
@@ -783,9 +759,7 @@ TEST_F(EngineTest, TheSameBytesWithoutValidatorsAreTheSameDocumentOnlyFromTheSam
 }
 
 TEST_F(EngineTest, AnArchiveChangedBetweenChecksGetsWhatItLacksAsAFreshEngineWould) {
-    // The engine leaves an archive it has recorded every item in unread on
-    // the next check; whatever happened to the file in between must still
-    // end as it would with an engine that reads it.
+    // An archive changed behind the engine's back ends as a fresh engine leaves it.
     server.ServeResource("/f.xml", {.body = MakeFeed("Show", {{server.Url("/ep1.mp3"), "One"},
                                                               {server.Url("/ep2.mp3"), "Two"}}),
                                     .etag = "\"f\"",
@@ -885,8 +859,7 @@ TEST_F(EngineTest, DownloadsCutByTheNetworkResumeFromTheirPartialFiles) {
     EXPECT_EQ(ReadFile(PartialFile::PathFor((folder / "honours.mp3").string())),
               one.substr(0, 100000));
 
-    // Meanwhile one resource changed, the slow one got fast, and a partial
-    // file of an enclosure that no feed lists any more is lying around.
+    // Meanwhile one changed, the slow one got fast, and an unlisted partial file lies around.
     server.ServeResource("/changes.mp3", Resource{.body = changed, .etag = "\"4\""});
     server.ServeResource("/slow.mp3",
                          Resource{.body = slow, .lastModified = "Wed, 28 Jan 2009 13:24:41 GMT"});
@@ -932,8 +905,7 @@ TEST_F(EngineTest, FeedsArriveInAnyOrderButEverythingHappensInListOrder) {
         records.back()->status = CheckPending;
     }
 
-    // At every refresh the finished records and the written archives are a
-    // beginning of the list.
+    // At every refresh the finished records and written archives are a prefix of the list.
     struct OrderView : RecordingView {
         std::function<void()> check;
         void RefreshSubscriptionRows() override {
