@@ -55,6 +55,18 @@ protected:
     SubscriptionPtr Add(const std::string& url, const std::string& name = "") {
         return model.AddSubscription(url, name);
     }
+    // Due at the next cycle whatever its status, as after "Update this podcast".
+    SubscriptionPtr AddPending(const std::string& url, const std::string& name = "") {
+        SubscriptionPtr record = Add(url, name);
+        record->status = CheckPending;
+        return record;
+    }
+    // One cycle of this test's engine, `record` due first.
+    void Check(const SubscriptionPtr& record = nullptr) {
+        if (record)
+            record->status = CheckPending;
+        EXPECT_EQ(Engine().CheckCycleProc(), 0);
+    }
 
     // Everything below `folder`, relative to it and sorted.
     static Texts Tree(const fs::path& folder) {
@@ -153,7 +165,7 @@ TEST_F(EngineTest, WalkFetchesDueFeedsIntoFoldersNamedByTheirTitles) {
     auto fresh = Add(server.Url("/a.xml"));             // newly added: due
     auto idle = Add(server.Url("/b.xml"), "Untouched"); // idle: passed over
 
-    EXPECT_EQ(Engine().CheckCycleProc(), 0);
+    Check();
     EXPECT_EQ(fresh->status, NewItemsFound);
     EXPECT_EQ(fresh->name, "Show A");
     EXPECT_EQ(idle->status, Idle);
@@ -185,7 +197,7 @@ TEST_F(EngineTest, HostileTitlesAndOverlongNamesStayInsideTheBase) {
     server.Start();
     Add(server.Url("/f.xml"));
 
-    EXPECT_EQ(Engine().CheckCycleProc(), 0);
+    Check();
     const fs::path folder = base / FeedFolderName(title);
     const Texts tagged = {
         EnclosureNames::Tagged(names[1], EnclosureNames::Tag(items[1].enclosureUrl, 8)),
@@ -218,7 +230,6 @@ TEST_F(EngineTest, EveryEnclosureGetsAFileOfItsOwnOnceAndNeverTakesAnotherFilesP
     server.Serve("/f.xml", MakeFeed("Show", items));
     server.Start();
     auto r = Add(server.Url("/f.xml"), "Show");
-    r->status = CheckPending;
     const auto tagged = [&](const std::string& url, const std::string& stem,
                             const std::string& extension) {
         return stem + "-" + EnclosureNames::Tag(url, 8) + extension;
@@ -241,7 +252,7 @@ TEST_F(EngineTest, EveryEnclosureGetsAFileOfItsOwnOnceAndNeverTakesAnotherFilesP
     WriteFile(PartialFile::PathFor((folder / "ep.mp3").string()), "stale");
 
     const auto check = [&] {
-        EXPECT_EQ(Engine().CheckCycleProc(), 0);
+        Check(r);
         Texts expected = {"feed.xml"};
         for (const auto& [name, bytes] : files) {
             EXPECT_EQ(ReadFile(folder / name), bytes) << name;
@@ -258,7 +269,6 @@ TEST_F(EngineTest, EveryEnclosureGetsAFileOfItsOwnOnceAndNeverTakesAnotherFilesP
     const std::string archive = ReadFile(folder / "feed.xml");
 
     // A second check fetches nothing again.
-    r->status = CheckPending;
     check();
     EXPECT_EQ(r->status, NoNewItems);
     EXPECT_EQ(view.Rows().size(), items.size());
@@ -269,7 +279,6 @@ TEST_F(EngineTest, EveryEnclosureGetsAFileOfItsOwnOnceAndNeverTakesAnotherFilesP
 
     // A deleted episode comes back under its name, alone.
     fs::remove(folder / std::next(files.begin())->first);
-    r->status = CheckPending;
     check();
     EXPECT_EQ(r->status, NewItemsFound);
     EXPECT_EQ(view.Rows().size(), items.size() + 1);
@@ -304,11 +313,10 @@ TEST_F(EngineTest, OnlyAWholeReplyCountsAndAFeedCutShortIsAnError) {
     auto show = Add(server.Url("/f.xml"));
     std::vector<SubscriptionPtr> broken;
     for (const char* path : {"/cut.xml", "/nolocation.xml"}) {
-        broken.push_back(Add(server.Url(path), std::string("Keep ") + path));
-        broken.back()->status = CheckPending;
+        broken.push_back(AddPending(server.Url(path), std::string("Keep ") + path));
     }
 
-    EXPECT_EQ(Engine().CheckCycleProc(), 0);
+    Check();
     EXPECT_EQ(show->status, NewItemsFound);
     for (const SubscriptionPtr& r : broken) {
         EXPECT_EQ(r->status, Error) << r->url;
@@ -349,14 +357,13 @@ TEST_F(EngineTest, FeedDocumentsNamesAndRelativeUrls) {
          std::map<std::string, std::string>{{"/kept.xml", "Keep kept"},
                                             {"/old/feed.xml", "Keep old"},
                                             {"/page.html", "Keep page"}}) {
-        named.push_back(Add(server.Url(path), name));
-        named.back()->status = CheckPending;
+        named.push_back(AddPending(server.Url(path), name));
     }
     fs::create_directory(base / "Keep old"); // where the archive of the first check goes
     auto x = Add(server.Url("/x/notitle.xml"));
     auto y = Add(server.Url("/y/notitle.xml"));
 
-    EXPECT_EQ(Engine().CheckCycleProc(), 0);
+    Check();
     // Not a feed: an error, the name kept.
     EXPECT_EQ(view.Messages(), Texts{"Could not open " + server.Url("/page.html")});
     EXPECT_EQ(named[2]->status, Error);
@@ -543,15 +550,14 @@ TEST_F(EngineTest, BrokenServersFailCleanlyKeepingNameDateAndNoFile) {
     std::vector<SubscriptionPtr> broken;
     for (const std::string& url :
          {server.Url("/cut.xml"), server.Url("/endless.xml"), deafUrl + "/feed.xml"}) {
-        broken.push_back(Add(url, "Keep " + url));
-        broken.back()->status = CheckPending;
+        broken.push_back(AddPending(url, "Keep " + url));
         broken.back()->lastChecked = OleDateTime::FromFields({2001, 2, 3, 4, 5, 6});
         expected.push_back("Could not open " + url);
     }
     const SubscriptionPtr show = Add(server.Url("/show.xml"));
     expected.push_back("Could not open " + deafUrl + "/ep.mp3"); // cut bodies are not reported
 
-    EXPECT_EQ(Engine().CheckCycleProc(), 0);
+    Check();
     for (const SubscriptionPtr& r : broken) {
         EXPECT_EQ(r->status, Error) << r->url;
         EXPECT_EQ(r->name, "Keep " + r->url);
@@ -608,8 +614,7 @@ TEST_F(EngineTest, UnwritableTargetFailsWithItsPathAndLeavesNothing) {
         fs::remove_all(base);
         fs::create_directory(base);
         armed = &c;
-        r->status = CheckPending;
-        WithDiskFull(c.diskFull, [&] { EXPECT_EQ(Engine().CheckCycleProc(), 0); });
+        WithDiskFull(c.diskFull, [&] { Check(r); });
         EXPECT_EQ(struck.exchange(0), c.midCycle ? 1 : 0);
         EXPECT_EQ(view.Rows().back()[ColumnStatus], "Failed");
         EXPECT_EQ(view.Messages().back(), "Error creating file " + (base / "Show/ep.mp3").string());
@@ -718,7 +723,7 @@ TEST_F(EngineTest, TheSameBytesWithoutValidatorsAreTheSameDocumentOnlyFromTheSam
         while (model.DownloadAt(rows))
             ++rows;
         model.MarkPending(record);
-        EXPECT_EQ(Engine().CheckCycleProc(), 0);
+        Check();
         Texts queued;
         for (; model.DownloadAt(rows); ++rows)
             queued.push_back(model.DownloadAt(rows)->url);
@@ -769,8 +774,7 @@ TEST_F(EngineTest, AnArchiveChangedBetweenChecksGetsWhatItLacksAsAFreshEngineWou
     server.Start();
     fs::create_directory(base / "Show"); // the archive's folder
     auto r = Add(server.Url("/f.xml"), "Show");
-    r->status = CheckPending;
-    EXPECT_EQ(Engine().CheckCycleProc(), 0);
+    Check(r);
     const fs::path archive = base / "Show" / kArchiveFileName;
     const std::string whole = ReadFile(archive);
     ASSERT_NE(whole.find("ep2.mp3"), std::string::npos);
@@ -784,26 +788,22 @@ TEST_F(EngineTest, AnArchiveChangedBetweenChecksGetsWhatItLacksAsAFreshEngineWou
     std::string renamed = whole; // the same size, another link
     renamed.replace(renamed.find("ep2.mp3"), 7, "ep3.mp3");
     const std::string head = whole.substr(0, whole.find("<item>"));
-    struct Case {
-        const char* what;
-        std::function<void()> change;
-    };
-    const Case cases[] = {
+    const std::pair<const char*, std::function<void()>> cases[] = {
         {"removed", [&] { fs::remove(archive); }},
         {"edited in place, same size", [&] { WriteFile(archive, renamed); }},
         {"replaced without items", [&] { WriteFile(archive, head + "</TessarineFeed>\n"); }},
         {"damaged", [&] { WriteFile(archive, "<TessarineFeed><item>"); }},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& [what, change] : cases) {
+        SCOPED_TRACE(what);
         WriteFile(archive, whole);
-        c.change();
+        change();
         UpdateEngine fresh(model, view, false, options);
         const std::string expected = check(fresh);
         // The engine leaves the whole archive as it is, then it changes.
         WriteFile(archive, whole);
         EXPECT_EQ(check(Engine()), whole);
-        c.change();
+        change();
         EXPECT_EQ(check(Engine()), expected);
         EXPECT_EQ(check(Engine()), expected); // and left as it is afterwards
     }
@@ -843,7 +843,7 @@ TEST_F(EngineTest, DownloadsCutByTheNetworkResumeFromTheirPartialFiles) {
     auto r = Add(server.Url("/f.xml"));
     const fs::path folder = base / "Show";
 
-    EXPECT_EQ(Engine().CheckCycleProc(), 0);
+    Check();
     ASSERT_EQ(view.Rows().size(), paths.size());
     for (const DownloadRow& row : view.Rows())
         EXPECT_EQ(row[ColumnStatus], "Failed") << row[ColumnFile];
@@ -865,8 +865,7 @@ TEST_F(EngineTest, DownloadsCutByTheNetworkResumeFromTheirPartialFiles) {
                          Resource{.body = slow, .lastModified = "Wed, 28 Jan 2009 13:24:41 GMT"});
     WriteFile(PartialFile::PathFor((folder / "gone.mp3").string()), "gone");
     WriteFile(PartialFile::ResumePathFor((folder / "gone.mp3").string()), "gone");
-    r->status = CheckPending;
-    EXPECT_EQ(Engine().CheckCycleProc(), 0);
+    Check(r);
     ASSERT_EQ(view.Rows().size(), 2 * paths.size());
     for (size_t i = paths.size(); i < view.Rows().size(); ++i)
         EXPECT_EQ(view.Rows()[i][ColumnStatus], "Completed") << i;
@@ -901,8 +900,7 @@ TEST_F(EngineTest, FeedsArriveInAnyOrderButEverythingHappensInListOrder) {
     for (int i = 0; i < count; ++i) {
         const std::string name = "Show " + std::to_string(i);
         fs::create_directory(base / name); // where the archive goes
-        records.push_back(Add(server.Url("/" + std::to_string(i) + ".xml"), name));
-        records.back()->status = CheckPending;
+        records.push_back(AddPending(server.Url("/" + std::to_string(i) + ".xml"), name));
     }
 
     // At every refresh the finished records and written archives are a prefix of the list.
@@ -963,7 +961,7 @@ TEST_F(EngineTest, SettingsAreSavedAtABoundedRateAndWhileWaitingForTheNetwork) {
 
     options.saveInterval = 100ms;
     SettingsWrites writes(base);
-    EXPECT_EQ(Engine().CheckCycleProc(), 0);
+    Check();
     EXPECT_TRUE(savedWhileWaiting);
     EXPECT_EQ(slow->name, "Slow");
     EXPECT_NE(ReadFile(base / kSettingsFileName).find(">Slow<"), std::string::npos);
@@ -976,6 +974,6 @@ TEST_F(EngineTest, SettingsAreSavedAtABoundedRateAndWhileWaitingForTheNetwork) {
     engine.reset();
     options.saveInterval = std::chrono::hours(1);
     model.MarkAllPending();
-    EXPECT_EQ(Engine().CheckCycleProc(), 0);
+    Check();
     EXPECT_EQ(writes.Count() - during, 2);
 }
