@@ -29,7 +29,8 @@ using Texts = std::vector<std::string>;
 
 // Everything a read document holds, to compare whole.
 Texts Fields(const FeedDocument& d) {
-    Texts out = {std::to_string(d.wellFormed) + std::to_string(d.hasChannel) + std::to_string(d.atom),
+    Texts out = {std::to_string(d.wellFormed) + std::to_string(d.hasChannel) +
+                     std::to_string(d.atom),
                  d.channelTitle};
     for (const FeedItem& i : d.items)
         out.insert(out.end(), {i.enclosureUrl, i.title, i.description, i.pubDate});

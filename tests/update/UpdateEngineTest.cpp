@@ -833,7 +833,16 @@ TEST_F(EngineTest, DownloadsCutByTheNetworkResumeFromTheirPartialFiles) {
                                                .trickleBytes = 20,
                                                .trickleEveryMs = 50});
     server.ServeResource("/plain.mp3", Resource{.body = one, .cutAfter = 100000}); // no validators
-    const Texts paths = {"/honours.mp3", "/ignores.mp3", "/changes.mp3", "/slow.mp3", "/plain.mp3"};
+    // A weak tag cannot guard a range: a date does, and without one nothing is resumed.
+    server.ServeResource("/weak.mp3", Resource{.body = two, .etag = "W/\"w\"", .cutAfter = 100000});
+    server.ServeResource("/dated.mp3", Resource{.body = three,
+                                                .etag = "W/\"w\"",
+                                                .lastModified = "Wed, 28 Jan 2009 13:24:41 GMT",
+                                                .cutAfter = 100000});
+    server.ServeResource("/grown.mp3", Resource{.body = two, .etag = "\"g\"", .cutAfter = 100000});
+    server.ServeResource("/shrunk.mp3", Resource{.body = one, .etag = "\"s\"", .cutAfter = 100000});
+    const Texts paths = {"/honours.mp3", "/ignores.mp3", "/changes.mp3", "/slow.mp3",  "/plain.mp3",
+                         "/weak.mp3",    "/dated.mp3",   "/grown.mp3",   "/shrunk.mp3"};
     std::vector<TestItem> items;
     for (const std::string& path : paths)
         items.push_back({server.Url(path)});
@@ -850,7 +859,8 @@ TEST_F(EngineTest, DownloadsCutByTheNetworkResumeFromTheirPartialFiles) {
     EXPECT_EQ(view.Messages(), Texts{});
     // Kept: what arrived of those whose first reply named validators and length.
     Texts kept;
-    for (const char* name : {"honours.mp3", "ignores.mp3", "changes.mp3", "slow.mp3"})
+    for (const char* name : {"honours.mp3", "ignores.mp3", "changes.mp3", "slow.mp3", "dated.mp3",
+                             "grown.mp3", "shrunk.mp3"})
         for (const auto& path : {PartialFile::PathFor((folder / name).string()),
                                  PartialFile::ResumePathFor((folder / name).string())})
             kept.push_back(fs::path(path).filename().string());
@@ -863,6 +873,11 @@ TEST_F(EngineTest, DownloadsCutByTheNetworkResumeFromTheirPartialFiles) {
     server.ServeResource("/changes.mp3", Resource{.body = changed, .etag = "\"4\""});
     server.ServeResource("/slow.mp3",
                          Resource{.body = slow, .lastModified = "Wed, 28 Jan 2009 13:24:41 GMT"});
+    // A server that sends a range whatever If-Range says, of a resource that grew.
+    server.ServeResource("/grown.mp3",
+                         Resource{.body = two + one, .etag = "\"g2\"", .ifRange = false});
+    // The same version, now no longer than the partial file: 416.
+    server.ServeResource("/shrunk.mp3", Resource{.body = one.substr(0, 50000), .etag = "\"s\""});
     WriteFile(PartialFile::PathFor((folder / "gone.mp3").string()), "gone");
     WriteFile(PartialFile::ResumePathFor((folder / "gone.mp3").string()), "gone");
     Check(r);
@@ -875,6 +890,15 @@ TEST_F(EngineTest, DownloadsCutByTheNetworkResumeFromTheirPartialFiles) {
     EXPECT_TRUE(ReadFile(folder / "changes.mp3") == changed);
     EXPECT_TRUE(ReadFile(folder / "slow.mp3") == slow);
     EXPECT_TRUE(ReadFile(folder / "plain.mp3") == one);
+    EXPECT_TRUE(ReadFile(folder / "weak.mp3") == two);
+    EXPECT_TRUE(ReadFile(folder / "dated.mp3") == three);
+    EXPECT_TRUE(ReadFile(folder / "grown.mp3") == two + one);
+    EXPECT_EQ(server.LastRequestHeader("/weak.mp3", "Range"), "");
+    EXPECT_EQ(server.LastRequestHeader("/dated.mp3", "If-Range"), "Wed, 28 Jan 2009 13:24:41 GMT");
+    EXPECT_EQ(server.LastRequestHeader("/grown.mp3", "Range"), "");
+    EXPECT_TRUE(ReadFile(folder / "shrunk.mp3") == one.substr(0, 50000));
+    for (const char* refetched : {"/grown.mp3", "/shrunk.mp3"}) // cut, range refused, whole file
+        EXPECT_EQ(server.Hits(refetched), 3) << refetched;
     EXPECT_EQ(server.LastRequestHeader("/honours.mp3", "Range"), "bytes=100000-");
     EXPECT_EQ(server.LastRequestHeader("/honours.mp3", "If-Range"), "\"1\"");
     EXPECT_EQ(server.LastRequestHeader("/changes.mp3", "If-Range"), "\"3\"");
