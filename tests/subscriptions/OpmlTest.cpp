@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
+#include <tuple>
 
 using namespace tessarine;
 using namespace tessarine::test;
@@ -166,11 +167,11 @@ TEST(Opml, ExportReadsBackAsTheSameList) {
 }
 
 TEST(Opml, DatesCarryTheLocalOffset) {
-    {
-        const ScopedZone zone("EST5EDT,M3.2.0,M11.1.0");
-        EXPECT_EQ(Rfc822Date(1262003081), "Mon, 28 Dec 2009 07:24:41 -0500");
-        EXPECT_EQ(Rfc822Date(1246192000), "Sun, 28 Jun 2009 08:26:40 -0400");
+    for (const auto& [zone, time, date] : {
+             std::tuple{"EST5EDT,M3.2.0,M11.1.0", 1262003081, "Mon, 28 Dec 2009 07:24:41 -0500"},
+             std::tuple{"EST5EDT,M3.2.0,M11.1.0", 1246192000, "Sun, 28 Jun 2009 08:26:40 -0400"},
+             std::tuple{"IST-5:30", 0, "Thu, 01 Jan 1970 05:30:00 +0530"}}) {
+        const ScopedZone scoped(zone);
+        EXPECT_EQ(Rfc822Date(time), date) << zone;
     }
-    const ScopedZone zone("IST-5:30");
-    EXPECT_EQ(Rfc822Date(0), "Thu, 01 Jan 1970 05:30:00 +0530");
 }

@@ -401,15 +401,6 @@ TEST(FeedArchive, UnusableFileStartsNew) {
     }
 }
 
-TEST(FeedArchive, SaveIntoMissingFolderFailsSilently) {
-    test::TempDir dir;
-    FeedArchive archive;
-    archive.Open(dir / "New Podcast/feed.xml");
-    archive.Append("T", "D", "http://h/1.mp3", "P");
-    EXPECT_FALSE(archive.Save(dir / "New Podcast/feed.xml"));
-    EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
-}
-
 // The index must answer every look-up as a walk over the saved document does:
 // the root's first "item" child and every element after it, comparing the
 // trimmed text of its first "link" (other names, letter case, comments, CDATA).

@@ -189,7 +189,6 @@ TEST(FeedFetcherTest, HandsOnResponsesInListOrderWithinItsWindow) {
     LoopbackServer server;
     constexpr int kFeeds = 12;
     auto text = [](int i) { return "<rss><channel><title>Feed " + std::to_string(i) + "</title>"; };
-    int total = 0;
     for (int i = 0; i < kFeeds; ++i) {
         // Later feeds answer sooner, so they arrive before earlier ones.
         server.ServeResource("/f" + std::to_string(i) + ".xml",
@@ -198,29 +197,21 @@ TEST(FeedFetcherTest, HandsOnResponsesInListOrderWithinItsWindow) {
                               .contentType = "text/xml",
                               .delayMs = (kFeeds - i) * 15});
     }
-    server.ServeResource("/big.xml", {.body = std::string(5000, 'b')});
-    server.Server().Get("/moved", [](const httplib::Request&, httplib::Response& response) {
-        response.set_redirect("/f3.xml", 301);
-    });
     server.ServeResource("/slow.xml", {.body = "<rss/>", .delayMs = 60000});
     server.Start();
-    LoopbackServer gone;
-    gone.Start();
-    gone.Stop();
 
     FeedFetcher fetcher({.maxBodyBytes = 4000, .connections = 3, .window = 5});
     ASSERT_TRUE(fetcher.IsOpen());
     for (int i = 0; i < kFeeds; ++i)
         fetcher.Add({server.Url("/f" + std::to_string(i) + ".xml")});
     std::this_thread::sleep_for(400ms); // nothing taken: the window is full
+    int total = 0;
     for (int i = 0; i < kFeeds; ++i)
         total += server.Hits("/f" + std::to_string(i) + ".xml");
     EXPECT_EQ(total, 5);
 
-    const size_t big = fetcher.Add({server.Url("/big.xml")});
-    const size_t moved = fetcher.Add({server.Url("/moved")});
+    // The engine's cases show a feed limit, redirects and failures pass through.
     const size_t notModified = fetcher.Add({server.Url("/f7.xml"), {"\"7\"", ""}});
-    const size_t unreachable = fetcher.Add({gone.Url("/feed.xml")});
     const size_t slow = fetcher.Add({server.Url("/slow.xml")});
     fetcher.Drop(5);
     fetcher.Drop(slow);
@@ -241,17 +232,9 @@ TEST(FeedFetcherTest, HandsOnResponsesInListOrderWithinItsWindow) {
         EXPECT_NE(server.LastRequestHeader("/f" + std::to_string(i) + ".xml", "Accept-Encoding"),
                   "");
     }
-    response = fetcher.Take(big);
-    EXPECT_TRUE(response.result.tooLarge);
-    EXPECT_EQ(response.body, "");
-    response = fetcher.Take(moved);
-    EXPECT_EQ(response.body, text(3));
-    EXPECT_EQ(response.result.finalUrl, server.Url("/f3.xml"));
     response = fetcher.Take(notModified);
     EXPECT_TRUE(response.result.NotModified());
     EXPECT_TRUE(response.result.complete);
-    response = fetcher.Take(unreachable);
-    EXPECT_TRUE(response.result.networkFailure);
     EXPECT_FALSE(fetcher.Take(notModified).result.opened); // handed over once
     EXPECT_FALSE(fetcher.Take(999).result.opened);
     EXPECT_LE(server.MostAtOnce(), 4);    // the connections, and the one taken out of turn
