@@ -53,14 +53,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (char& c : folded)
             c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
         FUZZ_CHECK(files.insert(folded).second);
-        const std::string partial = PartialFile::PathFor(target);
-        FUZZ_CHECK(fuzz::StaysInside(folder, partial));
-        FUZZ_CHECK(partial.size() - folder.size() <= kMaxEntryNameBytes);
-        FUZZ_CHECK(EnclosureNames::IsReserved(partial.substr(folder.size())));
-        const std::string resume = PartialFile::ResumePathFor(target);
-        FUZZ_CHECK(fuzz::StaysInside(folder, resume));
-        FUZZ_CHECK(resume.size() - folder.size() <= kMaxEntryNameBytes);
-        FUZZ_CHECK(EnclosureNames::IsReserved(resume.substr(folder.size())));
+        for (const std::string& own :
+             {PartialFile::PathFor(target), PartialFile::ResumePathFor(target)}) {
+            FUZZ_CHECK(fuzz::StaysInside(folder, own));
+            FUZZ_CHECK(own.size() - folder.size() <= kMaxEntryNameBytes);
+            FUZZ_CHECK(EnclosureNames::IsReserved(own.substr(folder.size())));
+        }
     }
 
     // The cycle goes on only with a well-formed document. The channel title

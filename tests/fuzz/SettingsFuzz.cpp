@@ -67,9 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const StoredSettings twice = SaveAndRead(path, options2, list2);
     FUZZ_CHECK(twice.feeds.size() == once.feeds.size());
     for (size_t i = 0; i < once.feeds.size(); ++i) {
-        FUZZ_CHECK(twice.feeds[i].url == once.feeds[i].url);
-        FUZZ_CHECK(twice.feeds[i].name == once.feeds[i].name);
-        FUZZ_CHECK(twice.feeds[i].lastChecked == once.feeds[i].lastChecked);
+        const StoredFeed &a = once.feeds[i], &b = twice.feeds[i];
+        FUZZ_CHECK(a.url == b.url && a.name == b.name && a.lastChecked == b.lastChecked);
     }
     return 0;
 }

@@ -1,6 +1,8 @@
-// Reading feed documents and the per-feed archive of fetched items.
+// Reading feed documents, the cache of what was read, and the per-feed
+// archive of fetched items.
 #include "update/EnclosureNames.h"
 #include "update/FeedArchive.h"
+#include "update/FeedCache.h"
 #include "update/FeedReader.h"
 #include "update/PartialFile.h"
 #include "update/UrlReference.h"
@@ -18,8 +20,22 @@
 #include <vector>
 
 using namespace tessarine;
+using namespace tessarine::test;
+namespace fs = std::filesystem;
 
 namespace {
+
+using Texts = std::vector<std::string>;
+
+// Everything a read document holds, to compare whole.
+Texts Fields(const FeedDocument& d) {
+    Texts out = {std::to_string(d.wellFormed) + std::to_string(d.hasChannel) +
+                     std::to_string(d.atom),
+                 d.channelTitle};
+    for (const FeedItem& i : d.items)
+        out.insert(out.end(), {i.enclosureUrl, i.title, i.description, i.pubDate});
+    return out;
+}
 
 std::vector<std::string> Urls(const FeedDocument& feed) {
     std::vector<std::string> urls;
@@ -259,26 +275,20 @@ TEST(EnclosureNames, TagsThatMeetOtherNamesAndOverlongNames) {
         EXPECT_EQ(ValidUtf8(name), name);
     }
 
-    // Partial files: a fixed form no enclosure can take, fitting a folder
-    // entry, one per target.
+    // Partial files and their resume information: a fixed form no enclosure
+    // can take, fitting a folder entry, one per target.
     EXPECT_EQ(PartialFile::PathFor("/b/Show/ep.mp3"), "/b/Show/.ep.mp3.tessarine-part");
     const std::string longName = std::string(250, 'n') + ".mp3";
-    const std::string p1 = PartialFile::PathFor("/b/" + longName);
-    const std::string p2 = PartialFile::PathFor("/b/" + longName.substr(1));
-    EXPECT_NE(p1, p2);
-    for (const std::string& path : {p1, p2}) {
-        EXPECT_LE(path.size() - 3, 255u);
-        EXPECT_TRUE(path.starts_with("/b/.nnn") && path.ends_with(".tessarine-part")) << path;
-        EXPECT_TRUE(EnclosureNames::IsReserved(path.substr(3)));
-    }
-    // The resume information beside them, with its longer suffix, fits too.
-    const std::string r1 = PartialFile::ResumePathFor("/b/" + longName);
-    const std::string r2 = PartialFile::ResumePathFor("/b/" + longName.substr(1));
-    EXPECT_NE(r1, r2);
-    for (const std::string& path : {r1, r2}) {
-        EXPECT_LE(path.size() - 3, 255u);
-        EXPECT_TRUE(path.ends_with(".tessarine-resume")) << path;
-        EXPECT_TRUE(EnclosureNames::IsReserved(path.substr(3)));
+    for (const auto& [pathFor, suffix] :
+         {std::pair{&PartialFile::PathFor, ".tessarine-part"},
+          std::pair{&PartialFile::ResumePathFor, ".tessarine-resume"}}) {
+        const std::string p1 = pathFor("/b/" + longName), p2 = pathFor("/b/" + longName.substr(1));
+        EXPECT_NE(p1, p2);
+        for (const std::string& path : {p1, p2}) {
+            EXPECT_LE(path.size() - 3, 255u);
+            EXPECT_TRUE(path.starts_with("/b/.nnn") && path.ends_with(suffix)) << path;
+            EXPECT_TRUE(EnclosureNames::IsReserved(path.substr(3)));
+        }
     }
 }
 
@@ -288,6 +298,8 @@ TEST(FeedReader, PeerFeeds) {
     const std::filesystem::path dir = test::PeerFeedsDir();
     if (dir.empty())
         GTEST_SKIP() << "no peer feeds";
+    TempDir cacheDir;
+    const FeedCache cache(cacheDir.Path().string());
     // Found in the JSON text as it is: the expectation files use no escapes.
     const auto holds = [](const std::string& json, const std::string& key,
                           const std::string& text) {
@@ -301,6 +313,11 @@ TEST(FeedReader, PeerFeeds) {
         SCOPED_TRACE(path.filename().string());
         const std::string text = test::ReadFile(path);
         const FeedDocument feed = ReadFeed(text);
+        // The cache gives the document back exactly as it was read.
+        const std::string url = "http://127.0.0.1/" + path.filename().string();
+        ASSERT_TRUE(cache.Store(url, CachedFeed{.document = feed}));
+        ASSERT_TRUE(cache.Load(url));
+        EXPECT_EQ(Fields(cache.Load(url)->document), Fields(feed));
         const std::string json = test::ReadFile(path.replace_extension(".json"));
         ASSERT_EQ(json.find('\\'), std::string::npos);
         // Every document there is an RSS channel or an Atom feed but those
@@ -384,15 +401,6 @@ TEST(FeedArchive, UnusableFileStartsNew) {
     }
 }
 
-TEST(FeedArchive, SaveIntoMissingFolderFailsSilently) {
-    test::TempDir dir;
-    FeedArchive archive;
-    archive.Open(dir / "New Podcast/feed.xml");
-    archive.Append("T", "D", "http://h/1.mp3", "P");
-    EXPECT_FALSE(archive.Save(dir / "New Podcast/feed.xml"));
-    EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
-}
-
 // The index must answer every look-up as a walk over the saved document does:
 // the root's first "item" child and every element after it, comparing the
 // trimmed text of its first "link" (other names, letter case, comments, CDATA).
@@ -431,4 +439,81 @@ TEST(FeedArchive, IndexAgreesWithLinearWalk) {
             ASSERT_EQ(archive.Lookup(query), found) << archive.Serialize() << "\n" << query;
         }
     }
+}
+
+TEST(FeedCache, KeepsOneEntryPerUrlAndReadsAnythingWrongAsNone) {
+    TempDir dir;
+    const FeedCache cache((dir.Path() / "cache" / "feeds").string());
+    const std::string url = "http://127.0.0.1:1/feed.xml", other = "http://127.0.0.1:1/other.xml";
+    EXPECT_FALSE(cache.Load(url)); // no folder yet
+
+    CachedFeed entry{.validators = {"\"abc\"", "Wed, 28 Jan 2009 13:24:41 GMT"}};
+    entry.document = {.wellFormed = true, .hasChannel = true, .channelTitle = "Caf\xc3\xa9 Show"};
+    entry.document.items = {{"http://a/1.mp3", "One", "Line\r\nbreak", "Mon"},
+                            {"", std::string("nul\0byte", 8), "", ""}};
+    ASSERT_TRUE(cache.Store(url, entry));
+    CachedFeed second;
+    second.validators.etag = "W/\"2\"";
+    ASSERT_TRUE(cache.Store(other, second));
+    EXPECT_NE(cache.PathFor(url), cache.PathFor(other));
+    auto loaded = cache.Load(url);
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(loaded->validators, entry.validators);
+    EXPECT_EQ(Fields(loaded->document), Fields(entry.document));
+    ASSERT_TRUE(cache.Load(other));
+    EXPECT_EQ(cache.Load(other)->validators.etag, "W/\"2\"");
+    // Only the two entries, no temporary files.
+    EXPECT_EQ(std::distance(fs::directory_iterator(cache.Directory()), fs::directory_iterator()),
+              2);
+
+    const std::string path = cache.PathFor(url);
+    const std::string good = ReadFile(path);
+    std::string flipped = good;
+    flipped[flipped.size() / 2] ^= 0x20;
+    std::string version = good;
+    version[21] = static_cast<char>(version[21] + 1); // the format version follows the magic line
+    const std::string cases[] = {
+        "",
+        good.substr(0, good.size() - 1),
+        good.substr(0, good.size() / 2),
+        flipped,
+        version,
+        good + "x",
+        "TESSARINE-FEED-CACHE\n" + std::string(40, '\xff'),
+    };
+    for (const std::string& bytes : cases) {
+        WriteFile(path, bytes);
+        EXPECT_FALSE(cache.Load(url)) << bytes.size();
+    }
+    // Another URL's entry under this URL's name (a hash collision) is none.
+    fs::copy_file(cache.PathFor(other), path, fs::copy_options::overwrite_existing);
+    EXPECT_FALSE(cache.Load(url));
+
+    cache.Forget(other);
+    EXPECT_FALSE(cache.Load(other));
+    // Turned off, it keeps nothing.
+    const FeedCache off("");
+    EXPECT_FALSE(off.Store(url, entry));
+    EXPECT_FALSE(off.Load(url));
+}
+
+TEST(FeedCache, LivesInTheUsersCacheFolder) {
+#ifdef _WIN32
+    ScopedEnv local("LOCALAPPDATA", "C:\\Users\\u\\AppData\\Local");
+    EXPECT_EQ(FeedCache::DefaultDirectory(), "C:\\Users\\u\\AppData\\Local\\tessarine\\feeds");
+#else
+    {
+        ScopedEnv cacheHome("XDG_CACHE_HOME", "/x/cache");
+        EXPECT_EQ(FeedCache::DefaultDirectory(), "/x/cache/tessarine/feeds");
+    }
+    ScopedEnv home("HOME", "/home/u");
+    for (const char* unusable : {"", "relative/cache"}) {
+        ScopedEnv cacheHome("XDG_CACHE_HOME", unusable);
+        EXPECT_EQ(FeedCache::DefaultDirectory(), "/home/u/.cache/tessarine/feeds");
+    }
+    ScopedEnv noCacheHome("XDG_CACHE_HOME", std::nullopt);
+    EXPECT_EQ(FeedCache::DefaultDirectory(), "/home/u/.cache/tessarine/feeds");
+    ScopedEnv noHome("HOME", std::nullopt);
+    EXPECT_EQ(FeedCache::DefaultDirectory(), "");
+#endif
 }

@@ -8,7 +8,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <random>
 #include <thread>
 
 using namespace tessarine;
@@ -88,18 +87,6 @@ TEST(HttpClientTest, StreamsTheBodyAndCancelFromAnotherThreadEndsAStalledTransfe
     std::string body; // while the flag stays set, nothing more is fetched
     EXPECT_FALSE(session.FetchToString(server.Url("/stalls"), body, -1).opened);
 }
-
-namespace {
-
-std::string RandomBytes(size_t size, unsigned seed) {
-    std::minstd_rand random(seed);
-    std::string bytes(size, '\0');
-    for (char& c : bytes)
-        c = static_cast<char>(random() & 0xff);
-    return bytes;
-}
-
-} // namespace
 
 TEST(HttpClientTest, ConditionalRequestsSendTheKnownValidatorsAndA304CarriesNoBody) {
     LoopbackServer server;
@@ -198,127 +185,10 @@ TEST(HttpClientTest, FeedsComeCompressedAndEnclosuresAsStored) {
     EXPECT_EQ(body, "stored as gzip, delivered as gzip");
 }
 
-namespace {
-
-// What a transfer with a partial file does: asks for the rest, appends it
-// when the reply fits, else starts over; returns the file's bytes.
-struct ResumeOutcome {
-    ResumeAction action = ResumeAction::Fail;
-    std::string file;
-    int requests = 0;
-};
-
-ResumeOutcome Resume(HttpSession& session, const std::string& url, std::string partial,
-                     const HttpValidators& validators, int64_t total) {
-    ResumeOutcome outcome;
-    const int64_t have = static_cast<int64_t>(partial.size());
-    HttpRequest request{.resumeFrom = have, .resumeIf = validators};
-    bool first = true;
-    for (;;) {
-        ++outcome.requests;
-        std::string file;
-        auto onResponse = [&](const HttpResult& response) {
-            const ResumeAction action =
-                request.resumeFrom > 0
-                    ? DecideResume(response, have, total)
-                    : (response.status == 200 ? ResumeAction::StartOver : ResumeAction::Fail);
-            if (first)
-                outcome.action = action;
-            first = false;
-            if (action == ResumeAction::Append)
-                file = partial;
-            return action == ResumeAction::Append || action == ResumeAction::StartOver;
-        };
-        const HttpResult result = session.Fetch(url, request, onResponse, [&](std::string_view c) {
-            file.append(c);
-            return true;
-        });
-        if (result.complete) {
-            outcome.file = file;
-            return outcome;
-        }
-        if (outcome.requests > 1 || !result.cancelled)
-            return outcome;
-        request = {}; // refetch the whole resource
-    }
-}
-
-} // namespace
-
-TEST(HttpClientTest, ResumedTransfersAppendOnlyAFittingRestAndOtherwiseStartOver) {
-    const std::string v1 = RandomBytes(300000, 1), v2 = RandomBytes(280000, 2);
-    const std::string date = "Wed, 28 Jan 2009 13:24:41 GMT";
-    LoopbackServer server;
-    server.ServeResource("/ep.mp3", {.body = v1, .etag = "\"v1\"", .cutAfter = 120000});
-    server.ServeResource("/ignores.mp3", {.body = v1, .etag = "\"v1\"", .ranges = false});
-    server.ServeResource("/changed.mp3", {.body = v2, .etag = "\"v2\""});
-    server.ServeResource("/dated.mp3", {.body = v1, .etag = "W/\"weak\"", .lastModified = date});
-    server.ServeResource("/weak.mp3", {.body = v1, .etag = "W/\"weak\""});
-    // A server that sends a range without looking at If-Range: the resource
-    // grew meanwhile, so the total no longer fits.
-    server.ServeResource("/grown.mp3", {.body = v1 + v2, .etag = "\"v3\"", .ifRange = false});
-    server.Start();
-    HttpSession session(HttpOptions{.stallTimeoutSeconds = 5});
-
-    // The first attempt is cut by the network: what arrived can be kept.
-    std::string partial;
-    HttpResult result =
-        session.Fetch(server.Url("/ep.mp3"), HttpRequest{}, nullptr, [&](std::string_view chunk) {
-            partial.append(chunk);
-            return true;
-        });
-    EXPECT_FALSE(result.complete);
-    EXPECT_TRUE(result.networkFailure);
-    EXPECT_EQ(result.contentLength, static_cast<int64_t>(v1.size()));
-    EXPECT_EQ(result.validators.etag, "\"v1\"");
-    ASSERT_EQ(partial, v1.substr(0, 120000));
-    const int64_t total = result.contentLength;
-
-    ResumeOutcome outcome =
-        Resume(session, server.Url("/ep.mp3"), partial, result.validators, total);
-    EXPECT_EQ(outcome.action, ResumeAction::Append);
-    EXPECT_EQ(outcome.file, v1);
-    EXPECT_EQ(server.LastRequestHeader("/ep.mp3", "Range"), "bytes=120000-");
-    EXPECT_EQ(server.LastRequestHeader("/ep.mp3", "If-Range"), "\"v1\"");
-
-    const struct {
-        std::string path;
-        HttpValidators validators;
-        ResumeAction action;
-        std::string file;
-        std::string ifRange; // as the server saw it
-        int requests = 1;
-    } cases[] = {
-        {"/ignores.mp3", {"\"v1\"", ""}, ResumeAction::StartOver, v1, "\"v1\""},
-        {"/changed.mp3", {"\"v1\"", ""}, ResumeAction::StartOver, v2, "\"v1\""},
-        // A weak tag cannot guard a range: the date does, and without one
-        // nothing is resumed.
-        {"/dated.mp3", {"W/\"weak\"", date}, ResumeAction::Append, v1, date},
-        {"/weak.mp3", {"W/\"weak\"", ""}, ResumeAction::StartOver, v1, ""},
-        {"/grown.mp3", {"\"v1\"", ""}, ResumeAction::Refetch, v1 + v2, "", 2},
-    };
-    for (const auto& c : cases) {
-        outcome = Resume(session, server.Url(c.path), partial, c.validators, total);
-        EXPECT_EQ(outcome.action, c.action) << c.path;
-        EXPECT_TRUE(outcome.file == c.file) << c.path; // byte for byte
-        EXPECT_EQ(outcome.requests, c.requests) << c.path;
-        if (c.requests == 1) {
-            EXPECT_EQ(server.LastRequestHeader(c.path, "If-Range"), c.ifRange) << c.path;
-        }
-    }
-    // A partial file as long as the resource: 416, and the whole file again.
-    outcome = Resume(session, server.Url("/changed.mp3"), v2, {"\"v2\"", ""},
-                     static_cast<int64_t>(v2.size()));
-    EXPECT_EQ(outcome.action, ResumeAction::Refetch);
-    EXPECT_TRUE(outcome.file == v2);
-    EXPECT_EQ(outcome.requests, 2);
-}
-
 TEST(FeedFetcherTest, HandsOnResponsesInListOrderWithinItsWindow) {
     LoopbackServer server;
     constexpr int kFeeds = 12;
     auto text = [](int i) { return "<rss><channel><title>Feed " + std::to_string(i) + "</title>"; };
-    int total = 0;
     for (int i = 0; i < kFeeds; ++i) {
         // Later feeds answer sooner, so they arrive before earlier ones.
         server.ServeResource("/f" + std::to_string(i) + ".xml",
@@ -327,29 +197,21 @@ TEST(FeedFetcherTest, HandsOnResponsesInListOrderWithinItsWindow) {
                               .contentType = "text/xml",
                               .delayMs = (kFeeds - i) * 15});
     }
-    server.ServeResource("/big.xml", {.body = std::string(5000, 'b')});
-    server.Server().Get("/moved", [](const httplib::Request&, httplib::Response& response) {
-        response.set_redirect("/f3.xml", 301);
-    });
     server.ServeResource("/slow.xml", {.body = "<rss/>", .delayMs = 60000});
     server.Start();
-    LoopbackServer gone;
-    gone.Start();
-    gone.Stop();
 
     FeedFetcher fetcher({.maxBodyBytes = 4000, .connections = 3, .window = 5});
     ASSERT_TRUE(fetcher.IsOpen());
     for (int i = 0; i < kFeeds; ++i)
         fetcher.Add({server.Url("/f" + std::to_string(i) + ".xml")});
     std::this_thread::sleep_for(400ms); // nothing taken: the window is full
+    int total = 0;
     for (int i = 0; i < kFeeds; ++i)
         total += server.Hits("/f" + std::to_string(i) + ".xml");
     EXPECT_EQ(total, 5);
 
-    const size_t big = fetcher.Add({server.Url("/big.xml")});
-    const size_t moved = fetcher.Add({server.Url("/moved")});
+    // The engine's cases show a feed limit, redirects and failures pass through.
     const size_t notModified = fetcher.Add({server.Url("/f7.xml"), {"\"7\"", ""}});
-    const size_t unreachable = fetcher.Add({gone.Url("/feed.xml")});
     const size_t slow = fetcher.Add({server.Url("/slow.xml")});
     fetcher.Drop(5);
     fetcher.Drop(slow);
@@ -370,17 +232,9 @@ TEST(FeedFetcherTest, HandsOnResponsesInListOrderWithinItsWindow) {
         EXPECT_NE(server.LastRequestHeader("/f" + std::to_string(i) + ".xml", "Accept-Encoding"),
                   "");
     }
-    response = fetcher.Take(big);
-    EXPECT_TRUE(response.result.tooLarge);
-    EXPECT_EQ(response.body, "");
-    response = fetcher.Take(moved);
-    EXPECT_EQ(response.body, text(3));
-    EXPECT_EQ(response.result.finalUrl, server.Url("/f3.xml"));
     response = fetcher.Take(notModified);
     EXPECT_TRUE(response.result.NotModified());
     EXPECT_TRUE(response.result.complete);
-    response = fetcher.Take(unreachable);
-    EXPECT_TRUE(response.result.networkFailure);
     EXPECT_FALSE(fetcher.Take(notModified).result.opened); // handed over once
     EXPECT_FALSE(fetcher.Take(999).result.opened);
     EXPECT_LE(server.MostAtOnce(), 4);    // the connections, and the one taken out of turn
