@@ -98,6 +98,29 @@ protected:
     bool WaitIdle() {
         return WaitFor([&] { return !Engine().IsBusy(); });
     }
+    // Runs `start`, waits until the cycle it started has ended and shows what it reported.
+    bool RunCycle(const std::function<void()>& start) {
+        const uint64_t cycles = Engine().CyclesRun();
+        start();
+        const bool ended =
+            WaitFor([&] { return Engine().CyclesRun() > cycles && !Engine().IsBusy(); });
+        events->Deliver(); // the cycle's message may still be on its way
+        return ended;
+    }
+    // The subscribe dialog that opens next is given `url` and OK.
+    void TypeIntoNextSubscribe(const QString& url) {
+        OnNextModal([url](QDialog* dialog) {
+            dialog->findChild<QLineEdit*>("feedUrl")->setText(url);
+            dialog->accept();
+        });
+    }
+    // Drags the splitter bar from its centre to `target` (window pixels).
+    void DragBar(const QPoint& target) {
+        CSplitterBar* bar = window->SplitterBar();
+        QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(bar->width() / 2, bar->height() / 2));
+        QTest::mouseMove(bar, bar->mapFromParent(target));
+        QTest::mouseRelease(bar, Qt::LeftButton, {}, bar->mapFromParent(target));
+    }
     QString Cell(ReportListView* list, int row, int col) { return list->Model()->Cell(row, col); }
     void DoubleClickRow(ReportListView* list, int row) {
         const QPoint at = list->visualRect(list->Model()->index(row, 0)).center();
@@ -221,11 +244,7 @@ TEST_F(MainWindowTest, UnreadableSettingsFileIsKeptAndReported) {
         EXPECT_EQ(w.SubscriptionList()->Model()->rowCount(), 0);
     }
     // The next save writes a sound file; the copy stays.
-    harness.messages.clear();
-    OnNextModal([&](QDialog* dialog) {
-        dialog->findChild<QLineEdit*>("feedUrl")->setText("http://127.0.0.1:1/n.xml");
-        dialog->accept();
-    });
+    TypeIntoNextSubscribe("http://127.0.0.1:1/n.xml");
     window->OnCommand(ID_SUBSCRIBE);
     EXPECT_EQ(StoredUrls(base), std::vector<std::string>{"http://127.0.0.1:1/n.xml"});
     EXPECT_EQ(ReadFile(copies().at(0)), damaged);
@@ -257,9 +276,9 @@ TEST(StartupCheck, DecisionForTheSwitchesAndTheOption) {
 TEST_F(MainWindowTest, CheckAndQuitStartsMinimizedAndEnds) {
     // Only a newly added subscription (no name), whose fetch is refused: it
     // is due, so the check runs and the program ends.
-    auto& w = NewWindow(
-        "<TessarineSettings><feed url='http://127.0.0.1:1/f.xml'/></TessarineSettings>",
-        {true, false});
+    auto& w =
+        NewWindow("<TessarineSettings><feed url='http://127.0.0.1:1/f.xml'/></TessarineSettings>",
+                  {true, false});
     w.ShowAsStarted();
     EXPECT_TRUE(w.isMinimized());
     EXPECT_TRUE(WaitFor([&] { return w.HasEnded(); }));
@@ -280,17 +299,12 @@ TEST_F(MainWindowTest, SubscribeAddsAsTypedAndADuplicateStillStartsACheck) {
         {w.DownloadList(), "Error!\n\nA feed with this url is already in the list!\n\n" + url}};
     for (const auto& [list, message] : cases) {
         harness.messages.clear();
-        const uint64_t cycles = Engine().CyclesRun();
-        OnNextModal([&](QDialog* dialog) {
-            dialog->findChild<QLineEdit*>("feedUrl")->setText(url);
-            dialog->accept();
-        });
-        QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
-        Activate();
-        EXPECT_EQ(ModelUrls(), std::vector<std::string>{url.toStdString()});
-        EXPECT_TRUE(
-            WaitFor([&] { return Engine().CyclesRun() > cycles && !Engine().IsBusy(); }));
-        events->Deliver(); // the cycle's message may still be on its way
+        TypeIntoNextSubscribe(url);
+        EXPECT_TRUE(RunCycle([&] {
+            QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
+            Activate();
+            EXPECT_EQ(ModelUrls(), std::vector<std::string>{url.toStdString()});
+        }));
         ASSERT_FALSE(harness.messages.empty());
         EXPECT_EQ(harness.messages[0].text, message);
     }
@@ -324,8 +338,8 @@ TEST_F(MainWindowTest, ImportAndExportSubscriptionsFromTheFileMenu) {
     auto& w = Window(SettingsFor({server.Url("/old.xml")}));
     const std::string opml = harness.root / "subscriptions.opml";
     WriteFile(opml, "<opml version='2.0'><body><outline text='News'>"
-                    "<outline xmlUrl='" + server.Url("/new.xml") + "'/><outline xmlUrl='" +
-                        server.Url("/old.xml") +
+                    "<outline xmlUrl='" +
+                        server.Url("/new.xml") + "'/><outline xmlUrl='" + server.Url("/old.xml") +
                         "'/><outline xmlUrl='ftp://127.0.0.1/x.xml'/></outline></body></opml>");
     harness.chosenFiles = {QString::fromStdString(opml)};
     w.Action(ID_IMPORT_SUBSCRIPTIONS)->trigger();
@@ -471,9 +485,9 @@ TEST_F(MainWindowTest, UnattendedAFailingFeedsMessageDoesNotHoldUpTheOthers) {
     server.Serve("/b/1.mp3", "one");
     server.Serve("/c/2.mp3", "two");
     server.Start();
-    auto& w = NewWindow(SettingsFor({"http://127.0.0.1:1/refused.xml", server.Url("/b.xml"),
-                                     server.Url("/c.xml")}),
-                        {true, false});
+    auto& w = NewWindow(
+        SettingsFor({"http://127.0.0.1:1/refused.xml", server.Url("/b.xml"), server.Url("/c.xml")}),
+        {true, false});
     w.ShowAsStarted();
     QMessageBox* box = nullptr;
     ASSERT_TRUE(WaitFor([&] {
@@ -508,63 +522,48 @@ TEST_F(MainWindowTest, SettingsOkSavesAndAppliesAutostartCancelChangesNothing) {
     }
 }
 
-TEST_F(MainWindowTest, ResizeKeepsAnchorsAndTheSplitterBoundary) {
+// Resizes keep the anchors and the boundary the bar was dragged to; a shrink
+// after a drag low brings the boundary back up, keeping both lists inside.
+TEST_F(MainWindowTest, ResizeKeepsAnchorsTheBoundaryAndBothListsInTheWindow) {
     auto& w = Window(kEmpty);
+    CSplitterBar* bar = w.SplitterBar();
+    const QSize initial = w.size();
+    auto resize = [&](QSize size) {
+        w.resize(size);
+        return WaitFor([&] { return w.size() == size.expandedTo(initial); });
+    };
     auto geometry = [&](int id) { return w.FindControl(id)->geometry(); };
     const QRect upper = geometry(IDC_SUBSCRIPTION_LIST), lower = geometry(IDC_DOWNLOAD_LIST);
     const QRect label = geometry(IDC_LABEL_DOWNLOADS);
-    // Dragging the bar 30 down (and sideways) moves the boundary and the lower label.
-    CSplitterBar* bar = w.SplitterBar();
-    const QPoint start(bar->width() / 2, bar->height() / 2), target(40, bar->Centre() + 30);
-    QTest::mousePress(bar, Qt::LeftButton, {}, start);
-    QTest::mouseMove(bar, bar->mapFromParent(target));
-    QTest::mouseRelease(bar, Qt::LeftButton, {}, bar->mapFromParent(target));
+    DragBar(QPoint(40, bar->Centre() + 30)); // 30 down (and sideways)
     // A size below the first is refused; a larger one keeps the boundary where it is.
-    const QSize initial = w.size();
-    for (QSize size : {initial - QSize(100, 100), initial + QSize(120, 80)}) {
-        w.resize(size);
-        EXPECT_TRUE(WaitFor([&] { return w.size() == size.expandedTo(initial); }));
-    }
+    EXPECT_TRUE(resize(initial - QSize(100, 100)));
+    EXPECT_TRUE(resize(initial + QSize(120, 80)));
     EXPECT_EQ(geometry(IDC_SUBSCRIPTION_LIST), upper.adjusted(0, 0, 120, 30));
     EXPECT_EQ(geometry(IDC_DOWNLOAD_LIST), lower.adjusted(0, 30, 120, 80));
     EXPECT_EQ(geometry(IDC_LABEL_DOWNLOADS), label.translated(0, 30));
-}
 
-// A window made smaller after the bar was dragged low brings the boundary
-// back up: the lower label and list stay inside the window.
-TEST_F(MainWindowTest, AShrinkAfterADragLowKeepsBothListsInTheWindow) {
-    auto& w = Window(kEmpty);
-    const QSize initial = w.size();
-    CSplitterBar* bar = w.SplitterBar();
     auto inside = [&](int id) {
-        const QRect r = w.FindControl(id)->geometry();
+        const QRect r = geometry(id);
         return w.rect().contains(r) && r.height() > 0;
     };
     const int top = w.ClientRect().top();
     for (int round = 0; round < 2; ++round) {
-        w.resize(initial + QSize(0, 300));
-        ASSERT_TRUE(WaitFor([&] { return w.size() == initial + QSize(0, 300); }));
-        const QPoint start(bar->width() / 2, bar->height() / 2);
-        const QPoint far(bar->width() / 2, w.height() + 500); // held at the range's end
-        QTest::mousePress(bar, Qt::LeftButton, {}, start);
-        QTest::mouseMove(bar, far);
-        QTest::mouseRelease(bar, Qt::LeftButton, {}, far);
+        ASSERT_TRUE(resize(initial + QSize(0, 300)));
+        DragBar(QPoint(bar->width() / 2, w.height() + 500)); // held at the range's end
         ASSERT_EQ(bar->Centre(), top + w.frameGeometry().height() - 100);
-        w.resize(initial);
-        ASSERT_TRUE(WaitFor([&] { return w.size() == initial; }));
+        ASSERT_TRUE(resize(initial));
         EXPECT_EQ(bar->Centre(), top + w.frameGeometry().height() - 100);
-        const QRect label = w.FindControl(IDC_LABEL_DOWNLOADS)->geometry();
-        EXPECT_GT(label.top(), bar->geometry().bottom());
+        const QRect shrunk = geometry(IDC_LABEL_DOWNLOADS);
+        EXPECT_GT(shrunk.top(), bar->geometry().bottom());
         EXPECT_TRUE(inside(IDC_LABEL_DOWNLOADS));
         EXPECT_TRUE(inside(IDC_DOWNLOAD_LIST));
-        EXPECT_GT(w.DownloadList()->geometry().top(), label.bottom());
+        EXPECT_GT(w.DownloadList()->geometry().top(), shrunk.bottom());
         EXPECT_LT(w.SubscriptionList()->geometry().bottom(), bar->geometry().top());
     }
     // Larger again, the lower list takes the height; the boundary stays.
-    const int centre = bar->Centre();
-    const int height = w.DownloadList()->height();
-    w.resize(initial + QSize(0, 100));
-    ASSERT_TRUE(WaitFor([&] { return w.size() == initial + QSize(0, 100); }));
+    const int centre = bar->Centre(), height = w.DownloadList()->height();
+    ASSERT_TRUE(resize(initial + QSize(0, 100)));
     EXPECT_EQ(bar->Centre(), centre);
     EXPECT_EQ(w.DownloadList()->height(), height + 100);
 }
@@ -573,8 +572,9 @@ TEST_F(MainWindowTest, AShrinkAfterADragLowKeepsBothListsInTheWindow) {
 // not as a row; the first subscription takes its place.
 TEST_F(MainWindowTest, AnEmptyListShowsHowToSubscribe) {
     const std::vector<std::pair<Language, QString>> cases = {
-        {Language::English, "Press Ctrl+A to subscribe to a podcast by its feed address, or "
-                            "choose File > Import subscriptions... to add the feeds of an OPML file."},
+        {Language::English,
+         "Press Ctrl+A to subscribe to a podcast by its feed address, or "
+         "choose File > Import subscriptions... to add the feeds of an OPML file."},
         {Language::German, "Drücken Sie Ctrl+A, um einen Podcast über die Adresse seines Feeds "
                            "hinzuzufügen, oder wählen Sie Datei > Abonnements importieren..., um "
                            "die Feeds einer OPML-Datei zu übernehmen."}};
@@ -707,12 +707,8 @@ TEST_F(MainWindowTest, ACheckThatDownloadedEpisodesTellsTheDesktop) {
         auto recorder = std::make_unique<Recorder>();
         recorder->texts = &texts;
         w.SetNotifier(std::move(recorder));
-        for (int check = 0; check < 2; ++check) { // the second finds nothing new
-            const uint64_t cycles = Engine().CyclesRun();
-            w.OnCommand(ID_CHECK_NEW_ITEMS);
-            ASSERT_TRUE(WaitFor([&] { return Engine().CyclesRun() > cycles && !Engine().IsBusy(); }));
-            events->Deliver();
-        }
+        for (int check = 0; check < 2; ++check) // the second finds nothing new
+            ASSERT_TRUE(RunCycle([&] { w.OnCommand(ID_CHECK_NEW_ITEMS); }));
         EXPECT_EQ(ReadFile(base + "Beta & Co/3.mp3"), "episode");
         EXPECT_EQ(texts, std::vector<QString>{text});
         // A row whose file was found in place goes straight to "Completed".
