@@ -161,12 +161,16 @@ class LoadTest : public MainWindowTest {};
 
 } // namespace
 
+// The list and the texts in either language; import and export follow the
+// subscribe and remove items of the file menu.
 TEST_F(MainWindowTest, StartupShowsTheSettingsFileInEitherLanguage) {
     const std::vector<std::pair<Language, QStringList>> cases = {
         {Language::English,
-         {"Subscribed Podcasts", "New Podcast", "Newly added", "Quit\tCtrl+Q", "Remove Podcast"}},
+         {"Subscribed Podcasts", "New Podcast", "Newly added", "Quit\tCtrl+Q", "Remove Podcast",
+          "Import subscriptions...", "Export subscriptions..."}},
         {Language::German,
-         {"Abonnierte Podcasts", "Neuer Podcast", "Neu", "Beenden\tCtrl+Q", "Podcast entfernen"}}};
+         {"Abonnierte Podcasts", "Neuer Podcast", "Neu", "Beenden\tCtrl+Q", "Podcast entfernen",
+          "Abonnements importieren...", "Abonnements exportieren..."}}};
     for (const auto& [language, texts] : cases) {
         SetLanguage(language);
         auto& w = Window();
@@ -174,10 +178,17 @@ TEST_F(MainWindowTest, StartupShowsTheSettingsFileInEitherLanguage) {
         ASSERT_EQ(list->Model()->rowCount(), 3);
         EXPECT_EQ(QStringList({Cell(list, 0, 0), Cell(list, 0, 1), Cell(list, 1, 1)}),
                   QStringList({"Tom & Jerry", "28.01.2009 13:24", "Invalid DateTime"}));
+        const QList<QAction*> file =
+            w.findChild<QMenuBar*>()->actions().value(0)->menu()->actions();
+        ASSERT_GE(file.size(), 5);
+        EXPECT_EQ(file[2], w.Action(ID_IMPORT_SUBSCRIPTIONS));
+        EXPECT_EQ(file[3], w.Action(ID_EXPORT_SUBSCRIPTIONS));
+        EXPECT_TRUE(file[4]->isSeparator());
         EXPECT_EQ(
             QStringList({qobject_cast<QLabel*>(w.FindControl(IDC_LABEL_SUBSCRIBED))->text(),
                          Cell(list, 2, 0), Cell(list, 2, 2), w.Action(ID_QUIT_COMMAND)->text(),
-                         w.ContextMenu()->actions().last()->text()}),
+                         w.ContextMenu()->actions().last()->text(), file[2]->text(),
+                         file[3]->text()}),
             texts);
         EXPECT_TRUE(harness.messages.empty());
     }
@@ -218,36 +229,28 @@ TEST_F(MainWindowTest, SetBaseDirectory) {
     EXPECT_EQ(ModelUrls(), std::vector<std::string>{"http://x/o.xml"});
 }
 
-// A damaged settings file: its bytes are kept in a copy, the user is told
-// once, and the next start on the same bytes makes no second copy.
+// A damaged settings file is kept in a copy (how the copy is made is the
+// settings file's business), the user is told once, and the next save
+// writes a sound file beside the copy.
 TEST_F(MainWindowTest, UnreadableSettingsFileIsKeptAndReported) {
     const std::string damaged = "<TessarineSettings><feed url='http://x/a.xml'>A</fed>";
-    auto copies = [&] {
-        std::vector<std::string> names;
-        for (auto& entry : fs::directory_iterator(base))
-            if (entry.path().filename().string().find(".unreadable-") != std::string::npos)
-                names.push_back(entry.path().string());
-        return names;
-    };
-    for (int start = 0; start < 2; ++start) {
-        harness.messages.clear();
-        window.reset();
-        auto& w = Window(damaged);
-        ASSERT_TRUE(WaitFor([&] { return !harness.messages.empty(); }));
-        QTest::qWait(50);
-        ASSERT_EQ(harness.messages.size(), 1u);
-        ASSERT_EQ(copies().size(), 1u);
-        EXPECT_EQ(harness.messages[0].text.toStdString(),
-                  "The settings file could not be read. Its contents were kept in " + copies()[0] +
-                      ". Tessarine starts with an empty list.");
-        EXPECT_EQ(ReadFile(copies()[0]), damaged);
-        EXPECT_EQ(w.SubscriptionList()->Model()->rowCount(), 0);
-    }
-    // The next save writes a sound file; the copy stays.
+    auto& w = Window(damaged);
+    ASSERT_TRUE(WaitFor([&] { return !harness.messages.empty(); }));
+    QTest::qWait(50);
+    ASSERT_EQ(harness.messages.size(), 1u);
+    std::vector<fs::path> copies;
+    for (auto& entry : fs::directory_iterator(base))
+        if (entry.path().filename().string().find(".unreadable-") != std::string::npos)
+            copies.push_back(entry.path());
+    ASSERT_EQ(copies.size(), 1u);
+    EXPECT_EQ(harness.messages[0].text.toStdString(),
+              "The settings file could not be read. Its contents were kept in " +
+                  copies[0].string() + ". Tessarine starts with an empty list.");
+    EXPECT_EQ(w.SubscriptionList()->Model()->rowCount(), 0);
     TypeIntoNextSubscribe("http://127.0.0.1:1/n.xml");
-    window->OnCommand(ID_SUBSCRIBE);
+    w.OnCommand(ID_SUBSCRIBE);
     EXPECT_EQ(StoredUrls(base), std::vector<std::string>{"http://127.0.0.1:1/n.xml"});
-    EXPECT_EQ(ReadFile(copies().at(0)), damaged);
+    EXPECT_EQ(ReadFile(copies[0]), damaged);
     EXPECT_TRUE(WaitIdle());
 }
 
@@ -315,23 +318,6 @@ TEST_F(MainWindowTest, SubscribeAddsAsTypedAndADuplicateStillStartsACheck) {
 }
 
 TEST_F(MainWindowTest, ImportAndExportSubscriptionsFromTheFileMenu) {
-    // The two items follow the subscribe and remove items, in either language.
-    const std::vector<std::pair<Language, QStringList>> menus = {
-        {Language::English, {"Import subscriptions...", "Export subscriptions..."}},
-        {Language::German, {"Abonnements importieren...", "Abonnements exportieren..."}}};
-    for (const auto& [language, texts] : menus) {
-        SetLanguage(language);
-        auto& w = Window();
-        const QList<QAction*> file =
-            w.findChild<QMenuBar*>()->actions().value(0)->menu()->actions();
-        ASSERT_GE(file.size(), 5);
-        EXPECT_EQ(file[2], w.Action(ID_IMPORT_SUBSCRIPTIONS));
-        EXPECT_EQ(file[3], w.Action(ID_EXPORT_SUBSCRIPTIONS));
-        EXPECT_TRUE(file[4]->isSeparator());
-        EXPECT_EQ(QStringList({file[2]->text(), file[3]->text()}), texts);
-    }
-    SetLanguage(Language::English);
-
     LoopbackServer server;
     server.Serve("/new.xml", MakeFeed("Imported", {}), "application/rss+xml");
     server.Start();
@@ -607,32 +593,29 @@ TEST_F(MainWindowTest, AnEmptyListShowsHowToSubscribe) {
     }
 }
 
-// The scale factor is fixed when the application starts, so each factor runs
-// ReportListFrame.AtThisProcessScale in a program of its own.
-TEST(ReportListFrame, EveryBorderShowsAtWholeAndFractionalScaleFactors) {
-    for (const char* scale : {"1", "1.25", "1.5", "1.75", "2"}) {
-        QProcess child;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_SCALE_FACTOR", scale);
-        env.insert("TESSARINE_FRAME_TEST", "1");
-        child.setProcessEnvironment(env);
-        child.setProcessChannelMode(QProcess::MergedChannels);
-        child.start(QCoreApplication::applicationFilePath(),
-                    {"--gtest_filter=ReportListFrame.AtThisProcessScale"});
-        ASSERT_TRUE(child.waitForFinished(60000)) << scale;
-        const QString output = QString::fromLocal8Bit(child.readAll());
-        EXPECT_EQ(child.exitCode(), 0) << "scale " << scale << "\n" << output.toStdString();
-        EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
-    }
-}
-
 // A list on whole device pixels (as the window places it) and one off them
 // (as a drag of the bar may leave it): going inwards from the window's
 // background, the first other pixel on each side is the frame, darker than
-// the background, not the list's white.
-TEST(ReportListFrame, AtThisProcessScale) {
-    if (!qEnvironmentVariableIsSet("TESSARINE_FRAME_TEST"))
-        GTEST_SKIP() << "run by EveryBorderShowsAtWholeAndFractionalScaleFactors";
+// the background. The scale factor is fixed when the application starts, so
+// the test runs itself in a program of its own for each factor.
+TEST(ReportListFrame, EveryBorderShowsAtWholeAndFractionalScaleFactors) {
+    if (!qEnvironmentVariableIsSet("TESSARINE_FRAME_TEST")) {
+        for (const char* scale : {"1", "1.25", "1.5", "1.75", "2"}) {
+            QProcess child;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert("QT_SCALE_FACTOR", scale);
+            env.insert("TESSARINE_FRAME_TEST", "1");
+            child.setProcessEnvironment(env);
+            child.setProcessChannelMode(QProcess::MergedChannels);
+            child.start(QCoreApplication::applicationFilePath(),
+                        {"--gtest_filter=ReportListFrame.*"});
+            ASSERT_TRUE(child.waitForFinished(60000)) << scale;
+            const QString output = QString::fromLocal8Bit(child.readAll());
+            EXPECT_EQ(child.exitCode(), 0) << "scale " << scale << "\n" << output.toStdString();
+            EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
+        }
+        return;
+    }
     DownloadTableModel model;
     QWidget window;
     window.resize(400, 300);
@@ -650,8 +633,6 @@ TEST(ReportListFrame, AtThisProcessScale) {
     for (ReportListView* list : {&aligned, &offPixels}) {
         const QRectF r(QPointF(list->geometry().topLeft()) * ratio, QSizeF(list->size()) * ratio);
         const int midX = qRound(r.center().x()), midY = qRound(r.center().y() + 10 * ratio);
-        // The first pixel that differs from the background, stepping from
-        // (x, y) by (dx, dy).
         auto firstOther = [&](int x, int y, int dx, int dy) {
             while (shot.pixel(x, y) == background)
                 x += dx, y += dy;
@@ -674,11 +655,9 @@ TEST(ReportListFrame, AtThisProcessScale) {
 // and a check that downloads nothing tells nothing.
 TEST_F(MainWindowTest, ACheckThatDownloadedEpisodesTellsTheDesktop) {
     struct Recorder : Notifier {
-        std::vector<QString>* texts;
-        bool Notify(const QString& text) override {
-            texts->push_back(text);
-            return true;
-        }
+        std::vector<QString>& texts;
+        explicit Recorder(std::vector<QString>& t) : texts(t) {}
+        bool Notify(const QString& text) override { return texts.push_back(text), true; }
     };
     LoopbackServer server;
     const std::vector<std::tuple<Language, std::string, QString>> cases = {
@@ -704,9 +683,7 @@ TEST_F(MainWindowTest, ACheckThatDownloadedEpisodesTellsTheDesktop) {
         auto& w = Window(SettingsFor({server.Url(path + "/a.xml"), server.Url(path + "/b.xml"),
                                       server.Url(path + "/c.xml")}));
         std::vector<QString> texts;
-        auto recorder = std::make_unique<Recorder>();
-        recorder->texts = &texts;
-        w.SetNotifier(std::move(recorder));
+        w.SetNotifier(std::make_unique<Recorder>(texts));
         for (int check = 0; check < 2; ++check) // the second finds nothing new
             ASSERT_TRUE(RunCycle([&] { w.OnCommand(ID_CHECK_NEW_ITEMS); }));
         EXPECT_EQ(ReadFile(base + "Beta & Co/3.mp3"), "episode");
