@@ -276,39 +276,41 @@ TEST(TessarineCli, EveryCommandOnOneBaseDirectory) {
 
 TEST(TessarineCli, UsageHelpVersionLanguageAndBadInput) {
     Cli cli;
-    Result r = cli.Run({});
-    EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.err, "No command given.\nTry \"tessarine-cli --help\" for more information.\n");
-    r = cli.Run({"--help"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_TRUE(r.out.starts_with("Usage: tessarine-cli [--base DIR] [--quiet] COMMAND\n"));
-    r = cli.Run({"--version"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "tessarine-cli 1.0\n");
-
-    EXPECT_EQ(cli.Run({"add", "http://127.0.0.1:9/x"}).status, 0);
-    cli.language = "de";
-    r = cli.Run({"add", "http://127.0.0.1:9/x"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err,
-              "Fehler! Ein Podcast mit dieser URL ist bereits abonniert! http://127.0.0.1:9/x\n");
-    r = cli.Run({"frob"});
-    EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.err,
-              "Unbekannter Befehl: frob\nWeitere Informationen mit \"tessarine-cli --help\".\n");
-    cli.language = "en";
-
     WriteFile(cli.root / "feed.xml", MakeFeed("Not OPML", {}));
-    r = cli.Run({"import", "feed.xml"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "feed.xml is not an OPML file.\n");
-    r = cli.Run({"import", "missing.opml"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "Could not read missing.opml.\n");
-    r = cli.Run({"--base", "nowhere", "list"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "The base directory " + cli.root.Base() + "nowhere/ does not exist.\n");
-    EXPECT_EQ(cli.StoredUrls(), std::vector<std::string>{"http://127.0.0.1:9/x"});
+    const std::string x = "http://127.0.0.1:9/x";
+    // What a run says goes to standard output when it succeeds, else to
+    // standard error; the help is compared as a prefix.
+    const struct {
+        std::vector<std::string> arguments;
+        int status;
+        std::string said;
+        const char* language = "en";
+    } cases[] = {
+        // clang-format off
+        {{}, 2, "No command given.\nTry \"tessarine-cli --help\" for more information.\n"},
+        {{"--help"}, 0, "Usage: tessarine-cli [--base DIR] [--quiet] COMMAND\n"},
+        {{"--version"}, 0, "tessarine-cli 1.0\n"},
+        {{"add", x}, 0, ""},
+        {{"add", x}, 1, "Fehler! Ein Podcast mit dieser URL ist bereits abonniert! " + x + "\n", "de"},
+        {{"frob"}, 2, "Unbekannter Befehl: frob\nWeitere Informationen mit \"tessarine-cli --help\".\n",
+         "de"},
+        {{"import", "feed.xml"}, 1, "feed.xml is not an OPML file.\n"},
+        {{"import", "missing.opml"}, 1, "Could not read missing.opml.\n"},
+        {{"--base", "nowhere", "list"}, 1,
+         "The base directory " + cli.root.Base() + "nowhere/ does not exist.\n"},
+        // clang-format on
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments.empty() ? "" : c.arguments[0]);
+        cli.language = c.language;
+        Result r = cli.Run(c.arguments);
+        if (c.arguments == std::vector<std::string>{"--help"})
+            r.out.resize(c.said.size());
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(c.status == 0 ? r.out : r.err, c.said);
+        EXPECT_EQ(c.status == 0 ? r.err : r.out, "");
+    }
+    EXPECT_EQ(cli.StoredUrls(), std::vector<std::string>{x});
 }
 
 TEST(TessarineCli, SecondProgramOnTheBaseDirectoryEndsWithThree) {
