@@ -136,9 +136,8 @@ TEST(Program, OneProgramPerBaseDirectory) {
     EXPECT_TRUE(BaseDirectoryLock(program.base).Held());
 }
 
-// A first start without a stored base directory keeps its files in
-// "Podcasts" of the home folder, not in the folder it was started from, and
-// stores that choice; a stored folder is kept even when it is missing.
+// Without a stored base directory "Podcasts" in the home folder is used and
+// stored; a stored folder is kept even when it is missing.
 TEST(Program, AFirstStartUsesPodcastsInTheHomeFolder) {
     Program program(SettingsWith({}));
     fs::remove(program.root.Path() / "config/Orvendale/Tessarine.conf");

@@ -1,5 +1,4 @@
-// The command line's pieces: argument parsing and the console output of a
-// check, on a terminal and elsewhere.
+// The command line's argument parsing and console output.
 #include "cli/CliArguments.h"
 #include "cli/ConsoleProgress.h"
 

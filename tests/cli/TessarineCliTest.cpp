@@ -183,8 +183,7 @@ TEST(TessarineCli, EveryCommandOnOneBaseDirectory) {
     EXPECT_EQ(r.err,
               "Error! A feed with this url is already in the list! " + server.Url("/b.xml") + "\n");
 
-    // check, not on a terminal: one line per finished feed and download; the
-    // failing feed and download are reported and the rest is done.
+    // check, not on a terminal: one line per finished feed and download; failures don't stop it.
     r = cli.Run({"check"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(Split(r.err),
@@ -248,8 +247,7 @@ TEST(TessarineCli, EveryCommandOnOneBaseDirectory) {
     const Result fresh = cli.Run({"--base", "fresh", "list"});
     EXPECT_TRUE(fresh.out.ends_with("\t\t" + server.Url("/a.xml") + "\n")) << fresh.out;
 
-    // export to standard output and to a file; importing that elsewhere
-    // gives the same list.
+    // export to standard output and to a file, which imports elsewhere as the same list.
     r = cli.Run({"export", "-"});
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("<outline type=\"rss\" text=\"Alpha\" title=\"Alpha\" xmlUrl=\"" +

@@ -1,5 +1,4 @@
-// The link label: its address, size and colours, a click through the desktop
-// seam, the $BROWSER command line and the texts of failed opens.
+// The link label: size, colours, clicks, the $BROWSER command line and failure texts.
 #include "controls/CLinkLabel.h"
 #include "platform/Browser.h"
 #include "platform/Desktop.h"

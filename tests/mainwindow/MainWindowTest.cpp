@@ -1,5 +1,4 @@
-// The main window offscreen, with real widgets, events, files and loopback
-// servers, and a load run of random commands while the worker runs its cycles.
+// The main window offscreen with real widgets, files and loopback servers.
 #include "controls/CSplitterBar.h"
 #include "mainwindow/CTessarineDlg.h"
 #include "mainwindow/DownloadTableModel.h"
@@ -151,8 +150,7 @@ protected:
 
     GuiHarness harness;
     std::string base = harness.root.Base() + "base/", other = harness.root.Base() + "other/";
-    // In this order: the window goes first, then the library's worker, then
-    // the events object it reports to.
+    // Destroyed in this order: the window, the library's worker, the events it reports to.
     std::unique_ptr<QueuedEngineView> events;
     std::unique_ptr<PodcastLibrary> library;
     std::unique_ptr<CTessarineDlg> window;
@@ -229,9 +227,7 @@ TEST_F(MainWindowTest, SetBaseDirectory) {
     EXPECT_EQ(ModelUrls(), std::vector<std::string>{"http://x/o.xml"});
 }
 
-// A damaged settings file is kept in a copy (how the copy is made is the
-// settings file's business), the user is told once, and the next save
-// writes a sound file beside the copy.
+// A damaged settings file: the user is told once where its copy is; the next save is sound.
 TEST_F(MainWindowTest, UnreadableSettingsFileIsKeptAndReported) {
     const std::string damaged = "<TessarineSettings><feed url='http://x/a.xml'>A</fed>";
     auto& w = Window(damaged);
@@ -277,8 +273,7 @@ TEST(StartupCheck, DecisionForTheSwitchesAndTheOption) {
 }
 
 TEST_F(MainWindowTest, CheckAndQuitStartsMinimizedAndEnds) {
-    // Only a newly added subscription (no name), whose fetch is refused: it
-    // is due, so the check runs and the program ends.
+    // A newly added subscription is due: the check runs (and fails), the program ends.
     auto& w =
         NewWindow("<TessarineSettings><feed url='http://127.0.0.1:1/f.xml'/></TessarineSettings>",
                   {true, false});
@@ -286,8 +281,7 @@ TEST_F(MainWindowTest, CheckAndQuitStartsMinimizedAndEnds) {
     EXPECT_TRUE(w.isMinimized());
     EXPECT_TRUE(WaitFor([&] { return w.HasEnded(); }));
 
-    // With nothing subscribed there is nothing to check: an unattended run
-    // ends all the same instead of waiting for ever.
+    // With nothing to check, an unattended run ends all the same.
     auto& empty = NewWindow(kEmpty, {true, false});
     empty.ShowAsStarted();
     EXPECT_TRUE(WaitFor([&] { return empty.HasEnded(); }));
@@ -357,8 +351,7 @@ TEST_F(MainWindowTest, ImportAndExportSubscriptionsFromTheFileMenu) {
     EXPECT_EQ(harness.messages[1].text, QString::fromStdString(notOpml + " is not an OPML file."));
     EXPECT_EQ(ModelUrls().size(), 2u);
 
-    // Export: the list in order, read back as the same list; a folder that
-    // does not exist is reported with the path.
+    // Export: the list in order; a folder that does not exist is reported.
     harness.messages.clear();
     const std::string exported = harness.root / "out.opml";
     const std::string unwritable = harness.root / "no-such-folder/out.opml";
@@ -460,9 +453,8 @@ TEST_F(MainWindowTest, QuitWhileAMessageBoxIsOpen) {
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
-// Unattended, a feed that fails first in the list shows its message, and the
-// check goes on behind it: the following feeds' enclosures arrive while the
-// box is still open. The program ends only once the box is closed.
+// Unattended, the check goes on behind a failing feed's open message box; the
+// program ends only once the box is closed.
 TEST_F(MainWindowTest, UnattendedAFailingFeedsMessageDoesNotHoldUpTheOthers) {
     SetShowMessageBox({}); // the real box, left open
     LoopbackServer server;
@@ -554,8 +546,7 @@ TEST_F(MainWindowTest, ResizeKeepsAnchorsTheBoundaryAndBothListsInTheWindow) {
     EXPECT_EQ(w.DownloadList()->height(), height + 100);
 }
 
-// With no subscription the list shows how to subscribe, drawn in the list,
-// not as a row; the first subscription takes its place.
+// An empty list draws how to subscribe (not as a row) until the first subscription.
 TEST_F(MainWindowTest, AnEmptyListShowsHowToSubscribe) {
     const std::vector<std::pair<Language, QString>> cases = {
         {Language::English,
@@ -569,8 +560,6 @@ TEST_F(MainWindowTest, AnEmptyListShowsHowToSubscribe) {
         auto& w = Window(kEmpty);
         ReportListView* list = w.SubscriptionList();
         EXPECT_TRUE(list->EmptyHint().endsWith(hint)) << list->EmptyHint().toStdString();
-        // Something is drawn across the middle of the empty list, and nothing
-        // there once a row is listed (the row lies at the top).
         auto inkInTheMiddle = [&] {
             const QImage image = list->viewport()->grab().toImage();
             const QRgb background = image.pixel(1, image.height() - 2);
@@ -593,11 +582,8 @@ TEST_F(MainWindowTest, AnEmptyListShowsHowToSubscribe) {
     }
 }
 
-// A list on whole device pixels (as the window places it) and one off them
-// (as a drag of the bar may leave it): going inwards from the window's
-// background, the first other pixel on each side is the frame, darker than
-// the background. The scale factor is fixed when the application starts, so
-// the test runs itself in a program of its own for each factor.
+// Lists on and off whole device pixels show a dark frame on every side. The
+// scale factor is fixed at start, so the test reruns itself for each factor.
 TEST(ReportListFrame, EveryBorderShowsAtWholeAndFractionalScaleFactors) {
     if (!qEnvironmentVariableIsSet("TESSARINE_FRAME_TEST")) {
         for (const char* scale : {"1", "1.25", "1.5", "1.75", "2"}) {
@@ -650,9 +636,7 @@ TEST(ReportListFrame, EveryBorderShowsAtWholeAndFractionalScaleFactors) {
     }
 }
 
-// After a check, the desktop hears how many episodes came and from which
-// podcasts; a failed transfer or a file that was there already is no news,
-// and a check that downloads nothing tells nothing.
+// The desktop hears of downloaded episodes only, in the program's language.
 TEST_F(MainWindowTest, ACheckThatDownloadedEpisodesTellsTheDesktop) {
     struct Recorder : Notifier {
         std::vector<QString>& texts;
@@ -794,9 +778,8 @@ TEST_F(LoadTest, RandomCommandsWhileCyclesRun) {
     EXPECT_GE(Engine().CyclesRun(), 2u);
 }
 
-// A check ending while a change of base directory loads the new file (here
-// while the load waits in the box about a duplicate URL) saves the settings:
-// that save once wrote the half-loaded list over the file being read.
+// A check ending while a new base directory's file loads (its duplicate's box
+// is open) saves: that save once wrote the half-loaded list over the file.
 TEST_F(LoadTest, ASaveDuringABaseDirectoryChangeNeverTruncatesTheNewFile) {
     std::atomic<bool> asked{false}, release{false};
     LoopbackServer server;
