@@ -360,12 +360,7 @@ TEST_F(MainWindowTest, ImportAndExportSubscriptionsFromTheFileMenu) {
     EXPECT_TRUE(harness.fileChoosers.back().save);
     EXPECT_EQ(harness.fileChoosers.back().caption, "Export subscriptions");
     EXPECT_TRUE(harness.messages.empty());
-    const std::string document = ReadFile(exported);
-    EXPECT_NE(document.find("text=\"Imported\" title=\"Imported\" xmlUrl=\"" +
-                            server.Url("/new.xml") + "\""),
-              std::string::npos)
-        << document;
-    const auto feeds = ReadOpml(document);
+    const auto feeds = ReadOpml(ReadFile(exported)); // its format: the OPML tests
     ASSERT_TRUE(feeds.has_value());
     std::vector<std::string> urls;
     for (const OpmlFeed& feed : *feeds)
