@@ -1,5 +1,4 @@
-// The command line's pieces: argument parsing and the console output of a
-// check, on a terminal and elsewhere.
+// The command line's argument parsing and console output.
 #include "cli/CliArguments.h"
 #include "cli/ConsoleProgress.h"
 
@@ -98,7 +97,7 @@ TEST(ConsoleProgress, DownloadLineFitsItsWidth) {
     EXPECT_EQ(ConsoleProgress::OneLine("Error!\n\nA feed\r\nis there\n"), "Error! A feed is there");
 }
 
-TEST(ConsoleProgress, TerminalRedrawsInPlaceElsewhereOneLineEach) {
+TEST(ConsoleProgress, TerminalRedrawsInPlaceQuietSaysOnlyMessages) {
     {
         Captured c;
         ConsoleProgress terminal(c.out, c.err, true, false, 80);
@@ -113,14 +112,7 @@ TEST(ConsoleProgress, TerminalRedrawsInPlaceElsewhereOneLineEach) {
                   "Summary\n");
         EXPECT_EQ(Captured::Read(c.err), "Could not open http://b/feed\n");
     }
-    {
-        Captured c;
-        ConsoleProgress pipe(c.out, c.err, false, false);
-        Script(pipe);
-        EXPECT_EQ(Captured::Read(c.out),
-                  "New items found: A (http://a/feed)\nCompleted: one.mp3 (1.0MB)\nSummary\n");
-        EXPECT_EQ(Captured::Read(c.err), "Could not open http://b/feed\n");
-    }
+    // Elsewhere one line each: TessarineCli.EveryCommandOnOneBaseDirectory reads them.
     for (bool terminal : {true, false}) {
         Captured c;
         ConsoleProgress quiet(c.out, c.err, terminal, true);

@@ -1,5 +1,4 @@
-// The anchored dialog: integer anchor arithmetic, registration bookkeeping
-// and the size grip.
+// The anchored dialog: anchor arithmetic, registration bookkeeping and the size grip.
 #include "controls/CAnchoredDialog.h"
 
 #include <QLabel>

@@ -7,28 +7,21 @@
 #include "dialogs/TessarineOptions.h"
 #include "platform/Desktop.h"
 #include "subscriptions/Strings.h"
+#include "support/GuiHarness.h"
 
 #include <QCheckBox>
 #include <QClipboard>
 #include <QLineEdit>
 #include <QTest>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include <array>
 
 using namespace tessarine;
+using test::OnNextModal;
 
 namespace {
-
-// Calls `drive` with the modal dialog once it is up.
-void WhenModal(std::function<void(QWidget*)> drive) {
-    QTimer::singleShot(5, qApp, [drive] {
-        QWidget* modal = QApplication::activeModalWidget();
-        modal != nullptr && modal->isVisible() ? drive(modal) : WhenModal(drive);
-    });
-}
 
 void Click(QWidget* modal, const char* name) {
     QTest::mouseClick(modal->findChild<QWidget*>(name), Qt::LeftButton);
@@ -38,7 +31,8 @@ void Click(QWidget* modal, const char* name) {
 TEST(Dialogs, CaptionsAreTheTableTextsInEitherLanguage) {
     const std::vector<std::pair<Language, QStringList>> cases = {
         {Language::English, {"Subscribe to Podcast", "Settings", "Information", "About Tessarine"}},
-        {Language::German, {"Podcast hinzufügen", "Einstellungen", "Informationen", "Über Tessarine"}}};
+        {Language::German,
+         {"Podcast hinzufügen", "Einstellungen", "Informationen", "Über Tessarine"}}};
     for (const auto& [language, captions] : cases) {
         SetLanguage(language);
         TessarineAddFeedDlg subscribe;
@@ -60,7 +54,7 @@ TEST(SubscribeDialog, OkKeepsTheUrlExactlyAsTypedAndCancelKeepsNothing) {
         TessarineAddFeedDlg dialog;
         EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
         dialog.feedUrl = preset;
-        WhenModal([button](QWidget* modal) {
+        OnNextModal([button](QDialog* modal) {
             auto* edit = modal->findChild<QLineEdit*>("feedUrl");
             QTest::keyClick(edit, Qt::Key_End); // the shown text starts out selected
             QTest::keyClicks(edit, QStringLiteral(" &b=<c> "));
@@ -82,7 +76,7 @@ TEST(SettingsDialog, OkCopiesTheBoxesCancelKeepsThemAutostartNeedsAUsablePlace) 
     for (const auto& c : cases) {
         OptionSet options{1, 0, 0, c.runKeyOpen};
         TessarineOptions dialog;
-        WhenModal([&c](QWidget* modal) {
+        OnNextModal([&c](QDialog* modal) {
             EXPECT_EQ(modal->findChild<QCheckBox*>("autostart")->isEnabled(), c.runKeyOpen == 1);
             for (const char* box : {"updateStart", "quitComplete", "autostart", c.button})
                 Click(modal, box);
@@ -122,7 +116,7 @@ TEST(AboutDialog, ShowsRevisionAndDateInEitherLanguageAndItsLinkOpensTheAddress)
         opened.push_back(url);
         return true;
     });
-    WhenModal([](QWidget* modal) {
+    OnNextModal([](QDialog* modal) {
         auto* link = modal->findChild<CLinkLabel*>("link");
         QTest::mouseClick(link, Qt::LeftButton, {}, link->rect().center());
         Click(modal, "ok");

@@ -3,7 +3,6 @@
 #include "subscriptions/Strings.h"
 
 #include <QDBusConnection>
-#include <QDeadlineTimer>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTest>
@@ -63,12 +62,6 @@ protected:
     QStringList names_;
 };
 
-void WaitFor(const std::function<bool()>& done) {
-    QDeadlineTimer deadline(20000);
-    while (!done() && !deadline.hasExpired())
-        QTest::qWait(10);
-}
-
 } // namespace
 
 TEST(Notifier, TextCountsEpisodesAndNamesPodcastsInBothLanguages) {
@@ -94,7 +87,7 @@ TEST_F(SessionBus, NotificationReachesTheDesktopsServiceOnlyForDownloads) {
     DBusNotifier notifier(Connect("program"));
     NotifyNewEpisodes(notifier, 0, {"Nothing"}); // a cycle without downloads: no call
     NotifyNewEpisodes(notifier, 2, {"Tom & Jerry <Live>"});
-    WaitFor([&] { return !listener.calls.empty(); });
+    QTest::qWaitFor([&] { return !listener.calls.empty(); }, 20000);
     ASSERT_EQ(listener.calls.size(), 1u);
     const NotificationListener::Call& call = listener.calls[0];
     EXPECT_EQ(call.appName, "Tessarine");

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <sstream>
 #include <stdexcept>
 
 namespace tessarine::test {
@@ -10,10 +11,8 @@ LoopbackServer::LoopbackServer() {
     // Loopback requests must never go through a proxy from the environment.
     setenv("no_proxy", "127.0.0.1,localhost", 1);
     setenv("NO_PROXY", "127.0.0.1,localhost", 1);
-    // No delayed small replies. The option is given to the listening socket,
-    // which passes it on to every accepted one, so it must precede binding:
-    // otherwise every reply on a kept-alive connection waits 40 ms for the
-    // client's delayed acknowledgement.
+    // No delayed small replies (each would wait 40 ms for the client's delayed
+    // acknowledgement); accepted sockets inherit it, so it precedes binding.
     server_.set_tcp_nodelay(true);
     // Bound at once, so that URLs are known before the handlers are set.
     port_ = server_.bind_to_any_port("127.0.0.1");
@@ -78,25 +77,17 @@ namespace {
 
 // If-None-Match holds one tag, several or "*"; tags compare weakly.
 bool TagListMatches(const std::string& list, const std::string& etag) {
-    if (etag.empty())
-        return false;
-    auto opaque = [](std::string tag) { return tag.rfind("W/", 0) == 0 ? tag.substr(2) : tag; };
-    if (list == "*")
-        return true;
-    size_t start = 0;
-    while (start < list.size()) {
-        size_t end = list.find(',', start);
-        if (end == std::string::npos)
-            end = list.size();
-        std::string tag = list.substr(start, end - start);
-        while (!tag.empty() && tag.front() == ' ')
-            tag.erase(0, 1);
-        while (!tag.empty() && tag.back() == ' ')
-            tag.pop_back();
+    auto opaque = [](std::string tag) {
+        tag.erase(0, tag.find_first_not_of(' '));
+        tag.erase(tag.find_last_not_of(' ') + 1);
+        return tag.rfind("W/", 0) == 0 ? tag.substr(2) : tag;
+    };
+    if (etag.empty() || list == "*")
+        return !etag.empty();
+    std::istringstream tags(list);
+    for (std::string tag; std::getline(tags, tag, ',');)
         if (opaque(tag) == opaque(etag))
             return true;
-        start = end + 1;
-    }
     return false;
 }
 

@@ -31,26 +31,6 @@ void RecordingView::CycleEnded(bool quit) {
     quits_ += quit ? 1 : 0;
 }
 
-std::vector<DownloadRow> RecordingView::Rows() const {
-    std::lock_guard lock(mutex_);
-    return rows_;
-}
-
-std::vector<std::string> RecordingView::Messages() const {
-    std::lock_guard lock(mutex_);
-    return messages_;
-}
-
-size_t RecordingView::CycleEnds() const {
-    std::lock_guard lock(mutex_);
-    return cycleEnds_;
-}
-
-size_t RecordingView::Quits() const {
-    std::lock_guard lock(mutex_);
-    return quits_;
-}
-
 std::vector<std::string> RecordingView::CellHistory(size_t row, DownloadColumn column) const {
     std::lock_guard lock(mutex_);
     if (row >= history_.size())

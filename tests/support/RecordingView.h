@@ -18,15 +18,19 @@ public:
     void ShowError(const std::string& message) override;
     void CycleEnded(bool quit) override;
 
-    std::vector<DownloadRow> Rows() const;
-    std::vector<std::string> Messages() const;
+    std::vector<DownloadRow> Rows() const { return Locked(rows_); }
+    std::vector<std::string> Messages() const { return Locked(messages_); }
     // How many cycle ends were told, and how many of them said to quit.
-    size_t CycleEnds() const;
-    size_t Quits() const;
+    size_t CycleEnds() const { return Locked(cycleEnds_); }
+    size_t Quits() const { return Locked(quits_); }
     // Every text a cell of `row` showed in `column`, in order.
     std::vector<std::string> CellHistory(size_t row, DownloadColumn column) const;
 
 private:
+    template <typename T> T Locked(const T& member) const {
+        std::lock_guard lock(mutex_);
+        return member;
+    }
     mutable std::mutex mutex_;
     std::vector<DownloadRow> rows_;
     std::vector<std::vector<std::vector<std::string>>> history_;
