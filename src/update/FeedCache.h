@@ -32,8 +32,8 @@ struct BodyDigest {
 };
 
 struct CachedFeed {
-    HttpValidators validators;
-    FeedDocument document; // enclosure URLs resolved against digest.source
+    HttpValidators validators{};
+    FeedDocument document{}; // enclosure URLs resolved against digest.source
     BodyDigest digest{};
 };
 

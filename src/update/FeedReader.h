@@ -34,7 +34,7 @@ struct FeedDocument {
     bool atom = false;       // an Atom feed
     std::string
         channelTitle; // valid UTF-8, condensed (see CondensedText); empty when missing or blank
-    std::vector<FeedItem> items; // items without an enclosure are left out
+    std::vector<FeedItem> items{}; // items without an enclosure are left out
 };
 
 // A text nesting deeper than kMaxXmlDepth is read as not well-formed, without

@@ -87,7 +87,7 @@ TEST_F(SessionBus, NotificationReachesTheDesktopsServiceOnlyForDownloads) {
     DBusNotifier notifier(Connect("program"));
     NotifyNewEpisodes(notifier, 0, {"Nothing"}); // a cycle without downloads: no call
     NotifyNewEpisodes(notifier, 2, {"Tom & Jerry <Live>"});
-    QTest::qWaitFor([&] { return !listener.calls.empty(); }, 20000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !listener.calls.empty(); }, 20000));
     ASSERT_EQ(listener.calls.size(), 1u);
     const NotificationListener::Call& call = listener.calls[0];
     EXPECT_EQ(call.appName, "Tessarine");
