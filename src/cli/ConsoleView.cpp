@@ -2,6 +2,7 @@
 
 #include "subscriptions/Strings.h"
 #include "update/UpdateEngine.h"
+#include "update/UrlReference.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -21,7 +22,7 @@ void ConsoleView::RefreshSubscriptionRows() {
     if (model_ == nullptr)
         return;
     for (const SubscriptionSnapshot& s : model_->SnapshotSubscriptions())
-        rows.push_back({s.record.get(), s.values.status, s.values.name, s.values.url});
+        rows.push_back({s.record.get(), s.values.status, s.values.name, ShownUrl(s.values.url)});
     std::lock_guard lock(mutex_);
     for (const Row& row : rows) {
         int32_t& seen = statuses_.try_emplace(row.record, -1).first->second;

@@ -1,5 +1,6 @@
 #include "update/UrlReference.h"
 
+#include <algorithm>
 #include <optional>
 #include <string_view>
 
@@ -134,6 +135,29 @@ std::string ResolveUrlReference(const std::string& base, const std::string& refe
     if (r.fragment)
         result.append("#").append(*r.fragment);
     return result;
+}
+
+std::string ShownUrl(const std::string& url) {
+    // The authority follows the first "//" that opens it: at the start, or
+    // after the scheme's ':' (also in "feed:https://...").
+    size_t start;
+    if (url.compare(0, 2, "//") == 0) {
+        start = 2;
+    } else {
+        const size_t slashes = url.find("://");
+        if (slashes == std::string::npos)
+            return url;
+        start = slashes + 3;
+    }
+    const size_t end = std::min(url.find_first_of("/?#", start), url.size());
+    // The last '@' ends the user information, as the requests take it.
+    const size_t at = url.rfind('@', end == 0 ? 0 : end - 1);
+    if (at == std::string::npos || at < start)
+        return url;
+    const size_t colon = url.find(':', start);
+    if (colon == std::string::npos || colon >= at || colon + 1 == at)
+        return url;
+    return url.substr(0, colon + 1) + "***" + url.substr(at);
 }
 
 } // namespace tessarine
