@@ -36,6 +36,8 @@ extern const StringEntry kGermanStrings[] = {
     {IDS_BASEDIR_IN_USE, "Das Basisverzeichnis %s wird bereits von einem anderen Tessarine verwendet."},
     {IDS_SETTINGS_KEPT, "Die Einstellungsdatei konnte nicht gelesen werden. Ihr Inhalt wurde in %s gesichert. Tessarine startet mit einer leeren Liste."},
     {IDS_SETTINGS_NOT_KEPT, "Die Einstellungsdatei %s konnte nicht gelesen werden, und es konnte keine Kopie davon angelegt werden. Tessarine startet mit einer leeren Liste; beim nächsten Speichern wird die Datei ersetzt."},
+    {IDS_ERROR_CREATING_FILE_REASON, "Fehler beim Erstellen von Datei %s: %s"},
+    {IDS_BASEDIR_MISSING, "Das Basisverzeichnis %s existiert nicht. Es wurde nichts geprüft; schließen Sie das Laufwerk an, auf dem es liegt, oder wählen Sie ein anderes Basisverzeichnis."},
     {IDS_COLUMN_FILE, "Datei"},
     {IDS_COLUMN_SIZE, "Größe"},
     {IDS_COMPLETED, "Completed"},

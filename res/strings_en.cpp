@@ -36,6 +36,8 @@ extern const StringEntry kEnglishStrings[] = {
     {IDS_BASEDIR_IN_USE, "The base directory %s is in use by another Tessarine."},
     {IDS_SETTINGS_KEPT, "The settings file could not be read. Its contents were kept in %s. Tessarine starts with an empty list."},
     {IDS_SETTINGS_NOT_KEPT, "The settings file %s could not be read, and no copy of it could be made. Tessarine starts with an empty list; the next save replaces the file."},
+    {IDS_ERROR_CREATING_FILE_REASON, "Error creating file %s: %s"},
+    {IDS_BASEDIR_MISSING, "The base directory %s does not exist. Nothing was checked; connect the disk that holds it, or choose another base directory."},
     {IDS_COLUMN_FILE, "File"},
     {IDS_COLUMN_SIZE, "Size"},
     {IDS_COMPLETED, "Completed"},

@@ -15,6 +15,7 @@
 #include <QLocale>
 
 #include <cstdlib>
+#include <filesystem>
 #include <strings.h>
 
 namespace tessarine {
@@ -80,8 +81,10 @@ int CTessarineApp::Run(int argc, char** argv) {
     }
     QApplication app(argc, argv); // takes Qt's own options off the command line
     SetIdentity();
+    return RunWindow(std::vector<std::string>(argv + 1, argv + argc));
+}
 
-    std::vector<std::string> arguments(argv + 1, argv + argc);
+int CTessarineApp::RunWindow(const std::vector<std::string>& arguments) {
     const CTessarineCommandLineInfo info = CTessarineCommandLineInfo::Parse(arguments);
 
     SetLanguage(ChooseLanguage(std::getenv("TESSARINE_LANG"),
@@ -93,10 +96,20 @@ int CTessarineApp::Run(int argc, char** argv) {
         return 1;
     }
 
+    // An unattended run on a base directory that is gone (a disk not
+    // mounted) has nothing to check and must not make the folder: it may be
+    // the mount point. The user is told, as the command line tells.
+    const std::string base = BaseDirectoryForStart().toStdString();
+    if (std::error_code error;
+        info.checkAndQuit && !base.empty() && !std::filesystem::is_directory(base, error)) {
+        ShowMessageBox(nullptr, QMessageBox::Critical,
+                       QString::fromStdString(FormatResString(IDS_BASEDIR_MISSING, base)));
+        return kExitBaseDirectoryMissing;
+    }
+
     // One program per base directory; it outlives the window.
     SingleInstance instance;
-    if (const auto status = ClaimBaseDirectory(
-            instance, BaseDirectoryForStart().toStdString(), info.checkAndQuit))
+    if (const auto status = ClaimBaseDirectory(instance, base, info.checkAndQuit))
         return *status;
 
     // The window's events, the library working on them, the window: ended in
@@ -114,11 +127,12 @@ int CTessarineApp::Run(int argc, char** argv) {
         dialog.raise();
         dialog.activateWindow();
     });
-    QObject::connect(&dialog, &CTessarineDlg::ended, &app, &QCoreApplication::quit,
+    QObject::connect(&dialog, &CTessarineDlg::ended, qApp, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     dialog.OnInitDialog();
     dialog.ShowAsStarted();
-    return app.exec();
+    const int status = QCoreApplication::exec();
+    return status != 0 ? status : dialog.ExitStatus();
 }
 
 } // namespace tessarine

@@ -27,6 +27,10 @@ class CTessarineApp {
 public:
     // The whole life of the program; returns the process's exit status.
     static int Run(int argc, char** argv);
+    // The program's life after the application object is made: the window
+    // for the command line `arguments` (without the program name) until it
+    // ends; returns the exit status.
+    static int RunWindow(const std::vector<std::string>& arguments);
     // The application's names: the profile's, the launcher's. No display
     // name: the window system would append it to every dialog's caption.
     static void SetIdentity();
@@ -40,6 +44,8 @@ public:
     static std::optional<int> ClaimBaseDirectory(SingleInstance& instance, const std::string& base,
                                                  bool checkAndQuit);
     static constexpr int kExitBaseDirectoryInUse = 1;
+    // An unattended run whose base directory does not exist.
+    static constexpr int kExitBaseDirectoryMissing = 1;
 };
 
 } // namespace tessarine

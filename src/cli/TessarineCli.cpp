@@ -10,6 +10,7 @@
 #include "subscriptions/SettingsFile.h"
 #include "subscriptions/Strings.h"
 #include "update/PodcastLibrary.h"
+#include "update/UrlReference.h"
 
 #include <algorithm>
 #include <ctime>
@@ -98,7 +99,17 @@ int Session::Run(const std::string& profileBase) {
 
     const LoadResult loaded = library_.Open(base);
     for (const std::string& url : loaded.duplicates)
-        Message(FormatResString(IDS_DUPLICATE_URL, url));
+        Message(FormatResString(IDS_DUPLICATE_URL, ShownUrl(url)));
+    // A damaged settings file is told at every run until a save replaces it.
+    // The list is then empty and not the user's: checking, listing or
+    // exporting it would only look like success. Adding and importing go on
+    // and write a new file (the old one's bytes stay in the kept copy).
+    if (const std::optional<std::string> text = UnreadableSettingsMessage(loaded, base)) {
+        Message(*text);
+        if (args_.command == CliCommand::Check || args_.command == CliCommand::List ||
+            args_.command == CliCommand::Export)
+            return kExitFailure;
+    }
 
     switch (args_.command) {
     case CliCommand::Check:
@@ -121,7 +132,8 @@ int Session::Run(const std::string& profileBase) {
 bool Session::Save() {
     if (model_.SaveSettings())
         return true;
-    Message(FormatResString(IDS_ERROR_CREATING_FILE, SettingsFilePath(model_.BaseDirectory())));
+    Message(model_.TakeSaveFailure().value_or(
+        FormatResString(IDS_ERROR_CREATING_FILE, SettingsFilePath(model_.BaseDirectory()))));
     return false;
 }
 
@@ -129,7 +141,7 @@ int Session::List() {
     std::vector<std::array<std::string, 4>> rows;
     for (const SubscriptionSnapshot& s : model_.SnapshotSubscriptions())
         rows.push_back({s.values.name, s.values.lastChecked.FormatShown(),
-                        StatusText(model_.LastCheckStatus(s.record)), s.values.url});
+                        StatusText(model_.LastCheckStatus(s.record)), ShownUrl(s.values.url)});
     std::string text;
     if (!console_.outIsTerminal) {
         // For other programs: tab-separated, no heading.
@@ -157,7 +169,7 @@ int Session::List() {
 int Session::Add() {
     const SubscriptionPtr record = model_.AddSubscription(args_.argument, "");
     if (!record) {
-        Message(FormatResString(IDS_DUPLICATE_URL, args_.argument));
+        Message(FormatResString(IDS_DUPLICATE_URL, ShownUrl(args_.argument)));
         return kExitFailure;
     }
     return Save() ? kExitSuccess : kExitFailure;
@@ -172,7 +184,7 @@ int Session::Remove() {
         }
     }
     if (!removed) {
-        Message(FormatResString(TXT_CLI_NOT_SUBSCRIBED, args_.argument));
+        Message(FormatResString(TXT_CLI_NOT_SUBSCRIBED, ShownUrl(args_.argument)));
         return kExitFailure;
     }
     return Save() ? kExitSuccess : kExitFailure;

@@ -18,6 +18,7 @@
 #include "platform/Notifier.h"
 #include "platform/Profile.h"
 #include "subscriptions/Strings.h"
+#include "update/UrlReference.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -182,13 +183,17 @@ void CTessarineDlg::ReportLoad(const LoadResult& loaded) {
     const QString text = UnreadableSettingsText(loaded, library_.BaseDirectory());
     if (text.isEmpty())
         return;
-    // Posted: at start-up the window is shown first, and an unattended run's
-    // check is not held up by the box (ending the program closes it).
+    // An unattended run that started from a damaged file ends with a failure.
+    if (library_.Switches().checkAndQuit)
+        exitStatus_ = 1;
+    // Posted: at start-up the window is shown first. Queued with the cycle's
+    // messages, so that an unattended run's check goes on meanwhile and the
+    // program ends only once the user has read it.
     QMetaObject::invokeMethod(
         this,
         [this, text] {
             if (!closing_)
-                ShowMessageBox(this, QMessageBox::Critical, text);
+                messages_->Show(text);
         },
         Qt::QueuedConnection);
 }
@@ -213,7 +218,7 @@ void CTessarineDlg::OnSubscribe() {
     if (library_.Subscribe(url))
         subscriptionRows_->Sync();
     else
-        ShowMessageBox(this, QMessageBox::Critical, FromUtf8(FormatResString(IDS_DUPLICATE_URL, url)));
+        ShowMessageBox(this, QMessageBox::Critical, FromUtf8(FormatResString(IDS_DUPLICATE_URL, ShownUrl(url))));
 }
 
 void CTessarineDlg::OnRemovePodcast() {

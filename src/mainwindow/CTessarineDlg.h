@@ -66,6 +66,9 @@ public:
     QMenu* ContextMenu() const;
     QAction* Action(int commandId) const;
     bool HasEnded() const { return ended_; }
+    // The program's exit status once the window has ended: 1 after an
+    // unattended run whose settings file could not be read, else 0.
+    int ExitStatus() const { return exitStatus_; }
 
 signals:
     // The window has ended: the program should quit.
@@ -126,6 +129,7 @@ private:
 
     bool quitDue_ = false; // the quit rule said to end once the messages are read
     bool closing_ = false;
+    int exitStatus_ = 0;
     bool ended_ = false;
 };
 

@@ -6,6 +6,7 @@
 #include "subscriptions/BaseDirectory.h"
 #include "subscriptions/FileStore.h"
 #include "subscriptions/Strings.h"
+#include "update/UrlReference.h"
 
 #include <QDir>
 
@@ -90,16 +91,12 @@ std::optional<LoadResult> ChangeBaseDirectory(QWidget* parent, PodcastLibrary& l
 
 void ShowDuplicates(QWidget* parent, const LoadResult& loaded) {
     for (const std::string& url : loaded.duplicates)
-        ShowError(parent, IDS_DUPLICATE_URL, url);
+        ShowError(parent, IDS_DUPLICATE_URL, ShownUrl(url));
 }
 
 QString UnreadableSettingsText(const LoadResult& loaded, const std::string& baseDirectory) {
-    if (!loaded.unreadableCopy)
-        return {};
-    const std::string& copy = *loaded.unreadableCopy;
-    return QString::fromStdString(
-        copy.empty() ? FormatResString(IDS_SETTINGS_NOT_KEPT, SettingsFilePath(baseDirectory))
-                     : FormatResString(IDS_SETTINGS_KEPT, copy));
+    const std::optional<std::string> text = UnreadableSettingsMessage(loaded, baseDirectory);
+    return text ? QString::fromStdString(*text) : QString();
 }
 
 } // namespace tessarine

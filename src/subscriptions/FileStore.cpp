@@ -115,12 +115,17 @@ std::string ResolveLinks(const std::string& path) {
 #endif
 }
 
-bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
+namespace {
+
+// WriteFileAtomically; with `privateFile` the new file is the user's alone
+// (0600), also when it replaces one that others could read.
+bool ReplaceFile(const std::string& path, std::string_view bytes, bool privateFile) {
     static std::atomic<unsigned> counter{0};
     const std::string target = ResolveLinks(path);
     const std::string temp =
         target + ".tmp" + std::to_string(getpid()) + "-" + std::to_string(counter.fetch_add(1));
 #ifdef _WIN32
+    (void)privateFile; // the user's own profile folder decides who reads it
     FileHandle file(temp, "wbx");
     if (!file.IsOpen())
         return false;
@@ -136,8 +141,8 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
     const bool replacing = ::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
     // A file that replaces another is private until it has the old one's
     // permission bits, so that a file kept at 0600 is never readable by others.
-    FileDescriptor fd(
-        ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, replacing ? 0600 : 0666));
+    FileDescriptor fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                             replacing || privateFile ? 0600 : 0666));
     if (!fd.IsOpen())
         return false;
     bool ok = WriteAll(fd.Get(), bytes);
@@ -147,17 +152,58 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
         // leave the file ours, which is all we can do.
         if (::fchown(fd.Get(), old.st_uid, old.st_gid) != 0) {
         }
-        ok = ::fchmod(fd.Get(), old.st_mode & 07777) == 0;
+        ok = ::fchmod(fd.Get(), privateFile ? 0600 : old.st_mode & 07777) == 0;
     }
     ok = ok && ::fsync(fd.Get()) == 0;
+    int reason = errno;
     ok = fd.Close() && ok;
-    ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
+    if (ok && ::rename(temp.c_str(), target.c_str()) != 0) {
+        reason = errno;
+        ok = false;
+    }
     if (!ok) {
         ::unlink(temp.c_str());
+        errno = reason; // the caller may tell the user why
         return false;
     }
     SyncFolder(target);
     return true;
+#endif
+}
+
+} // namespace
+
+bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
+    return ReplaceFile(path, bytes, false);
+}
+
+bool WritePrivateFileAtomically(const std::string& path, std::string_view bytes) {
+    return ReplaceFile(path, bytes, true);
+}
+
+bool CreatePrivateFolder(const std::string& folder) {
+#ifdef _WIN32
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    return std::filesystem::is_directory(folder, error);
+#else
+    if (folder.empty())
+        return false;
+    struct stat st;
+    if (::stat(folder.c_str(), &st) == 0) {
+        if (!S_ISDIR(st.st_mode))
+            return false;
+        if ((st.st_mode & 077) != 0 && st.st_uid == ::geteuid())
+            ::chmod(folder.c_str(), st.st_mode & 07700);
+        return true;
+    }
+    const std::string parent = FolderPrefix(
+        folder.find_last_not_of('/') == std::string::npos
+            ? folder
+            : folder.substr(0, folder.find_last_not_of('/') + 1));
+    if (!parent.empty() && parent != folder && !CreatePrivateFolder(parent))
+        return false;
+    return ::mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST;
 #endif
 }
 

@@ -20,8 +20,16 @@ std::string PrintXmlDocument(const TiXmlDocument& document);
 // us). The temporary file lies beside the replaced file and is named
 // "<name>.tmp<pid>-<n>"; it is flushed to the disk before the rename, and
 // the folder after it. On failure the temporary file is removed, the file is
-// left as it was and false is returned.
+// left as it was and false is returned, with errno saying why.
 bool WriteFileAtomically(const std::string& path, std::string_view bytes);
+// The same for a file that only the user may read: it is written with the
+// permission bits 0600, also when the file it replaces had others.
+bool WritePrivateFileAtomically(const std::string& path, std::string_view bytes);
+
+// Creates `folder` with the folders above it that are missing, each readable
+// by the user alone (0700); an existing `folder` of the user's is made so.
+// False when it is no folder afterwards.
+bool CreatePrivateFolder(const std::string& folder);
 
 // The file that `path` names once every symbolic link on the way to it is
 // followed (also when the last link dangles); `path` itself when it is no

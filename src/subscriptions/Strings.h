@@ -40,6 +40,8 @@ enum StringId : int {
     IDS_BASEDIR_IN_USE = 150,
     IDS_SETTINGS_KEPT = 151,
     IDS_SETTINGS_NOT_KEPT = 152,
+    IDS_ERROR_CREATING_FILE_REASON = 180, // the file, then the system's reason
+    IDS_BASEDIR_MISSING = 181,            // at an unattended start
     IDS_COLUMN_FILE = 201,
     IDS_COLUMN_SIZE = 202,
     IDS_COMPLETED = 58114,

@@ -207,9 +207,9 @@ bool FeedCache::Store(const std::string& url, const CachedFeed& entry) const {
     writer(entry.document);
     writer(entry.digest);
     writer.Number(Fnv1a(writer.bytes));
-    std::error_code error;
-    std::filesystem::create_directories(directory_, error);
-    return WriteFileAtomically(PathFor(url), writer.bytes);
+    // Feed addresses may carry a password: the cache is the user's alone.
+    CreatePrivateFolder(directory_);
+    return WritePrivateFileAtomically(PathFor(url), writer.bytes);
 }
 
 void FeedCache::Forget(const std::string& url) const {

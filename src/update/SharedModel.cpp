@@ -2,12 +2,25 @@
 
 #include "subscriptions/BaseDirectory.h"
 #include "subscriptions/FileStore.h"
+#include "subscriptions/Strings.h"
 #include "update/MutexLock.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <utility>
 #include <filesystem>
 
 namespace tessarine {
+
+std::optional<std::string> UnreadableSettingsMessage(const LoadResult& loaded,
+                                                     const std::string& baseDirectory) {
+    if (!loaded.unreadableCopy)
+        return std::nullopt;
+    const std::string& copy = *loaded.unreadableCopy;
+    return copy.empty() ? FormatResString(IDS_SETTINGS_NOT_KEPT, SettingsFilePath(baseDirectory))
+                        : FormatResString(IDS_SETTINGS_KEPT, copy);
+}
 
 // ---- Subscriptions ----
 
@@ -117,9 +130,9 @@ bool SharedModel::SaveCheckHistory() {
         path = history_.Path();
         bytes = history_.Take(listed);
     }
-    std::error_code error;
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
-    return WriteFileAtomically(path, bytes);
+    // It names the feeds' addresses, which may carry a password.
+    CreatePrivateFolder(std::filesystem::path(path).parent_path().string());
+    return WritePrivateFileAtomically(path, bytes);
 }
 
 bool SharedModel::QuitWanted(bool checkAndQuit) const {
@@ -215,7 +228,20 @@ bool SharedModel::SaveSettings() {
         path = SettingsFilePath(baseDirectory_);
         bytes = SerializeSettings(options_, subscriptions_);
     }
-    return WriteFileAtomically(path, bytes);
+    const bool written = WriteFileAtomically(path, bytes);
+    const int reason = errno;
+    MutexLock lock(mutex_);
+    if (written)
+        saveFailure_.reset();
+    else
+        saveFailure_ = FormatText(LoadResString(IDS_ERROR_CREATING_FILE_REASON),
+                                  {path, std::strerror(reason)});
+    return written;
+}
+
+std::optional<std::string> SharedModel::TakeSaveFailure() {
+    MutexLock lock(mutex_);
+    return std::exchange(saveFailure_, std::nullopt);
 }
 
 OpmlImportCounts SharedModel::AddFeeds(const std::vector<OpmlFeed>& feeds) {

@@ -159,6 +159,10 @@ void UpdateEngine::WorkerMain() {
         lock.unlock();
         const CycleResult result = CheckCycleProc();
         model_.SaveCheckHistory();
+        // A settings file that could not be written is told once a cycle,
+        // however many of its saves failed.
+        if (const std::optional<std::string> failure = model_.TakeSaveFailure())
+            view_.ShowError(*failure);
         ++cyclesRun_;
         lock.lock();
         if (!pending_ && !stopping_) {
@@ -315,7 +319,7 @@ CycleResult UpdateEngine::CheckCycleProc() {
             if (!ok) {
                 model_.FailCheck(s);
                 view_.RefreshSubscriptionRows();
-                view_.ShowError(FormatResString(IDS_COULD_NOT_OPEN, url));
+                view_.ShowError(FormatResString(IDS_COULD_NOT_OPEN, ShownUrl(url)));
                 continue;
             }
             if (!same)
@@ -638,7 +642,7 @@ void UpdateEngine::TransferOne(HttpSession& session, size_t row, const std::stri
 
     if (!success) {
         if (!result.opened && !result.cancelled)
-            view_.ShowError(FormatResString(IDS_COULD_NOT_OPEN, url));
+            view_.ShowError(FormatResString(IDS_COULD_NOT_OPEN, ShownUrl(url)));
         else if (createFailed || writeFailed)
             view_.ShowError(FormatResString(IDS_ERROR_CREATING_FILE, target));
     }

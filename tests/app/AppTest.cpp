@@ -320,3 +320,58 @@ TEST(HostileNames, NothingLeavesTheBase) {
     EXPECT_TRUE(fs::exists(base + "__/ep.mp3"));
     server.Stop();
 }
+
+// The program's life after its application object, as an unattended run
+// lives it: what it cannot do is told in a box, and the run fails.
+TEST(Program, AnUnattendedRunTellsWhatItCannotDoAndFails) {
+    GuiHarness harness;
+    const std::string base = harness.root.Base() + "pods/";
+    harness.SetProfileBaseDirectory(QString::fromStdString(base));
+    auto texts = [&] {
+        std::vector<std::string> shown;
+        for (const auto& message : harness.messages)
+            shown.push_back(message.text.toStdString());
+        harness.messages.clear();
+        return shown;
+    };
+
+    // A base directory on a disk that is not mounted: the folder may be the
+    // mount point, so it is not made.
+    EXPECT_EQ(CTessarineApp::RunWindow({"/checkandquit"}), 1);
+    EXPECT_EQ(texts(), std::vector<std::string>{
+                           "The base directory " + base +
+                           " does not exist. Nothing was checked; connect the disk that holds "
+                           "it, or choose another base directory."});
+    EXPECT_FALSE(fs::exists(base));
+
+    // A damaged settings file is told at every start while it is there,
+    // naming the one copy that keeps its bytes.
+    fs::create_directories(base);
+    const std::string settings = SettingsWith({{"http://127.0.0.1:1/a.xml", "A"}});
+    const std::string damaged = settings.substr(0, settings.size() - 40);
+    WriteFile(base + kSettingsFileName, damaged);
+    std::string told;
+    for (int run = 0; run < 2; ++run) {
+        EXPECT_EQ(CTessarineApp::RunWindow({"/checkandquit"}), 1) << run;
+        const std::vector<std::string> shown = texts();
+        ASSERT_EQ(shown.size(), 1u) << run;
+        EXPECT_TRUE(shown[0].starts_with("The settings file could not be read. Its contents were "
+                                         "kept in " +
+                                         base + kSettingsFileName + ".unreadable-"))
+            << shown[0];
+        if (run > 0) {
+            EXPECT_EQ(shown[0], told);
+        }
+        told = shown[0];
+    }
+    EXPECT_EQ(ReadFile(base + kSettingsFileName), damaged);
+    size_t copies = 0;
+    for (auto& entry : fs::directory_iterator(base))
+        copies += entry.path().filename().string().starts_with(kSettingsFileName + std::string(".unreadable-"));
+    EXPECT_EQ(copies, 1u);
+
+    // A good file again: nothing to tell, and the run succeeds.
+    WriteFile(base + kSettingsFileName, SettingsWith({}));
+    EXPECT_EQ(CTessarineApp::RunWindow({"/checkandquit"}), 0);
+    EXPECT_TRUE(texts().empty());
+}
