@@ -36,6 +36,8 @@ extern const StringEntry kGermanStrings[] = {
     {IDS_BASEDIR_IN_USE, "Das Basisverzeichnis %s wird bereits von einem anderen Tessarine verwendet."},
     {IDS_SETTINGS_KEPT, "Die Einstellungsdatei konnte nicht gelesen werden. Ihr Inhalt wurde in %s gesichert. Tessarine startet mit einer leeren Liste."},
     {IDS_SETTINGS_NOT_KEPT, "Die Einstellungsdatei %s konnte nicht gelesen werden, und es konnte keine Kopie davon angelegt werden. Tessarine startet mit einer leeren Liste; beim nächsten Speichern wird die Datei ersetzt."},
+    {IDS_ARCHIVE_LEFT_ALONE, "Das Archiv %s ist ein symbolischer Link, ein Ordner, eine Spezialdatei oder zu groß: Es wurde nicht verändert, und diese Prüfung wurde darin nicht vermerkt."},
+    {IDS_STDOUT_FAILED, "In die Standardausgabe konnte nicht geschrieben werden."},
     {IDS_COLUMN_FILE, "Datei"},
     {IDS_COLUMN_SIZE, "Größe"},
     {IDS_COMPLETED, "Completed"},

@@ -119,7 +119,7 @@ bool SharedModel::SaveCheckHistory() {
     }
     std::error_code error;
     std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
-    return WriteFileAtomically(path, bytes);
+    return WriteFileAtomically(path, bytes, false); // never through a link
 }
 
 bool SharedModel::QuitWanted(bool checkAndQuit) const {
