@@ -376,6 +376,26 @@ TEST(TessarineCli, ALockFileThatIsAFolderKeepsEveryCheckOut) {
     EXPECT_TRUE(fs::is_directory(cli.base + kLockFileName));
 }
 
+// A profile that is no regular file of a profile's size is not read (Qt
+// would wait on a FIFO for ever, or read 3 GiB): the default base directory
+// is used and the profile is left as it is.
+TEST(TessarineCli, AProfileThatIsNoFileOfOursIsNeitherReadNorReplaced) {
+    for (const SpecialFile kind : {SpecialFile::Fifo, SpecialFile::Folder, SpecialFile::Sparse}) {
+        SCOPED_TRACE(NameOf(kind));
+        Cli cli;
+        ASSERT_EQ(cli.Run({"add", "http://127.0.0.1:9/feed.xml"}).status, 0);
+        const fs::path profile = cli.root.Path() / "config/Orvendale/Tessarine.conf";
+        MakeSpecialFile(kind, profile, cli.root.Path() / "outside");
+        const Result list = cli.Run({"list"});
+        EXPECT_EQ(list.status, 0) << list.err;
+        EXPECT_EQ(list.out, "");
+        EXPECT_TRUE(fs::is_directory(cli.root.Path() / "Podcasts"));
+        const Result given = cli.Run({"--base", cli.base, "list"});
+        EXPECT_NE(given.out.find("http://127.0.0.1:9/feed.xml"), std::string::npos);
+        EXPECT_TRUE(SpecialFileIntact(kind, profile, cli.root.Path() / "outside"));
+    }
+}
+
 // The export goes into a FIFO or a device as a shell's redirection would
 // write it, never replacing it; a write that fails is reported with status 1.
 TEST(TessarineCli, ExportWritesIntoSpecialFilesAndReportsFailedWrites) {
