@@ -38,6 +38,8 @@ extern const StringEntry kGermanStrings[] = {
     {IDS_SETTINGS_NOT_KEPT, "Die Einstellungsdatei %s konnte nicht gelesen werden, und es konnte keine Kopie davon angelegt werden. Tessarine startet mit einer leeren Liste; beim nächsten Speichern wird die Datei ersetzt."},
     {IDS_ERROR_CREATING_FILE_REASON, "Fehler beim Erstellen von Datei %s: %s"},
     {IDS_BASEDIR_MISSING, "Das Basisverzeichnis %s existiert nicht. Es wurde nichts geprüft; schließen Sie das Laufwerk an, auf dem es liegt, oder wählen Sie ein anderes Basisverzeichnis."},
+    {IDS_ARCHIVE_LEFT_ALONE, "Das Archiv %s ist ein symbolischer Link, ein Ordner, eine Spezialdatei oder zu groß: Es wurde nicht verändert, und diese Prüfung wurde darin nicht vermerkt."},
+    {IDS_STDOUT_FAILED, "In die Standardausgabe konnte nicht geschrieben werden."},
     {IDS_COLUMN_FILE, "Datei"},
     {IDS_COLUMN_SIZE, "Größe"},
     {IDS_COMPLETED, "Completed"},

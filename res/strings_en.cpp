@@ -38,6 +38,8 @@ extern const StringEntry kEnglishStrings[] = {
     {IDS_SETTINGS_NOT_KEPT, "The settings file %s could not be read, and no copy of it could be made. Tessarine starts with an empty list; the next save replaces the file."},
     {IDS_ERROR_CREATING_FILE_REASON, "Error creating file %s: %s"},
     {IDS_BASEDIR_MISSING, "The base directory %s does not exist. Nothing was checked; connect the disk that holds it, or choose another base directory."},
+    {IDS_ARCHIVE_LEFT_ALONE, "The archive %s is a link, a folder, a special file or too large: it was left as it is and this check was not recorded in it."},
+    {IDS_STDOUT_FAILED, "Could not write to the standard output."},
     {IDS_COLUMN_FILE, "File"},
     {IDS_COLUMN_SIZE, "Size"},
     {IDS_COMPLETED, "Completed"},

@@ -162,8 +162,11 @@ int Session::List() {
             text += row[3] + "\n";
         }
     }
-    std::fputs(text.c_str(), console_.out);
-    return std::fflush(console_.out) == 0 ? kExitSuccess : kExitFailure;
+    const bool written = std::fputs(text.c_str(), console_.out) >= 0;
+    if (std::fflush(console_.out) == 0 && written)
+        return kExitSuccess;
+    Message(LoadResString(IDS_STDOUT_FAILED));
+    return kExitFailure;
 }
 
 int Session::Add() {
@@ -197,12 +200,12 @@ int Session::Import() {
     if (file == "-") {
         char buffer[65536];
         size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, console_.in)) > 0)
+        while (bytes.size() <= kMaxOpmlFileBytes &&
+               (n = std::fread(buffer, 1, sizeof buffer, console_.in)) > 0)
             bytes.append(buffer, n);
-        read = !std::ferror(console_.in);
+        read = !std::ferror(console_.in) && bytes.size() <= kMaxOpmlFileBytes;
     } else {
-        std::error_code error;
-        read = std::filesystem::is_regular_file(file, error) && ReadWholeFile(file, bytes);
+        read = ReadRegularFile(file, kMaxOpmlFileBytes, bytes) == FileRead::Read;
     }
     if (!read) {
         Message(FormatResString(TXT_CLI_READ_FAILED, file));
@@ -230,9 +233,12 @@ int Session::Export() {
         const bool ok =
             std::fwrite(document.data(), 1, document.size(), console_.out) == document.size() &&
             std::fflush(console_.out) == 0;
-        return ok ? kExitSuccess : kExitFailure;
+        if (ok)
+            return kExitSuccess;
+        Message(LoadResString(IDS_STDOUT_FAILED));
+        return kExitFailure;
     }
-    if (!WriteFileAtomically(file, document)) {
+    if (!WriteUserFile(file, document)) {
         Message(FormatResString(IDS_ERROR_CREATING_FILE, file));
         return kExitFailure;
     }

@@ -13,6 +13,8 @@
 #ifdef _WIN32
 #include <io.h>
 #else
+#include <cerrno>
+#include <fcntl.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 #endif
@@ -21,6 +23,20 @@ int main(int argc, char** argv) {
     using namespace tessarine;
     SetLanguage(ChooseLanguage(std::getenv("TESSARINE_LANG"),
                                QLocale::system().language() == QLocale::German));
+
+#ifndef _WIN32
+    // A standard stream that was closed is held by /dev/null opened for
+    // reading only: no file the program opens later takes its number (a
+    // write meant for the console would land in it), and a write to it fails
+    // and is reported as a failed write.
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+            const int held = open("/dev/null", O_RDONLY);
+            if (held >= 0 && held != fd)
+                close(held);
+        }
+    }
+#endif
 
     CliConsole console;
 #ifdef _WIN32

@@ -39,7 +39,7 @@ std::optional<OpmlImportCounts> ImportSubscriptions(QWidget* parent, PodcastLibr
         return std::nullopt;
     const std::string file = QDir::toNativeSeparators(chosen).toStdString();
     std::string bytes;
-    if (!ReadWholeFile(file, bytes)) {
+    if (ReadRegularFile(file, kMaxOpmlFileBytes, bytes) != FileRead::Read) {
         ShowError(parent, TXT_CLI_READ_FAILED, file);
         return std::nullopt;
     }
@@ -67,7 +67,7 @@ void ExportSubscriptions(QWidget* parent, PodcastLibrary& library) {
     const std::string file = QDir::toNativeSeparators(chosen).toStdString();
     const std::string document =
         library.Model().ExportOpml(LoadResString(TXT_OPML_TITLE), std::time(nullptr));
-    if (!WriteFileAtomically(file, document))
+    if (!WriteUserFile(file, document))
         ShowError(parent, IDS_ERROR_CREATING_FILE, file);
 }
 

@@ -12,7 +12,9 @@ class BaseDirectoryLock {
 public:
     enum class State {
         Obtained,      // this object holds the lock
-        HeldElsewhere, // another program (or another object here) holds it
+        HeldElsewhere, // another program (or another object here) holds it,
+                       // or what stands at the lock file's place cannot be
+                       // locked (a folder, a link, a FIFO): taken as held
         Unavailable,   // no lock file can be opened there (a missing or
                        // read-only folder); nothing is held
     };

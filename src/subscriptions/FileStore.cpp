@@ -5,8 +5,10 @@
 
 #include <tinyxml.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -81,6 +83,34 @@ void SyncFolder(const std::string& path) {
 }
 #endif
 
+enum class Kind { Missing, Regular, Link, Other };
+
+// What is at `path`: with `followLinks` where its links lead (a link that
+// leads nowhere or round in a circle is then Missing or Other).
+Kind KindAt(const std::string& path, bool followLinks) {
+#ifdef _WIN32
+    std::error_code error;
+    const std::filesystem::file_status status = followLinks
+                                                    ? std::filesystem::status(path, error)
+                                                    : std::filesystem::symlink_status(path, error);
+    switch (status.type()) {
+    case std::filesystem::file_type::not_found:
+        return Kind::Missing;
+    case std::filesystem::file_type::regular:
+        return Kind::Regular;
+    case std::filesystem::file_type::symlink:
+        return Kind::Link;
+    default:
+        return error ? Kind::Missing : Kind::Other;
+    }
+#else
+    struct stat st;
+    if ((followLinks ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st)) != 0)
+        return errno == ENOENT || errno == ENOTDIR ? Kind::Missing : Kind::Other;
+    return S_ISREG(st.st_mode) ? Kind::Regular : S_ISLNK(st.st_mode) ? Kind::Link : Kind::Other;
+#endif
+}
+
 } // namespace
 
 std::string PrintXmlDocument(const TiXmlDocument& document) {
@@ -119,9 +149,20 @@ namespace {
 
 // WriteFileAtomically; with `privateFile` the new file is the user's alone
 // (0600), also when it replaces one that others could read.
-bool ReplaceFile(const std::string& path, std::string_view bytes, bool privateFile) {
+bool ReplaceFile(const std::string& path, std::string_view bytes, bool followLinks,
+                 bool privateFile) {
     static std::atomic<unsigned> counter{0};
-    const std::string target = ResolveLinks(path);
+    if (!followLinks && KindAt(path, false) == Kind::Link) {
+        errno = ELOOP;
+        return false;
+    }
+    const std::string target = followLinks ? ResolveLinks(path) : path;
+    if (const Kind kind = KindAt(target, false); kind != Kind::Missing && kind != Kind::Regular) {
+        // a folder, a FIFO, a device, or a link going round
+        std::error_code error;
+        errno = std::filesystem::is_directory(target, error) ? EISDIR : EINVAL;
+        return false;
+    }
     const std::string temp =
         target + ".tmp" + std::to_string(getpid()) + "-" + std::to_string(counter.fetch_add(1));
 #ifdef _WIN32
@@ -173,12 +214,12 @@ bool ReplaceFile(const std::string& path, std::string_view bytes, bool privateFi
 
 } // namespace
 
-bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
-    return ReplaceFile(path, bytes, false);
+bool WriteFileAtomically(const std::string& path, std::string_view bytes, bool followLinks) {
+    return ReplaceFile(path, bytes, followLinks, false);
 }
 
 bool WritePrivateFileAtomically(const std::string& path, std::string_view bytes) {
-    return ReplaceFile(path, bytes, true);
+    return ReplaceFile(path, bytes, false, true);
 }
 
 bool CreatePrivateFolder(const std::string& folder) {
@@ -256,9 +297,93 @@ bool WriteNewFile(const std::string& path, std::string_view bytes, unsigned mode
 #endif
 }
 
-bool ReadWholeFile(const std::string& path, std::string& out) {
+bool WriteUserFile(const std::string& path, std::string_view bytes) {
+    const Kind kind = KindAt(path, true);
+    if (kind == Kind::Missing || kind == Kind::Regular)
+        return WriteFileAtomically(path, bytes);
+#ifdef _WIN32
+    FileHandle file(path, "r+b");
+    bool ok = file.IsOpen() && file.Write(bytes);
+    return file.Close() && ok;
+#else
+    // As "> path" in a shell: no new file, no truncation of what is no
+    // regular file; a FIFO waits here for its reader.
+    FileDescriptor fd;
+    do
+        fd = FileDescriptor(::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC));
+    while (!fd.IsOpen() && errno == EINTR);
+    if (!fd.IsOpen())
+        return false;
+    const bool ok = WriteAll(fd.Get(), bytes);
+    return fd.Close() && ok;
+#endif
+}
+
+FileRead ReadRegularFile(const std::string& path, std::size_t maxBytes, std::string& out,
+                         bool followLinks) {
+    out.clear();
+    const Kind kind = KindAt(path, followLinks);
+    if (kind == Kind::Missing)
+        return FileRead::Missing;
+    if (kind != Kind::Regular)
+        return FileRead::NotRegular;
+#ifdef _WIN32
+    std::error_code error;
+    if (std::filesystem::file_size(path, error) > maxBytes && !error)
+        return FileRead::TooLarge;
     FileHandle file(path, "rb");
-    return file.IsOpen() && file.ReadAll(out);
+    if (!file.IsOpen())
+        return FileRead::Failed;
+    std::string bytes;
+    if (!file.ReadAll(bytes))
+        return FileRead::Failed;
+    if (bytes.size() > maxBytes)
+        return FileRead::TooLarge;
+    out = std::move(bytes);
+    return FileRead::Read;
+#else
+    // Something else may have taken the name since the look: opened without
+    // waiting for a FIFO's writer, and looked at again once open.
+    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC |
+                                                     (followLinks ? 0 : O_NOFOLLOW)));
+    if (!fd.IsOpen())
+        return errno == ENOENT ? FileRead::Missing
+                               : errno == ELOOP ? FileRead::NotRegular : FileRead::Failed;
+    struct stat st;
+    if (::fstat(fd.Get(), &st) != 0)
+        return FileRead::Failed;
+    if (!S_ISREG(st.st_mode))
+        return FileRead::NotRegular;
+    if (st.st_size < 0 || static_cast<uint64_t>(st.st_size) > maxBytes)
+        return FileRead::TooLarge;
+    const int flags = ::fcntl(fd.Get(), F_GETFL);
+    if (flags < 0 || ::fcntl(fd.Get(), F_SETFL, flags & ~O_NONBLOCK) != 0)
+        return FileRead::Failed;
+    // Read to the end, which a file still being written may move: never
+    // beyond the bound.
+    std::string bytes(static_cast<size_t>(st.st_size), '\0');
+    size_t have = 0;
+    for (;;) {
+        if (have == bytes.size()) {
+            if (bytes.size() > maxBytes)
+                return FileRead::TooLarge;
+            bytes.resize(std::min(maxBytes + 1, std::max<size_t>(have * 2, have + 65536)));
+        }
+        const ssize_t n = ::read(fd.Get(), bytes.data() + have, bytes.size() - have);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return FileRead::Failed;
+        if (n == 0)
+            break;
+        have += static_cast<size_t>(n);
+    }
+    if (have > maxBytes)
+        return FileRead::TooLarge;
+    bytes.resize(have);
+    out = std::move(bytes);
+    return FileRead::Read;
+#endif
 }
 
 } // namespace tessarine

@@ -4,6 +4,7 @@
 // replaced atomically and durably, so that a file is always either the old or
 // the new one, whole, even after a power cut.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -20,16 +21,31 @@ std::string PrintXmlDocument(const TiXmlDocument& document);
 // us). The temporary file lies beside the replaced file and is named
 // "<name>.tmp<pid>-<n>"; it is flushed to the disk before the rename, and
 // the folder after it. On failure the temporary file is removed, the file is
-// left as it was and false is returned, with errno saying why.
-bool WriteFileAtomically(const std::string& path, std::string_view bytes);
+// left as it was and false is returned, with errno saying why. Something
+// other than a regular file where the links end (a folder, a FIFO, a device)
+// is never replaced: false. With `followLinks` false a symbolic link at
+// `path` is not followed either but refused (false, the link and what it
+// leads to untouched): for the files the program keeps in folders that others
+// may put links into.
+bool WriteFileAtomically(const std::string& path, std::string_view bytes,
+                         bool followLinks = true);
 // The same for a file that only the user may read: it is written with the
-// permission bits 0600, also when the file it replaces had others.
+// permission bits 0600, also when the file it replaces had others, and never
+// through a link.
 bool WritePrivateFileAtomically(const std::string& path, std::string_view bytes);
 
 // Creates `folder` with the folders above it that are missing, each readable
 // by the user alone (0700); an existing `folder` of the user's is made so.
 // False when it is no folder afterwards.
 bool CreatePrivateFolder(const std::string& folder);
+
+// Writes a file the user named (an export): a regular or missing file is
+// replaced atomically as WriteFileAtomically does; an existing file of
+// another kind (a FIFO, a device) is written into as it is, as a shell's
+// redirection does, and never replaced or removed. False when not all of
+// `bytes` could be written (a full device, a FIFO whose reader went) or the
+// file cannot be opened for writing (a folder).
+bool WriteUserFile(const std::string& path, std::string_view bytes);
 
 // The file that `path` names once every symbolic link on the way to it is
 // followed (also when the last link dangles); `path` itself when it is no
@@ -48,7 +64,27 @@ int RemoveLeftoverTemporaryFiles(const std::string& path);
 // cannot be written; a partly written file is removed.
 bool WriteNewFile(const std::string& path, std::string_view bytes, unsigned mode);
 
-// Reads a whole file; false when it cannot be read.
-bool ReadWholeFile(const std::string& path, std::string& out);
+// How reading one of the program's files ended.
+enum class FileRead {
+    Read,       // `out` holds the whole file
+    Missing,    // nothing there (also a link that leads nowhere)
+    NotRegular, // a folder, a FIFO, a device, or a link where none is followed
+    TooLarge,   // more than the bound: not read
+    Failed,     // could not be opened or read
+};
+
+// Reads the regular file at `path` whole, when it holds at most `maxBytes`
+// bytes. Nothing else is read: a FIFO or a device in its place is opened
+// without waiting for a writer and left unread, and with `followLinks` false
+// a symbolic link at `path` is not followed. Every file the program reads
+// back goes through here, each kind with its own bound, so that no special
+// or enormous file put in its place can stop or swamp the program.
+FileRead ReadRegularFile(const std::string& path, std::size_t maxBytes, std::string& out,
+                         bool followLinks = true);
+
+// The bounds of the program's own files: far above what any real one holds.
+constexpr std::size_t kMaxSettingsFileBytes = std::size_t{256} << 20;
+constexpr std::size_t kMaxArchiveFileBytes = std::size_t{128} << 20;
+constexpr std::size_t kMaxOpmlFileBytes = std::size_t{64} << 20;
 
 } // namespace tessarine

@@ -41,7 +41,8 @@ std::optional<StoredSettings> ReadSettingsFile(const std::string& path) {
     // A file nested too deeply for the parser's recursion counts as not
     // well-formed.
     std::string text;
-    if (!ReadXmlFile(path, text) || NestsDeeperThan(text, kMaxXmlDepth))
+    if (ReadXmlFile(path, kMaxSettingsFileBytes, text) != FileRead::Read ||
+        NestsDeeperThan(text, kMaxXmlDepth))
         return std::nullopt;
     TiXmlDocument document;
     std::string padded;
@@ -95,7 +96,9 @@ std::string ExistingCopy(const std::string& path, const std::string& bytes) {
         std::string held;
         if (it->path().filename().string().compare(0, prefix.size(), prefix) == 0 &&
             it->is_regular_file(sizeError) && it->file_size(sizeError) == bytes.size() &&
-            !sizeError && ReadWholeFile(it->path().string(), held) && held == bytes)
+            !sizeError &&
+            ReadRegularFile(it->path().string(), bytes.size(), held) == FileRead::Read &&
+            held == bytes)
             return it->path().string();
     }
     return {};
@@ -129,7 +132,8 @@ SettingsLoad LoadSettingsFile(const std::string& path) {
     load.unreadable = true;
 
     std::string bytes;
-    const bool readable = ReadWholeFile(path, bytes);
+    // One too large to read is moved aside whole, as one that cannot be read.
+    const bool readable = ReadRegularFile(path, kMaxSettingsFileBytes, bytes) == FileRead::Read;
     if (readable) {
         load.keptCopy = ExistingCopy(path, bytes);
         if (!load.keptCopy.empty())

@@ -42,6 +42,8 @@ enum StringId : int {
     IDS_SETTINGS_NOT_KEPT = 152,
     IDS_ERROR_CREATING_FILE_REASON = 180, // the file, then the system's reason
     IDS_BASEDIR_MISSING = 181,            // at an unattended start
+    IDS_ARCHIVE_LEFT_ALONE = 190,
+    IDS_STDOUT_FAILED = 191,
     IDS_COLUMN_FILE = 201,
     IDS_COLUMN_SIZE = 202,
     IDS_COMPLETED = 58114,

@@ -112,13 +112,12 @@ bool NestsDeeperThan(std::string_view text, std::size_t limit) {
     return false;
 }
 
-bool ReadXmlFile(const std::string& path, std::string& text) {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error))
-        return false;
+FileRead ReadXmlFile(const std::string& path, std::size_t maxBytes, std::string& text,
+                     bool followLinks) {
     std::string bytes;
-    if (!ReadWholeFile(path, bytes))
-        return false;
+    if (const FileRead read = ReadRegularFile(path, maxBytes, bytes, followLinks);
+        read != FileRead::Read)
+        return read;
     text.clear();
     text.reserve(bytes.size());
     for (std::size_t i = 0; i < bytes.size() && bytes[i] != '\0'; ++i) {
@@ -130,7 +129,7 @@ bool ReadXmlFile(const std::string& path, std::string& text) {
             text += bytes[i];
         }
     }
-    return true;
+    return FileRead::Read;
 }
 
 const char* ParserInput(const std::string& text, std::string& padded) {

@@ -4,6 +4,8 @@
 // hostile text from exhausting the stack, and the forms of a text that read
 // back unchanged from a file the program writes.
 
+#include "subscriptions/FileStore.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -24,11 +26,11 @@ inline constexpr std::size_t kMaxXmlDepth = 1000;
 bool NestsDeeperThan(std::string_view text, std::size_t limit);
 
 // The file's text as TinyXML's LoadFile hands it to the parser: up to the
-// first zero byte, with CR LF and lone CR turned into LF. False when `path`
-// is not a regular file or cannot be read; reading it here rather than
-// through LoadFile keeps a folder standing at the path from being taken for a
-// file of enormous length.
-bool ReadXmlFile(const std::string& path, std::string& text);
+// first zero byte, with CR LF and lone CR turned into LF. Read as
+// ReadRegularFile reads (only a regular file of at most `maxBytes` bytes);
+// `text` is set only when that returns FileRead::Read.
+FileRead ReadXmlFile(const std::string& path, std::size_t maxBytes, std::string& text,
+                     bool followLinks = true);
 
 // The text to hand to TinyXML's Parse. In UTF-8 documents TinyXML steps
 // over a character by the length its first byte announces, even past the end

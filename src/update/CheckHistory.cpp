@@ -14,6 +14,8 @@ namespace {
 
 constexpr std::string_view kMagic = "tessarine checks 1\n";
 constexpr std::string_view kBaseKey = "base\t";
+// A line per feed: one larger than this is no record of ours.
+constexpr std::size_t kMaxFileBytes = std::size_t{64} << 20;
 
 bool Recordable(int32_t status) {
     return status == NewItemsFound || status == NoNewItems || status == Error;
@@ -56,7 +58,7 @@ void CheckHistory::Load(const std::string& directory, const std::string& base) {
     statuses_.clear();
     changed_ = false;
     std::string bytes;
-    if (path_.empty() || !ReadWholeFile(path_, bytes))
+    if (path_.empty() || ReadRegularFile(path_, kMaxFileBytes, bytes, false) != FileRead::Read)
         return;
     // The magic line, the base directory, then one "status TAB url" line per
     // feed. A file of another base (whose name hashes alike) is none of ours.

@@ -151,10 +151,16 @@ void FeedArchive::Open(const std::string& path) {
     root_ = nullptr;
     isNew_ = true;
     appended_ = false;
+    leftAlone_ = false;
     links_.clear();
 
+    // Others may put a link into a podcast folder: the archive is never read
+    // or written through one.
     std::string text;
-    if (ReadXmlFile(path, text) && !NestsDeeperThan(text, kMaxXmlDepth)) {
+    const FileRead read = path.empty() ? FileRead::Missing
+                                       : ReadXmlFile(path, kMaxArchiveFileBytes, text, false);
+    leftAlone_ = read == FileRead::NotRegular || read == FileRead::TooLarge;
+    if (read == FileRead::Read && !NestsDeeperThan(text, kMaxXmlDepth)) {
         std::string padded;
         document_->Parse(ParserInput(text, padded), nullptr, TIXML_DEFAULT_ENCODING);
         // A document without any element (only a declaration or a comment)
@@ -201,9 +207,9 @@ void FeedArchive::Append(const std::string& title, const std::string& descriptio
 }
 
 bool FeedArchive::Save(const std::string& path) {
-    if (!appended_ || document_ == nullptr)
+    if (!appended_ || document_ == nullptr || leftAlone_)
         return false;
-    return WriteFileAtomically(path, Serialize());
+    return WriteFileAtomically(path, Serialize(), false);
 }
 
 std::string FeedArchive::Serialize() const {

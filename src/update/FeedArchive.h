@@ -37,8 +37,12 @@ public:
     // Loads the archive at `path`; when it cannot be loaded (missing, unreadable,
     // empty, not well-formed, without any element, nested deeper than
     // kMaxXmlDepth) starts a new, empty one and IsNew() is true.
+    // A symbolic link at `path` (wherever it leads), a folder, a FIFO, a device
+    // or a file over kMaxArchiveFileBytes is not read: the archive starts new
+    // and LeftAlone() is true, and Save never writes over what is there.
     void Open(const std::string& path);
     bool IsNew() const { return isNew_; }
+    bool LeftAlone() const { return leftAlone_; }
 
     // Whether an item with this link is recorded: the items are the root's
     // first "item" child and every element after it; recorded links are
@@ -53,7 +57,9 @@ public:
                 const std::string& pubDate);
     bool Appended() const { return appended_; }
 
-    // Writes the archive (atomically) when an item was appended; true when written.
+    // Writes the archive (atomically) when an item was appended; true when
+    // written. Never through a symbolic link, nor over one or anything else
+    // that is not a regular file: false then, and it stays as it is.
     bool Save(const std::string& path);
 
     // The file's bytes as Save writes them.
@@ -64,6 +70,7 @@ private:
     TiXmlElement* root_ = nullptr;
     bool isNew_ = true;
     bool appended_ = false;
+    bool leftAlone_ = false;
     std::unordered_set<std::string> links_;
 };
 

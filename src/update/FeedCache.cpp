@@ -22,6 +22,9 @@ namespace {
 // version is no entry.
 constexpr uint32_t kFormatVersion = 3;
 constexpr std::string_view kMagic = "TESSARINE-FEED-CACHE\n";
+// An entry holds what was read from one feed of at most the fetcher's 64 MiB:
+// one larger than twice that is none of ours, and is not read.
+constexpr std::size_t kMaxEntryBytes = std::size_t{128} << 20;
 
 // The fields of the cached structures, in one place. A field added to a
 // structure without being added here stops the build: the bindings must
@@ -172,7 +175,8 @@ std::string FeedCache::PathFor(const std::string& url) const {
 
 std::optional<CachedFeed> FeedCache::Load(const std::string& url) const {
     std::string bytes;
-    if (directory_.empty() || !ReadWholeFile(PathFor(url), bytes))
+    if (directory_.empty() ||
+        ReadRegularFile(PathFor(url), kMaxEntryBytes, bytes, false) != FileRead::Read)
         return std::nullopt;
     // Magic, version, the contents, and their hash at the end.
     if (bytes.size() < kMagic.size() + 8 + 8 || bytes.compare(0, kMagic.size(), kMagic) != 0)
@@ -208,6 +212,7 @@ bool FeedCache::Store(const std::string& url, const CachedFeed& entry) const {
     writer(entry.digest);
     writer.Number(Fnv1a(writer.bytes));
     // Feed addresses may carry a password: the cache is the user's alone.
+    // Never written through a link: what is there is left as it is.
     CreatePrivateFolder(directory_);
     return WritePrivateFileAtomically(PathFor(url), writer.bytes);
 }

@@ -232,32 +232,10 @@ void PartialFile::Keep() {
 }
 
 std::optional<ResumeInfo> PartialFile::LoadResumeInfo() const {
-#ifdef _WIN32
-    const int fd = OpenRegular(ResumePathFor(target_), _O_RDONLY);
-#else
-    const int fd = OpenRegular(ResumePathFor(target_), O_RDONLY);
-#endif
-    if (fd < 0)
-        return std::nullopt;
+    // Six short lines: a larger file is none of ours.
     std::string bytes;
-    char buffer[4096];
-    for (;;) {
-#ifdef _WIN32
-        const int n = _read(fd, buffer, sizeof buffer);
-#else
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-#endif
-        if (n <= 0 || bytes.size() > 65536)
-            break;
-        bytes.append(buffer, static_cast<size_t>(n));
-    }
-#ifdef _WIN32
-    _close(fd);
-#else
-    ::close(fd);
-#endif
+    if (ReadRegularFile(ResumePathFor(target_), 65536, bytes, false) != FileRead::Read)
+        return std::nullopt;
     // Magic, URL, tag, date, length, each on a line, and an end line: a file
     // cut short by a kill has no end line and is no information.
     std::vector<std::string> lines;

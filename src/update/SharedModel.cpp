@@ -130,7 +130,8 @@ bool SharedModel::SaveCheckHistory() {
         path = history_.Path();
         bytes = history_.Take(listed);
     }
-    // It names the feeds' addresses, which may carry a password.
+    // It names the feeds' addresses, which may carry a password; never
+    // written through a link.
     CreatePrivateFolder(std::filesystem::path(path).parent_path().string());
     return WritePrivateFileAtomically(path, bytes);
 }

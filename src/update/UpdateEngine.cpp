@@ -350,6 +350,12 @@ CycleResult UpdateEngine::CheckCycleProc() {
         FeedArchive archive;
         if (!recorded)
             archive.Open(archivePath);
+        // A link (or anything that is not a file of ours) in the archive's
+        // place stays as it is, and what it leads to too; the feed's
+        // downloads go on, as they do when the archive cannot be written.
+        const bool archiveLeftAlone = !recorded && archive.LeftAlone();
+        if (archiveLeftAlone)
+            view_.ShowError(FormatResString(IDS_ARCHIVE_LEFT_ALONE, archivePath));
         bool feedQueued = false;
         std::vector<std::string> names;
         names.reserve(feed.items.size());
@@ -364,7 +370,8 @@ CycleResult UpdateEngine::CheckCycleProc() {
             const bool queued =
                 QueueDownloadIn(base, item.enclosureUrl, name, names.back(), &listed);
             // A new archive is not searched: every item counts as unrecorded.
-            if (!recorded && (archive.IsNew() || !archive.Lookup(item.enclosureUrl)))
+            if (!recorded && !archiveLeftAlone &&
+                (archive.IsNew() || !archive.Lookup(item.enclosureUrl)))
                 archive.Append(item.title, item.description, item.enclosureUrl, item.pubDate);
             if (queued)
                 feedQueued = anyQueued = true;

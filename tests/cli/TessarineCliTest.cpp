@@ -17,6 +17,7 @@
 #include <fcntl.h>
 #include <pty.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -69,16 +70,23 @@ public:
 
     // Starts the program with standard output and error into files and
     // standard input from `input`; returns its process id.
+    // With `output` standard output goes there instead ("" closes it).
     pid_t Start(const std::vector<std::string>& arguments, const std::string& tag,
-                const std::string& input = "") {
+                const std::string& input = "", const char* output = nullptr) {
         const std::string in = root / (tag + ".in"), out = root / (tag + ".out"),
                           err = root / (tag + ".err");
         WriteFile(in, input);
+        WriteFile(out, "");
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 0, in.c_str(), O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
+        if (output == nullptr)
+            posix_spawn_file_actions_addopen(&actions, 1, out.c_str(),
+                                             O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        else if (*output == '\0')
+            posix_spawn_file_actions_addclose(&actions, 1);
+        else
+            posix_spawn_file_actions_addopen(&actions, 1, output, O_WRONLY, 0);
         posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                          0644);
         posix_spawn_file_actions_addchdir_np(&actions, root.Path().c_str());
@@ -346,6 +354,94 @@ TEST(TessarineCli, SecondProgramOnTheBaseDirectoryEndsWithThree) {
     EXPECT_EQ(cli.StoredUrls(), std::vector<std::string>{server.Url("/f.xml")});
     // Once it has ended, the base directory is free again.
     EXPECT_EQ(cli.Run({"add", "http://127.0.0.1:9/y"}).status, 0);
+}
+
+// A lock file that cannot be locked (here a folder) is taken as held: no
+// check runs on the base directory, however many are started.
+TEST(TessarineCli, ALockFileThatIsAFolderKeepsEveryCheckOut) {
+    LoopbackServer server;
+    server.Serve("/f.xml", MakeFeed("F", {}), "application/rss+xml");
+    server.Start();
+    Cli cli;
+    ASSERT_EQ(cli.Run({"add", server.Url("/f.xml")}).status, 0);
+    fs::remove(cli.base + kLockFileName); // left by "add"
+    fs::create_directory(cli.base + kLockFileName);
+    const pid_t first = cli.Start({"check"}, "first");
+    const Result second = cli.Finish(cli.Start({"check"}, "second"), "second");
+    for (const Result& r : {cli.Finish(first, "first"), second}) {
+        EXPECT_EQ(r.status, 3);
+        EXPECT_EQ(r.err, "The base directory " + cli.base + " is in use by another Tessarine.\n");
+    }
+    EXPECT_EQ(server.Hits("/f.xml"), 0);
+    EXPECT_TRUE(fs::is_directory(cli.base + kLockFileName));
+}
+
+// A profile that is no regular file of a profile's size is not read (Qt
+// would wait on a FIFO for ever, or read 3 GiB): the default base directory
+// is used and the profile is left as it is.
+TEST(TessarineCli, AProfileThatIsNoFileOfOursIsNeitherReadNorReplaced) {
+    for (const SpecialFile kind : {SpecialFile::Fifo, SpecialFile::Folder, SpecialFile::Sparse}) {
+        SCOPED_TRACE(NameOf(kind));
+        Cli cli;
+        ASSERT_EQ(cli.Run({"add", "http://127.0.0.1:9/feed.xml"}).status, 0);
+        const fs::path profile = cli.root.Path() / "config/Orvendale/Tessarine.conf";
+        MakeSpecialFile(kind, profile, cli.root.Path() / "outside");
+        const Result list = cli.Run({"list"});
+        EXPECT_EQ(list.status, 0) << list.err;
+        EXPECT_EQ(list.out, "");
+        EXPECT_TRUE(fs::is_directory(cli.root.Path() / "Podcasts"));
+        const Result given = cli.Run({"--base", cli.base, "list"});
+        EXPECT_NE(given.out.find("http://127.0.0.1:9/feed.xml"), std::string::npos);
+        EXPECT_TRUE(SpecialFileIntact(kind, profile, cli.root.Path() / "outside"));
+    }
+}
+
+// The export goes into a FIFO or a device as a shell's redirection would
+// write it, never replacing it; a write that fails is reported with status 1.
+TEST(TessarineCli, ExportWritesIntoSpecialFilesAndReportsFailedWrites) {
+    Cli cli;
+    ASSERT_EQ(cli.Run({"add", "http://127.0.0.1:9/feed.xml"}).status, 0);
+    const Result shown = cli.Run({"export", "-"});
+    ASSERT_EQ(shown.status, 0);
+
+    const std::string fifo = cli.root / "list.opml";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::string received;
+    std::thread reader([&] {
+        const int fd = ::open(fifo.c_str(), O_RDONLY); // waits for the program
+        char buffer[4096];
+        for (ssize_t n; fd >= 0 && (n = ::read(fd, buffer, sizeof buffer)) > 0;)
+            received.append(buffer, static_cast<size_t>(n));
+        ::close(fd);
+    });
+    const Result exported = cli.Run({"export", fifo});
+    // A program that never opened the FIFO leaves the reader waiting: let it go.
+    if (const int release = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK); release >= 0)
+        ::close(release);
+    reader.join();
+    EXPECT_EQ(exported.status, 0) << exported.err;
+    EXPECT_EQ(fs::symlink_status(fifo).type(), fs::file_type::fifo);
+    EXPECT_NE(received.find("http://127.0.0.1:9/feed.xml"), std::string::npos);
+    EXPECT_EQ(received.size(), shown.out.size());
+
+    // Standard output full or closed.
+    if (fs::is_character_file("/dev/full")) {
+        const Result full = cli.Finish(cli.Start({"export", "-"}, "full", "", "/dev/full"), "full");
+        EXPECT_EQ(full.status, 1);
+        EXPECT_EQ(full.err, "Could not write to the standard output.\n");
+    }
+    const Result closed = cli.Finish(cli.Start({"export", "-"}, "closed", "", ""), "closed");
+    EXPECT_EQ(closed.status, 1);
+    EXPECT_EQ(closed.err, "Could not write to the standard output.\n");
+    EXPECT_EQ(cli.StoredUrls(), std::vector<std::string>{"http://127.0.0.1:9/feed.xml"});
+
+    // Only root may replace a device node: only there does this prove anything.
+    if (::geteuid() != 0 || !fs::is_character_file("/dev/full"))
+        GTEST_SKIP() << "export onto /dev/full needs root and /dev/full";
+    const Result device = cli.Run({"export", "/dev/full"});
+    EXPECT_EQ(device.status, 1);
+    EXPECT_EQ(device.err, "Error creating file /dev/full\n");
+    EXPECT_TRUE(fs::is_character_file("/dev/full"));
 }
 
 TEST(TessarineCli, OnATerminalProgressIsRedrawnAndTheListAligned) {

@@ -256,6 +256,49 @@ TEST(SettingsFile, UnreadableFileIsKeptOnceBesideItself) {
     EXPECT_EQ(copies().size(), 2u);
 }
 
+// Each kind of special file where the program expects one of its own: no
+// read waits on it (a hang would time the test out), none is read whole,
+// none is replaced, and the lock it stands in for counts as held.
+TEST(FileStore, SpecialFilesInPlaceOfOurOwnAreNeitherReadNorReplaced) {
+    for (const SpecialFile kind : kSpecialFiles) {
+        SCOPED_TRACE(NameOf(kind));
+        TempDir dir;
+        const fs::path outside = dir.Path() / "outside", at = dir.Path() / "file";
+        MakeSpecialFile(kind, at, outside);
+        const bool link = kind == SpecialFile::LinkOutside;
+        std::string bytes = "left";
+        const FileRead expected = kind == SpecialFile::Sparse ? FileRead::TooLarge
+                                                              : FileRead::NotRegular;
+        EXPECT_EQ(ReadRegularFile(at.string(), 1 << 20, bytes, false), expected);
+        EXPECT_EQ(bytes, "");
+        // The settings file's link is followed; other links, never.
+        EXPECT_EQ(ReadRegularFile(at.string(), 1 << 20, bytes),
+                  link ? FileRead::Read : expected);
+        // Written over only where a regular file is (the sparse one).
+        EXPECT_EQ(WriteFileAtomically(at.string(), "new", false), kind == SpecialFile::Sparse);
+        if (kind != SpecialFile::Sparse) {
+            EXPECT_TRUE(SpecialFileIntact(kind, at, outside));
+        }
+
+        // The settings file: a FIFO or a folder counts as missing, a file
+        // too large to read as unreadable (moved aside whole).
+        MakeSpecialFile(kind, dir / kSettingsFileName, outside);
+        const SettingsLoad load = LoadSettingsFile(SettingsFilePath(dir.Base()));
+        EXPECT_FALSE(load.settings);
+        EXPECT_EQ(load.unreadable, kind == SpecialFile::Sparse || link);
+        EXPECT_TRUE(SpecialFileIntact(
+            kind, kind == SpecialFile::Sparse ? fs::path(load.keptCopy) : dir.Path() / kSettingsFileName,
+            outside));
+
+        // The lock file: anything there that cannot be locked is taken as held.
+        MakeSpecialFile(kind, dir / kLockFileName, outside);
+        EXPECT_EQ(BaseDirectoryLock(dir.Base()).GetState(),
+                  kind == SpecialFile::Sparse ? BaseDirectoryLock::State::Obtained
+                                              : BaseDirectoryLock::State::HeldElsewhere);
+        EXPECT_TRUE(SpecialFileIntact(kind, dir / kLockFileName, outside));
+    }
+}
+
 TEST(BaseDirectoryLock, OneHolderAtATimeUntilItLetsGo) {
     TempDir dir;
     {

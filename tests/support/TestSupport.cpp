@@ -1,5 +1,7 @@
 #include "support/TestSupport.h"
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <random>
@@ -87,6 +89,67 @@ std::filesystem::path PeerFeedsDir() {
     std::filesystem::path dir = TESSARINE_PEER_FEEDS;
     std::error_code error;
     return std::filesystem::is_directory(dir, error) ? dir : std::filesystem::path();
+}
+
+namespace {
+constexpr std::uintmax_t kSparseBytes = std::uintmax_t{3} << 30;
+}
+
+const char* NameOf(SpecialFile kind) {
+    switch (kind) {
+    case SpecialFile::Fifo:
+        return "FIFO";
+    case SpecialFile::Folder:
+        return "folder";
+    case SpecialFile::LinkOutside:
+        return "link to a file elsewhere";
+    case SpecialFile::Sparse:
+        return "sparse 3 GiB file";
+    }
+    return "";
+}
+
+void MakeSpecialFile(SpecialFile kind, const std::filesystem::path& at,
+                     const std::filesystem::path& outside) {
+    namespace fs = std::filesystem;
+    fs::remove_all(at);
+    switch (kind) {
+    case SpecialFile::Fifo:
+        if (::mkfifo(at.c_str(), 0600) != 0)
+            throw std::runtime_error("mkfifo " + at.string());
+        break;
+    case SpecialFile::Folder:
+        fs::create_directories(at);
+        break;
+    case SpecialFile::LinkOutside:
+        WriteFile(outside, "outside");
+        fs::create_symlink(outside, at);
+        break;
+    case SpecialFile::Sparse:
+        WriteFile(at, "");
+        fs::resize_file(at, kSparseBytes);
+        break;
+    }
+}
+
+bool SpecialFileIntact(SpecialFile kind, const std::filesystem::path& at,
+                       const std::filesystem::path& outside) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    switch (kind) {
+    case SpecialFile::Fifo:
+        return fs::symlink_status(at, error).type() == fs::file_type::fifo;
+    case SpecialFile::Folder:
+        return fs::symlink_status(at, error).type() == fs::file_type::directory &&
+               fs::is_empty(at, error);
+    case SpecialFile::LinkOutside:
+        return fs::is_symlink(at, error) && fs::read_symlink(at, error) == outside &&
+               ReadFile(outside) == "outside";
+    case SpecialFile::Sparse:
+        return fs::symlink_status(at, error).type() == fs::file_type::regular &&
+               fs::file_size(at, error) == kSparseBytes;
+    }
+    return false;
 }
 
 } // namespace tessarine::test

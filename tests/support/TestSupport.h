@@ -47,4 +47,19 @@ const std::filesystem::path& TestCacheHome();
 // The folder of shared real-world feed documents, or empty when absent.
 std::filesystem::path PeerFeedsDir();
 
+// What may stand where the program expects a file of its own: a FIFO (which
+// would block a reader), a folder, a symbolic link to a file elsewhere, and
+// a sparse file of 3 GiB (made by truncation, taking no disk space).
+enum class SpecialFile { Fifo, Folder, LinkOutside, Sparse };
+inline constexpr SpecialFile kSpecialFiles[] = {SpecialFile::Fifo, SpecialFile::Folder,
+                                                SpecialFile::LinkOutside, SpecialFile::Sparse};
+const char* NameOf(SpecialFile kind);
+// Puts `kind` at `at` (whose folder must exist); the link leads to `outside`,
+// which is made holding "outside".
+void MakeSpecialFile(SpecialFile kind, const std::filesystem::path& at,
+                     const std::filesystem::path& outside);
+// Whether `at` (and `outside`) are still as MakeSpecialFile left them.
+bool SpecialFileIntact(SpecialFile kind, const std::filesystem::path& at,
+                       const std::filesystem::path& outside);
+
 } // namespace tessarine::test

@@ -9,6 +9,7 @@
 #include "support/TestSupport.h"
 #include "update/CheckHistory.h"
 #include "update/EnclosureNames.h"
+#include "update/FeedCache.h"
 #include "update/PartialFile.h"
 
 #include <gtest/gtest.h>
@@ -619,6 +620,60 @@ TEST_F(EngineTest, UnwritableTargetFailsWithItsPathAndLeavesNothing) {
         EXPECT_EQ(view.Rows().back()[ColumnStatus], "Failed");
         EXPECT_EQ(view.Messages().back(), "Error creating file " + (base / "Show/ep.mp3").string());
         EXPECT_EQ(Tree(root.Path()), c.tree);
+    }
+}
+
+// Each kind of special file in place of a file the cycle keeps: the archive
+// in the podcast folder, the feed's cache entry, the record of the checks.
+// Nothing waits on it (a hang would time the test out), nothing is read
+// whole, nothing special is replaced or written through, and the episode is
+// downloaded all the same. An archive that is no file of ours is reported;
+// a cache entry or record that is a regular file (the sparse one) is ours
+// and is replaced.
+TEST_F(EngineTest, SpecialFilesWhereTheCycleKeepsItsOwnAreLeftAsTheyAre) {
+    const ScopedEnv cacheHome("XDG_CACHE_HOME", (root.Path() / "cache").string());
+    server.Serve("/f.xml", MakeFeed("Show", {{server.Url("/ep.mp3")}}));
+    server.Serve("/ep.mp3", "episode");
+    server.Start();
+    const std::string url = server.Url("/f.xml");
+    const fs::path outside = root.Path() / "outside";
+    const std::map<std::string, fs::path> places = {
+        {"archive", base / "Show" / kArchiveFileName},
+        {"cache entry", FeedCache(*options.feedCacheDirectory).PathFor(url)},
+        {"check record", CheckHistory::FileFor(CheckHistory::DefaultDirectory(), base.string())},
+    };
+    const SubscriptionPtr r = Add(url, "Show");
+    for (const auto& [place, path] : places) {
+        for (const SpecialFile kind : kSpecialFiles) {
+            SCOPED_TRACE(place + ": " + NameOf(kind));
+            engine.reset();
+            for (const fs::path& folder : {base, root.Path() / "cache", cacheRoot.Path()}) {
+                fs::remove_all(folder);
+                fs::create_directories(folder);
+            }
+            for (const auto& [other, otherPath] : places)
+                fs::create_directories(otherPath.parent_path());
+            MakeSpecialFile(kind, path, outside);
+            model.LoadSettings(); // the record is read
+            const size_t messages = view.Messages().size();
+            Check(r);
+            model.SaveCheckHistory(); // as the worker does after each cycle
+
+            EXPECT_EQ(ReadFile(base / "Show/ep.mp3"), "episode");
+            const bool ours = kind == SpecialFile::Sparse && place != "archive";
+            if (ours)
+                EXPECT_LT(fs::file_size(path), 4096u);
+            else
+                EXPECT_TRUE(SpecialFileIntact(kind, path, outside));
+            Texts expected;
+            if (place == "archive")
+                expected.push_back("The archive " + path.string() +
+                                   " is a link, a folder, a special file or too large: it was "
+                                   "left as it is and this check was not recorded in it.");
+            const Texts all = view.Messages();
+            EXPECT_EQ(Texts(all.begin() + static_cast<std::ptrdiff_t>(messages), all.end()),
+                      expected);
+        }
     }
 }
 
