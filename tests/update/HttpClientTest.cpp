@@ -204,11 +204,20 @@ TEST(FeedFetcherTest, HandsOnResponsesInListOrderWithinItsWindow) {
     ASSERT_TRUE(fetcher.IsOpen());
     for (int i = 0; i < kFeeds; ++i)
         fetcher.Add({server.Url("/f" + std::to_string(i) + ".xml")});
-    std::this_thread::sleep_for(400ms); // nothing taken: the window is full
-    int total = 0;
-    for (int i = 0; i < kFeeds; ++i)
-        total += server.Hits("/f" + std::to_string(i) + ".xml");
-    EXPECT_EQ(total, 5);
+    auto asked = [&] {
+        int total = 0;
+        for (int i = 0; i < kFeeds; ++i)
+            total += server.Hits("/f" + std::to_string(i) + ".xml");
+        return total;
+    };
+    // Nothing taken: once five have been asked for and all five have arrived,
+    // the window is full and no further one starts.
+    const auto end = std::chrono::steady_clock::now() + 1min;
+    while (asked() < 5 && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(1ms);
+    for (size_t i = 0; i < 5; ++i) // each one is under way: waiting for it changes nothing
+        EXPECT_TRUE(fetcher.WaitReady(i, 1min)) << i;
+    EXPECT_EQ(asked(), 5);
 
     // The engine's cases show a feed limit, redirects and failures pass through.
     const size_t notModified = fetcher.Add({server.Url("/f7.xml"), {"\"7\"", ""}});
