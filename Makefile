@@ -12,7 +12,7 @@ PREFIX     ?= /usr/local
 # Seconds of libFuzzer per target in `make fuzz`.
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build run test install deb bench test-asan test-tsan thread-safety fuzz clean
+.PHONY: all deps configure build run test test-stress install deb bench test-asan test-tsan thread-safety fuzz clean
 
 all: build
 
@@ -44,6 +44,26 @@ run: build
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 300
+
+# The whole suite twice in random order while two busy loops keep the
+# processors loaded, on a monotonic clock that reads as if the machine had
+# been started half a minute ago: no test may depend on the machine's uptime,
+# speed or load. The young clock needs root and `unshare --time`; without
+# them the suite runs on the machine's own clock (and says so).
+test-stress: build
+	@cd $(BUILD) || exit 1; \
+	  ( while :; do :; done ) & busy1=$$!; \
+	  ( while :; do :; done ) & busy2=$$!; \
+	  trap 'kill $$busy1 $$busy2 2>/dev/null' EXIT INT TERM; \
+	  run="ctest --output-on-failure --no-tests=error -j $(JOBS) --timeout 300 --schedule-random --repeat until-fail:2"; \
+	  if [ "$$(id -u)" = 0 ] && unshare --help 2>/dev/null | grep -q -- --time; then \
+	    up=$$(cut -d. -f1 /proc/uptime); \
+	    echo "Monotonic clock set back to 30 s after start (from $$up s)"; \
+	    QT_QPA_PLATFORM=offscreen unshare --time --fork --monotonic -$$((up - 30)) $$run; \
+	  else \
+	    echo "Note: not root or no unshare --time: the suite runs on the machine's own clock"; \
+	    QT_QPA_PLATFORM=offscreen $$run; \
+	  fi
 
 # The programs, launcher, icons, metadata and manual pages below PREFIX.
 install: configure

@@ -183,7 +183,7 @@ void FeedFetcher::Impl::Run() {
                 }
             }
         }
-        const auto now = std::chrono::steady_clock::now();
+        const auto now = options.http.clock->Now();
         for (size_t i = active.size(); i-- > 0;) {
             if (mc != CURLM_OK)
                 Complete(i, std::nullopt, false, false, curl_multi_strerror(mc));
@@ -274,7 +274,8 @@ FeedResponse FeedFetcher::Take(size_t index) {
 }
 
 bool FeedFetcher::WaitReady(size_t index, std::chrono::milliseconds timeout) {
-    const auto until = std::chrono::steady_clock::now() + timeout;
+    const Clock& clock = *impl_->options.http.clock;
+    const auto until = clock.Now() + timeout;
     std::unique_lock lock(impl_->mutex);
     if (index >= impl_->slots.size())
         return true;
@@ -285,11 +286,12 @@ bool FeedFetcher::WaitReady(size_t index, std::chrono::milliseconds timeout) {
         impl_->Wake();
         lock.lock();
     }
-    while (slot.state == SlotState::Waiting || slot.state == SlotState::Running) {
-        if (impl_->Cancelled() || impl_->arrived.wait_until(lock, until) == std::cv_status::timeout)
-            break;
-    }
-    return slot.state != SlotState::Waiting && slot.state != SlotState::Running;
+    const auto arrived = [&] {
+        return slot.state != SlotState::Waiting && slot.state != SlotState::Running;
+    };
+    clock.WaitUntil(impl_->arrived, lock, until,
+                    [&] { return arrived() || impl_->Cancelled(); });
+    return arrived();
 }
 
 void FeedFetcher::Drop(size_t index) {

@@ -87,7 +87,7 @@ HttpResult HttpSession::Impl::Run() {
             cancelled = true;
             break;
         }
-        if (transfer->Stalled(std::chrono::steady_clock::now())) {
+        if (transfer->Stalled(options.clock->Now())) {
             stalled = true;
             break;
         }

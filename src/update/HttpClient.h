@@ -4,6 +4,8 @@
 // followed, proxy from the environment, HTTPS with the system's CA store.
 // A request can be cancelled from another thread through the session's flag.
 
+#include "subscriptions/Clock.h"
+
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -21,6 +23,8 @@ struct HttpOptions {
     long stallTimeoutSeconds = 60;
     long stallFloorBytesPerSecond = 1024;
     long maxRedirects = 10;
+    // What the stall watchdog measures time with.
+    const Clock* clock = &Clock::System();
 };
 
 // What a server said about the version of a resource it sent: its entity tag

@@ -206,7 +206,7 @@ void HttpTransfer::Reset() {
     validators_ = {};
     rangeFirst_ = rangeLast_ = rangeTotal_ = -1;
     activity_ = lastActivity_ = 0;
-    lastActivityTime_ = std::chrono::steady_clock::now();
+    lastActivityTime_ = options_.clock->Now();
 #if LIBCURL_VERSION_NUM >= 0x075000
     connected_ = false;
 #else

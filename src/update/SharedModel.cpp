@@ -104,10 +104,10 @@ void SharedModel::FailCheck(const SubscriptionPtr& record) {
 }
 
 void SharedModel::FinishCheck(const SubscriptionPtr& record, const std::string& name,
-                              bool queuedAny) {
+                              bool queuedAny, OleDateTime checked) {
     MutexLock lock(mutex_);
     record->name = name;
-    record->lastChecked = OleDateTime::Now();
+    record->lastChecked = checked;
     record->status = queuedAny ? NewItemsFound : NoNewItems;
     history_.Record(record->url, record->status);
 }

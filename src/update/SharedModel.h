@@ -88,9 +88,10 @@ public:
     CheckStart BeginCheck(const SubscriptionPtr& record) EXCLUDES(mutex_);
     // The check failed: status Error; name and date stay.
     void FailCheck(const SubscriptionPtr& record) EXCLUDES(mutex_);
-    // The check read the feed: its title becomes the name, now the date.
-    void FinishCheck(const SubscriptionPtr& record, const std::string& name, bool queuedAny)
-        EXCLUDES(mutex_);
+    // The check read the feed: its title becomes the name, `checked` (the
+    // engine's clock) the date.
+    void FinishCheck(const SubscriptionPtr& record, const std::string& name, bool queuedAny,
+                     OleDateTime checked = OleDateTime::Now()) EXCLUDES(mutex_);
     // How the last check of `record`'s URL ended, in this run or an earlier
     // one on the same base directory: NewItemsFound, NoNewItems or Error;
     // Idle when it was never checked.

@@ -42,24 +42,24 @@ std::string SizeText(int64_t length) {
 // save is due, and one at its end, however it ends.
 class CycleSaves {
 public:
-    CycleSaves(SharedModel& model, std::chrono::milliseconds interval)
-        : model_(model), interval_(interval) {}
+    CycleSaves(SharedModel& model, const Clock& clock, std::chrono::milliseconds interval)
+        : model_(model), clock_(clock), interval_(interval) {}
     ~CycleSaves() { Flush(); }
     CycleSaves(const CycleSaves&) = delete;
     CycleSaves& operator=(const CycleSaves&) = delete;
 
     void Changed() {
         changed_ = true;
-        if (std::chrono::steady_clock::now() - last_ >= interval_)
+        if (!last_ || clock_.Now() - *last_ >= interval_)
             Flush();
     }
     // How long until a save of the changes is due (zero without changes:
     // nothing to wait for).
     std::chrono::milliseconds TimeToNext() const {
-        if (!changed_)
+        if (!changed_ || !last_)
             return std::chrono::milliseconds(0);
-        const auto since = std::chrono::duration_cast<std::chrono::milliseconds>(
-            std::chrono::steady_clock::now() - last_);
+        const auto since =
+            std::chrono::duration_cast<std::chrono::milliseconds>(clock_.Now() - *last_);
         return std::max(std::chrono::milliseconds(0), interval_ - since);
     }
     void Flush() {
@@ -67,14 +67,17 @@ public:
             return;
         changed_ = false;
         model_.SaveSettings();
-        last_ = std::chrono::steady_clock::now();
+        last_ = clock_.Now();
     }
 
 private:
     SharedModel& model_;
+    const Clock& clock_;
     const std::chrono::milliseconds interval_;
     bool changed_ = false;
-    std::chrono::steady_clock::time_point last_{};
+    // When the walk last saved; none before its first save, which is due at
+    // once whatever the clock reads.
+    std::optional<Clock::TimePoint> last_;
 };
 
 // The names in `folder`; none when it cannot be listed.
@@ -91,7 +94,10 @@ std::unordered_set<std::string> FolderEntries(const std::string& folder) {
 
 UpdateEngine::UpdateEngine(SharedModel& model, EngineView& view, bool checkAndQuit,
                            EngineOptions options)
-    : model_(model), view_(view), checkAndQuit_(checkAndQuit), options_(std::move(options)) {}
+    : model_(model), view_(view), checkAndQuit_(checkAndQuit), options_([&options] {
+          options.http.clock = options.clock;
+          return std::move(options);
+      }()) {}
 
 UpdateEngine::~UpdateEngine() {
     Shutdown();
@@ -185,7 +191,7 @@ CycleResult UpdateEngine::CheckCycleProc() {
     const std::vector<SubscriptionPtr> walk = model_.Subscriptions();
     const FeedCache cache(options_.feedCacheDirectory ? *options_.feedCacheDirectory
                                                       : FeedCache::DefaultDirectory());
-    CycleSaves saves(model_, options_.saveInterval);
+    CycleSaves saves(model_, *options_.clock, options_.saveInterval);
     std::unique_ptr<FeedFetcher> fetcher;
 
     // Requests are added about a window ahead of the walk, for the records
@@ -387,7 +393,8 @@ CycleResult UpdateEngine::CheckCycleProc() {
         }
         RemoveStalePartials(base, name, listed, names);
 
-        model_.FinishCheck(s, name, feedQueued);
+        model_.FinishCheck(s, name, feedQueued,
+                           OleDateTime::FromTime(options_.clock->CalendarNow()));
         view_.RefreshSubscriptionRows();
         saves.Changed();
     }

@@ -17,6 +17,7 @@
 // end hears that the cycles ended, with the quit rule's answer. The worker
 // never waits for the front end.
 
+#include "subscriptions/Clock.h"
 #include "update/EngineView.h"
 #include "update/FeedArchive.h"
 #include "update/HttpClient.h"
@@ -54,6 +55,10 @@ struct EngineOptions {
     // interval (also while the walk waits for the network), and once at the
     // walk's end: a kill loses at most this much of dates and statuses.
     std::chrono::milliseconds saveInterval{500};
+    // The clock of everything the engine times or dates: the saves, the wait
+    // for a feed, the stall watchdog of every transfer (it replaces
+    // `http.clock`) and the date a subscription was checked.
+    const Clock* clock = &Clock::System();
 };
 
 class UpdateEngine {

@@ -21,9 +21,10 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <random>
+#include <tuple>
 #include <thread>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace tessarine;
@@ -189,30 +190,56 @@ TEST(Program, ABaseDirectoryHeldWithoutAWindowIsRefused) {
 }
 
 TEST(ProgramKill, DuringSettingsSavesTheFileStaysWhole) {
-    // Each checked feed is followed by a save of the whole list: the kill lands among 300.
+    // The walk saves the whole list as it goes: the kill lands among 300 feeds,
+    // the last of which holds the walk until the kill, so that it never ends first.
     constexpr int kFeeds = 300;
     const std::string padding(80, 'p'); // long names: each save takes a while
     auto name = [&](const char* word, int i) { return word + std::to_string(i) + padding; };
     LoopbackServer server;
     std::vector<std::pair<std::string, std::string>> feeds;
+    std::atomic<int> killed{0}; // rounds whose program was killed
     for (int i = 0; i < kFeeds; ++i) {
         const std::string path = "/f/" + std::to_string(i);
-        server.Serve(path, MakeFeed(name("New ", i), {}), "text/xml");
+        if (i + 1 < kFeeds)
+            server.Serve(path, MakeFeed(name("New ", i), {}), "text/xml");
         feeds.push_back({server.Url(path), name("Old ", i)});
     }
+    server.Server().Get(
+        "/f/" + std::to_string(kFeeds - 1), [&](const httplib::Request&, httplib::Response& res) {
+            const int round = killed;
+            const auto end = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+            while (killed == round && std::chrono::steady_clock::now() < end)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            res.set_content(MakeFeed(name("New ", kFeeds - 1), {}), "text/xml");
+        });
     server.Start();
 
-    std::mt19937 random(4711);
-    int killedMidWalk = 0;
+    // Each write replaces the file: a new file and a new time.
+    auto stamp = [](const std::string& path) {
+        struct stat st {};
+        ::stat(path.c_str(), &st);
+        return std::make_tuple(st.st_ino, st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
+    };
     for (int round = 0; round < 3; ++round) {
         Program program(SettingsWith(feeds));
-        const auto before = fs::last_write_time(program.settings);
+        auto last = stamp(program.settings);
+        auto written = [&] {
+            if (!QTest::qWaitFor([&] { return stamp(program.settings) != last; }, 60000))
+                return false;
+            last = stamp(program.settings);
+            return true;
+        };
         program.Start({"/checkandquit"});
-        ASSERT_TRUE(QTest::qWaitFor([&] { return fs::last_write_time(program.settings) != before; },
-                                    60000));
-        std::this_thread::sleep_for(
-            std::chrono::milliseconds(std::uniform_int_distribution(0, 300)(random)));
+        // Killed right after the first save, in the middle of the walk, or right
+        // after the second save (at the latest the one while the walk waits).
+        ASSERT_TRUE(written());
+        if (round == 1) {
+            ASSERT_TRUE(QTest::qWaitFor([&] { return server.Hits("/f/150") > 0; }, 60000));
+        } else if (round == 2) {
+            ASSERT_TRUE(written());
+        }
         program.Kill();
+        ++killed;
 
         // A snapshot of a walk in list order: checked feeds renamed, every URL in its place.
         const auto stored = ReadSettingsFile(program.settings);
@@ -225,9 +252,8 @@ TEST(ProgramKill, DuringSettingsSavesTheFileStaysWhole) {
             EXPECT_EQ(stored->feeds[i].name, name(i < renamed ? "New " : "Old ", i));
         }
         EXPECT_GE(renamed, 1);
-        killedMidWalk += renamed < kFeeds;
+        EXPECT_LT(renamed, kFeeds);
     }
-    EXPECT_GE(killedMidWalk, 1);
 }
 
 TEST(ProgramKill, DuringATransferThePartialFileIsNotTakenForTheEnclosure) {

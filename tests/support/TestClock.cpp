@@ -1,0 +1,62 @@
+#include "support/TestClock.h"
+
+namespace tessarine {
+
+TestClock::TestClock(TimePoint start, std::time_t calendar) : start_(start), calendar_(calendar) {}
+
+Clock::TimePoint TestClock::Now() const {
+    std::lock_guard lock(mutex_);
+    return start_ + std::chrono::duration_cast<TimePoint::duration>(elapsed_);
+}
+
+std::time_t TestClock::CalendarNow() const {
+    std::lock_guard lock(mutex_);
+    return calendar_ + std::chrono::duration_cast<std::chrono::seconds>(elapsed_).count();
+}
+
+bool TestClock::WaitUntil(std::condition_variable& wake, std::unique_lock<std::mutex>& lock,
+                          TimePoint deadline, const std::function<bool()>& done) const {
+    // The waiter's condition variable belongs to the code under test, which
+    // notifies it when `done` may have changed; the clock's own moves are
+    // looked at in short slices, so a wait never misses an Advance.
+    bool counted = false;
+    const auto count = [&](bool on) {
+        if (on == counted)
+            return;
+        counted = on;
+        std::lock_guard own(mutex_);
+        waiting_ += on ? 1 : -1;
+        changed_.notify_all();
+    };
+    bool result = false;
+    for (;;) {
+        if (done()) {
+            result = true;
+            break;
+        }
+        if (Now() >= deadline)
+            break;
+        count(true);
+        wake.wait_for(lock, std::chrono::milliseconds(2));
+    }
+    count(false);
+    return result;
+}
+
+void TestClock::Advance(std::chrono::nanoseconds by) {
+    std::lock_guard lock(mutex_);
+    elapsed_ += by;
+    changed_.notify_all();
+}
+
+int TestClock::Waiting() const {
+    std::lock_guard lock(mutex_);
+    return waiting_;
+}
+
+bool TestClock::AwaitWaiting(int count) const {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::minutes(1), [&] { return waiting_ >= count; });
+}
+
+} // namespace tessarine
