@@ -3,6 +3,7 @@
 // URL, by the rules of RFC 3986 (section 5.2).
 
 #include <string>
+#include <string_view>
 
 namespace tessarine {
 
@@ -12,5 +13,14 @@ namespace tessarine {
 // resolved against `base`, the URL the document was finally fetched from;
 // without a usable base it is returned as it stands.
 std::string ResolveUrlReference(const std::string& base, const std::string& reference);
+
+// `url` in the form a browser sends it: white space and control characters
+// at either end removed, tabs and line breaks inside dropped, and after the
+// host every byte that may not stand in a URL percent-encoded ("%20" for a
+// blank, the UTF-8 bytes of a letter such as "é" as "%C3%A9", also '"', '<',
+// '>', '\\', '^', '`', '{', '|', '}' and a '%' that does not begin a "%xx").
+// Existing "%xx", reserved characters ("/?#[]@!$&'()*+,;=:") and the host
+// stay as they are. A URL that needs none of this is returned unchanged.
+std::string UrlForRequest(std::string_view url);
 
 } // namespace tessarine
