@@ -155,11 +155,23 @@ int Session::List() {
 }
 
 int Session::Add() {
-    const SubscriptionPtr record = model_.AddSubscription(args_.argument, "");
-    if (!record) {
-        Message(FormatResString(IDS_DUPLICATE_URL, args_.argument));
+    using Outcome = PodcastLibrary::Subscribed::Outcome;
+    const PodcastLibrary::Subscribed added = library_.AddLookedUp(args_.argument);
+    switch (added.outcome) {
+    case Outcome::NotAFeedAddress:
+        Message(FormatResString(IDS_NOT_A_FEED_ADDRESS, added.url));
         return kExitFailure;
+    case Outcome::AlreadySubscribed:
+        Message(FormatResString(IDS_DUPLICATE_URL, added.url));
+        return kExitFailure;
+    case Outcome::PageNamesNoFeed:
+        Message(FormatResString(IDS_PAGE_NAMES_NO_FEED, added.url));
+        return kExitFailure;
+    case Outcome::Added:
+        break;
     }
+    if (!added.page.empty())
+        progress_.Line(FormatText(LoadResString(IDS_FEED_FROM_PAGE), {added.page, added.url}));
     return Save() ? kExitSuccess : kExitFailure;
 }
 
