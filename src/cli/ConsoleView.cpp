@@ -110,6 +110,10 @@ void ConsoleView::ShowError(const std::string& message) {
     progress_.Message(message);
 }
 
+void ConsoleView::ShowNotice(const std::string& message) {
+    progress_.Line(ConsoleProgress::OneLine(message));
+}
+
 size_t ConsoleView::Messages() const {
     std::lock_guard lock(mutex_);
     return messages_;

@@ -27,6 +27,8 @@ public:
     void SetDownloadCell(size_t row, DownloadColumn column, const std::string& text) override;
     void DownloadProgress(size_t row, int64_t received, int64_t length) override;
     void ShowError(const std::string& message) override;
+    // Printed as a line of its own; no failure.
+    void ShowNotice(const std::string& message) override;
     void CycleEnded(bool) override {} // the command line ends by itself
 
     // Redraws the download under way with its bytes so far (for a periodic

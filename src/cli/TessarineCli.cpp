@@ -170,11 +170,23 @@ int Session::List() {
 }
 
 int Session::Add() {
-    const SubscriptionPtr record = model_.AddSubscription(args_.argument, "");
-    if (!record) {
-        Message(FormatResString(IDS_DUPLICATE_URL, ShownUrl(args_.argument)));
+    using Outcome = PodcastLibrary::Subscribed::Outcome;
+    const PodcastLibrary::Subscribed added = library_.AddLookedUp(args_.argument);
+    switch (added.outcome) {
+    case Outcome::NotAFeedAddress:
+        Message(FormatResString(IDS_NOT_A_FEED_ADDRESS, ShownUrl(added.url)));
         return kExitFailure;
+    case Outcome::AlreadySubscribed:
+        Message(FormatResString(IDS_DUPLICATE_URL, ShownUrl(added.url)));
+        return kExitFailure;
+    case Outcome::PageNamesNoFeed:
+        Message(FormatResString(IDS_PAGE_NAMES_NO_FEED, ShownUrl(added.url)));
+        return kExitFailure;
+    case Outcome::Added:
+        break;
     }
+    if (!added.page.empty())
+        progress_.Line(FormatText(LoadResString(IDS_FEED_FROM_PAGE), {ShownUrl(added.page), ShownUrl(added.url)}));
     return Save() ? kExitSuccess : kExitFailure;
 }
 

@@ -14,8 +14,12 @@ TessarineAddFeedDlg::TessarineAddFeedDlg(QWidget* parent) : QDialog(parent) {
     urlEdit_ = form.Edit("feedUrl", 7, 18, 246, 12);
     // Any length is accepted, as it is any text.
     urlEdit_->setMaxLength(std::numeric_limits<int>::max());
-    form.OkButton(75, 45);
+    QPushButton* ok = form.OkButton(75, 45);
     form.CancelButton(134, 45);
+    // Nothing to subscribe to while the field is empty or blank.
+    const auto enableOk = [ok](const QString& text) { ok->setEnabled(!text.trimmed().isEmpty()); };
+    connect(urlEdit_, &QLineEdit::textChanged, this, enableOk);
+    enableOk(urlEdit_->text());
     urlEdit_->setFocus();
 }
 

@@ -13,8 +13,9 @@ class TessarineAddFeedDlg : public QDialog {
 public:
     explicit TessarineAddFeedDlg(QWidget* parent = nullptr);
 
-    // The URL exactly as typed (no trimming, no check of its form); shown in
-    // the field when the dialog opens and taken from it on OK.
+    // The URL exactly as typed (the subscribe command puts it in its stored
+    // form); shown in the field when the dialog opens and taken from it on
+    // OK, which stays disabled while the field is empty or blank.
     QString feedUrl;
 
     void done(int result) override;

@@ -214,11 +214,16 @@ void CTessarineDlg::OnSubscribe() {
     TessarineAddFeedDlg dialog(this);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    const std::string url = dialog.feedUrl.toStdString();
-    if (library_.Subscribe(url))
+    using Outcome = PodcastLibrary::Subscribed::Outcome;
+    const PodcastLibrary::Subscribed added = library_.Subscribe(dialog.feedUrl.toStdString());
+    if (added.outcome == Outcome::Added)
         subscriptionRows_->Sync();
     else
-        ShowMessageBox(this, QMessageBox::Critical, FromUtf8(FormatResString(IDS_DUPLICATE_URL, ShownUrl(url))));
+        ShowMessageBox(this, QMessageBox::Critical,
+                       FromUtf8(FormatResString(added.outcome == Outcome::NotAFeedAddress
+                                                    ? IDS_NOT_A_FEED_ADDRESS
+                                                    : IDS_DUPLICATE_URL,
+                                                added.url)));
 }
 
 void CTessarineDlg::OnRemovePodcast() {

@@ -1,5 +1,7 @@
 #include "subscriptions/Opml.h"
 
+#include "subscriptions/FeedAddress.h"
+
 #include "subscriptions/OleDateTime.h"
 
 #include "subscriptions/Strings.h"
@@ -287,11 +289,12 @@ OpmlImportCounts AddOpmlFeeds(SubscriptionList& list, const std::vector<OpmlFeed
                               std::vector<SubscriptionPtr>* added) {
     OpmlImportCounts counts;
     for (const OpmlFeed& feed : feeds) {
-        if (!IsWebUrl(feed.url)) {
+        const std::optional<std::string> url = FeedAddress(feed.url);
+        if (!url) {
             ++counts.skipped;
             continue;
         }
-        SubscriptionPtr record = list.Append(feed.url, "");
+        SubscriptionPtr record = list.AppendNew(*url, "");
         if (!record) {
             ++counts.present;
             continue;

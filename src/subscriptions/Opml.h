@@ -42,13 +42,14 @@ bool IsWebUrl(std::string_view url);
 
 struct OpmlImportCounts {
     std::size_t added = 0;   // appended to the list
-    std::size_t present = 0; // the URL was in the list already
-    std::size_t skipped = 0; // not an http or https URL
+    std::size_t present = 0; // the feed was in the list already
+    std::size_t skipped = 0; // not a feed's address (see FeedAddress)
 };
 
-// Appends every feed whose URL is an http or https URL that the list does not
-// hold yet, as the subscribe command adds one: without a name (so "New
-// Podcast", newly added). The new records are appended to `added` when given.
+// Appends every feed whose URL is the address of a feed (in the form
+// FeedAddress makes of it) that the list does not hold yet, in any spelling
+// (see SubscriptionList::AppendNew), as the subscribe command adds one:
+// without a name (so "New Podcast", newly added). The new records are appended to `added` when given.
 // The caller guards the list and saves the settings afterwards.
 OpmlImportCounts AddOpmlFeeds(SubscriptionList& list, const std::vector<OpmlFeed>& feeds,
                               std::vector<SubscriptionPtr>* added = nullptr);

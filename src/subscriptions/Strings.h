@@ -44,6 +44,9 @@ enum StringId : int {
     IDS_BASEDIR_MISSING = 181,            // at an unattended start
     IDS_ARCHIVE_LEFT_ALONE = 190,
     IDS_STDOUT_FAILED = 191,
+    IDS_NOT_A_FEED_ADDRESS = 160,
+    IDS_FEED_FROM_PAGE = 161, // the page's address, then the feed's
+    IDS_PAGE_NAMES_NO_FEED = 162,
     IDS_COLUMN_FILE = 201,
     IDS_COLUMN_SIZE = 202,
     IDS_COMPLETED = 58114,

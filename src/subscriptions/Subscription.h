@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -44,6 +45,13 @@ public:
     // Appends a record; none when `url` is already subscribed (exact comparison).
     // An empty name gives "New Podcast" and the status NewlyAdded, else Idle.
     SubscriptionPtr Append(const std::string& url, const std::string& name);
+    // Appends a record as Append does; none when a listed URL names the same
+    // feed (see FeedAddressKey: scheme and host in any letter case, the
+    // default port or none).
+    SubscriptionPtr AppendNew(const std::string& url, const std::string& name);
+    // Gives a listed record the URL `url`; false when it is not listed or
+    // another listed URL names the same feed.
+    bool ChangeUrl(const SubscriptionPtr& record, const std::string& url);
     // Unlinks a record; false when it is not in the list.
     bool Remove(const SubscriptionPtr& record);
     void Clear();
@@ -53,11 +61,16 @@ public:
     // The record at `index`, or none past the end (or for a negative index).
     SubscriptionPtr At(long long index) const;
     bool Contains(const std::string& url) const { return urls_.count(url) != 0; }
+    // Whether a listed URL names the same feed as `url`.
+    bool ContainsSameFeed(const std::string& url) const;
     const std::vector<SubscriptionPtr>& Items() const { return items_; }
 
 private:
     std::vector<SubscriptionPtr> items_;
     std::unordered_set<std::string> urls_;
+    // FeedAddressKey of each listed URL with the number of URLs that have it
+    // (a loaded file may list two spellings of one feed).
+    std::unordered_map<std::string, size_t> keys_;
 };
 
 // The four option flags of the main window.

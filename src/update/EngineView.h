@@ -29,6 +29,10 @@ public:
     virtual void DownloadProgress(size_t /*row*/, int64_t /*received*/, int64_t /*length*/) {}
     // An error message for the user.
     virtual void ShowError(const std::string& message) = 0;
+    // A message that tells the user what the engine did for them, which is
+    // no failure; shown as an error message unless a front end tells the two
+    // apart.
+    virtual void ShowNotice(const std::string& message) { ShowError(message); }
     // The worker has ended its cycles and nothing is pending. `quit`: the
     // quit rule says that the program ends now (once the user has read the
     // messages still open).

@@ -1,5 +1,7 @@
 #include "update/HttpTransfer.h"
 
+#include "update/UrlReference.h"
+
 #include <algorithm>
 #include <limits>
 #include <utility>
@@ -245,7 +247,11 @@ void HttpTransfer::Prepare(const std::string& url, const HttpRequest& request,
             add("If-Range: " + ifRange);
         }
     }
-    curl_easy_setopt(easy_, CURLOPT_URL, url.c_str());
+    // libcurl refuses a blank in a URL, and sends other bytes as they stand:
+    // the request carries the URL as a browser sends it.
+    url_ = url;
+    sentUrl_ = UrlForRequest(url);
+    curl_easy_setopt(easy_, CURLOPT_URL, sentUrl_.c_str());
     curl_easy_setopt(easy_, CURLOPT_HTTPHEADER, headers_);
     curl_easy_setopt(easy_, CURLOPT_RANGE, range.empty() ? nullptr : range.c_str());
     // "" asks for every coding this libcurl can decode; without it none is
@@ -434,7 +440,9 @@ HttpResult HttpTransfer::Finish(std::optional<CURLcode> code, bool cancelled, bo
     if (easy_ != nullptr) {
         char* url = nullptr;
         if (curl_easy_getinfo(easy_, CURLINFO_EFFECTIVE_URL, &url) == CURLE_OK && url != nullptr)
-            result.finalUrl = url;
+            // Without a redirect the URL stays as the caller wrote it, so
+            // that what is resolved against it keeps the feed's own spelling.
+            result.finalUrl = url == sentUrl_ ? url_ : std::string(url);
         curl_off_t body = 0;
         long header = 0;
         curl_easy_getinfo(easy_, CURLINFO_SIZE_DOWNLOAD_T, &body);

@@ -64,6 +64,8 @@ private:
     ResponseInfoFn onResponse_;
     DataFn onData_;
     std::string* sink_ = nullptr; // PrepareToString's body
+    std::string url_;             // as the caller gave it
+    std::string sentUrl_;         // in the form it was asked for (UrlForRequest)
     int64_t maxBytes_ = -1;
     bool tooLarge_ = false;
 

@@ -1,6 +1,8 @@
 #include "update/PodcastLibrary.h"
 
 #include "subscriptions/BaseDirectory.h"
+#include "subscriptions/FeedAddress.h"
+#include "update/FeedDiscovery.h"
 #include "update/FeedReader.h"
 
 namespace tessarine {
@@ -28,15 +30,64 @@ bool PodcastLibrary::StartupCheckWanted() const {
     return StartupCheckWanted(switches_, model_.Options().updateStart);
 }
 
-SubscriptionPtr PodcastLibrary::Subscribe(const std::string& url) {
-    SubscriptionPtr record = model_.AddSubscription(url, "");
-    if (record) {
+PodcastLibrary::Subscribed PodcastLibrary::Subscribe(const std::string& typed) {
+    Subscribed result;
+    const std::optional<std::string> url = FeedAddress(typed);
+    if (!url) {
+        result.url = TrimWhiteSpace(typed);
+        return result;
+    }
+    result.url = *url;
+    result.record = model_.AddSubscription(*url, "");
+    if (result.record) {
+        result.outcome = Subscribed::Outcome::Added;
         view_.RefreshSubscriptionRows();
         // Saved at once: whatever the check then does, the subscription is kept.
         model_.SaveSettings();
+    } else {
+        result.outcome = Subscribed::Outcome::AlreadySubscribed;
     }
     engine_.RequestCycle();
-    return record;
+    return result;
+}
+
+PodcastLibrary::Subscribed PodcastLibrary::AddLookedUp(const std::string& typed) {
+    Subscribed result;
+    const std::optional<std::string> url = FeedAddress(typed);
+    if (!url) {
+        result.url = TrimWhiteSpace(typed);
+        return result;
+    }
+    result.url = *url;
+    result.outcome = Subscribed::Outcome::AlreadySubscribed;
+    if (model_.IsSubscribed(*url))
+        return result;
+
+    HttpSession session(engine_.Options().http);
+    std::string body;
+    HttpRequest request;
+    request.compressed = true;
+    const HttpResult fetched =
+        session.FetchToString(*url, request, body, engine_.Options().maxFeedBytes);
+    const bool read = fetched.opened && fetched.complete && !fetched.tooLarge &&
+                      fetched.status >= 200 && fetched.status < 300;
+    if (read && !ReadFeed(body).hasChannel) {
+        const PageFeed page = FeedOfPage(body, fetched.finalUrl.empty() ? *url : fetched.finalUrl);
+        if (page.kind == PageFeed::Kind::NoneNamed) {
+            result.outcome = Subscribed::Outcome::PageNamesNoFeed;
+            return result;
+        }
+        if (page.kind == PageFeed::Kind::Named) {
+            result.page = *url;
+            result.url = page.url;
+        }
+    }
+    result.record = model_.AddSubscription(result.url, "");
+    if (result.record) {
+        result.outcome = Subscribed::Outcome::Added;
+        view_.RefreshSubscriptionRows();
+    }
+    return result;
 }
 
 OpmlImportCounts PodcastLibrary::ImportFeeds(const std::vector<OpmlFeed>& feeds) {

@@ -42,10 +42,34 @@ public:
     static bool StartupCheckWanted(const StartupSwitches& switches, int32_t updateStart);
     bool StartupCheckWanted() const;
 
-    // Subscribes to `url` (named later by its feed), saves the settings and
-    // asks for a cycle, which also runs when the URL was listed already;
-    // none for a duplicate.
-    SubscriptionPtr Subscribe(const std::string& url);
+    // What became of an address given to subscribe to.
+    struct Subscribed {
+        enum class Outcome {
+            Added,
+            NotAFeedAddress,   // refused (see FeedAddress); `url` as given, trimmed
+            AlreadySubscribed, // `url`, or another spelling of it, is listed
+            PageNamesNoFeed,   // `url` answered with a web page that names no feed
+        };
+        Outcome outcome = Outcome::NotAFeedAddress;
+        std::string url{};  // the address in its stored form
+        std::string page{}; // when a web page named the feed: the page's address
+        SubscriptionPtr record{};
+    };
+
+    // The window's subscribe command: subscribes to the address `typed` in
+    // its stored form (FeedAddress; named later by its feed), saves the
+    // settings and asks for a cycle, which also runs when the feed was
+    // listed already; none when the address is refused. The address is not
+    // fetched here: when the first check finds a web page there, it takes
+    // the feed the page names (see UpdateEngine).
+    Subscribed Subscribe(const std::string& typed);
+    // The command line's add: the address is fetched first, on the calling
+    // thread, with the engine's HTTP options and feed size limit. A web page
+    // that names a feed gives that feed (FeedOfPage); one that names none is
+    // refused. An address that cannot be reached, or that answers with
+    // anything else, is subscribed to as it is: its checks will report it.
+    // Neither saves nor asks for a cycle.
+    Subscribed AddLookedUp(const std::string& typed);
     // Adds the feeds of an OPML document as Subscribe does, saves when any
     // was added and then asks for a cycle.
     OpmlImportCounts ImportFeeds(const std::vector<OpmlFeed>& feeds);

@@ -26,7 +26,17 @@ std::optional<std::string> UnreadableSettingsMessage(const LoadResult& loaded,
 
 SubscriptionPtr SharedModel::AddSubscription(const std::string& url, const std::string& name) {
     MutexLock lock(mutex_);
-    return subscriptions_.Append(url, name);
+    return subscriptions_.AppendNew(url, name);
+}
+
+bool SharedModel::IsSubscribed(const std::string& url) const {
+    MutexLock lock(mutex_);
+    return subscriptions_.ContainsSameFeed(url);
+}
+
+bool SharedModel::ChangeUrl(const SubscriptionPtr& record, const std::string& url) {
+    MutexLock lock(mutex_);
+    return subscriptions_.ChangeUrl(record, url);
 }
 
 bool SharedModel::RemoveSubscription(const SubscriptionPtr& record) {
@@ -93,8 +103,13 @@ bool SharedModel::IsDue(const SubscriptionPtr& record) const {
 
 CheckStart SharedModel::BeginCheck(const SubscriptionPtr& record) {
     MutexLock lock(mutex_);
+    // Never read yet: newly added, or still under the placeholder name that
+    // only a feed's first reading replaces.
+    const bool firstRead = record->status == NewlyAdded ||
+                           record->name == LoadResString(IDS_NEW_PODCAST, Language::English) ||
+                           record->name == LoadResString(IDS_NEW_PODCAST, Language::German);
     record->status = Checking;
-    return {record->url, record->name, baseDirectory_};
+    return {record->url, record->name, baseDirectory_, firstRead};
 }
 
 void SharedModel::FailCheck(const SubscriptionPtr& record) {

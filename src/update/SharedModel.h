@@ -31,6 +31,7 @@ struct CheckStart {
     std::string url;
     std::string nameBefore; // its folder holds the archive
     std::string base;       // the base directory for the whole step
+    bool firstRead = false; // no reply of its URL has been read as a feed yet
 };
 
 // A queued download as the transfer walk needs it.
@@ -56,8 +57,14 @@ std::optional<std::string> UnreadableSettingsMessage(const LoadResult& loaded,
 class SharedModel {
 public:
     // ---- Subscriptions ----
-    // Appends a record; none when the URL is already listed.
+    // Appends a record; none when the URL, or another spelling of the same
+    // feed's URL, is already listed (see SubscriptionList::AppendNew).
     SubscriptionPtr AddSubscription(const std::string& url, const std::string& name) EXCLUDES(mutex_);
+    // Whether `url` or another spelling of it is listed.
+    bool IsSubscribed(const std::string& url) const EXCLUDES(mutex_);
+    // Gives a listed record another URL; false when it is not listed or the
+    // new URL's feed is (see SubscriptionList::ChangeUrl).
+    bool ChangeUrl(const SubscriptionPtr& record, const std::string& url) EXCLUDES(mutex_);
     // Unlinks a record; false when it is not listed. A record the worker still
     // holds stays alive until it lets go.
     bool RemoveSubscription(const SubscriptionPtr& record) EXCLUDES(mutex_);

@@ -6,6 +6,7 @@
 #include "update/EnclosureNames.h"
 #include "update/FeedArchive.h"
 #include "update/FeedCache.h"
+#include "update/FeedDiscovery.h"
 #include "update/FeedFetcher.h"
 #include "update/FeedReader.h"
 #include "update/PartialFile.h"
@@ -256,56 +257,63 @@ CycleResult UpdateEngine::CheckCycleProc() {
         // The base directory is read once for the whole step: the archive and
         // every enclosure of this feed are looked for under the same one.
         const CheckStart check = model_.BeginCheck(s);
-        const std::string& url = check.url;
+        std::string url = check.url;
         const std::string& base = check.base;
         view_.RefreshSubscriptionRows();
 
-        // Due only now, or asked for under another URL: asked for at once.
-        if (requests[at] && requests[at]->url != url)
-            forget(requests[at]);
-        if (!requests[at])
-            requests[at] = add(url, true);
-        const auto take = [&] {
-            // Changes not yet saved are written before waiting any longer
-            // for the network than the save interval allows.
-            if (!fetcher->WaitReady(requests[at]->index, saves.TimeToNext()))
-                saves.Flush();
-            FeedResponse response = fetcher->Take(requests[at]->index);
-            --pending;
-            return response;
-        };
-        FeedResponse response = take();
-        if (cancel_)
-            return CycleCancelled;
-
-        // Unchanged: the document read from the last full reply, with its
-        // enclosure URLs resolved as they were then (the cache entry whose
-        // validators were sent). Without one the feed is asked for again in
-        // full.
         FeedDocument feed;
-        bool ok = false, cached = false;
-        if (response.result.NotModified() && requests[at]->conditional) {
-            if (requests[at]->cached) {
-                feed = std::move(requests[at]->cached->document);
-                ok = cached = true;
-            } else {
-                requests[at] = add(url, false);
-                response = take();
-                if (cancel_)
-                    return CycleCancelled;
-            }
-        }
-        std::optional<CachedFeed> entry = std::move(requests[at]->cached);
-        requests[at].reset();
+        // Set when the step ends here: the check failed, or the record went.
+        bool endStep = false;
+        // The feed is fetched and read; once more from the feed a web page
+        // names, when the record's first reply is such a page.
+        for (bool fromPage = false;;) {
+            // Due only now, or asked for under another URL: asked for at once.
+            if (requests[at] && requests[at]->url != url)
+                forget(requests[at]);
+            if (!requests[at])
+                requests[at] = add(url, true);
+            const auto take = [&] {
+                // Changes not yet saved are written before waiting any longer
+                // for the network than the save interval allows.
+                if (!fetcher->WaitReady(requests[at]->index, saves.TimeToNext()))
+                    saves.Flush();
+                FeedResponse response = fetcher->Take(requests[at]->index);
+                --pending;
+                return response;
+            };
+            FeedResponse response = take();
+            if (cancel_)
+                return CycleCancelled;
 
-        if (!cached) {
+            // Unchanged: the document read from the last full reply, with its
+            // enclosure URLs resolved as they were then (the cache entry whose
+            // validators were sent). Without one the feed is asked for again in
+            // full.
+            bool ok = false, cached = false;
+            if (response.result.NotModified() && requests[at]->conditional) {
+                if (requests[at]->cached) {
+                    feed = std::move(requests[at]->cached->document);
+                    ok = cached = true;
+                } else {
+                    requests[at] = add(url, false);
+                    response = take();
+                    if (cancel_)
+                        return CycleCancelled;
+                }
+            }
+            std::optional<CachedFeed> entry = std::move(requests[at]->cached);
+            requests[at].reset();
+            if (cached)
+                break;
+
             // An error status, a transfer cut short, a document that is not
             // well-formed or not a feed is a failure like a URL that cannot
             // be opened: the name, the date and the settings file stay as
             // they were.
             const HttpResult& fetched = response.result;
-            ok = fetched.opened && fetched.complete && !fetched.tooLarge && fetched.status >= 200 &&
-                 fetched.status < 300;
+            const bool read = fetched.opened && fetched.complete && !fetched.tooLarge &&
+                              fetched.status >= 200 && fetched.status < 300;
+            ok = read;
             // Relative enclosure URLs are meant from where the feed was found.
             const std::string& feedUrl = fetched.finalUrl.empty() ? url : fetched.finalUrl;
             BodyDigest digest;
@@ -320,13 +328,40 @@ CycleResult UpdateEngine::CheckCycleProc() {
                     ok = feed.wellFormed && feed.hasChannel;
                 }
             }
+            std::string failure = FormatResString(IDS_COULD_NOT_OPEN, ShownUrl(url));
+            if (read && !ok && check.firstRead && !fromPage) {
+                // A podcast's web page instead of its feed: the record takes
+                // the feed the page names, saved at once, and is read from it.
+                const PageFeed page = FeedOfPage(response.body, feedUrl);
+                if (page.kind == PageFeed::Kind::Named) {
+                    if (!model_.ChangeUrl(s, page.url)) {
+                        // That feed is subscribed already: the page's record goes.
+                        model_.RemoveSubscription(s);
+                        view_.RefreshSubscriptionRows();
+                        model_.SaveSettings();
+                        view_.ShowError(FormatResString(IDS_DUPLICATE_URL, ShownUrl(page.url)));
+                        endStep = true;
+                        break;
+                    }
+                    model_.SaveSettings();
+                    view_.RefreshSubscriptionRows();
+                    view_.ShowNotice(
+                        FormatText(LoadResString(IDS_FEED_FROM_PAGE), {ShownUrl(url), ShownUrl(page.url)}));
+                    url = page.url;
+                    fromPage = true;
+                    continue;
+                }
+                if (page.kind == PageFeed::Kind::NoneNamed)
+                    failure = FormatResString(IDS_PAGE_NAMES_NO_FEED, ShownUrl(url));
+            }
             response.body.clear();
             response.body.shrink_to_fit();
             if (!ok) {
                 model_.FailCheck(s);
                 view_.RefreshSubscriptionRows();
-                view_.ShowError(FormatResString(IDS_COULD_NOT_OPEN, ShownUrl(url)));
-                continue;
+                view_.ShowError(failure);
+                endStep = true;
+                break;
             }
             if (!same)
                 for (FeedItem& item : feed.items)
@@ -335,7 +370,10 @@ CycleResult UpdateEngine::CheckCycleProc() {
             // its digest to know the same bytes again.
             if (!same || entry->validators != fetched.validators)
                 cache.Store(url, CachedFeed{fetched.validators, feed, std::move(digest)});
+            break;
         }
+        if (endStep)
+            continue;
 
         std::vector<std::string> enclosureUrls;
         enclosureUrls.reserve(feed.items.size());

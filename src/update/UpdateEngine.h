@@ -79,6 +79,8 @@ public:
     // Asks for a cycle: it starts now, or right after the one that runs.
     void RequestCycle();
 
+    const EngineOptions& Options() const { return options_; }
+
     // True while a cycle runs or one is pending.
     bool IsBusy() const;
     // How many cycles the worker has run to their end or cancellation.

@@ -93,7 +93,46 @@ std::string Merge(const Components& base, std::string_view path) {
     return std::string(base.path.substr(0, slash + 1)) + std::string(path);
 }
 
+bool IsHexDigit(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
 } // namespace
+
+std::string UrlForRequest(std::string_view url) {
+    const auto isEdge = [](char c) { return static_cast<unsigned char>(c) <= 0x20; };
+    while (!url.empty() && isEdge(url.front()))
+        url.remove_prefix(1);
+    while (!url.empty() && isEdge(url.back()))
+        url.remove_suffix(1);
+    // The host is left alone (a name in another script is the resolver's
+    // business); everything from the path on is encoded.
+    size_t pathStart = 0;
+    if (const size_t scheme = url.find("://"); scheme != std::string_view::npos &&
+                                               url.substr(0, scheme).find_first_of("/?#") ==
+                                                   std::string_view::npos)
+        pathStart = std::min(url.find_first_of("/?#", scheme + 3), url.size());
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out(url.substr(0, pathStart));
+    for (size_t i = pathStart; i < url.size(); ++i) {
+        const char c = url[i];
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\t' || c == '\n' || c == '\r')
+            continue;
+        const bool escape =
+            byte <= 0x20 || byte >= 0x7F ||
+            std::string_view("\"<>\\^`{|}").find(c) != std::string_view::npos ||
+            (c == '%' && !(i + 2 < url.size() && IsHexDigit(url[i + 1]) && IsHexDigit(url[i + 2])));
+        if (escape) {
+            out += '%';
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0x0F];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
 
 std::string ResolveUrlReference(const std::string& base, const std::string& reference) {
     if (reference.empty())

@@ -319,6 +319,103 @@ TEST(TessarineCli, UsageHelpVersionLanguageAndBadInput) {
     EXPECT_EQ(cli.StoredUrls(), std::vector<std::string>{x});
 }
 
+TEST(TessarineCli, AddressesAsPeoplePasteThem) {
+    LoopbackServer server;
+    server.Serve("/feed.xml", MakeFeed("Show", {}), "application/rss+xml");
+    server.Serve("/show/", "<!DOCTYPE html><html><head><title>Show</title>"
+                           "<LINK Type='application/rss+xml' HREF='../feed.xml?from=page' rel=alternate>"
+                           "</head><body></body></html>", "text/html");
+    server.Serve("/about.html", "<html><head><title>About</title></head></html>", "text/html");
+    server.Serve("/taken/", "<html><head><link rel=\"alternate\" type=\"application/atom+xml\" "
+                            "href=\"/feed.xml\"></head></html>", "text/html");
+    server.Start();
+    const std::string port = std::to_string(server.Port());
+
+    Cli cli;
+    const std::string refused =
+        "Error! This is not the address of a feed on the web (http:// or https://)!";
+    const struct {
+        std::string typed;
+        int status;
+        std::string said;  // standard error when the status is not 0, else output
+        std::string added; // the URL appended to the list, if any
+    } cases[] = {
+        // clang-format off
+        {"", 1, refused + "\n", ""},
+        {"   ", 1, refused + "\n", ""},
+        {"ftp://127.0.0.1/feed.xml", 1, refused + " ftp://127.0.0.1/feed.xml\n", ""},
+        {"file:///etc/passwd", 1, refused + " file:///etc/passwd\n", ""},
+        // The forms of podcast links and address bars, trimmed.
+        {" feed://127.0.0.1:" + port + "/feed.xml ", 0, "", server.Url("/feed.xml")},
+        {"itpc://127.0.0.1:" + port + "/feed.xml?i", 0, "", server.Url("/feed.xml?i")},
+        {"127.0.0.1:" + port + "/feed.xml?n", 0, "", server.Url("/feed.xml?n")},
+        // Another spelling of a listed feed is a duplicate; another host is not.
+        {"HTTP://LOCALHOST:" + port + "/feed.xml", 0, "", "HTTP://LOCALHOST:" + port + "/feed.xml"},
+        {"http://localhost:" + port + "/feed.xml", 1,
+         "Error! A feed with this url is already in the list! http://localhost:" + port +
+             "/feed.xml\n", ""},
+        {"Http://127.0.0.1:" + port + "/feed.xml", 1,
+         "Error! A feed with this url is already in the list! Http://127.0.0.1:" + port +
+             "/feed.xml\n", ""},
+        // A web page: the first feed it names, or nothing.
+        {server.Url("/show/"), 0,
+         "The web page " + server.Url("/show/") + " names the feed " +
+             server.Url("/feed.xml?from=page") + ". Subscribed to that feed.\n",
+         server.Url("/feed.xml?from=page")},
+        {server.Url("/about.html"), 1,
+         "Error! The web page " + server.Url("/about.html") +
+             " names no feed. Please give the address of the podcast's feed itself.\n", ""},
+        {server.Url("/taken/"), 1,
+         "Error! A feed with this url is already in the list! " + server.Url("/feed.xml") + "\n",
+         ""},
+        // clang-format on
+    };
+    std::vector<std::string> stored;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed);
+        const Result r = cli.Run({"add", c.typed});
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(c.status == 0 ? r.out : r.err, c.said);
+        EXPECT_EQ(c.status == 0 ? r.err : r.out, "");
+        if (!c.added.empty())
+            stored.push_back(c.added);
+        EXPECT_EQ(cli.StoredUrls(), stored);
+    }
+    // The four added as feeds were fetched; a duplicate or a refused address
+    // never was, nor the feed a page names.
+    EXPECT_EQ(server.Hits("/feed.xml"), 4);
+
+    // The German texts.
+    cli.language = "de";
+    Result r = cli.Run({"add", "mailto:me@example.org"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Fehler! Dies ist keine Adresse eines Podcasts im Web (http:// oder "
+                     "https://)! mailto:me@example.org\n");
+    r = cli.Run({"add", server.Url("/about.html")});
+    EXPECT_EQ(r.err, "Fehler! Die Webseite " + server.Url("/about.html") +
+                         " nennt keinen Feed. Bitte geben Sie die Adresse des Podcast-Feeds "
+                         "selbst an.\n");
+    cli.language = "en";
+
+    // Import puts each address in its stored form, counts what is refused as
+    // skipped and another spelling of a listed feed as present.
+    WriteFile(cli.root / "more.opml",
+              "<opml version=\"2.0\"><body>"
+              "<outline text=\"A\" xmlUrl=\"podcast://127.0.0.1:" + port + "/new.xml\"/>"
+              "<outline text=\"B\" xmlUrl=\"feed:http://LocalHost:" + port + "/feed.xml\"/>"
+              "<outline text=\"C\" xmlUrl=\" \"/>"
+              "<outline text=\"D\" xmlUrl=\"file:///etc/passwd\"/>"
+              "<outline text=\"E\" xmlUrl=\"127.0.0.1:" + port + "/e.xml\"/>"
+              "</body></opml>");
+    r = cli.Run({"import", "more.opml"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Subscriptions imported: 2 added, 1 already in the list, 2 skipped (not an "
+                     "http or https address).\n");
+    stored.push_back(server.Url("/new.xml"));
+    stored.push_back(server.Url("/e.xml"));
+    EXPECT_EQ(cli.StoredUrls(), stored);
+}
+
 TEST(TessarineCli, SecondProgramOnTheBaseDirectoryEndsWithThree) {
     LoopbackServer server;
     std::atomic<bool> release{false};

@@ -12,6 +12,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -64,6 +65,27 @@ TEST(SubscribeDialog, OkKeepsTheUrlExactlyAsTypedAndCancelKeepsNothing) {
         EXPECT_EQ(dialog.exec(), ok ? QDialog::Accepted : QDialog::Rejected);
         EXPECT_EQ(dialog.feedUrl, ok ? preset + QStringLiteral(" &b=<c> ") : preset);
     }
+}
+
+TEST(SubscribeDialog, OkStaysDisabledWhileTheFieldIsEmptyOrBlank) {
+    TessarineAddFeedDlg dialog;
+    dialog.feedUrl = " \t ";
+    OnNextModal([](QDialog* modal) {
+        auto* edit = modal->findChild<QLineEdit*>("feedUrl");
+        auto* ok = modal->findChild<QPushButton*>("ok");
+        EXPECT_FALSE(ok->isEnabled()); // blank from the start
+        QTest::keyClick(edit, Qt::Key_Return);
+        EXPECT_TRUE(modal->isVisible()); // Enter does not take it either
+        QTest::keyClicks(edit, "x");
+        EXPECT_TRUE(ok->isEnabled());
+        edit->clear();
+        EXPECT_FALSE(ok->isEnabled());
+        QTest::keyClicks(edit, "example.org/feed");
+        EXPECT_TRUE(ok->isEnabled());
+        Click(modal, "ok");
+    });
+    EXPECT_EQ(dialog.exec(), QDialog::Accepted);
+    EXPECT_EQ(dialog.feedUrl, "example.org/feed");
 }
 
 TEST(SettingsDialog, OkCopiesTheBoxesCancelKeepsThemAutostartNeedsAUsablePlace) {

@@ -39,6 +39,7 @@
 #include <random>
 #include <set>
 #include <thread>
+#include <tuple>
 
 using namespace tessarine;
 using namespace tessarine::test;
@@ -287,28 +288,42 @@ TEST_F(MainWindowTest, CheckAndQuitStartsMinimizedAndEnds) {
     EXPECT_TRUE(WaitFor([&] { return empty.HasEnded(); }));
 }
 
-// Ctrl+A from either list subscribes; a duplicate is refused but still checked.
-TEST_F(MainWindowTest, SubscribeAddsAsTypedAndADuplicateStillStartsACheck) {
+// Ctrl+A from either list subscribes to the address in its stored form; a
+// duplicate (in any spelling) is refused but still checked; what is no feed's
+// address is refused and starts nothing.
+TEST_F(MainWindowTest, SubscribeStoresTheAddressAndADuplicateStillStartsACheck) {
     auto& w = Window(kEmpty);
-    const QString url = " http://127.0.0.1:1/f.xml"; // the blank is kept, as typed
-    const std::vector<std::pair<ReportListView*, QString>> cases = {
-        {w.SubscriptionList(), "Could not open " + url},
-        {w.DownloadList(), "Error!\n\nA feed with this url is already in the list!\n\n" + url}};
-    for (const auto& [list, message] : cases) {
+    const std::string url = "http://127.0.0.1:1/f.xml";
+    const std::vector<std::tuple<ReportListView*, QString, QString>> cases = {
+        {w.SubscriptionList(), " feed://127.0.0.1:1/f.xml ", "Could not open " + QString::fromStdString(url)},
+        {w.DownloadList(), "HTTP://127.0.0.1:1/f.xml",
+         "Error!\n\nA feed with this url is already in the list!\n\nHTTP://127.0.0.1:1/f.xml"}};
+    for (const auto& [list, typed, message] : cases) {
         harness.messages.clear();
-        TypeIntoNextSubscribe(url);
+        TypeIntoNextSubscribe(typed);
         EXPECT_TRUE(RunCycle([&] {
             QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
             Activate();
-            EXPECT_EQ(ModelUrls(), std::vector<std::string>{url.toStdString()});
+            EXPECT_EQ(ModelUrls(), std::vector<std::string>{url});
         }));
         ASSERT_FALSE(harness.messages.empty());
         EXPECT_EQ(harness.messages[0].text, message);
     }
+    harness.messages.clear();
+    const uint64_t cycles = Engine().CyclesRun();
+    TypeIntoNextSubscribe("file:///etc/passwd");
+    QTest::keyClick(w.SubscriptionList(), Qt::Key_A, Qt::ControlModifier);
+    Activate();
+    ASSERT_EQ(harness.messages.size(), 1u);
+    EXPECT_EQ(harness.messages[0].text, "Error!\n\nThis is not the address of a feed on the web "
+                                        "(http:// or https://)!\n\nfile:///etc/passwd");
+    EXPECT_EQ(ModelUrls(), std::vector<std::string>{url});
+    EXPECT_FALSE(Engine().IsBusy());
+    EXPECT_EQ(Engine().CyclesRun(), cycles);
     // The check failed, yet the subscription was saved when it was added.
     QTest::keyClick(w.SubscriptionList(), Qt::Key_Q, Qt::ControlModifier);
     EXPECT_TRUE(w.HasEnded());
-    EXPECT_EQ(StoredUrls(base), std::vector<std::string>{url.toStdString()});
+    EXPECT_EQ(StoredUrls(base), std::vector<std::string>{url});
 }
 
 TEST_F(MainWindowTest, ImportAndExportSubscriptionsFromTheFileMenu) {
@@ -566,7 +581,7 @@ TEST_F(MainWindowTest, AnEmptyListShowsHowToSubscribe) {
         };
         EXPECT_GT(inkInTheMiddle(), 50);
         EXPECT_EQ(list->Model()->rowCount(), 0);
-        ASSERT_TRUE(library->Subscribe("http://127.0.0.1:1/f.xml"));
+        ASSERT_TRUE(library->Subscribe("http://127.0.0.1:1/f.xml").record);
         events->Deliver();
         ASSERT_TRUE(WaitFor([&] { return list->Model()->rowCount() == 1; }));
         EXPECT_EQ(inkInTheMiddle(), 0);
@@ -731,7 +746,7 @@ TEST_F(LoadTest, RandomCommandsWhileCyclesRun) {
             w.OnCommand(roll < 10 ? ID_CHECK_NEW_ITEMS : ID_UPDATE_THIS_PODCAST);
         } else if (roll < 60) {
             const std::string url = server.Url("/" + std::to_string(next++));
-            ASSERT_TRUE(library->Subscribe(url));
+            ASSERT_TRUE(library->Subscribe(url).record);
             subscribedHere.insert(url);
         } else if (roll < 85) {
             w.OnCommand(ID_REMOVE_PODCAST);

@@ -2,6 +2,7 @@
 // the way files are replaced and the base directory's lock.
 #include "subscriptions/BaseDirectory.h"
 #include "subscriptions/BaseDirectoryLock.h"
+#include "subscriptions/FeedAddress.h"
 #include "subscriptions/FileStore.h"
 #include "subscriptions/SettingsFile.h"
 #include "subscriptions/Strings.h"
@@ -103,6 +104,95 @@ TEST(SubscriptionList, DuplicateUrlsAreExactAndRemovalWorksAnywhere) {
     EXPECT_TRUE(only.Remove(held) && only.Empty() && !only.Remove(held));
     EXPECT_TRUE(only.Append("u", "the URL is free again"));
     EXPECT_EQ(held->name, "still used by the worker"); // the record outlives its removal
+}
+
+TEST(FeedAddress, PastedFormsBecomeWebUrlsAndTheRestIsRefused) {
+    const std::string none = "(refused)";
+    for (const auto& [typed, stored] : std::vector<std::pair<std::string, std::string>>{
+             // Kept as written, letter case included; blanks around go.
+             {"http://example.org/feed.xml", "http://example.org/feed.xml"},
+             {" \tHTTPS://Example.org/Feed?x=1 \r\n", "HTTPS://Example.org/Feed?x=1"},
+             {"http://user:pw@[::1]:8080/a b", "http://user:pw@[::1]:8080/a b"},
+             // The schemes of podcast links.
+             {"feed://example.org/rss", "http://example.org/rss"},
+             {"FEED:https://example.org/rss", "https://example.org/rss"},
+             {"feed:http://example.org/rss", "http://example.org/rss"},
+             {"itpc://example.org/rss", "http://example.org/rss"},
+             {"podcast://example.org/rss", "http://example.org/rss"},
+             // No scheme: a host as an address bar takes it.
+             {"example.org/feed.xml", "http://example.org/feed.xml"},
+             {"example.org", "http://example.org"},
+             {"localhost:8080/feed", "http://localhost:8080/feed"},
+             {"//example.org/feed", "http://example.org/feed"},
+             // Nothing a check could ever fetch.
+             {"", none},
+             {"   ", none},
+             {"ftp://example.org/feed", none},
+             {"file:///etc/passwd", none},
+             {"mailto:me@example.org", none},
+             {"javascript:alert(1)", none},
+             {"feed:ftp://example.org/rss", none},
+             {"itpc:example.org/rss", none},
+             {"http:example.org/rss", none},
+             {"http://", none},
+             {"http:///feed.xml", none},
+             {"http://exa mple.org/feed", none},
+             {"not an address", none},
+             {"http://example.org:80x/feed", none},
+             {"http://example.org:99999/feed", none},
+         }) {
+        const std::optional<std::string> url = FeedAddress(typed);
+        EXPECT_EQ(url.value_or(none), stored) << typed;
+        if (url) {
+            EXPECT_EQ(FeedAddress(*url), url) << "stored form of " << typed;
+        }
+    }
+}
+
+TEST(FeedAddress, SchemeHostAndDefaultPortCompareWithoutCaseThePathExactly) {
+    const struct {
+        std::string a, b;
+        bool same;
+    } cases[] = {
+        {"HTTP://Host/feed.xml", "http://host/feed.xml", true},
+        {"http://LOCALHOST:8080/f", "http://localhost:8080/f", true},
+        {"http://host:80/f", "http://host/f", true},
+        {"https://host:443/f", "HTTPS://HOST/f", true},
+        {"http://host:/f", "http://host/f", true},
+        {"http://host", "http://host/", true},
+        {"http://host?q", "http://host/?q", true},
+        {"http://host:443/f", "http://host/f", false},
+        {"https://host/f", "http://host/f", false},
+        {"http://host/Feed.xml", "http://host/feed.xml", false},
+        {"http://host/f?A=1", "http://host/f?a=1", false},
+        {"http://Me@host/f", "http://me@host/f", false},
+        {"http://host:8080/f", "http://host/f", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FeedAddressKey(c.a) == FeedAddressKey(c.b), c.same) << c.a << " " << c.b;
+
+    // Adding refuses another spelling of a listed feed; loading (Append)
+    // keeps exact comparison, so no listed spelling is ever dropped.
+    SubscriptionList list;
+    const SubscriptionPtr first = list.AppendNew("http://host/feed.xml", "");
+    ASSERT_TRUE(first);
+    EXPECT_FALSE(list.AppendNew("HTTP://HOST:80/feed.xml", ""));
+    EXPECT_TRUE(list.ContainsSameFeed("http://Host/feed.xml"));
+    const SubscriptionPtr loaded = list.Append("HTTP://Host/feed.xml", "loaded");
+    ASSERT_TRUE(loaded);
+    const SubscriptionPtr other = list.AppendNew("http://host/other.xml", "");
+    ASSERT_TRUE(other);
+    // A record takes another URL unless that feed is listed.
+    EXPECT_FALSE(list.ChangeUrl(other, "http://HOST/feed.xml"));
+    EXPECT_TRUE(list.ChangeUrl(other, "http://host/moved.xml"));
+    EXPECT_EQ(other->url, "http://host/moved.xml");
+    EXPECT_TRUE(list.AppendNew("http://host/other.xml", ""));
+    // The feed stays listed until its last spelling goes.
+    ASSERT_TRUE(list.Remove(first));
+    EXPECT_TRUE(list.ContainsSameFeed("http://host/feed.xml"));
+    ASSERT_TRUE(list.Remove(loaded));
+    EXPECT_FALSE(list.ContainsSameFeed("http://host/feed.xml"));
+    EXPECT_TRUE(list.AppendNew("http://host/feed.xml", ""));
 }
 
 TEST(OleDateTime, FormatsParsesAndRefusesInvalidDates) {

@@ -3,6 +3,7 @@
 #include "update/EnclosureNames.h"
 #include "update/FeedArchive.h"
 #include "update/FeedCache.h"
+#include "update/FeedDiscovery.h"
 #include "update/FeedReader.h"
 #include "update/PartialFile.h"
 #include "update/UrlReference.h"
@@ -222,6 +223,70 @@ TEST(FeedReader, AShownUrlHidesItsPasswordOnly) {
              {"mailto:a:b@host", "mailto:a:b@host"},
              {"", ""}})
         EXPECT_EQ(ShownUrl(url), shown) << url;
+}
+
+TEST(UrlForRequest, EncodesWhatABrowserEncodesAndKeepsTheRest) {
+    for (const auto& [url, sent] : std::vector<std::pair<std::string, std::string>>{
+             {"http://host/m/my episode.mp3", "http://host/m/my%20episode.mp3"},
+             {"http://host/m/\xC3\xA9t\xC3\xA9.mp3", "http://host/m/%C3%A9t%C3%A9.mp3"},
+             {"http://host/a%20b/100%.mp3?q=50%&r=%zz", "http://host/a%20b/100%25.mp3?q=50%25&r=%25zz"},
+             {"http://host/a\"<>\\^`{|}b", "http://host/a%22%3C%3E%5C%5E%60%7B%7C%7Db"},
+             {"http://host/p;a,b/c:d@e!$&'()*+=?x=[1]#f/g", "http://host/p;a,b/c:d@e!$&'()*+=?x=[1]#f/g"},
+             {" \thttp://host/a\r\nb c\n ", "http://host/ab%20c"},
+             {"http://us%20er:p w@h\xC3\xA9st:8080/x y", "http://us%20er:p w@h\xC3\xA9st:8080/x%20y"},
+             {"http://host", "http://host"},
+             {"http://host?a b#c d", "http://host?a%20b#c%20d"},
+             {"https://HOST/Already%C3%A9Encoded", "https://HOST/Already%C3%A9Encoded"},
+         })
+        EXPECT_EQ(UrlForRequest(url), sent) << url;
+}
+
+TEST(FeedOfPage, TheFirstFeedAPageNamesResolvedAgainstThePage) {
+    const std::string page = "https://show.example/podcast/index.html";
+    const auto html = [](const std::string& head) {
+        return "<!DOCTYPE html>\n<html lang=en><head><meta charset=utf-8>" + head +
+               "</head><body><a href=\"/feed.xml\">Feed</a></body></html>";
+    };
+    using Kind = PageFeed::Kind;
+    const struct {
+        std::string body;
+        Kind kind;
+        std::string url;
+    } cases[] = {
+        // clang-format off
+        {html(R"(<link rel="alternate" type="application/rss+xml" title="RSS" href="/feed.xml">)"),
+         Kind::Named, "https://show.example/feed.xml"},
+        // Attribute order, letter case, quotes as pages write them; relative to the page.
+        {html("<LINK HREF='rss?x=1&amp;y=2' TYPE='Application/RSS+XML; charset=utf-8' REL='Alternate'/>"),
+         Kind::Named, "https://show.example/podcast/rss?x=1&y=2"},
+        {html("<link type=application/atom+xml rel=\"home alternate\" href=//cdn.example/atom>"),
+         Kind::Named, "https://cdn.example/atom"},
+        {html("<link rel=\"alternate\" type=\"application/rss+xml\" href=\"feed://feeds.example/x\">"),
+         Kind::Named, "http://feeds.example/x"},
+        // The first feed named; other links, a commented-out one and one in a
+        // script are passed over, so is one giving no web address.
+        {html("<link rel=stylesheet href=s.css><!-- <link rel=alternate type=application/rss+xml href=/old> -->"
+              "<script>var s='<link rel=alternate type=application/rss+xml href=/js>';</script>"
+              "<link rel=\"alternate\" type=\"text/html\" href=\"/de/\">"
+              "<link rel=\"alternate\" type=\"application/rss+xml\" href=\"mailto:x@y\">"
+              "<link rel=\"alternate\" type=\"application/atom+xml\" href=\"/first\">"
+              "<link rel=\"alternate\" type=\"application/rss+xml\" href=\"/second\">"),
+         Kind::Named, "https://show.example/first"},
+        {html("<link rel=alternate type=application/rss+xml>"), Kind::NoneNamed, ""},
+        {html(""), Kind::NoneNamed, ""},
+        {"\xEF\xBB\xBF\n<!-- generated -->\n<HTML><head></head></HTML>", Kind::NoneNamed, ""},
+        // Not a page: nothing to find.
+        {"<rss><channel><link rel=alternate type=application/rss+xml href=/x></channel></rss>",
+         Kind::NotAPage, ""},
+        {"plain text", Kind::NotAPage, ""},
+        {"", Kind::NotAPage, ""},
+        // clang-format on
+    };
+    for (const auto& c : cases) {
+        const PageFeed found = FeedOfPage(c.body, page);
+        EXPECT_EQ(found.kind, c.kind) << c.body;
+        EXPECT_EQ(found.url, c.url) << c.body;
+    }
 }
 
 TEST(EnclosureNames, OneDistinctStableNamePerUrl) {

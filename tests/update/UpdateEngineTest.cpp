@@ -2,6 +2,7 @@
 #include "update/UpdateEngine.h"
 
 #include "subscriptions/BaseDirectory.h"
+#include "subscriptions/SettingsFile.h"
 #include "subscriptions/Strings.h"
 #include "support/Feeds.h"
 #include "support/LoopbackServer.h"
@@ -29,6 +30,8 @@
 #include <functional>
 #include <map>
 #include <regex>
+#include <set>
+#include <mutex>
 #include <thread>
 
 using namespace tessarine;
@@ -393,6 +396,65 @@ TEST_F(EngineTest, FeedDocumentsNamesAndRelativeUrls) {
     for (const auto& entry : fs::directory_iterator(base))
         EXPECT_TRUE(entry.is_directory() || entry.path().filename() == kSettingsFileName)
             << entry.path();
+}
+
+TEST_F(EngineTest, AWebPageGivesItsFeedAndEveryUrlIsAskedForAsABrowserAsks) {
+    const std::string name = "my \xC3\xA9pisode.mp3"; // a blank and a letter beyond ASCII
+    server.Serve("/show/",
+                 "<!DOCTYPE html>\n<html><head><title>Show</title><link rel=\"alternate\" "
+                 "type=\"application/rss+xml\" title=\"Show\" href=\"feed.xml\"></head></html>",
+                 "text/html");
+    server.Serve("/show/feed.xml",
+                 MakeFeed("Paged", {{"media/" + name}, {server.Url("/show/media/other " + name)}}),
+                 "application/rss+xml");
+    std::mutex mutex;
+    std::set<std::string> targets;
+    server.Server().Get("/show/media/.*", [&](const httplib::Request& request,
+                                              httplib::Response& response) {
+        std::lock_guard lock(mutex);
+        targets.insert(request.target);
+        response.set_content("audio of " + request.path, "audio/mpeg");
+    });
+    server.Serve("/about.html", "<html><head><title>About</title></head></html>", "text/html");
+    server.Start();
+
+    const SubscriptionPtr paged = Add(server.Url("/show/"));
+    const SubscriptionPtr about = Add(server.Url("/about.html"));
+    Check();
+    // The page's record took the feed and was read from it at once.
+    EXPECT_EQ(paged->url, server.Url("/show/feed.xml"));
+    EXPECT_EQ(paged->name, "Paged");
+    EXPECT_EQ(paged->status, NewItemsFound);
+    EXPECT_EQ(about->url, server.Url("/about.html"));
+    EXPECT_EQ(about->status, Error);
+    EXPECT_EQ(view.Messages(),
+              (Texts{"The web page " + server.Url("/show/") + " names the feed " +
+                         server.Url("/show/feed.xml") + ". Subscribed to that feed.",
+                     "Error!\n\nThe web page " + server.Url("/about.html") +
+                         " names no feed. Please give the address of the podcast's feed itself."}));
+    const auto stored = ReadSettingsFile(SettingsFilePath(model.BaseDirectory()));
+    ASSERT_TRUE(stored);
+    ASSERT_EQ(stored->feeds.size(), 2u);
+    EXPECT_EQ(stored->feeds[0].url, server.Url("/show/feed.xml"));
+
+    // Asked for encoded; the files and the archive keep the names as written.
+    EXPECT_EQ(targets, (std::set<std::string>{"/show/media/my%20%C3%A9pisode.mp3",
+                                              "/show/media/other%20my%20%C3%A9pisode.mp3"}));
+    EXPECT_EQ(ReadFile(base / "Paged" / name), "audio of /show/media/" + name);
+    EXPECT_EQ(ReadFile(base / "Paged" / ("other " + name)), "audio of /show/media/other " + name);
+
+    // From now on the feed is fetched, never the page; a page that names no
+    // feed says so at every check until its address gives a feed.
+    Check(paged);
+    Check(about);
+    const std::string archive = ReadFile(base / "Paged" / kArchiveFileName);
+    for (const std::string& link :
+         {server.Url("/show/media/" + name), server.Url("/show/media/other " + name)})
+        EXPECT_NE(archive.find("<link>" + link + "</link>"), std::string::npos) << archive;
+    EXPECT_EQ(server.Hits("/show/"), 1);
+    EXPECT_EQ(server.Hits("/show/feed.xml"), 2);
+    EXPECT_EQ(view.Messages().size(), 3u);
+    EXPECT_EQ(view.Messages().back(), view.Messages()[1]);
 }
 
 TEST_F(EngineTest, CyclesNeverOverlapAndARequestDuringACycleRunsAfterIt) {
