@@ -77,7 +77,7 @@ thread-safety: deps
 # Every Windows source and every source with a Windows branch, compiled for
 # Windows by the MinGW-w64 cross compiler, syntax only (see the README).
 check-windows: deps
-	cmake/check-windows.sh build-windows
+	JOBS=$(JOBS) cmake/check-windows.sh build-windows
 
 # Builds only the benchmark program (and the program it starts), not the tests.
 bench: deps

@@ -44,15 +44,23 @@ for source in "$root"/src/cli/*.cpp; do
     [ "$source" = "$root/src/cli/main.cpp" ] || plain+=("$source")
 done
 
-failed=0
+# Up to JOBS compilers at a time; each failure leaves its mark in a file.
+jobs="${JOBS:-$(nproc)}"
+failures="$out/failures"
+rm -f "$failures"
 check() {
     local source="$1"; shift
     if ! "$cxx" "${flags[@]}" "$@" "$source"; then
         echo "check-windows: ${source#"$root"/} does not compile for Windows" >&2
-        failed=1
+        echo "$source" >>"$failures"
     fi
 }
-for source in "${plain[@]}"; do check "$source"; done
-for source in "${with_qt[@]}"; do check "$source" "${qt_flags[@]}"; done
-[ "$failed" = 0 ] || exit 1
+run() {
+    while [ "$(jobs -rp | wc -l)" -ge "$jobs" ]; do sleep 0.2; done
+    check "$@" &
+}
+for source in "${plain[@]}"; do run "$source"; done
+for source in "${with_qt[@]}"; do run "$source" "${qt_flags[@]}"; done
+wait
+[ ! -s "$failures" ] || exit 1
 echo "check-windows: $((${#plain[@]} + ${#with_qt[@]})) sources compile for Windows (syntax only)"
