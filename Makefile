@@ -5,14 +5,15 @@ PACKAGES   := cmake make g++ pkg-config qt6-base-dev libcurl4-openssl-dev \
               libtinyxml-dev libcpp-httplib-dev libgtest-dev libgmock-dev \
               libbenchmark-dev clang libclang-rt-14-dev curl xvfb xauth \
               qt6-translations-l10n dbus-daemon desktop-file-utils appstream \
-              dpkg-dev lintian locales ccache
+              dpkg-dev lintian locales ccache g++-mingw-w64-x86-64-posix
 CMAKE_ARGS ?=
 # Where `make install` puts the program; DESTDIR is honoured as usual.
 PREFIX     ?= /usr/local
 # Seconds of libFuzzer per target in `make fuzz`.
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build run test test-stress install deb bench test-asan test-tsan thread-safety fuzz clean
+.PHONY: all deps configure build run test test-stress install deb bench test-asan test-tsan \
+        thread-safety check-windows fuzz clean
 
 all: build
 
@@ -93,6 +94,11 @@ thread-safety: deps
 	  -DCMAKE_CXX_FLAGS="-Wthread-safety -Werror=thread-safety" $(CMAKE_ARGS)
 	cmake --build build-clang -j $(JOBS) --target tessarine_core tessarine
 
+# Every Windows source and every source with a Windows branch, compiled for
+# Windows by the MinGW-w64 cross compiler, syntax only (see the README).
+check-windows: deps
+	JOBS=$(JOBS) cmake/check-windows.sh build-windows
+
 # Builds only the benchmark program (and the program it starts), not the tests.
 bench: deps
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DTESSARINE_BENCH=ON
@@ -111,4 +117,4 @@ fuzz: deps
 	  [ $$status -eq 0 ] || { echo "make fuzz failed: see build-fuzz/fuzz.log"; exit 1; }
 
 clean:
-	rm -rf build build-asan build-tsan build-bench build-fuzz build-clang
+	rm -rf build build-asan build-tsan build-bench build-fuzz build-clang build-windows

@@ -12,11 +12,41 @@
 #include <cstdlib>
 #ifdef _WIN32
 #include <io.h>
+#include <windows.h>
+// After windows.h, whose types it takes.
+#include <shellapi.h>
 #else
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
+#endif
+
+#ifdef _WIN32
+namespace {
+
+// The arguments after the program's name in UTF-8, as the core takes every
+// path and text: argv holds them in the local code page, which cannot hold
+// every name.
+std::vector<std::string> Utf8Arguments() {
+    std::vector<std::string> arguments;
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (wide == nullptr)
+        return arguments;
+    for (int i = 1; i < count; ++i) {
+        const int bytes =
+            WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
+        std::string argument(static_cast<size_t>(bytes > 0 ? bytes - 1 : 0), '\0');
+        if (bytes > 1)
+            WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, argument.data(), bytes, nullptr, nullptr);
+        arguments.push_back(std::move(argument));
+    }
+    LocalFree(wide);
+    return arguments;
+}
+
+} // namespace
 #endif
 
 int main(int argc, char** argv) {
@@ -54,7 +84,13 @@ int main(int argc, char** argv) {
     }
     // Without --base the base directory is the window's: the profile's, or on
     // a first start ~/Podcasts/ (made and remembered as the window makes it).
+#ifdef _WIN32
+    (void)argc;
+    (void)argv;
+    const std::vector<std::string> arguments = Utf8Arguments();
+#else
     const std::vector<std::string> arguments(argv + 1, argv + argc);
+#endif
     const CliArguments parsed = CliArguments::Parse(arguments);
     const bool needsBase = parsed.error.empty() && !parsed.baseGiven &&
                            parsed.command != CliCommand::Help &&

@@ -32,7 +32,7 @@ QString CanonicalFolder(const std::string& base) {
 
 QString UserId() {
 #ifdef _WIN32
-    return QString::fromLocal8Bit(qgetenv("USERNAME"));
+    return qEnvironmentVariable("USERNAME");
 #else
     return QString::number(::getuid());
 #endif

@@ -2,7 +2,8 @@
 
 #include <sys/stat.h>
 #ifdef _WIN32
-#include <direct.h>
+#include <climits>
+#include <windows.h>
 #endif
 
 namespace tessarine {
@@ -124,8 +125,9 @@ std::string FeedFilePath(const std::string& base, const std::string& feedName,
 
 bool PathExists(const std::string& path) {
 #ifdef _WIN32
-    struct _stat64 st;
-    return _stat64(path.c_str(), &st) == 0;
+    // The attributes of the entry itself: a link counts even when its target
+    // is gone.
+    return GetFileAttributesW(WidePath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 #else
     struct stat st;
     return lstat(path.c_str(), &st) == 0;
@@ -134,10 +136,22 @@ bool PathExists(const std::string& path) {
 
 void CreateFolder(const std::string& path) {
 #ifdef _WIN32
-    _mkdir(path.c_str());
+    CreateDirectoryW(WidePath(path).c_str(), nullptr);
 #else
     mkdir(path.c_str(), 0777);
 #endif
 }
+
+#ifdef _WIN32
+std::wstring WidePath(std::string_view path) {
+    if (path.empty() || path.size() > static_cast<std::size_t>(INT_MAX))
+        return {};
+    const int bytes = static_cast<int>(path.size());
+    const int length = MultiByteToWideChar(CP_UTF8, 0, path.data(), bytes, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, path.data(), bytes, wide.data(), length);
+    return wide;
+}
+#endif
 
 } // namespace tessarine

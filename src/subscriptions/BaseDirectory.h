@@ -69,4 +69,11 @@ bool PathExists(const std::string& path);
 // Creates one level of folder; the outcome is not reported.
 void CreateFolder(const std::string& path);
 
+#ifdef _WIN32
+// Paths are UTF-8 throughout; the system's file functions take them as wide
+// text (the narrow ones would read them in the local code page). Bytes that
+// are no UTF-8 become U+FFFD.
+std::wstring WidePath(std::string_view path);
+#endif
+
 } // namespace tessarine

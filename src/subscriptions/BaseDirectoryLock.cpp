@@ -22,11 +22,12 @@ std::string BaseDirectoryLock::LockFilePath(const std::string& base) {
 #ifdef _WIN32
 
 BaseDirectoryLock::BaseDirectoryLock(const std::string& base) : base_(base) {
-    HANDLE handle = CreateFileA(LockFilePath(base).c_str(), GENERIC_READ | GENERIC_WRITE,
+    const std::wstring path = WidePath(LockFilePath(base));
+    HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
-        handle = CreateFileA(LockFilePath(base).c_str(), GENERIC_READ,
+        handle = CreateFileW(path.c_str(), GENERIC_READ,
                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                              OPEN_EXISTING, 0, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {

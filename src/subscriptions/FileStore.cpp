@@ -19,6 +19,8 @@
 #ifndef _WIN32
 #include <unistd.h>
 #else
+#include "subscriptions/BaseDirectory.h"
+
 #include <io.h>
 #include <process.h>
 #include <windows.h>
@@ -172,10 +174,10 @@ bool ReplaceFile(const std::string& path, std::string_view bytes, bool followLin
         return false;
     bool ok = file.Write(bytes) && file.Sync();
     ok = file.Close() && ok;
-    ok = ok && MoveFileExA(temp.c_str(), target.c_str(),
+    ok = ok && MoveFileExW(WidePath(temp).c_str(), WidePath(target).c_str(),
                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
     if (!ok)
-        std::remove(temp.c_str());
+        _wremove(WidePath(temp).c_str());
     return ok;
 #else
     struct stat old;
@@ -279,7 +281,7 @@ bool WriteNewFile(const std::string& path, std::string_view bytes, unsigned mode
     bool ok = file.Write(bytes) && file.Sync();
     ok = file.Close() && ok;
     if (!ok)
-        std::remove(path.c_str());
+        _wremove(WidePath(path).c_str());
     return ok;
 #else
     FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));

@@ -7,6 +7,8 @@
 #include <tinyxml.h>
 
 #ifdef _WIN32
+#include "subscriptions/BaseDirectory.h"
+
 #include <chrono>
 #include <filesystem>
 #else
@@ -119,7 +121,7 @@ std::optional<FileStamp> FileStamp::Of(const std::string& path) {
     FileStamp stamp;
 #ifdef _WIN32
     std::error_code error;
-    const std::filesystem::path file(path);
+    const std::filesystem::path file(WidePath(path));
     if (!std::filesystem::is_regular_file(file, error))
         return std::nullopt;
     stamp.size = static_cast<int64_t>(std::filesystem::file_size(file, error));

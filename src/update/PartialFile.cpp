@@ -54,7 +54,7 @@ std::string BesideTarget(const std::string& targetPath, std::string_view suffix)
 // reached without a link; -1 otherwise.
 int OpenRegular(const std::string& path, int flags) {
 #ifdef _WIN32
-    const int fd = _open(path.c_str(), flags | _O_BINARY | _O_NOINHERIT);
+    const int fd = _wopen(WidePath(path).c_str(), flags | _O_BINARY | _O_NOINHERIT);
     struct _stat64 info {};
     if (fd >= 0 && (_fstat64(fd, &info) != 0 || (info.st_mode & _S_IFREG) == 0)) {
         _close(fd);
@@ -73,7 +73,7 @@ int OpenRegular(const std::string& path, int flags) {
 
 void RemoveEntry(const std::string& path) {
 #ifdef _WIN32
-    DeleteFileA(path.c_str());
+    DeleteFileW(WidePath(path).c_str());
 #else
     ::unlink(path.c_str()); // a link itself, never what it points to
 #endif
@@ -115,9 +115,9 @@ bool PartialFile::Create() {
     finished_ = false;
 #ifdef _WIN32
     // DeleteFile removes a link itself, not its target.
-    DeleteFileA(path_.c_str());
-    fd_ = _open(path_.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
-                _S_IREAD | _S_IWRITE);
+    DeleteFileW(WidePath(path_).c_str());
+    fd_ = _wopen(WidePath(path_).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
+                 _S_IREAD | _S_IWRITE);
 #else
     // unlink never follows a link; O_EXCL and O_NOFOLLOW refuse anything that
     // appears at the path in between.
@@ -190,12 +190,12 @@ PartialFile::Commit PartialFile::CommitToTarget() {
     }
 #ifdef _WIN32
     // Without MOVEFILE_REPLACE_EXISTING the move fails where a file exists.
-    if (MoveFileExA(path_.c_str(), target_.c_str(), 0)) {
+    if (MoveFileExW(WidePath(path_).c_str(), WidePath(target_).c_str(), 0)) {
         finished_ = true;
         return Commit::Done;
     }
-    const bool exists =
-        GetLastError() == ERROR_ALREADY_EXISTS || GetLastError() == ERROR_FILE_EXISTS;
+    const DWORD error = GetLastError();
+    const bool exists = error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS;
 #else
     // A hard link takes the name only where nothing is; the partial name is
     // then dropped. File systems without hard links fall back to a rename
