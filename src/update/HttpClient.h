@@ -51,8 +51,10 @@ struct HttpRequest {
     // With resumeFrom > 0, asks only for the bytes from that offset on, under
     // the condition that the resource is still the one these validators
     // describe (If-Range). The condition is the tag when it is a strong one,
-    // else the date; with neither, no range is asked for and the whole
-    // resource comes (see CanResume).
+    // else the date; with a weak tag alone, no range is asked for and the
+    // whole resource comes (see CanResume). With no validators at all the
+    // range is asked for without a condition: the caller then accepts only
+    // a reply whose Content-Range fits what it holds (see MayResume).
     int64_t resumeFrom = -1;
     HttpValidators resumeIf{};
 };
@@ -98,6 +100,14 @@ bool HttpGlobalInit();
 std::string IfRangeValue(const HttpValidators& validators);
 inline bool CanResume(const HttpValidators& validators) {
     return !IfRangeValue(validators).empty();
+}
+// Whether a partial file of a resource sent with these validators may be
+// resumed: under If-Range (CanResume), or by a plain Range where the server
+// named none at all, when the resource's whole length is known to compare
+// the reply's Content-Range with. A weak tag alone says that versions may
+// differ byte for byte, so nothing is resumed then.
+inline bool MayResume(const HttpValidators& validators) {
+    return CanResume(validators) || validators.Empty();
 }
 
 // What to do with a partial file of `have` bytes of a resource of `total`

@@ -56,6 +56,23 @@ int64_t ParseLength(std::string_view text) {
     return value;
 }
 
+// A Content-Length value: one decimal number, or a list of the same number
+// repeated (as a proxy may join duplicate header lines). -1 for anything
+// else: a sign, hexadecimal, junk, or a value beyond 64 bits.
+int64_t ParseContentLength(std::string_view text) {
+    int64_t length = -1;
+    for (;;) {
+        const size_t comma = text.find(',');
+        const int64_t value = ParseLength(Trim(text.substr(0, comma)));
+        if (value < 0 || (length >= 0 && value != length))
+            return -1;
+        length = value;
+        if (comma == std::string_view::npos)
+            return length;
+        text.remove_prefix(comma + 1);
+    }
+}
+
 bool ContainsNoCase(std::string_view text, std::string_view word) {
     for (size_t i = 0; i + word.size() <= text.size(); ++i)
         if (StartsWithNoCase(text.substr(i), word))
@@ -205,6 +222,8 @@ void HttpTransfer::Reset() {
     lineStatus_ = 0;
     locationSeen_ = chunked_ = encoded_ = false;
     announced_ = -1;
+    lengthInvalid_ = false;
+    replyError_.clear();
     validators_ = {};
     rangeFirst_ = rangeLast_ = rangeTotal_ = -1;
     activity_ = lastActivity_ = 0;
@@ -245,6 +264,8 @@ void HttpTransfer::Prepare(const std::string& url, const HttpRequest& request,
         if (!ifRange.empty()) {
             range = std::to_string(request.resumeFrom) + "-";
             add("If-Range: " + ifRange);
+        } else if (request.resumeIf.Empty()) {
+            range = std::to_string(request.resumeFrom) + "-"; // the caller checks the reply
         }
     }
     // libcurl refuses a blank in a URL, and sends other bytes as they stand:
@@ -329,6 +350,7 @@ size_t HttpTransfer::ReadHeader(char* data, size_t bytes) {
         self.lineStatus_ = 0;
         self.locationSeen_ = self.chunked_ = self.encoded_ = false;
         self.announced_ = -1;
+        self.lengthInvalid_ = false;
         self.validators_ = {};
         self.rangeFirst_ = self.rangeLast_ = self.rangeTotal_ = -1;
         const size_t space = line.find(' ');
@@ -347,12 +369,24 @@ size_t HttpTransfer::ReadHeader(char* data, size_t bytes) {
             return bytes; // informational, or not the server's response
         if (status >= 300 && status < 400 && status != 304 && self.locationSeen_)
             return bytes; // a redirect, which libcurl follows
+        if (self.lengthInvalid_ && status != 204 && status != 304) {
+            // Where the body ends is unknown: libcurl would read a number
+            // out of some such values and guess for others, so the reply is
+            // refused here, whatever its body.
+            self.replyError_ = "invalid Content-Length in the reply";
+            return 0;
+        }
         if (!self.HandOnResponse(status))
             return 0; // anything but `bytes` makes libcurl end the transfer
     } else if (StartsWithNoCase(line, "location:")) {
         self.locationSeen_ = !Trim(line.substr(9)).empty();
     } else if (StartsWithNoCase(line, "content-length:")) {
-        self.announced_ = ParseLength(Trim(line.substr(15)));
+        // Every Content-Length line must name the same valid number.
+        const int64_t length = ParseContentLength(Trim(line.substr(15)));
+        if (length < 0 || (self.announced_ >= 0 && length != self.announced_))
+            self.lengthInvalid_ = true;
+        else
+            self.announced_ = length;
     } else if (StartsWithNoCase(line, "transfer-encoding:")) {
         self.chunked_ = ContainsNoCase(line.substr(18), "chunked");
     } else if (StartsWithNoCase(line, "content-encoding:")) {
@@ -465,7 +499,9 @@ HttpResult HttpTransfer::Finish(std::optional<CURLcode> code, bool cancelled, bo
     }
 
     const bool done = code.has_value();
-    if (stopped_ || cancelled) {
+    if (!replyError_.empty()) {
+        result.error = replyError_; // a reply that cannot be read: none was opened
+    } else if (stopped_ || cancelled) {
         result.cancelled = true;
     } else if (stalled) {
         result.stalled = result.networkFailure = true;

@@ -81,6 +81,8 @@ private:
     bool chunked_ = false;
     bool encoded_ = false; // a content coding that libcurl decodes
     int64_t announced_ = -1;
+    bool lengthInvalid_ = false; // a Content-Length that is no valid number
+    std::string replyError_;     // why the final response cannot be used
     HttpValidators validators_;
     int64_t rangeFirst_ = -1, rangeLast_ = -1, rangeTotal_ = -1;
 

@@ -30,7 +30,7 @@ namespace tessarine {
 
 // What resuming a kept partial file relies on: the resource it holds the
 // beginning of is the one at `url` whose first reply sent these validators
-// and announced `total` bytes.
+// (none when it sent none) and announced `total` bytes.
 struct ResumeInfo {
     std::string url;
     HttpValidators validators;

@@ -563,17 +563,21 @@ void UpdateEngine::TransferOne(HttpSession& session, size_t row, const std::stri
     // The body goes to a partial file beside the target, which becomes the
     // target only when the transfer completed. Only a 200 carries the
     // enclosure (or a 206 with exactly the rest of a kept partial file): an
-    // empty 204, a redirect without a target or an error page is not kept.
+    // empty 204, a redirect without a target or an error page is not kept,
+    // nor an empty body, nor more or fewer bytes than the reply announced.
     //
     // A transfer that the network ends (or quitting stops) keeps its partial
-    // file when the first reply named validators and the whole length; the
-    // next attempt then asks for the rest under the condition that the
-    // resource is still the same. Any other failure leaves no file, and the
-    // next cycle queues the enclosure again.
+    // file when the first reply named the whole length and either usable
+    // validators or none at all; the next attempt then asks for the rest,
+    // under the condition that the resource is still the same where there
+    // are validators, and takes the rest only where the reply's range starts
+    // at the partial file's end and the whole length is the one recorded.
+    // Any other failure leaves no file, and the next cycle queues the
+    // enclosure again.
     PartialFile partial(target);
     std::optional<ResumeInfo> resume = partial.LoadResumeInfo();
     int64_t have = -1;
-    if (resume && resume->url == url && CanResume(resume->validators) && resume->total > 0)
+    if (resume && resume->url == url && MayResume(resume->validators) && resume->total > 0)
         have = partial.OpenExisting();
     if (!resume || have <= 0 || have >= resume->total) {
         partial.Discard(); // nothing to resume, or nothing that fits
@@ -585,6 +589,7 @@ void UpdateEngine::TransferOne(HttpSession& session, size_t row, const std::stri
     // `resumable`: its resume information is beside it.
     bool created = resume.has_value(), resumable = resume.has_value();
     bool notTheFile = false, createFailed = false, writeFailed = false, refetch = false;
+    bool wrongLength = false; // more bytes than announced, or a 206 that does not add up
     int64_t length = 0, received = 0, reported = 0;
     int lastPercent = 0;
 
@@ -593,6 +598,12 @@ void UpdateEngine::TransferOne(HttpSession& session, size_t row, const std::stri
         if (resume) {
             switch (DecideResume(response, have, resume->total)) {
             case ResumeAction::Append:
+                // The range is exactly the rest; a body announced otherwise
+                // does not carry it.
+                if (response.contentLength >= 0 && response.contentLength != resume->total - have) {
+                    wrongLength = true;
+                    return false;
+                }
                 offset = have;
                 break;
             case ResumeAction::StartOver:
@@ -609,8 +620,8 @@ void UpdateEngine::TransferOne(HttpSession& session, size_t row, const std::stri
         if (resume) {
             length = resume->total;
         } else {
-            if (response.status != 200) {
-                notTheFile = true;
+            if (response.status != 200 || response.contentLength == 0) {
+                notTheFile = true; // an empty body is no episode either
                 return false;
             }
             length = response.contentLength > 0 ? response.contentLength : 0;
@@ -619,7 +630,7 @@ void UpdateEngine::TransferOne(HttpSession& session, size_t row, const std::stri
             if (!created)
                 return false;
             // What a later attempt needs to ask for the rest.
-            resumable = CanResume(response.validators) && response.contentLength > 0 &&
+            resumable = MayResume(response.validators) && response.contentLength > 0 &&
                         partial.StoreResumeInfo({url, response.validators, response.contentLength});
         }
         received = reported = offset;
@@ -631,6 +642,10 @@ void UpdateEngine::TransferOne(HttpSession& session, size_t row, const std::stri
         return true;
     };
     auto onData = [&](std::string_view chunk) {
+        if (length != 0 && static_cast<int64_t>(chunk.size()) > length - received) {
+            wrongLength = true; // only the announced bytes belong to the file
+            return false;
+        }
         if (!partial.Write(chunk)) {
             writeFailed = true;
             return false;
@@ -667,9 +682,12 @@ void UpdateEngine::TransferOne(HttpSession& session, size_t row, const std::stri
         result = session.Fetch(url, HttpRequest{}, onResponse, onData);
     }
 
-    // `complete` holds only when at least the announced length arrived.
+    // `complete` holds only when at least the announced length arrived; the
+    // file must hold exactly that length, or, where none was announced,
+    // something at all.
     bool success = created && !refetch && result.opened && result.complete && !notTheFile &&
-                   !writeFailed && !cancel_;
+                   !wrongLength && !writeFailed && !cancel_ &&
+                   (length != 0 ? received == length : received > 0);
     if (success) {
         switch (partial.CommitToTarget()) {
         case PartialFile::Commit::Done:
@@ -683,7 +701,7 @@ void UpdateEngine::TransferOne(HttpSession& session, size_t row, const std::stri
             writeFailed = true;
             break;
         }
-    } else if (created && resumable && !writeFailed && !notTheFile && !refetch &&
+    } else if (created && resumable && !writeFailed && !notTheFile && !refetch && !wrongLength &&
                (result.networkFailure || cancel_)) {
         partial.Keep();
     } else {

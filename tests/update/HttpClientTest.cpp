@@ -3,11 +3,13 @@
 #include "update/FeedFetcher.h"
 
 #include "support/LoopbackServer.h"
+#include "support/RawReplyServer.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
+#include <map>
 #include <thread>
 
 using namespace tessarine;
@@ -31,6 +33,17 @@ TEST(HttpClientTest, RequestsThatCannotCompleteAreFailures) {
     LoopbackServer gone;
     gone.Start();
     gone.Stop(); // nothing listens there any more: connecting is refused
+    // Lengths that are no decimal number: libcurl reads some as another
+    // number or as none; where the body ends is unknown, whatever follows.
+    RawReplyServer raw;
+    for (const auto& [path, length] : std::map<std::string, std::string>{
+             {"/hex", "0x10"},
+             {"/huge", "99999999999999999999999"},
+             {"/negative", "-5"},
+             {"/junk", "12abc"},
+             {"/differing", "4, 5"}})
+        raw.Serve(path, "HTTP/1.1 200 OK\r\nContent-Length: " + length +
+                            "\r\n\r\n<rss><channel><title>T</title></channel></rss>");
 
     // Network failures (worth trying again, keeping what arrived) apart from
     // answers and refusals.
@@ -48,6 +61,11 @@ TEST(HttpClientTest, RequestsThatCannotCompleteAreFailures) {
         {server.Url("/cut"), true, true},
         {server.Url("/trickle"), true, true, true},
         {server.Url("/big"), true, false, false, true}, // by its announced length
+        {raw.Url("/hex"), false, false},
+        {raw.Url("/huge"), false, false},
+        {raw.Url("/negative"), false, false},
+        {raw.Url("/junk"), false, false},
+        {raw.Url("/differing"), false, false},
     };
     HttpSession session(HttpOptions{.stallTimeoutSeconds = 1, .stallFloorBytesPerSecond = 1024});
     for (const auto& c : cases) {
@@ -61,6 +79,8 @@ TEST(HttpClientTest, RequestsThatCannotCompleteAreFailures) {
         EXPECT_EQ(result.stalled, c.stalled) << c.url;
         EXPECT_TRUE(c.tooLarge || !result.error.empty()) << c.url; // says what went wrong
     }
+    for (const char* path : {"/hex", "/huge", "/negative", "/junk", "/differing"})
+        EXPECT_EQ(raw.Hits(path), 1) << path; // each reply arrived and was refused
 }
 
 TEST(HttpClientTest, StreamsTheBodyAndCancelFromAnotherThreadEndsAStalledTransfer) {

@@ -6,6 +6,7 @@
 #include "subscriptions/Strings.h"
 #include "support/Feeds.h"
 #include "support/LoopbackServer.h"
+#include "support/RawReplyServer.h"
 #include "support/RecordingView.h"
 #include "support/TestClock.h"
 #include "support/TestSupport.h"
@@ -333,7 +334,62 @@ TEST_F(EngineTest, OnlyAWholeReplyCountsAndAFeedCutShortIsAnError) {
     ASSERT_EQ(view.Rows().size(), 4u);
     for (const DownloadRow& row : view.Rows())
         EXPECT_EQ(row[ColumnStatus], "Failed") << row[ColumnFile];
-    EXPECT_EQ(Tree(base / "Show"), Texts{}); // nothing kept, no partial file
+    // Nothing kept but the beginning of the one the network cut, to resume.
+    EXPECT_EQ(Tree(base / "Show"), (Texts{".short.tessarine-part", ".short.tessarine-resume"}));
+}
+
+TEST_F(EngineTest, AnEmptyBodyOrALengthThatIsNoNumberFailsAndIsFetchedAgain) {
+    RawReplyServer raw;
+    const struct {
+        const char* path;
+        std::string head; // after the status line
+        std::string body; // then the connection closes
+        bool opened;      // else "Could not open" is said
+    } cases[] = {
+        {"/empty.mp3", "Content-Length: 0", "", true},
+        {"/unannounced.mp3", "Connection: close", "", true},
+        {"/hex.mp3", "Content-Length: 0x10", std::string(16, 'h'), false},
+        {"/huge.mp3", "Content-Length: 99999999999999999999999", std::string(30, 'u'), false},
+        {"/negative.mp3", "Content-Length: -5", "nnnnn", false},
+        {"/signed.mp3", "Content-Length: +5", "sssss", false},
+        {"/junk.mp3", "Content-Length: 5 bytes", "jjjjj", false},
+        {"/differing.mp3", "Content-Length: 5\r\nContent-Length: 6", "dddddd", false},
+    };
+    std::vector<TestItem> items;
+    Texts messages;
+    for (const auto& c : cases) {
+        raw.Serve(c.path, "HTTP/1.1 200 OK\r\n" + c.head + "\r\n\r\n" + c.body);
+        items.push_back({raw.Url(c.path)});
+        if (!c.opened)
+            messages.push_back("Could not open " + raw.Url(c.path));
+    }
+    // The same number repeated is one length, as a proxy may join the lines.
+    raw.Serve("/listed.mp3", "HTTP/1.1 200 OK\r\nContent-Length: 5, 5\r\n\r\nlisted");
+    items.push_back({raw.Url("/listed.mp3")});
+    server.Serve("/f.xml", MakeFeed("Show", items));
+    server.Start();
+    fs::create_directory(base / "Show"); // the archive's folder
+    auto r = Add(server.Url("/f.xml"), "Show");
+
+    for (int check = 1; check <= 2; ++check) {
+        SCOPED_TRACE(check);
+        Check(r);
+        // Only the good one is there, with the bytes it announced; no partial files.
+        EXPECT_EQ(Tree(base / "Show"), (Texts{"feed.xml", "listed.mp3"}));
+        EXPECT_EQ(ReadFile(base / "Show/listed.mp3"), "liste");
+        for (const DownloadRow& row : view.Rows())
+            EXPECT_EQ(row[ColumnStatus], row[ColumnFile] == "listed.mp3" ? "Completed" : "Failed")
+                << row[ColumnFile];
+        // A reply that cannot be read is said; an empty one fails as an error page does.
+        if (check == 1) {
+            EXPECT_EQ(view.Messages(), messages);
+        }
+        for (const std::string& message : view.Messages())
+            EXPECT_NE(std::find(messages.begin(), messages.end(), message), messages.end());
+    }
+    for (const auto& c : cases)
+        EXPECT_GT(raw.Hits(c.path), 1) << c.path; // tried again at the next check
+    EXPECT_EQ(raw.Hits("/listed.mp3"), 1);
 }
 
 TEST_F(EngineTest, FeedDocumentsNamesAndRelativeUrls) {
@@ -636,7 +692,9 @@ TEST_F(EngineTest, BrokenServersFailCleanlyKeepingNameDateAndNoFile) {
     EXPECT_EQ(rows[0][ColumnSize], "5632.0MB");
     for (size_t i = 0; i < rows.size(); ++i)
         EXPECT_EQ(rows[i][ColumnStatus], i == 2 ? "Completed" : "Failed") << i;
-    EXPECT_EQ(Tree(base), (Texts{"Show", "Show/good", kSettingsFileName}));
+    // Of the cut one, what arrived is kept to resume.
+    EXPECT_EQ(Tree(base), (Texts{"Show", "Show/.huge.mp3.tessarine-part",
+                                 "Show/.huge.mp3.tessarine-resume", "Show/good", kSettingsFileName}));
     EXPECT_EQ(ReadFile(base / "Show/good"), "good Tessarine/1.0"); // only the final response
     for (int fd : deaf)
         ::close(fd);
@@ -951,7 +1009,9 @@ TEST_F(EngineTest, DownloadsCutByTheNetworkResumeFromTheirPartialFiles) {
                                                .lastModified = "Wed, 28 Jan 2009 13:24:41 GMT",
                                                .trickleBytes = 20,
                                                .trickleEveryMs = 50});
-    server.ServeResource("/plain.mp3", Resource{.body = one, .cutAfter = 100000}); // no validators
+    // Without validators a range is asked for alone; the reply must fit the recorded length.
+    server.ServeResource("/plain.mp3", Resource{.body = one, .cutAfter = 100000});
+    server.ServeResource("/relength.mp3", Resource{.body = two, .cutAfter = 100000});
     // A weak tag cannot guard a range: a date does, and without one nothing is resumed.
     server.ServeResource("/weak.mp3", Resource{.body = two, .etag = "W/\"w\"", .cutAfter = 100000});
     server.ServeResource("/dated.mp3", Resource{.body = three,
@@ -960,11 +1020,21 @@ TEST_F(EngineTest, DownloadsCutByTheNetworkResumeFromTheirPartialFiles) {
                                                 .cutAfter = 100000});
     server.ServeResource("/grown.mp3", Resource{.body = two, .etag = "\"g\"", .cutAfter = 100000});
     server.ServeResource("/shrunk.mp3", Resource{.body = one, .etag = "\"s\"", .cutAfter = 100000});
-    const Texts paths = {"/honours.mp3", "/ignores.mp3", "/changes.mp3", "/slow.mp3",  "/plain.mp3",
-                         "/weak.mp3",    "/dated.mp3",   "/grown.mp3",   "/shrunk.mp3"};
+    // Ranges that carry more than they say, announced and not: with a tag and without.
+    RawReplyServer raw;
+    const std::string whole(1000, 'w');
+    const auto reply = [](const std::string& head, const std::string& body) {
+        return "HTTP/1.1 " + head + "\r\n\r\n" + body;
+    };
+    raw.Serve("/overlong.mp3", reply("200 OK\r\nETag: \"o\"\r\nContent-Length: 1000", whole.substr(0, 400)));
+    raw.Serve("/unbounded.mp3", reply("200 OK\r\nContent-Length: 1000", whole.substr(0, 400)));
+    const Texts paths = {"/honours.mp3", "/ignores.mp3", "/changes.mp3",  "/slow.mp3",
+                         "/plain.mp3",   "/weak.mp3",    "/dated.mp3",    "/grown.mp3",
+                         "/shrunk.mp3",  "/relength.mp3", "/overlong.mp3", "/unbounded.mp3"};
     std::vector<TestItem> items;
     for (const std::string& path : paths)
-        items.push_back({server.Url(path)});
+        items.push_back({path == "/overlong.mp3" || path == "/unbounded.mp3" ? raw.Url(path)
+                                                                              : server.Url(path)});
     server.Serve("/f.xml", MakeFeed("Show", items));
     server.Start();
     options.http.stallTimeoutSeconds = 1; // 400 bytes a second is a stall
@@ -978,8 +1048,9 @@ TEST_F(EngineTest, DownloadsCutByTheNetworkResumeFromTheirPartialFiles) {
     EXPECT_EQ(view.Messages(), Texts{});
     // Kept: what arrived of those whose first reply named validators and length.
     Texts kept;
-    for (const char* name : {"honours.mp3", "ignores.mp3", "changes.mp3", "slow.mp3", "dated.mp3",
-                             "grown.mp3", "shrunk.mp3"})
+    for (const char* name :
+         {"honours.mp3", "ignores.mp3", "changes.mp3", "slow.mp3", "plain.mp3", "dated.mp3",
+          "grown.mp3", "shrunk.mp3", "relength.mp3", "overlong.mp3", "unbounded.mp3"})
         for (const auto& path : {PartialFile::PathFor((folder / name).string()),
                                  PartialFile::ResumePathFor((folder / name).string())})
             kept.push_back(fs::path(path).filename().string());
@@ -997,18 +1068,36 @@ TEST_F(EngineTest, DownloadsCutByTheNetworkResumeFromTheirPartialFiles) {
                          Resource{.body = two + one, .etag = "\"g2\"", .ifRange = false});
     // The same version, now no longer than the partial file: 416.
     server.ServeResource("/shrunk.mp3", Resource{.body = one.substr(0, 50000), .etag = "\"s\""});
+    server.ServeResource("/relength.mp3", Resource{.body = changed});
+    const std::string rest = whole.substr(400) + "extra";
+    raw.Serve("/overlong.mp3", reply("200 OK\r\nETag: \"o\"\r\nContent-Length: 1000", whole),
+              reply("206 Partial Content\r\nETag: \"o\"\r\nContent-Range: bytes 400-999/1000\r\n"
+                    "Content-Length: 605",
+                    rest));
+    raw.Serve("/unbounded.mp3", reply("200 OK\r\nContent-Length: 1000", whole),
+              reply("206 Partial Content\r\nContent-Range: bytes 400-999/1000", rest));
     WriteFile(PartialFile::PathFor((folder / "gone.mp3").string()), "gone");
     WriteFile(PartialFile::ResumePathFor((folder / "gone.mp3").string()), "gone");
     Check(r);
     ASSERT_EQ(view.Rows().size(), 2 * paths.size());
-    for (size_t i = paths.size(); i < view.Rows().size(); ++i)
-        EXPECT_EQ(view.Rows()[i][ColumnStatus], "Completed") << i;
+    // The rows of the first check resumed, all but the over-long ranges; those
+    // failed, dropping their partial files, and the rows queued now fetched them whole.
+    for (size_t i = 0; i < view.Rows().size(); ++i)
+        EXPECT_EQ(view.Rows()[i][ColumnStatus],
+                  i == 10 || i == 11 ? "Failed" : "Completed") << i;
     // Each file byte for byte, whichever way it came.
     EXPECT_TRUE(ReadFile(folder / "honours.mp3") == one);
     EXPECT_TRUE(ReadFile(folder / "ignores.mp3") == two);
     EXPECT_TRUE(ReadFile(folder / "changes.mp3") == changed);
     EXPECT_TRUE(ReadFile(folder / "slow.mp3") == slow);
     EXPECT_TRUE(ReadFile(folder / "plain.mp3") == one);
+    EXPECT_TRUE(ReadFile(folder / "relength.mp3") == changed);
+    EXPECT_EQ(ReadFile(folder / "overlong.mp3"), whole);
+    EXPECT_EQ(ReadFile(folder / "unbounded.mp3"), whole);
+    for (const char* path : {"/overlong.mp3", "/unbounded.mp3"}) { // cut, too long, whole file
+        EXPECT_EQ(raw.Hits(path), 3) << path;
+        EXPECT_EQ(raw.LastRequest(path).find("Range:"), std::string::npos) << path;
+    }
     EXPECT_TRUE(ReadFile(folder / "weak.mp3") == two);
     EXPECT_TRUE(ReadFile(folder / "dated.mp3") == three);
     EXPECT_TRUE(ReadFile(folder / "grown.mp3") == two + one);
@@ -1016,13 +1105,16 @@ TEST_F(EngineTest, DownloadsCutByTheNetworkResumeFromTheirPartialFiles) {
     EXPECT_EQ(server.LastRequestHeader("/dated.mp3", "If-Range"), "Wed, 28 Jan 2009 13:24:41 GMT");
     EXPECT_EQ(server.LastRequestHeader("/grown.mp3", "Range"), "");
     EXPECT_TRUE(ReadFile(folder / "shrunk.mp3") == one.substr(0, 50000));
-    for (const char* refetched : {"/grown.mp3", "/shrunk.mp3"}) // cut, range refused, whole file
+    for (const char* refetched :
+         {"/grown.mp3", "/shrunk.mp3", "/relength.mp3"}) // cut, range refused, whole file
         EXPECT_EQ(server.Hits(refetched), 3) << refetched;
     EXPECT_EQ(server.LastRequestHeader("/honours.mp3", "Range"), "bytes=100000-");
     EXPECT_EQ(server.LastRequestHeader("/honours.mp3", "If-Range"), "\"1\"");
     EXPECT_EQ(server.LastRequestHeader("/changes.mp3", "If-Range"), "\"3\"");
     EXPECT_EQ(server.LastRequestHeader("/slow.mp3", "If-Range"), "Wed, 28 Jan 2009 13:24:41 GMT");
-    EXPECT_EQ(server.LastRequestHeader("/plain.mp3", "Range"), "");
+    EXPECT_EQ(server.LastRequestHeader("/plain.mp3", "Range"), "bytes=100000-");
+    EXPECT_EQ(server.LastRequestHeader("/plain.mp3", "If-Range"), "");
+    EXPECT_EQ(server.Hits("/plain.mp3"), 2);
     EXPECT_EQ(PartialNames(folder), Texts{}); // resumed, finished or removed
     EXPECT_EQ(view.Messages(), Texts{});
 }

@@ -1,0 +1,46 @@
+#pragma once
+// A loopback server that answers with bytes exactly as given, for replies an
+// HTTP library would not send: malformed headers, bodies that do not match
+// their length. Bound to a free port on 127.0.0.1 when constructed; serves
+// one connection at a time on its own thread: reads the request's header
+// block, writes the reply set for its path (a 404 for others) and closes the
+// connection.
+
+#include <map>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <thread>
+
+namespace tessarine::test {
+
+class RawReplyServer {
+public:
+    RawReplyServer();
+    ~RawReplyServer();
+    RawReplyServer(const RawReplyServer&) = delete;
+    RawReplyServer& operator=(const RawReplyServer&) = delete;
+
+    // "http://127.0.0.1:PORT" followed by `path`.
+    std::string Url(const std::string& path) const;
+        // The whole reply to a request for `path`: status line, headers, body;
+    // with `rangedReply`, that one answers requests that carry a Range.
+    void Serve(const std::string& path, std::string reply, std::string rangedReply = "");
+    // Requests for `path` answered so far.
+    int Hits(const std::string& path) const;
+    // The header block of the last request for `path`, empty when none came.
+    std::string LastRequest(const std::string& path) const;
+
+private:
+    void Run();
+
+    int listener_ = -1;
+    int port_ = 0;
+    mutable std::mutex mutex_;
+    std::map<std::string, std::pair<std::string, std::string>> replies_; // whole, ranged
+    std::map<std::string, int> hits_;
+    std::map<std::string, std::string> lastRequests_;
+    std::thread thread_;
+};
+
+} // namespace tessarine::test
