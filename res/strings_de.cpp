@@ -38,6 +38,7 @@ extern const StringEntry kGermanStrings[] = {
     {IDS_SETTINGS_NOT_KEPT, "Die Einstellungsdatei %s konnte nicht gelesen werden, und es konnte keine Kopie davon angelegt werden. Tessarine startet mit einer leeren Liste; beim nächsten Speichern wird die Datei ersetzt."},
     {IDS_COLUMN_FILE, "Datei"},
     {IDS_COLUMN_SIZE, "Größe"},
+    {IDS_NO_FILE_NAME, "Für %s wurde kein eigener Dateiname gefunden. Die Datei wird nicht heruntergeladen."},
     {IDS_COMPLETED, "Completed"},
 
     {TXT_CAPTION, "Tessarine"},

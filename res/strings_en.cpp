@@ -38,6 +38,7 @@ extern const StringEntry kEnglishStrings[] = {
     {IDS_SETTINGS_NOT_KEPT, "The settings file %s could not be read, and no copy of it could be made. Tessarine starts with an empty list; the next save replaces the file."},
     {IDS_COLUMN_FILE, "File"},
     {IDS_COLUMN_SIZE, "Size"},
+    {IDS_NO_FILE_NAME, "No file name of its own could be found for %s. It is not downloaded."},
     {IDS_COMPLETED, "Completed"},
 
     {TXT_CAPTION, "Tessarine"},

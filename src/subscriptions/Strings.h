@@ -42,6 +42,7 @@ enum StringId : int {
     IDS_SETTINGS_NOT_KEPT = 152,
     IDS_COLUMN_FILE = 201,
     IDS_COLUMN_SIZE = 202,
+    IDS_NO_FILE_NAME = 210,
     IDS_COMPLETED = 58114,
 
     // Texts of the window, menus and dialogs.

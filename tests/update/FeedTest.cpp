@@ -1,5 +1,6 @@
 // Reading feed documents, the cache of what was read, and the per-feed
 // archive of fetched items.
+#include "subscriptions/BaseDirectory.h"
 #include "update/EnclosureNames.h"
 #include "update/FeedArchive.h"
 #include "update/FeedCache.h"
@@ -273,6 +274,26 @@ TEST(EnclosureNames, TagsThatMeetOtherNamesAndOverlongNames) {
         EXPECT_LE(name.size(), 255u);
         EXPECT_TRUE(name.ends_with(EnclosureNames::Tag(url, 8) + ".mp3")) << name;
         EXPECT_EQ(ValidUtf8(name), name);
+    }
+
+    // A name that still begins as the program's own files do once it is
+    // tagged (its reserved beginning is not what shortening or the tag
+    // change) takes a "_" in front; it fits, and the tag stays whole.
+    for (const std::string& stem :
+         {"Tessarine Settings.xml." + std::string(250, 'x'),
+          std::string("Tessarine Settings.xml.a"), std::string("feed.xml.tmp.b"),
+          "feed.xml.tmp" + std::string(300, 'y')}) {
+        const std::string url = "http://h/m/" + stem + ".mp3",
+                          other = "http://h/n/" + stem + ".mp3";
+        const EnclosureNames reserved({url, other});
+        for (const std::string& name : {EnclosureNames({url}).NameOf(url), reserved.NameOf(url)}) {
+            EXPECT_TRUE(name.starts_with("_") && name.ends_with(".mp3")) << name;
+            EXPECT_LE(name.size(), 255u);
+            EXPECT_FALSE(EnclosureNames::IsReserved(name)) << name;
+        }
+        EXPECT_EQ(reserved.NameOf(url),
+                  "_" + ShortenedName(stem, 255 - 14) + "-" + EnclosureNames::Tag(url, 8) + ".mp3");
+        EXPECT_NE(reserved.NameOf(url), reserved.NameOf(other));
     }
 
     // Partial files and their resume information: a fixed form no enclosure
