@@ -422,6 +422,27 @@ TEST(FeedArchive, UnusableFileStartsNew) {
     }
 }
 
+// A declaration the parser found inside an element is printed as it stands;
+// one whose values hold markup would make the saved archive unreadable.
+TEST(FeedArchive, WhatIsSavedReadsBackWhateverTheFileHeld) {
+    test::TempDir dir;
+    const std::string path = dir / "feed.xml";
+    for (const std::string& inside : {std::string("<?xml version=\"1<x>&amp;#x41;\" ?>"),
+                                      std::string("<?xml version='\"'?>")}) {
+        test::WriteFile(path, "<TessarineFeed><item><link>http://h/1.mp3</link>" + inside +
+                                  "</item></TessarineFeed>");
+        FeedArchive archive;
+        archive.Open(path);
+        ASSERT_FALSE(archive.IsNew()) << inside;
+        archive.Append("T\x01\x0C", "caf\xE9 &#x41; \x7F", "http://h/2.mp3", "");
+        ASSERT_TRUE(archive.Save(path));
+        FeedArchive again;
+        again.Open(path);
+        EXPECT_FALSE(again.IsNew()) << test::ReadFile(path);
+        EXPECT_TRUE(again.Lookup("http://h/1.mp3") && again.Lookup("http://h/2.mp3"));
+    }
+}
+
 // The index must answer every look-up as a walk over the saved document does:
 // the root's first "item" child and every element after it, comparing the
 // trimmed text of its first "link" (other names, letter case, comments, CDATA).
