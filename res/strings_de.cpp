@@ -45,6 +45,7 @@ extern const StringEntry kGermanStrings[] = {
     {IDS_PAGE_NAMES_NO_FEED, "Fehler!\n\nDie Webseite %s nennt keinen Feed. Bitte geben Sie die Adresse des Podcast-Feeds selbst an."},
     {IDS_COLUMN_FILE, "Datei"},
     {IDS_COLUMN_SIZE, "Größe"},
+    {IDS_NO_FILE_NAME, "Für %s wurde kein eigener Dateiname gefunden. Die Datei wird nicht heruntergeladen."},
     {IDS_COMPLETED, "Completed"},
 
     {TXT_CAPTION, "Tessarine"},

@@ -45,6 +45,7 @@ extern const StringEntry kEnglishStrings[] = {
     {IDS_PAGE_NAMES_NO_FEED, "Error!\n\nThe web page %s names no feed. Please give the address of the podcast's feed itself."},
     {IDS_COLUMN_FILE, "File"},
     {IDS_COLUMN_SIZE, "Size"},
+    {IDS_NO_FILE_NAME, "No file name of its own could be found for %s. It is not downloaded."},
     {IDS_COMPLETED, "Completed"},
 
     {TXT_CAPTION, "Tessarine"},

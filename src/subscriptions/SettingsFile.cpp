@@ -26,10 +26,10 @@ std::string SerializeSettings(const OptionSet& options, const SubscriptionList& 
     root->LinkEndChild(settings);
 
     // URL and name as valid UTF-8, so that whatever bytes they hold the file
-    // reads back whole.
+    // reads back whole, in the form the reader gives them.
     for (const SubscriptionPtr& s : list.Items()) {
         auto* feed = new TiXmlElement("feed");
-        feed->SetAttribute("url", ValidUtf8(s->url));
+        feed->SetAttribute("url", UrlAsValidUtf8(s->url));
         feed->SetAttribute("lastchecked", s->lastChecked.FormatStored());
         feed->LinkEndChild(new TiXmlText(ValidUtf8(s->name)));
         root->LinkEndChild(feed);
@@ -67,13 +67,17 @@ std::optional<StoredSettings> ReadSettingsFile(const std::string& path) {
     }
 
     // The first "feed" element and every element after it, whatever its name.
+    // URL and name are taken in the form a save writes them (bytes that are
+    // not UTF-8 made valid), so that the list loaded from a file is the list
+    // a save and the next load give: no two URLs become one later, and
+    // nothing read is dropped after the first save.
     for (TiXmlElement* e = root->FirstChildElement("feed"); e != nullptr;
          e = e->NextSiblingElement()) {
         StoredFeed feed;
         if (const char* text = e->GetText())
-            feed.name = text;
+            feed.name = ValidUtf8(text);
         if (const char* url = e->Attribute("url"))
-            feed.url = url;
+            feed.url = UrlAsValidUtf8(url);
         if (const char* checked = e->Attribute("lastchecked"))
             feed.lastChecked = checked;
         stored.feeds.push_back(std::move(feed));

@@ -14,8 +14,8 @@ namespace tessarine {
 std::string SerializeSettings(const OptionSet& options, const SubscriptionList& list);
 
 struct StoredFeed {
-    std::string url;
-    std::string name;        // white space condensed by the parser
+    std::string url;         // bytes that are not UTF-8 percent-encoded (UrlAsValidUtf8)
+    std::string name;        // white space condensed by the parser, valid UTF-8 (ValidUtf8)
     std::string lastChecked; // as stored; parse with OleDateTime::ParseStored
 };
 

@@ -49,6 +49,7 @@ enum StringId : int {
     IDS_PAGE_NAMES_NO_FEED = 162,
     IDS_COLUMN_FILE = 201,
     IDS_COLUMN_SIZE = 202,
+    IDS_NO_FILE_NAME = 210,
     IDS_COMPLETED = 58114,
 
     // Texts of the window, menus and dialogs.

@@ -164,6 +164,24 @@ std::string ValidUtf8(std::string_view text) {
     return out;
 }
 
+std::string UrlAsValidUtf8(std::string_view url) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(url.size());
+    for (std::size_t i = 0; i < url.size();) {
+        if (const std::size_t length = Utf8SequenceLength(url, i); length > 0) {
+            out.append(url.substr(i, length));
+            i += length;
+        } else {
+            const auto byte = static_cast<unsigned char>(url[i++]);
+            out += '%';
+            out += kDigits[byte >> 4];
+            out += kDigits[byte & 0xF];
+        }
+    }
+    return out;
+}
+
 std::string CondensedText(std::string_view text) {
     std::string out;
     out.reserve(text.size());

@@ -46,6 +46,13 @@ const char* ParserInput(const std::string& text, std::string& padded);
 // markup after it: every text written to them goes through this first.
 std::string ValidUtf8(std::string_view text);
 
+// A URL as valid UTF-8: every byte that is not part of a well-formed UTF-8
+// sequence percent-encoded ("%FF"), the form in which a request carries that
+// byte. A valid URL is returned unchanged. Unlike ValidUtf8 this never makes
+// a URL the same as another one that asks for something else ("\xFF" and
+// "\xC3\xBF" stay apart).
+std::string UrlAsValidUtf8(std::string_view url);
+
 // The text with white space condensed as the parser condenses element text:
 // each run of white space becomes one blank, white space at either end goes,
 // and so do byte order marks (U+FEFF, U+FFFE, U+FFFF) in front of the first

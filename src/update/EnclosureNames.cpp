@@ -62,11 +62,20 @@ std::string EnclosureNames::Tagged(std::string_view name, std::string_view tag) 
         extension = {}; // ".tessarine-part" must not stay at the end
     const std::string_view stem = name.substr(0, name.size() - extension.size());
     const std::string ending = "-" + std::string(tag) + std::string(extension);
-    return ShortenedName(stem, kMaxEntryNameBytes - ending.size()) + ending;
+    std::string tagged = ShortenedName(stem, kMaxEntryNameBytes - ending.size()) + ending;
+    // The tag ends the name (but for its extension), so a reserved name's
+    // end is gone; its beginning stays, and a name that still begins as the
+    // program's own files do ("Tessarine Settings.xml.x.mp3") gets a "_" in
+    // front, which none of them has.
+    if (IsReserved(tagged))
+        tagged = "_" + ShortenedName(stem, kMaxEntryNameBytes - 1 - ending.size()) + ending;
+    return tagged;
 }
 
 // Level 0 is the plain name, 1 the short tag, 2 the long one; higher levels
 // count on from the long tag, for the case that nothing else tells two apart.
+// The counter is part of the tag, which shortening never cuts, so each level
+// gives a name of its own.
 std::string EnclosureNames::NameAt(const std::string& url, const std::string& plain, int level) {
     if (level == 0)
         return plain;
@@ -83,7 +92,7 @@ EnclosureNames::EnclosureNames(const std::vector<std::string>& urls) {
         std::string url;
         std::string plain;
         int level = 0;
-        std::string name;
+        std::string name; // empty once past kLastLevel: no name found
     };
     std::vector<Slot> slots;
     for (const std::string& url : urls)
@@ -92,6 +101,14 @@ EnclosureNames::EnclosureNames(const std::vector<std::string>& urls) {
     // Sorted by URL, so that what follows does not depend on the feed's order.
     std::sort(slots.begin(), slots.end(),
               [](const Slot& a, const Slot& b) { return a.url < b.url; });
+
+    // Moves a slot one level up; past the last level it gets no name.
+    const auto raise = [](Slot& slot) {
+        if (++slot.level > kLastLevel)
+            slot.name.clear();
+        else
+            slot.name = NameAt(slot.url, slot.plain, slot.level);
+    };
 
     std::map<std::string, int> plainCount;
     for (const Slot& slot : slots)
@@ -103,14 +120,17 @@ EnclosureNames::EnclosureNames(const std::vector<std::string>& urls) {
 
     // Tags can meet one another or another URL's plain name. In each group of
     // equal names the one of the lowest level (then of the smallest URL)
-    // keeps its name and the others go one level up, until all differ.
+    // keeps its name and the others go one level up, until all differ. Every
+    // round raises at least one slot, and no slot goes past kLastLevel, so
+    // this ends whatever the URLs.
     for (bool clash = true; clash;) {
         clash = false;
         std::map<std::string, std::vector<Slot*>> groups;
         for (Slot& slot : slots) {
-            while (IsReserved(slot.name))
-                slot.name = NameAt(slot.url, slot.plain, ++slot.level);
-            groups[Folded(slot.name)].push_back(&slot);
+            while (!slot.name.empty() && IsReserved(slot.name))
+                raise(slot);
+            if (!slot.name.empty())
+                groups[Folded(slot.name)].push_back(&slot);
         }
         for (auto& [name, members] : groups) {
             if (members.size() < 2)
@@ -119,7 +139,7 @@ EnclosureNames::EnclosureNames(const std::vector<std::string>& urls) {
             std::stable_sort(members.begin(), members.end(),
                              [](const Slot* a, const Slot* b) { return a->level < b->level; });
             for (size_t i = 1; i < members.size(); ++i)
-                members[i]->name = NameAt(members[i]->url, members[i]->plain, ++members[i]->level);
+                raise(*members[i]);
         }
     }
     for (const Slot& slot : slots)

@@ -26,8 +26,14 @@ public:
     explicit EnclosureNames(const std::vector<std::string>& urls);
 
     // The name for `url`; for a URL not given to the constructor the name it
-    // would have alone.
+    // would have alone. Empty when no name could be made that differs from
+    // the others within kLastLevel tries (only URLs made to meet one
+    // another's tags come that far): that enclosure cannot be stored.
     std::string NameOf(const std::string& url) const;
+
+    // The most tries for one URL: its plain name, the short and the long
+    // tag, then the long tag with a counter.
+    static constexpr int kLastLevel = 64;
 
     // Whether a downloaded file must never take `name`: the feed archive, the
     // settings file, their temporary files and partial files.

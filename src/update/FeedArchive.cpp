@@ -96,22 +96,33 @@ void MakeTextsUtf8(TiXmlNode& node) {
         MakeTextsUtf8(*child);
 }
 
-// The printer writes a declaration's values as they stand: one holding a
-// quote or markup (a damaged file) would make the saved archive unreadable.
-// Such a declaration is replaced by the usual one, and as that reads the file
-// as UTF-8, every text is made valid UTF-8 to match.
-void ReplaceUnsafeDeclarations(TiXmlDocument& document) {
+// Replaces the unsafe declarations among the children of `parent` and
+// further down; true when there was one.
+bool ReplaceUnsafeDeclarationsIn(TiXmlNode& parent) {
     bool replaced = false;
-    for (TiXmlNode* node = document.FirstChild(); node != nullptr; node = node->NextSibling()) {
+    for (TiXmlNode* node = parent.FirstChild(); node != nullptr; node = node->NextSibling()) {
         const TiXmlDeclaration* declaration = node->ToDeclaration();
-        if (declaration == nullptr || (IsPlainDeclarationValue(declaration->Version()) &&
-                                       IsPlainDeclarationValue(declaration->Encoding()) &&
-                                       IsPlainDeclarationValue(declaration->Standalone())))
+        if (declaration == nullptr) {
+            replaced = ReplaceUnsafeDeclarationsIn(*node) || replaced;
             continue;
-        node = document.ReplaceChild(node, TiXmlDeclaration("1.0", "", ""));
+        }
+        if (IsPlainDeclarationValue(declaration->Version()) &&
+            IsPlainDeclarationValue(declaration->Encoding()) &&
+            IsPlainDeclarationValue(declaration->Standalone()))
+            continue;
+        node = parent.ReplaceChild(node, TiXmlDeclaration("1.0", "", ""));
         replaced = true;
     }
-    if (replaced)
+    return replaced;
+}
+
+// The printer writes a declaration's values as they stand: one holding a
+// quote or markup (a damaged file) would make the saved archive unreadable.
+// Such a declaration, also one the parser found inside an element, is
+// replaced by the usual one, and as that reads the file as UTF-8, every text
+// is made valid UTF-8 to match.
+void ReplaceUnsafeDeclarations(TiXmlDocument& document) {
+    if (ReplaceUnsafeDeclarationsIn(document))
         MakeTextsUtf8(document);
 }
 

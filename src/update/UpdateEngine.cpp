@@ -411,8 +411,13 @@ CycleResult UpdateEngine::CheckCycleProc() {
             if (cancel_)
                 return CycleCancelled;
             names.push_back(fileNames.NameOf(item.enclosureUrl));
-            const bool queued =
-                QueueDownloadIn(base, item.enclosureUrl, name, names.back(), &listed);
+            // Without a name of its own (see EnclosureNames) the enclosure
+            // is left out of this check and said so; the others go on.
+            bool queued = false;
+            if (names.back().empty())
+                view_.ShowError(FormatResString(IDS_NO_FILE_NAME, item.enclosureUrl));
+            else
+                queued = QueueDownloadIn(base, item.enclosureUrl, name, names.back(), &listed);
             // A new archive is not searched: every item counts as unrecorded.
             if (!recorded && !archiveLeftAlone &&
                 (archive.IsNew() || !archive.Lookup(item.enclosureUrl)))
@@ -465,7 +470,8 @@ void UpdateEngine::RemoveStalePartials(const std::string& base, const std::strin
         kept.insert(std::filesystem::path(PartialFile::ResumePathFor(target)).filename().string());
     };
     for (const std::string& fileName : fileNames)
-        keep(fileName);
+        if (!fileName.empty())
+            keep(fileName);
     const std::string folderName = FeedFolderName(folder);
     for (size_t row = 0;; ++row) {
         const std::optional<DownloadEntry> entry = model_.DownloadAt(static_cast<long long>(row));

@@ -67,6 +67,39 @@ TEST(SettingsFile, ExactBytesAndRoundTrip) {
                      "http://b/|Spaced out|Invalid DateTime"})); // white space condensed
 }
 
+// Bytes that are not UTF-8 (a file written in Latin-1, or by hand) are read
+// in the form a save writes them: a URL's percent-encoded, as a request sends
+// them, a name's as the Latin-1 letters they stand for. So the list loaded
+// is the list every later save and load gives, and URLs that differ in the
+// file stay apart.
+TEST(SettingsFile, BytesThatAreNotUtf8ReadAsTheyAreSaved) {
+    TempDir dir;
+    const std::string path = SettingsFilePath(dir.Base());
+    const std::string file = "<TessarineSettings>"
+                             "<feed url='http://h/caf\xE9\xFF'>Caf\xE9</feed>"
+                             "<feed url='http://h/caf\xC3\xA9\xC3\xBF'>Caf\xC3\xA9</feed>"
+                             "<feed url='http://h/%41\x80'>A</feed>"
+                             "</TessarineSettings>";
+    WriteFile(path, file);
+    const Texts once = {"--", "http://h/caf%E9%FF|Caf\xC3\xA9|",
+                        "http://h/caf\xC3\xA9\xC3\xBF|Caf\xC3\xA9|", "http://h/%41%80|A|"};
+    EXPECT_EQ(Read(path), once);
+    for (int save = 0; save < 2; ++save) {
+        SharedModel model;
+        model.SetBaseDirectory(dir.Base());
+        const LoadResult load = model.LoadSettings();
+        EXPECT_TRUE(load.duplicates.empty());
+        ASSERT_EQ(model.SnapshotSubscriptions().size(), 3u);
+        EXPECT_EQ(model.SnapshotSubscriptions()[0].values.url, "http://h/caf%E9%FF");
+        model.SaveSettings();
+        Texts saved = once;
+        saved[0] = Read(path)[0]; // the options, not read from this file
+        for (size_t i = 1; i < saved.size(); ++i)
+            saved[i] += "Invalid DateTime";
+        EXPECT_EQ(Read(path), saved) << save;
+    }
+}
+
 TEST(SettingsFile, ReadingRulesAndMissingOrBrokenFiles) {
     TempDir dir;
     const std::string path = SettingsFilePath(dir.Base());

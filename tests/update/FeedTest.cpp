@@ -1,5 +1,6 @@
 // Reading feed documents, the cache of what was read, and the per-feed
 // archive of fetched items.
+#include "subscriptions/BaseDirectory.h"
 #include "update/EnclosureNames.h"
 #include "update/FeedArchive.h"
 #include "update/FeedCache.h"
@@ -358,6 +359,26 @@ TEST(EnclosureNames, TagsThatMeetOtherNamesAndOverlongNames) {
         EXPECT_EQ(ValidUtf8(name), name);
     }
 
+    // A name that still begins as the program's own files do once it is
+    // tagged (its reserved beginning is not what shortening or the tag
+    // change) takes a "_" in front; it fits, and the tag stays whole.
+    for (const std::string& stem :
+         {"Tessarine Settings.xml." + std::string(250, 'x'),
+          std::string("Tessarine Settings.xml.a"), std::string("feed.xml.tmp.b"),
+          "feed.xml.tmp" + std::string(300, 'y')}) {
+        const std::string url = "http://h/m/" + stem + ".mp3",
+                          other = "http://h/n/" + stem + ".mp3";
+        const EnclosureNames reserved({url, other});
+        for (const std::string& name : {EnclosureNames({url}).NameOf(url), reserved.NameOf(url)}) {
+            EXPECT_TRUE(name.starts_with("_") && name.ends_with(".mp3")) << name;
+            EXPECT_LE(name.size(), 255u);
+            EXPECT_FALSE(EnclosureNames::IsReserved(name)) << name;
+        }
+        EXPECT_EQ(reserved.NameOf(url),
+                  "_" + ShortenedName(stem, 255 - 14) + "-" + EnclosureNames::Tag(url, 8) + ".mp3");
+        EXPECT_NE(reserved.NameOf(url), reserved.NameOf(other));
+    }
+
     // Partial files and their resume information: a fixed form no enclosure
     // can take, fitting a folder entry, one per target.
     EXPECT_EQ(PartialFile::PathFor("/b/Show/ep.mp3"), "/b/Show/.ep.mp3.tessarine-part");
@@ -481,6 +502,27 @@ TEST(FeedArchive, UnusableFileStartsNew) {
         ASSERT_TRUE(archive.Save(dir / "feed.xml"));
         EXPECT_EQ(test::ReadFile(dir / "feed.xml"),
                   kHead + ItemXml("T", "", "http://h/2.mp3", "") + kTail);
+    }
+}
+
+// A declaration the parser found inside an element is printed as it stands;
+// one whose values hold markup would make the saved archive unreadable.
+TEST(FeedArchive, WhatIsSavedReadsBackWhateverTheFileHeld) {
+    test::TempDir dir;
+    const std::string path = dir / "feed.xml";
+    for (const std::string& inside : {std::string("<?xml version=\"1<x>&amp;#x41;\" ?>"),
+                                      std::string("<?xml version='\"'?>")}) {
+        test::WriteFile(path, "<TessarineFeed><item><link>http://h/1.mp3</link>" + inside +
+                                  "</item></TessarineFeed>");
+        FeedArchive archive;
+        archive.Open(path);
+        ASSERT_FALSE(archive.IsNew()) << inside;
+        archive.Append("T\x01\x0C", "caf\xE9 &#x41; \x7F", "http://h/2.mp3", "");
+        ASSERT_TRUE(archive.Save(path));
+        FeedArchive again;
+        again.Open(path);
+        EXPECT_FALSE(again.IsNew()) << test::ReadFile(path);
+        EXPECT_TRUE(again.Lookup("http://h/1.mp3") && again.Lookup("http://h/2.mp3"));
     }
 }
 

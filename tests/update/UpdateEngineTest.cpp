@@ -218,6 +218,24 @@ TEST_F(EngineTest, HostileTitlesAndOverlongNamesStayInsideTheBase) {
     EXPECT_EQ(view.Messages(), Texts{});
 }
 
+TEST_F(EngineTest, ANameThatKeepsTheBeginningOfTheProgramsOwnFilesEndsTheCheck) {
+    // Shortened and tagged, the name still begins as the archive's temporary
+    // files do: it takes a "_" in front, and the rest of the feed goes on.
+    const std::string reserved = "/m/feed.xml.tmp" + std::string(250, 'a') + ".mp3";
+    server.Serve(reserved, "reserved");
+    server.Serve("/m/other.mp3", "other");
+    server.Serve("/f.xml",
+                 MakeFeed("Show", {{server.Url(reserved)}, {server.Url("/m/other.mp3")}}));
+    server.Start();
+    Check(Add(server.Url("/f.xml"), "Show"));
+    const std::string name = EnclosureNames({server.Url(reserved)}).NameOf(server.Url(reserved));
+    EXPECT_TRUE(name.starts_with("_feed.xml.tmpaaa") && name.size() == 255) << name;
+    EXPECT_EQ(Tree(base / "Show"), (Texts{name, "other.mp3"}));
+    EXPECT_EQ(ReadFile(base / "Show" / name), "reserved");
+    EXPECT_EQ(ReadFile(base / "Show" / "other.mp3"), "other");
+    EXPECT_EQ(view.Messages(), Texts{});
+}
+
 TEST_F(EngineTest, EveryEnclosureGetsAFileOfItsOwnOnceAndNeverTakesAnotherFilesPlace) {
     // What large hosts and scripts serve: one last segment for every episode.
     const Texts paths = {"/s/show/e/1/media.mp3", "/s/show/e/2/media.mp3", "/feed.xml", "/ep.mp3",
