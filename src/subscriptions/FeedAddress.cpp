@@ -1,5 +1,7 @@
 #include "subscriptions/FeedAddress.h"
 
+#include "subscriptions/XmlText.h"
+
 namespace tessarine {
 
 namespace {
@@ -157,7 +159,9 @@ std::optional<std::string> FeedAddress(std::string_view typed) {
     const std::optional<Authority> parts = SplitWebUrl(url);
     if (!parts || !UsableHost(parts->host) || (parts->port && !UsablePort(*parts->port)))
         return std::nullopt;
-    return url;
+    // Stored as the settings file keeps it: bytes that are not UTF-8 are
+    // percent-encoded, so the address is the same after the next load.
+    return UrlAsValidUtf8(url);
 }
 
 std::string FeedAddressKey(std::string_view url) {

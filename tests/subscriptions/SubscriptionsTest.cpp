@@ -146,6 +146,8 @@ TEST(FeedAddress, PastedFormsBecomeWebUrlsAndTheRestIsRefused) {
              {"http://example.org/feed.xml", "http://example.org/feed.xml"},
              {" \tHTTPS://Example.org/Feed?x=1 \r\n", "HTTPS://Example.org/Feed?x=1"},
              {"http://user:pw@[::1]:8080/a b", "http://user:pw@[::1]:8080/a b"},
+             // Stored as the settings file keeps it: bytes that are not UTF-8 encoded.
+             {"http://example.org/\xC3\xA9-\xFF.xml", "http://example.org/\xC3\xA9-%FF.xml"},
              // The schemes of podcast links.
              {"feed://example.org/rss", "http://example.org/rss"},
              {"FEED:https://example.org/rss", "https://example.org/rss"},
