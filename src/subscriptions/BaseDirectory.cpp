@@ -1,5 +1,7 @@
 #include "subscriptions/BaseDirectory.h"
 
+#include "subscriptions/Text.h"
+
 #include <sys/stat.h>
 #ifdef _WIN32
 #include <climits>
@@ -29,10 +31,6 @@ std::string NormalizedBaseDirectory(std::string path) {
 
 namespace {
 
-char LowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool IsUtf8Continuation(char c) {
     return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
 }
@@ -51,19 +49,6 @@ std::string_view CutAtCharacter(std::string_view text, std::size_t bytes) {
 }
 
 } // namespace
-
-bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && StartsWithIgnoringCase(a, b);
-}
-
-bool StartsWithIgnoringCase(std::string_view name, std::string_view prefix) {
-    if (name.size() < prefix.size())
-        return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i)
-        if (LowerAscii(name[i]) != LowerAscii(prefix[i]))
-            return false;
-    return true;
-}
 
 std::string_view NameExtension(std::string_view name) {
     const std::size_t dot = name.rfind('.');
@@ -97,10 +82,7 @@ std::string FeedFolderName(const std::string& name) {
     for (char& c : folder) {
         const unsigned char u = static_cast<unsigned char>(c);
         bool replace = c == '/' || c == '\\' || u < 32 || u == 127;
-#ifdef _WIN32
-        replace = replace || c == '<' || c == '>' || c == ':' || c == '"' || c == '|' || c == '?' ||
-                  c == '*';
-#endif
+        replace = replace || IsForbiddenInFileName(c);
         if (replace)
             c = '_';
     }

@@ -58,12 +58,6 @@ std::string FeedFolderPath(const std::string& base, const std::string& feedName)
 std::string FeedFilePath(const std::string& base, const std::string& feedName,
                          const std::string& fileName);
 
-// Whether two names are the same but for the letter case of ASCII letters,
-// as on file systems that ignore case.
-bool SameNameIgnoringCase(std::string_view a, std::string_view b);
-// Whether `name` starts with `prefix`, ignoring the case of ASCII letters.
-bool StartsWithIgnoringCase(std::string_view name, std::string_view prefix);
-
 // Anything at `path` (file, folder, link) counts as existing.
 bool PathExists(const std::string& path);
 // Creates one level of folder; the outcome is not reported.

@@ -1,36 +1,17 @@
 #include "subscriptions/FeedAddress.h"
 
+#include "subscriptions/Text.h"
 #include "subscriptions/XmlText.h"
 
 namespace tessarine {
 
 namespace {
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
-}
 bool IsAlpha(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
-}
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-std::string LowerAscii(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        c = Lower(c);
-    return out;
-}
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size())
-        return false;
-    for (size_t i = 0; i < prefix.size(); ++i)
-        if (Lower(text[i]) != prefix[i])
-            return false;
-    return true;
 }
 
 // The length of the scheme that `text` begins with ("ftp" of "ftp://x"), or
@@ -67,9 +48,9 @@ struct Authority {
 
 std::optional<Authority> SplitWebUrl(std::string_view url) {
     Authority parts;
-    if (StartsWithNoCase(url, "http://"))
+    if (StartsWithIgnoringCase(url, "http://"))
         parts.scheme = url.substr(0, 4);
-    else if (StartsWithNoCase(url, "https://"))
+    else if (StartsWithIgnoringCase(url, "https://"))
         parts.scheme = url.substr(0, 5);
     else
         return std::nullopt;
@@ -128,10 +109,7 @@ bool UsablePort(std::string_view port) {
 } // namespace
 
 std::optional<std::string> FeedAddress(std::string_view typed) {
-    while (!typed.empty() && IsBlank(typed.front()))
-        typed.remove_prefix(1);
-    while (!typed.empty() && IsBlank(typed.back()))
-        typed.remove_suffix(1);
+    typed = Trimmed(typed, IsXmlWhiteSpace);
     if (typed.empty())
         return std::nullopt;
 
@@ -146,8 +124,8 @@ std::optional<std::string> FeedAddress(std::string_view typed) {
         if (!afterColon.starts_with("//"))
             return std::nullopt;
         url = typed;
-    } else if (name == "feed" && (StartsWithNoCase(afterColon, "http://") ||
-                                  StartsWithNoCase(afterColon, "https://"))) {
+    } else if (name == "feed" && (StartsWithIgnoringCase(afterColon, "http://") ||
+                                  StartsWithIgnoringCase(afterColon, "https://"))) {
         url = afterColon;
     } else if ((name == "feed" || name == "itpc" || name == "podcast") &&
                afterColon.starts_with("//")) {

@@ -46,17 +46,20 @@ long long DaysFromCivil(long long y, unsigned m, unsigned d) {
 }
 
 
+bool LocalTime(std::time_t t, std::tm& local) {
+#ifdef _WIN32
+    return localtime_s(&local, &t) == 0;
+#else
+    return localtime_r(&t, &local) != nullptr;
+#endif
+}
+
 OleDateTime OleDateTime::Now() { return FromTime(std::time(nullptr)); }
 
 OleDateTime OleDateTime::FromTime(std::time_t t) {
     std::tm local{};
-#ifdef _WIN32
-    if (localtime_s(&local, &t) != 0)
+    if (!LocalTime(t, local))
         return {};
-#else
-    if (localtime_r(&t, &local) == nullptr)
-        return {};
-#endif
     return FromFields({local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
                        local.tm_min, local.tm_sec});
 }

@@ -5,11 +5,11 @@
 #include "subscriptions/OleDateTime.h"
 
 #include "subscriptions/Strings.h"
+#include "subscriptions/Text.h"
 #include "subscriptions/XmlText.h"
 
 #include <tinyxml.h>
 
-#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <vector>
@@ -17,29 +17,6 @@
 namespace tessarine {
 
 namespace {
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-std::string_view Trimmed(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
-std::string Lowered(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && Lowered(text.substr(0, prefix.size())) == prefix;
-}
 
 void AppendUtf8(std::string& out, uint32_t code) {
     if (code < 0x80) {
@@ -122,7 +99,7 @@ std::string FromUtf16(std::string_view bytes, bool bigEndian) {
 // The value of "encoding" in the XML declaration at the start of `text`,
 // lower case; empty when there is no declaration or it names none.
 std::string DeclaredEncoding(std::string_view text) {
-    text = Trimmed(text);
+    text = Trimmed(text, IsXmlWhiteSpace);
     if (!text.starts_with("<?xml"))
         return {};
     text = text.substr(0, text.find("?>"));
@@ -130,18 +107,18 @@ std::string DeclaredEncoding(std::string_view text) {
     if (at == std::string_view::npos)
         return {};
     std::string_view rest = text.substr(at + 8);
-    while (!rest.empty() && IsBlank(rest.front()))
+    while (!rest.empty() && IsXmlWhiteSpace(rest.front()))
         rest.remove_prefix(1);
     if (rest.empty() || rest.front() != '=')
         return {};
     rest.remove_prefix(1);
-    while (!rest.empty() && IsBlank(rest.front()))
+    while (!rest.empty() && IsXmlWhiteSpace(rest.front()))
         rest.remove_prefix(1);
     if (rest.empty() || (rest.front() != '"' && rest.front() != '\''))
         return {};
     const char quote = rest.front();
     rest.remove_prefix(1);
-    return Lowered(rest.substr(0, rest.find(quote)));
+    return LowerAscii(rest.substr(0, rest.find(quote)));
 }
 
 Encoding EncodingNamed(const std::string& name) {
@@ -197,7 +174,7 @@ void AppendEscaped(std::string& out, std::string_view value) {
 // or none.
 const char* AttributeNoCase(const TiXmlElement& element, std::string_view name) {
     for (const TiXmlAttribute* a = element.FirstAttribute(); a != nullptr; a = a->Next()) {
-        if (Lowered(a->Name()) == name)
+        if (LowerAscii(a->Name()) == name)
             return a->Value();
     }
     return nullptr;
@@ -247,7 +224,7 @@ std::optional<std::vector<OpmlFeed>> ReadOpml(std::string_view bytes) {
     // The text is UTF-8 now, whatever its declaration still names.
     document.Parse(ParserInput(text, padded), nullptr, TIXML_ENCODING_UTF8);
     const TiXmlElement* root = document.RootElement();
-    if (document.Error() || root == nullptr || Lowered(root->Value()) != "opml")
+    if (document.Error() || root == nullptr || LowerAscii(root->Value()) != "opml")
         return std::nullopt;
 
     std::vector<OpmlFeed> feeds;
@@ -258,9 +235,9 @@ std::optional<std::vector<OpmlFeed>> ReadOpml(std::string_view bytes) {
         if (std::string_view(element->Value()) == "outline") {
             if (const char* url = AttributeNoCase(*element, "xmlurl")) {
                 OpmlFeed feed;
-                feed.url = ValidUtf8(Trimmed(url));
+                feed.url = ValidUtf8(Trimmed(url, IsXmlWhiteSpace));
                 const char* title = AttributeNoCase(*element, "text");
-                if (title == nullptr || Trimmed(title).empty())
+                if (title == nullptr || Trimmed(title, IsXmlWhiteSpace).empty())
                     title = AttributeNoCase(*element, "title");
                 if (title != nullptr)
                     feed.title = CondensedText(ValidUtf8(title));
@@ -282,7 +259,7 @@ std::optional<std::vector<OpmlFeed>> ReadOpml(std::string_view bytes) {
 }
 
 bool IsWebUrl(std::string_view url) {
-    return StartsWithNoCase(url, "http://") || StartsWithNoCase(url, "https://");
+    return StartsWithIgnoringCase(url, "http://") || StartsWithIgnoringCase(url, "https://");
 }
 
 OpmlImportCounts AddOpmlFeeds(SubscriptionList& list, const std::vector<OpmlFeed>& feeds,
@@ -339,11 +316,10 @@ std::string SerializeOpml(const SubscriptionList& list, std::string_view title,
 std::string Rfc822Date(std::time_t t) {
     std::tm local{};
     std::tm utc{};
+    LocalTime(t, local);
 #ifdef _WIN32
-    localtime_s(&local, &t);
     gmtime_s(&utc, &t);
 #else
-    localtime_r(&t, &local);
     gmtime_r(&t, &utc);
 #endif
     static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};

@@ -1,6 +1,7 @@
 #include "subscriptions/SettingsFile.h"
 
 #include "subscriptions/FileStore.h"
+#include "subscriptions/OleDateTime.h"
 #include "subscriptions/XmlText.h"
 
 #include <tinyxml.h>
@@ -112,11 +113,7 @@ std::string ExistingCopy(const std::string& path, const std::string& bytes) {
 std::string CopyName(const std::string& path, int attempt) {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
+    LocalTime(now, local);
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
     std::string name = path + ".unreadable-" + stamp;

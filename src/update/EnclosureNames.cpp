@@ -2,6 +2,7 @@
 
 #include "subscriptions/BaseDirectory.h"
 #include "subscriptions/Fnv1a.h"
+#include "subscriptions/Text.h"
 #include "update/FeedReader.h"
 #include "update/PartialFile.h"
 
@@ -12,14 +13,6 @@
 namespace tessarine {
 
 namespace {
-
-std::string Folded(std::string_view name) {
-    std::string folded(name);
-    for (char& c : folded)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return folded;
-}
 
 // The name a URL gives on its own: its last segment, made to fit.
 std::string PlainName(const std::string& url) {
@@ -112,9 +105,9 @@ EnclosureNames::EnclosureNames(const std::vector<std::string>& urls) {
 
     std::map<std::string, int> plainCount;
     for (const Slot& slot : slots)
-        ++plainCount[Folded(slot.plain)];
+        ++plainCount[LowerAscii(slot.plain)];
     for (Slot& slot : slots) {
-        slot.level = plainCount[Folded(slot.plain)] == 1 ? 0 : 1;
+        slot.level = plainCount[LowerAscii(slot.plain)] == 1 ? 0 : 1;
         slot.name = NameAt(slot.url, slot.plain, slot.level);
     }
 
@@ -130,7 +123,7 @@ EnclosureNames::EnclosureNames(const std::vector<std::string>& urls) {
             while (!slot.name.empty() && IsReserved(slot.name))
                 raise(slot);
             if (!slot.name.empty())
-                groups[Folded(slot.name)].push_back(&slot);
+                groups[LowerAscii(slot.name)].push_back(&slot);
         }
         for (auto& [name, members] : groups) {
             if (members.size() < 2)

@@ -1,6 +1,7 @@
 #include "update/FeedDiscovery.h"
 
 #include "subscriptions/FeedAddress.h"
+#include "subscriptions/Text.h"
 #include "update/UrlReference.h"
 
 #include <algorithm>
@@ -11,14 +12,6 @@ namespace tessarine {
 
 namespace {
 
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-std::string LowerAscii(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(), Lower);
-    return out;
-}
 bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
 }
@@ -30,7 +23,7 @@ size_t FindNoCase(std::string_view text, std::string_view word, size_t from) {
         return std::string_view::npos;
     for (size_t i = from; i + word.size() <= text.size(); ++i) {
         size_t k = 0;
-        while (k < word.size() && Lower(text[i + k]) == word[k])
+        while (k < word.size() && LowerAscii(text[i + k]) == word[k])
             ++k;
         if (k == word.size())
             return i;
@@ -137,14 +130,6 @@ std::vector<Attribute> ReadAttributes(std::string_view html, size_t& at) {
     return attributes;
 }
 
-std::string_view Trimmed(std::string_view text) {
-    while (!text.empty() && IsSpace(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && IsSpace(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
 bool NamesFeed(const std::vector<Attribute>& attributes) {
     bool alternate = false, feedType = false;
     for (const Attribute& a : attributes) {
@@ -161,7 +146,7 @@ bool NamesFeed(const std::vector<Attribute>& attributes) {
             }
         } else if (a.name == "type") {
             std::string_view type = a.value;
-            type = Trimmed(type.substr(0, type.find(';')));
+            type = Trimmed(type.substr(0, type.find(';')), IsSpace);
             const std::string lower = LowerAscii(type);
             feedType = lower == "application/rss+xml" || lower == "application/atom+xml";
         }
@@ -203,7 +188,7 @@ PageFeed FeedOfPage(std::string_view body, const std::string& pageUrl) {
         for (const Attribute& a : attributes) {
             if (a.name != "href")
                 continue;
-            const std::string href = std::string(Trimmed(a.value));
+            const std::string href = std::string(Trimmed(a.value, IsSpace));
             if (href.empty())
                 break;
             if (const std::optional<std::string> url =

@@ -1,5 +1,6 @@
 #include "update/FeedReader.h"
 
+#include "subscriptions/Text.h"
 #include "subscriptions/XmlText.h"
 
 #include <tinyxml.h>
@@ -32,13 +33,7 @@ bool IsControl(unsigned char byte) {
 } // namespace
 
 std::string TrimWhiteSpace(std::string_view text) {
-    std::size_t begin = 0;
-    std::size_t end = text.size();
-    while (begin < end && IsXmlWhiteSpace(text[begin]))
-        ++begin;
-    while (end > begin && IsXmlWhiteSpace(text[end - 1]))
-        --end;
-    return std::string(text.substr(begin, end - begin));
+    return std::string(Trimmed(text, IsXmlWhiteSpace));
 }
 
 namespace {
@@ -170,10 +165,7 @@ std::string FileNameFromUrl(const std::string& url) {
     for (char& c : name) {
         const auto byte = static_cast<unsigned char>(c);
         bool replace = c == '\\' || IsControl(byte);
-#ifdef _WIN32
-        replace = replace || c == '<' || c == '>' || c == ':' || c == '"' || c == '|' || c == '?' ||
-                  c == '*';
-#endif
+        replace = replace || IsForbiddenInFileName(c);
         if (replace)
             c = '_';
     }

@@ -1,5 +1,6 @@
 #include "update/HttpTransfer.h"
 
+#include "subscriptions/Text.h"
 #include "update/UrlReference.h"
 
 #include <algorithm>
@@ -17,19 +18,6 @@ constexpr int64_t kMaxReserveBytes = 16 * 1024 * 1024;
 // Validators longer than this are not kept: no server needs them, and they
 // would be sent back with every request.
 constexpr size_t kMaxValidatorBytes = 1024;
-
-char LowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size())
-        return false;
-    for (size_t i = 0; i < prefix.size(); ++i)
-        if (LowerAscii(text[i]) != prefix[i])
-            return false;
-    return true;
-}
 
 std::string_view Trim(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
@@ -75,7 +63,7 @@ int64_t ParseContentLength(std::string_view text) {
 
 bool ContainsNoCase(std::string_view text, std::string_view word) {
     for (size_t i = 0; i + word.size() <= text.size(); ++i)
-        if (StartsWithNoCase(text.substr(i), word))
+        if (StartsWithIgnoringCase(text.substr(i), word))
             return true;
     return false;
 }
@@ -94,7 +82,7 @@ bool SendableValue(std::string_view value) {
 void ParseContentRange(std::string_view value, int64_t& first, int64_t& last, int64_t& total) {
     first = last = total = -1;
     value = Trim(value);
-    if (!StartsWithNoCase(value, "bytes "))
+    if (!StartsWithIgnoringCase(value, "bytes "))
         return;
     value = Trim(value.substr(6));
     const size_t slash = value.find('/');
@@ -345,7 +333,7 @@ size_t HttpTransfer::ReadHeader(char* data, size_t bytes) {
         return bytes; // trailers after a chunked body
 
     const std::string_view line(data, bytes);
-    if (StartsWithNoCase(line, "http/")) {
+    if (StartsWithIgnoringCase(line, "http/")) {
         // A new response begins: "HTTP/1.1 200 OK", "HTTP/2 200".
         self.lineStatus_ = 0;
         self.locationSeen_ = self.chunked_ = self.encoded_ = false;
@@ -378,27 +366,27 @@ size_t HttpTransfer::ReadHeader(char* data, size_t bytes) {
         }
         if (!self.HandOnResponse(status))
             return 0; // anything but `bytes` makes libcurl end the transfer
-    } else if (StartsWithNoCase(line, "location:")) {
+    } else if (StartsWithIgnoringCase(line, "location:")) {
         self.locationSeen_ = !Trim(line.substr(9)).empty();
-    } else if (StartsWithNoCase(line, "content-length:")) {
+    } else if (StartsWithIgnoringCase(line, "content-length:")) {
         // Every Content-Length line must name the same valid number.
         const int64_t length = ParseContentLength(Trim(line.substr(15)));
         if (length < 0 || (self.announced_ >= 0 && length != self.announced_))
             self.lengthInvalid_ = true;
         else
             self.announced_ = length;
-    } else if (StartsWithNoCase(line, "transfer-encoding:")) {
+    } else if (StartsWithIgnoringCase(line, "transfer-encoding:")) {
         self.chunked_ = ContainsNoCase(line.substr(18), "chunked");
-    } else if (StartsWithNoCase(line, "content-encoding:")) {
+    } else if (StartsWithIgnoringCase(line, "content-encoding:")) {
         const std::string_view coding = Trim(line.substr(17));
-        self.encoded_ = !coding.empty() && !StartsWithNoCase(coding, "identity");
-    } else if (StartsWithNoCase(line, "etag:")) {
+        self.encoded_ = !coding.empty() && !StartsWithIgnoringCase(coding, "identity");
+    } else if (StartsWithIgnoringCase(line, "etag:")) {
         const std::string_view value = Trim(line.substr(5));
         self.validators_.etag = SendableValue(value) ? std::string(value) : std::string();
-    } else if (StartsWithNoCase(line, "last-modified:")) {
+    } else if (StartsWithIgnoringCase(line, "last-modified:")) {
         const std::string_view value = Trim(line.substr(14));
         self.validators_.lastModified = SendableValue(value) ? std::string(value) : std::string();
-    } else if (StartsWithNoCase(line, "content-range:")) {
+    } else if (StartsWithIgnoringCase(line, "content-range:")) {
         ParseContentRange(line.substr(14), self.rangeFirst_, self.rangeLast_, self.rangeTotal_);
     }
     return bytes;

@@ -2,6 +2,7 @@
 
 #include "subscriptions/BaseDirectory.h"
 #include "subscriptions/FileStore.h"
+#include "subscriptions/Text.h"
 #include "update/EnclosureNames.h"
 
 #include <algorithm>

@@ -3,6 +3,7 @@
 #include "subscriptions/BaseDirectory.h"
 #include "subscriptions/Fnv1a.h"
 #include "subscriptions/Strings.h"
+#include "subscriptions/Text.h"
 #include "update/EnclosureNames.h"
 #include "update/FeedArchive.h"
 #include "update/FeedCache.h"

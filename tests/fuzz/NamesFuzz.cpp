@@ -5,6 +5,7 @@
 #include "FuzzTarget.h"
 
 #include "subscriptions/BaseDirectory.h"
+#include "subscriptions/Text.h"
 #include "update/EnclosureNames.h"
 #include "update/FeedReader.h"
 #include "update/PartialFile.h"
