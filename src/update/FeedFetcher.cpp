@@ -16,10 +16,6 @@ namespace tessarine {
 
 namespace {
 
-// The longest wait for network activity; the cancel flag and the stall
-// watchdog are looked at between waits. New work wakes the wait at once.
-constexpr int kPollSliceMs = 50;
-
 enum class SlotState { Waiting, Running, Ready, Taken, Dropped };
 
 struct Slot {

@@ -36,7 +36,7 @@ struct FeedResponse {
 
 struct FeedFetcherOptions {
     HttpOptions http{};
-    int64_t maxBodyBytes = int64_t{64} << 20; // larger bodies are refused (tooLarge)
+    int64_t maxBodyBytes = kMaxFeedBytes; // larger bodies are refused (tooLarge)
     int connections = 4;                      // transfers at once
     int window = 8; // transfers running plus responses not yet taken, at most
 };

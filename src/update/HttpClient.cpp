@@ -10,10 +10,6 @@ namespace tessarine {
 
 namespace {
 
-// How long one wait for network activity lasts before the cancel flag and the
-// no-data watchdog are looked at again.
-constexpr int kPollSliceMs = 50;
-
 struct MultiDeleter {
     void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
 };

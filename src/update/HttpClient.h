@@ -15,6 +15,9 @@
 
 namespace tessarine {
 
+// Feeds (and other bodies read whole) larger than this are refused.
+inline constexpr int64_t kMaxFeedBytes = int64_t{64} << 20;
+
 struct HttpOptions {
     std::string userAgent = "Tessarine/1.0";
     long connectTimeoutSeconds = 60;

@@ -15,6 +15,10 @@
 
 namespace tessarine {
 
+// The longest single wait of a libcurl multi loop for network activity; the
+// cancel flag and the stall watchdog are looked at between waits.
+inline constexpr int kPollSliceMs = 50;
+
 class HttpTransfer {
 public:
     explicit HttpTransfer(const HttpOptions& options);

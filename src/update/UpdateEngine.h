@@ -46,7 +46,7 @@ enum CycleResult : int {
 
 struct EngineOptions {
     HttpOptions http;
-    int64_t maxFeedBytes = int64_t{64} << 20; // larger feeds are refused as errors
+    int64_t maxFeedBytes = kMaxFeedBytes; // larger feeds are refused as errors
     // The feed cache's folder: FeedCache::DefaultDirectory() when not given,
     // no cache at all when empty.
     std::optional<std::string> feedCacheDirectory{};
