@@ -4,8 +4,6 @@
 namespace tessarine {
 
 extern const StringEntry kGermanStrings[] = {
-    {IDS_OLE_INIT_FAILED, "OLE-Initialisierungsfehler. Stellen Sie sicher, dass die OLE-Bibliotheken in der richtigen Version vorliegen."},
-    {IDS_ABOUTBOX, "&Über Tessarine..."},
     {IDS_WAITING, "Warte"},
     {IDS_SOCKETS_INIT_FAILED, "Fehler beim Initialisieren der Windows Sockets."},
     {IDS_COLUMN_NAME, "Name"},

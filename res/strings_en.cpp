@@ -4,8 +4,6 @@
 namespace tessarine {
 
 extern const StringEntry kEnglishStrings[] = {
-    {IDS_OLE_INIT_FAILED, "OLE-Initialisation Error. Please make sure that the right version of the OLE-Libraries are available."},
-    {IDS_ABOUTBOX, "&About Tessarine..."},
     {IDS_WAITING, "Waiting"},
     {IDS_SOCKETS_INIT_FAILED, "Error initialising Windows sockets."},
     {IDS_COLUMN_NAME, "Name"},

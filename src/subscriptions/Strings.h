@@ -8,8 +8,6 @@
 namespace tessarine {
 
 enum StringId : int {
-    IDS_OLE_INIT_FAILED = 100,
-    IDS_ABOUTBOX = 101,
     IDS_WAITING = 102,
     IDS_SOCKETS_INIT_FAILED = 103,
     IDS_COLUMN_NAME = 104,

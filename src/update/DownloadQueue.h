@@ -28,7 +28,6 @@ class DownloadQueue {
 public:
     // Appends an entry and returns its index (its row).
     size_t Append(const std::string& url, const std::string& folder, const std::string& fileName);
-    size_t Size() const { return entries_.size(); }
     // The entry at `index`, or none past the end (or for a negative index).
     DownloadEntry* At(long long index);
     const DownloadEntry* At(long long index) const;

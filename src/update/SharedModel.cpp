@@ -164,11 +164,6 @@ size_t SharedModel::AppendDownload(const std::string& url, const std::string& fo
     return downloads_.Append(url, folder, fileName);
 }
 
-size_t SharedModel::DownloadCount() const {
-    MutexLock lock(mutex_);
-    return downloads_.Size();
-}
-
 std::optional<DownloadEntry> SharedModel::DownloadAt(long long row) const {
     MutexLock lock(mutex_);
     const DownloadEntry* entry = downloads_.At(row);

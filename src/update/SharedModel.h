@@ -116,7 +116,6 @@ public:
     // Appends an entry and returns its row.
     size_t AppendDownload(const std::string& url, const std::string& folder,
                           const std::string& fileName) EXCLUDES(mutex_);
-    size_t DownloadCount() const EXCLUDES(mutex_);
     std::optional<DownloadEntry> DownloadAt(long long row) const EXCLUDES(mutex_);
     // The entry at `row` with the base directory as it is now.
     std::optional<DownloadStep> DownloadStepAt(size_t row) const EXCLUDES(mutex_);

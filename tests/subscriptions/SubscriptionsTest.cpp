@@ -253,7 +253,7 @@ TEST(OleDateTime, FormatsParsesAndRefusesInvalidDates) {
 TEST(Strings, BothTablesHoldEveryIdentifier) {
     std::vector<int> ids = {IDS_COLUMN_FILE,    IDS_COLUMN_SIZE,   IDS_COMPLETED,
                             IDS_BASEDIR_IN_USE, IDS_SETTINGS_KEPT, IDS_SETTINGS_NOT_KEPT};
-    for (int id = IDS_OLE_INIT_FAILED; id <= IDS_SIZE_FORMAT; ++id)
+    for (int id = IDS_WAITING; id <= IDS_SIZE_FORMAT; ++id)
         ids.push_back(id == 118 ? IDS_DUPLICATE_URL : id); // 118 is not used
     for (int id = TXT_CAPTION; id <= TXT_WEB_ADDRESS; ++id)
         ids.push_back(id);
