@@ -148,7 +148,12 @@ const char* ParserInput(const std::string& text, std::string& padded) {
     return padded.c_str();
 }
 
-std::string ValidUtf8(std::string_view text) {
+namespace {
+
+// `text` with every byte that begins no UTF-8 sequence replaced by what
+// `replace` appends for it; the valid sequences are kept as they are.
+template <typename Replace>
+std::string ReplacingInvalidUtf8(std::string_view text, Replace replace) {
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size();) {
@@ -156,30 +161,28 @@ std::string ValidUtf8(std::string_view text) {
             out.append(text.substr(i, length));
             i += length;
         } else {
-            const auto byte = static_cast<unsigned char>(text[i++]);
-            out += static_cast<char>(0xC0 | (byte >> 6));
-            out += static_cast<char>(0x80 | (byte & 0x3F));
+            replace(out, static_cast<unsigned char>(text[i++]));
         }
     }
     return out;
 }
 
+} // namespace
+
+std::string ValidUtf8(std::string_view text) {
+    return ReplacingInvalidUtf8(text, [](std::string& out, unsigned char byte) {
+        out += static_cast<char>(0xC0 | (byte >> 6));
+        out += static_cast<char>(0x80 | (byte & 0x3F));
+    });
+}
+
 std::string UrlAsValidUtf8(std::string_view url) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(url.size());
-    for (std::size_t i = 0; i < url.size();) {
-        if (const std::size_t length = Utf8SequenceLength(url, i); length > 0) {
-            out.append(url.substr(i, length));
-            i += length;
-        } else {
-            const auto byte = static_cast<unsigned char>(url[i++]);
-            out += '%';
-            out += kDigits[byte >> 4];
-            out += kDigits[byte & 0xF];
-        }
-    }
-    return out;
+    return ReplacingInvalidUtf8(url, [](std::string& out, unsigned char byte) {
+        static constexpr char kDigits[] = "0123456789ABCDEF";
+        out += '%';
+        out += kDigits[byte >> 4];
+        out += kDigits[byte & 0xF];
+    });
 }
 
 std::string CondensedText(std::string_view text) {

@@ -30,14 +30,24 @@ bool PodcastLibrary::StartupCheckWanted() const {
     return StartupCheckWanted(switches_, model_.Options().updateStart);
 }
 
+namespace {
+
+// The stored form of the address `typed`, also put into `result`; none (and
+// `result` says it was refused) when it can be no feed's address.
+std::optional<std::string> TypedAddress(const std::string& typed,
+                                        PodcastLibrary::Subscribed& result) {
+    const std::optional<std::string> url = FeedAddress(typed);
+    result.url = url ? *url : TrimWhiteSpace(typed);
+    return url;
+}
+
+} // namespace
+
 PodcastLibrary::Subscribed PodcastLibrary::Subscribe(const std::string& typed) {
     Subscribed result;
-    const std::optional<std::string> url = FeedAddress(typed);
-    if (!url) {
-        result.url = TrimWhiteSpace(typed);
+    const std::optional<std::string> url = TypedAddress(typed, result);
+    if (!url)
         return result;
-    }
-    result.url = *url;
     result.record = model_.AddSubscription(*url, "");
     if (result.record) {
         result.outcome = Subscribed::Outcome::Added;
@@ -53,12 +63,9 @@ PodcastLibrary::Subscribed PodcastLibrary::Subscribe(const std::string& typed) {
 
 PodcastLibrary::Subscribed PodcastLibrary::AddLookedUp(const std::string& typed) {
     Subscribed result;
-    const std::optional<std::string> url = FeedAddress(typed);
-    if (!url) {
-        result.url = TrimWhiteSpace(typed);
+    const std::optional<std::string> url = TypedAddress(typed, result);
+    if (!url)
         return result;
-    }
-    result.url = *url;
     result.outcome = Subscribed::Outcome::AlreadySubscribed;
     if (model_.IsSubscribed(*url))
         return result;
