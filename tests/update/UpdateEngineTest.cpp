@@ -512,8 +512,11 @@ TEST_F(EngineTest, AWebPageGivesItsFeedAndEveryUrlIsAskedForAsABrowserAsks) {
     EXPECT_EQ(stored->feeds[0].url, server.Url("/show/feed.xml"));
 
     // Asked for encoded; the files and the archive keep the names as written.
-    EXPECT_EQ(targets, (std::set<std::string>{"/show/media/my%20%C3%A9pisode.mp3",
-                                              "/show/media/other%20my%20%C3%A9pisode.mp3"}));
+    {
+        std::lock_guard lock(mutex); // the server's threads wrote it
+        EXPECT_EQ(targets, (std::set<std::string>{"/show/media/my%20%C3%A9pisode.mp3",
+                                                  "/show/media/other%20my%20%C3%A9pisode.mp3"}));
+    }
     EXPECT_EQ(ReadFile(base / "Paged" / name), "audio of /show/media/" + name);
     EXPECT_EQ(ReadFile(base / "Paged" / ("other " + name)), "audio of /show/media/other " + name);
 
