@@ -362,8 +362,9 @@ FileRead ReadRegularFile(const std::string& path, std::size_t maxBytes, std::str
     if (flags < 0 || ::fcntl(fd.Get(), F_SETFL, flags & ~O_NONBLOCK) != 0)
         return FileRead::Failed;
     // Read to the end, which a file still being written may move: never
-    // beyond the bound.
-    std::string bytes(static_cast<size_t>(st.st_size), '\0');
+    // beyond the bound. One byte more than the file holds, so that the read
+    // that finds the end needs no larger buffer (and no copy of a large file).
+    std::string bytes(static_cast<size_t>(st.st_size) + 1, '\0');
     size_t have = 0;
     for (;;) {
         if (have == bytes.size()) {
