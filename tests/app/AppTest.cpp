@@ -207,9 +207,7 @@ TEST(ProgramKill, DuringSettingsSavesTheFileStaysWhole) {
     server.Server().Get(
         "/f/" + std::to_string(kFeeds - 1), [&](const httplib::Request&, httplib::Response& res) {
             const int round = killed;
-            const auto end = std::chrono::steady_clock::now() + std::chrono::minutes(1);
-            while (killed == round && std::chrono::steady_clock::now() < end)
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            Await([&] { return killed != round; });
             res.set_content(MakeFeed(name("New ", kFeeds - 1), {}), "text/xml");
         });
     server.Start();

@@ -421,9 +421,7 @@ TEST(TessarineCli, SecondProgramOnTheBaseDirectoryEndsWithThree) {
     std::atomic<bool> release{false};
     server.Serve("/f.xml", MakeFeed("F", {{server.Url("/slow.mp3")}}), "application/rss+xml");
     server.Server().Get("/slow.mp3", [&](const httplib::Request&, httplib::Response& response) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::minutes(1);
-        while (!release && std::chrono::steady_clock::now() < end)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        Await([&] { return release.load(); });
         response.set_content("slow", "audio/mpeg");
     });
     server.Serve("/counted", "");
@@ -433,9 +431,7 @@ TEST(TessarineCli, SecondProgramOnTheBaseDirectoryEndsWithThree) {
     ASSERT_EQ(cli.Run({"add", server.Url("/f.xml")}).status, 0);
     const int looked = server.Hits("/f.xml"); // "add" looks at the address once
     const pid_t first = cli.Start({"check"}, "first");
-    const auto end = std::chrono::steady_clock::now() + std::chrono::minutes(1);
-    while (server.Hits("/f.xml") == looked && std::chrono::steady_clock::now() < end)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    Await([&] { return server.Hits("/f.xml") > looked; });
 
     Result second = cli.Finish(cli.Start({"check"}, "second"), "second");
     EXPECT_EQ(second.status, 3);

@@ -799,8 +799,7 @@ TEST_F(LoadTest, ASaveDuringABaseDirectoryChangeNeverTruncatesTheNewFile) {
     LoopbackServer server;
     server.Server().Get("/a.xml", [&](const httplib::Request&, httplib::Response& response) {
         asked = true;
-        for (int i = 0; i < 3000 && !release; ++i) // held until the box is up (30 s at most)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        Await([&] { return release.load(); }, std::chrono::seconds(30)); // until the box is up
         response.set_content(MakeFeed("A", {}), "text/xml");
     });
     server.Start();

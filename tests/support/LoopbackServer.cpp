@@ -1,4 +1,5 @@
 #include "support/LoopbackServer.h"
+#include "support/TestSupport.h"
 
 #include <algorithm>
 #include <chrono>
@@ -26,8 +27,7 @@ LoopbackServer::~LoopbackServer() {
 
 void LoopbackServer::Start() {
     thread_ = std::thread([this] { server_.listen_after_bind(); });
-    while (!server_.is_running())
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    Await([this] { return server_.is_running(); });
 }
 
 void LoopbackServer::Stop() {
@@ -198,9 +198,7 @@ std::string LoopbackServer::LastRequestHeader(const std::string& path,
 }
 
 void LoopbackServer::HoldUntilStopped() const {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::minutes(1);
-    while (!stopping_ && std::chrono::steady_clock::now() < end)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    Await([this] { return stopping_.load(); });
 }
 
 int LoopbackServer::Hits(const std::string& path) const {

@@ -1,11 +1,27 @@
 #pragma once
 // Helpers for tests: temporary folders, environment overrides, file access.
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
 #include <optional>
 #include <string>
 
 namespace tessarine::test {
+
+// Waits until `ready` holds, looking again every millisecond, at most
+// `limit`; false on time-out. What a test waits for is an event (a request
+// the server saw, a flag a handler set): the limit only ends a broken run.
+template <typename Ready>
+bool Await(Ready ready, std::chrono::milliseconds limit = std::chrono::minutes(1)) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!ready()) {
+        if (std::chrono::steady_clock::now() >= end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
 
 // A fresh folder under the system's temporary folder, removed with the object.
 class TempDir {

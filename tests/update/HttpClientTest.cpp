@@ -3,6 +3,7 @@
 #include "update/FeedFetcher.h"
 
 #include "support/LoopbackServer.h"
+#include "support/TestSupport.h"
 #include "support/RawReplyServer.h"
 
 #include <gtest/gtest.h>
@@ -92,8 +93,7 @@ TEST(HttpClientTest, StreamsTheBodyAndCancelFromAnotherThreadEndsAStalledTransfe
     // A missed cancel ends by the stall time-out.
     HttpSession session(HttpOptions{.stallTimeoutSeconds = 30}, &cancel);
     std::thread canceller([&] {
-        for (int i = 0; !stalled && i < 60000; ++i)
-            std::this_thread::sleep_for(1ms);
+        Await([&] { return stalled.load(); });
         cancel = true;
     });
     const HttpResult result = session.Fetch(
@@ -232,9 +232,7 @@ TEST(FeedFetcherTest, HandsOnResponsesInListOrderWithinItsWindow) {
     };
     // Nothing taken: once five have been asked for and all five have arrived,
     // the window is full and no further one starts.
-    const auto end = std::chrono::steady_clock::now() + 1min;
-    while (asked() < 5 && std::chrono::steady_clock::now() < end)
-        std::this_thread::sleep_for(1ms);
+    Await([&] { return asked() >= 5; });
     for (size_t i = 0; i < 5; ++i) // each one is under way: waiting for it changes nothing
         EXPECT_TRUE(fetcher.WaitReady(i, 1min)) << i;
     EXPECT_EQ(asked(), 5);
@@ -282,8 +280,7 @@ TEST(FeedFetcherTest, CancelEndsTheWaitAndTheTransfers) {
         for (int i = 0; i < 6; ++i)
             fetcher.Add({server.Url("/held.xml")});
         std::thread canceller([&] { // once the first request is held by the server
-            for (int i = 0; server.Hits("/held.xml") == 0 && i < 60000; ++i)
-                std::this_thread::sleep_for(1ms);
+            Await([&] { return server.Hits("/held.xml") > 0; });
             cancelled = std::chrono::steady_clock::now();
             cancel = true;
         });
