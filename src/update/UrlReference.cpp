@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 namespace tessarine {
 
@@ -97,6 +98,22 @@ bool IsHexDigit(char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 
+// Where the authority of `url` (user information, host, port) begins and
+// ends: after the "//" that opens it, at the start or after the scheme's
+// "://" (also in "feed:https://..."), up to the first '/', '?' or '#'. None
+// for a URL without one.
+std::optional<std::pair<size_t, size_t>> AuthoritySpan(std::string_view url) {
+    size_t start = 2;
+    if (!url.starts_with("//")) {
+        const size_t slashes = url.find("://");
+        if (slashes == std::string_view::npos ||
+            url.substr(0, slashes).find_first_of("/?#") != std::string_view::npos)
+            return std::nullopt;
+        start = slashes + 3;
+    }
+    return std::pair{start, std::min(url.find_first_of("/?#", start), url.size())};
+}
+
 } // namespace
 
 std::string UrlForRequest(std::string_view url) {
@@ -107,11 +124,8 @@ std::string UrlForRequest(std::string_view url) {
         url.remove_suffix(1);
     // The host is left alone (a name in another script is the resolver's
     // business); everything from the path on is encoded.
-    size_t pathStart = 0;
-    if (const size_t scheme = url.find("://"); scheme != std::string_view::npos &&
-                                               url.substr(0, scheme).find_first_of("/?#") ==
-                                                   std::string_view::npos)
-        pathStart = std::min(url.find_first_of("/?#", scheme + 3), url.size());
+    const auto authority = AuthoritySpan(url);
+    const size_t pathStart = authority ? authority->second : 0;
     static constexpr char kHex[] = "0123456789ABCDEF";
     std::string out(url.substr(0, pathStart));
     for (size_t i = pathStart; i < url.size(); ++i) {
@@ -177,18 +191,10 @@ std::string ResolveUrlReference(const std::string& base, const std::string& refe
 }
 
 std::string ShownUrl(const std::string& url) {
-    // The authority follows the first "//" that opens it: at the start, or
-    // after the scheme's ':' (also in "feed:https://...").
-    size_t start;
-    if (url.compare(0, 2, "//") == 0) {
-        start = 2;
-    } else {
-        const size_t slashes = url.find("://");
-        if (slashes == std::string::npos)
-            return url;
-        start = slashes + 3;
-    }
-    const size_t end = std::min(url.find_first_of("/?#", start), url.size());
+    const auto authority = AuthoritySpan(url);
+    if (!authority)
+        return url;
+    const auto [start, end] = *authority;
     // The last '@' ends the user information, as the requests take it.
     const size_t at = url.rfind('@', end == 0 ? 0 : end - 1);
     if (at == std::string::npos || at < start)
