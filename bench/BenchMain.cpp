@@ -9,8 +9,8 @@
 #include "GuiSupport.h"
 #include "ServerProcess.h"
 
-#include "subscriptions/Strings.h"
-#include "update/HttpClient.h"
+#include "core/net/HttpClient.h"
+#include "core/util/Strings.h"
 
 #include <sys/utsname.h>
 #include <unistd.h>

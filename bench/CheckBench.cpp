@@ -6,17 +6,17 @@
 #include "ServerProcess.h"
 #include "Workloads.h"
 
+#include "core/files/BaseDirectory.h"
+#include "core/files/FileStore.h"
+#include "core/model/SettingsFile.h"
+#include "core/update/UpdateEngine.h"
+#include "core/util/Strings.h"
 #include "mainwindow/CTessarineDlg.h"
 #include "mainwindow/QueuedEngineView.h"
 #include "mainwindow/ReportListView.h"
-#include "subscriptions/BaseDirectory.h"
-#include "subscriptions/FileStore.h"
-#include "subscriptions/SettingsFile.h"
-#include "subscriptions/Strings.h"
 #include "support/GuiHarness.h"
 #include "support/RecordingView.h"
 #include "support/TestSupport.h"
-#include "update/UpdateEngine.h"
 
 #include <QWindow>
 

@@ -8,11 +8,11 @@
 #include "ServerProcess.h"
 #include "Workloads.h"
 
-#include "subscriptions/BaseDirectory.h"
+#include "core/files/BaseDirectory.h"
+#include "core/net/HttpClient.h"
+#include "core/update/UpdateEngine.h"
 #include "support/RecordingView.h"
 #include "support/TestSupport.h"
-#include "update/HttpClient.h"
-#include "update/UpdateEngine.h"
 
 #include <fcntl.h>
 #include <sys/inotify.h>

@@ -4,12 +4,12 @@
 #include "GuiSupport.h"
 #include "Workloads.h"
 
+#include "core/files/BaseDirectory.h"
+#include "core/files/FileStore.h"
+#include "core/model/SettingsFile.h"
 #include "mainwindow/CTessarineDlg.h"
 #include "mainwindow/QueuedEngineView.h"
 #include "mainwindow/ReportListView.h"
-#include "subscriptions/BaseDirectory.h"
-#include "subscriptions/FileStore.h"
-#include "subscriptions/SettingsFile.h"
 #include "support/GuiHarness.h"
 #include "support/LoopbackServer.h"
 

@@ -5,11 +5,11 @@
 #include "ServerProcess.h"
 #include "Workloads.h"
 
-#include "subscriptions/Strings.h"
+#include "core/feeds/FeedReader.h"
+#include "core/update/UpdateEngine.h"
+#include "core/util/Strings.h"
 #include "support/RecordingView.h"
 #include "support/TestSupport.h"
-#include "update/FeedReader.h"
-#include "update/UpdateEngine.h"
 
 #include <filesystem>
 #include <fstream>

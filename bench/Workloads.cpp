@@ -2,7 +2,7 @@
 
 #include "Harness.h"
 
-#include "subscriptions/BaseDirectory.h"
+#include "core/files/BaseDirectory.h"
 
 #include <filesystem>
 #include <random>

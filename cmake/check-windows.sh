@@ -36,7 +36,7 @@ qt_flags=(-DUNICODE -D_UNICODE -DQT_CORE_LIB -DQT_GUI_LIB -DQT_WIDGETS_LIB -DQT_
 # The core and the command line's library: no Qt. The desktop layers and the
 # command line's program (which adds the profile, on QtCore): on Qt.
 shopt -s nullglob
-plain=("$root"/src/subscriptions/*.cpp "$root"/src/update/*.cpp "$root"/res/*.cpp)
+plain=("$root"/src/core/*/*.cpp "$root"/res/*.cpp)
 with_qt=("$root"/src/platform/*.cpp "$root"/src/platform/win/*.cpp
          "$root"/src/controls/*.cpp "$root"/src/dialogs/*.cpp "$root"/src/mainwindow/*.cpp
          "$root"/src/app/*.cpp "$root"/src/cli/main.cpp)

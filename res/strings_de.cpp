@@ -1,5 +1,5 @@
 // German string table: the same identifiers as the English one.
-#include "subscriptions/Strings.h"
+#include "core/util/Strings.h"
 
 namespace tessarine {
 

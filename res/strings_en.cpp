@@ -1,5 +1,5 @@
 // English string table.
-#include "subscriptions/Strings.h"
+#include "core/util/Strings.h"
 
 namespace tessarine {
 

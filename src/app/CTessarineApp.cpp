@@ -1,14 +1,14 @@
 #include "app/CTessarineApp.h"
 
+#include "core/library/PodcastLibrary.h"
+#include "core/net/HttpClient.h"
+#include "core/util/Strings.h"
 #include "mainwindow/CTessarineDlg.h"
 #include "mainwindow/QueuedEngineView.h"
 #include "platform/Desktop.h"
 #include "platform/Profile.h"
-#include "platform/SingleInstance.h"
 #include "platform/QtTranslations.h"
-#include "subscriptions/Strings.h"
-#include "update/HttpClient.h"
-#include "update/PodcastLibrary.h"
+#include "platform/SingleInstance.h"
 
 #include <QApplication>
 #include <QDir>

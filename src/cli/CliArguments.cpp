@@ -1,6 +1,6 @@
 #include "cli/CliArguments.h"
 
-#include "subscriptions/Strings.h"
+#include "core/util/Strings.h"
 
 namespace tessarine {
 

@@ -1,6 +1,6 @@
 #include "cli/ConsoleProgress.h"
 
-#include "subscriptions/Strings.h"
+#include "core/util/Strings.h"
 
 #include <algorithm>
 

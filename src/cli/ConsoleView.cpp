@@ -1,8 +1,8 @@
 #include "cli/ConsoleView.h"
 
-#include "subscriptions/Strings.h"
-#include "update/UpdateEngine.h"
-#include "update/UrlReference.h"
+#include "core/net/UrlReference.h"
+#include "core/update/UpdateEngine.h"
+#include "core/util/Strings.h"
 
 #include <atomic>
 #include <condition_variable>

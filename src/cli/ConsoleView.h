@@ -4,8 +4,8 @@
 // message is printed and the check goes on.
 
 #include "cli/ConsoleProgress.h"
-#include "update/EngineView.h"
-#include "update/PodcastLibrary.h"
+#include "core/library/PodcastLibrary.h"
+#include "core/update/EngineView.h"
 
 #include <chrono>
 #include <map>

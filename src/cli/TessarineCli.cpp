@@ -3,14 +3,14 @@
 #include "cli/CliArguments.h"
 #include "cli/ConsoleProgress.h"
 #include "cli/ConsoleView.h"
-#include "subscriptions/BaseDirectory.h"
-#include "subscriptions/BaseDirectoryLock.h"
-#include "subscriptions/FileStore.h"
-#include "subscriptions/Opml.h"
-#include "subscriptions/SettingsFile.h"
-#include "subscriptions/Strings.h"
-#include "update/PodcastLibrary.h"
-#include "update/UrlReference.h"
+#include "core/files/BaseDirectory.h"
+#include "core/files/BaseDirectoryLock.h"
+#include "core/files/FileStore.h"
+#include "core/library/PodcastLibrary.h"
+#include "core/model/Opml.h"
+#include "core/model/SettingsFile.h"
+#include "core/net/UrlReference.h"
+#include "core/util/Strings.h"
 
 #include <algorithm>
 #include <ctime>

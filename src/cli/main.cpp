@@ -3,9 +3,9 @@
 // QtCore; everything else is the Qt-free core.
 #include "cli/CliArguments.h"
 #include "cli/TessarineCli.h"
+#include "core/net/HttpClient.h"
+#include "core/util/Strings.h"
 #include "platform/Profile.h"
-#include "subscriptions/Strings.h"
-#include "update/HttpClient.h"
 
 #include <QLocale>
 

@@ -4,7 +4,7 @@
 // text from the string table.
 
 #include "controls/DialogUnits.h"
-#include "subscriptions/Strings.h"
+#include "core/util/Strings.h"
 
 #include <QCheckBox>
 #include <QDialog>

@@ -1,7 +1,7 @@
 #pragma once
 // The settings dialog: the two behaviour options and autostart.
 
-#include "subscriptions/Subscription.h"
+#include "core/model/Subscription.h"
 
 #include <QDialog>
 

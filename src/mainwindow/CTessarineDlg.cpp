@@ -1,13 +1,15 @@
 #include "mainwindow/CTessarineDlg.h"
 
 #include "controls/CSplitterBar.h"
+#include "core/net/UrlReference.h"
+#include "core/util/Strings.h"
 #include "dialogs/CAboutDlg.h"
 #include "dialogs/TessarineAddFeedDlg.h"
 #include "dialogs/TessarineInfo.h"
 #include "dialogs/TessarineOptions.h"
 #include "mainwindow/DownloadTableModel.h"
-#include "mainwindow/MainWindowLayout.h"
 #include "mainwindow/MainMenus.h"
+#include "mainwindow/MainWindowLayout.h"
 #include "mainwindow/MessageQueue.h"
 #include "mainwindow/QueuedEngineView.h"
 #include "mainwindow/ReportListView.h"
@@ -17,8 +19,6 @@
 #include "platform/Desktop.h"
 #include "platform/Notifier.h"
 #include "platform/Profile.h"
-#include "subscriptions/Strings.h"
-#include "update/UrlReference.h"
 
 #include <QAction>
 #include <QCloseEvent>

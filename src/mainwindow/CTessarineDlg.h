@@ -5,9 +5,9 @@
 // engine's events that a QueuedEngineView hands it on the GUI thread.
 
 #include "controls/CAnchoredDialog.h"
+#include "core/library/PodcastLibrary.h"
 #include "mainwindow/Commands.h"
 #include "mainwindow/NewEpisodeNews.h"
-#include "update/PodcastLibrary.h"
 
 #include <QString>
 

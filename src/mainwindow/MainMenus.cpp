@@ -1,8 +1,8 @@
 #include "mainwindow/MainMenus.h"
 
+#include "core/util/Strings.h"
 #include "mainwindow/Commands.h"
 #include "mainwindow/ReportListView.h"
-#include "subscriptions/Strings.h"
 
 #include <QAction>
 #include <QKeyEvent>

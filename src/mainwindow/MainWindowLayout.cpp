@@ -3,10 +3,10 @@
 #include "controls/CAnchoredDialog.h"
 #include "controls/CSplitterBar.h"
 #include "controls/DialogUnits.h"
+#include "core/util/OleDateTime.h"
+#include "core/util/Strings.h"
 #include "mainwindow/Commands.h"
 #include "mainwindow/ReportListView.h"
-#include "subscriptions/OleDateTime.h"
-#include "subscriptions/Strings.h"
 
 #include <QFrame>
 #include <QLabel>

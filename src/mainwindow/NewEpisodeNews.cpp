@@ -1,9 +1,9 @@
 #include "mainwindow/NewEpisodeNews.h"
 
+#include "core/model/SharedModel.h"
+#include "core/update/EngineView.h"
+#include "core/util/Strings.h"
 #include "platform/Notifier.h"
-#include "subscriptions/Strings.h"
-#include "update/EngineView.h"
-#include "update/SharedModel.h"
 
 namespace tessarine {
 

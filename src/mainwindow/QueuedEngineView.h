@@ -5,7 +5,7 @@
 // event of a batch posts one delivery, later ones join the batch. Download
 // list changes that follow each other go out together as one batch.
 
-#include "update/EngineView.h"
+#include "core/update/EngineView.h"
 
 #include <QObject>
 #include <QString>

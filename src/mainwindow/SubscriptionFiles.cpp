@@ -1,12 +1,12 @@
 #include "mainwindow/SubscriptionFiles.h"
 
+#include "core/files/BaseDirectory.h"
+#include "core/files/FileStore.h"
+#include "core/net/UrlReference.h"
+#include "core/util/Strings.h"
 #include "platform/Desktop.h"
 #include "platform/Profile.h"
 #include "platform/SingleInstance.h"
-#include "subscriptions/BaseDirectory.h"
-#include "subscriptions/FileStore.h"
-#include "subscriptions/Strings.h"
-#include "update/UrlReference.h"
 
 #include <QDir>
 

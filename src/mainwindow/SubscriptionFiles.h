@@ -3,7 +3,7 @@
 // write it out: import and export as OPML, and a change of base directory,
 // with their choosers and the messages about them.
 
-#include "update/PodcastLibrary.h"
+#include "core/library/PodcastLibrary.h"
 
 #include <optional>
 

@@ -4,9 +4,9 @@
 // them together), rows appended or one row removed are announced as such,
 // anything else resets the list. Cells are formatted when they are shown.
 
+#include "core/model/SharedModel.h"
+#include "core/util/Strings.h"
 #include "mainwindow/ReportTableModel.h"
-#include "subscriptions/Strings.h"
-#include "update/SharedModel.h"
 
 #include <vector>
 

@@ -7,7 +7,7 @@
 // The entry counts as present whatever it holds, so an entry written by an
 // older copy of the program (or edited by hand) still shows autostart as on.
 
-#include "subscriptions/Subscription.h"
+#include "core/model/Subscription.h"
 
 #include <QString>
 

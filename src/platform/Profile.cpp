@@ -1,6 +1,6 @@
 #include "platform/Profile.h"
 
-#include "subscriptions/BaseDirectory.h"
+#include "core/files/BaseDirectory.h"
 
 #include <QDir>
 #include <QSettings>

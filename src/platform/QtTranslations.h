@@ -3,7 +3,7 @@
 // in the program's language, from the translations that come with Qt (on
 // Debian the package qt6-translations-l10n).
 
-#include "subscriptions/Strings.h"
+#include "core/util/Strings.h"
 
 namespace tessarine {
 

@@ -1,8 +1,8 @@
 #include "platform/SingleInstance.h"
 
-#include "subscriptions/BaseDirectory.h"
-#include "subscriptions/BaseDirectoryLock.h"
-#include "subscriptions/FileStore.h"
+#include "core/files/BaseDirectory.h"
+#include "core/files/BaseDirectoryLock.h"
+#include "core/files/FileStore.h"
 
 #include <QCryptographicHash>
 #include <QDeadlineTimer>

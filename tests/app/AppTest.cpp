@@ -1,16 +1,16 @@
 // Whole runs of the real program, and the real main window fed hostile feeds.
 #include "app/CTessarineApp.h"
+#include "core/files/BaseDirectory.h"
+#include "core/files/BaseDirectoryLock.h"
+#include "core/model/SettingsFile.h"
+#include "core/update/PartialFile.h"
 #include "mainwindow/CTessarineDlg.h"
 #include "mainwindow/QueuedEngineView.h"
 #include "platform/Profile.h"
 #include "platform/SingleInstance.h"
-#include "subscriptions/BaseDirectory.h"
-#include "subscriptions/BaseDirectoryLock.h"
-#include "subscriptions/SettingsFile.h"
 #include "support/Feeds.h"
 #include "support/GuiHarness.h"
 #include "support/LoopbackServer.h"
-#include "update/PartialFile.h"
 
 #include <QGuiApplication>
 #include <QProcess>

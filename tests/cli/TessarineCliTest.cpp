@@ -1,7 +1,7 @@
 // Whole runs of tessarine-cli against loopback servers, in a temporary world
 // whose profile names the base directory.
-#include "subscriptions/BaseDirectory.h"
-#include "subscriptions/SettingsFile.h"
+#include "core/files/BaseDirectory.h"
+#include "core/model/SettingsFile.h"
 #include "support/Feeds.h"
 #include "support/LoopbackServer.h"
 #include "support/TestSupport.h"

@@ -1,12 +1,12 @@
 // The subscribe, settings, information and about dialogs, run modally and
 // driven by real clicks and keys from inside their own event loops.
 #include "controls/CLinkLabel.h"
+#include "core/util/Strings.h"
 #include "dialogs/CAboutDlg.h"
 #include "dialogs/TessarineAddFeedDlg.h"
 #include "dialogs/TessarineInfo.h"
 #include "dialogs/TessarineOptions.h"
 #include "platform/Desktop.h"
-#include "subscriptions/Strings.h"
 #include "support/GuiHarness.h"
 
 #include <QCheckBox>

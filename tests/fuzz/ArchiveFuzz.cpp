@@ -3,10 +3,10 @@
 
 #include "FuzzTarget.h"
 
-#include "subscriptions/BaseDirectory.h"
-#include "subscriptions/FileStore.h"
-#include "update/FeedArchive.h"
-#include "update/FeedReader.h"
+#include "core/feeds/FeedArchive.h"
+#include "core/feeds/FeedReader.h"
+#include "core/files/BaseDirectory.h"
+#include "core/files/FileStore.h"
 
 #include <algorithm>
 #include <vector>

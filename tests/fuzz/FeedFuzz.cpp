@@ -4,14 +4,14 @@
 
 #include "FuzzTarget.h"
 
-#include "subscriptions/BaseDirectory.h"
-#include "subscriptions/FileStore.h"
-#include "subscriptions/SettingsFile.h"
-#include "update/EnclosureNames.h"
-#include "update/FeedArchive.h"
-#include "update/FeedReader.h"
-#include "update/PartialFile.h"
-#include "update/UrlReference.h"
+#include "core/feeds/EnclosureNames.h"
+#include "core/feeds/FeedArchive.h"
+#include "core/feeds/FeedReader.h"
+#include "core/files/BaseDirectory.h"
+#include "core/files/FileStore.h"
+#include "core/model/SettingsFile.h"
+#include "core/net/UrlReference.h"
+#include "core/update/PartialFile.h"
 
 #include <set>
 

@@ -4,11 +4,11 @@
 
 #include "FuzzTarget.h"
 
-#include "subscriptions/BaseDirectory.h"
-#include "subscriptions/Text.h"
-#include "update/EnclosureNames.h"
-#include "update/FeedReader.h"
-#include "update/PartialFile.h"
+#include "core/feeds/EnclosureNames.h"
+#include "core/feeds/FeedReader.h"
+#include "core/files/BaseDirectory.h"
+#include "core/update/PartialFile.h"
+#include "core/util/Text.h"
 
 using namespace tessarine;
 

@@ -4,8 +4,8 @@
 
 #include "FuzzTarget.h"
 
-#include "subscriptions/Opml.h"
-#include "subscriptions/XmlText.h"
+#include "core/model/Opml.h"
+#include "core/util/XmlText.h"
 
 using namespace tessarine;
 

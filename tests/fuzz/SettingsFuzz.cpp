@@ -4,10 +4,10 @@
 
 #include "FuzzTarget.h"
 
-#include "subscriptions/BaseDirectory.h"
-#include "subscriptions/FileStore.h"
-#include "subscriptions/SettingsFile.h"
-#include "subscriptions/XmlText.h"
+#include "core/files/BaseDirectory.h"
+#include "core/files/FileStore.h"
+#include "core/model/SettingsFile.h"
+#include "core/util/XmlText.h"
 
 using namespace tessarine;
 

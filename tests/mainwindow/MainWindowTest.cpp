@@ -1,5 +1,12 @@
 // The main window offscreen with real widgets, files and loopback servers.
 #include "controls/CSplitterBar.h"
+#include "core/files/BaseDirectory.h"
+#include "core/files/BaseDirectoryLock.h"
+#include "core/library/PodcastLibrary.h"
+#include "core/model/Opml.h"
+#include "core/model/SettingsFile.h"
+#include "core/update/PartialFile.h"
+#include "core/util/Strings.h"
 #include "mainwindow/CTessarineDlg.h"
 #include "mainwindow/DownloadTableModel.h"
 #include "mainwindow/QueuedEngineView.h"
@@ -8,17 +15,10 @@
 #include "platform/Desktop.h"
 #include "platform/Notifier.h"
 #include "platform/SingleInstance.h"
-#include "subscriptions/BaseDirectory.h"
-#include "subscriptions/BaseDirectoryLock.h"
-#include "subscriptions/Opml.h"
-#include "subscriptions/SettingsFile.h"
-#include "subscriptions/Strings.h"
 #include "support/Feeds.h"
 #include "support/GuiHarness.h"
 #include "support/LoopbackServer.h"
 #include "support/Sanitized.h"
-#include "update/PartialFile.h"
-#include "update/PodcastLibrary.h"
 
 #include <QApplication>
 #include <QCheckBox>

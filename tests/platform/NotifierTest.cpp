@@ -1,6 +1,6 @@
+#include "core/util/Strings.h"
 #include "platform/Notifier.h"
 #include "platform/nix/DBusNotifier.h"
-#include "subscriptions/Strings.h"
 
 #include <QDBusConnection>
 #include <QProcess>

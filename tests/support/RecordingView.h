@@ -2,7 +2,7 @@
 // An EngineView that records what the engine asks of the window: the
 // download rows as a list control would hold them, messages and cycle ends.
 
-#include "update/EngineView.h"
+#include "core/update/EngineView.h"
 
 #include <mutex>
 #include <string>

@@ -6,7 +6,7 @@
 // advanced the clock that far (or what it waits for happens), and the test
 // can wait for that moment: "the walk is waiting now".
 
-#include "subscriptions/Clock.h"
+#include "core/util/Clock.h"
 
 #include <chrono>
 #include <condition_variable>

@@ -1,6 +1,6 @@
 // Entry point of the GUI test programs: a real QApplication on the offscreen
 // platform, in English unless a test switches the language.
-#include "subscriptions/Strings.h"
+#include "core/util/Strings.h"
 #include "support/TestSupport.h"
 
 #include <QApplication>

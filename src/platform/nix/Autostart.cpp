@@ -1,6 +1,6 @@
 #include "platform/Autostart.h"
 
-#include "subscriptions/FileStore.h"
+#include "core/files/FileStore.h"
 
 #include <QDir>
 #include <QFileInfo>

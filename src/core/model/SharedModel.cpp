@@ -1,0 +1,316 @@
+#include "core/model/SharedModel.h"
+
+#include "core/files/BaseDirectory.h"
+#include "core/files/FileStore.h"
+#include "core/util/MutexLock.h"
+#include "core/util/Strings.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <utility>
+#include <filesystem>
+
+namespace tessarine {
+
+std::optional<std::string> UnreadableSettingsMessage(const LoadResult& loaded,
+                                                     const std::string& baseDirectory) {
+    if (!loaded.unreadableCopy)
+        return std::nullopt;
+    const std::string& copy = *loaded.unreadableCopy;
+    return copy.empty() ? FormatResString(IDS_SETTINGS_NOT_KEPT, SettingsFilePath(baseDirectory))
+                        : FormatResString(IDS_SETTINGS_KEPT, copy);
+}
+
+// ---- Subscriptions ----
+
+SubscriptionPtr SharedModel::AddSubscription(const std::string& url, const std::string& name) {
+    MutexLock lock(mutex_);
+    return subscriptions_.AppendNew(url, name);
+}
+
+bool SharedModel::IsSubscribed(const std::string& url) const {
+    MutexLock lock(mutex_);
+    return subscriptions_.ContainsSameFeed(url);
+}
+
+bool SharedModel::ChangeUrl(const SubscriptionPtr& record, const std::string& url) {
+    MutexLock lock(mutex_);
+    return subscriptions_.ChangeUrl(record, url);
+}
+
+bool SharedModel::RemoveSubscription(const SubscriptionPtr& record) {
+    MutexLock lock(mutex_);
+    return subscriptions_.Remove(record);
+}
+
+size_t SharedModel::SubscriptionCount() const {
+    MutexLock lock(mutex_);
+    return subscriptions_.Size();
+}
+
+SubscriptionPtr SharedModel::SubscriptionAt(long long index) const {
+    MutexLock lock(mutex_);
+    return subscriptions_.At(index);
+}
+
+std::vector<SubscriptionPtr> SharedModel::Subscriptions() const {
+    MutexLock lock(mutex_);
+    return subscriptions_.Items();
+}
+
+std::vector<SubscriptionSnapshot> SharedModel::SnapshotSubscriptions() const {
+    MutexLock lock(mutex_);
+    std::vector<SubscriptionSnapshot> rows;
+    rows.reserve(subscriptions_.Size());
+    for (const SubscriptionPtr& record : subscriptions_.Items())
+        rows.push_back({record, *record});
+    return rows;
+}
+
+Subscription SharedModel::Values(const SubscriptionPtr& record) const {
+    MutexLock lock(mutex_);
+    return record ? *record : Subscription{};
+}
+
+bool SharedModel::MarkAllPending() {
+    MutexLock lock(mutex_);
+    bool due = false;
+    for (const SubscriptionPtr& s : subscriptions_.Items()) {
+        if (s->status != NewlyAdded)
+            s->status = CheckPending;
+        due = true;
+    }
+    if (due)
+        checkAllRequested_ = true;
+    return due;
+}
+
+void SharedModel::MarkPending(const SubscriptionPtr& record) {
+    MutexLock lock(mutex_);
+    record->status = CheckPending;
+}
+
+bool SharedModel::IsListed(const SubscriptionPtr& record) const {
+    const auto& items = subscriptions_.Items();
+    return std::find(items.begin(), items.end(), record) != items.end();
+}
+
+bool SharedModel::IsDue(const SubscriptionPtr& record) const {
+    MutexLock lock(mutex_);
+    return (record->status == NewlyAdded || record->status == CheckPending) && IsListed(record);
+}
+
+CheckStart SharedModel::BeginCheck(const SubscriptionPtr& record) {
+    MutexLock lock(mutex_);
+    // Never read yet: newly added, or still under the placeholder name that
+    // only a feed's first reading replaces.
+    const bool firstRead = record->status == NewlyAdded ||
+                           record->name == LoadResString(IDS_NEW_PODCAST, Language::English) ||
+                           record->name == LoadResString(IDS_NEW_PODCAST, Language::German);
+    record->status = Checking;
+    return {record->url, record->name, baseDirectory_, firstRead};
+}
+
+void SharedModel::FailCheck(const SubscriptionPtr& record) {
+    MutexLock lock(mutex_);
+    record->status = Error;
+    history_.Record(record->url, Error);
+}
+
+void SharedModel::FinishCheck(const SubscriptionPtr& record, const std::string& name,
+                              bool queuedAny, OleDateTime checked) {
+    MutexLock lock(mutex_);
+    record->name = name;
+    record->lastChecked = checked;
+    record->status = queuedAny ? NewItemsFound : NoNewItems;
+    history_.Record(record->url, record->status);
+}
+
+int32_t SharedModel::LastCheckStatus(const SubscriptionPtr& record) const {
+    MutexLock lock(mutex_);
+    return record ? history_.StatusOf(record->url) : Idle;
+}
+
+bool SharedModel::SaveCheckHistory() {
+    MutexLock save(saveMutex_);
+    std::string path, bytes;
+    {
+        MutexLock lock(mutex_);
+        if (!history_.Changed() || history_.Path().empty())
+            return true;
+        std::vector<std::string> listed;
+        for (const SubscriptionPtr& record : subscriptions_.Items())
+            listed.push_back(record->url);
+        path = history_.Path();
+        bytes = history_.Take(listed);
+    }
+    // It names the feeds' addresses, which may carry a password; never
+    // written through a link.
+    CreatePrivateFolder(std::filesystem::path(path).parent_path().string());
+    return WritePrivateFileAtomically(path, bytes);
+}
+
+bool SharedModel::QuitWanted(bool checkAndQuit) const {
+    MutexLock lock(mutex_);
+    return checkAllRequested_ && (checkAndQuit || options_.quitComplete != 0);
+}
+
+// ---- Downloads ----
+
+size_t SharedModel::AppendDownload(const std::string& url, const std::string& folder,
+                                  const std::string& fileName) {
+    MutexLock lock(mutex_);
+    return downloads_.Append(url, folder, fileName);
+}
+
+std::optional<DownloadEntry> SharedModel::DownloadAt(long long row) const {
+    MutexLock lock(mutex_);
+    const DownloadEntry* entry = downloads_.At(row);
+    if (entry == nullptr)
+        return std::nullopt;
+    return *entry;
+}
+
+std::optional<DownloadStep> SharedModel::DownloadStepAt(size_t row) const {
+    MutexLock lock(mutex_);
+    const DownloadEntry* entry = downloads_.At(static_cast<long long>(row));
+    if (entry == nullptr)
+        return std::nullopt;
+    return DownloadStep{*entry, baseDirectory_};
+}
+
+bool SharedModel::SetDownloadState(size_t row, DownloadState state) {
+    MutexLock lock(mutex_);
+    DownloadEntry* entry = downloads_.At(static_cast<long long>(row));
+    if (entry == nullptr || entry->state == state)
+        return false;
+    entry->state = state;
+    return true;
+}
+
+// ---- Base directory and options ----
+
+std::string SharedModel::BaseDirectory() const {
+    MutexLock lock(mutex_);
+    return baseDirectory_;
+}
+
+void SharedModel::SetBaseDirectory(const std::string& base) {
+    MutexLock lock(mutex_);
+    baseDirectory_ = base;
+}
+
+void SharedModel::ReplaceBaseDirectory(const std::string& base) {
+    MutexLock lock(mutex_);
+    baseDirectory_ = base;
+    subscriptions_.Clear();
+}
+
+OptionSet SharedModel::Options() const {
+    MutexLock lock(mutex_);
+    return options_;
+}
+
+void SharedModel::SetOptions(const OptionSet& options) {
+    MutexLock lock(mutex_);
+    options_ = options;
+}
+
+void SharedModel::Reset(const std::string& base) {
+    MutexLock lock(mutex_);
+    options_.updateStart = 1;
+    options_.quitComplete = 0;
+    checkAllRequested_ = false;
+    baseDirectory_ = base;
+}
+
+// ---- The settings file ----
+
+bool SharedModel::SaveSettings() {
+    MutexLock save(saveMutex_);
+    std::string path, bytes;
+    {
+        MutexLock lock(mutex_);
+        if (saveHolds_ > 0) {
+            saveDeferred_ = true;
+            return true;
+        }
+        path = SettingsFilePath(baseDirectory_);
+        bytes = SerializeSettings(options_, subscriptions_);
+    }
+    const bool written = WriteFileAtomically(path, bytes);
+    const int reason = errno;
+    MutexLock lock(mutex_);
+    if (written)
+        saveFailure_.reset();
+    else
+        saveFailure_ = FormatText(LoadResString(IDS_ERROR_CREATING_FILE_REASON),
+                                  {path, std::strerror(reason)});
+    return written;
+}
+
+std::optional<std::string> SharedModel::TakeSaveFailure() {
+    MutexLock lock(mutex_);
+    return std::exchange(saveFailure_, std::nullopt);
+}
+
+OpmlImportCounts SharedModel::AddFeeds(const std::vector<OpmlFeed>& feeds) {
+    MutexLock lock(mutex_);
+    return AddOpmlFeeds(subscriptions_, feeds);
+}
+
+std::string SharedModel::ExportOpml(std::string_view title, std::time_t created) const {
+    MutexLock lock(mutex_);
+    return SerializeOpml(subscriptions_, title, created);
+}
+
+SharedModel::SaveHold::SaveHold(SharedModel& model) : model_(model) {
+    MutexLock lock(model_.mutex_);
+    ++model_.saveHolds_;
+}
+
+SharedModel::SaveHold::~SaveHold() {
+    bool save;
+    {
+        MutexLock lock(model_.mutex_);
+        save = --model_.saveHolds_ == 0 && model_.saveDeferred_;
+        if (save)
+            model_.saveDeferred_ = false;
+    }
+    if (save)
+        model_.SaveSettings();
+}
+
+LoadResult SharedModel::LoadSettings() {
+    const SaveHold hold(*this);
+    LoadResult result;
+    const std::string base = BaseDirectory();
+    CheckHistory history;
+    history.Load(CheckHistory::DefaultDirectory(), base);
+    {
+        MutexLock lock(mutex_);
+        history_ = std::move(history);
+    }
+    const SettingsLoad load = LoadSettingsFile(SettingsFilePath(base));
+    if (load.unreadable)
+        result.unreadableCopy = load.keptCopy;
+    const auto& stored = load.settings;
+    if (!stored)
+        return result;
+    result.loaded = true;
+    MutexLock lock(mutex_);
+    if (stored->updateStart) {
+        options_.updateStart = *stored->updateStart;
+        options_.quitComplete = *stored->quitComplete;
+    }
+    for (const StoredFeed& feed : stored->feeds) {
+        if (SubscriptionPtr record = subscriptions_.Append(feed.url, feed.name))
+            record->lastChecked = OleDateTime::ParseStored(feed.lastChecked);
+        else
+            result.duplicates.push_back(feed.url);
+    }
+    return result;
+}
+
+} // namespace tessarine

@@ -1,0 +1,99 @@
+#include "core/util/Strings.h"
+
+#include <atomic>
+#include <clocale>
+#include <cstdio>
+#include <cstring>
+#include <unordered_map>
+
+#ifndef _WIN32
+#include <locale.h>
+#endif
+
+namespace tessarine {
+
+extern const StringEntry kEnglishStrings[];
+extern const StringEntry kGermanStrings[];
+
+namespace {
+
+using Table = std::unordered_map<int, std::string>;
+
+Table BuildTable(const StringEntry* entries) {
+    Table table;
+    for (const StringEntry* e = entries; e->text != nullptr; ++e)
+        table.emplace(e->id, e->text);
+    return table;
+}
+
+const Table& TableFor(Language language) {
+    static const Table english = BuildTable(kEnglishStrings);
+    static const Table german = BuildTable(kGermanStrings);
+    return language == Language::German ? german : english;
+}
+
+std::atomic<Language> currentLanguage{Language::English};
+
+} // namespace
+
+void SetLanguage(Language language) { currentLanguage = language; }
+Language CurrentLanguage() { return currentLanguage; }
+
+Language ChooseLanguage(const char* environmentValue, bool systemIsGerman) {
+    if (environmentValue != nullptr) {
+        if (std::strcmp(environmentValue, "de") == 0)
+            return Language::German;
+        if (std::strcmp(environmentValue, "en") == 0)
+            return Language::English;
+    }
+    return systemIsGerman ? Language::German : Language::English;
+}
+
+const std::string& LoadResString(int id, Language language) {
+    static const std::string empty;
+    const Table& table = TableFor(language);
+    auto it = table.find(id);
+    return it == table.end() ? empty : it->second;
+}
+
+const std::string& LoadResString(int id) { return LoadResString(id, currentLanguage); }
+
+std::string FormatText(std::string_view pattern, std::initializer_list<std::string_view> args) {
+    std::string out;
+    out.reserve(pattern.size() + 64);
+    auto next = args.begin();
+    for (size_t i = 0; i < pattern.size(); ++i) {
+        if (pattern[i] == '%' && i + 1 < pattern.size()) {
+            if (pattern[i + 1] == '%') {
+                out += '%';
+                ++i;
+                continue;
+            }
+            if (pattern[i + 1] == 's' && next != args.end()) {
+                out += *next++;
+                ++i;
+                continue;
+            }
+        }
+        out += pattern[i];
+    }
+    return out;
+}
+
+std::string FormatResNumber(int id, double value) {
+    char buffer[128];
+    const char* pattern = LoadResString(id).c_str();
+#ifdef _WIN32
+    static const _locale_t cLocale = _create_locale(LC_NUMERIC, "C");
+    _snprintf_l(buffer, sizeof buffer, pattern, cLocale, value);
+#else
+    // The C locale's numbers for this thread only, and only for this call.
+    static const locale_t cLocale = newlocale(LC_NUMERIC_MASK, "C", locale_t{});
+    const locale_t previous = uselocale(cLocale);
+    std::snprintf(buffer, sizeof buffer, pattern, value);
+    uselocale(previous);
+#endif
+    return buffer;
+}
+
+} // namespace tessarine

@@ -1,0 +1,457 @@
+// The settings file, the subscription list, stored dates, the string tables,
+// the way files are replaced and the base directory's lock.
+#include "core/files/BaseDirectory.h"
+#include "core/files/BaseDirectoryLock.h"
+#include "core/files/FileStore.h"
+#include "core/model/SettingsFile.h"
+#include "core/model/SharedModel.h"
+#include "core/net/FeedAddress.h"
+#include "core/util/Strings.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <clocale>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+
+#include <sys/stat.h>
+
+using namespace tessarine;
+using namespace tessarine::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+using Texts = std::vector<std::string>;
+
+// What the reader made of a file: the options ("-" when absent), then each
+// feed as url|name|lastchecked.
+Texts Read(const std::string& path) {
+    const auto stored = ReadSettingsFile(path);
+    if (!stored)
+        return {"unreadable"};
+    auto flag = [](std::optional<int32_t> f) { return f ? std::to_string(*f) : "-"; };
+    Texts result = {flag(stored->updateStart) + flag(stored->quitComplete)};
+    for (const StoredFeed& feed : stored->feeds)
+        result.push_back(feed.url + "|" + feed.name + "|" + feed.lastChecked);
+    return result;
+}
+
+} // namespace
+
+TEST(SettingsFile, ExactBytesAndRoundTrip) {
+    TempDir dir;
+    SharedModel model;
+    model.SetBaseDirectory(dir.Base());
+    OptionSet options;
+    options.quitComplete = 7; // stored as 1
+    model.SetOptions(options);
+    auto a = model.AddSubscription("http://a/?x=1&y=\"<2>\"", "Tom & 'Jerry'");
+    a->lastChecked = OleDateTime::FromFields({2009, 1, 28, 13, 24, 41});
+    model.AddSubscription("http://b/", "  Spaced   out ")->lastChecked = OleDateTime();
+    model.SaveSettings();
+    EXPECT_EQ(
+        ReadFile(dir / kSettingsFileName),
+        "<?xml version=\"1.0\" ?>\r\n<TessarineSettings>\r\n"
+        "    <settings updatestart=\"1\" quitcomplete=\"1\"></settings>\r\n"
+        "    <feed url='http://a/?x=1&amp;y=&quot;&lt;2&gt;&quot;' lastchecked=\"28.01.2009 "
+        "13:24:41\">Tom &amp; &apos;Jerry&apos;</feed>\r\n"
+        "    <feed url=\"http://b/\" lastchecked=\"Invalid DateTime\">  Spaced   out </feed>\r\n"
+        "</TessarineSettings>\r\n");
+    EXPECT_EQ(Read(SettingsFilePath(dir.Base())),
+              (Texts{"11", a->url + "|Tom & 'Jerry'|28.01.2009 13:24:41",
+                     "http://b/|Spaced out|Invalid DateTime"})); // white space condensed
+}
+
+// Bytes that are not UTF-8 (a file written in Latin-1, or by hand) are read
+// in the form a save writes them: a URL's percent-encoded, as a request sends
+// them, a name's as the Latin-1 letters they stand for. So the list loaded
+// is the list every later save and load gives, and URLs that differ in the
+// file stay apart.
+TEST(SettingsFile, BytesThatAreNotUtf8ReadAsTheyAreSaved) {
+    TempDir dir;
+    const std::string path = SettingsFilePath(dir.Base());
+    const std::string file = "<TessarineSettings>"
+                             "<feed url='http://h/caf\xE9\xFF'>Caf\xE9</feed>"
+                             "<feed url='http://h/caf\xC3\xA9\xC3\xBF'>Caf\xC3\xA9</feed>"
+                             "<feed url='http://h/%41\x80'>A</feed>"
+                             "</TessarineSettings>";
+    WriteFile(path, file);
+    const Texts once = {"--", "http://h/caf%E9%FF|Caf\xC3\xA9|",
+                        "http://h/caf\xC3\xA9\xC3\xBF|Caf\xC3\xA9|", "http://h/%41%80|A|"};
+    EXPECT_EQ(Read(path), once);
+    for (int save = 0; save < 2; ++save) {
+        SharedModel model;
+        model.SetBaseDirectory(dir.Base());
+        const LoadResult load = model.LoadSettings();
+        EXPECT_TRUE(load.duplicates.empty());
+        ASSERT_EQ(model.SnapshotSubscriptions().size(), 3u);
+        EXPECT_EQ(model.SnapshotSubscriptions()[0].values.url, "http://h/caf%E9%FF");
+        model.SaveSettings();
+        Texts saved = once;
+        saved[0] = Read(path)[0]; // the options, not read from this file
+        for (size_t i = 1; i < saved.size(); ++i)
+            saved[i] += "Invalid DateTime";
+        EXPECT_EQ(Read(path), saved) << save;
+    }
+}
+
+TEST(SettingsFile, ReadingRulesAndMissingOrBrokenFiles) {
+    TempDir dir;
+    const std::string path = SettingsFilePath(dir.Base());
+    EXPECT_EQ(Read(path), Texts{"unreadable"});
+    const std::pair<const char*, Texts> table[] = {
+        {"", {"unreadable"}},
+        {"<TessarineSettings><feed url='x'>", {"unreadable"}},
+        {"<Other><settings updatestart='1'/><feed url='x'/></Other>", {"unreadable"}},
+        {"<TessarineSettings><settings/></TessarineSettings>", {"00"}},
+        // The first "settings" counts, and only "1" is on; from the first
+        // "feed" on, every element is a feed, whatever its name.
+        {"<TessarineSettings><other url='u0'/><settings updatestart='true' quitcomplete='1'/>"
+         "<feed url='u1' lastchecked='x'>One</feed><!-- c --><other url='u2'>Two</other>"
+         "<settings updatestart='1'/><feed>No url</feed></TessarineSettings>",
+         {"01", "u1|One|x", "u2|Two|", "||", "|No url|"}},
+    };
+    for (const auto& [text, expected] : table) {
+        WriteFile(path, text);
+        EXPECT_EQ(Read(path), expected) << text;
+    }
+}
+
+TEST(SubscriptionList, DuplicateUrlsAreExactAndRemovalWorksAnywhere) {
+    for (int removed = 0; removed < 3; ++removed) {
+        SubscriptionList list; // letter case and blanks make URLs differ
+        std::vector<SubscriptionPtr> records = {list.Append("u", "a"), list.Append("U", "b"),
+                                                list.Append("u ", "c")};
+        EXPECT_FALSE(list.Append("u", "again"));
+        ASSERT_TRUE(list.Remove(records[removed]));
+        records.erase(records.begin() + removed);
+        EXPECT_EQ(list.Items(), records) << removed;
+    }
+    SubscriptionList only;
+    SubscriptionPtr held = only.Append("u", "still used by the worker");
+    EXPECT_TRUE(only.Remove(held) && only.Empty() && !only.Remove(held));
+    EXPECT_TRUE(only.Append("u", "the URL is free again"));
+    EXPECT_EQ(held->name, "still used by the worker"); // the record outlives its removal
+}
+
+TEST(FeedAddress, PastedFormsBecomeWebUrlsAndTheRestIsRefused) {
+    const std::string none = "(refused)";
+    for (const auto& [typed, stored] : std::vector<std::pair<std::string, std::string>>{
+             // Kept as written, letter case included; blanks around go.
+             {"http://example.org/feed.xml", "http://example.org/feed.xml"},
+             {" \tHTTPS://Example.org/Feed?x=1 \r\n", "HTTPS://Example.org/Feed?x=1"},
+             {"http://user:pw@[::1]:8080/a b", "http://user:pw@[::1]:8080/a b"},
+             // Stored as the settings file keeps it: bytes that are not UTF-8 encoded.
+             {"http://example.org/\xC3\xA9-\xFF.xml", "http://example.org/\xC3\xA9-%FF.xml"},
+             // The schemes of podcast links.
+             {"feed://example.org/rss", "http://example.org/rss"},
+             {"FEED:https://example.org/rss", "https://example.org/rss"},
+             {"feed:http://example.org/rss", "http://example.org/rss"},
+             {"itpc://example.org/rss", "http://example.org/rss"},
+             {"podcast://example.org/rss", "http://example.org/rss"},
+             // No scheme: a host as an address bar takes it.
+             {"example.org/feed.xml", "http://example.org/feed.xml"},
+             {"example.org", "http://example.org"},
+             {"localhost:8080/feed", "http://localhost:8080/feed"},
+             {"//example.org/feed", "http://example.org/feed"},
+             // Nothing a check could ever fetch.
+             {"", none},
+             {"   ", none},
+             {"ftp://example.org/feed", none},
+             {"file:///etc/passwd", none},
+             {"mailto:me@example.org", none},
+             {"javascript:alert(1)", none},
+             {"feed:ftp://example.org/rss", none},
+             {"itpc:example.org/rss", none},
+             {"http:example.org/rss", none},
+             {"http://", none},
+             {"http:///feed.xml", none},
+             {"http://exa mple.org/feed", none},
+             {"not an address", none},
+             {"http://example.org:80x/feed", none},
+             {"http://example.org:99999/feed", none},
+         }) {
+        const std::optional<std::string> url = FeedAddress(typed);
+        EXPECT_EQ(url.value_or(none), stored) << typed;
+        if (url) {
+            EXPECT_EQ(FeedAddress(*url), url) << "stored form of " << typed;
+        }
+    }
+}
+
+TEST(FeedAddress, SchemeHostAndDefaultPortCompareWithoutCaseThePathExactly) {
+    const struct {
+        std::string a, b;
+        bool same;
+    } cases[] = {
+        {"HTTP://Host/feed.xml", "http://host/feed.xml", true},
+        {"http://LOCALHOST:8080/f", "http://localhost:8080/f", true},
+        {"http://host:80/f", "http://host/f", true},
+        {"https://host:443/f", "HTTPS://HOST/f", true},
+        {"http://host:/f", "http://host/f", true},
+        {"http://host", "http://host/", true},
+        {"http://host?q", "http://host/?q", true},
+        {"http://host:443/f", "http://host/f", false},
+        {"https://host/f", "http://host/f", false},
+        {"http://host/Feed.xml", "http://host/feed.xml", false},
+        {"http://host/f?A=1", "http://host/f?a=1", false},
+        {"http://Me@host/f", "http://me@host/f", false},
+        {"http://host:8080/f", "http://host/f", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FeedAddressKey(c.a) == FeedAddressKey(c.b), c.same) << c.a << " " << c.b;
+
+    // Adding refuses another spelling of a listed feed; loading (Append)
+    // keeps exact comparison, so no listed spelling is ever dropped.
+    SubscriptionList list;
+    const SubscriptionPtr first = list.AppendNew("http://host/feed.xml", "");
+    ASSERT_TRUE(first);
+    EXPECT_FALSE(list.AppendNew("HTTP://HOST:80/feed.xml", ""));
+    EXPECT_TRUE(list.ContainsSameFeed("http://Host/feed.xml"));
+    const SubscriptionPtr loaded = list.Append("HTTP://Host/feed.xml", "loaded");
+    ASSERT_TRUE(loaded);
+    const SubscriptionPtr other = list.AppendNew("http://host/other.xml", "");
+    ASSERT_TRUE(other);
+    // A record takes another URL unless that feed is listed.
+    EXPECT_FALSE(list.ChangeUrl(other, "http://HOST/feed.xml"));
+    EXPECT_TRUE(list.ChangeUrl(other, "http://host/moved.xml"));
+    EXPECT_EQ(other->url, "http://host/moved.xml");
+    EXPECT_TRUE(list.AppendNew("http://host/other.xml", ""));
+    // The feed stays listed until its last spelling goes.
+    ASSERT_TRUE(list.Remove(first));
+    EXPECT_TRUE(list.ContainsSameFeed("http://host/feed.xml"));
+    ASSERT_TRUE(list.Remove(loaded));
+    EXPECT_FALSE(list.ContainsSameFeed("http://host/feed.xml"));
+    EXPECT_TRUE(list.AppendNew("http://host/feed.xml", ""));
+}
+
+TEST(OleDateTime, FormatsParsesAndRefusesInvalidDates) {
+    const auto t = OleDateTime::FromFields({2009, 1, 28, 13, 24, 41});
+    EXPECT_EQ(t.FormatShown(), "28.01.2009 13:24");
+    // Before day 0 the value is negative, yet the time of day still counts forward.
+    EXPECT_EQ(OleDateTime::FromFields({1899, 12, 29, 6, 0, 5}).FormatStored(),
+              "29.12.1899 06:00:05");
+    EXPECT_EQ(OleDateTime().FormatShown(), "Invalid DateTime");
+    EXPECT_FALSE(OleDateTime::FromFields({2009, 2, 29, 0, 0, 0}).IsValid());
+    EXPECT_FALSE(OleDateTime::FromValue(std::nan("")).IsValid());
+    for (const char* bad :
+         {"Invalid DateTime", "28.1.2009 13:24:41", "31.02.2009 10:00:00", "28.01.2009 13:24:41 "})
+        EXPECT_FALSE(OleDateTime::ParseStored(bad).IsValid()) << bad;
+    for (int year : {1000, 1899, 2024, 9999}) // every 7th second of a day
+        for (int s = 0; s < 86400; s += 7) {
+            const auto date = OleDateTime::FromFields({year, 2, 28, s / 3600, s / 60 % 60, s % 60});
+            ASSERT_EQ(OleDateTime::ParseStored(date.FormatStored()).FormatStored(),
+                      date.FormatStored());
+        }
+}
+
+TEST(Strings, BothTablesHoldEveryIdentifier) {
+    std::vector<int> ids = {IDS_COLUMN_FILE,    IDS_COLUMN_SIZE,   IDS_COMPLETED,
+                            IDS_BASEDIR_IN_USE, IDS_SETTINGS_KEPT, IDS_SETTINGS_NOT_KEPT};
+    for (int id = IDS_WAITING; id <= IDS_SIZE_FORMAT; ++id)
+        ids.push_back(id == 118 ? IDS_DUPLICATE_URL : id); // 118 is not used
+    for (int id = TXT_CAPTION; id <= TXT_WEB_ADDRESS; ++id)
+        ids.push_back(id);
+    for (int id : ids)
+        EXPECT_FALSE(LoadResString(id, Language::English).empty() ||
+                     LoadResString(id, Language::German).empty())
+            << id;
+    // Arguments go in verbatim: a URL holding "%s" comes out unchanged.
+    EXPECT_EQ(FormatText("Could not open %s", {"http://x/a%20b%s"}),
+              "Could not open http://x/a%20b%s");
+}
+
+TEST(Strings, SizeTextKeepsItsDecimalPointUnderACommaLocale) {
+    // A German locale, else one built here (LOCPATH), else any with a comma.
+    TempDir dir;
+    const char* german = std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
+    if (german == nullptr && std::system(("localedef -i de_DE -f UTF-8 '" + dir / "de_DE.UTF-8" +
+                                          "' >/dev/null 2>&1")
+                                             .c_str()) == 0) {
+        ScopedEnv locpath("LOCPATH", dir.Path().string());
+        german = std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
+    }
+    for (const char* name : {"de_DE.utf8", "fr_FR.UTF-8", "ru_RU.UTF-8"})
+        if (german == nullptr)
+            german = std::setlocale(LC_NUMERIC, name);
+    if (german == nullptr)
+        GTEST_SKIP() << "no locale with a decimal comma (locales package, localedef)";
+    char probe[16];
+    std::snprintf(probe, sizeof probe, "%.1f", 5.0);
+    EXPECT_STREQ(probe, "5,0"); // the locale is in force
+    EXPECT_EQ(FormatResNumber(IDS_SIZE_FORMAT, 1234.56), "1234.6MB");
+    std::setlocale(LC_NUMERIC, "C");
+}
+
+TEST(BaseDirectory, ProfileValueEndsWithExactlyOneSeparator) {
+    for (const auto& [stored, used] : std::map<std::string, std::string>{
+             {"", ""}, {"/home/u/pods///", "/home/u/pods/"}, {"/", "/"}, {"pods", "pods/"}})
+        EXPECT_EQ(NormalizedBaseDirectory(stored), used) << stored;
+}
+
+TEST(FileStore, ReplacingKeepsLinksModesAndLeavesNoTemporaryFile) {
+    TempDir dir;
+    // settings -> link/relative -> real/file, kept at 0600.
+    fs::create_directories(dir.Path() / "real");
+    fs::create_directories(dir.Path() / "base");
+    const fs::path file = dir.Path() / "real/file", link = dir.Path() / "base/link",
+                   settings = dir.Path() / "base/settings";
+    WriteFile(file, "old");
+    ::chmod(file.c_str(), 0600);
+    fs::create_symlink("../real/file", link);
+    fs::create_symlink("link", settings);
+    ASSERT_TRUE(WriteFileAtomically(settings.string(), "new"));
+    EXPECT_TRUE(fs::is_symlink(settings) && fs::is_symlink(link));
+    EXPECT_EQ(ReadFile(file), "new");
+    struct stat st;
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+
+    // A dangling link: its target is created, the link stays.
+    fs::create_symlink("../real/missing", dir.Path() / "base/dangling");
+    ASSERT_TRUE(WriteFileAtomically((dir.Path() / "base/dangling").string(), "created"));
+    EXPECT_TRUE(fs::is_symlink(dir.Path() / "base/dangling"));
+    EXPECT_EQ(ReadFile(dir.Path() / "real/missing"), "created");
+    // A folder in the way fails and leaves nothing behind.
+    fs::create_directories(dir.Path() / "base/folder");
+    EXPECT_FALSE(WriteFileAtomically((dir.Path() / "base/folder").string(), "x"));
+    for (const char* folder : {"real", "base"})
+        for (auto& entry : fs::directory_iterator(dir.Path() / folder))
+            EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos)
+                << entry.path();
+
+    // Leftovers of a killed write, beside the link and beside its target;
+    // only the writer's own pattern goes.
+    const std::vector<std::string> leftovers = {"base/settings.tmp12-0", "real/file.tmp9-31"};
+    const std::vector<std::string> others = {"base/settings.tmp", "base/settings.tmpx-1",
+                                             "base/settings.tmp1-2.bak", "base/other.tmp1-2",
+                                             "real/file.unreadable-20240101-000000"};
+    for (const auto& names : {leftovers, others})
+        for (const std::string& name : names)
+            WriteFile(dir.Path() / name, "x");
+    EXPECT_EQ(RemoveLeftoverTemporaryFiles(settings.string()), 2);
+    for (const std::string& name : leftovers)
+        EXPECT_FALSE(fs::exists(dir.Path() / name)) << name;
+    for (const std::string& name : others)
+        EXPECT_TRUE(fs::exists(dir.Path() / name)) << name;
+}
+
+TEST(SettingsFile, UnreadableFileIsKeptOnceBesideItself) {
+    TempDir dir;
+    const std::string path = SettingsFilePath(dir.Base());
+    auto copies = [&] {
+        std::vector<std::string> names;
+        for (auto& entry : fs::directory_iterator(dir.Path()))
+            if (entry.path().filename() != kSettingsFileName)
+                names.push_back(entry.path().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    EXPECT_FALSE(LoadSettingsFile(path).unreadable); // missing: nothing to keep
+    const std::string damaged = "<TessarineSettings><feed url='u'>One</fed></TessarineSettings>";
+    WriteFile(path, damaged);
+    ::chmod(path.c_str(), 0600);
+    const SettingsLoad first = LoadSettingsFile(path);
+    ASSERT_TRUE(first.unreadable && !first.settings);
+    EXPECT_EQ(copies(), std::vector<std::string>{first.keptCopy});
+    EXPECT_EQ(first.keptCopy.rfind(path + ".unreadable-", 0), 0u);
+    EXPECT_EQ(first.keptCopy.size(), (path + ".unreadable-20240101-000000").size());
+    EXPECT_EQ(ReadFile(first.keptCopy), damaged);
+    struct stat st;
+    ASSERT_EQ(::stat(first.keptCopy.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(ReadFile(path), damaged); // the file itself is left as it is
+
+    // Other bytes (a wrong root element) get a copy of their own; the same
+    // bytes again make none (as the main window's start-up shows).
+    WriteFile(path, "<Other/>");
+    const SettingsLoad second = LoadSettingsFile(path);
+    ASSERT_TRUE(second.unreadable);
+    EXPECT_NE(second.keptCopy, first.keptCopy);
+    EXPECT_EQ(ReadFile(second.keptCopy), "<Other/>");
+    EXPECT_EQ(copies().size(), 2u);
+    // A file that reads well is no case for a copy.
+    WriteFile(path, "<TessarineSettings/>");
+    EXPECT_FALSE(LoadSettingsFile(path).unreadable);
+    EXPECT_EQ(copies().size(), 2u);
+}
+
+// Each kind of special file where the program expects one of its own: no
+// read waits on it (a hang would time the test out), none is read whole,
+// none is replaced, and the lock it stands in for counts as held.
+TEST(FileStore, SpecialFilesInPlaceOfOurOwnAreNeitherReadNorReplaced) {
+    for (const SpecialFile kind : kSpecialFiles) {
+        SCOPED_TRACE(NameOf(kind));
+        TempDir dir;
+        const fs::path outside = dir.Path() / "outside", at = dir.Path() / "file";
+        MakeSpecialFile(kind, at, outside);
+        const bool link = kind == SpecialFile::LinkOutside;
+        std::string bytes = "left";
+        const FileRead expected = kind == SpecialFile::Sparse ? FileRead::TooLarge
+                                                              : FileRead::NotRegular;
+        EXPECT_EQ(ReadRegularFile(at.string(), 1 << 20, bytes, false), expected);
+        EXPECT_EQ(bytes, "");
+        // The settings file's link is followed; other links, never.
+        EXPECT_EQ(ReadRegularFile(at.string(), 1 << 20, bytes),
+                  link ? FileRead::Read : expected);
+        // Written over only where a regular file is (the sparse one).
+        EXPECT_EQ(WriteFileAtomically(at.string(), "new", false), kind == SpecialFile::Sparse);
+        if (kind != SpecialFile::Sparse) {
+            EXPECT_TRUE(SpecialFileIntact(kind, at, outside));
+        }
+
+        // The settings file: a FIFO or a folder counts as missing, a file
+        // too large to read as unreadable (moved aside whole).
+        MakeSpecialFile(kind, dir / kSettingsFileName, outside);
+        const SettingsLoad load = LoadSettingsFile(SettingsFilePath(dir.Base()));
+        EXPECT_FALSE(load.settings);
+        EXPECT_EQ(load.unreadable, kind == SpecialFile::Sparse || link);
+        EXPECT_TRUE(SpecialFileIntact(
+            kind, kind == SpecialFile::Sparse ? fs::path(load.keptCopy) : dir.Path() / kSettingsFileName,
+            outside));
+
+        // The lock file: anything there that cannot be locked is taken as held.
+        MakeSpecialFile(kind, dir / kLockFileName, outside);
+        EXPECT_EQ(BaseDirectoryLock(dir.Base()).GetState(),
+                  kind == SpecialFile::Sparse ? BaseDirectoryLock::State::Obtained
+                                              : BaseDirectoryLock::State::HeldElsewhere);
+        EXPECT_TRUE(SpecialFileIntact(kind, dir / kLockFileName, outside));
+    }
+}
+
+TEST(BaseDirectoryLock, OneHolderAtATimeUntilItLetsGo) {
+    TempDir dir;
+    {
+        BaseDirectoryLock first(dir.Base());
+        EXPECT_EQ(first.GetState(), BaseDirectoryLock::State::Obtained);
+        BaseDirectoryLock second(dir.Base()); // another holder, even in this process
+        EXPECT_EQ(second.GetState(), BaseDirectoryLock::State::HeldElsewhere);
+    }
+    EXPECT_TRUE(BaseDirectoryLock(dir.Base()).Held());
+    EXPECT_TRUE(fs::exists(dir / kLockFileName));
+    EXPECT_EQ(BaseDirectoryLock(dir.Base() + "missing/").GetState(),
+              BaseDirectoryLock::State::Unavailable);
+}
+
+TEST(BaseDirectory, FolderNamesFitAnEntryAndNeverTakeTheSettingsFilesPlace) {
+    std::string cjk; // 86 characters of three bytes each
+    for (int i = 0; i < 86; ++i)
+        cjk += "\xE6\xBC\xA2";
+    EXPECT_EQ(FeedFolderName(cjk), cjk.substr(0, 255));
+    EXPECT_EQ(FeedFolderName(cjk + "x"), cjk.substr(0, 255)); // never half a character
+    EXPECT_EQ(FeedFolderName(std::string(300, 'a') + ".mp3"), std::string(251, 'a') + ".mp3");
+    EXPECT_EQ(FeedFolderName(std::string(255, 'a')), std::string(255, 'a'));
+    EXPECT_EQ(ShortenedName("abcdef.x", 6), "abcd.x");
+    EXPECT_EQ(ShortenedName(std::string(300, 'b') + "." + std::string(40, 'e'), 255),
+              std::string(255, 'b')); // an extension that long is none
+    for (const char* name : {"Tessarine Settings.xml", "tessarine settings.XML",
+                             "Tessarine Settings.xml.tmp5-1",
+                             "Tessarine Settings.xml.unreadable-20261207-120000", ".tessarine.lock"})
+        EXPECT_EQ(FeedFolderName(name), name + std::string("_")) << name;
+    EXPECT_EQ(FeedFolderName("feed.xml"), "feed.xml");
+}
