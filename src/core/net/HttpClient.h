@@ -5,6 +5,7 @@
 // A request can be cancelled from another thread through the session's flag.
 
 #include "core/util/Clock.h"
+#include "core/util/Failure.h"
 
 #include <atomic>
 #include <cstdint>
@@ -65,6 +66,7 @@ struct HttpRequest {
 struct HttpResult {
     bool opened = false;         // a response arrived: the URL could be opened
     long status = 0;             // status of the final response (0 when none)
+    std::string reasonPhrase{};  // its reason phrase as sent ("Not Found"), may be empty
     bool complete = false;       // the body arrived whole, without transport error
     bool cancelled = false;      // the cancel flag or a callback ended it
     bool tooLarge = false;       // FetchToString refused a body over its limit
@@ -82,6 +84,9 @@ struct HttpResult {
     int64_t rangeTotal = -1;
     std::string finalUrl; // after redirects; empty when nothing was requested
     std::string error;    // transport error text, empty when none
+    // Why the request did not bring a whole 2xx (or 304) response, as data:
+    // the HTTP status and phrase, the kind of network failure, a cancel.
+    Failure failure{};
 
     bool NotModified() const { return status == 304; }
 };

@@ -281,6 +281,7 @@ bool HttpTransfer::HandOnResponse(long status) {
     responded_ = true;
     result_.opened = true;
     result_.status = status;
+    result_.reasonPhrase = status == lineStatus_ ? linePhrase_ : std::string();
     // A 204 or 304 has no body whatever length it names.
     const bool bodiless = status == 204 || status == 304;
     result_.contentLength = (chunked_ || bodiless) ? -1 : announced_;
@@ -336,6 +337,7 @@ size_t HttpTransfer::ReadHeader(char* data, size_t bytes) {
     if (StartsWithIgnoringCase(line, "http/")) {
         // A new response begins: "HTTP/1.1 200 OK", "HTTP/2 200".
         self.lineStatus_ = 0;
+        self.linePhrase_.clear();
         self.locationSeen_ = self.chunked_ = self.encoded_ = false;
         self.announced_ = -1;
         self.lengthInvalid_ = false;
@@ -346,6 +348,8 @@ size_t HttpTransfer::ReadHeader(char* data, size_t bytes) {
             const size_t end = std::min(line.size(), space + 4); // three digits
             for (size_t i = space + 1; i < end && line[i] >= '0' && line[i] <= '9'; ++i)
                 self.lineStatus_ = self.lineStatus_ * 10 + (line[i] - '0');
+            // The reason phrase after the code, as sent ("Not Found"); none in HTTP/2.
+            self.linePhrase_ = end < line.size() ? Trim(line.substr(end)) : std::string_view{};
         }
     } else if (Trim(line).empty()) {
         // The end of a header block. libcurl's response code is that of the
@@ -520,7 +524,45 @@ HttpResult HttpTransfer::Finish(std::optional<CURLcode> code, bool cancelled, bo
         }
     }
     sink_ = nullptr;
+    result.failure = FailureOf(result, code, stalled);
     return result;
+}
+
+Failure HttpTransfer::FailureOf(const HttpResult& result, std::optional<CURLcode> code,
+                                bool stalled) const {
+    // Checked in the order Finish decides: what ended the request first.
+    if (result.cancelled)
+        return {FailureKind::Cancelled};
+    if (result.tooLarge)
+        return {FailureKind::TooLarge};
+    if (stalled || result.stalled)
+        return {FailureKind::TimedOut, 0, {}, result.error};
+    if (code && *code != CURLE_OK && replyError_.empty()) {
+        switch (*code) {
+        case CURLE_COULDNT_RESOLVE_HOST:
+        case CURLE_COULDNT_RESOLVE_PROXY:
+            return {FailureKind::NameNotFound, 0, {}, result.error};
+        case CURLE_COULDNT_CONNECT:
+            return {FailureKind::ConnectionRefused, 0, {}, result.error};
+        case CURLE_OPERATION_TIMEDOUT:
+            return {FailureKind::TimedOut, 0, {}, result.error};
+        case CURLE_PEER_FAILED_VERIFICATION:
+        case CURLE_SSL_CACERT_BADFILE:
+        case CURLE_SSL_ISSUER_ERROR:
+            return {FailureKind::CertificateNotTrusted, 0, {}, result.error};
+        case CURLE_PARTIAL_FILE:
+            return {FailureKind::CutShort, 0, {}, result.error};
+        default:
+            return {FailureKind::NetworkError, 0, {}, result.error};
+        }
+    }
+    if (!result.error.empty())
+        return {FailureKind::NetworkError, 0, {}, result.error};
+    if (result.status != 0 && (result.status < 200 || result.status > 299) && result.status != 304)
+        return {FailureKind::HttpStatus, result.status, result.reasonPhrase, {}};
+    if (!result.complete)
+        return {FailureKind::CutShort};
+    return {};
 }
 
 } // namespace tessarine

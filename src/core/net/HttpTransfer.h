@@ -52,6 +52,8 @@ public:
                       const std::string& driverError);
 
 private:
+    // Why the request failed, as data; none for a complete 2xx or 304.
+    Failure FailureOf(const HttpResult& result, std::optional<CURLcode> code, bool stalled) const;
     static size_t OnHeader(char* data, size_t size, size_t count, void* user);
     static size_t OnBody(char* data, size_t size, size_t count, void* user);
     static int OnConnected(void* user, char*, char*, int, int);
@@ -81,6 +83,7 @@ private:
     // Header block being read. Intermediate responses (1xx, redirects that
     // are followed, a proxy's answer to CONNECT) are passed over.
     long lineStatus_ = 0;
+    std::string linePhrase_;
     bool locationSeen_ = false;
     bool chunked_ = false;
     bool encoded_ = false; // a content coding that libcurl decodes

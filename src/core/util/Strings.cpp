@@ -58,10 +58,12 @@ const std::string& LoadResString(int id, Language language) {
 
 const std::string& LoadResString(int id) { return LoadResString(id, currentLanguage); }
 
-std::string FormatText(std::string_view pattern, std::initializer_list<std::string_view> args) {
+namespace {
+
+template <typename Iterator>
+std::string FormatWith(std::string_view pattern, Iterator next, Iterator end) {
     std::string out;
     out.reserve(pattern.size() + 64);
-    auto next = args.begin();
     for (size_t i = 0; i < pattern.size(); ++i) {
         if (pattern[i] == '%' && i + 1 < pattern.size()) {
             if (pattern[i + 1] == '%') {
@@ -69,7 +71,7 @@ std::string FormatText(std::string_view pattern, std::initializer_list<std::stri
                 ++i;
                 continue;
             }
-            if (pattern[i + 1] == 's' && next != args.end()) {
+            if (pattern[i + 1] == 's' && next != end) {
                 out += *next++;
                 ++i;
                 continue;
@@ -78,6 +80,16 @@ std::string FormatText(std::string_view pattern, std::initializer_list<std::stri
         out += pattern[i];
     }
     return out;
+}
+
+} // namespace
+
+std::string FormatText(std::string_view pattern, std::initializer_list<std::string_view> args) {
+    return FormatWith(pattern, args.begin(), args.end());
+}
+
+std::string FormatText(std::string_view pattern, const std::vector<std::string>& args) {
+    return FormatWith(pattern, args.begin(), args.end());
 }
 
 std::string FormatResNumber(int id, double value) {

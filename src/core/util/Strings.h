@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tessarine {
 
@@ -143,6 +144,7 @@ const std::string& LoadResString(int id, Language language);
 // Replaces each "%s" of `pattern` in turn by the next argument and "%%" by "%".
 // Arguments are inserted verbatim, so a URL holding "%" is safe.
 std::string FormatText(std::string_view pattern, std::initializer_list<std::string_view> args);
+std::string FormatText(std::string_view pattern, const std::vector<std::string>& args);
 inline std::string FormatResString(int id, std::string_view arg) {
     return FormatText(LoadResString(id), {arg});
 }

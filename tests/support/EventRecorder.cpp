@@ -1,0 +1,97 @@
+#include "support/EventRecorder.h"
+
+#include "core/util/Strings.h"
+
+namespace tessarine::test {
+
+namespace {
+
+std::string StateText(DownloadState state) {
+    switch (state) {
+    case DownloadState::Waiting:
+        return LoadResString(IDS_WAITING);
+    case DownloadState::Downloading:
+        return LoadResString(IDS_DOWNLOADING);
+    case DownloadState::Done:
+        return LoadResString(IDS_COMPLETED);
+    case DownloadState::Failed:
+        return LoadResString(IDS_FAILED);
+    }
+    return {};
+}
+
+} // namespace
+
+void EventRecorder::SubscriptionsChanged() {
+    std::lock_guard lock(mutex_);
+    events_.emplace_back(SubscriptionsChangedEvent{});
+}
+
+void EventRecorder::FeedCheckBegan(const std::string& url) {
+    std::lock_guard lock(mutex_);
+    events_.emplace_back(FeedCheckBeganEvent{url});
+}
+
+void EventRecorder::FeedCheckEnded(const FeedCheckEnd& end) {
+    std::lock_guard lock(mutex_);
+    events_.emplace_back(end);
+}
+
+void EventRecorder::DownloadQueued(const QueuedDownload& download) {
+    std::lock_guard lock(mutex_);
+    events_.emplace_back(download);
+    if (download.index != rows_.size())
+        return; // rows only ever come at the end; a test sees the gap
+    rows_.push_back({download.fileName, "", "0%", StateText(DownloadState::Waiting)});
+    history_.emplace_back();
+    for (size_t c = 0; c < 4; ++c)
+        history_.back()[c].push_back(rows_.back()[c]);
+}
+
+void EventRecorder::DownloadStateChanged(size_t index, DownloadState state,
+                                         const Failure& reason) {
+    std::lock_guard lock(mutex_);
+    events_.emplace_back(DownloadStateEvent{index, state, reason});
+    SetCell(index, ColumnStatus, StateText(state));
+}
+
+void EventRecorder::DownloadProgress(size_t index, int64_t received, int64_t total) {
+    std::lock_guard lock(mutex_);
+    events_.emplace_back(DownloadProgressEvent{index, received, total});
+    SetCell(index, ColumnSize,
+            FormatResNumber(IDS_SIZE_FORMAT, static_cast<double>(total) / 1048576.0));
+    if (total != 0)
+        SetCell(index, ColumnProgress,
+                std::to_string(static_cast<int>(static_cast<double>(received) * 100.0 /
+                                                static_cast<double>(total))) +
+                    "%");
+}
+
+void EventRecorder::MessagePosted(const Message& message) {
+    std::lock_guard lock(mutex_);
+    events_.emplace_back(message);
+    messages_.push_back(FormatText(LoadResString(message.id), message.args));
+}
+
+void EventRecorder::CycleEnded(bool quit) {
+    std::lock_guard lock(mutex_);
+    events_.emplace_back(CycleEndedEvent{quit});
+    ++cycleEnds_;
+    quits_ += quit ? 1 : 0;
+}
+
+void EventRecorder::SetCell(size_t row, DownloadColumn column, const std::string& text) {
+    if (row >= rows_.size() || rows_[row][column] == text)
+        return;
+    rows_[row][column] = text;
+    history_[row][column].push_back(text);
+}
+
+std::vector<std::string> EventRecorder::CellHistory(size_t row, DownloadColumn column) const {
+    std::lock_guard lock(mutex_);
+    if (row >= history_.size())
+        return {};
+    return history_[row][column];
+}
+
+} // namespace tessarine::test
