@@ -15,7 +15,7 @@
 #include "mainwindow/QueuedEngineView.h"
 #include "mainwindow/ReportListView.h"
 #include "support/GuiHarness.h"
-#include "support/RecordingView.h"
+#include "support/EventRecorder.h"
 #include "support/TestSupport.h"
 
 #include <QWindow>
@@ -46,7 +46,7 @@ void HugeFeedBenchmark(const Settings& settings, ServerProcess& server, Report& 
     const std::string base = dir.Base();
     SharedModel model;
     model.SetBaseDirectory(base);
-    test::RecordingView view;
+    test::EventRecorder view;
     UpdateEngine engine(model, view, false);
     const SubscriptionPtr record =
         model.AddSubscription(server.Url(HugeFeedPath()), HugeFeedTitle());
@@ -132,7 +132,8 @@ void ManyFeedsBenchmark(const Settings& settings, ServerProcess& server, Report&
               << FormatSeconds(SecondsSince(setupStart)) << ")" << std::endl;
 
     QueuedEngineView events;
-    PodcastLibrary library(events, {});
+    EngineViewEvents cells(events);
+    PodcastLibrary library(cells, {});
     CTessarineDlg window(library, events);
     window.OnInitDialog();
     window.show();

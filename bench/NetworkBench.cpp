@@ -11,7 +11,7 @@
 #include "core/files/BaseDirectory.h"
 #include "core/net/HttpClient.h"
 #include "core/update/UpdateEngine.h"
-#include "support/RecordingView.h"
+#include "support/EventRecorder.h"
 #include "support/TestSupport.h"
 
 #include <fcntl.h>
@@ -45,7 +45,7 @@ struct Cycles {
     TempDir dir;
     std::string base = dir.Base();
     SharedModel model;
-    test::RecordingView view;
+    test::EventRecorder view;
     std::unique_ptr<UpdateEngine> engine;
     std::vector<SubscriptionPtr> records;
     std::vector<std::string> titles;

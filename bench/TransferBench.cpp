@@ -8,7 +8,7 @@
 #include "core/feeds/FeedReader.h"
 #include "core/update/UpdateEngine.h"
 #include "core/util/Strings.h"
-#include "support/RecordingView.h"
+#include "support/EventRecorder.h"
 #include "support/TestSupport.h"
 
 #include <filesystem>
@@ -18,7 +18,7 @@
 namespace bench {
 
 namespace fs = std::filesystem;
-using tessarine::test::RecordingView;
+using tessarine::test::EventRecorder;
 using tessarine::test::TempDir;
 
 namespace {
@@ -36,7 +36,7 @@ Fetch ByProgram(const std::string& url, int64_t size, const TempDir& dir) {
     using namespace tessarine;
     SharedModel model;
     model.SetBaseDirectory(dir.Base());
-    RecordingView view;
+    EventRecorder view;
     UpdateEngine engine(model, view, false);
     const std::string target = (dir.Path() / kFolder / FileNameFromUrl(url)).string();
 

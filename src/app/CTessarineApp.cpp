@@ -116,7 +116,8 @@ int CTessarineApp::RunWindow(const std::vector<std::string>& arguments) {
     // the opposite order, so that the library's worker is gone before the
     // events object it reports to.
     QueuedEngineView events;
-    PodcastLibrary library(events, {info.checkAndQuit, info.doNotCheck});
+    EngineViewEvents cells(events);
+    PodcastLibrary library(cells, {info.checkAndQuit, info.doNotCheck});
     CTessarineDlg dialog(library, events);
     dialog.SetSingleInstance(&instance);
     QObject::connect(&instance, &SingleInstance::raiseRequested, &dialog, [&dialog] {

@@ -30,7 +30,8 @@ public:
         : args_(arguments), console_(console),
           progress_(console.out, console.err, console.outIsTerminal, arguments.quiet,
                     console.width),
-          view_(progress_), library_(view_, StartupSwitches{}), model_(library_.Model()) {
+          view_(progress_), events_(view_), library_(events_, StartupSwitches{}),
+          model_(library_.Model()) {
         view_.Attach(model_);
     }
 
@@ -51,6 +52,7 @@ private:
     const CliConsole& console_;
     ConsoleProgress progress_;
     ConsoleView view_;
+    EngineViewEvents events_;
     PodcastLibrary library_;
     SharedModel& model_;
 };
@@ -104,8 +106,8 @@ int Session::Run(const std::string& profileBase) {
     // The list is then empty and not the user's: checking, listing or
     // exporting it would only look like success. Adding and importing go on
     // and write a new file (the old one's bytes stay in the kept copy).
-    if (const std::optional<std::string> text = UnreadableSettingsMessage(loaded, base)) {
-        Message(*text);
+    if (const std::optional<tessarine::Message> text = UnreadableSettingsMessage(loaded, base)) {
+        Message(FormatText(LoadResString(text->id), text->args));
         if (args_.command == CliCommand::Check || args_.command == CliCommand::List ||
             args_.command == CliCommand::Export)
             return kExitFailure;
@@ -132,8 +134,9 @@ int Session::Run(const std::string& profileBase) {
 bool Session::Save() {
     if (model_.SaveSettings())
         return true;
-    Message(model_.TakeSaveFailure().value_or(
-        FormatResString(IDS_ERROR_CREATING_FILE, SettingsFilePath(model_.BaseDirectory()))));
+    const std::optional<tessarine::Message> failure = model_.TakeSaveFailure();
+    Message(failure ? FormatText(LoadResString(failure->id), failure->args)
+                    : FormatResString(IDS_ERROR_CREATING_FILE, SettingsFilePath(model_.BaseDirectory())));
     return false;
 }
 

@@ -95,8 +95,9 @@ void ShowDuplicates(QWidget* parent, const LoadResult& loaded) {
 }
 
 QString UnreadableSettingsText(const LoadResult& loaded, const std::string& baseDirectory) {
-    const std::optional<std::string> text = UnreadableSettingsMessage(loaded, baseDirectory);
-    return text ? QString::fromStdString(*text) : QString();
+    const std::optional<Message> text = UnreadableSettingsMessage(loaded, baseDirectory);
+    return text ? QString::fromStdString(FormatText(LoadResString(text->id), text->args))
+                : QString();
 }
 
 } // namespace tessarine

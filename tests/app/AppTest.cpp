@@ -317,7 +317,8 @@ TEST(HostileNames, NothingLeavesTheBase) {
     WriteFile(base + kSettingsFileName, SettingsWith(subscriptions, '1'));
 
     QueuedEngineView events;
-    PodcastLibrary library(events, {});
+    EngineViewEvents cells(events);
+    PodcastLibrary library(cells, {});
     CTessarineDlg w(library, events); // checks every feed at start-up
     w.OnInitDialog();
     w.show();

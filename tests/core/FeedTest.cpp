@@ -574,8 +574,8 @@ TEST(FeedCache, KeepsOneEntryPerUrlAndReadsAnythingWrongAsNone) {
 
     CachedFeed entry{.validators = {"\"abc\"", "Wed, 28 Jan 2009 13:24:41 GMT"}};
     entry.document = {.wellFormed = true, .hasChannel = true, .channelTitle = "Caf\xc3\xa9 Show"};
-    entry.document.items = {{"http://a/1.mp3", "One", "Line\r\nbreak", "Mon"},
-                            {"", std::string("nul\0byte", 8), "", ""}};
+    entry.document.items = {{"http://a/1.mp3", 1234, "One", "Line\r\nbreak", "Mon"},
+                            {"", -1, std::string("nul\0byte", 8), "", ""}};
     ASSERT_TRUE(cache.Store(url, entry));
     CachedFeed second;
     second.validators.etag = "W/\"2\"";

@@ -11,7 +11,7 @@
 #include "support/Feeds.h"
 #include "support/LoopbackServer.h"
 #include "support/RawReplyServer.h"
-#include "support/RecordingView.h"
+#include "support/EventRecorder.h"
 #include "support/TestClock.h"
 #include "support/TestSupport.h"
 
@@ -88,7 +88,7 @@ protected:
     TempDir root;
     fs::path base = root.Path() / "base";
     SharedModel model;
-    RecordingView view;
+    EventRecorder view;
     EngineOptions options;
     TestClock clock; // the engine's only when a test sets options.clock
     LoopbackServer server;
@@ -854,7 +854,7 @@ TEST_F(EngineTest, AnUnchangedFeedDoesExactlyWhatItsFullFetchWouldDo) {
         explicit Library(fs::path folder) : base(std::move(folder)) {}
         fs::path base;
         SharedModel model;
-        RecordingView view;
+        EventRecorder view;
         std::unique_ptr<UpdateEngine> engine;
         SubscriptionPtr record;
     };
@@ -1161,11 +1161,16 @@ TEST_F(EngineTest, FeedsArriveInAnyOrderButEverythingHappensInListOrder) {
         records.push_back(AddPending(server.Url("/" + std::to_string(i) + ".xml"), name));
     }
 
-    // At every refresh the finished records and written archives are a prefix of the list.
-    struct OrderView : RecordingView {
+    // At every check's begin and end the finished records and written
+    // archives are a prefix of the list.
+    struct OrderView : EventRecorder {
         std::function<void()> check;
-        void RefreshSubscriptionRows() override {
-            RecordingView::RefreshSubscriptionRows();
+        void FeedCheckBegan(const std::string& url) override {
+            EventRecorder::FeedCheckBegan(url);
+            check();
+        }
+        void FeedCheckEnded(const FeedCheckEnd& end) override {
+            EventRecorder::FeedCheckEnded(end);
             check();
         }
     } ordered;

@@ -76,7 +76,8 @@ protected:
         window.reset();
         library.reset();
         events = std::make_unique<QueuedEngineView>();
-        library = std::make_unique<PodcastLibrary>(*events, switches);
+        cells = std::make_unique<EngineViewEvents>(*events);
+        library = std::make_unique<PodcastLibrary>(*cells, switches);
         window = std::make_unique<CTessarineDlg>(*library, *events);
         window->OnInitDialog();
         return *window;
@@ -153,6 +154,7 @@ protected:
     std::string base = harness.root.Base() + "base/", other = harness.root.Base() + "other/";
     // Destroyed in this order: the window, the library's worker, the events it reports to.
     std::unique_ptr<QueuedEngineView> events;
+    std::unique_ptr<EngineViewEvents> cells;
     std::unique_ptr<PodcastLibrary> library;
     std::unique_ptr<CTessarineDlg> window;
 };

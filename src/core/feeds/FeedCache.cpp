@@ -20,7 +20,7 @@ namespace {
 // resolution of enclosure URLs would make something else of the same bytes:
 // a stored document stands for what they make of its body. A file of another
 // version is no entry.
-constexpr uint32_t kFormatVersion = 3;
+constexpr uint32_t kFormatVersion = 4;
 constexpr std::string_view kMagic = "TESSARINE-FEED-CACHE\n";
 // An entry holds what was read from one feed of at most the fetcher's 64 MiB:
 // one larger than twice that is none of ours, and is not read.
@@ -32,8 +32,8 @@ constexpr std::size_t kMaxEntryBytes = std::size_t{128} << 20;
 template <class Item, class Visit>
 void ForEachField(Item& item,
                   Visit&& visit) requires std::is_same_v<std::remove_const_t<Item>, FeedItem> {
-    auto& [enclosureUrl, title, description, pubDate] = item;
-    visit(enclosureUrl), visit(title), visit(description), visit(pubDate);
+    auto& [enclosureUrl, enclosureLength, title, description, pubDate] = item;
+    visit(enclosureUrl), visit(enclosureLength), visit(title), visit(description), visit(pubDate);
 }
 template <class Document, class Visit>
 void ForEachField(Document& document, Visit&& visit) requires
@@ -64,6 +64,7 @@ public:
             bytes.push_back(static_cast<char>((value >> (8 * i)) & 0xff));
     }
     void operator()(uint64_t value) { Number(value); }
+    void operator()(int64_t value) { Number(static_cast<uint64_t>(value)); }
     void operator()(const std::string& text) {
         Number(text.size());
         bytes.append(text);
@@ -95,6 +96,7 @@ public:
         return value;
     }
     void operator()(uint64_t& value) { value = Number(); }
+    void operator()(int64_t& value) { value = static_cast<int64_t>(Number()); }
     void operator()(std::string& text) {
         const uint64_t size = Number();
         if (!ok || size > rest_.size()) {

@@ -15,6 +15,7 @@
 #include "core/util/XmlText.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,6 +24,7 @@ namespace tessarine {
 
 struct FeedItem {
     std::string enclosureUrl; // "url" of the first "enclosure", trimmed
+    int64_t enclosureLength = -1; // its "length" in bytes; -1 when absent, 0 or no number
     std::string title;        // texts of the first "title", "description" and
     std::string description;  // "pubDate" children, untrimmed, as valid UTF-8
     std::string pubDate;      // (see ValidUtf8); empty when absent

@@ -7,9 +7,10 @@
 
 namespace tessarine {
 
-PodcastLibrary::PodcastLibrary(EngineView& view, StartupSwitches switches, EngineOptions options)
-    : view_(view), switches_(switches),
-      engine_(model_, view, switches.checkAndQuit, std::move(options)) {}
+PodcastLibrary::PodcastLibrary(LibraryEvents& events, StartupSwitches switches,
+                               EngineOptions options)
+    : events_(events), switches_(switches),
+      engine_(model_, events, switches.checkAndQuit, std::move(options)) {}
 
 PodcastLibrary::~PodcastLibrary() {
     Shutdown();
@@ -18,7 +19,7 @@ PodcastLibrary::~PodcastLibrary() {
 LoadResult PodcastLibrary::Open(const std::string& base) {
     model_.Reset(base);
     LoadResult loaded = model_.LoadSettings();
-    view_.RefreshSubscriptionRows();
+    events_.SubscriptionsChanged();
     return loaded;
 }
 
@@ -51,7 +52,7 @@ PodcastLibrary::Subscribed PodcastLibrary::Subscribe(const std::string& typed) {
     result.record = model_.AddSubscription(*url, "");
     if (result.record) {
         result.outcome = Subscribed::Outcome::Added;
-        view_.RefreshSubscriptionRows();
+        events_.SubscriptionsChanged();
         // Saved at once: whatever the check then does, the subscription is kept.
         model_.SaveSettings();
     } else {
@@ -92,7 +93,7 @@ PodcastLibrary::Subscribed PodcastLibrary::AddLookedUp(const std::string& typed)
     result.record = model_.AddSubscription(result.url, "");
     if (result.record) {
         result.outcome = Subscribed::Outcome::Added;
-        view_.RefreshSubscriptionRows();
+        events_.SubscriptionsChanged();
     }
     return result;
 }
@@ -100,7 +101,7 @@ PodcastLibrary::Subscribed PodcastLibrary::AddLookedUp(const std::string& typed)
 OpmlImportCounts PodcastLibrary::ImportFeeds(const std::vector<OpmlFeed>& feeds) {
     const OpmlImportCounts counts = model_.AddFeeds(feeds);
     if (counts.added > 0) {
-        view_.RefreshSubscriptionRows();
+        events_.SubscriptionsChanged();
         model_.SaveSettings();
         engine_.RequestCycle();
     }
@@ -110,7 +111,7 @@ OpmlImportCounts PodcastLibrary::ImportFeeds(const std::vector<OpmlFeed>& feeds)
 bool PodcastLibrary::Remove(const SubscriptionPtr& record) {
     if (!model_.RemoveSubscription(record))
         return false;
-    view_.RefreshSubscriptionRows();
+    events_.SubscriptionsChanged();
     model_.SaveSettings();
     return true;
 }
@@ -121,7 +122,7 @@ LoadResult PodcastLibrary::ChangeBaseDirectory(const std::string& base) {
     const SharedModel::SaveHold hold(model_);
     model_.ReplaceBaseDirectory(base);
     LoadResult loaded = model_.LoadSettings();
-    view_.RefreshSubscriptionRows();
+    events_.SubscriptionsChanged();
     return loaded;
 }
 

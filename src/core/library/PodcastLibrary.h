@@ -6,7 +6,7 @@
 // its event receiver, calls the operations below and shows the events.
 
 #include "core/model/SharedModel.h"
-#include "core/update/EngineView.h"
+#include "core/model/LibraryEvents.h"
 #include "core/update/UpdateEngine.h"
 
 #include <optional>
@@ -22,10 +22,10 @@ struct StartupSwitches {
 
 class PodcastLibrary {
 public:
-    // `view` receives the engine's events from the worker thread, and a
-    // RefreshSubscriptionRows after each change of the list made here; it
-    // must outlive the library.
-    PodcastLibrary(EngineView& view, StartupSwitches switches, EngineOptions options = {});
+    // `events` receives the engine's events from the worker thread, and a
+    // SubscriptionsChanged after each change of the list made here; it must
+    // outlive the library.
+    PodcastLibrary(LibraryEvents& events, StartupSwitches switches, EngineOptions options = {});
     ~PodcastLibrary(); // ends the worker
     PodcastLibrary(const PodcastLibrary&) = delete;
     PodcastLibrary& operator=(const PodcastLibrary&) = delete;
@@ -100,7 +100,7 @@ public:
     void Shutdown();
 
 private:
-    EngineView& view_;
+    LibraryEvents& events_;
     StartupSwitches switches_;
     SharedModel model_;
     UpdateEngine engine_;

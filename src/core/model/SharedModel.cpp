@@ -13,13 +13,14 @@
 
 namespace tessarine {
 
-std::optional<std::string> UnreadableSettingsMessage(const LoadResult& loaded,
-                                                     const std::string& baseDirectory) {
+std::optional<Message> UnreadableSettingsMessage(const LoadResult& loaded,
+                                                 const std::string& baseDirectory) {
     if (!loaded.unreadableCopy)
         return std::nullopt;
     const std::string& copy = *loaded.unreadableCopy;
-    return copy.empty() ? FormatResString(IDS_SETTINGS_NOT_KEPT, SettingsFilePath(baseDirectory))
-                        : FormatResString(IDS_SETTINGS_KEPT, copy);
+    if (copy.empty())
+        return Message{Message::Kind::Error, IDS_SETTINGS_NOT_KEPT, {SettingsFilePath(baseDirectory)}};
+    return Message{Message::Kind::Error, IDS_SETTINGS_KEPT, {copy}};
 }
 
 // ---- Subscriptions ----
@@ -245,12 +246,12 @@ bool SharedModel::SaveSettings() {
     if (written)
         saveFailure_.reset();
     else
-        saveFailure_ = FormatText(LoadResString(IDS_ERROR_CREATING_FILE_REASON),
-                                  {path, std::strerror(reason)});
+        saveFailure_ = Message{Message::Kind::Error, IDS_ERROR_CREATING_FILE_REASON,
+                               {path, std::strerror(reason)}, FileFailure(reason)};
     return written;
 }
 
-std::optional<std::string> SharedModel::TakeSaveFailure() {
+std::optional<Message> SharedModel::TakeSaveFailure() {
     MutexLock lock(mutex_);
     return std::exchange(saveFailure_, std::nullopt);
 }

@@ -9,6 +9,7 @@
 
 #include "core/model/CheckHistory.h"
 #include "core/model/DownloadQueue.h"
+#include "core/model/LibraryEvents.h"
 #include "core/model/Opml.h"
 #include "core/model/SettingsFile.h"
 #include "core/model/Subscription.h"
@@ -51,8 +52,8 @@ struct LoadResult {
 
 // The message for a settings file that could not be read (none when it was
 // read or missing): where its bytes were kept, or that no copy could be made.
-std::optional<std::string> UnreadableSettingsMessage(const LoadResult& loaded,
-                                                     const std::string& baseDirectory);
+std::optional<Message> UnreadableSettingsMessage(const LoadResult& loaded,
+                                                 const std::string& baseDirectory);
 
 class SharedModel {
 public:
@@ -141,7 +142,7 @@ public:
     bool SaveSettings() EXCLUDES(mutex_);
     // The message for the last save when it failed (the file and the
     // system's reason), taken once; none after a save that succeeded.
-    std::optional<std::string> TakeSaveFailure() EXCLUDES(mutex_);
+    std::optional<Message> TakeSaveFailure() EXCLUDES(mutex_);
     // Reads the settings file of the current base directory: the two
     // behaviour options, then each feed, appended like AddSubscription; and
     // the record of the base directory's last checks from the user's cache
@@ -178,7 +179,7 @@ private:
     CheckHistory history_ GUARDED_BY(mutex_);
     int saveHolds_ GUARDED_BY(mutex_) = 0;
     bool saveDeferred_ GUARDED_BY(mutex_) = false;
-    std::optional<std::string> saveFailure_ GUARDED_BY(mutex_);
+    std::optional<Message> saveFailure_ GUARDED_BY(mutex_);
 
     Mutex saveMutex_ ACQUIRED_BEFORE(mutex_); // one save at a time
 };

@@ -35,10 +35,6 @@ uint64_t LinksHash(const std::vector<std::string>& urls) {
     return hash;
 }
 
-std::string SizeText(int64_t length) {
-    return FormatResNumber(IDS_SIZE_FORMAT, static_cast<double>(length) / 1048576.0);
-}
-
 // The settings saves of one walk: at most one per interval while records
 // change, one when the walk waits for the network past the time the next
 // save is due, and one at its end, however it ends.
@@ -94,9 +90,9 @@ std::unordered_set<std::string> FolderEntries(const std::string& folder) {
 
 } // namespace
 
-UpdateEngine::UpdateEngine(SharedModel& model, EngineView& view, bool checkAndQuit,
+UpdateEngine::UpdateEngine(SharedModel& model, LibraryEvents& events, bool checkAndQuit,
                            EngineOptions options)
-    : model_(model), view_(view), checkAndQuit_(checkAndQuit), options_([&options] {
+    : model_(model), events_(events), checkAndQuit_(checkAndQuit), options_([&options] {
           options.http.clock = options.clock;
           return std::move(options);
       }()) {}
@@ -169,15 +165,15 @@ void UpdateEngine::WorkerMain() {
         model_.SaveCheckHistory();
         // A settings file that could not be written is told once a cycle,
         // however many of its saves failed.
-        if (const std::optional<std::string> failure = model_.TakeSaveFailure())
-            view_.ShowError(*failure);
+        if (const std::optional<Message> failure = model_.TakeSaveFailure())
+            events_.MessagePosted(*failure);
         ++cyclesRun_;
         lock.lock();
         if (!pending_ && !stopping_) {
             lock.unlock();
             // The quit rule: not after a cancelled cycle or one whose
             // transfers could not open an internet handle.
-            view_.CycleEnded(result == CycleDone && model_.QuitWanted(checkAndQuit_));
+            events_.CycleEnded(result == CycleDone && model_.QuitWanted(checkAndQuit_));
             lock.lock();
         }
         running_ = pending_;
@@ -247,7 +243,7 @@ CycleResult UpdateEngine::CheckCycleProc() {
             fetch.window = static_cast<int>(2 * connections);
             fetcher = std::make_unique<FeedFetcher>(fetch, &cancel_);
             if (!fetcher->IsOpen()) {
-                view_.ShowError(LoadResString(IDS_INTERNET_OPEN_FAILED));
+                PostError(IDS_INTERNET_OPEN_FAILED, {}, {FailureKind::NoInternet});
                 return CycleNoInternet;
             }
         }
@@ -260,7 +256,7 @@ CycleResult UpdateEngine::CheckCycleProc() {
         const CheckStart check = model_.BeginCheck(s);
         std::string url = check.url;
         const std::string& base = check.base;
-        view_.RefreshSubscriptionRows();
+        events_.FeedCheckBegan(check.url);
 
         FeedDocument feed;
         // Set when the step ends here: the check failed, or the record went.
@@ -329,7 +325,8 @@ CycleResult UpdateEngine::CheckCycleProc() {
                     ok = feed.wellFormed && feed.hasChannel;
                 }
             }
-            std::string failure = FormatResString(IDS_COULD_NOT_OPEN, ShownUrl(url));
+            Message failure{Message::Kind::Error, IDS_COULD_NOT_OPEN, {ShownUrl(url)},
+                            read ? Failure{FailureKind::NotAFeed} : fetched.failure};
             if (read && !ok && check.firstRead && !fromPage) {
                 // A podcast's web page instead of its feed: the record takes
                 // the feed the page names, saved at once, and is read from it.
@@ -338,29 +335,30 @@ CycleResult UpdateEngine::CheckCycleProc() {
                     if (!model_.ChangeUrl(s, page.url)) {
                         // That feed is subscribed already: the page's record goes.
                         model_.RemoveSubscription(s);
-                        view_.RefreshSubscriptionRows();
+                        events_.SubscriptionsChanged();
                         model_.SaveSettings();
-                        view_.ShowError(FormatResString(IDS_DUPLICATE_URL, ShownUrl(page.url)));
+                        PostError(IDS_DUPLICATE_URL, {ShownUrl(page.url)});
                         endStep = true;
                         break;
                     }
                     model_.SaveSettings();
-                    view_.RefreshSubscriptionRows();
-                    view_.ShowNotice(
-                        FormatText(LoadResString(IDS_FEED_FROM_PAGE), {ShownUrl(url), ShownUrl(page.url)}));
+                    events_.SubscriptionsChanged();
+                    events_.MessagePosted({Message::Kind::Notice, IDS_FEED_FROM_PAGE,
+                                           {ShownUrl(url), ShownUrl(page.url)}});
                     url = page.url;
                     fromPage = true;
                     continue;
                 }
                 if (page.kind == PageFeed::Kind::NoneNamed)
-                    failure = FormatResString(IDS_PAGE_NAMES_NO_FEED, ShownUrl(url));
+                    failure = {Message::Kind::Error, IDS_PAGE_NAMES_NO_FEED, {ShownUrl(url)},
+                               {FailureKind::PageNamesNoFeed}};
             }
             response.body.clear();
             response.body.shrink_to_fit();
             if (!ok) {
                 model_.FailCheck(s);
-                view_.RefreshSubscriptionRows();
-                view_.ShowError(failure);
+                TellCheckEnded(s, check.url, failure.reason);
+                events_.MessagePosted(failure);
                 endStep = true;
                 break;
             }
@@ -400,7 +398,7 @@ CycleResult UpdateEngine::CheckCycleProc() {
         // downloads go on, as they do when the archive cannot be written.
         const bool archiveLeftAlone = !recorded && archive.LeftAlone();
         if (archiveLeftAlone)
-            view_.ShowError(FormatResString(IDS_ARCHIVE_LEFT_ALONE, archivePath));
+            PostError(IDS_ARCHIVE_LEFT_ALONE, {archivePath});
         bool feedQueued = false;
         std::vector<std::string> names;
         names.reserve(feed.items.size());
@@ -416,9 +414,10 @@ CycleResult UpdateEngine::CheckCycleProc() {
             // is left out of this check and said so; the others go on.
             bool queued = false;
             if (names.back().empty())
-                view_.ShowError(FormatResString(IDS_NO_FILE_NAME, item.enclosureUrl));
+                PostError(IDS_NO_FILE_NAME, {item.enclosureUrl});
             else
-                queued = QueueDownloadIn(base, item.enclosureUrl, name, names.back(), &listed);
+                queued = QueueDownloadIn(base, item.enclosureUrl, name, names.back(), &listed,
+                                         item.enclosureLength);
             // A new archive is not searched: every item counts as unrecorded.
             if (!recorded && !archiveLeftAlone &&
                 (archive.IsNew() || !archive.Lookup(item.enclosureUrl)))
@@ -439,7 +438,7 @@ CycleResult UpdateEngine::CheckCycleProc() {
 
         model_.FinishCheck(s, name, feedQueued,
                            OleDateTime::FromTime(options_.clock->CalendarNow()));
-        view_.RefreshSubscriptionRows();
+        TellCheckEnded(s, check.url, {});
         saves.Changed();
     }
     fetcher.reset();
@@ -514,23 +513,34 @@ bool UpdateEngine::QueueDownload(const std::string& url, const std::string& fold
 
 bool UpdateEngine::QueueDownloadIn(const std::string& base, const std::string& url,
                                    const std::string& folder, std::string fileName,
-                                   const std::unordered_set<std::string>* present) {
+                                   const std::unordered_set<std::string>* present,
+                                   int64_t announcedSize) {
     if (fileName.empty())
         fileName = EnclosureNames({url}).NameOf(url);
     if ((present != nullptr && present->contains(fileName)) ||
         PathExists(FeedFilePath(base, folder, fileName)))
         return false;
     const size_t row = model_.AppendDownload(url, folder, fileName);
-    view_.InsertDownloadRow(row, {fileName, "", "0%", LoadResString(IDS_WAITING)});
+    events_.DownloadQueued({row, folder, fileName, url, announcedSize});
     return true;
 }
 
-void UpdateEngine::SetEntryState(size_t row, DownloadState state, int textId) {
+void UpdateEngine::SetEntryState(size_t row, DownloadState state, const Failure& reason) {
     // Every cycle walks the whole queue; rows whose state stays as it is
-    // (the completed ones of earlier cycles) are not sent to the list again.
+    // (the completed ones of earlier cycles) are not told again.
     if (!model_.SetDownloadState(row, state))
         return;
-    view_.SetDownloadCell(row, ColumnStatus, LoadResString(textId));
+    events_.DownloadStateChanged(row, state, reason);
+}
+
+void UpdateEngine::TellCheckEnded(const SubscriptionPtr& s, const std::string& url,
+                                  const Failure& failure) {
+    const Subscription values = model_.Values(s);
+    events_.FeedCheckEnded({url, values.name, values.status, failure});
+}
+
+void UpdateEngine::PostError(int id, std::vector<std::string> args, Failure reason) {
+    events_.MessagePosted({Message::Kind::Error, id, std::move(args), std::move(reason)});
 }
 
 CycleResult UpdateEngine::RunDownloads() {
@@ -548,18 +558,18 @@ CycleResult UpdateEngine::RunDownloads() {
         if (!session) {
             session = std::make_unique<HttpSession>(options_.http, &cancel_);
             if (!session->IsOpen()) {
-                view_.ShowError(LoadResString(IDS_INTERNET_OPEN_FAILED));
+                PostError(IDS_INTERNET_OPEN_FAILED, {}, {FailureKind::NoInternet});
                 return CycleNoInternet;
             }
         }
         const std::string target = FeedFilePath(base, folder, fileName);
         if (PathExists(target)) {
-            SetEntryState(row, DownloadState::Done, IDS_COMPLETED);
+            SetEntryState(row, DownloadState::Done);
             continue;
         }
         if (!FeedFolderName(folder).empty())
             CreateFolder(FeedFolderPath(base, folder));
-        SetEntryState(row, DownloadState::Downloading, IDS_DOWNLOADING);
+        SetEntryState(row, DownloadState::Downloading);
         TransferOne(*session, row, url, target);
     }
     return CycleDone;
@@ -599,6 +609,7 @@ void UpdateEngine::TransferOne(HttpSession& session, size_t row, const std::stri
     bool wrongLength = false; // more bytes than announced, or a 206 that does not add up
     int64_t length = 0, received = 0, reported = 0;
     int lastPercent = 0;
+    Failure refused; // why a reply was not taken, or the file not written
 
     auto onResponse = [&](const HttpResult& response) {
         int64_t offset = 0;
@@ -609,6 +620,7 @@ void UpdateEngine::TransferOne(HttpSession& session, size_t row, const std::stri
                 // does not carry it.
                 if (response.contentLength >= 0 && response.contentLength != resume->total - have) {
                     wrongLength = true;
+                    refused = {FailureKind::CutShort};
                     return false;
                 }
                 offset = have;
@@ -621,6 +633,7 @@ void UpdateEngine::TransferOne(HttpSession& session, size_t row, const std::stri
                 return false;
             case ResumeAction::Fail:
                 notTheFile = true;
+                refused = {FailureKind::HttpStatus, response.status, response.reasonPhrase};
                 return false;
             }
         }
@@ -629,13 +642,18 @@ void UpdateEngine::TransferOne(HttpSession& session, size_t row, const std::stri
         } else {
             if (response.status != 200 || response.contentLength == 0) {
                 notTheFile = true; // an empty body is no episode either
+                refused = response.status != 200
+                              ? Failure{FailureKind::HttpStatus, response.status, response.reasonPhrase}
+                              : Failure{FailureKind::EmptyReply};
                 return false;
             }
             length = response.contentLength > 0 ? response.contentLength : 0;
             created = partial.Create();
             createFailed = !created;
-            if (!created)
+            if (!created) {
+                refused = FileFailure(errno);
                 return false;
+            }
             // What a later attempt needs to ask for the rest.
             resumable = MayResume(response.validators) && response.contentLength > 0 &&
                         partial.StoreResumeInfo({url, response.validators, response.contentLength});
@@ -644,32 +662,29 @@ void UpdateEngine::TransferOne(HttpSession& session, size_t row, const std::stri
         lastPercent = length != 0 ? static_cast<int>(static_cast<double>(offset) * 100.0 /
                                                      static_cast<double>(length))
                                   : 0;
-        view_.SetDownloadCell(row, ColumnSize, SizeText(length));
-        view_.DownloadProgress(row, received, length);
+        events_.DownloadProgress(row, received, length);
         return true;
     };
     auto onData = [&](std::string_view chunk) {
         if (length != 0 && static_cast<int64_t>(chunk.size()) > length - received) {
             wrongLength = true; // only the announced bytes belong to the file
+            refused = {FailureKind::CutShort};
             return false;
         }
         if (!partial.Write(chunk)) {
             writeFailed = true;
+            refused = FileFailure(errno);
             return false;
         }
         received += static_cast<int64_t>(chunk.size());
-        // Bytes for front ends that show them: every 256 KiB, not per chunk.
-        if (received - reported >= (int64_t{1} << 18)) {
+        // Told at each whole percent and every 256 KiB, not per chunk.
+        const int percent = length != 0 ? static_cast<int>(static_cast<double>(received) * 100.0 /
+                                                           static_cast<double>(length))
+                                        : lastPercent;
+        if (percent != lastPercent || received - reported >= (int64_t{1} << 18)) {
+            lastPercent = percent;
             reported = received;
-            view_.DownloadProgress(row, received, length);
-        }
-        if (length != 0) {
-            const int percent = static_cast<int>(static_cast<double>(received) * 100.0 /
-                                                 static_cast<double>(length));
-            if (percent != lastPercent) {
-                lastPercent = percent;
-                view_.SetDownloadCell(row, ColumnProgress, std::to_string(percent) + "%");
-            }
+            events_.DownloadProgress(row, received, length);
         }
         return true;
     };
@@ -706,6 +721,7 @@ void UpdateEngine::TransferOne(HttpSession& session, size_t row, const std::stri
         case PartialFile::Commit::Failed:
             success = false;
             writeFailed = true;
+            refused = FileFailure(errno);
             break;
         }
     } else if (created && resumable && !writeFailed && !notTheFile && !refetch && !wrongLength &&
@@ -717,16 +733,22 @@ void UpdateEngine::TransferOne(HttpSession& session, size_t row, const std::stri
     if (cancel_)
         return;
 
-    if (!success) {
-        if (!result.opened && !result.cancelled)
-            view_.ShowError(FormatResString(IDS_COULD_NOT_OPEN, ShownUrl(url)));
-        else if (createFailed || writeFailed)
-            view_.ShowError(FormatResString(IDS_ERROR_CREATING_FILE, target));
+    if (success) {
+        events_.DownloadProgress(row, received, length);
+        SetEntryState(row, DownloadState::Done);
+        return;
     }
-    if (success)
-        view_.DownloadProgress(row, received, length);
-    SetEntryState(row, success ? DownloadState::Done : DownloadState::Failed,
-                  success ? IDS_COMPLETED : IDS_FAILED);
+    // Why it failed: what the reply or the file said first, else what ended
+    // the request, else a body that came short (or empty, where no length
+    // was announced).
+    Failure reason = refused ? refused : result.failure;
+    if (!reason)
+        reason = {length != 0 || received > 0 ? FailureKind::CutShort : FailureKind::EmptyReply};
+    if (!result.opened && !result.cancelled)
+        PostError(IDS_COULD_NOT_OPEN, {ShownUrl(url)}, reason);
+    else if (createFailed || writeFailed)
+        PostError(IDS_ERROR_CREATING_FILE, {target}, reason);
+    SetEntryState(row, DownloadState::Failed, reason);
 }
 
 } // namespace tessarine

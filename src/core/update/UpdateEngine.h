@@ -18,9 +18,9 @@
 // never waits for the front end.
 
 #include "core/feeds/FeedArchive.h"
+#include "core/model/LibraryEvents.h"
 #include "core/model/SharedModel.h"
 #include "core/net/HttpClient.h"
-#include "core/update/EngineView.h"
 #include "core/util/Clock.h"
 
 #include <atomic>
@@ -63,7 +63,7 @@ struct EngineOptions {
 
 class UpdateEngine {
 public:
-    UpdateEngine(SharedModel& model, EngineView& view, bool checkAndQuit,
+    UpdateEngine(SharedModel& model, LibraryEvents& events, bool checkAndQuit,
                  EngineOptions options = {});
     ~UpdateEngine(); // Shutdown()
     UpdateEngine(const UpdateEngine&) = delete;
@@ -110,7 +110,8 @@ private:
     // feed's step); a name missing there is still looked for on disk.
     bool QueueDownloadIn(const std::string& base, const std::string& url, const std::string& folder,
                          std::string fileName,
-                         const std::unordered_set<std::string>* present = nullptr);
+                         const std::unordered_set<std::string>* present = nullptr,
+                         int64_t announcedSize = -1);
     void TransferOne(HttpSession& session, size_t row, const std::string& url,
                      const std::string& target);
     // Removes the partial files (and resume information) in the folder of
@@ -119,7 +120,10 @@ private:
     void RemoveStalePartials(const std::string& base, const std::string& folder,
                              const std::unordered_set<std::string>& listed,
                              const std::vector<std::string>& fileNames);
-    void SetEntryState(size_t row, DownloadState state, int textId);
+    void SetEntryState(size_t row, DownloadState state, const Failure& reason = {});
+    // The record's check ended: its name and status now, and why it failed.
+    void TellCheckEnded(const SubscriptionPtr& s, const std::string& url, const Failure& failure);
+    void PostError(int id, std::vector<std::string> args, Failure reason = {});
 
     // Per archive file, as the worker last left it: its stamp and a hash of
     // the enclosure URLs of the feed, every one of which it records. While
@@ -132,7 +136,7 @@ private:
     std::unordered_map<std::string, ArchiveMemo> archiveMemo_;
 
     SharedModel& model_;
-    EngineView& view_;
+    LibraryEvents& events_;
     const bool checkAndQuit_;
     const EngineOptions options_;
 
