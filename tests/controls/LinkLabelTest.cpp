@@ -1,8 +1,6 @@
-// The link label: size, colours, clicks, the $BROWSER command line and failure texts.
+// The link label: size, colours, clicks and the failure report.
 #include "controls/CLinkLabel.h"
-#include "platform/Browser.h"
-#include "platform/Desktop.h"
-#include "support/TestSupport.h"
+#include "support/GuiHarness.h"
 
 #include <QCursor>
 #include <QTest>
@@ -23,14 +21,13 @@ protected:
         host.show();
     }
     void TearDown() override {
-        SetOpenWithDesktop({});
-        SetShowMessageBox({});
         CLinkLabel::SetBeep({});
         QCursor::setPos(QPoint(-1000, -1000));
     }
     QColor Colour() const { return link->palette().color(QPalette::WindowText); }
     void Click() { QTest::mouseClick(link, Qt::LeftButton, {}, link->rect().center()); }
 
+    test::GuiHarness desktop;
     QWidget host;
     CLinkLabel* link = new CLinkLabel(kUrl, &host);
 };
@@ -51,7 +48,8 @@ TEST_F(LinkLabelTest, FitsItsCaptionAndTurnsRedAndUnderlinedWhileTheMouseIsOver)
 }
 
 // On a dark palette the link keeps its hues but is drawn light enough to
-// read against the background; on a light one exactly in its own colours.
+// read against the background (on a light one it has its own colours, as the
+// tests above see).
 TEST(LinkLabelPalette, ADarkBackgroundGetsReadableLinkColours) {
     QWidget host;
     QPalette dark = host.palette();
@@ -63,64 +61,23 @@ TEST(LinkLabelPalette, ADarkBackgroundGetsReadableLinkColours) {
     const QColor shown = link->palette().color(QPalette::WindowText);
     EXPECT_EQ(shown.hslHue(), QColor(0, 0, 238).hslHue());
     EXPECT_GE(shown.lightness(), 192);
-    CLinkLabel light(kUrl);
-    light.Attach();
-    EXPECT_EQ(light.palette().color(QPalette::WindowText), QColor(0, 0, 238));
 }
 
 TEST_F(LinkLabelTest, ClickOpensThroughTheDesktopOrBeepsAndReports) {
     test::ScopedEnv noBrowser("BROWSER", std::nullopt);
-    std::vector<QUrl> opened;
-    QStringList boxes;
+    desktop.openResults = {true, false};
     int beeps = 0;
-    SetOpenWithDesktop([&](const QUrl& url) {
-        opened.push_back(url);
-        return opened.size() == 1; // the second attempt fails
-    });
-    SetShowMessageBox(
-        [&](QWidget*, QMessageBox::Icon, const QString& text, QMessageBox::StandardButtons) {
-            boxes.push_back(text);
-            return QMessageBox::Ok;
-        });
     CLinkLabel::SetBeep([&] { ++beeps; });
     Click();
-    EXPECT_EQ(opened, std::vector<QUrl>{QUrl(kUrl)});
+    EXPECT_EQ(desktop.opened, std::vector<QUrl>{QUrl(kUrl)});
     EXPECT_EQ(Colour(), QColor(85, 26, 139));
     Click();
     EXPECT_EQ(Colour(), QColor(0, 0, 238));
     EXPECT_EQ(beeps, 1);
-    EXPECT_EQ(boxes,
-              QStringList{QStringLiteral("Unable to open hyperlink:\n\nThere is no application "
-                                         "associated\nwith the given filename extension.")});
-}
-
-TEST(LinkLabelBrowser, CommandLineCutsAtThePlaceholderAndKeepsTheAddressWhole) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"firefox", "firefox https://example.org/"},
-        {"firefox %1 --tail", "firefox  https://example.org/"},
-        {"\"/opt/web browser/b\" -url \"%1\" --tail",
-         "\"/opt/web browser/b\" -url  https://example.org/"},
-    };
-    for (const auto& [command, expected] : cases)
-        EXPECT_EQ(AssembleBrowserCommand(command, QStringLiteral("https://example.org/")),
-                  expected);
-    const QString odd = QStringLiteral("https://example.org/a b\"c; rm x");
-    EXPECT_EQ(
-        BrowserArguments(QStringLiteral("\"/opt/web browser/b\" --new-tab \"%1\""), odd),
-        (QStringList{QStringLiteral("/opt/web browser/b"), QStringLiteral("--new-tab"), odd}));
-}
-
-TEST(LinkLabelErrors, KnownCodesHaveTheirTextOthersTheirNumber) {
-    const std::pair<int, const char*> cases[] = {
-        {0, "The operating system is out\nof memory or resources."},
-        {26, "A sharing violation occurred. "},
-        {30, "The DDE transaction could not\nbe completed because other DDE transactions\nwere "
-             "being processed."},
-        {1, "Unknown Error (1) occurred."},
-        {-4, "Unknown Error (-4) occurred."},
-    };
-    for (const auto& [code, text] : cases)
-        EXPECT_EQ(CLinkLabel::OpenErrorText(code), QString::fromUtf8(text)) << code;
+    ASSERT_EQ(desktop.messages.size(), 1u);
+    EXPECT_EQ(desktop.messages[0].text,
+              QStringLiteral("Unable to open hyperlink:\n\nThere is no application "
+                             "associated\nwith the given filename extension."));
 }
 
 } // namespace

@@ -82,9 +82,8 @@ TEST(Opml, ImportsFlatAndNestedExportsInDocumentOrder) {
     list.Append("http://n.example/2", "Known");
     std::vector<SubscriptionPtr> added;
     const OpmlImportCounts counts = AddOpmlFeeds(list, *ReadOpml(flat), &added);
-    EXPECT_EQ((Texts{std::to_string(counts.added), std::to_string(counts.present),
-                     std::to_string(counts.skipped)}),
-              (Texts{"2", "1", "1"})); // added, present, skipped
+    EXPECT_EQ(std::tuple(counts.added, counts.present, counts.skipped),
+              std::tuple(2u, 1u, 1u));
     AddOpmlFeeds(list, *ReadOpml(nested));
     EXPECT_EQ(Urls(list),
               (Texts{"http://n.example/2", "https://a.example/feed?x=1&y=2", "HTTP://b.example/rss",

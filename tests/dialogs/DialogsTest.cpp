@@ -6,7 +6,6 @@
 #include "dialogs/TessarineAddFeedDlg.h"
 #include "dialogs/TessarineInfo.h"
 #include "dialogs/TessarineOptions.h"
-#include "platform/Desktop.h"
 #include "support/GuiHarness.h"
 
 #include <QCheckBox>
@@ -26,25 +25,6 @@ namespace {
 
 void Click(QWidget* modal, const char* name) {
     QTest::mouseClick(modal->findChild<QWidget*>(name), Qt::LeftButton);
-}
-
-// The captions are the table's texts and nothing more.
-TEST(Dialogs, CaptionsAreTheTableTextsInEitherLanguage) {
-    const std::vector<std::pair<Language, QStringList>> cases = {
-        {Language::English, {"Subscribe to Podcast", "Settings", "Information", "About Tessarine"}},
-        {Language::German,
-         {"Podcast hinzufügen", "Einstellungen", "Informationen", "Über Tessarine"}}};
-    for (const auto& [language, captions] : cases) {
-        SetLanguage(language);
-        TessarineAddFeedDlg subscribe;
-        TessarineOptions settings;
-        TessarineInfo information;
-        CAboutDlg about;
-        EXPECT_EQ(QStringList({subscribe.windowTitle(), settings.windowTitle(),
-                               information.windowTitle(), about.windowTitle()}),
-                  captions);
-    }
-    SetLanguage(Language::English);
 }
 
 TEST(SubscribeDialog, OkKeepsTheUrlExactlyAsTypedAndCancelKeepsNothing) {
@@ -133,20 +113,15 @@ TEST(AboutDialog, ShowsRevisionAndDateInEitherLanguageAndItsLinkOpensTheAddress)
     CAboutDlg dialog;
     EXPECT_EQ(dialog.findChild<QLabel*>("aboutText")->text().section(QLatin1Char('\n'), -1),
               QStringLiteral("Revision: 45, Date: 2009/01/28 13:24:41"));
-    std::vector<QUrl> opened;
-    SetOpenWithDesktop([&](const QUrl& url) {
-        opened.push_back(url);
-        return true;
-    });
+    test::GuiHarness desktop;
     OnNextModal([](QDialog* modal) {
         auto* link = modal->findChild<CLinkLabel*>("link");
         QTest::mouseClick(link, Qt::LeftButton, {}, link->rect().center());
         Click(modal, "ok");
     });
     EXPECT_EQ(dialog.exec(), QDialog::Accepted);
-    SetOpenWithDesktop({});
-    const QString address = QString::fromStdString(LoadResString(TXT_WEB_ADDRESS));
-    EXPECT_EQ(opened, std::vector<QUrl>{QUrl(address)});
+    EXPECT_EQ(desktop.opened,
+              std::vector<QUrl>{QUrl(QString::fromStdString(LoadResString(TXT_WEB_ADDRESS)))});
 }
 
 } // namespace

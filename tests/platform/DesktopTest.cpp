@@ -1,3 +1,4 @@
+#include "platform/Browser.h"
 #include "platform/Desktop.h"
 #include "platform/QtTranslations.h"
 #include "support/GuiHarness.h"
@@ -51,4 +52,22 @@ TEST(ChooseFolder, QtsOwnDialogShowsThePromptAndReturnsTheChosenFolder) {
 
     test::OnNextModal([](QDialog* dialog) { dialog->reject(); });
     EXPECT_EQ(ChooseFolder(nullptr, prompt), QString());
+}
+
+// The browser named by $BROWSER: its command cut at the placeholder, the
+// address one argument of its own however it is written.
+TEST(Browser, CommandLineCutsAtThePlaceholderAndKeepsTheAddressWhole) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"firefox", "firefox https://example.org/"},
+        {"firefox %1 --tail", "firefox  https://example.org/"},
+        {"\"/opt/web browser/b\" -url \"%1\" --tail",
+         "\"/opt/web browser/b\" -url  https://example.org/"},
+    };
+    for (const auto& [command, expected] : cases)
+        EXPECT_EQ(AssembleBrowserCommand(command, QStringLiteral("https://example.org/")),
+                  expected);
+    const QString odd = QStringLiteral("https://example.org/a b\"c; rm x");
+    EXPECT_EQ(
+        BrowserArguments(QStringLiteral("\"/opt/web browser/b\" --new-tab \"%1\""), odd),
+        (QStringList{QStringLiteral("/opt/web browser/b"), QStringLiteral("--new-tab"), odd}));
 }

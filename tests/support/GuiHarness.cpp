@@ -30,7 +30,11 @@ GuiHarness::GuiHarness() {
     });
     SetOpenWithDesktop([this](const QUrl& url) {
         opened.push_back(url);
-        return true;
+        if (openResults.empty())
+            return true;
+        const bool result = openResults.front();
+        openResults.pop_front();
+        return result;
     });
     SetChooseFolder([this](QWidget*, const QString&) {
         ++chooserCalls;

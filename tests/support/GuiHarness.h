@@ -34,6 +34,7 @@ public:
     std::vector<Message> messages;
     std::deque<QMessageBox::StandardButton> answers; // next answers; Ok/No when empty
     std::vector<QUrl> opened;
+    std::deque<bool> openResults; // next results of the desktop's open; success when empty
     std::deque<QString> chosenFolders; // next folder chooser answers; cancel when empty
     int chooserCalls = 0;
     // The file choosers: next answers (cancel when empty) and, per call,
