@@ -5,6 +5,7 @@
 #include "core/util/Strings.h"
 #include "mainwindow/CTessarineDlg.h"
 #include "mainwindow/QueuedEngineView.h"
+#include "platform/CacheFolder.h"
 #include "platform/Desktop.h"
 #include "platform/Profile.h"
 #include "platform/QtTranslations.h"
@@ -46,13 +47,16 @@ CTessarineCommandLineInfo CTessarineCommandLineInfo::Parse(
     return info;
 }
 
-std::optional<int> CTessarineApp::ClaimBaseDirectory(SingleInstance& instance,
+std::optional<int> CTessarineApp::ClaimBaseDirectory(PodcastLibrary& library,
+                                                     SingleInstance& instance,
                                                      const std::string& base, bool checkAndQuit) {
-    switch (instance.ClaimBaseDirectory(base, !checkAndQuit)) {
-    case SingleInstance::Claim::Obtained: return std::nullopt;
-    case SingleInstance::Claim::RaisedOther: return 0;
-    case SingleInstance::Claim::InUse: break;
+    switch (library.ClaimBaseDirectory(base)) {
+    case PodcastLibrary::Claim::Obtained: instance.Listen(base); return std::nullopt;
+    case PodcastLibrary::Claim::NoLock: return std::nullopt; // no other start is sent here
+    case PodcastLibrary::Claim::HeldElsewhere: break;
     }
+    if (!checkAndQuit && SingleInstance::AskToRaise(base))
+        return 0;
     if (!checkAndQuit) {
         const std::string shown = base.empty() ? QDir::currentPath().toStdString() : base;
         ShowMessageBox(nullptr, QMessageBox::Critical,
@@ -107,17 +111,20 @@ int CTessarineApp::RunWindow(const std::vector<std::string>& arguments) {
         return kExitBaseDirectoryMissing;
     }
 
-    // One program per base directory; it outlives the window.
-    SingleInstance instance;
-    if (const auto status = ClaimBaseDirectory(instance, base, info.checkAndQuit))
-        return *status;
-
     // The window's events, the library working on them, the window: ended in
     // the opposite order, so that the library's worker is gone before the
     // events object it reports to.
     QueuedEngineView events;
+    EngineOptions options;
+    options.feedCacheDirectory = FeedCacheFolder();
     EngineViewEvents cells(events);
-    PodcastLibrary library(cells, {info.checkAndQuit, info.doNotCheck});
+    PodcastLibrary library(cells, {info.checkAndQuit, info.doNotCheck}, std::move(options));
+    // One program per base directory: the library holds the folder as long
+    // as it lives, and the window is raised by a second start meanwhile.
+    SingleInstance instance;
+    if (const auto status = ClaimBaseDirectory(library, instance, base, info.checkAndQuit))
+        return *status;
+
     CTessarineDlg dialog(library, events);
     dialog.SetSingleInstance(&instance);
     QObject::connect(&instance, &SingleInstance::raiseRequested, &dialog, [&dialog] {

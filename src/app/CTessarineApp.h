@@ -21,6 +21,7 @@ public:
     static CTessarineCommandLineInfo Parse(const std::vector<std::string>& arguments);
 };
 
+class PodcastLibrary;
 class SingleInstance;
 
 class CTessarineApp {
@@ -35,14 +36,15 @@ public:
     // name: the window system would append it to every dialog's caption.
     static void SetIdentity();
 
-    // Start-up's claim on the base directory `base`. None when the program
-    // goes on; otherwise the exit status to end with at once: 0 when a window
-    // of this user already runs there and was asked to come to the front;
-    // kExitBaseDirectoryInUse when another program holds the folder, after a
-    // message box (quietly when `checkAndQuit`: an unattended run neither
-    // shows a box nor raises a window).
-    static std::optional<int> ClaimBaseDirectory(SingleInstance& instance, const std::string& base,
-                                                 bool checkAndQuit);
+    // Start-up's claim on the base directory `base`: the library takes its
+    // lock, and once the lock is ours `instance` serves raise requests. None
+    // when the program goes on; otherwise the exit status to end with at
+    // once: 0 when a window of this user already runs there and was asked to
+    // come to the front; kExitBaseDirectoryInUse when another program holds
+    // the folder, after a message box (quietly when `checkAndQuit`: an
+    // unattended run neither shows a box nor raises a window).
+    static std::optional<int> ClaimBaseDirectory(PodcastLibrary& library, SingleInstance& instance,
+                                                 const std::string& base, bool checkAndQuit);
     static constexpr int kExitBaseDirectoryInUse = 1;
     // An unattended run whose base directory does not exist.
     static constexpr int kExitBaseDirectoryMissing = 1;

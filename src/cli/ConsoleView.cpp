@@ -1,7 +1,6 @@
 #include "cli/ConsoleView.h"
 
 #include "core/net/UrlReference.h"
-#include "core/update/UpdateEngine.h"
 #include "core/util/Strings.h"
 
 #include <atomic>
@@ -19,9 +18,9 @@ void ConsoleView::RefreshSubscriptionRows() {
         std::string name, url;
     };
     std::vector<Row> rows;
-    if (model_ == nullptr)
+    if (library_ == nullptr)
         return;
-    for (const SubscriptionSnapshot& s : model_->SnapshotSubscriptions())
+    for (const SubscriptionSnapshot& s : library_->SubscriptionRows())
         rows.push_back({s.record.get(), s.values.status, s.values.name, ShownUrl(s.values.url)});
     std::lock_guard lock(mutex_);
     for (const Row& row : rows) {
@@ -52,7 +51,7 @@ void ConsoleView::SetDownloadCell(size_t row, DownloadColumn column, const std::
     std::lock_guard lock(mutex_);
     if (column == ColumnStatus) {
         const std::optional<DownloadEntry> entry =
-            model_ != nullptr ? model_->DownloadAt(static_cast<long long>(row)) : std::nullopt;
+            library_ != nullptr ? library_->DownloadAt(static_cast<long long>(row)) : std::nullopt;
         if (!entry)
             return;
         const DownloadState state = entry->state;
@@ -137,11 +136,10 @@ size_t ConsoleView::FilesFailed() const {
 
 int CheckAllFeeds(PodcastLibrary& library, ConsoleView& view, ConsoleProgress& progress) {
     {
-        UpdateEngine& engine = library.Engine();
         // Subscriptions that were only just added are due too, also when
         // nothing else is subscribed.
-        if (!library.CheckForNewItems() && library.Model().SubscriptionCount() > 0)
-            engine.RequestCycle();
+        if (!library.CheckForNewItems() && library.SubscriptionCount() > 0)
+            library.RequestCycle();
 
         // On a terminal the download bar is redrawn a few times a second,
         // so that its rate stays current.
@@ -157,7 +155,7 @@ int CheckAllFeeds(PodcastLibrary& library, ConsoleView& view, ConsoleProgress& p
                     view.Tick();
             });
         }
-        while (!engine.WaitForIdle(std::chrono::seconds(1))) {
+        while (!library.WaitForIdle(std::chrono::seconds(1))) {
         }
         {
             std::lock_guard lock(tickMutex);

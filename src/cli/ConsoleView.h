@@ -18,9 +18,9 @@ namespace tessarine {
 class ConsoleView : public EngineView {
 public:
     explicit ConsoleView(ConsoleProgress& progress);
-    // The model whose rows and downloads the events are about; set before
+    // The library whose rows and downloads the events are about; set before
     // the first event.
-    void Attach(const SharedModel& model) { model_ = &model; }
+    void Attach(const PodcastLibrary& library) { library_ = &library; }
 
     void RefreshSubscriptionRows() override;
     void InsertDownloadRow(size_t row, const DownloadRow& cells) override;
@@ -44,7 +44,7 @@ public:
 private:
     void DrawDownload(); // with mutex_ held
 
-    const SharedModel* model_ = nullptr;
+    const PodcastLibrary* library_ = nullptr;
     ConsoleProgress& progress_;
     mutable std::mutex mutex_;
     std::map<const Subscription*, int32_t> statuses_; // as last seen

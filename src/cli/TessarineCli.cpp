@@ -3,12 +3,8 @@
 #include "cli/CliArguments.h"
 #include "cli/ConsoleProgress.h"
 #include "cli/ConsoleView.h"
-#include "core/files/BaseDirectory.h"
-#include "core/files/BaseDirectoryLock.h"
 #include "core/files/FileStore.h"
 #include "core/library/PodcastLibrary.h"
-#include "core/model/Opml.h"
-#include "core/model/SettingsFile.h"
 #include "core/net/UrlReference.h"
 #include "core/util/Strings.h"
 
@@ -26,13 +22,12 @@ namespace {
 
 class Session {
 public:
-    Session(const CliArguments& arguments, const CliConsole& console)
+    Session(const CliArguments& arguments, const CliConsole& console, EngineOptions options)
         : args_(arguments), console_(console),
           progress_(console.out, console.err, console.outIsTerminal, arguments.quiet,
                     console.width),
-          view_(progress_), events_(view_), library_(events_, StartupSwitches{}),
-          model_(library_.Model()) {
-        view_.Attach(model_);
+          view_(progress_), events_(view_), library_(events_, StartupSwitches{}, std::move(options)) {
+        view_.Attach(library_);
     }
 
     int Run(const std::string& profileBase);
@@ -54,7 +49,6 @@ private:
     ConsoleView view_;
     EngineViewEvents events_;
     PodcastLibrary library_;
-    SharedModel& model_;
 };
 
 std::string NoTabs(std::string text) {
@@ -76,8 +70,8 @@ int Session::Run(const std::string& profileBase) {
         const std::filesystem::path absolute = std::filesystem::absolute(args_.base, error);
         base = error ? args_.base : absolute.string();
     }
+    base = BaseDirectoryPath(base).Text();
     if (!base.empty()) {
-        base = WithTrailingSeparator(base);
         std::error_code error;
         if (!std::filesystem::is_directory(base, error)) {
             Message(FormatResString(TXT_CLI_BASE_MISSING, base));
@@ -87,19 +81,13 @@ int Session::Run(const std::string& profileBase) {
 
     // Every command that writes into the base directory holds it; list and
     // export only read the settings file, which is always replaced whole.
-    std::unique_ptr<BaseDirectoryLock> lock;
-    if (args_.command != CliCommand::List && args_.command != CliCommand::Export) {
-        lock = std::make_unique<BaseDirectoryLock>(base);
-        if (lock->GetState() == BaseDirectoryLock::State::HeldElsewhere) {
-            Message(FormatResString(IDS_BASEDIR_IN_USE, base.empty() ? "." : base));
-            return kExitLocked;
-        }
-        // What a killed run left behind is ours to clear once we hold the folder.
-        if (lock->Held())
-            RemoveLeftoverTemporaryFiles(SettingsFilePath(base));
+    const bool writes = args_.command != CliCommand::List && args_.command != CliCommand::Export;
+    if (writes && library_.ClaimBaseDirectory(base) == PodcastLibrary::Claim::HeldElsewhere) {
+        Message(FormatResString(IDS_BASEDIR_IN_USE, base.empty() ? "." : base));
+        return kExitLocked;
     }
 
-    const LoadResult loaded = library_.Open(base);
+    const LoadResult loaded = writes ? library_.Open() : library_.Open(base);
     for (const std::string& url : loaded.duplicates)
         Message(FormatResString(IDS_DUPLICATE_URL, ShownUrl(url)));
     // A damaged settings file is told at every run until a save replaces it.
@@ -132,19 +120,20 @@ int Session::Run(const std::string& profileBase) {
 }
 
 bool Session::Save() {
-    if (model_.SaveSettings())
+    if (library_.SaveSettings())
         return true;
-    const std::optional<tessarine::Message> failure = model_.TakeSaveFailure();
+    const std::optional<tessarine::Message> failure = library_.TakeSaveFailure();
     Message(failure ? FormatText(LoadResString(failure->id), failure->args)
-                    : FormatResString(IDS_ERROR_CREATING_FILE, SettingsFilePath(model_.BaseDirectory())));
+                    : FormatResString(IDS_ERROR_CREATING_FILE,
+                                      BaseDirectoryPath(library_.BaseDirectory()).SettingsFile()));
     return false;
 }
 
 int Session::List() {
     std::vector<std::array<std::string, 4>> rows;
-    for (const SubscriptionSnapshot& s : model_.SnapshotSubscriptions())
+    for (const SubscriptionSnapshot& s : library_.SubscriptionRows())
         rows.push_back({s.values.name, s.values.lastChecked.FormatShown(),
-                        StatusText(model_.LastCheckStatus(s.record)), ShownUrl(s.values.url)});
+                        StatusText(library_.LastCheckStatus(s.record)), ShownUrl(s.values.url)});
     std::string text;
     if (!console_.outIsTerminal) {
         // For other programs: tab-separated, no heading.
@@ -194,18 +183,23 @@ int Session::Add() {
 }
 
 int Session::Remove() {
-    bool removed = false;
-    for (const SubscriptionSnapshot& s : model_.SnapshotSubscriptions()) {
+    SubscriptionPtr record;
+    for (const SubscriptionSnapshot& s : library_.SubscriptionRows()) {
         if (s.values.url == args_.argument) {
-            removed = model_.RemoveSubscription(s.record);
+            record = s.record;
             break;
         }
     }
-    if (!removed) {
+    // Removed and saved in one step; a failed save is reported.
+    if (!record || !library_.Remove(record)) {
         Message(FormatResString(TXT_CLI_NOT_SUBSCRIBED, ShownUrl(args_.argument)));
         return kExitFailure;
     }
-    return Save() ? kExitSuccess : kExitFailure;
+    if (const std::optional<tessarine::Message> failure = library_.TakeSaveFailure()) {
+        Message(FormatText(LoadResString(failure->id), failure->args));
+        return kExitFailure;
+    }
+    return kExitSuccess;
 }
 
 int Session::Import() {
@@ -231,7 +225,7 @@ int Session::Import() {
         Message(FormatResString(TXT_CLI_NOT_OPML, file));
         return kExitFailure;
     }
-    const OpmlImportCounts counts = model_.AddFeeds(*feeds);
+    const OpmlImportCounts counts = library_.AddFeeds(*feeds);
     if (counts.added > 0 && !Save())
         return kExitFailure;
     progress_.Line(FormatText(LoadResString(TXT_IMPORT_COUNTS),
@@ -242,7 +236,7 @@ int Session::Import() {
 
 int Session::Export() {
     const std::string document =
-        model_.ExportOpml(LoadResString(TXT_OPML_TITLE), std::time(nullptr));
+        library_.ExportOpml(LoadResString(TXT_OPML_TITLE), std::time(nullptr));
     const std::string& file = args_.argument;
     if (file == "-") {
         const bool ok =
@@ -263,7 +257,7 @@ int Session::Export() {
 } // namespace
 
 int TessarineCli::Run(const std::vector<std::string>& arguments, const std::string& profileBase,
-                      const CliConsole& console) {
+                      const std::string& feedCacheFolder, const CliConsole& console) {
     const CliArguments args = CliArguments::Parse(arguments);
     if (!args.error.empty()) {
         const std::string text = args.error + "\n" + LoadResString(TXT_CLI_USAGE_HINT) + "\n";
@@ -278,7 +272,9 @@ int TessarineCli::Run(const std::vector<std::string>& arguments, const std::stri
         std::fputs("tessarine-cli " TESSARINE_VERSION "\n", console.out);
         return kExitSuccess;
     }
-    Session session(args, console);
+    EngineOptions options;
+    options.feedCacheDirectory = feedCacheFolder;
+    Session session(args, console, std::move(options));
     return session.Run(profileBase);
 }
 

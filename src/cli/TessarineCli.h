@@ -27,9 +27,10 @@ class TessarineCli {
 public:
     // Runs the command line `arguments` (without the program name).
     // `profileBase` is the base directory the profile remembers (used when
-    // no --base is given; empty: the current folder).
+    // no --base is given; empty: the current folder), `feedCacheFolder` the
+    // feed cache's folder the platform chose (empty: no cache).
     static int Run(const std::vector<std::string>& arguments, const std::string& profileBase,
-                   const CliConsole& console);
+                   const std::string& feedCacheFolder, const CliConsole& console);
 };
 
 } // namespace tessarine

@@ -1,10 +1,12 @@
 // tessarine-cli: the command-line front end. Only the profile (where the
-// window remembers the base directory) and the system's language come from
-// QtCore; everything else is the Qt-free core.
+// window remembers the base directory), the cache folder and the system's
+// language come from the platform layer on QtCore; everything else is the
+// Qt-free core.
 #include "cli/CliArguments.h"
 #include "cli/TessarineCli.h"
 #include "core/net/HttpClient.h"
 #include "core/util/Strings.h"
+#include "platform/CacheFolder.h"
 #include "platform/Profile.h"
 
 #include <QLocale>
@@ -97,5 +99,5 @@ int main(int argc, char** argv) {
                            parsed.command != CliCommand::Version;
     const std::string profileBase =
         (needsBase ? BaseDirectoryForStart() : ReadBaseDirectoryFromProfile()).toStdString();
-    return TessarineCli::Run(arguments, profileBase, console);
+    return TessarineCli::Run(arguments, profileBase, FeedCacheFolder(), console);
 }

@@ -18,7 +18,6 @@
 #include "platform/Autostart.h"
 #include "platform/Desktop.h"
 #include "platform/Notifier.h"
-#include "platform/Profile.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -77,7 +76,7 @@ void CTessarineDlg::SetNotifier(std::unique_ptr<Notifier> notifier) {
 CSplitterBar* CTessarineDlg::SplitterBar() const { return layout_->Bar(); }
 
 void CTessarineDlg::CreateControls() {
-    subscriptionRows_ = new SubscriptionTableModel(library_.Model(), this);
+    subscriptionRows_ = new SubscriptionTableModel(library_, this);
     downloadRows_ = new DownloadTableModel(this);
     layout_ = std::make_unique<MainWindowLayout>(*this, menus_->MenuBar(), subscriptionRows_,
                                                  downloadRows_);
@@ -89,9 +88,8 @@ void CTessarineDlg::CreateControls() {
 }
 
 void CTessarineDlg::OnInitDialog() {
-    // Nobody is asked at start-up: without a stored base directory the
-    // default one in the home folder is taken.
-    const LoadResult loaded = library_.Open(BaseDirectoryForStart().toStdString());
+    // The base directory start-up claimed (see CTessarineApp::RunWindow).
+    const LoadResult loaded = library_.Open();
     subscriptionRows_->Sync();
     ReportLoad(loaded);
     if (library_.StartupCheckWanted())
@@ -159,7 +157,7 @@ void CTessarineDlg::OnError(const QString& message) {
 void CTessarineDlg::OnCyclesEnded(bool quit) {
     if (closing_)
         return;
-    news_.Report(library_.Model());
+    news_.Report(library_);
     if (!quit)
         return;
     quitDue_ = true;
@@ -202,7 +200,7 @@ void CTessarineDlg::OnCheckForNewItems() {
     // An unattended run with nothing to check has nothing to wait for: it
     // ends as it would after a cycle (once the messages are read).
     if (!library_.CheckForNewItems() && library_.Switches().checkAndQuit &&
-        !library_.Engine().IsBusy()) {
+        !library_.IsBusy()) {
         quitDue_ = true;
         QuitWhenMessagesRead();
     }

@@ -1,6 +1,6 @@
 #include "mainwindow/NewEpisodeNews.h"
 
-#include "core/model/SharedModel.h"
+#include "core/library/PodcastLibrary.h"
 #include "core/update/EngineView.h"
 #include "core/util/Strings.h"
 #include "platform/Notifier.h"
@@ -44,11 +44,11 @@ std::vector<int> NewEpisodeNews::TakeNewRows() {
     return rows;
 }
 
-void NewEpisodeNews::Report(const SharedModel& model) {
+void NewEpisodeNews::Report(const PodcastLibrary& library) {
     const std::vector<int> rows = TakeNewRows();
     std::vector<std::string> podcasts;
     for (int row : rows)
-        if (const std::optional<DownloadEntry> entry = model.DownloadAt(row))
+        if (const std::optional<DownloadEntry> entry = library.DownloadAt(row))
             podcasts.push_back(entry->folder);
     if (notifier_ != nullptr)
         NotifyNewEpisodes(*notifier_, static_cast<int>(rows.size()), podcasts);

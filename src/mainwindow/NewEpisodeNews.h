@@ -16,7 +16,7 @@
 namespace tessarine {
 
 class Notifier;
-class SharedModel;
+class PodcastLibrary;
 
 class NewEpisodeNews {
 public:
@@ -30,8 +30,8 @@ public:
     // The rows completed since the last call, in the order they completed.
     std::vector<int> TakeNewRows();
     // Tells the notifier about the rows completed since the last news; the
-    // podcast of a row is its entry's folder in `model`.
-    void Report(const SharedModel& model);
+    // podcast of a row is its entry's folder in `library`.
+    void Report(const PodcastLibrary& library);
 
 private:
     std::unique_ptr<Notifier> notifier_;

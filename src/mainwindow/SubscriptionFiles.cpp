@@ -1,6 +1,5 @@
 #include "mainwindow/SubscriptionFiles.h"
 
-#include "core/files/BaseDirectory.h"
 #include "core/files/FileStore.h"
 #include "core/net/UrlReference.h"
 #include "core/util/Strings.h"
@@ -66,7 +65,7 @@ void ExportSubscriptions(QWidget* parent, PodcastLibrary& library) {
         return;
     const std::string file = QDir::toNativeSeparators(chosen).toStdString();
     const std::string document =
-        library.Model().ExportOpml(LoadResString(TXT_OPML_TITLE), std::time(nullptr));
+        library.ExportOpml(LoadResString(TXT_OPML_TITLE), std::time(nullptr));
     if (!WriteUserFile(file, document))
         ShowError(parent, IDS_ERROR_CREATING_FILE, file);
 }
@@ -79,14 +78,22 @@ std::optional<LoadResult> ChangeBaseDirectory(QWidget* parent, PodcastLibrary& l
     const QString chosen = ChooseFolder(parent, Text(IDS_BROWSE_PROMPT));
     if (chosen.isEmpty())
         return std::nullopt;
-    const std::string base = WithTrailingSeparator(QDir::toNativeSeparators(chosen).toStdString());
+    const std::string base =
+        BaseDirectoryPath(QDir::toNativeSeparators(chosen).toStdString()).Text();
     // The new folder's lock first: a folder another program uses is refused.
-    if (instance != nullptr && !instance->MoveTo(base)) {
+    std::optional<LoadResult> loaded = library.ChangeBaseDirectory(base);
+    if (!loaded) {
         ShowError(parent, IDS_BASEDIR_IN_USE, base);
         return std::nullopt;
     }
     WriteBaseDirectoryToProfile(QString::fromStdString(base));
-    return library.ChangeBaseDirectory(base);
+    if (instance != nullptr) {
+        if (library.HoldsLock())
+            instance->Listen(base);
+        else
+            instance->StopListening();
+    }
+    return loaded;
 }
 
 void ShowDuplicates(QWidget* parent, const LoadResult& loaded) {

@@ -23,10 +23,10 @@ void ShowImportCounts(QWidget* parent, const OpmlImportCounts& counts);
 // Asks for a file and writes the list to it as OPML; a failure is reported.
 void ExportSubscriptions(QWidget* parent, PodcastLibrary& library);
 
-// Asks for a new base directory (after a warning when `warn`), moves the
-// lock of `instance` there (none: no lock is taken) and opens the library
-// in it. None when the user cancelled or another program uses the folder
-// (which was reported).
+// Asks for a new base directory (after a warning when `warn`) and opens the
+// library in it, which claims the folder's lock first; `instance` (if any)
+// then serves raise requests there. None when the user cancelled or another
+// program uses the folder (which was reported).
 std::optional<LoadResult> ChangeBaseDirectory(QWidget* parent, PodcastLibrary& library, bool warn,
                                               SingleInstance* instance);
 // One message per record a load left out because its URL was listed already.

@@ -19,11 +19,11 @@ bool SameRecords(const std::vector<SubscriptionSnapshot>& a, size_t aFrom,
 
 } // namespace
 
-SubscriptionTableModel::SubscriptionTableModel(const SharedModel& model, QObject* parent)
-    : ReportTableModel(parent), model_(model), language_(CurrentLanguage()) {}
+SubscriptionTableModel::SubscriptionTableModel(const PodcastLibrary& library, QObject* parent)
+    : ReportTableModel(parent), library_(library), language_(CurrentLanguage()) {}
 
 void SubscriptionTableModel::Sync() {
-    std::vector<SubscriptionSnapshot> next = model_.SnapshotSubscriptions();
+    std::vector<SubscriptionSnapshot> next = library_.SubscriptionRows();
     const size_t shown = rows_.size();
     const bool relabel = language_ != CurrentLanguage();
     language_ = CurrentLanguage();

@@ -45,8 +45,9 @@ QString ReadBaseDirectoryFromProfile() {
     QSettings profile("Orvendale", "Tessarine");
     // A hand-edited value may lack the separator (or hold several): every
     // path beneath is formed by concatenation, so it must end with one.
-    return QString::fromStdString(NormalizedBaseDirectory(
-        profile.value("Settings/Basedir", QString()).toString().toStdString()));
+    return QString::fromStdString(
+        BaseDirectoryPath(profile.value("Settings/Basedir", QString()).toString().toStdString())
+            .Text());
 }
 
 void WriteBaseDirectoryToProfile(const QString& path) {

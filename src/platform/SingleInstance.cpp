@@ -1,13 +1,9 @@
 #include "platform/SingleInstance.h"
 
 #include "core/files/BaseDirectory.h"
-#include "core/files/BaseDirectoryLock.h"
-#include "core/files/FileStore.h"
 
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
-#include <QDir>
-#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QThread>
@@ -21,14 +17,6 @@ namespace {
 
 constexpr char kRaiseRequest[] = "raise\n";
 constexpr char kRaiseAnswer[] = "ok\n";
-
-// The folder as one text for every way of naming it (links, "..", a
-// missing separator); its absolute path when it does not exist.
-QString CanonicalFolder(const std::string& base) {
-    const QFileInfo info(base.empty() ? QDir::currentPath() : QString::fromStdString(base));
-    const QString canonical = info.canonicalFilePath();
-    return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
-}
 
 QString UserId() {
 #ifdef _WIN32
@@ -45,8 +33,8 @@ SingleInstance::SingleInstance(QObject* parent) : QObject(parent) {}
 SingleInstance::~SingleInstance() = default;
 
 QString SingleInstance::ServerName(const std::string& base) {
-    const QByteArray hash =
-        QCryptographicHash::hash(CanonicalFolder(base).toUtf8(), QCryptographicHash::Sha256);
+    const QByteArray key = QByteArray::fromStdString(BaseDirectoryPath(base).InstanceKey());
+    const QByteArray hash = QCryptographicHash::hash(key, QCryptographicHash::Sha256);
     return QStringLiteral("tessarine-%1-%2")
         .arg(UserId(), QString::fromLatin1(hash.toHex().left(16)));
 }
@@ -75,47 +63,22 @@ bool SingleInstance::AskToRaise(const std::string& base, int timeoutMs) {
     return false;
 }
 
-bool SingleInstance::HoldsLock() const {
-    return lock_ && lock_->Held();
-}
-
-SingleInstance::Claim SingleInstance::ClaimBaseDirectory(const std::string& base, bool askToRaise) {
-    auto lock = std::make_unique<BaseDirectoryLock>(base);
-    if (lock->GetState() == BaseDirectoryLock::State::HeldElsewhere)
-        return askToRaise && AskToRaise(base) ? Claim::RaisedOther : Claim::InUse;
-    Adopt(std::move(lock), base);
-    return Claim::Obtained;
-}
-
-bool SingleInstance::MoveTo(const std::string& base) {
-    if (HoldsLock() && CanonicalFolder(base) == canonicalBase_)
-        return true; // the folder we hold already, under another name
-    auto lock = std::make_unique<BaseDirectoryLock>(base);
-    if (lock->GetState() == BaseDirectoryLock::State::HeldElsewhere)
-        return false;
-    Adopt(std::move(lock), base);
-    return true;
-}
-
-void SingleInstance::Adopt(std::unique_ptr<BaseDirectoryLock> lock, const std::string& base) {
-    lock_ = std::move(lock); // lets go of the old folder's lock
-    canonicalBase_ = CanonicalFolder(base);
-    // Nobody else writes here now: what a killed program left is garbage.
-    if (lock_->Held())
-        RemoveLeftoverTemporaryFiles(SettingsFilePath(base));
-    Listen(base);
+void SingleInstance::StopListening() {
+    delete server_;
+    server_ = nullptr;
+    name_.clear();
 }
 
 void SingleInstance::Listen(const std::string& base) {
-    delete server_;
-    server_ = nullptr;
-    if (!lock_->Held())
-        return; // a folder without a lock: no other start is sent here
+    const QString name = ServerName(base);
+    if (server_ != nullptr && name == name_)
+        return; // the folder served already, under another name
+    StopListening();
     server_ = new QLocalServer(this);
     server_->setSocketOptions(QLocalServer::UserAccessOption);
-    const QString name = ServerName(base);
+    name_ = name;
     // A socket of that name is left over from a killed program of ours: the
-    // lock, which is ours now, was its.
+    // lock, which the library holds now, was its.
     QLocalServer::removeServer(name);
     if (!server_->listen(name))
         return;

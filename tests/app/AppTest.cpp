@@ -10,6 +10,7 @@
 #include "platform/SingleInstance.h"
 #include "support/Feeds.h"
 #include "support/GuiHarness.h"
+#include "support/LibraryTestAccess.h"
 #include "support/LoopbackServer.h"
 
 #include <QGuiApplication>
@@ -177,16 +178,20 @@ TEST(Program, ABaseDirectoryHeldWithoutAWindowIsRefused) {
     EXPECT_EQ(ReadBaseDirectoryFromProfile().toStdString(), base);
 
     const BaseDirectoryLock holder(base); // another user's program, say
+    QueuedEngineView events;
+    EngineViewEvents cells(events);
+    PodcastLibrary library(cells, {});
     SingleInstance instance;
-    EXPECT_EQ(CTessarineApp::ClaimBaseDirectory(instance, base, true),
+    EXPECT_EQ(CTessarineApp::ClaimBaseDirectory(library, instance, base, true),
               CTessarineApp::kExitBaseDirectoryInUse);
     EXPECT_TRUE(harness.messages.empty()); // unattended: quietly
-    EXPECT_EQ(CTessarineApp::ClaimBaseDirectory(instance, base, false),
+    EXPECT_EQ(CTessarineApp::ClaimBaseDirectory(library, instance, base, false),
               CTessarineApp::kExitBaseDirectoryInUse);
     ASSERT_EQ(harness.messages.size(), 1u);
     EXPECT_EQ(harness.messages[0].text.toStdString(),
               "The base directory " + base + " is in use by another Tessarine.");
-    EXPECT_FALSE(instance.HoldsLock());
+    EXPECT_FALSE(library.HoldsLock());
+    EXPECT_FALSE(instance.Listening());
 }
 
 TEST(ProgramKill, DuringSettingsSavesTheFileStaysWhole) {
@@ -319,12 +324,13 @@ TEST(HostileNames, NothingLeavesTheBase) {
     QueuedEngineView events;
     EngineViewEvents cells(events);
     PodcastLibrary library(cells, {});
+    ASSERT_EQ(library.ClaimBaseDirectory(base), PodcastLibrary::Claim::Obtained);
     CTessarineDlg w(library, events); // checks every feed at start-up
     w.OnInitDialog();
     w.show();
-    UpdateEngine& engine = library.Engine();
+    UpdateEngine& engine = PodcastLibraryTestAccess::Engine(library);
     ASSERT_TRUE(QTest::qWaitFor([&] { return engine.CyclesRun() > 0 && !engine.IsBusy(); }, 30000));
-    const auto records = library.Model().SnapshotSubscriptions();
+    const auto records = library.SubscriptionRows();
     EXPECT_EQ(records.at(0).values.name, feeds[0].first); // names stay as they are
     for (const SubscriptionSnapshot& record : records)
         EXPECT_NE(record.values.status, Error) << record.values.name;

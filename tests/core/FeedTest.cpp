@@ -603,23 +603,3 @@ TEST(FeedCache, KeepsOneEntryPerUrlAndReadsAnythingWrongAsNone) {
     EXPECT_FALSE(off.Load(url));
 }
 
-TEST(FeedCache, LivesInTheUsersCacheFolder) {
-#ifdef _WIN32
-    ScopedEnv local("LOCALAPPDATA", "C:\\Users\\u\\AppData\\Local");
-    EXPECT_EQ(FeedCache::DefaultDirectory(), "C:\\Users\\u\\AppData\\Local\\tessarine\\feeds");
-#else
-    {
-        ScopedEnv cacheHome("XDG_CACHE_HOME", "/x/cache");
-        EXPECT_EQ(FeedCache::DefaultDirectory(), "/x/cache/tessarine/feeds");
-    }
-    ScopedEnv home("HOME", "/home/u");
-    for (const char* unusable : {"", "relative/cache"}) {
-        ScopedEnv cacheHome("XDG_CACHE_HOME", unusable);
-        EXPECT_EQ(FeedCache::DefaultDirectory(), "/home/u/.cache/tessarine/feeds");
-    }
-    ScopedEnv noCacheHome("XDG_CACHE_HOME", std::nullopt);
-    EXPECT_EQ(FeedCache::DefaultDirectory(), "/home/u/.cache/tessarine/feeds");
-    ScopedEnv noHome("HOME", std::nullopt);
-    EXPECT_EQ(FeedCache::DefaultDirectory(), "");
-#endif
-}

@@ -3,10 +3,13 @@
 #include "core/files/BaseDirectory.h"
 #include "core/files/BaseDirectoryLock.h"
 #include "core/files/FileStore.h"
+#include "core/library/PodcastLibrary.h"
+#include "core/model/CheckHistory.h"
 #include "core/model/SettingsFile.h"
 #include "core/model/SharedModel.h"
 #include "core/net/FeedAddress.h"
 #include "core/util/Strings.h"
+#include "support/EventRecorder.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -436,6 +439,114 @@ TEST(BaseDirectoryLock, OneHolderAtATimeUntilItLetsGo) {
     EXPECT_TRUE(fs::exists(dir / kLockFileName));
     EXPECT_EQ(BaseDirectoryLock(dir.Base() + "missing/").GetState(),
               BaseDirectoryLock::State::Unavailable);
+}
+
+// The names stored outside the base directory are found again only when they
+// are spelled as the versions before wrote them: pinned here, with every
+// spelling of a folder naming the same record and socket.
+TEST(BaseDirectory, StoredNamesKeepTheirSpellingForEverySpellingOfTheFolder) {
+#ifndef _WIN32
+    struct Case {
+        std::vector<std::string> spellings;
+        std::string text, absolute, checkRecord;
+    };
+    const std::vector<Case> cases = {
+        {{"/nonexistent-tessarine/pods", "/nonexistent-tessarine//pods///",
+          "/nonexistent-tessarine/x/../pods/./"},
+         "/nonexistent-tessarine/pods/",
+         "/nonexistent-tessarine/pods",
+         "e3cac9b286131249.checks"},
+        {{"/nonexistent-tessarine/Pod Casts/x/"},
+         "/nonexistent-tessarine/Pod Casts/x/",
+         "/nonexistent-tessarine/Pod Casts/x",
+         "723e7e53112bebfb.checks"},
+        {{"/", "//"}, "/", "/", "af63a24c860189fe.checks"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(BaseDirectoryPath(c.spellings[0]).Text(), c.text);
+        for (const std::string& spelling : c.spellings) {
+            SCOPED_TRACE(spelling);
+            const BaseDirectoryPath base(spelling);
+            EXPECT_EQ(base.AbsoluteText(), c.absolute);
+            EXPECT_EQ(base.InstanceKey(), c.absolute); // a folder that does not exist
+            EXPECT_EQ(base.CheckRecordFileName(), c.checkRecord);
+            EXPECT_EQ(CheckHistory::FileFor("/c", spelling), "/c/" + c.checkRecord);
+        }
+    }
+    const BaseDirectoryPath pods("/srv/pods");
+    EXPECT_EQ(pods.SettingsFile(), "/srv/pods/Tessarine Settings.xml");
+    EXPECT_EQ(pods.LockFile(), "/srv/pods/.tessarine.lock");
+    EXPECT_EQ(pods.FeedFolder("A/B"), "/srv/pods/A_B");
+    EXPECT_EQ(pods.FeedFile("A/B", "ep.mp3"), "/srv/pods/A_B/ep.mp3");
+    EXPECT_EQ(pods.FeedFile("", "ep.mp3"), "/srv/pods/ep.mp3");
+
+    // The current folder, and a link: the record names the folder as spelled,
+    // the instance key the folder the link leads to.
+    TempDir dir;
+    fs::create_directories(dir / "real");
+    fs::create_directory_symlink(dir / "real", dir / "link");
+    const std::string real = fs::canonical(dir / "real").string();
+    EXPECT_EQ(BaseDirectoryPath(dir.Base() + "link/").InstanceKey(), real);
+    EXPECT_EQ(BaseDirectoryPath(dir.Base() + "link/").AbsoluteText(), dir.Base() + "link");
+    EXPECT_EQ(BaseDirectoryPath().InstanceKey(), fs::canonical(fs::current_path()).string());
+    EXPECT_EQ(BaseDirectoryPath().AbsoluteText(), fs::current_path().string());
+#endif
+}
+
+// The library holds its base directory from the claim until it closes: one
+// holder at a time, leftovers of a killed save removed once it is ours, a
+// change of folder refused before anything changes when another holds it.
+TEST(PodcastLibrary, HoldsItsBaseDirectoryFromClaimToClose) {
+    TempDir dir;
+    const std::string a = dir.Base() + "a/", b = dir.Base() + "b/";
+    fs::create_directories(a);
+    fs::create_directories(b);
+    WriteFile(a + kSettingsFileName, "<TessarineSettings><feed url='http://x/a.xml'>A</feed></TessarineSettings>");
+    WriteFile(b + kSettingsFileName, "<TessarineSettings><feed url='http://x/b.xml'>B</feed></TessarineSettings>");
+    const std::string leftover = a + kSettingsFileName + ".tmp4711-0";
+    WriteFile(leftover, "<TessarineSett");
+    EventRecorder view, otherView;
+    PodcastLibrary library(view, {});
+    PodcastLibrary other(otherView, {});
+    const auto urls = [](const PodcastLibrary& l) {
+        std::vector<std::string> found;
+        for (const SubscriptionSnapshot& s : l.SubscriptionRows())
+            found.push_back(s.values.url);
+        return found;
+    };
+
+    EXPECT_EQ(other.ClaimBaseDirectory(b), PodcastLibrary::Claim::Obtained);
+    EXPECT_EQ(library.ClaimBaseDirectory(b), PodcastLibrary::Claim::HeldElsewhere);
+    EXPECT_FALSE(library.HoldsLock());
+    EXPECT_EQ(library.ClaimBaseDirectory(a + "//"), PodcastLibrary::Claim::Obtained);
+    EXPECT_FALSE(fs::exists(leftover));
+    EXPECT_TRUE(fs::exists(a + kSettingsFileName));
+    library.Open();
+    EXPECT_EQ(library.BaseDirectory(), a);
+    EXPECT_EQ(urls(library), std::vector<std::string>{"http://x/a.xml"});
+
+    // Held elsewhere: nothing changes, the old folder stays held.
+    EXPECT_FALSE(library.ChangeBaseDirectory(b));
+    EXPECT_EQ(library.BaseDirectory(), a);
+    EXPECT_EQ(BaseDirectoryLock(a).GetState(), BaseDirectoryLock::State::HeldElsewhere);
+    // The same folder under another spelling keeps its lock.
+    ASSERT_TRUE(library.ChangeBaseDirectory(dir.Base() + "b/../a"));
+    EXPECT_TRUE(library.HoldsLock());
+    EXPECT_EQ(library.BaseDirectory(), dir.Base() + "b/../a/");
+    other.Close();
+    ASSERT_TRUE(library.ChangeBaseDirectory(b));
+    EXPECT_EQ(urls(library), std::vector<std::string>{"http://x/b.xml"});
+    EXPECT_TRUE(BaseDirectoryLock(a).Held()); // let go
+    // A folder that cannot hold a lock is used without one.
+    const auto missing = library.ChangeBaseDirectory(dir.Base() + "missing");
+    ASSERT_TRUE(missing);
+    EXPECT_FALSE(missing->loaded);
+    EXPECT_FALSE(library.HoldsLock());
+    EXPECT_TRUE(BaseDirectoryLock(b).Held());
+    EXPECT_EQ(library.ClaimBaseDirectory(a), PodcastLibrary::Claim::Obtained);
+    library.Close();
+    EXPECT_FALSE(library.HoldsLock());
+    EXPECT_TRUE(BaseDirectoryLock(a).Held());
 }
 
 TEST(BaseDirectory, FolderNamesFitAnEntryAndNeverTakeTheSettingsFilesPlace) {

@@ -601,9 +601,8 @@ TEST_F(EngineTest, CheckForNewItemsRunsWhenOnlyNewSubscriptionsAreDue) {
 }
 
 TEST_F(EngineTest, HowTheLastChecksEndedIsKeptPerBaseDirectoryBesideTheCache) {
-    const ScopedEnv cacheHome("XDG_CACHE_HOME", (root.Path() / "cache").string());
     const std::string folder = (root.Path() / "cache/tessarine/checks").string();
-    EXPECT_EQ(CheckHistory::DefaultDirectory(), folder);
+    model.SetCheckHistoryDirectory(folder);
     server.Serve("/good.xml", MakeFeed("Good", {}));
     server.Serve("/bad.xml", "gone", "text/plain", 404);
     server.Start();
@@ -620,6 +619,7 @@ TEST_F(EngineTest, HowTheLastChecksEndedIsKeptPerBaseDirectoryBesideTheCache) {
     const auto statuses = [&](const std::string& spelling) {
         SharedModel next;
         next.SetBaseDirectory(spelling);
+        next.SetCheckHistoryDirectory(folder);
         next.LoadSettings();
         // The records as loaded (the engine saved the settings), else new ones.
         const auto recordOf = [&](const std::string& url) {
@@ -776,7 +776,8 @@ TEST_F(EngineTest, UnwritableTargetFailsWithItsPathAndLeavesNothing) {
 // a cache entry or record that is a regular file (the sparse one) is ours
 // and is replaced.
 TEST_F(EngineTest, SpecialFilesWhereTheCycleKeepsItsOwnAreLeftAsTheyAre) {
-    const ScopedEnv cacheHome("XDG_CACHE_HOME", (root.Path() / "cache").string());
+    const std::string checks = (root.Path() / "cache/tessarine/checks").string();
+    model.SetCheckHistoryDirectory(checks);
     server.Serve("/f.xml", MakeFeed("Show", {{server.Url("/ep.mp3")}}));
     server.Serve("/ep.mp3", "episode");
     server.Start();
@@ -785,7 +786,7 @@ TEST_F(EngineTest, SpecialFilesWhereTheCycleKeepsItsOwnAreLeftAsTheyAre) {
     const std::map<std::string, fs::path> places = {
         {"archive", base / "Show" / kArchiveFileName},
         {"cache entry", FeedCache(*options.feedCacheDirectory).PathFor(url)},
-        {"check record", CheckHistory::FileFor(CheckHistory::DefaultDirectory(), base.string())},
+        {"check record", CheckHistory::FileFor(checks, base.string())},
     };
     const SubscriptionPtr r = Add(url, "Show");
     for (const auto& [place, path] : places) {

@@ -12,11 +12,13 @@
 #include "mainwindow/QueuedEngineView.h"
 #include "mainwindow/ReportListView.h"
 #include "platform/Autostart.h"
+#include "platform/CacheFolder.h"
 #include "platform/Desktop.h"
 #include "platform/Notifier.h"
 #include "platform/SingleInstance.h"
 #include "support/Feeds.h"
 #include "support/GuiHarness.h"
+#include "support/LibraryTestAccess.h"
 #include "support/LoopbackServer.h"
 #include "support/Sanitized.h"
 
@@ -77,7 +79,10 @@ protected:
         library.reset();
         events = std::make_unique<QueuedEngineView>();
         cells = std::make_unique<EngineViewEvents>(*events);
-        library = std::make_unique<PodcastLibrary>(*cells, switches);
+        EngineOptions options; // the cache as the program chooses it
+        options.feedCacheDirectory = FeedCacheFolder();
+        library = std::make_unique<PodcastLibrary>(*cells, switches, std::move(options));
+        EXPECT_EQ(library->ClaimBaseDirectory(base), PodcastLibrary::Claim::Obtained);
         window = std::make_unique<CTessarineDlg>(*library, *events);
         window->OnInitDialog();
         return *window;
@@ -90,7 +95,7 @@ protected:
         Activate();
         return *window;
     }
-    UpdateEngine& Engine() { return library->Engine(); }
+    UpdateEngine& Engine() { return PodcastLibraryTestAccess::Engine(*library); }
     void Activate() { // a closed dialog leaves the offscreen platform without an active window
         window->activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
@@ -135,7 +140,7 @@ protected:
     }
     std::vector<std::string> ModelUrls() {
         std::vector<std::string> urls;
-        for (const SubscriptionSnapshot& s : library->Model().SnapshotSubscriptions())
+        for (const SubscriptionSnapshot& s : PodcastLibraryTestAccess::Model(*library).SnapshotSubscriptions())
             urls.push_back(s.values.url);
         return urls;
     }
@@ -197,8 +202,8 @@ TEST_F(MainWindowTest, StartupShowsTheSettingsFileInEitherLanguage) {
 
 TEST_F(MainWindowTest, SetBaseDirectory) {
     auto& w = Window();
-    SingleInstance instance; // as the program holds its base directory
-    ASSERT_EQ(instance.ClaimBaseDirectory(base, false), SingleInstance::Claim::Obtained);
+    SingleInstance instance; // as the program serves its base directory
+    instance.Listen(base);
     w.SetSingleInstance(&instance);
     WriteFile(other + kSettingsFileName, SettingsFor({"http://x/o.xml"}));
     harness.answers = {QMessageBox::No, QMessageBox::Yes, QMessageBox::Yes};
@@ -214,6 +219,8 @@ TEST_F(MainWindowTest, SetBaseDirectory) {
     EXPECT_EQ(library->BaseDirectory(), other);
     EXPECT_EQ(Cell(w.SubscriptionList(), 0, 0), "Feed 0");
     EXPECT_TRUE(BaseDirectoryLock(base).Held()); // the old folder is let go
+    EXPECT_FALSE(BaseDirectoryLock(other).Held());
+    EXPECT_TRUE(instance.Listening()); // raise requests are served there
 
     // A folder another program holds is refused before anything changes.
     const std::string locked = harness.root.Base() + "locked/";
@@ -784,7 +791,7 @@ TEST_F(LoadTest, RandomCommandsWhileCyclesRun) {
     QCoreApplication::processEvents();
     events->RefreshSubscriptionRows();
     events->Deliver();
-    const auto items = library->Model().SnapshotSubscriptions();
+    const auto items = PodcastLibraryTestAccess::Model(*library).SnapshotSubscriptions();
     ASSERT_EQ(w.SubscriptionList()->Model()->rowCount(), static_cast<int>(items.size()));
     for (size_t i = 0; i < items.size(); ++i)
         ASSERT_EQ(Cell(w.SubscriptionList(), int(i), 0).toStdString(), items[i].values.name) << i;
@@ -834,7 +841,7 @@ TEST_F(LoadTest, AWorkerSaveBetweenEmptyingTheListAndLoadingIsHeld) {
     int saves = 0;
     QObject::connect(w.SubscriptionList()->Model(), &QAbstractItemModel::modelReset, [&] {
         ++saves;
-        std::thread([&] { library->Model().SaveSettings(); }).join();
+        std::thread([&] { PodcastLibraryTestAccess::Model(*library).SaveSettings(); }).join();
     });
     ChangeBaseTo(other);
     EXPECT_EQ(saves, 1);

@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <string_view>
@@ -133,11 +132,6 @@ private:
     std::string_view rest_;
 };
 
-std::string Environment(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? std::string(value) : std::string();
-}
-
 } // namespace
 
 BodyDigest BodyDigest::Of(std::string_view body, std::string source) {
@@ -149,23 +143,6 @@ BodyDigest BodyDigest::Of(std::string_view body, std::string source) {
 }
 
 FeedCache::FeedCache(std::string directory) : directory_(std::move(directory)) {}
-
-std::string FeedCache::DefaultDirectory() {
-    std::filesystem::path root;
-#ifdef _WIN32
-    root = Environment("LOCALAPPDATA");
-#else
-    // Only an absolute XDG_CACHE_HOME counts; a relative one is ignored.
-    root = Environment("XDG_CACHE_HOME");
-    if (!root.is_absolute()) {
-        const std::filesystem::path home = Environment("HOME");
-        root = home.is_absolute() ? home / ".cache" : std::filesystem::path();
-    }
-#endif
-    if (root.empty() || !root.is_absolute())
-        return {};
-    return (root / "tessarine" / "feeds").string();
-}
 
 std::string FeedCache::PathFor(const std::string& url) const {
     if (directory_.empty())

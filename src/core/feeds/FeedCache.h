@@ -39,14 +39,10 @@ struct CachedFeed {
 
 class FeedCache {
 public:
-    // Entries live in `directory` (created when the first is stored); an
+    // Entries live in `directory` (created when the first is stored; the
+    // front end's platform layer chooses it, in the user's cache folder); an
     // empty directory turns the cache off.
     explicit FeedCache(std::string directory);
-
-    // "$XDG_CACHE_HOME/tessarine/feeds", else "~/.cache/tessarine/feeds";
-    // on Windows "%LOCALAPPDATA%\tessarine\feeds". Empty when none of these
-    // is known.
-    static std::string DefaultDirectory();
 
     const std::string& Directory() const { return directory_; }
     // The file of `url`'s entry.

@@ -1,7 +1,10 @@
 #include "core/files/BaseDirectory.h"
 
+#include "core/util/Fnv1a.h"
 #include "core/util/Text.h"
 
+#include <cstdio>
+#include <filesystem>
 #include <sys/stat.h>
 #ifdef _WIN32
 #include <climits>
@@ -9,12 +12,6 @@
 #endif
 
 namespace tessarine {
-
-std::string WithTrailingSeparator(std::string path) {
-    if (path.empty() || path.back() != kPathSeparator)
-        path += kPathSeparator;
-    return path;
-}
 
 std::string NormalizedBaseDirectory(std::string path) {
     if (path.empty())
@@ -27,6 +24,75 @@ std::string NormalizedBaseDirectory(std::string path) {
     while (!path.empty() && isSeparator(path.back()))
         path.pop_back();
     return path + kPathSeparator;
+}
+
+BaseDirectoryPath::BaseDirectoryPath(std::string path)
+    : text_(NormalizedBaseDirectory(std::move(path))) {}
+
+namespace {
+
+// Without the separators at its end; a root such as "/" stays as it is.
+std::string WithoutTrailingSeparators(std::string text) {
+    while (text.size() > 1 && (text.back() == '/' || text.back() == '\\'))
+        text.pop_back();
+    return text;
+}
+
+} // namespace
+
+std::string BaseDirectoryPath::AbsoluteText() const {
+    std::error_code error;
+    std::filesystem::path path = std::filesystem::absolute(text_.empty() ? "." : text_, error);
+    if (error)
+        path = text_;
+    return WithoutTrailingSeparators(path.lexically_normal().string());
+}
+
+std::string BaseDirectoryPath::CheckRecordFileName() const {
+    char name[32];
+    std::snprintf(name, sizeof name, "%016llx.checks",
+                  static_cast<unsigned long long>(Fnv1a(AbsoluteText())));
+    return name;
+}
+
+namespace {
+
+// Paths are UTF-8 throughout; so is the instance key on every system.
+std::filesystem::path Utf8Path(const std::string& text) {
+#ifdef _WIN32
+    return std::filesystem::path(std::u8string(text.begin(), text.end()));
+#else
+    return std::filesystem::path(text);
+#endif
+}
+
+std::string Utf8Text(const std::filesystem::path& path) {
+#ifdef _WIN32
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+#else
+    return path.string();
+#endif
+}
+
+} // namespace
+
+std::string BaseDirectoryPath::InstanceKey() const {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::path given = text_.empty() ? fs::current_path(error) : Utf8Path(text_);
+    fs::path key = fs::canonical(given, error);
+    if (error) {
+        const fs::path absolute = fs::absolute(given, error);
+        key = (error ? given : absolute).lexically_normal();
+    }
+    std::string text = Utf8Text(key);
+#ifdef _WIN32
+    for (char& c : text)
+        if (c == '\\')
+            c = '/';
+#endif
+    return WithoutTrailingSeparators(std::move(text));
 }
 
 namespace {

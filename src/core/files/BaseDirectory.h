@@ -1,6 +1,7 @@
 #pragma once
 // Paths under the base directory. The base directory ends with the platform's
-// separator once set; paths are formed by concatenation beneath it.
+// separator once set (see BaseDirectoryPath); paths are formed by
+// concatenation beneath it.
 
 #include <cstddef>
 #include <string>
@@ -34,8 +35,6 @@ std::string ShortenedName(std::string_view name, std::size_t maxBytes = kMaxEntr
 // empty otherwise.
 std::string_view NameExtension(std::string_view name);
 
-// Appends the separator unless the path already ends with one.
-std::string WithTrailingSeparator(std::string path);
 // The path ending with exactly one separator, however many it ended with
 // (a root such as "/" stays as it is); the empty path stays empty.
 std::string NormalizedBaseDirectory(std::string path);
@@ -57,6 +56,47 @@ std::string FeedFolderPath(const std::string& base, const std::string& feedName)
 // or base + file when the folder name is empty.
 std::string FeedFilePath(const std::string& base, const std::string& feedName,
                          const std::string& fileName);
+
+// A base directory as one value: the path as given, ending with exactly one
+// separator (NormalizedBaseDirectory; empty for the current folder), the
+// paths of the files beneath it and the names stored elsewhere that are
+// derived from it. The stored names must never change their spelling: the
+// check record of a folder and its single-instance socket are found by them.
+class BaseDirectoryPath {
+public:
+    BaseDirectoryPath() = default; // the current folder
+    explicit BaseDirectoryPath(std::string path);
+
+    // The path ending with one separator; empty for the current folder.
+    const std::string& Text() const { return text_; }
+    bool IsCurrentFolder() const { return text_.empty(); }
+    bool operator==(const BaseDirectoryPath&) const = default;
+
+    std::string SettingsFile() const { return SettingsFilePath(text_); }
+    std::string FeedFolder(const std::string& feedName) const {
+        return FeedFolderPath(text_, feedName);
+    }
+    std::string FeedFile(const std::string& feedName, const std::string& fileName) const {
+        return FeedFilePath(text_, feedName, fileName);
+    }
+    std::string LockFile() const { return text_ + kLockFileName; }
+
+    // The folder as one spelling, without reading the disk: absolute, without
+    // "." or ".." and without a trailing separator. The check record names
+    // its folder so.
+    std::string AbsoluteText() const;
+    // The name of the check record's file in the cache ("<hash>.checks").
+    std::string CheckRecordFileName() const;
+    // The folder as one text for every way of naming it (links resolved where
+    // it exists, "..", a missing separator), with "/" as separator
+    // everywhere; its absolute path when it does not exist. Two programs on
+    // the same folder meet under this key (the single-instance socket's name
+    // is a hash of it), and one program knows its own folder by it.
+    std::string InstanceKey() const;
+
+private:
+    std::string text_;
+};
 
 // Anything at `path` (file, folder, link) counts as existing.
 bool PathExists(const std::string& path);

@@ -2,22 +2,59 @@
 
 #include "core/feeds/FeedDiscovery.h"
 #include "core/feeds/FeedReader.h"
-#include "core/files/BaseDirectory.h"
+#include "core/files/BaseDirectoryLock.h"
+#include "core/files/FileStore.h"
 #include "core/net/FeedAddress.h"
 
+#include <filesystem>
+
 namespace tessarine {
+namespace {
+
+// The record of the last checks is kept in "checks" beside the feed cache's
+// folder; none without a cache.
+std::string CheckHistoryFolder(const EngineOptions& options) {
+    if (!options.feedCacheDirectory || options.feedCacheDirectory->empty())
+        return {};
+    return (std::filesystem::path(*options.feedCacheDirectory).parent_path() / "checks").string();
+}
+
+} // namespace
 
 PodcastLibrary::PodcastLibrary(LibraryEvents& events, StartupSwitches switches,
                                EngineOptions options)
     : events_(events), switches_(switches),
-      engine_(model_, events, switches.checkAndQuit, std::move(options)) {}
+      engine_(model_, events, switches.checkAndQuit, options) {
+    model_.SetCheckHistoryDirectory(CheckHistoryFolder(options));
+}
 
 PodcastLibrary::~PodcastLibrary() {
-    Shutdown();
+    Close();
+}
+
+PodcastLibrary::Claim PodcastLibrary::ClaimBaseDirectory(const std::string& base) {
+    const BaseDirectoryPath path(base);
+    auto lock = std::make_unique<BaseDirectoryLock>(path.Text());
+    if (lock->GetState() == BaseDirectoryLock::State::HeldElsewhere)
+        return Claim::HeldElsewhere;
+    lock_ = std::move(lock); // lets go of the old folder's lock
+    claimed_ = path;
+    if (!lock_->Held())
+        return Claim::NoLock;
+    RemoveLeftoverTemporaryFiles(path.SettingsFile());
+    return Claim::Obtained;
+}
+
+bool PodcastLibrary::HoldsLock() const {
+    return lock_ && lock_->Held();
+}
+
+LoadResult PodcastLibrary::Open() {
+    return Open(claimed_.Text());
 }
 
 LoadResult PodcastLibrary::Open(const std::string& base) {
-    model_.Reset(base);
+    model_.Reset(BaseDirectoryPath(base).Text());
     LoadResult loaded = model_.LoadSettings();
     events_.SubscriptionsChanged();
     return loaded;
@@ -108,6 +145,13 @@ OpmlImportCounts PodcastLibrary::ImportFeeds(const std::vector<OpmlFeed>& feeds)
     return counts;
 }
 
+OpmlImportCounts PodcastLibrary::AddFeeds(const std::vector<OpmlFeed>& feeds) {
+    const OpmlImportCounts counts = model_.AddFeeds(feeds);
+    if (counts.added > 0)
+        events_.SubscriptionsChanged();
+    return counts;
+}
+
 bool PodcastLibrary::Remove(const SubscriptionPtr& record) {
     if (!model_.RemoveSubscription(record))
         return false;
@@ -116,14 +160,49 @@ bool PodcastLibrary::Remove(const SubscriptionPtr& record) {
     return true;
 }
 
-LoadResult PodcastLibrary::ChangeBaseDirectory(const std::string& base) {
+std::optional<LoadResult> PodcastLibrary::ChangeBaseDirectory(const std::string& base) {
+    const BaseDirectoryPath path(base);
+    // The folder held already, under another name, keeps its lock: a second
+    // lock on the same file would find it held.
+    if (HoldsLock() && path.InstanceKey() == claimed_.InstanceKey())
+        claimed_ = path;
+    else if (ClaimBaseDirectory(path.Text()) == Claim::HeldElsewhere)
+        return std::nullopt;
     // No save from the emptied list until the new base's file is loaded: it
     // would overwrite that file with a partial list (or none at all).
     const SharedModel::SaveHold hold(model_);
-    model_.ReplaceBaseDirectory(base);
+    model_.ReplaceBaseDirectory(path.Text());
     LoadResult loaded = model_.LoadSettings();
     events_.SubscriptionsChanged();
     return loaded;
+}
+
+bool PodcastLibrary::SaveSettings() {
+    return model_.SaveSettings();
+}
+
+std::optional<Message> PodcastLibrary::TakeSaveFailure() {
+    return model_.TakeSaveFailure();
+}
+
+std::vector<SubscriptionSnapshot> PodcastLibrary::SubscriptionRows() const {
+    return model_.SnapshotSubscriptions();
+}
+
+size_t PodcastLibrary::SubscriptionCount() const {
+    return model_.SubscriptionCount();
+}
+
+int32_t PodcastLibrary::LastCheckStatus(const SubscriptionPtr& record) const {
+    return model_.LastCheckStatus(record);
+}
+
+std::optional<DownloadEntry> PodcastLibrary::DownloadAt(long long row) const {
+    return model_.DownloadAt(row);
+}
+
+std::string PodcastLibrary::ExportOpml(std::string_view title, std::time_t created) const {
+    return model_.ExportOpml(title, created);
 }
 
 bool PodcastLibrary::CheckForNewItems() {
@@ -132,6 +211,18 @@ bool PodcastLibrary::CheckForNewItems() {
 
 void PodcastLibrary::UpdateNow(const SubscriptionPtr& record) {
     engine_.OnUpdateThisPodcast(record);
+}
+
+void PodcastLibrary::RequestCycle() {
+    engine_.RequestCycle();
+}
+
+bool PodcastLibrary::IsBusy() const {
+    return engine_.IsBusy();
+}
+
+bool PodcastLibrary::WaitForIdle(std::chrono::milliseconds timeout) {
+    return engine_.WaitForIdle(timeout);
 }
 
 void PodcastLibrary::SetBehaviourOptions(int32_t updateStart, int32_t quitComplete) {
@@ -150,7 +241,7 @@ void PodcastLibrary::SetAutostartState(int32_t autostart, int32_t runKeyOpen) {
 }
 
 std::string PodcastLibrary::FolderOf(const SubscriptionPtr& record) const {
-    return FeedFolderPath(model_.BaseDirectory(), model_.Values(record).name);
+    return BaseDirectoryPath(model_.BaseDirectory()).FeedFolder(model_.Values(record).name);
 }
 
 std::optional<std::string> PodcastLibrary::DownloadFileOf(long long row) const {
@@ -162,6 +253,11 @@ std::optional<std::string> PodcastLibrary::DownloadFileOf(long long row) const {
 
 void PodcastLibrary::Shutdown() {
     engine_.Shutdown();
+}
+
+void PodcastLibrary::Close() {
+    Shutdown();
+    lock_.reset();
 }
 
 } // namespace tessarine

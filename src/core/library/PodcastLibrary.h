@@ -1,18 +1,28 @@
 #pragma once
 // What the program works on, in one object: the subscription list, the
-// options, the base directory, the download queue, loading and saving the
-// settings file, and the update engine that checks and downloads. A front end
-// (the window, the command line) is built on it: it creates the library with
-// its event receiver, calls the operations below and shows the events.
+// options, the base directory with its lock, the download queue, loading and
+// saving the settings file, and the update engine that checks and downloads.
+// A front end (the window, the command line) is built on it: it creates the
+// library with its event receiver, calls the operations below and shows the
+// events. Everything it learns comes as values; nothing of the model or the
+// engine is handed out.
 
+#include "core/files/BaseDirectory.h"
 #include "core/model/SharedModel.h"
 #include "core/model/LibraryEvents.h"
 #include "core/update/UpdateEngine.h"
 
+#include <chrono>
+#include <ctime>
+#include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace tessarine {
+
+class BaseDirectoryLock;
 
 // The two switches of the command line.
 struct StartupSwitches {
@@ -24,18 +34,36 @@ class PodcastLibrary {
 public:
     // `events` receives the engine's events from the worker thread, and a
     // SubscriptionsChanged after each change of the list made here; it must
-    // outlive the library.
+    // outlive the library. The options carry the folders the front end's
+    // platform layer chose (the feed cache's; the record of the last checks
+    // is kept in "checks" beside it).
     PodcastLibrary(LibraryEvents& events, StartupSwitches switches, EngineOptions options = {});
-    ~PodcastLibrary(); // ends the worker
+    ~PodcastLibrary(); // ends the worker, then lets go of the base directory
     PodcastLibrary(const PodcastLibrary&) = delete;
     PodcastLibrary& operator=(const PodcastLibrary&) = delete;
 
-    SharedModel& Model() { return model_; }
-    UpdateEngine& Engine() { return engine_; }
     const StartupSwitches& Switches() const { return switches_; }
 
-    // Start-up: the default options, `base` as the base directory (an empty
-    // one means the current folder) and its settings file.
+    // ---- The base directory's life ----
+    // What became of claiming a base directory.
+    enum class Claim {
+        Obtained,      // its lock is ours; what a killed program left was removed
+        NoLock,        // no lock can be held there (a missing or read-only
+                       // folder): it is used without one
+        HeldElsewhere, // another program holds it: nothing changed
+    };
+    // One program per base directory: takes the lock of `base` (an empty one
+    // means the current folder) without waiting, letting go of the one held
+    // before. Once it is ours, the temporary files a killed save left beside
+    // the settings file are removed: nobody else writes there now.
+    Claim ClaimBaseDirectory(const std::string& base);
+    // Whether the library holds a base directory's lock.
+    bool HoldsLock() const;
+    // Start-up: the default options, the claimed base directory (the current
+    // folder when none was claimed) and its settings file.
+    LoadResult Open();
+    // The same on `base`, without claiming it: for a front end that only
+    // reads (the settings file is always replaced whole).
     LoadResult Open(const std::string& base);
     // Whether start-up checks for new items: always with "/checkandquit",
     // never with "/donotcheck", else as the option says.
@@ -73,16 +101,45 @@ public:
     // Adds the feeds of an OPML document as Subscribe does, saves when any
     // was added and then asks for a cycle.
     OpmlImportCounts ImportFeeds(const std::vector<OpmlFeed>& feeds);
+    // The command line's import: adds the feeds of an OPML document as
+    // ImportFeeds does, but neither saves nor asks for a cycle.
+    OpmlImportCounts AddFeeds(const std::vector<OpmlFeed>& feeds);
     // Removes a record and saves; false when it was not listed.
     bool Remove(const SubscriptionPtr& record);
-    // Makes `base` the base directory: the list is emptied and the new
-    // base's settings file loaded, with no save in between.
-    LoadResult ChangeBaseDirectory(const std::string& base);
+    // Makes `base` the base directory. Its lock is claimed first: none, with
+    // nothing changed, when another program holds it. Otherwise the old
+    // folder's lock is let go, the list is emptied and the new base's
+    // settings file loaded, with no save in between.
+    std::optional<LoadResult> ChangeBaseDirectory(const std::string& base);
 
+    // Writes the settings file (see SharedModel::SaveSettings); the message
+    // for a failed save is taken once with TakeSaveFailure.
+    bool SaveSettings();
+    std::optional<Message> TakeSaveFailure();
+
+    // ---- What the front ends show ----
+    // The subscription list as it is now, in order.
+    std::vector<SubscriptionSnapshot> SubscriptionRows() const;
+    size_t SubscriptionCount() const;
+    // How the last check of `record` ended (see SharedModel::LastCheckStatus).
+    int32_t LastCheckStatus(const SubscriptionPtr& record) const;
+    // The download at `row`; none past the end.
+    std::optional<DownloadEntry> DownloadAt(long long row) const;
+    // The list as an OPML document.
+    std::string ExportOpml(std::string_view title, std::time_t created) const;
+
+    // ---- Checks ----
     // "Check for new items"; true when any subscription was marked.
     bool CheckForNewItems();
     // "Update this podcast now"; nothing without a record.
     void UpdateNow(const SubscriptionPtr& record);
+    // Asks for a cycle over what is due (subscriptions only just added are).
+    void RequestCycle();
+    // Whether a cycle is under way or asked for.
+    bool IsBusy() const;
+    // Waits until no cycle is under way or asked for; false when `timeout`
+    // passed first.
+    bool WaitForIdle(std::chrono::milliseconds timeout);
 
     std::string BaseDirectory() const { return model_.BaseDirectory(); }
     OptionSet Options() const { return model_.Options(); }
@@ -98,12 +155,19 @@ public:
 
     // Cancels the cycle under way and waits for the worker to end.
     void Shutdown();
+    // Shutdown, then lets go of the base directory's lock.
+    void Close();
 
 private:
+    // Tests reach the model and the engine through this (tests/support).
+    friend struct PodcastLibraryTestAccess;
+
     LibraryEvents& events_;
     StartupSwitches switches_;
     SharedModel model_;
     UpdateEngine engine_;
+    BaseDirectoryPath claimed_;                // the base directory claimed last
+    std::unique_ptr<BaseDirectoryLock> lock_;  // its lock, when one was claimed
 };
 
 } // namespace tessarine

@@ -1,11 +1,9 @@
 #include "core/model/CheckHistory.h"
 
-#include "core/feeds/FeedCache.h"
+#include "core/files/BaseDirectory.h"
 #include "core/files/FileStore.h"
 #include "core/model/Subscription.h"
-#include "core/util/Fnv1a.h"
 
-#include <cstdio>
 #include <filesystem>
 #include <string_view>
 
@@ -21,40 +19,18 @@ bool Recordable(int32_t status) {
     return status == NewItemsFound || status == NoNewItems || status == Error;
 }
 
-// The base directory as one spelling: absolute, without "." or ".." and
-// without a trailing separator.
-std::string NormalBase(const std::string& base) {
-    std::error_code error;
-    std::filesystem::path path = std::filesystem::absolute(base.empty() ? "." : base, error);
-    if (error)
-        path = base;
-    std::string text = path.lexically_normal().string();
-    while (text.size() > 1 && (text.back() == '/' || text.back() == '\\'))
-        text.pop_back();
-    return text;
-}
-
 } // namespace
-
-std::string CheckHistory::DefaultDirectory() {
-    const std::filesystem::path feeds = FeedCache::DefaultDirectory();
-    if (feeds.empty())
-        return {};
-    return (feeds.parent_path() / "checks").string();
-}
 
 std::string CheckHistory::FileFor(const std::string& directory, const std::string& base) {
     if (directory.empty())
         return {};
-    char name[32];
-    std::snprintf(name, sizeof name, "%016llx.checks",
-                  static_cast<unsigned long long>(Fnv1a(NormalBase(base))));
-    return (std::filesystem::path(directory) / name).string();
+    return (std::filesystem::path(directory) / BaseDirectoryPath(base).CheckRecordFileName())
+        .string();
 }
 
 void CheckHistory::Load(const std::string& directory, const std::string& base) {
     path_ = FileFor(directory, base);
-    base_ = NormalBase(base);
+    base_ = BaseDirectoryPath(base).AbsoluteText();
     statuses_.clear();
     changed_ = false;
     std::string bytes;

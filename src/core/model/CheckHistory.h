@@ -15,11 +15,8 @@ namespace tessarine {
 
 class CheckHistory {
 public:
-    // "checks" beside the feed cache's folder: "$XDG_CACHE_HOME/tessarine/
-    // checks", else "~/.cache/tessarine/checks" (on Windows under
-    // "%LOCALAPPDATA%\tessarine"). Empty when none of these is known.
-    static std::string DefaultDirectory();
-    // The file in `directory` that records the checks of the base directory
+    // The file in `directory` (the front end's platform layer chooses it, in
+    // the user's cache folder) that records the checks of the base directory
     // `base` (empty: the current folder); empty without a directory.
     static std::string FileFor(const std::string& directory, const std::string& base);
 

@@ -226,6 +226,11 @@ void SharedModel::Reset(const std::string& base) {
     baseDirectory_ = base;
 }
 
+void SharedModel::SetCheckHistoryDirectory(const std::string& directory) {
+    MutexLock lock(mutex_);
+    historyDirectory_ = directory;
+}
+
 // ---- The settings file ----
 
 bool SharedModel::SaveSettings() {
@@ -286,9 +291,14 @@ SharedModel::SaveHold::~SaveHold() {
 LoadResult SharedModel::LoadSettings() {
     const SaveHold hold(*this);
     LoadResult result;
-    const std::string base = BaseDirectory();
+    std::string base, historyDirectory;
+    {
+        MutexLock lock(mutex_);
+        base = baseDirectory_;
+        historyDirectory = historyDirectory_;
+    }
     CheckHistory history;
-    history.Load(CheckHistory::DefaultDirectory(), base);
+    history.Load(historyDirectory, base);
     {
         MutexLock lock(mutex_);
         history_ = std::move(history);

@@ -132,6 +132,9 @@ public:
     void SetOptions(const OptionSet& options) EXCLUDES(mutex_);
     // Start-up: the default options, no check asked for yet, and `base`.
     void Reset(const std::string& base) EXCLUDES(mutex_);
+    // The folder that keeps the record of the last checks (see CheckHistory);
+    // none when empty. The front end's platform layer chooses it.
+    void SetCheckHistoryDirectory(const std::string& directory) EXCLUDES(mutex_);
 
     // ---- The settings file ----
     // Writes it from the options and the list. Saves never interleave, and a
@@ -145,7 +148,7 @@ public:
     std::optional<Message> TakeSaveFailure() EXCLUDES(mutex_);
     // Reads the settings file of the current base directory: the two
     // behaviour options, then each feed, appended like AddSubscription; and
-    // the record of the base directory's last checks from the user's cache
+    // the record of the base directory's last checks from the check history's
     // folder. An
     // unreadable file is kept in a copy first (see LoadSettingsFile). Saves
     // are held while it runs.
@@ -177,6 +180,7 @@ private:
     OptionSet options_ GUARDED_BY(mutex_);
     bool checkAllRequested_ GUARDED_BY(mutex_) = false;
     CheckHistory history_ GUARDED_BY(mutex_);
+    std::string historyDirectory_ GUARDED_BY(mutex_);
     int saveHolds_ GUARDED_BY(mutex_) = 0;
     bool saveDeferred_ GUARDED_BY(mutex_) = false;
     std::optional<Message> saveFailure_ GUARDED_BY(mutex_);

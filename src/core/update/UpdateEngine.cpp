@@ -187,8 +187,7 @@ void UpdateEngine::WorkerMain() {
 CycleResult UpdateEngine::CheckCycleProc() {
     bool anyQueued = false;
     const std::vector<SubscriptionPtr> walk = model_.Subscriptions();
-    const FeedCache cache(options_.feedCacheDirectory ? *options_.feedCacheDirectory
-                                                      : FeedCache::DefaultDirectory());
+    const FeedCache cache(options_.feedCacheDirectory.value_or(std::string()));
     CycleSaves saves(model_, *options_.clock, options_.saveInterval);
     std::unique_ptr<FeedFetcher> fetcher;
 

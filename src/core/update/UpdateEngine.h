@@ -47,8 +47,8 @@ enum CycleResult : int {
 struct EngineOptions {
     HttpOptions http;
     int64_t maxFeedBytes = kMaxFeedBytes; // larger feeds are refused as errors
-    // The feed cache's folder: FeedCache::DefaultDirectory() when not given,
-    // no cache at all when empty.
+    // The feed cache's folder, chosen by the front end's platform layer; no
+    // cache at all when not given or empty.
     std::optional<std::string> feedCacheDirectory{};
     int feedConnections = 4; // feeds fetched at once
     // During the walk the settings file is written at most once per this
