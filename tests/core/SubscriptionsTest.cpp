@@ -3,6 +3,7 @@
 #include "core/files/BaseDirectory.h"
 #include "core/files/BaseDirectoryLock.h"
 #include "core/files/FileStore.h"
+#include "core/library/PodcastLibrary.h"
 #include "core/model/SettingsFile.h"
 #include "core/model/SharedModel.h"
 #include "core/net/FeedAddress.h"
@@ -12,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
@@ -454,4 +456,14 @@ TEST(BaseDirectory, FolderNamesFitAnEntryAndNeverTakeTheSettingsFilesPlace) {
                              "Tessarine Settings.xml.unreadable-20261207-120000", ".tessarine.lock"})
         EXPECT_EQ(FeedFolderName(name), name + std::string("_")) << name;
     EXPECT_EQ(FeedFolderName("feed.xml"), "feed.xml");
+}
+
+TEST(StartupCheck, DecisionForTheSwitchesAndTheOption) {
+    // checkAndQuit, doNotCheck, updateStart -> check
+    const std::vector<std::array<int, 4>> cases = {
+        {0, 0, 1, 1}, {0, 0, 0, 0}, {0, 1, 1, 0}, {1, 0, 0, 1}, {1, 1, 0, 1}};
+    for (const auto& [checkAndQuit, doNotCheck, updateStart, check] : cases)
+        EXPECT_EQ(
+            PodcastLibrary::StartupCheckWanted({checkAndQuit != 0, doNotCheck != 0}, updateStart),
+            check != 0);
 }

@@ -265,16 +265,6 @@ TEST_F(MainWindowTest, EnterAndEscapeDoNothingCtrlQEnds) {
     EXPECT_FALSE(w.isVisible());
 }
 
-TEST(StartupCheck, DecisionForTheSwitchesAndTheOption) {
-    // checkAndQuit, doNotCheck, updateStart -> check
-    const std::vector<std::array<int, 4>> cases = {
-        {0, 0, 1, 1}, {0, 0, 0, 0}, {0, 1, 1, 0}, {1, 0, 0, 1}, {1, 1, 0, 1}};
-    for (const auto& [checkAndQuit, doNotCheck, updateStart, check] : cases)
-        EXPECT_EQ(
-            PodcastLibrary::StartupCheckWanted({checkAndQuit != 0, doNotCheck != 0}, updateStart),
-            check != 0);
-}
-
 TEST_F(MainWindowTest, CheckAndQuitStartsMinimizedAndEnds) {
     // A newly added subscription is due: the check runs (and fails), the program ends.
     auto& w =
