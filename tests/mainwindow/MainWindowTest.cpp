@@ -396,14 +396,19 @@ TEST_F(MainWindowTest, QuitDuringATransferLeavesNoFile) {
     server.ServePartial("/big.mp3", 10000000, 100000, true);
     server.Start();
     auto& w = Window(SettingsFor({server.Url("/f.xml")}));
+    const std::string target = base + "Show/big.mp3", partial = PartialFile::PathFor(target);
     w.OnCommand(ID_CHECK_NEW_ITEMS);
-    EXPECT_TRUE(WaitFor([&] { return Cell(w.DownloadList(), 0, 3) == "Downloading"; }));
+    // The row says "Downloading" before the reply comes: wait for its first bytes too.
+    EXPECT_TRUE(WaitFor([&] {
+        std::error_code error;
+        return Cell(w.DownloadList(), 0, 3) == "Downloading" && fs::file_size(partial, error) > 0 &&
+               !error;
+    }));
     w.close(); // the window's close button quits like the command
     EXPECT_TRUE(w.HasEnded());
     EXPECT_FALSE(Engine().IsBusy());
-    EXPECT_FALSE(fs::exists(base + "Show/big.mp3"));
-    // What arrived waits beside it for the next check to resume.
-    EXPECT_TRUE(fs::exists(PartialFile::PathFor(base + "Show/big.mp3")));
+    EXPECT_FALSE(fs::exists(target));
+    EXPECT_TRUE(fs::exists(partial)); // what arrived waits beside it for the next check to resume
 }
 
 TEST_F(MainWindowTest, QuitWhileAMessageBoxIsOpen) {
