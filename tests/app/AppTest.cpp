@@ -13,7 +13,6 @@
 #include "support/LibraryTestAccess.h"
 #include "support/LoopbackServer.h"
 
-#include <QGuiApplication>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTest>
@@ -162,21 +161,9 @@ TEST(Program, AFirstStartUsesPodcastsInTheHomeFolder) {
     EXPECT_FALSE(fs::exists(missing.toStdString()));
 }
 
-// Qt would append a display name to every caption ("Settings — Tessarine").
-TEST(Program, SetsNoDisplayNameThatCaptionsWouldCarry) {
-    CTessarineApp::SetIdentity();
-    EXPECT_EQ(QGuiApplication::applicationDisplayName(), "Tessarine");
-    QCoreApplication::setApplicationName("Renamed");
-    EXPECT_EQ(QGuiApplication::applicationDisplayName(), "Renamed");
-    QCoreApplication::setApplicationName("Tessarine");
-}
-
 TEST(Program, ABaseDirectoryHeldWithoutAWindowIsRefused) {
     GuiHarness harness;
     const std::string base = harness.root.Base();
-    harness.SetProfileBaseDirectory(QString::fromStdString(base + "//")); // hand-edited
-    EXPECT_EQ(ReadBaseDirectoryFromProfile().toStdString(), base);
-
     const BaseDirectoryLock holder(base); // another user's program, say
     QueuedEngineView events;
     EngineViewEvents cells(events);
@@ -381,25 +368,19 @@ TEST(Program, AnUnattendedRunTellsWhatItCannotDoAndFails) {
     const std::string settings = SettingsWith({{"http://127.0.0.1:1/a.xml", "A"}});
     const std::string damaged = settings.substr(0, settings.size() - 40);
     WriteFile(base + kSettingsFileName, damaged);
-    std::string told;
     for (int run = 0; run < 2; ++run) {
         EXPECT_EQ(CTessarineApp::RunWindow({"/checkandquit"}), 1) << run;
-        const std::vector<std::string> shown = texts();
-        ASSERT_EQ(shown.size(), 1u) << run;
-        EXPECT_TRUE(shown[0].starts_with("The settings file could not be read. Its contents were "
-                                         "kept in " +
-                                         base + kSettingsFileName + ".unreadable-"))
-            << shown[0];
-        if (run > 0) {
-            EXPECT_EQ(shown[0], told);
-        }
-        told = shown[0];
+        std::vector<std::string> copies;
+        for (auto& entry : fs::directory_iterator(base))
+            if (entry.path().filename().string().find(".unreadable-") != std::string::npos)
+                copies.push_back(entry.path().string());
+        ASSERT_EQ(copies.size(), 1u) << run;
+        EXPECT_EQ(texts(), std::vector<std::string>{
+                               "The settings file could not be read. Its contents were kept in " +
+                               copies[0] + ". Tessarine starts with an empty list."})
+            << run;
     }
     EXPECT_EQ(ReadFile(base + kSettingsFileName), damaged);
-    size_t copies = 0;
-    for (auto& entry : fs::directory_iterator(base))
-        copies += entry.path().filename().string().starts_with(kSettingsFileName + std::string(".unreadable-"));
-    EXPECT_EQ(copies, 1u);
 
     // A good file again: nothing to tell, and the run succeeds.
     WriteFile(base + kSettingsFileName, SettingsWith({}));

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
@@ -565,4 +566,14 @@ TEST(BaseDirectory, FolderNamesFitAnEntryAndNeverTakeTheSettingsFilesPlace) {
                              "Tessarine Settings.xml.unreadable-20261207-120000", ".tessarine.lock"})
         EXPECT_EQ(FeedFolderName(name), name + std::string("_")) << name;
     EXPECT_EQ(FeedFolderName("feed.xml"), "feed.xml");
+}
+
+TEST(StartupCheck, DecisionForTheSwitchesAndTheOption) {
+    // checkAndQuit, doNotCheck, updateStart -> check
+    const std::vector<std::array<int, 4>> cases = {
+        {0, 0, 1, 1}, {0, 0, 0, 0}, {0, 1, 1, 0}, {1, 0, 0, 1}, {1, 1, 0, 1}};
+    for (const auto& [checkAndQuit, doNotCheck, updateStart, check] : cases)
+        EXPECT_EQ(
+            PodcastLibrary::StartupCheckWanted({checkAndQuit != 0, doNotCheck != 0}, updateStart),
+            check != 0);
 }
