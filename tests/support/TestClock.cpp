@@ -26,16 +26,9 @@ bool TestClock::WaitUntil(std::condition_variable& wake, std::unique_lock<std::m
         counted = on;
         std::lock_guard own(mutex_);
         waiting_ += on ? 1 : -1;
-        changed_.notify_all();
     };
-    bool result = false;
-    for (;;) {
-        if (done()) {
-            result = true;
-            break;
-        }
-        if (Now() >= deadline)
-            break;
+    bool result = done();
+    for (; !result && Now() < deadline; result = done()) {
         count(true);
         wake.wait_for(lock, std::chrono::milliseconds(2));
     }
@@ -46,17 +39,11 @@ bool TestClock::WaitUntil(std::condition_variable& wake, std::unique_lock<std::m
 void TestClock::Advance(std::chrono::nanoseconds by) {
     std::lock_guard lock(mutex_);
     elapsed_ += by;
-    changed_.notify_all();
 }
 
 int TestClock::Waiting() const {
     std::lock_guard lock(mutex_);
     return waiting_;
-}
-
-bool TestClock::AwaitWaiting(int count) const {
-    std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, std::chrono::minutes(1), [&] { return waiting_ >= count; });
 }
 
 } // namespace tessarine

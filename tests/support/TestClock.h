@@ -27,13 +27,9 @@ public:
     void Advance(std::chrono::nanoseconds by);
     // How many callers wait on the clock for a deadline still ahead.
     int Waiting() const;
-    // Blocks until at least `count` callers wait for a deadline still ahead
-    // (false when that takes longer than a minute: a hang, not slowness).
-    bool AwaitWaiting(int count = 1) const;
 
 private:
     mutable std::mutex mutex_;
-    mutable std::condition_variable changed_;
     std::chrono::nanoseconds elapsed_{0};
     const TimePoint start_;
     const std::time_t calendar_;
