@@ -2,12 +2,6 @@
 
 #include "core/util/Text.h"
 
-#include <sys/stat.h>
-#ifdef _WIN32
-#include <climits>
-#include <windows.h>
-#endif
-
 namespace tessarine {
 
 std::string WithTrailingSeparator(std::string path) {
@@ -19,12 +13,7 @@ std::string WithTrailingSeparator(std::string path) {
 std::string NormalizedBaseDirectory(std::string path) {
     if (path.empty())
         return path;
-#ifdef _WIN32
-    auto isSeparator = [](char c) { return c == '\\' || c == '/'; };
-#else
-    auto isSeparator = [](char c) { return c == '/'; };
-#endif
-    while (!path.empty() && isSeparator(path.back()))
+    while (!path.empty() && IsPathSeparator(path.back()))
         path.pop_back();
     return path + kPathSeparator;
 }
@@ -104,36 +93,5 @@ std::string FeedFilePath(const std::string& base, const std::string& feedName,
         return base + fileName;
     return base + folder + kPathSeparator + fileName;
 }
-
-bool PathExists(const std::string& path) {
-#ifdef _WIN32
-    // The attributes of the entry itself: a link counts even when its target
-    // is gone.
-    return GetFileAttributesW(WidePath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
-#else
-    struct stat st;
-    return lstat(path.c_str(), &st) == 0;
-#endif
-}
-
-void CreateFolder(const std::string& path) {
-#ifdef _WIN32
-    CreateDirectoryW(WidePath(path).c_str(), nullptr);
-#else
-    mkdir(path.c_str(), 0777);
-#endif
-}
-
-#ifdef _WIN32
-std::wstring WidePath(std::string_view path) {
-    if (path.empty() || path.size() > static_cast<std::size_t>(INT_MAX))
-        return {};
-    const int bytes = static_cast<int>(path.size());
-    const int length = MultiByteToWideChar(CP_UTF8, 0, path.data(), bytes, nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, path.data(), bytes, wide.data(), length);
-    return wide;
-}
-#endif
 
 } // namespace tessarine

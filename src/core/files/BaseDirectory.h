@@ -2,17 +2,13 @@
 // Paths under the base directory. The base directory ends with the platform's
 // separator once set; paths are formed by concatenation beneath it.
 
+#include "core/files/File.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace tessarine {
-
-#ifdef _WIN32
-inline constexpr char kPathSeparator = '\\';
-#else
-inline constexpr char kPathSeparator = '/';
-#endif
 
 inline constexpr const char* kSettingsFileName = "Tessarine Settings.xml";
 inline constexpr const char* kArchiveFileName = "feed.xml";
@@ -57,17 +53,5 @@ std::string FeedFolderPath(const std::string& base, const std::string& feedName)
 // or base + file when the folder name is empty.
 std::string FeedFilePath(const std::string& base, const std::string& feedName,
                          const std::string& fileName);
-
-// Anything at `path` (file, folder, link) counts as existing.
-bool PathExists(const std::string& path);
-// Creates one level of folder; the outcome is not reported.
-void CreateFolder(const std::string& path);
-
-#ifdef _WIN32
-// Paths are UTF-8 throughout; the system's file functions take them as wide
-// text (the narrow ones would read them in the local code page). Bytes that
-// are no UTF-8 become U+FFFD.
-std::wstring WidePath(std::string_view path);
-#endif
 
 } // namespace tessarine
