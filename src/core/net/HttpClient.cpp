@@ -3,16 +3,7 @@
 #include "core/net/HttpTransfer.h"
 #include "core/net/TransferDriver.h"
 
-#include <curl/curl.h>
-
 namespace tessarine {
-
-bool HttpGlobalInit() {
-    // A function-local static is initialised exactly once, even when several
-    // threads get here at the same time.
-    static const bool ok = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
-    return ok;
-}
 
 struct HttpSession::Impl {
     HttpOptions options;
@@ -47,31 +38,6 @@ HttpResult HttpSession::Impl::Run() {
         for (const TransferDriver::Ended& ended : driver->Step())
             if (ended.transfer == transfer.get())
                 return transfer->Finish(ended.code, ended.cancelled, ended.stalled, ended.error);
-    }
-}
-
-std::string IfRangeValue(const HttpValidators& validators) {
-    // A weak tag must not be used for a range: it allows byte differences.
-    if (SendableValue(validators.etag) && validators.etag.front() == '"')
-        return validators.etag;
-    if (SendableValue(validators.lastModified))
-        return validators.lastModified;
-    return {};
-}
-
-ResumeAction DecideResume(const HttpResult& response, int64_t have, int64_t total) {
-    switch (response.status) {
-    case 200:
-        return ResumeAction::StartOver;
-    case 206:
-        if (response.rangeFirst == have && response.rangeTotal == total && total > have &&
-            response.rangeLast == total - 1)
-            return ResumeAction::Append;
-        return ResumeAction::Refetch;
-    case 416:
-        return ResumeAction::Refetch;
-    default:
-        return ResumeAction::Fail;
     }
 }
 

@@ -16,9 +16,6 @@ namespace {
 constexpr long kReceiveBufferBytes = 512 * 1024;
 // A string body is reserved for at most this much of an announced length.
 constexpr int64_t kMaxReserveBytes = 16 * 1024 * 1024;
-// Validators longer than this are not kept: no server needs them, and they
-// would be sent back with every request.
-constexpr size_t kMaxValidatorBytes = 1024;
 
 std::string_view Trim(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
@@ -112,15 +109,6 @@ bool IsNetworkFailure(CURLcode code) {
 }
 
 } // namespace
-
-bool SendableValue(std::string_view value) {
-    if (value.empty() || value.size() > kMaxValidatorBytes)
-        return false;
-    return std::none_of(value.begin(), value.end(), [](char c) {
-        const auto byte = static_cast<unsigned char>(c);
-        return byte < 0x20 || byte == 0x7f;
-    });
-}
 
 HttpTransfer::HttpTransfer(const HttpOptions& options) : options_(options) {
     if (!HttpGlobalInit())

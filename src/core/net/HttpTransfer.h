@@ -5,7 +5,7 @@
 // drives them: HttpSession one at a time, FeedFetcher several at once. Not
 // thread-safe: a transfer belongs to the thread that drives it.
 
-#include "core/net/HttpClient.h"
+#include "core/net/HttpMessage.h"
 
 #include <curl/curl.h>
 
@@ -14,10 +14,6 @@
 #include <optional>
 
 namespace tessarine {
-
-// Whether a header value may be sent back to a server: printable, without
-// line breaks, of a sane size.
-bool SendableValue(std::string_view value);
 
 class HttpTransfer {
 public:
