@@ -5,6 +5,7 @@
 #include "ServerProcess.h"
 #include "Workloads.h"
 
+#include "core/feeds/EnclosureNames.h"
 #include "core/feeds/FeedReader.h"
 #include "core/update/UpdateEngine.h"
 #include "core/util/Strings.h"

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Compiles the Windows sources and every source with a Windows branch for
+# Compiles the Windows sources and every portable source for
 # 64-bit Windows with the MinGW-w64 cross compiler, syntax only (there is no
 # Windows build of Qt, libcurl or TinyXML to link against here). The headers
 # of libcurl and TinyXML are the plain ones of their Debian -dev packages;
@@ -36,7 +36,8 @@ qt_flags=(-DUNICODE -D_UNICODE -DQT_CORE_LIB -DQT_GUI_LIB -DQT_WIDGETS_LIB -DQT_
 # The core and the command line's library: no Qt. The desktop layers and the
 # command line's program (which adds the profile, on QtCore): on Qt.
 shopt -s nullglob
-plain=("$root"/src/core/*/*.cpp "$root"/res/*.cpp)
+# The core's posix/ sources are left out, its win/ ones compiled.
+plain=("$root"/src/core/*/*.cpp "$root"/src/core/*/win/*.cpp "$root"/res/*.cpp)
 with_qt=("$root"/src/platform/*.cpp "$root"/src/platform/win/*.cpp
          "$root"/src/controls/*.cpp "$root"/src/dialogs/*.cpp "$root"/src/mainwindow/*.cpp
          "$root"/src/app/*.cpp "$root"/src/cli/main.cpp)

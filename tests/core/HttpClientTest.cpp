@@ -267,6 +267,45 @@ TEST(FeedFetcherTest, HandsOnResponsesInListOrderWithinItsWindow) {
     EXPECT_EQ(server.Hits("/slow.xml"), 0);
 }
 
+// Single requests and feed fetches run on the same driver: a silent server,
+// a trickle, a cut-off body and a refused connection end a feed exactly as
+// they end one request.
+TEST(FeedFetcherTest, EndsEachFeedAsASingleRequestEnds) {
+    LoopbackServer server;
+    server.Server().Get("/silent", [&](const httplib::Request&, httplib::Response&) {
+        server.HoldUntilStopped();
+    });
+    server.ServeResource(
+        "/trickle", {.body = std::string(4000, 't'), .trickleBytes = 25, .trickleEveryMs = 100});
+    server.ServePartial("/cut", 1000, 400, false);
+    server.Serve("/whole", "<rss/>");
+    server.Start();
+    LoopbackServer gone;
+    gone.Start();
+    gone.Stop();
+    const std::string urls[] = {server.Url("/silent"), server.Url("/trickle"),
+                                server.Url("/cut"), server.Url("/whole"), gone.Url("/x")};
+    const HttpOptions http{.stallTimeoutSeconds = 1, .stallFloorBytesPerSecond = 1024};
+    HttpSession session(http);
+    FeedFetcher fetcher({.http = http});
+    for (const std::string& url : urls)
+        fetcher.Add({url});
+    for (size_t i = 0; i < std::size(urls); ++i) {
+        std::string body;
+        HttpRequest request;
+        request.compressed = true;
+        const HttpResult single = session.FetchToString(urls[i], request, body, kMaxFeedBytes);
+        const FeedResponse feed = fetcher.Take(i);
+        EXPECT_EQ(feed.result.opened, single.opened) << urls[i];
+        EXPECT_EQ(feed.result.complete, single.complete) << urls[i];
+        EXPECT_EQ(feed.result.networkFailure, single.networkFailure) << urls[i];
+        EXPECT_EQ(feed.result.stalled, single.stalled) << urls[i];
+        EXPECT_EQ(feed.result.failure.kind, single.failure.kind) << urls[i];
+        EXPECT_EQ(feed.body, single.complete ? body : std::string()) << urls[i];
+        EXPECT_EQ(feed.result.stalled, i < 2) << urls[i]; // the silent one and the trickle
+    }
+}
+
 TEST(FeedFetcherTest, CancelEndsTheWaitAndTheTransfers) {
     std::atomic<bool> cancel{false};
     LoopbackServer server;

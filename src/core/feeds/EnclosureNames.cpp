@@ -1,6 +1,5 @@
 #include "core/feeds/EnclosureNames.h"
 
-#include "core/feeds/FeedReader.h"
 #include "core/files/BaseDirectory.h"
 #include "core/util/Fnv1a.h"
 #include "core/util/Text.h"
@@ -10,6 +9,26 @@
 #include <map>
 
 namespace tessarine {
+
+std::string FileNameFromUrl(const std::string& url) {
+    // Query and fragment are not part of the file's name.
+    std::string_view path(url);
+    path = path.substr(0, path.find_first_of("?#"));
+
+    const std::size_t slash = path.rfind('/');
+    std::string name =
+        slash == std::string_view::npos ? std::string() : std::string(path.substr(slash + 1));
+    for (char& c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        bool replace = c == '\\' || byte < 32 || byte == 127;
+        replace = replace || IsForbiddenInFileName(c);
+        if (replace)
+            c = '_';
+    }
+    if (name.empty() || name == "." || name == "..")
+        return "output";
+    return name;
+}
 
 namespace {
 

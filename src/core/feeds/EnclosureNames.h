@@ -20,6 +20,11 @@
 
 namespace tessarine {
 
+// The local file name for an enclosure URL: the last path segment, without
+// query or fragment; "\" and control characters become "_"; an empty name,
+// "." or ".." gives "output".
+std::string FileNameFromUrl(const std::string& url);
+
 class EnclosureNames {
 public:
     // Names for the distinct URLs among `urls`, each distinct from the others.

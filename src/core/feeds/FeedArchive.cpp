@@ -6,15 +6,6 @@
 
 #include <tinyxml.h>
 
-#ifdef _WIN32
-#include "core/files/BaseDirectory.h"
-
-#include <chrono>
-#include <filesystem>
-#else
-#include <sys/stat.h>
-#endif
-
 namespace tessarine {
 
 namespace {
@@ -127,34 +118,6 @@ void ReplaceUnsafeDeclarations(TiXmlDocument& document) {
 }
 
 } // namespace
-
-std::optional<FileStamp> FileStamp::Of(const std::string& path) {
-    FileStamp stamp;
-#ifdef _WIN32
-    std::error_code error;
-    const std::filesystem::path file(WidePath(path));
-    if (!std::filesystem::is_regular_file(file, error))
-        return std::nullopt;
-    stamp.size = static_cast<int64_t>(std::filesystem::file_size(file, error));
-    if (error)
-        return std::nullopt;
-    const auto written = std::filesystem::last_write_time(file, error);
-    if (error)
-        return std::nullopt;
-    stamp.modified = static_cast<int64_t>(
-        std::chrono::duration_cast<std::chrono::nanoseconds>(written.time_since_epoch()).count());
-#else
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
-        return std::nullopt;
-    stamp.device = static_cast<uint64_t>(info.st_dev);
-    stamp.inode = static_cast<uint64_t>(info.st_ino);
-    stamp.size = static_cast<int64_t>(info.st_size);
-    stamp.modified = static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
-    stamp.changed = static_cast<int64_t>(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec;
-#endif
-    return stamp;
-}
 
 FeedArchive::FeedArchive() = default;
 FeedArchive::~FeedArchive() = default;

@@ -13,20 +13,6 @@ class TiXmlElement;
 
 namespace tessarine {
 
-// What tells one state of a file from another without reading it: any
-// write, replacement or change of its size gives another stamp.
-struct FileStamp {
-    uint64_t device = 0;
-    uint64_t inode = 0;
-    int64_t size = 0;
-    int64_t modified = 0; // nanoseconds
-    int64_t changed = 0;  // status change, nanoseconds (0 where unknown)
-    bool operator==(const FileStamp&) const = default;
-
-    // The stamp of the file at `path`; none when it cannot be read.
-    static std::optional<FileStamp> Of(const std::string& path);
-};
-
 class FeedArchive {
 public:
     FeedArchive();

@@ -1,5 +1,6 @@
 #include "core/feeds/FeedCache.h"
 
+#include "core/files/File.h"
 #include "core/files/FileStore.h"
 #include "core/util/Fnv1a.h"
 
@@ -199,8 +200,7 @@ bool FeedCache::Store(const std::string& url, const CachedFeed& entry) const {
 void FeedCache::Forget(const std::string& url) const {
     if (directory_.empty())
         return;
-    std::error_code error;
-    std::filesystem::remove(PathFor(url), error);
+    RemoveEntry(PathFor(url));
 }
 
 } // namespace tessarine

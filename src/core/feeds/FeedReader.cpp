@@ -25,11 +25,6 @@ std::string ChildText(const TiXmlElement& parent, const char* name) {
     return ValidUtf8(TextOf(parent.FirstChildElement(name)));
 }
 
-
-bool IsControl(unsigned char byte) {
-    return byte < 32 || byte == 127;
-}
-
 } // namespace
 
 std::string TrimWhiteSpace(std::string_view text) {
@@ -174,26 +169,6 @@ FeedDocument ReadFeed(const std::string& text) {
     // kept blanks the parser would otherwise condense.
     feed.channelTitle = CondensedText(ChildText(*titled, titleName.c_str()));
     return feed;
-}
-
-std::string FileNameFromUrl(const std::string& url) {
-    // Query and fragment are not part of the file's name.
-    std::string_view path(url);
-    path = path.substr(0, path.find_first_of("?#"));
-
-    const std::size_t slash = path.rfind('/');
-    std::string name =
-        slash == std::string_view::npos ? std::string() : std::string(path.substr(slash + 1));
-    for (char& c : name) {
-        const auto byte = static_cast<unsigned char>(c);
-        bool replace = c == '\\' || IsControl(byte);
-        replace = replace || IsForbiddenInFileName(c);
-        if (replace)
-            c = '_';
-    }
-    if (name.empty() || name == "." || name == "..")
-        return "output";
-    return name;
 }
 
 } // namespace tessarine

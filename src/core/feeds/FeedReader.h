@@ -46,9 +46,4 @@ FeedDocument ReadFeed(const std::string& text);
 // Leading and trailing white space removed.
 std::string TrimWhiteSpace(std::string_view text);
 
-// The local file name for an enclosure URL: the last path segment, without
-// query or fragment; "\" and control characters become "_"; an empty name,
-// "." or ".." gives "output".
-std::string FileNameFromUrl(const std::string& url);
-
 } // namespace tessarine

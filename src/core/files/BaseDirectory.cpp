@@ -5,23 +5,13 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <sys/stat.h>
-#ifdef _WIN32
-#include <climits>
-#include <windows.h>
-#endif
 
 namespace tessarine {
 
 std::string NormalizedBaseDirectory(std::string path) {
     if (path.empty())
         return path;
-#ifdef _WIN32
-    auto isSeparator = [](char c) { return c == '\\' || c == '/'; };
-#else
-    auto isSeparator = [](char c) { return c == '/'; };
-#endif
-    while (!path.empty() && isSeparator(path.back()))
+    while (!path.empty() && IsPathSeparator(path.back()))
         path.pop_back();
     return path + kPathSeparator;
 }
@@ -59,20 +49,13 @@ namespace {
 
 // Paths are UTF-8 throughout; so is the instance key on every system.
 std::filesystem::path Utf8Path(const std::string& text) {
-#ifdef _WIN32
     return std::filesystem::path(std::u8string(text.begin(), text.end()));
-#else
-    return std::filesystem::path(text);
-#endif
 }
 
+// The generic form: "/" between the parts everywhere (Windows writes "\\").
 std::string Utf8Text(const std::filesystem::path& path) {
-#ifdef _WIN32
-    const std::u8string text = path.u8string();
+    const std::u8string text = path.generic_u8string();
     return std::string(text.begin(), text.end());
-#else
-    return path.string();
-#endif
 }
 
 } // namespace
@@ -86,13 +69,7 @@ std::string BaseDirectoryPath::InstanceKey() const {
         const fs::path absolute = fs::absolute(given, error);
         key = (error ? given : absolute).lexically_normal();
     }
-    std::string text = Utf8Text(key);
-#ifdef _WIN32
-    for (char& c : text)
-        if (c == '\\')
-            c = '/';
-#endif
-    return WithoutTrailingSeparators(std::move(text));
+    return WithoutTrailingSeparators(Utf8Text(key));
 }
 
 namespace {
@@ -170,36 +147,5 @@ std::string FeedFilePath(const std::string& base, const std::string& feedName,
         return base + fileName;
     return base + folder + kPathSeparator + fileName;
 }
-
-bool PathExists(const std::string& path) {
-#ifdef _WIN32
-    // The attributes of the entry itself: a link counts even when its target
-    // is gone.
-    return GetFileAttributesW(WidePath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
-#else
-    struct stat st;
-    return lstat(path.c_str(), &st) == 0;
-#endif
-}
-
-void CreateFolder(const std::string& path) {
-#ifdef _WIN32
-    CreateDirectoryW(WidePath(path).c_str(), nullptr);
-#else
-    mkdir(path.c_str(), 0777);
-#endif
-}
-
-#ifdef _WIN32
-std::wstring WidePath(std::string_view path) {
-    if (path.empty() || path.size() > static_cast<std::size_t>(INT_MAX))
-        return {};
-    const int bytes = static_cast<int>(path.size());
-    const int length = MultiByteToWideChar(CP_UTF8, 0, path.data(), bytes, nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, path.data(), bytes, wide.data(), length);
-    return wide;
-}
-#endif
 
 } // namespace tessarine

@@ -3,17 +3,13 @@
 // separator once set (see BaseDirectoryPath); paths are formed by
 // concatenation beneath it.
 
+#include "core/files/File.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace tessarine {
-
-#ifdef _WIN32
-inline constexpr char kPathSeparator = '\\';
-#else
-inline constexpr char kPathSeparator = '/';
-#endif
 
 inline constexpr const char* kSettingsFileName = "Tessarine Settings.xml";
 inline constexpr const char* kArchiveFileName = "feed.xml";
@@ -97,17 +93,5 @@ public:
 private:
     std::string text_;
 };
-
-// Anything at `path` (file, folder, link) counts as existing.
-bool PathExists(const std::string& path);
-// Creates one level of folder; the outcome is not reported.
-void CreateFolder(const std::string& path);
-
-#ifdef _WIN32
-// Paths are UTF-8 throughout; the system's file functions take them as wide
-// text (the narrow ones would read them in the local code page). Bytes that
-// are no UTF-8 become U+FFFD.
-std::wstring WidePath(std::string_view path);
-#endif
 
 } // namespace tessarine

@@ -4,6 +4,8 @@
 // releases it when the process ends in any way, so a killed program never
 // leaves a stale lock behind; the file itself stays and is reused.
 
+#include "core/files/File.h"
+
 #include <string>
 
 namespace tessarine {
@@ -35,11 +37,7 @@ public:
 private:
     std::string base_;
     State state_ = State::Unavailable;
-#ifdef _WIN32
-    void* handle_ = nullptr;
-#else
-    int fd_ = -1;
-#endif
+    File file_; // open while the lock is held
 };
 
 } // namespace tessarine

@@ -4,6 +4,8 @@
 // replaced atomically and durably, so that a file is always either the old or
 // the new one, whole, even after a power cut.
 
+#include "core/files/File.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -34,11 +36,6 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes,
 // through a link.
 bool WritePrivateFileAtomically(const std::string& path, std::string_view bytes);
 
-// Creates `folder` with the folders above it that are missing, each readable
-// by the user alone (0700); an existing `folder` of the user's is made so.
-// False when it is no folder afterwards.
-bool CreatePrivateFolder(const std::string& folder);
-
 // Writes a file the user named (an export): a regular or missing file is
 // replaced atomically as WriteFileAtomically does; an existing file of
 // another kind (a FIFO, a device) is written into as it is, as a shell's
@@ -46,11 +43,6 @@ bool CreatePrivateFolder(const std::string& folder);
 // `bytes` could be written (a full device, a FIFO whose reader went) or the
 // file cannot be opened for writing (a folder).
 bool WriteUserFile(const std::string& path, std::string_view bytes);
-
-// The file that `path` names once every symbolic link on the way to it is
-// followed (also when the last link dangles); `path` itself when it is no
-// link, or when the links go round in a circle.
-std::string ResolveLinks(const std::string& path);
 
 // Removes the temporary files that WriteFileAtomically leaves behind when the
 // program is killed in the middle of a write of `path`: only names of its

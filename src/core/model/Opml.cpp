@@ -317,11 +317,7 @@ std::string Rfc822Date(std::time_t t) {
     std::tm local{};
     std::tm utc{};
     LocalTime(t, local);
-#ifdef _WIN32
-    gmtime_s(&utc, &t);
-#else
-    gmtime_r(&t, &utc);
-#endif
+    UtcTime(t, utc);
     static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
     static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                           "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};

@@ -1,8 +1,7 @@
 #include "core/net/FeedFetcher.h"
 
 #include "core/net/HttpTransfer.h"
-
-#include <curl/curl.h>
+#include "core/net/TransferDriver.h"
 
 #include <algorithm>
 #include <chrono>
@@ -30,7 +29,7 @@ struct Slot {
 struct FeedFetcher::Impl {
     FeedFetcherOptions options;
     const std::atomic<bool>* cancel = nullptr;
-    CURLM* multi = nullptr;
+    std::unique_ptr<TransferDriver> driver;
 
     std::mutex mutex;
     std::condition_variable arrived;
@@ -51,14 +50,18 @@ struct FeedFetcher::Impl {
 
     bool Cancelled() const { return cancel != nullptr && cancel->load(std::memory_order_relaxed); }
     void Wake() {
-        if (multi != nullptr)
-            curl_multi_wakeup(multi);
+        if (driver)
+            driver->Wake();
     }
     void Run();
     void StartDue(std::unique_lock<std::mutex>& lock);
     void Start(size_t index, std::unique_lock<std::mutex>& lock);
+    size_t IndexOf(const HttpTransfer* transfer) const; // in `active`
+    // Hands the end of active[at] to its slot; the transfer is off the driver.
     void Complete(size_t at, std::optional<CURLcode> code, bool cancelled, bool stalled,
                   const std::string& error);
+    // Ends active[at] unfinished, as cancelled.
+    void Abort(size_t at);
     size_t Held() const; // running plus ready, under the lock
 };
 
@@ -90,8 +93,7 @@ void FeedFetcher::Impl::Start(size_t index, std::unique_lock<std::mutex>& lock) 
     active.push_back(std::move(entry));
     Active& added = active.back();
     added.transfer->PrepareToString(url, request, *added.body, options.maxBodyBytes);
-    const bool ok = added.transfer->IsOpen() &&
-                    curl_multi_add_handle(multi, added.transfer->Easy()) == CURLM_OK;
+    const bool ok = driver->Add(*added.transfer);
     lock.lock();
     if (!ok) {
         lock.unlock();
@@ -119,12 +121,22 @@ void FeedFetcher::Impl::StartDue(std::unique_lock<std::mutex>& lock) {
     }
 }
 
+size_t FeedFetcher::Impl::IndexOf(const HttpTransfer* transfer) const {
+    for (size_t i = 0; i < active.size(); ++i)
+        if (active[i].transfer.get() == transfer)
+            return i;
+    return active.size();
+}
+
+void FeedFetcher::Impl::Abort(size_t at) {
+    driver->Remove(*active[at].transfer); // harmless for one that never was added
+    Complete(at, std::nullopt, true, false, "");
+}
+
 void FeedFetcher::Impl::Complete(size_t at, std::optional<CURLcode> code, bool cancelled,
                                  bool stalled, const std::string& error) {
     Active entry = std::move(active[at]);
     active.erase(active.begin() + static_cast<std::ptrdiff_t>(at));
-    // Ends it if it is still running; harmless for one that never was added.
-    curl_multi_remove_handle(multi, entry.transfer->Easy());
     FeedResponse response;
     response.result = entry.transfer->Finish(code, cancelled, stalled, error);
     if (response.result.complete)
@@ -144,68 +156,41 @@ void FeedFetcher::Impl::Run() {
     std::unique_lock lock(mutex);
     while (!stopping) {
         if (Cancelled()) {
-            // Everything running ends now; nothing more starts.
-            lock.unlock();
-            while (!active.empty())
-                Complete(active.size() - 1, std::nullopt, true, false, "");
-            lock.lock();
+            // Everything running ends now (the driver ends it at its next
+            // step); nothing more starts.
             arrived.notify_all();
-            lock.unlock();
-            curl_multi_poll(multi, nullptr, 0, kPollSliceMs, nullptr);
-            lock.lock();
-            continue;
-        }
-        // Transfers the consumer dropped end at once.
-        for (size_t i = active.size(); i-- > 0;) {
-            if (slots[active[i].index].state == SlotState::Dropped) {
-                lock.unlock();
-                Complete(i, std::nullopt, true, false, "");
-                lock.lock();
-            }
-        }
-        StartDue(lock);
-        lock.unlock();
-
-        int running = 0;
-        const CURLMcode mc = curl_multi_perform(multi, &running);
-        int queued = 0;
-        while (CURLMsg* message = curl_multi_info_read(multi, &queued)) {
-            if (message->msg != CURLMSG_DONE)
-                continue;
-            for (size_t i = 0; i < active.size(); ++i) {
-                if (active[i].transfer->Easy() == message->easy_handle) {
-                    Complete(i, message->data.result, false, false, "");
-                    break;
+        } else {
+            // Transfers the consumer dropped end at once.
+            for (size_t i = active.size(); i-- > 0;) {
+                if (slots[active[i].index].state == SlotState::Dropped) {
+                    lock.unlock();
+                    Abort(i);
+                    lock.lock();
                 }
             }
+            StartDue(lock);
         }
-        const auto now = options.http.clock->Now();
-        for (size_t i = active.size(); i-- > 0;) {
-            if (mc != CURLM_OK)
-                Complete(i, std::nullopt, false, false, curl_multi_strerror(mc));
-            else if (active[i].transfer->Stalled(now))
-                Complete(i, std::nullopt, false, true, "");
-        }
-        curl_multi_poll(multi, nullptr, 0, kPollSliceMs, nullptr);
+        lock.unlock();
+        for (const TransferDriver::Ended& ended : driver->Step())
+            if (const size_t at = IndexOf(ended.transfer); at < active.size())
+                Complete(at, ended.code, ended.cancelled, ended.stalled, ended.error);
         lock.lock();
     }
     lock.unlock();
     while (!active.empty())
-        Complete(active.size() - 1, std::nullopt, true, false, "");
+        Abort(active.size() - 1);
 }
 
 FeedFetcher::FeedFetcher(FeedFetcherOptions options, const std::atomic<bool>* cancel)
     : impl_(std::make_unique<Impl>()) {
     impl_->options = std::move(options);
     impl_->cancel = cancel;
-    if (!HttpGlobalInit())
-        return;
-    impl_->multi = curl_multi_init();
-    if (impl_->multi == nullptr)
-        return;
     // The connections of finished transfers stay open for the next ones.
-    curl_multi_setopt(impl_->multi, CURLMOPT_MAXCONNECTS,
-                      static_cast<long>(std::max(1, impl_->options.connections) + 1));
+    impl_->driver = std::make_unique<TransferDriver>(
+        impl_->options.http, cancel,
+        static_cast<long>(std::max(1, impl_->options.connections) + 1));
+    if (!impl_->driver->IsOpen())
+        return;
     impl_->thread = std::thread([impl = impl_.get()] { impl->Run(); });
 }
 
@@ -217,9 +202,9 @@ FeedFetcher::~FeedFetcher() {
     impl_->Wake();
     if (impl_->thread.joinable())
         impl_->thread.join();
+    // The multi handle goes before the easy handles it drove.
+    impl_->driver.reset();
     impl_->idle.clear();
-    if (impl_->multi != nullptr)
-        curl_multi_cleanup(impl_->multi);
 }
 
 bool FeedFetcher::IsOpen() const {

@@ -11,7 +11,7 @@
 // Every feed is asked for compressed and, where validators are given,
 // conditionally.
 
-#include "core/net/HttpClient.h"
+#include "core/net/HttpMessage.h"
 
 #include <atomic>
 #include <chrono>

@@ -1,6 +1,7 @@
 #include "core/net/HttpTransfer.h"
 
 #include "core/net/UrlReference.h"
+#include "core/util/System.h"
 #include "core/util/Text.h"
 
 #include <algorithm>
@@ -15,9 +16,6 @@ namespace {
 constexpr long kReceiveBufferBytes = 512 * 1024;
 // A string body is reserved for at most this much of an announced length.
 constexpr int64_t kMaxReserveBytes = 16 * 1024 * 1024;
-// Validators longer than this are not kept: no server needs them, and they
-// would be sent back with every request.
-constexpr size_t kMaxValidatorBytes = 1024;
 
 std::string_view Trim(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
@@ -68,16 +66,6 @@ bool ContainsNoCase(std::string_view text, std::string_view word) {
     return false;
 }
 
-// A header value we send back: printable, without line breaks, of a sane size.
-bool SendableValue(std::string_view value) {
-    if (value.empty() || value.size() > kMaxValidatorBytes)
-        return false;
-    return std::none_of(value.begin(), value.end(), [](char c) {
-        const auto byte = static_cast<unsigned char>(c);
-        return byte < 0x20 || byte == 0x7f;
-    });
-}
-
 // "bytes FIRST-LAST/TOTAL", "bytes */TOTAL" (416) or with "*" for the total.
 void ParseContentRange(std::string_view value, int64_t& first, int64_t& last, int64_t& total) {
     first = last = total = -1;
@@ -122,31 +110,6 @@ bool IsNetworkFailure(CURLcode code) {
 
 } // namespace
 
-std::string IfRangeValue(const HttpValidators& validators) {
-    // A weak tag must not be used for a range: it allows byte differences.
-    if (SendableValue(validators.etag) && validators.etag.front() == '"')
-        return validators.etag;
-    if (SendableValue(validators.lastModified))
-        return validators.lastModified;
-    return {};
-}
-
-ResumeAction DecideResume(const HttpResult& response, int64_t have, int64_t total) {
-    switch (response.status) {
-    case 200:
-        return ResumeAction::StartOver;
-    case 206:
-        if (response.rangeFirst == have && response.rangeTotal == total && total > have &&
-            response.rangeLast == total - 1)
-            return ResumeAction::Append;
-        return ResumeAction::Refetch;
-    case 416:
-        return ResumeAction::Refetch;
-    default:
-        return ResumeAction::Fail;
-    }
-}
-
 HttpTransfer::HttpTransfer(const HttpOptions& options) : options_(options) {
     if (!HttpGlobalInit())
         return;
@@ -180,9 +143,8 @@ HttpTransfer::HttpTransfer(const HttpOptions& options) : options_(options) {
     set(CURLOPT_LOW_SPEED_LIMIT, std::max(1L, options_.stallFloorBytesPerSecond));
     set(CURLOPT_LOW_SPEED_TIME, options_.stallTimeoutSeconds);
     set(CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
-#ifdef _WIN32
-    set(CURLOPT_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_NATIVE_CA));
-#endif
+    if (UseSystemCertificateStore())
+        set(CURLOPT_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_NATIVE_CA));
     set(CURLOPT_HEADERFUNCTION, &HttpTransfer::OnHeader);
     set(CURLOPT_WRITEFUNCTION, &HttpTransfer::OnBody);
     set(CURLOPT_HEADERDATA, this);

@@ -1,11 +1,11 @@
 #pragma once
 // One libcurl easy handle and the request it carries: the options every
 // request shares, the request's own headers, the reading of the final
-// response's header block, the stall watchdog and the result. HttpSession
-// drives one at a time on its own multi handle; FeedFetcher drives several on
-// one. Not thread-safe: a transfer belongs to the thread that drives it.
+// response's header block, the stall watchdog and the result. TransferDriver
+// drives them: HttpSession one at a time, FeedFetcher several at once. Not
+// thread-safe: a transfer belongs to the thread that drives it.
 
-#include "core/net/HttpClient.h"
+#include "core/net/HttpMessage.h"
 
 #include <curl/curl.h>
 
@@ -14,10 +14,6 @@
 #include <optional>
 
 namespace tessarine {
-
-// The longest single wait of a libcurl multi loop for network activity; the
-// cancel flag and the stall watchdog are looked at between waits.
-inline constexpr int kPollSliceMs = 50;
 
 class HttpTransfer {
 public:

@@ -2,24 +2,12 @@
 
 #include "core/feeds/EnclosureNames.h"
 #include "core/files/BaseDirectory.h"
+#include "core/files/File.h"
 #include "core/files/FileStore.h"
 #include "core/util/Text.h"
 
-#include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <utility>
 #include <vector>
-
-#ifdef _WIN32
-#include <io.h>
-#include <sys/stat.h>
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace tessarine {
 
@@ -46,44 +34,6 @@ std::string BesideTarget(const std::string& targetPath, std::string_view suffix)
     return partial.append(suffix);
 }
 
-// Opens `path` for reading or appending only where it is a regular file
-// reached without a link; -1 otherwise.
-int OpenRegular(const std::string& path, int flags) {
-#ifdef _WIN32
-    const int fd = _wopen(WidePath(path).c_str(), flags | _O_BINARY | _O_NOINHERIT);
-    struct _stat64 info {};
-    if (fd >= 0 && (_fstat64(fd, &info) != 0 || (info.st_mode & _S_IFREG) == 0)) {
-        _close(fd);
-        return -1;
-    }
-#else
-    const int fd = ::open(path.c_str(), flags | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
-    struct stat info {};
-    if (fd >= 0 && (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))) {
-        ::close(fd);
-        return -1;
-    }
-#endif
-    return fd;
-}
-
-void RemoveEntry(const std::string& path) {
-#ifdef _WIN32
-    DeleteFileW(WidePath(path).c_str());
-#else
-    ::unlink(path.c_str()); // a link itself, never what it points to
-#endif
-}
-
-int64_t SizeOf(int fd) {
-#ifdef _WIN32
-    return _lseeki64(fd, 0, SEEK_END);
-#else
-    struct stat info {};
-    return ::fstat(fd, &info) == 0 ? static_cast<int64_t>(info.st_size) : -1;
-#endif
-}
-
 } // namespace
 
 std::string PartialFile::PathFor(const std::string& targetPath) {
@@ -105,108 +55,45 @@ PartialFile::~PartialFile() {
 bool PartialFile::Create() {
     Close();
     finished_ = false;
-#ifdef _WIN32
-    // DeleteFile removes a link itself, not its target.
-    DeleteFileW(WidePath(path_).c_str());
-    fd_ = _wopen(WidePath(path_).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
-                 _S_IREAD | _S_IWRITE);
-#else
-    // unlink never follows a link; O_EXCL and O_NOFOLLOW refuse anything that
-    // appears at the path in between.
-    ::unlink(path_.c_str());
-    fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-#endif
-    return fd_ >= 0;
+    // Removing the entry never follows a link; the exclusive creation refuses
+    // anything that appears at the path in between.
+    RemoveEntry(path_);
+    file_ = File::CreateNew(path_, 0666);
+    return file_.IsOpen();
 }
 
 int64_t PartialFile::OpenExisting() {
     Close();
-#ifdef _WIN32
-    const int fd = OpenRegular(path_, _O_WRONLY | _O_APPEND);
-#else
-    const int fd = OpenRegular(path_, O_WRONLY | O_APPEND);
-#endif
-    const int64_t size = fd >= 0 ? SizeOf(fd) : -1;
-    if (size < 0) {
-        if (fd >= 0) {
-#ifdef _WIN32
-            _close(fd);
-#else
-            ::close(fd);
-#endif
-        }
+    File file = File::OpenRegularForAppending(path_);
+    bool regular = false;
+    int64_t size = -1;
+    if (!file.IsOpen() || !file.Status(regular, size) || size < 0)
         return -1;
-    }
-    fd_ = fd;
+    file_ = std::move(file);
     finished_ = false;
     return size;
 }
 
 bool PartialFile::Write(std::string_view bytes) {
-    if (fd_ < 0)
-        return false;
-    while (!bytes.empty()) {
-#ifdef _WIN32
-        const int chunk = static_cast<int>(std::min<size_t>(bytes.size(), 1u << 30));
-        const int n = _write(fd_, bytes.data(), static_cast<unsigned>(chunk));
-#else
-        const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-#endif
-        if (n <= 0)
-            return false;
-        bytes.remove_prefix(static_cast<size_t>(n));
-    }
-    return true;
+    return file_.WriteAll(bytes);
 }
 
 bool PartialFile::Close() {
-    if (fd_ < 0)
-        return true;
-#ifdef _WIN32
-    const bool ok = _close(fd_) == 0;
-#else
-    const bool ok = ::close(fd_) == 0;
-#endif
-    fd_ = -1;
-    return ok;
+    return file_.Close();
 }
 
 PartialFile::Commit PartialFile::CommitToTarget() {
     ForgetResumeInfo(); // a whole file needs none, whatever comes of it
-    const bool written = fd_ >= 0 && Close();
+    const bool written = file_.IsOpen() && Close();
     if (!written) {
         Discard();
         return Commit::Failed;
     }
-#ifdef _WIN32
-    // Without MOVEFILE_REPLACE_EXISTING the move fails where a file exists.
-    if (MoveFileExW(WidePath(path_).c_str(), WidePath(target_).c_str(), 0)) {
-        finished_ = true;
-        return Commit::Done;
-    }
-    const DWORD error = GetLastError();
-    const bool exists = error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS;
-#else
-    // A hard link takes the name only where nothing is; the partial name is
-    // then dropped. File systems without hard links fall back to a rename
-    // after a last look at the target.
     bool exists = false;
-    if (::link(path_.c_str(), target_.c_str()) == 0) {
-        ::unlink(path_.c_str());
+    if (RenameNoReplace(path_, target_, exists)) {
         finished_ = true;
         return Commit::Done;
     }
-    if (errno == EEXIST) {
-        exists = true;
-    } else if (!PathExists(target_) && std::rename(path_.c_str(), target_.c_str()) == 0) {
-        finished_ = true;
-        return Commit::Done;
-    } else {
-        exists = PathExists(target_);
-    }
-#endif
     Discard();
     return exists ? Commit::TargetExists : Commit::Failed;
 }

@@ -19,6 +19,7 @@
 // file with the suffix ".tessarine-resume" (ResumeInfo). Both suffixes are
 // reserved names.
 
+#include "core/files/File.h"
 #include "core/net/HttpClient.h"
 
 #include <cstdint>
@@ -86,7 +87,7 @@ private:
 
     std::string target_;
     std::string path_;
-    int fd_ = -1;
+    File file_;
     bool finished_ = true; // not created yet, committed or discarded
 };
 

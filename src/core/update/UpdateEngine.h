@@ -18,6 +18,7 @@
 // never waits for the front end.
 
 #include "core/feeds/FeedArchive.h"
+#include "core/files/File.h"
 #include "core/model/LibraryEvents.h"
 #include "core/model/SharedModel.h"
 #include "core/net/HttpClient.h"

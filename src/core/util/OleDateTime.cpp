@@ -46,14 +46,6 @@ long long DaysFromCivil(long long y, unsigned m, unsigned d) {
 }
 
 
-bool LocalTime(std::time_t t, std::tm& local) {
-#ifdef _WIN32
-    return localtime_s(&local, &t) == 0;
-#else
-    return localtime_r(&t, &local) != nullptr;
-#endif
-}
-
 OleDateTime OleDateTime::Now() { return FromTime(std::time(nullptr)); }
 
 OleDateTime OleDateTime::FromTime(std::time_t t) {

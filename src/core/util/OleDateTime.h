@@ -3,15 +3,13 @@
 // (the integer part counts days, the fraction is the time of day) together
 // with a validity flag.
 
+#include "core/util/System.h"
+
 #include <ctime>
 #include <string>
 #include <string_view>
 
 namespace tessarine {
-
-// `t` broken down into the fields of local time; false, with `local` left as
-// it is, where the system cannot give them.
-bool LocalTime(std::time_t t, std::tm& local);
 
 // Days from 1970-01-01 to the given civil date (proleptic Gregorian calendar).
 long long DaysFromCivil(long long y, unsigned m, unsigned d);

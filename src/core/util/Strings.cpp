@@ -1,14 +1,12 @@
 #include "core/util/Strings.h"
 
+#include "core/util/System.h"
+
 #include <atomic>
 #include <clocale>
 #include <cstdio>
 #include <cstring>
 #include <unordered_map>
-
-#ifndef _WIN32
-#include <locale.h>
-#endif
 
 namespace tessarine {
 
@@ -95,16 +93,7 @@ std::string FormatText(std::string_view pattern, const std::vector<std::string>&
 std::string FormatResNumber(int id, double value) {
     char buffer[128];
     const char* pattern = LoadResString(id).c_str();
-#ifdef _WIN32
-    static const _locale_t cLocale = _create_locale(LC_NUMERIC, "C");
-    _snprintf_l(buffer, sizeof buffer, pattern, cLocale, value);
-#else
-    // The C locale's numbers for this thread only, and only for this call.
-    static const locale_t cLocale = newlocale(LC_NUMERIC_MASK, "C", locale_t{});
-    const locale_t previous = uselocale(cLocale);
-    std::snprintf(buffer, sizeof buffer, pattern, value);
-    uselocale(previous);
-#endif
+    FormatNumberInCLocale(buffer, sizeof buffer, pattern, value);
     return buffer;
 }
 

@@ -34,12 +34,4 @@ std::string_view Trimmed(std::string_view text, bool (*isSpace)(char)) {
     return text;
 }
 
-bool IsForbiddenInFileName([[maybe_unused]] char c) {
-#ifdef _WIN32
-    return c == '<' || c == '>' || c == ':' || c == '"' || c == '|' || c == '?' || c == '*';
-#else
-    return false;
-#endif
-}
-
 } // namespace tessarine

@@ -2,6 +2,8 @@
 // Small helpers for ASCII text: letter case, prefixes, trimming, and the
 // characters a file name may not hold.
 
+#include "core/util/System.h"
+
 #include <string>
 #include <string_view>
 
@@ -20,10 +22,5 @@ bool SameNameIgnoringCase(std::string_view a, std::string_view b);
 
 // `text` without the leading and trailing bytes for which `isSpace` holds.
 std::string_view Trimmed(std::string_view text, bool (*isSpace)(char));
-
-// Whether the byte may not stand in a file name on the platform, besides
-// the path separators and control characters: nothing on POSIX systems,
-// < > : " | ? * on Windows.
-bool IsForbiddenInFileName(char c);
 
 } // namespace tessarine
