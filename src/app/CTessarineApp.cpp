@@ -116,8 +116,7 @@ int CTessarineApp::RunWindow(const std::vector<std::string>& arguments) {
     // the opposite order, so that the library's worker is gone before the
     // events object it reports to.
     QueuedEngineView events;
-    EngineViewEvents cells(events);
-    PodcastLibrary library(cells, {info.checkAndQuit, info.doNotCheck});
+    PodcastLibrary library(events, {info.checkAndQuit, info.doNotCheck});
     CTessarineDlg dialog(library, events);
     dialog.SetSingleInstance(&instance);
     QObject::connect(&instance, &SingleInstance::raiseRequested, &dialog, [&dialog] {

@@ -11,6 +11,7 @@
 #include "core/model/SettingsFile.h"
 #include "core/net/UrlReference.h"
 #include "core/util/Strings.h"
+#include "display/DisplayText.h"
 
 #include <algorithm>
 #include <ctime>
@@ -30,10 +31,7 @@ public:
         : args_(arguments), console_(console),
           progress_(console.out, console.err, console.outIsTerminal, arguments.quiet,
                     console.width),
-          view_(progress_), events_(view_), library_(events_, StartupSwitches{}),
-          model_(library_.Model()) {
-        view_.Attach(model_);
-    }
+          view_(progress_), library_(view_, StartupSwitches{}), model_(library_.Model()) {}
 
     int Run(const std::string& profileBase);
 
@@ -52,7 +50,6 @@ private:
     const CliConsole& console_;
     ConsoleProgress progress_;
     ConsoleView view_;
-    EngineViewEvents events_;
     PodcastLibrary library_;
     SharedModel& model_;
 };

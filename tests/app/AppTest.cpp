@@ -317,8 +317,7 @@ TEST(HostileNames, NothingLeavesTheBase) {
     WriteFile(base + kSettingsFileName, SettingsWith(subscriptions, '1'));
 
     QueuedEngineView events;
-    EngineViewEvents cells(events);
-    PodcastLibrary library(cells, {});
+    PodcastLibrary library(events, {});
     CTessarineDlg w(library, events); // checks every feed at start-up
     w.OnInitDialog();
     w.show();
