@@ -132,8 +132,7 @@ void ManyFeedsBenchmark(const Settings& settings, ServerProcess& server, Report&
               << FormatSeconds(SecondsSince(setupStart)) << ")" << std::endl;
 
     QueuedEngineView events;
-    EngineViewEvents cells(events);
-    PodcastLibrary library(cells, {});
+    PodcastLibrary library(events, {});
     CTessarineDlg window(library, events);
     window.OnInitDialog();
     window.show();

@@ -203,7 +203,7 @@ void StartupBenchmark(const Settings& settings, Report& report) {
             model.FinishCheck(s.record, s.values.name, false);
     };
     auto refreshNow = [&] {
-        events->RefreshSubscriptionRows();
+        events->SubscriptionsChanged();
         events->Deliver();
     };
     std::vector<double> refresh, repaint, fromWorker, refreshAll, repaintAll;
@@ -222,7 +222,7 @@ void StartupBenchmark(const Settings& settings, Report& report) {
         double seconds = 0;
         std::thread worker([&] {
             const auto start = Clock::now();
-            events->RefreshSubscriptionRows();
+            events->SubscriptionsChanged();
             seconds = SecondsSince(start);
             done = true;
         });
@@ -239,14 +239,14 @@ void StartupBenchmark(const Settings& settings, Report& report) {
         QCoreApplication::processEvents();
         repaintAll.push_back(SecondsSince(start));
     }
-    report.Add({label, Format("one RefreshSubscriptionRows, %d rows, one changed", kStartupFeeds),
+    report.Add({label, Format("one SubscriptionsChanged, %d rows, one changed", kStartupFeeds),
                 FormatSeconds(Median(refresh)), "", Format("%zu calls, slowest ", refresh.size()) +
                 FormatSeconds(Max(refresh))});
     report.Add({label, "  the repaint that follows it", FormatSeconds(Median(repaint)), "",
                 "slowest " + FormatSeconds(Max(repaint))});
     report.Add({label, "  the same called from a worker thread", FormatSeconds(Median(fromWorker)),
                 "", "slowest " + FormatSeconds(Max(fromWorker))});
-    report.Add({label, Format("one RefreshSubscriptionRows, %d rows, all changed", kStartupFeeds),
+    report.Add({label, Format("one SubscriptionsChanged, %d rows, all changed", kStartupFeeds),
                 FormatSeconds(Median(refreshAll)), "",
                 Format("%zu calls, slowest ", refreshAll.size()) + FormatSeconds(Max(refreshAll))});
     report.Add({label, "  the repaint that follows it", FormatSeconds(Median(repaintAll)), "",
@@ -320,8 +320,8 @@ void StartupBenchmark(const Settings& settings, Report& report) {
     std::vector<double> cell;
     for (int i = 0; i < 2 * settings.runs; ++i) {
         const auto start = Clock::now();
-        events->SetDownloadCell(static_cast<size_t>(list->indexAt(QPoint(5, 5)).row()),
-                                ColumnProgress, std::to_string(i) + "%");
+        events->DownloadProgress(static_cast<size_t>(list->indexAt(QPoint(5, 5)).row()), i,
+                                 100);
         QCoreApplication::processEvents();
         cell.push_back(SecondsSince(start));
     }

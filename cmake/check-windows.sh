@@ -33,11 +33,12 @@ qt_flags=(-DUNICODE -D_UNICODE -DQT_CORE_LIB -DQT_GUI_LIB -DQT_WIDGETS_LIB -DQT_
           -isystem "$qt" -isystem "$qt/QtCore" -isystem "$qt/QtGui"
           -isystem "$qt/QtWidgets" -isystem "$qt/QtNetwork")
 
-# The core and the command line's library: no Qt. The desktop layers and the
-# command line's program (which adds the profile, on QtCore): on Qt.
+# The core, the front ends' texts and the command line's library: no Qt. The
+# desktop layers and the command line's program (which adds the profile, on
+# QtCore): on Qt.
 shopt -s nullglob
 # The core's posix/ sources are left out, its win/ ones compiled.
-plain=("$root"/src/core/*/*.cpp "$root"/src/core/*/win/*.cpp "$root"/res/*.cpp)
+plain=("$root"/src/core/*/*.cpp "$root"/src/core/*/win/*.cpp "$root"/src/display/*.cpp "$root"/res/*.cpp)
 with_qt=("$root"/src/platform/*.cpp "$root"/src/platform/win/*.cpp
          "$root"/src/controls/*.cpp "$root"/src/dialogs/*.cpp "$root"/src/mainwindow/*.cpp
          "$root"/src/app/*.cpp "$root"/src/cli/main.cpp)

@@ -117,8 +117,7 @@ int CTessarineApp::RunWindow(const std::vector<std::string>& arguments) {
     QueuedEngineView events;
     EngineOptions options;
     options.feedCacheDirectory = FeedCacheFolder();
-    EngineViewEvents cells(events);
-    PodcastLibrary library(cells, {info.checkAndQuit, info.doNotCheck}, std::move(options));
+    PodcastLibrary library(events, {info.checkAndQuit, info.doNotCheck}, std::move(options));
     // One program per base directory: the library holds the folder as long
     // as it lives, and the window is raised by a second start meanwhile.
     SingleInstance instance;

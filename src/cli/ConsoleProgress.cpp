@@ -1,6 +1,7 @@
 #include "cli/ConsoleProgress.h"
 
 #include "core/util/Strings.h"
+#include "display/DisplayText.h"
 
 #include <algorithm>
 
@@ -69,8 +70,7 @@ std::string ConsoleProgress::DownloadLine(const std::string& file, int64_t recei
     std::string bar;
     if (length > 0) {
         const int64_t shown = std::min(received, length);
-        const auto percent =
-            static_cast<int>(static_cast<double>(shown) * 100.0 / static_cast<double>(length));
+        const int percent = WholePercent(shown, length);
         char number[8];
         std::snprintf(number, sizeof number, "%3d%%", percent);
         constexpr size_t kBar = 20;

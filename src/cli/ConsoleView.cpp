@@ -2,6 +2,7 @@
 
 #include "core/net/UrlReference.h"
 #include "core/util/Strings.h"
+#include "display/DisplayText.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -11,69 +12,59 @@ namespace tessarine {
 
 ConsoleView::ConsoleView(ConsoleProgress& progress) : progress_(progress) {}
 
-void ConsoleView::RefreshSubscriptionRows() {
-    struct Row {
-        const Subscription* record;
-        int32_t status;
-        std::string name, url;
-    };
-    std::vector<Row> rows;
-    if (library_ == nullptr)
-        return;
-    for (const SubscriptionSnapshot& s : library_->SubscriptionRows())
-        rows.push_back({s.record.get(), s.values.status, s.values.name, ShownUrl(s.values.url)});
-    std::lock_guard lock(mutex_);
-    for (const Row& row : rows) {
-        int32_t& seen = statuses_.try_emplace(row.record, -1).first->second;
-        if (seen == row.status)
-            continue;
-        const bool wasChecking = seen == Checking;
-        seen = row.status;
-        if (row.status == Checking) {
-            progress_.FeedStarted(row.url);
-        } else if (wasChecking) {
-            ++feedsChecked_;
-            if (row.status == Error)
-                ++feedsFailed_;
-            progress_.FeedFinished(StatusText(row.status) + ": " + row.name + " (" + row.url + ")");
-        }
+void ConsoleView::FeedCheckBegan(const std::string& url) {
+    const std::string shown = ShownUrl(url);
+    {
+        std::lock_guard lock(mutex_);
+        shownUrls_[url] = shown;
     }
+    progress_.FeedStarted(shown);
 }
 
-void ConsoleView::InsertDownloadRow(size_t row, const DownloadRow& cells) {
-    std::lock_guard lock(mutex_);
-    if (files_.size() <= row)
-        files_.resize(row + 1);
-    files_[row] = cells[ColumnFile];
-}
-
-void ConsoleView::SetDownloadCell(size_t row, DownloadColumn column, const std::string&) {
-    std::lock_guard lock(mutex_);
-    if (column == ColumnStatus) {
-        const std::optional<DownloadEntry> entry =
-            library_ != nullptr ? library_->DownloadAt(static_cast<long long>(row)) : std::nullopt;
-        if (!entry)
-            return;
-        const DownloadState state = entry->state;
-        const int64_t length = active_ == static_cast<long long>(row) ? activeReceived_ : 0;
-        const std::string file = row < files_.size() ? files_[row] : std::string();
-        if (state == DownloadState::Downloading) {
-            active_ = static_cast<long long>(row);
-            activeReceived_ = activeLength_ = 0;
-            started_ = std::chrono::steady_clock::now();
-            DrawDownload();
-        } else if (state == DownloadState::Done || state == DownloadState::Failed) {
-            if (active_ == static_cast<long long>(row))
-                active_ = -1;
-            const bool done = state == DownloadState::Done;
-            (done ? filesDone_ : filesFailed_)++;
-            std::string line = LoadResString(done ? IDS_COMPLETED : IDS_FAILED) + ": " + file;
-            if (done && length > 0)
-                line += " (" + ConsoleProgress::ByteSize(length) + ")";
-            progress_.DownloadFinished(line);
+void ConsoleView::FeedCheckEnded(const FeedCheckEnd& end) {
+    std::string shown;
+    {
+        std::lock_guard lock(mutex_);
+        const auto began = shownUrls_.find(end.url);
+        if (began != shownUrls_.end()) {
+            shown = began->second;
+            shownUrls_.erase(began);
+        } else {
+            shown = ShownUrl(end.url);
         }
-    } else if (active_ == static_cast<long long>(row)) {
+        ++feedsChecked_;
+        if (end.status == Error)
+            ++feedsFailed_;
+    }
+    progress_.FeedFinished(StatusText(end.status) + ": " + end.name + " (" + shown + ")");
+}
+
+void ConsoleView::DownloadQueued(const QueuedDownload& download) {
+    std::lock_guard lock(mutex_);
+    if (files_.size() <= download.index)
+        files_.resize(download.index + 1);
+    files_[download.index] = download.fileName;
+}
+
+void ConsoleView::DownloadStateChanged(size_t index, DownloadState state, const Failure&) {
+    std::lock_guard lock(mutex_);
+    const auto row = static_cast<long long>(index);
+    if (state == DownloadState::Downloading) {
+        active_ = row;
+        activeReceived_ = activeLength_ = 0;
+        started_ = std::chrono::steady_clock::now();
         DrawDownload();
+    } else if (state == DownloadState::Done || state == DownloadState::Failed) {
+        const int64_t length = active_ == row ? activeReceived_ : 0;
+        if (active_ == row)
+            active_ = -1;
+        const bool done = state == DownloadState::Done;
+        (done ? filesDone_ : filesFailed_)++;
+        std::string line =
+            StateText(state) + ": " + (index < files_.size() ? files_[index] : std::string());
+        if (done && length > 0)
+            line += " (" + ConsoleProgress::ByteSize(length) + ")";
+        progress_.DownloadFinished(line);
     }
 }
 
@@ -101,16 +92,25 @@ void ConsoleView::Tick() {
     DrawDownload();
 }
 
-void ConsoleView::ShowError(const std::string& message) {
+void ConsoleView::MessagePosted(const Message& message) {
+    const std::string text = MessageText(message);
+    if (message.kind == Message::Kind::Notice) {
+        // A feed named by a web page: the check goes on from that feed, and
+        // its line names it.
+        if (message.id == IDS_FEED_FROM_PAGE && message.args.size() == 2) {
+            std::lock_guard lock(mutex_);
+            for (auto& [began, shown] : shownUrls_)
+                if (shown == message.args[0])
+                    shown = message.args[1];
+        }
+        progress_.Line(ConsoleProgress::OneLine(text));
+        return;
+    }
     {
         std::lock_guard lock(mutex_);
         ++messages_;
     }
-    progress_.Message(message);
-}
-
-void ConsoleView::ShowNotice(const std::string& message) {
-    progress_.Line(ConsoleProgress::OneLine(message));
+    progress_.Message(text);
 }
 
 size_t ConsoleView::Messages() const {

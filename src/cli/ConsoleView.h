@@ -1,11 +1,11 @@
 #pragma once
-// The update engine's view for tessarine-cli: rows and messages become lines
-// on the console (see ConsoleProgress). Nothing here waits for anybody: a
-// message is printed and the check goes on.
+// The library's events for tessarine-cli: checks, downloads and messages
+// become lines on the console (see ConsoleProgress), from the events alone.
+// Nothing here waits for anybody: a message is printed and the check goes on.
 
 #include "cli/ConsoleProgress.h"
 #include "core/library/PodcastLibrary.h"
-#include "core/update/EngineView.h"
+#include "core/model/LibraryEvents.h"
 
 #include <chrono>
 #include <map>
@@ -15,20 +15,19 @@
 
 namespace tessarine {
 
-class ConsoleView : public EngineView {
+class ConsoleView : public LibraryEvents {
 public:
     explicit ConsoleView(ConsoleProgress& progress);
-    // The library whose rows and downloads the events are about; set before
-    // the first event.
-    void Attach(const PodcastLibrary& library) { library_ = &library; }
 
-    void RefreshSubscriptionRows() override;
-    void InsertDownloadRow(size_t row, const DownloadRow& cells) override;
-    void SetDownloadCell(size_t row, DownloadColumn column, const std::string& text) override;
-    void DownloadProgress(size_t row, int64_t received, int64_t length) override;
-    void ShowError(const std::string& message) override;
-    // Printed as a line of its own; no failure.
-    void ShowNotice(const std::string& message) override;
+    void SubscriptionsChanged() override {}
+    void FeedCheckBegan(const std::string& url) override;
+    void FeedCheckEnded(const FeedCheckEnd& end) override;
+    void DownloadQueued(const QueuedDownload& download) override;
+    void DownloadStateChanged(size_t index, DownloadState state, const Failure& reason) override;
+    void DownloadProgress(size_t index, int64_t received, int64_t total) override;
+    // An error is printed to the error stream and counts as a failure; a
+    // notice is printed as a line of its own and is no failure.
+    void MessagePosted(const Message& message) override;
     void CycleEnded(bool) override {} // the command line ends by itself
 
     // Redraws the download under way with its bytes so far (for a periodic
@@ -44,12 +43,13 @@ public:
 private:
     void DrawDownload(); // with mutex_ held
 
-    const PodcastLibrary* library_ = nullptr;
     ConsoleProgress& progress_;
     mutable std::mutex mutex_;
-    std::map<const Subscription*, int32_t> statuses_; // as last seen
-    std::vector<std::string> files_;                  // per download row
-    long long active_ = -1;                           // the row downloading now
+    // The address each check under way is shown with, by the address it
+    // began with (a web page's check goes on from the feed it names).
+    std::map<std::string, std::string> shownUrls_;
+    std::vector<std::string> files_;                  // per download
+    long long active_ = -1;                           // the download under way
     int64_t activeReceived_ = 0, activeLength_ = 0;   // its bytes so far, of
     std::chrono::steady_clock::time_point started_;
     size_t messages_ = 0, feedsChecked_ = 0, feedsFailed_ = 0, filesDone_ = 0, filesFailed_ = 0;

@@ -7,6 +7,7 @@
 #include "core/library/PodcastLibrary.h"
 #include "core/net/UrlReference.h"
 #include "core/util/Strings.h"
+#include "display/DisplayText.h"
 
 #include <algorithm>
 #include <ctime>
@@ -26,9 +27,7 @@ public:
         : args_(arguments), console_(console),
           progress_(console.out, console.err, console.outIsTerminal, arguments.quiet,
                     console.width),
-          view_(progress_), events_(view_), library_(events_, StartupSwitches{}, std::move(options)) {
-        view_.Attach(library_);
-    }
+          view_(progress_), library_(view_, StartupSwitches{}, std::move(options)) {}
 
     int Run(const std::string& profileBase);
 
@@ -47,7 +46,6 @@ private:
     const CliConsole& console_;
     ConsoleProgress progress_;
     ConsoleView view_;
-    EngineViewEvents events_;
     PodcastLibrary library_;
 };
 

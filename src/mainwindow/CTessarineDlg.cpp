@@ -7,6 +7,7 @@
 #include "dialogs/TessarineAddFeedDlg.h"
 #include "dialogs/TessarineInfo.h"
 #include "dialogs/TessarineOptions.h"
+#include "display/DisplayText.h"
 #include "mainwindow/DownloadTableModel.h"
 #include "mainwindow/MainMenus.h"
 #include "mainwindow/MainWindowLayout.h"
@@ -62,7 +63,7 @@ CTessarineDlg::CTessarineDlg(PodcastLibrary& library, QueuedEngineView& events, 
             &SubscriptionTableModel::Sync);
     connect(&events, &QueuedEngineView::downloadsChanged, this,
             &CTessarineDlg::OnDownloadsChanged);
-    connect(&events, &QueuedEngineView::errorArrived, this, &CTessarineDlg::OnError);
+    connect(&events, &QueuedEngineView::messagePosted, this, &CTessarineDlg::OnMessage);
     connect(&events, &QueuedEngineView::cyclesEnded, this, &CTessarineDlg::OnCyclesEnded);
 }
 
@@ -142,22 +143,24 @@ void CTessarineDlg::PostCommand(int commandId) {
 
 // ---- The engine's events ----
 
-void CTessarineDlg::OnDownloadsChanged(const std::vector<DownloadChange>& changes) {
+void CTessarineDlg::OnDownloadsChanged(const std::vector<DownloadEvent>& events) {
     if (closing_)
         return;
-    downloadRows_->Apply(changes);
-    news_.Apply(changes);
+    downloadRows_->Apply(events);
+    news_.Apply(events);
 }
 
-void CTessarineDlg::OnError(const QString& message) {
+void CTessarineDlg::OnMessage(const Message& message) {
+    // A notice (what the program did for the user) waits in the same queue
+    // of boxes as the errors do.
     if (!closing_)
-        messages_->Show(message);
+        messages_->Show(FromUtf8(MessageText(message)));
 }
 
 void CTessarineDlg::OnCyclesEnded(bool quit) {
     if (closing_)
         return;
-    news_.Report(library_);
+    news_.Report(*downloadRows_);
     if (!quit)
         return;
     quitDue_ = true;

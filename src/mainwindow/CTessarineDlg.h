@@ -99,8 +99,8 @@ private:
     void OnQuit();
 
     // The engine's events.
-    void OnDownloadsChanged(const std::vector<DownloadChange>& changes);
-    void OnError(const QString& message);
+    void OnDownloadsChanged(const std::vector<DownloadEvent>& events);
+    void OnMessage(const Message& message);
     void OnCyclesEnded(bool quit);
     // Quits when a quit is due and no message is open any more.
     void QuitWhenMessagesRead();

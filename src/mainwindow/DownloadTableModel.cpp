@@ -1,39 +1,67 @@
 #include "mainwindow/DownloadTableModel.h"
 
+#include "display/DisplayText.h"
+
 #include <algorithm>
 
 namespace tessarine {
 
-void DownloadTableModel::Apply(const std::vector<DownloadChange>& changes) {
-    const int columns = columnCount();
+void DownloadTableModel::Apply(const std::vector<DownloadEvent>& events) {
     int changedFirst = -1, changedLast = -1;
-    for (size_t i = 0; i < changes.size();) {
-        const DownloadChange& change = changes[i];
-        if (change.column >= 0) {
+    auto changed = [&](size_t index) {
+        const int row = static_cast<int>(index);
+        changedFirst = changedFirst < 0 ? row : std::min(changedFirst, row);
+        changedLast = std::max(changedLast, row);
+    };
+    for (size_t i = 0; i < events.size();) {
+        if (const auto* state = std::get_if<DownloadStateChange>(&events[i])) {
             ++i;
-            if (change.row < 0 || change.row >= static_cast<int>(rows_.size()) ||
-                change.column >= columns)
+            if (state->index >= rows_.size())
                 continue;
-            QString& cell = rows_[static_cast<size_t>(change.row)][change.column];
-            const QString text = change.cells.value(0);
-            if (cell == text)
+            DownloadFacts& row = rows_[state->index];
+            row.reason = state->reason;
+            if (row.state != state->state) {
+                row.state = state->state;
+                changed(state->index);
+            }
+            continue;
+        }
+        if (const auto* bytes = std::get_if<DownloadBytes>(&events[i])) {
+            ++i;
+            if (bytes->index >= rows_.size())
                 continue;
-            cell = text;
-            changedFirst = changedFirst < 0 ? change.row : std::min(changedFirst, change.row);
-            changedLast = std::max(changedLast, change.row);
+            DownloadFacts& row = rows_[bytes->index];
+            // The cells show the size and the whole percentage, not each byte.
+            const bool shownAlike =
+                row.progressed && row.total == bytes->total &&
+                WholePercent(row.received, row.total) == WholePercent(bytes->received, bytes->total);
+            row.received = bytes->received;
+            row.total = bytes->total;
+            row.progressed = true;
+            if (!shownAlike)
+                changed(bytes->index);
+            continue;
+        }
+        const auto& queued = std::get<QueuedDownload>(events[i]);
+        if (queued.index < rows_.size()) { // told again: the row shows it anew
+            rows_[queued.index] = {queued.fileName, queued.podcast};
+            changed(queued.index);
+            ++i;
             continue;
         }
         // Rows appended one after the other go in together.
-        const int first = static_cast<int>(rows_.size());
-        size_t end = i;
-        while (end < changes.size() && changes[end].column < 0)
-            ++end;
-        beginInsertRows({}, first, first + static_cast<int>(end - i) - 1);
+        size_t end = i, size = rows_.size();
+        for (; end < events.size(); ++end) {
+            const auto* next = std::get_if<QueuedDownload>(&events[end]);
+            if (next == nullptr || next->index < size)
+                break;
+            size = next->index + 1;
+        }
+        beginInsertRows({}, static_cast<int>(rows_.size()), static_cast<int>(size) - 1);
+        rows_.resize(size);
         for (; i < end; ++i) {
-            QStringList cells = changes[i].cells;
-            while (cells.size() < columns)
-                cells.append(QString());
-            rows_.push_back(std::move(cells));
+            const auto& one = std::get<QueuedDownload>(events[i]);
+            rows_[one.index] = {one.fileName, one.podcast};
         }
         endInsertRows();
     }
@@ -41,11 +69,30 @@ void DownloadTableModel::Apply(const std::vector<DownloadChange>& changes) {
         AnnounceRows(changedFirst, changedLast);
 }
 
+const DownloadFacts* DownloadTableModel::Facts(int row) const {
+    if (row < 0 || row >= static_cast<int>(rows_.size()))
+        return nullptr;
+    return &rows_[static_cast<size_t>(row)];
+}
+
 QString DownloadTableModel::Cell(int row, int column) const {
-    if (row < 0 || row >= static_cast<int>(rows_.size()) || column < 0 ||
-        column >= rows_[static_cast<size_t>(row)].size())
+    const DownloadFacts* facts = Facts(row);
+    if (facts == nullptr)
         return {};
-    return rows_[static_cast<size_t>(row)][column];
+    switch (column) {
+    case ColumnFile:
+        return QString::fromStdString(facts->file);
+    case ColumnSize:
+        // Known once the transfer begins: the announced total (0.0MB when
+        // the server announced none).
+        return facts->progressed ? QString::fromStdString(SizeText(facts->total)) : QString();
+    case ColumnProgress:
+        return QString::fromStdString(PercentText(facts->received, facts->total));
+    case ColumnStatus:
+        return QString::fromStdString(StateText(facts->state));
+    default:
+        return {};
+    }
 }
 
 int DownloadTableModel::rowCount(const QModelIndex& parent) const {

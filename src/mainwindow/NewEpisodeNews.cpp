@@ -1,16 +1,12 @@
 #include "mainwindow/NewEpisodeNews.h"
 
-#include "core/library/PodcastLibrary.h"
-#include "core/update/EngineView.h"
-#include "core/util/Strings.h"
+#include "mainwindow/DownloadTableModel.h"
 #include "platform/Notifier.h"
 
 namespace tessarine {
 
 NewEpisodeNews::NewEpisodeNews(std::unique_ptr<Notifier> notifier)
-    : notifier_(std::move(notifier)),
-      downloading_(QString::fromStdString(LoadResString(IDS_DOWNLOADING))),
-      completed_(QString::fromStdString(LoadResString(IDS_COMPLETED))) {}
+    : notifier_(std::move(notifier)) {}
 
 NewEpisodeNews::~NewEpisodeNews() = default;
 
@@ -18,23 +14,21 @@ void NewEpisodeNews::SetNotifier(std::unique_ptr<Notifier> notifier) {
     notifier_ = std::move(notifier);
 }
 
-void NewEpisodeNews::Apply(const std::vector<DownloadChange>& changes) {
-    for (const DownloadChange& change : changes) {
-        if (change.row < 0)
-            continue;
-        const auto row = static_cast<size_t>(change.row);
-        if (row >= status_.size())
-            status_.resize(row + 1);
-        if (change.column < 0) { // a new row with its four cells
-            status_[row] = change.cells.value(ColumnStatus);
+void NewEpisodeNews::Apply(const std::vector<DownloadEvent>& events) {
+    for (const DownloadEvent& event : events) {
+        if (const auto* queued = std::get_if<QueuedDownload>(&event)) {
+            if (queued->index >= states_.size())
+                states_.resize(queued->index + 1);
+            states_[queued->index] = DownloadState::Waiting;
             continue;
         }
-        if (change.column != ColumnStatus)
+        const auto* change = std::get_if<DownloadStateChange>(&event);
+        if (change == nullptr || change->index >= states_.size())
             continue;
-        const QString status = change.cells.value(0);
-        if (status == completed_ && status_[row] == downloading_)
-            done_.push_back(change.row);
-        status_[row] = status;
+        DownloadState& state = states_[change->index];
+        if (change->state == DownloadState::Done && state == DownloadState::Downloading)
+            done_.push_back(static_cast<int>(change->index));
+        state = change->state;
     }
 }
 
@@ -44,12 +38,12 @@ std::vector<int> NewEpisodeNews::TakeNewRows() {
     return rows;
 }
 
-void NewEpisodeNews::Report(const PodcastLibrary& library) {
+void NewEpisodeNews::Report(const DownloadTableModel& downloads) {
     const std::vector<int> rows = TakeNewRows();
     std::vector<std::string> podcasts;
     for (int row : rows)
-        if (const std::optional<DownloadEntry> entry = library.DownloadAt(row))
-            podcasts.push_back(entry->folder);
+        if (const DownloadFacts* facts = downloads.Facts(row))
+            podcasts.push_back(facts->podcast);
     if (notifier_ != nullptr)
         NotifyNewEpisodes(*notifier_, static_cast<int>(rows.size()), podcasts);
 }

@@ -4,45 +4,66 @@ namespace tessarine {
 
 QueuedEngineView::QueuedEngineView(QObject* parent) : QObject(parent) {}
 
-void QueuedEngineView::RefreshSubscriptionRows() {
-    Push({Kind::Subscriptions, {}, false});
+void QueuedEngineView::SubscriptionsChanged() { Push(SubscriptionsEvent{}); }
+
+void QueuedEngineView::FeedCheckBegan(const std::string&) { Push(SubscriptionsEvent{}); }
+
+void QueuedEngineView::FeedCheckEnded(const FeedCheckEnd&) { Push(SubscriptionsEvent{}); }
+
+void QueuedEngineView::DownloadQueued(const QueuedDownload& download) {
+    Push(DownloadEvent{download});
 }
 
-void QueuedEngineView::InsertDownloadRow(size_t row, const DownloadRow& cells) {
-    Push({Kind::Download,
-          {static_cast<int>(row),
-           -1,
-           {QString::fromStdString(cells[0]), QString::fromStdString(cells[1]),
-            QString::fromStdString(cells[2]), QString::fromStdString(cells[3])}},
-          false});
+void QueuedEngineView::DownloadStateChanged(size_t index, DownloadState state,
+                                            const Failure& reason) {
+    Push(DownloadEvent{DownloadStateChange{index, state, reason}});
 }
 
-void QueuedEngineView::SetDownloadCell(size_t row, DownloadColumn column, const std::string& text) {
-    Push({Kind::Download,
-          {static_cast<int>(row), static_cast<int>(column), {QString::fromStdString(text)}},
-          false});
+void QueuedEngineView::DownloadProgress(size_t index, int64_t received, int64_t total) {
+    const DownloadBytes bytes{index, received, total};
+    bool first;
+    {
+        std::lock_guard lock(mutex_);
+        // Only the latest bytes of a download matter to the list: they take
+        // the place of those still waiting (a delivery is posted already).
+        for (const auto& [row, at] : progressAt_) {
+            if (row == index) {
+                std::get<DownloadBytes>(std::get<DownloadEvent>(events_[at])) = bytes;
+                return;
+            }
+        }
+        first = events_.empty();
+        progressAt_.emplace_back(index, events_.size());
+        events_.emplace_back(DownloadEvent{bytes});
+    }
+    if (first)
+        PostDelivery();
 }
 
-void QueuedEngineView::ShowError(const std::string& message) {
-    Push({Kind::Error, {0, 0, {QString::fromStdString(message)}}, false});
-}
+void QueuedEngineView::MessagePosted(const Message& message) { Push(message); }
 
-void QueuedEngineView::CycleEnded(bool quit) {
-    Push({Kind::CycleEnd, {}, quit});
-}
+void QueuedEngineView::CycleEnded(bool quit) { Push(CycleEndEvent{quit}); }
 
 void QueuedEngineView::Push(Event event) {
     bool first;
     {
         std::lock_guard lock(mutex_);
+        // A refresh reads the whole list: one for a run of them is enough.
+        if (std::holds_alternative<SubscriptionsEvent>(event) && !events_.empty() &&
+            std::holds_alternative<SubscriptionsEvent>(events_.back()))
+            return;
         first = events_.empty();
         events_.push_back(std::move(event));
     }
+    if (first)
+        PostDelivery();
+}
+
+void QueuedEngineView::PostDelivery() {
     // Invoked by name: the queued call is then allocated, posted and read
     // inside Qt alone, and what it carries to the GUI thread is nothing but
     // the wake-up; the events themselves pass under mutex_.
-    if (first)
-        QMetaObject::invokeMethod(this, "Deliver", Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, "Deliver", Qt::QueuedConnection);
 }
 
 void QueuedEngineView::Deliver() {
@@ -50,8 +71,9 @@ void QueuedEngineView::Deliver() {
     {
         std::lock_guard lock(mutex_);
         events.swap(events_);
+        progressAt_.clear();
     }
-    std::vector<DownloadChange> downloads;
+    std::vector<DownloadEvent> downloads;
     auto flushDownloads = [&] {
         if (!downloads.empty())
             emit downloadsChanged(downloads);
@@ -64,20 +86,20 @@ void QueuedEngineView::Deliver() {
         refreshPending = false;
     };
     for (Event& event : events) {
-        if (event.kind == Kind::Download) {
-            downloads.push_back(std::move(event.change));
+        if (DownloadEvent* download = std::get_if<DownloadEvent>(&event)) {
+            downloads.push_back(std::move(*download));
             continue;
         }
-        if (event.kind == Kind::Subscriptions) {
+        if (std::holds_alternative<SubscriptionsEvent>(event)) {
             refreshPending = true;
             continue;
         }
         flushDownloads();
         flushRefresh();
-        if (event.kind == Kind::Error)
-            emit errorArrived(event.change.cells.value(0));
+        if (const Message* message = std::get_if<Message>(&event))
+            emit messagePosted(*message);
         else
-            emit cyclesEnded(event.quit);
+            emit cyclesEnded(std::get<CycleEndEvent>(event).quit);
     }
     flushDownloads();
     flushRefresh();

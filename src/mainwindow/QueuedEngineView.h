@@ -1,60 +1,80 @@
 #pragma once
-// The engine's events for the window: called on the worker thread, they are
-// queued and handed on in the order they were made on the thread this object
-// lives on (the GUI thread), as signals. The worker never waits: the first
-// event of a batch posts one delivery, later ones join the batch. Download
-// list changes that follow each other go out together as one batch.
+// The library's events for the window: called on any thread (the worker's or
+// the window's own), they are queued and handed on in the order they were
+// made on the thread this object lives on (the GUI thread), as signals. The
+// worker never waits: the first event of a batch posts one delivery, later
+// ones join the batch. Download events that follow each other go out together
+// as one batch, and a download's progress still waiting in the batch is
+// replaced by its newer progress: a fast transfer costs the GUI thread one
+// change per delivery, however often it reports.
 
-#include "core/update/EngineView.h"
+#include "core/model/LibraryEvents.h"
 
 #include <QObject>
-#include <QString>
-#include <QStringList>
 
 #include <mutex>
+#include <utility>
+#include <variant>
 #include <vector>
 
 namespace tessarine {
 
-// A change of the download list: a new row (column -1, its four cells) or
-// one cell's new text.
-struct DownloadChange {
-    int row;
-    int column;
-    QStringList cells;
+// The download at `index` is now in `state` (`reason`: why a Failed one failed).
+struct DownloadStateChange {
+    size_t index = 0;
+    DownloadState state = DownloadState::Waiting;
+    Failure reason{};
 };
+// Bytes of the download at `index` so far, of `total` (0: not announced).
+struct DownloadBytes {
+    size_t index = 0;
+    int64_t received = 0;
+    int64_t total = 0;
+};
+// One fact about the download list.
+using DownloadEvent = std::variant<QueuedDownload, DownloadStateChange, DownloadBytes>;
 
-class QueuedEngineView : public QObject, public EngineView {
+class QueuedEngineView : public QObject, public LibraryEvents {
     Q_OBJECT
 public:
     explicit QueuedEngineView(QObject* parent = nullptr);
 
-    void RefreshSubscriptionRows() override;
-    void InsertDownloadRow(size_t row, const DownloadRow& cells) override;
-    void SetDownloadCell(size_t row, DownloadColumn column, const std::string& text) override;
-    void ShowError(const std::string& message) override;
+    // A subscription's check beginning or ending changes its row like any
+    // other change of the list: each of these asks for the rows again.
+    void SubscriptionsChanged() override;
+    void FeedCheckBegan(const std::string& url) override;
+    void FeedCheckEnded(const FeedCheckEnd& end) override;
+    void DownloadQueued(const QueuedDownload& download) override;
+    void DownloadStateChanged(size_t index, DownloadState state, const Failure& reason) override;
+    void DownloadProgress(size_t index, int64_t received, int64_t total) override;
+    void MessagePosted(const Message& message) override;
     void CycleEnded(bool quit) override;
 
     // Hands on every event that has arrived, now (on this object's thread).
     Q_INVOKABLE void Deliver();
 
 signals:
+    // The subscription list changed: take its rows again (one signal for a
+    // run of such events).
     void subscriptionsChanged();
-    void downloadsChanged(const std::vector<DownloadChange>& changes);
-    void errorArrived(const QString& message);
+    void downloadsChanged(const std::vector<DownloadEvent>& events);
+    void messagePosted(const Message& message);
     void cyclesEnded(bool quit);
 
 private:
-    enum class Kind { Subscriptions, Download, Error, CycleEnd };
-    struct Event {
-        Kind kind;
-        DownloadChange change;
+    struct SubscriptionsEvent {};
+    struct CycleEndEvent {
         bool quit = false;
     };
+    using Event = std::variant<SubscriptionsEvent, DownloadEvent, Message, CycleEndEvent>;
     void Push(Event event);
+    void PostDelivery();
 
     std::mutex mutex_;
     std::vector<Event> events_; // not yet handed on, in order; guarded by mutex_
+    // Each download whose progress waits in events_, and its place there;
+    // guarded by mutex_.
+    std::vector<std::pair<size_t, size_t>> progressAt_;
 };
 
 } // namespace tessarine

@@ -1,5 +1,7 @@
 #include "mainwindow/SubscriptionTableModel.h"
 
+#include "display/DisplayText.h"
+
 #include <algorithm>
 
 namespace tessarine {

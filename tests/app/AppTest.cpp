@@ -166,8 +166,7 @@ TEST(Program, ABaseDirectoryHeldWithoutAWindowIsRefused) {
     const std::string base = harness.root.Base();
     const BaseDirectoryLock holder(base); // another user's program, say
     QueuedEngineView events;
-    EngineViewEvents cells(events);
-    PodcastLibrary library(cells, {});
+    PodcastLibrary library(events, {});
     SingleInstance instance;
     EXPECT_EQ(CTessarineApp::ClaimBaseDirectory(library, instance, base, true),
               CTessarineApp::kExitBaseDirectoryInUse);
@@ -309,8 +308,7 @@ TEST(HostileNames, NothingLeavesTheBase) {
     WriteFile(base + kSettingsFileName, SettingsWith(subscriptions, '1'));
 
     QueuedEngineView events;
-    EngineViewEvents cells(events);
-    PodcastLibrary library(cells, {});
+    PodcastLibrary library(events, {});
     ASSERT_EQ(library.ClaimBaseDirectory(base), PodcastLibrary::Claim::Obtained);
     CTessarineDlg w(library, events); // checks every feed at start-up
     w.OnInitDialog();

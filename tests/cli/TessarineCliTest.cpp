@@ -375,6 +375,21 @@ TEST(TessarineCli, AddressesAsPeoplePasteThem) {
     stored.push_back(server.Url("/new.xml"));
     stored.push_back(server.Url("/e.xml"));
     EXPECT_EQ(cli.StoredUrls(), stored);
+
+    // A page subscribed elsewhere: the check goes on from the feed it names,
+    // and the feed's line gives that feed's address.
+    const std::string elsewhere = cli.root.Base() + "elsewhere/";
+    fs::create_directories(elsewhere);
+    WriteFile(SettingsFilePath(elsewhere), "<TessarineSettings><feed url='" +
+                                                server.Url("/show/") +
+                                                "'>New Podcast</feed></TessarineSettings>");
+    const auto r = cli.Run({"--base", elsewhere, "check"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Split(r.out), (std::vector<std::string>{
+                                "The web page " + server.Url("/show/") + " names the feed " +
+                                    server.Url("/feed.xml?from=page") + ". Subscribed to that feed.",
+                                "No new items: Show (" + server.Url("/feed.xml?from=page") + ")",
+                                "Feeds checked: 1 (failed: 0). Files downloaded: 0 (failed: 0)."}));
 }
 
 TEST(TessarineCli, SecondProgramOnTheBaseDirectoryEndsWithThree) {

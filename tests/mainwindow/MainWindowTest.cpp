@@ -36,6 +36,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 #include <optional>
 #include <random>
@@ -78,10 +79,9 @@ protected:
         window.reset();
         library.reset();
         events = std::make_unique<QueuedEngineView>();
-        cells = std::make_unique<EngineViewEvents>(*events);
         EngineOptions options; // the cache as the program chooses it
         options.feedCacheDirectory = FeedCacheFolder();
-        library = std::make_unique<PodcastLibrary>(*cells, switches, std::move(options));
+        library = std::make_unique<PodcastLibrary>(*events, switches, std::move(options));
         EXPECT_EQ(library->ClaimBaseDirectory(base), PodcastLibrary::Claim::Obtained);
         window = std::make_unique<CTessarineDlg>(*library, *events);
         window->OnInitDialog();
@@ -167,7 +167,6 @@ protected:
     std::string base = harness.root.Base() + "base/", other = harness.root.Base() + "other/";
     // Destroyed in this order: the window, the library's worker, the events it reports to.
     std::unique_ptr<QueuedEngineView> events;
-    std::unique_ptr<EngineViewEvents> cells;
     std::unique_ptr<PodcastLibrary> library;
     std::unique_ptr<CTessarineDlg> window;
 };
@@ -633,10 +632,10 @@ TEST_F(MainWindowTest, ACheckThatDownloadedEpisodesTellsTheDesktop) {
         ASSERT_TRUE(RunCycle([&] { w.OnCommand(ID_CHECK_NEW_ITEMS); }));
     EXPECT_EQ(ReadFile(base + "Beta & Co/3.mp3"), "episode");
     EXPECT_EQ(texts, std::vector<QString>{"3 new episodes from Alpha, Beta & Co"});
-    // A row whose file was found in place goes straight to "Completed".
-    const int row = w.DownloadList()->Model()->rowCount();
-    events->InsertDownloadRow(row, {"old.mp3", "", "0%", LoadResString(IDS_WAITING)});
-    events->SetDownloadCell(row, ColumnStatus, LoadResString(IDS_COMPLETED));
+    // A row whose file was found in place goes straight to Done.
+    const auto row = static_cast<size_t>(w.DownloadList()->Model()->rowCount());
+    events->DownloadQueued({row, "Alpha", "old.mp3", server.Url("/old.mp3")});
+    events->DownloadStateChanged(row, DownloadState::Done, {});
     events->CycleEnded(false);
     events->Deliver();
     EXPECT_EQ(texts.size(), 1u);
@@ -644,26 +643,87 @@ TEST_F(MainWindowTest, ACheckThatDownloadedEpisodesTellsTheDesktop) {
 
 TEST_F(MainWindowTest, DownloadRowsFromAnotherThreadArriveWholeAndInOrder) {
     auto& w = Window(kEmpty);
-    auto expected = [](int r) {
-        return DownloadRow{"f" + std::to_string(r), std::to_string(r % 7) + ".0MB",
-                           std::to_string(r % 100) + "%", r % 3 ? "Waiting" : "Completed"};
+    // Row r: 0 bytes so far of r % 7 MiB (none announced for r % 7 == 0), then
+    // r % 100 percent of it (rounded up); it ends Waiting, Completed or Failed.
+    auto total = [](int r) { return int64_t{r % 7} << 20; };
+    auto state = [](int r) {
+        return r % 3 == 1 ? DownloadState::Waiting
+                          : r % 3 == 2 ? DownloadState::Done : DownloadState::Failed;
     };
-    std::thread worker([&] { // a row, then each of its cells changed twice, the engine's order
+    auto expected = [&](int r) {
+        return std::array<std::string, 4>{
+            "f" + std::to_string(r), std::to_string(r % 7) + ".0MB",
+            std::to_string(total(r) != 0 ? r % 100 : 0) + "%",
+            state(r) == DownloadState::Waiting ? "Waiting"
+            : state(r) == DownloadState::Done  ? "Completed"
+                                               : "Failed"};
+    };
+    std::thread worker([&] { // a row, then its state and bytes changed, the engine's order
         for (int r = 0; r < 3000; ++r) {
-            events->InsertDownloadRow(r, {expected(r)[0], "", "0%", "Downloading"});
-            for (int column = ColumnSize; column <= ColumnStatus; ++column)
-                for (const std::string& text : {std::string("?"), expected(r)[column]})
-                    events->SetDownloadCell(r, DownloadColumn(column), text);
+            const auto row = static_cast<size_t>(r);
+            events->DownloadQueued({row, "Podcast", "f" + std::to_string(r), "http://x/", -1});
+            events->DownloadStateChanged(row, DownloadState::Downloading, {});
+            for (int64_t percent : {int64_t{0}, int64_t{r % 100}})
+                events->DownloadProgress(row, (total(r) * percent + 99) / 100, total(r));
+            events->DownloadStateChanged(row, state(r),
+                                         state(r) == DownloadState::Failed
+                                             ? Failure{FailureKind::ConnectionRefused}
+                                             : Failure{});
         }
     });
     QTest::qWait(5); // part arrives through the event loop, the rest is handed on here
     worker.join();
     events->Deliver();
-    ReportTableModel* rows = w.DownloadList()->Model();
+    auto* rows = static_cast<DownloadTableModel*>(w.DownloadList()->Model());
     ASSERT_EQ(rows->rowCount(), 3000);
-    for (int r = 0; r < 3000; ++r)
+    for (int r = 0; r < 3000; ++r) {
         for (int c = 0; c < 4; ++c)
             ASSERT_EQ(rows->Cell(r, c).toStdString(), expected(r)[c]) << r << " " << c;
+        ASSERT_EQ(rows->Facts(r)->podcast, "Podcast");
+        ASSERT_EQ(rows->Facts(r)->reason.kind, state(r) == DownloadState::Failed
+                                                   ? FailureKind::ConnectionRefused
+                                                   : FailureKind::None);
+    }
+}
+
+// A fast transfer's progress between two deliveries reaches the list as its
+// latest bytes, in one change; the cells of a row show nothing of a transfer
+// until it begins, and no more than its whole percentage.
+TEST_F(MainWindowTest, ProgressWaitingForTheWindowIsTakenAtItsLatest) {
+    auto& w = Window(kEmpty);
+    auto* rows = static_cast<DownloadTableModel*>(w.DownloadList()->Model());
+    QSignalSpy changes(rows, &QAbstractItemModel::dataChanged);
+    auto cells = [&](int row) {
+        QStringList texts;
+        for (int c = 0; c < 4; ++c)
+            texts << rows->Cell(row, c);
+        return texts.join('|');
+    };
+    events->DownloadQueued({0, "P", "a.mp3", "http://x/a.mp3", 1000});
+    events->DownloadQueued({1, "P", "b.mp3", "http://x/b.mp3", -1});
+    events->Deliver();
+    EXPECT_EQ(cells(0), "a.mp3||0%|Waiting");
+    events->DownloadStateChanged(0, DownloadState::Downloading, {});
+    for (int64_t received = 0; received <= 3 << 20; received += 1 << 16)
+        events->DownloadProgress(0, received, 4 << 20);
+    events->DownloadProgress(1, 5, 0); // another row's bytes keep their own place
+    changes.clear();
+    events->Deliver();
+    EXPECT_EQ(cells(0), "a.mp3|4.0MB|75%|Downloading");
+    EXPECT_EQ(cells(1), "b.mp3|0.0MB|0%|Waiting");
+    EXPECT_EQ(changes.size(), 1);
+    // Bytes that leave the cells as they are change nothing shown.
+    changes.clear();
+    events->DownloadProgress(0, (3 << 20) + 1, 4 << 20);
+    events->Deliver();
+    EXPECT_EQ(changes.size(), 0);
+    EXPECT_EQ(rows->Facts(0)->received, (3 << 20) + 1);
+    // Past the end of the list: nothing happens.
+    events->DownloadStateChanged(7, DownloadState::Done, {});
+    events->DownloadProgress(7, 1, 2);
+    events->Deliver();
+    EXPECT_EQ(rows->rowCount(), 2);
+    EXPECT_EQ(rows->Cell(5, 0), QString());
 }
 
 TEST_F(LoadTest, RandomCommandsWhileCyclesRun) {
@@ -729,7 +789,7 @@ TEST_F(LoadTest, RandomCommandsWhileCyclesRun) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return !Engine().IsBusy(); }, 60000)) << "deadlock";
     Engine().Shutdown();
     QCoreApplication::processEvents();
-    events->RefreshSubscriptionRows();
+    events->SubscriptionsChanged();
     events->Deliver();
     const auto items = PodcastLibraryTestAccess::Model(*library).SnapshotSubscriptions();
     ASSERT_EQ(w.SubscriptionList()->Model()->rowCount(), static_cast<int>(items.size()));

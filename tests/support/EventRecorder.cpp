@@ -1,26 +1,8 @@
 #include "support/EventRecorder.h"
 
-#include "core/util/Strings.h"
+#include "display/DisplayText.h"
 
 namespace tessarine::test {
-
-namespace {
-
-std::string StateText(DownloadState state) {
-    switch (state) {
-    case DownloadState::Waiting:
-        return LoadResString(IDS_WAITING);
-    case DownloadState::Downloading:
-        return LoadResString(IDS_DOWNLOADING);
-    case DownloadState::Done:
-        return LoadResString(IDS_COMPLETED);
-    case DownloadState::Failed:
-        return LoadResString(IDS_FAILED);
-    }
-    return {};
-}
-
-} // namespace
 
 void EventRecorder::SubscriptionsChanged() {
     std::lock_guard lock(mutex_);
@@ -58,19 +40,15 @@ void EventRecorder::DownloadStateChanged(size_t index, DownloadState state,
 void EventRecorder::DownloadProgress(size_t index, int64_t received, int64_t total) {
     std::lock_guard lock(mutex_);
     events_.emplace_back(DownloadProgressEvent{index, received, total});
-    SetCell(index, ColumnSize,
-            FormatResNumber(IDS_SIZE_FORMAT, static_cast<double>(total) / 1048576.0));
+    SetCell(index, ColumnSize, SizeText(total));
     if (total != 0)
-        SetCell(index, ColumnProgress,
-                std::to_string(static_cast<int>(static_cast<double>(received) * 100.0 /
-                                                static_cast<double>(total))) +
-                    "%");
+        SetCell(index, ColumnProgress, PercentText(received, total));
 }
 
 void EventRecorder::MessagePosted(const Message& message) {
     std::lock_guard lock(mutex_);
     events_.emplace_back(message);
-    messages_.push_back(FormatText(LoadResString(message.id), message.args));
+    messages_.push_back(MessageText(message));
 }
 
 void EventRecorder::CycleEnded(bool quit) {

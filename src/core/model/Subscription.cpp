@@ -7,18 +7,6 @@
 
 namespace tessarine {
 
-std::string StatusText(int32_t status) {
-    switch (status) {
-    case NewlyAdded: return LoadResString(IDS_STATUS_NEWLY_ADDED);
-    case CheckPending: return LoadResString(IDS_STATUS_CHECK_PENDING);
-    case Checking: return LoadResString(IDS_STATUS_CHECKING);
-    case NewItemsFound: return LoadResString(IDS_STATUS_NEW_ITEMS);
-    case NoNewItems: return LoadResString(IDS_STATUS_NO_NEW_ITEMS);
-    case Error: return LoadResString(IDS_STATUS_ERROR);
-    default: return {};
-    }
-}
-
 SubscriptionPtr SubscriptionList::Append(const std::string& url, const std::string& name) {
     if (Contains(url))
         return nullptr;

@@ -24,9 +24,6 @@ enum SubscriptionStatus : int32_t {
     Error = 100,
 };
 
-// The status cell's text for a code; empty for Idle and unknown codes.
-std::string StatusText(int32_t status);
-
 struct Subscription {
     std::string url;
     int32_t status = Idle;

@@ -51,6 +51,26 @@ enum StringId : int {
     IDS_NO_FILE_NAME = 210,
     IDS_COMPLETED = 58114,
 
+    // Why something failed (see Failure), in a few words.
+    IDS_REASON_HTTP_STATUS = 400, // the status code and the server's phrase
+    IDS_REASON_NOT_A_FEED = 401,
+    IDS_REASON_PAGE_NAMES_NO_FEED = 402,
+    IDS_REASON_NAME_NOT_FOUND = 403,
+    IDS_REASON_CONNECTION_REFUSED = 404,
+    IDS_REASON_TIMED_OUT = 405,
+    IDS_REASON_CERTIFICATE = 406,
+    IDS_REASON_TOO_LARGE = 407,
+    IDS_REASON_CUT_SHORT = 408,
+    IDS_REASON_EMPTY_REPLY = 409,
+    IDS_REASON_NETWORK_ERROR = 410,
+    IDS_REASON_NETWORK_ERROR_DETAIL = 411, // the library's own text
+    IDS_REASON_DISK_FULL = 412,
+    IDS_REASON_PERMISSION_DENIED = 413,
+    IDS_REASON_FILE_ERROR = 414,
+    IDS_REASON_FILE_ERROR_DETAIL = 415, // the system's own text
+    IDS_REASON_NO_INTERNET = 416,
+    IDS_REASON_CANCELLED = 417,
+
     // Texts of the window, menus and dialogs.
     TXT_CAPTION = 40000,
     TXT_LABEL_SUBSCRIBED,

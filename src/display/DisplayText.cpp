@@ -1,0 +1,84 @@
+#include "display/DisplayText.h"
+
+#include "core/model/Subscription.h"
+#include "core/util/Strings.h"
+
+namespace tessarine {
+
+std::string StatusText(int32_t status) {
+    switch (status) {
+    case NewlyAdded: return LoadResString(IDS_STATUS_NEWLY_ADDED);
+    case CheckPending: return LoadResString(IDS_STATUS_CHECK_PENDING);
+    case Checking: return LoadResString(IDS_STATUS_CHECKING);
+    case NewItemsFound: return LoadResString(IDS_STATUS_NEW_ITEMS);
+    case NoNewItems: return LoadResString(IDS_STATUS_NO_NEW_ITEMS);
+    case Error: return LoadResString(IDS_STATUS_ERROR);
+    default: return {};
+    }
+}
+
+std::string StateText(DownloadState state) {
+    switch (state) {
+    case DownloadState::Waiting: return LoadResString(IDS_WAITING);
+    case DownloadState::Downloading: return LoadResString(IDS_DOWNLOADING);
+    case DownloadState::Done: return LoadResString(IDS_COMPLETED);
+    case DownloadState::Failed: return LoadResString(IDS_FAILED);
+    }
+    return {};
+}
+
+std::string SizeText(int64_t bytes) {
+    return FormatResNumber(IDS_SIZE_FORMAT, static_cast<double>(bytes) / 1048576.0);
+}
+
+int WholePercent(int64_t received, int64_t total) {
+    if (total <= 0)
+        return 0;
+    return static_cast<int>(static_cast<double>(received) * 100.0 / static_cast<double>(total));
+}
+
+std::string PercentText(int64_t received, int64_t total) {
+    return std::to_string(WholePercent(received, total)) + "%";
+}
+
+std::string MessageText(const Message& message) {
+    return FormatText(LoadResString(message.id), message.args);
+}
+
+std::string FailureText(const Failure& failure) {
+    // The system's or the library's own words, where it gave some, follow
+    // the general one.
+    const auto withDetail = [&](int plain, int detailed) {
+        return failure.detail.empty() ? LoadResString(plain)
+                                      : FormatResString(detailed, failure.detail);
+    };
+    switch (failure.kind) {
+    case FailureKind::None: return {};
+    case FailureKind::HttpStatus: {
+        std::string status = std::to_string(failure.httpStatus);
+        if (!failure.httpPhrase.empty())
+            status += " " + failure.httpPhrase;
+        return FormatResString(IDS_REASON_HTTP_STATUS, status);
+    }
+    case FailureKind::NotAFeed: return LoadResString(IDS_REASON_NOT_A_FEED);
+    case FailureKind::PageNamesNoFeed: return LoadResString(IDS_REASON_PAGE_NAMES_NO_FEED);
+    case FailureKind::NameNotFound: return LoadResString(IDS_REASON_NAME_NOT_FOUND);
+    case FailureKind::ConnectionRefused: return LoadResString(IDS_REASON_CONNECTION_REFUSED);
+    case FailureKind::TimedOut: return LoadResString(IDS_REASON_TIMED_OUT);
+    case FailureKind::CertificateNotTrusted: return LoadResString(IDS_REASON_CERTIFICATE);
+    case FailureKind::TooLarge: return LoadResString(IDS_REASON_TOO_LARGE);
+    case FailureKind::CutShort: return LoadResString(IDS_REASON_CUT_SHORT);
+    case FailureKind::EmptyReply: return LoadResString(IDS_REASON_EMPTY_REPLY);
+    case FailureKind::NetworkError:
+        return withDetail(IDS_REASON_NETWORK_ERROR, IDS_REASON_NETWORK_ERROR_DETAIL);
+    case FailureKind::DiskFull: return LoadResString(IDS_REASON_DISK_FULL);
+    case FailureKind::PermissionDenied: return LoadResString(IDS_REASON_PERMISSION_DENIED);
+    case FailureKind::FileError:
+        return withDetail(IDS_REASON_FILE_ERROR, IDS_REASON_FILE_ERROR_DETAIL);
+    case FailureKind::NoInternet: return LoadResString(IDS_REASON_NO_INTERNET);
+    case FailureKind::Cancelled: return LoadResString(IDS_REASON_CANCELLED);
+    }
+    return {};
+}
+
+} // namespace tessarine

@@ -1,0 +1,34 @@
+#pragma once
+// The texts both front ends show for the library's facts: a subscription's
+// status, a download's state, size and percentage, a message, why something
+// failed. Qt-free, in the current language of the string tables; the window
+// and the command line word a fact the same way through here.
+
+#include "core/model/DownloadQueue.h"
+#include "core/model/LibraryEvents.h"
+#include "core/util/Failure.h"
+
+#include <cstdint>
+#include <string>
+
+namespace tessarine {
+
+// A subscription's status cell ("New items found"); empty for Idle and
+// unknown codes.
+std::string StatusText(int32_t status);
+// A download's status cell: "Waiting", "Downloading", "Completed", "Failed".
+std::string StateText(DownloadState state);
+// A size in the download list's form, megabytes with one decimal ("2.0MB").
+std::string SizeText(int64_t bytes);
+// The whole percentage `received` is of `total` (rounded down; 0 when the
+// total is not known).
+int WholePercent(int64_t received, int64_t total);
+// That percentage as shown: "45%".
+std::string PercentText(int64_t received, int64_t total);
+// A message's text with its arguments in place.
+std::string MessageText(const Message& message);
+// Why something failed, in a few words ("Connection refused",
+// "HTTP status 404 Not Found"); empty for no failure.
+std::string FailureText(const Failure& failure);
+
+} // namespace tessarine
