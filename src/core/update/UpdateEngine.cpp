@@ -308,7 +308,7 @@ CycleResult UpdateEngine::CheckCycleProc() {
             // be opened: the name, the date and the settings file stay as
             // they were.
             const HttpResult& fetched = response.result;
-            const bool read = fetched.opened && fetched.complete && !fetched.tooLarge &&
+            const bool read = fetched.opened && fetched.Complete() &&
                               fetched.status >= 200 && fetched.status < 300;
             ok = read;
             // Relative enclosure URLs are meant from where the feed was found.
@@ -707,7 +707,7 @@ void UpdateEngine::TransferOne(HttpSession& session, size_t row, const std::stri
     // `complete` holds only when at least the announced length arrived; the
     // file must hold exactly that length, or, where none was announced,
     // something at all.
-    bool success = created && !refetch && result.opened && result.complete && !notTheFile &&
+    bool success = created && !refetch && result.opened && result.Complete() && !notTheFile &&
                    !wrongLength && !writeFailed && !cancel_ &&
                    (length != 0 ? received == length : received > 0);
     if (success) {
@@ -725,7 +725,7 @@ void UpdateEngine::TransferOne(HttpSession& session, size_t row, const std::stri
             break;
         }
     } else if (created && resumable && !writeFailed && !notTheFile && !refetch && !wrongLength &&
-               (result.networkFailure || cancel_)) {
+               (result.NetworkFailure() || cancel_)) {
         partial.Keep();
     } else {
         partial.Discard();
@@ -744,7 +744,7 @@ void UpdateEngine::TransferOne(HttpSession& session, size_t row, const std::stri
     Failure reason = refused ? refused : result.failure;
     if (!reason)
         reason = {length != 0 || received > 0 ? FailureKind::CutShort : FailureKind::EmptyReply};
-    if (!result.opened && !result.cancelled)
+    if (!result.opened && !result.Cancelled())
         PostError(IDS_COULD_NOT_OPEN, {ShownUrl(url)}, reason);
     else if (createFailed || writeFailed)
         PostError(IDS_ERROR_CREATING_FILE, {target}, reason);
