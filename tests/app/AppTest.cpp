@@ -11,6 +11,7 @@
 #include "support/Feeds.h"
 #include "support/GuiHarness.h"
 #include "support/LoopbackServer.h"
+#include "support/UpdateEngineTestAccess.h"
 
 #include <QGuiApplication>
 #include <QProcess>
@@ -323,7 +324,8 @@ TEST(HostileNames, NothingLeavesTheBase) {
     w.OnInitDialog();
     w.show();
     UpdateEngine& engine = library.Engine();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return engine.CyclesRun() > 0 && !engine.IsBusy(); }, 30000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return UpdateEngineTestAccess::CyclesRun(engine) > 0 && !engine.IsBusy(); }, 30000));
     const auto records = library.Model().SnapshotSubscriptions();
     EXPECT_EQ(records.at(0).values.name, feeds[0].first); // names stay as they are
     for (const SubscriptionSnapshot& record : records)
