@@ -53,7 +53,7 @@ Fetch ByProgram(const std::string& url, int64_t size, const TempDir& dir) {
     std::error_code error;
     const auto rows = view.Rows();
     fetch.ok = queued && result == 0 && rows.size() == 1 &&
-               rows[0][tessarine::ColumnStatus] == LoadResString(IDS_COMPLETED) &&
+               rows[0][tessarine::test::ColumnStatus] == LoadResString(IDS_COMPLETED) &&
                fs::file_size(target, error) == static_cast<uintmax_t>(size) && !error;
     return fetch;
 }
