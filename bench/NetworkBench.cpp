@@ -246,7 +246,7 @@ void NetworkBenchmark(const Settings& settings, ServerProcess& server, Report& r
             });
         const double seconds = SecondsSince(start);
         const int64_t sent = ServerBytes(server, false);
-        const bool resumed = result.complete && result.status == 206 && received == half;
+        const bool resumed = result.Complete() && result.status == 206 && received == half;
         if (!resumed)
             report.Fail("6: resuming the 1 GiB transfer did not append the second half");
         report.Add({label, "resume the second half of 1 GiB: bytes sent",

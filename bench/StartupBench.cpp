@@ -12,6 +12,7 @@
 #include "mainwindow/ReportListView.h"
 #include "support/GuiHarness.h"
 #include "support/LoopbackServer.h"
+#include "support/UpdateEngineTestAccess.h"
 
 #include <QScrollBar>
 #include <QSettings>
@@ -266,7 +267,8 @@ void StartupBenchmark(const Settings& settings, Report& report) {
     std::thread worker([&] {
         UpdateEngine& engine = library->Engine();
         for (int i = 0; i < kQueuedDownloads; ++i) {
-            if (engine.QueueDownload(Format("http://127.0.0.1:9/queue/q%05d.mp3", i), "Queue"))
+            if (UpdateEngineTestAccess::QueueDownload(
+                    engine, Format("http://127.0.0.1:9/queue/q%05d.mp3", i), "Queue"))
                 ++queued;
             if ((i + 1) % 1000 == 0)
                 marks.push_back(SecondsSince(queueStart));

@@ -11,6 +11,7 @@
 #include "core/util/Strings.h"
 #include "support/EventRecorder.h"
 #include "support/TestSupport.h"
+#include "support/UpdateEngineTestAccess.h"
 
 #include <filesystem>
 #include <fstream>
@@ -45,8 +46,8 @@ Fetch ByProgram(const std::string& url, int64_t size, const TempDir& dir) {
     PeakMeter meter;
     fetch.beforeKiB = ResidentKiB();
     const auto start = Clock::now();
-    const bool queued = engine.QueueDownload(url, kFolder);
-    const int result = engine.RunDownloads();
+    const bool queued = UpdateEngineTestAccess::QueueDownload(engine, url, kFolder);
+    const int result = UpdateEngineTestAccess::RunDownloads(engine);
     fetch.seconds = SecondsSince(start);
     fetch.peakKiB = meter.StopKiB();
 

@@ -12,6 +12,7 @@
 #include "support/GuiHarness.h"
 #include "support/LibraryTestAccess.h"
 #include "support/LoopbackServer.h"
+#include "support/UpdateEngineTestAccess.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -314,7 +315,8 @@ TEST(HostileNames, NothingLeavesTheBase) {
     w.OnInitDialog();
     w.show();
     UpdateEngine& engine = PodcastLibraryTestAccess::Engine(library);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return engine.CyclesRun() > 0 && !engine.IsBusy(); }, 30000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return UpdateEngineTestAccess::CyclesRun(engine) > 0 && !engine.IsBusy(); }, 30000));
     const auto records = library.SubscriptionRows();
     EXPECT_EQ(records.at(0).values.name, feeds[0].first); // names stay as they are
     for (const SubscriptionSnapshot& record : records)

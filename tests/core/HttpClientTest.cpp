@@ -71,11 +71,11 @@ TEST(HttpClientTest, RequestsThatCannotCompleteAreFailures) {
         std::string body;
         const HttpResult result = session.FetchToString(c.url, body, 5000);
         EXPECT_EQ(result.opened, c.opened) << c.url;
-        EXPECT_FALSE(result.complete) << c.url;
-        EXPECT_FALSE(result.cancelled) << c.url;
-        EXPECT_EQ(result.tooLarge, c.tooLarge) << c.url;
-        EXPECT_EQ(result.networkFailure, c.network) << c.url;
-        EXPECT_EQ(result.stalled, c.stalled) << c.url;
+        EXPECT_FALSE(result.Complete()) << c.url;
+        EXPECT_FALSE(result.Cancelled()) << c.url;
+        EXPECT_EQ(result.TooLarge(), c.tooLarge) << c.url;
+        EXPECT_EQ(result.NetworkFailure(), c.network) << c.url;
+        EXPECT_EQ(result.Stalled(), c.stalled) << c.url;
         EXPECT_TRUE(c.tooLarge || !result.error.empty()) << c.url; // says what went wrong
     }
     for (const auto& [path, length] : lengths)
@@ -100,8 +100,8 @@ TEST(HttpClientTest, StreamsTheBodyAndCancelFromAnotherThreadEndsAStalledTransfe
     canceller.join();
     // The first bytes were handed on while the transfer was still open.
     EXPECT_TRUE(stalled);
-    EXPECT_TRUE(result.cancelled);
-    EXPECT_FALSE(result.complete);
+    EXPECT_TRUE(result.Cancelled());
+    EXPECT_FALSE(result.Complete());
     std::string body; // while the flag stays set, nothing more is fetched
     EXPECT_FALSE(session.FetchToString(server.Url("/stalls"), body, -1).opened);
 }
@@ -142,7 +142,7 @@ TEST(HttpClientTest, ConditionalRequestsSendTheKnownValidatorsAndA304CarriesNoBo
         HttpRequest request{.ifChanged = c.known};
         result = session.FetchToString(server.Url(c.path), request, body, -1);
         EXPECT_EQ(result.status, c.status) << c.path << " " << c.known.etag;
-        EXPECT_TRUE(result.complete) << c.path;
+        EXPECT_TRUE(result.Complete()) << c.path;
         EXPECT_EQ(result.NotModified(), c.status == 304);
         EXPECT_EQ(body, c.status == 304 ? "" : feed);
         EXPECT_EQ(server.LastRequestHeader(c.path, "If-None-Match"), c.ifNoneMatch) << c.path;
@@ -180,14 +180,14 @@ TEST(HttpClientTest, FeedsComeCompressedAndEnclosuresAsStored) {
 
     HttpResult result =
         session.FetchToString(server.Url("/feed.xml"), HttpRequest{.compressed = true}, body, -1);
-    EXPECT_TRUE(result.complete);
+    EXPECT_TRUE(result.Complete());
     EXPECT_EQ(body, feed);
     EXPECT_NE(server.LastRequestHeader("/feed.xml", "Accept-Encoding"), "");
     EXPECT_LT(result.wireBytes * 10, static_cast<int64_t>(feed.size()));
     // A feed limit counts the decoded bytes.
     result = session.FetchToString(server.Url("/feed.xml"), HttpRequest{.compressed = true}, body,
                                    static_cast<int64_t>(feed.size()) - 1);
-    EXPECT_TRUE(result.tooLarge);
+    EXPECT_TRUE(result.TooLarge());
     EXPECT_EQ(body, "");
 
     result = session.FetchToString(server.Url("/feed.xml"), body, -1);
@@ -196,7 +196,7 @@ TEST(HttpClientTest, FeedsComeCompressedAndEnclosuresAsStored) {
     EXPECT_GT(result.wireBytes, static_cast<int64_t>(feed.size()));
 
     result = session.FetchToString(server.Url("/file.gz"), body, -1);
-    EXPECT_TRUE(result.complete);
+    EXPECT_TRUE(result.Complete());
     EXPECT_EQ(body, gzipped);
     result =
         session.FetchToString(server.Url("/file.gz"), HttpRequest{.compressed = true}, body, -1);
@@ -251,7 +251,7 @@ TEST(FeedFetcherTest, HandsOnResponsesInListOrderWithinItsWindow) {
             EXPECT_FALSE(response.result.opened); // dropped
             continue;
         }
-        EXPECT_TRUE(response.result.complete) << i;
+        EXPECT_TRUE(response.result.Complete()) << i;
         EXPECT_EQ(response.body, text(i));
         EXPECT_EQ(response.result.validators.etag, "\"" + std::to_string(i) + "\"");
         EXPECT_NE(server.LastRequestHeader("/f" + std::to_string(i) + ".xml", "Accept-Encoding"),
@@ -259,7 +259,7 @@ TEST(FeedFetcherTest, HandsOnResponsesInListOrderWithinItsWindow) {
     }
     response = fetcher.Take(notModified);
     EXPECT_TRUE(response.result.NotModified());
-    EXPECT_TRUE(response.result.complete);
+    EXPECT_TRUE(response.result.Complete());
     EXPECT_FALSE(fetcher.Take(notModified).result.opened); // handed over once
     EXPECT_FALSE(fetcher.Take(999).result.opened);
     EXPECT_LE(server.MostAtOnce(), 4);    // the connections, and the one taken out of turn
@@ -297,12 +297,12 @@ TEST(FeedFetcherTest, EndsEachFeedAsASingleRequestEnds) {
         const HttpResult single = session.FetchToString(urls[i], request, body, kMaxFeedBytes);
         const FeedResponse feed = fetcher.Take(i);
         EXPECT_EQ(feed.result.opened, single.opened) << urls[i];
-        EXPECT_EQ(feed.result.complete, single.complete) << urls[i];
-        EXPECT_EQ(feed.result.networkFailure, single.networkFailure) << urls[i];
-        EXPECT_EQ(feed.result.stalled, single.stalled) << urls[i];
+        EXPECT_EQ(feed.result.Complete(), single.Complete()) << urls[i];
+        EXPECT_EQ(feed.result.NetworkFailure(), single.NetworkFailure()) << urls[i];
+        EXPECT_EQ(feed.result.Stalled(), single.Stalled()) << urls[i];
         EXPECT_EQ(feed.result.failure.kind, single.failure.kind) << urls[i];
-        EXPECT_EQ(feed.body, single.complete ? body : std::string()) << urls[i];
-        EXPECT_EQ(feed.result.stalled, i < 2) << urls[i]; // the silent one and the trickle
+        EXPECT_EQ(feed.body, single.Complete() ? body : std::string()) << urls[i];
+        EXPECT_EQ(feed.result.Stalled(), i < 2) << urls[i]; // the silent one and the trickle
     }
 }
 
@@ -323,8 +323,8 @@ TEST(FeedFetcherTest, CancelEndsTheWaitAndTheTransfers) {
         });
         const FeedResponse response = fetcher.Take(0);
         canceller.join();
-        EXPECT_TRUE(response.result.cancelled);
-        EXPECT_TRUE(fetcher.Take(5).result.cancelled);
+        EXPECT_TRUE(response.result.Cancelled());
+        EXPECT_TRUE(fetcher.Take(5).result.Cancelled());
     }
     // Ended by the flag, long before the server would have answered.
     EXPECT_LT(std::chrono::steady_clock::now() - cancelled, 30s);

@@ -8,12 +8,13 @@
 #include "core/model/SettingsFile.h"
 #include "core/update/PartialFile.h"
 #include "core/util/Strings.h"
+#include "support/EventRecorder.h"
 #include "support/Feeds.h"
 #include "support/LoopbackServer.h"
 #include "support/RawReplyServer.h"
-#include "support/EventRecorder.h"
 #include "support/TestClock.h"
 #include "support/TestSupport.h"
+#include "support/UpdateEngineTestAccess.h"
 
 #include <gtest/gtest.h>
 
@@ -30,10 +31,13 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <regex>
 #include <set>
-#include <mutex>
 #include <thread>
+#include <tuple>
+#include <type_traits>
+#include <variant>
 
 using namespace tessarine;
 using namespace tessarine::test;
@@ -71,7 +75,7 @@ protected:
     void Check(const SubscriptionPtr& record = nullptr) {
         if (record)
             record->status = CheckPending;
-        EXPECT_EQ(Engine().CheckCycleProc(), 0);
+        EXPECT_EQ(UpdateEngineTestAccess::CheckCycle(Engine()), 0);
     }
 
     // Everything below `folder`, relative to it and sorted.
@@ -157,6 +161,38 @@ Texts PartialNames(const fs::path& folder) {
             names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
+}
+
+// Whether two recorded events say the same, field by field.
+bool SameEvent(const Event& a, const Event& b) {
+    if (a.index() != b.index())
+        return false;
+    return std::visit(
+        [&b](const auto& x) {
+            using T = std::decay_t<decltype(x)>;
+            const T& y = std::get<T>(b);
+            if constexpr (std::is_same_v<T, FeedCheckBeganEvent>)
+                return x.url == y.url;
+            else if constexpr (std::is_same_v<T, FeedCheckEnd>)
+                return std::tie(x.url, x.name, x.status, x.failure) ==
+                       std::tie(y.url, y.name, y.status, y.failure);
+            else if constexpr (std::is_same_v<T, QueuedDownload>)
+                return std::tie(x.index, x.podcast, x.fileName, x.url, x.announcedSize) ==
+                       std::tie(y.index, y.podcast, y.fileName, y.url, y.announcedSize);
+            else if constexpr (std::is_same_v<T, DownloadStateEvent>)
+                return std::tie(x.index, x.state, x.reason) == std::tie(y.index, y.state, y.reason);
+            else if constexpr (std::is_same_v<T, DownloadProgressEvent>)
+                return std::tie(x.index, x.received, x.total) ==
+                       std::tie(y.index, y.received, y.total);
+            else if constexpr (std::is_same_v<T, Message>)
+                return std::tie(x.kind, x.id, x.args, x.reason) ==
+                       std::tie(y.kind, y.id, y.args, y.reason);
+            else if constexpr (std::is_same_v<T, CycleEndedEvent>)
+                return x.quit == y.quit;
+            else
+                return true;
+        },
+        a);
 }
 
 } // namespace
@@ -791,10 +827,10 @@ TEST_F(EngineTest, AnUnchangedFeedDoesExactlyWhatItsFullFetchWouldDo) {
         own.feedCacheDirectory = std::move(cacheDirectory);
         library.engine = std::make_unique<UpdateEngine>(library.model, library.view, false, own);
         library.record = library.model.AddSubscription(server.Url("/old/feed.xml"), "");
-        EXPECT_EQ(library.engine->CheckCycleProc(), 0);
+        EXPECT_EQ(UpdateEngineTestAccess::CheckCycle(*library.engine), 0);
         fs::remove(library.base / "Show/ep2.mp3");
         library.model.MarkPending(library.record);
-        EXPECT_EQ(library.engine->CheckCycleProc(), 0);
+        EXPECT_EQ(UpdateEngineTestAccess::CheckCycle(*library.engine), 0);
     };
     Library cached{root.Path() / "cached"}, full{root.Path() / "full"};
     run(cached, options.feedCacheDirectory);
@@ -823,7 +859,7 @@ TEST_F(EngineTest, AnUnchangedFeedDoesExactlyWhatItsFullFetchWouldDo) {
         WriteFile(entry.path(), "damaged");
     fs::remove(cached.base / "Show/ep1.mp3");
     cached.model.MarkPending(cached.record);
-    EXPECT_EQ(cached.engine->CheckCycleProc(), 0);
+    EXPECT_EQ(UpdateEngineTestAccess::CheckCycle(*cached.engine), 0);
     EXPECT_EQ(server.LastRequestHeader("/new/feed.xml", "If-None-Match"), "");
     EXPECT_EQ(ReadFile(cached.base / "Show/ep1.mp3"), "episode one");
     EXPECT_EQ(ReadFile(cached.base / "Show/feed.xml"), ReadFile(full.base / "Show/feed.xml"));
@@ -906,7 +942,7 @@ TEST_F(EngineTest, AnArchiveChangedBetweenChecksGetsWhatItLacksAsAFreshEngineWou
     ASSERT_NE(whole.find("ep2.mp3"), std::string::npos);
     const auto check = [&](UpdateEngine& engine) {
         r->status = CheckPending;
-        EXPECT_EQ(engine.CheckCycleProc(), 0);
+        EXPECT_EQ(UpdateEngineTestAccess::CheckCycle(engine), 0);
         return ReadFile(archive);
     };
     EXPECT_EQ(check(Engine()), whole);
@@ -1071,6 +1107,74 @@ TEST_F(EngineTest, DownloadsCutByTheNetworkResumeFromTheirPartialFiles) {
     EXPECT_EQ(view.Messages(), Texts{});
 }
 
+TEST_F(EngineTest, ACycleTellsEachFeedAndDownloadInOrder) {
+    // A feed that is not there, and one whose first enclosure an earlier run
+    // fetched in part before the network cut it off, and whose second fails.
+    const std::string episode(300000, 'e');
+    server.ServeResource("/ep.mp3", {.body = episode, .etag = "\"e\"", .cutAfter = 100000});
+    server.Server().Get("/broken.mp3", [](const httplib::Request&, httplib::Response& response) {
+        response.status = 500;
+        response.set_content("broken", "text/plain");
+    });
+    const std::string missing = server.Url("/missing.xml"), feed = server.Url("/show.xml");
+    const std::string ep = server.Url("/ep.mp3"), broken = server.Url("/broken.mp3");
+    server.Serve("/show.xml", MakeFeed("Show", {{ep}, {broken}}));
+    server.Start();
+    {
+        SharedModel earlier;
+        earlier.SetBaseDirectory(base.string() + "/");
+        earlier.AddSubscription(feed, "");
+        EventRecorder ignored;
+        UpdateEngine run(earlier, ignored, false, options);
+        EXPECT_EQ(UpdateEngineTestAccess::CheckCycle(run), 0);
+    }
+    ASSERT_TRUE(fs::exists(PartialFile::PathFor((base / "Show/ep.mp3").string())));
+
+    const SubscriptionPtr gone = Add(missing);
+    Add(feed);
+    Check();
+    const Failure notFound{FailureKind::HttpStatus, 404, "Not Found"};
+    const std::vector<Event> expected = {
+        FeedCheckBeganEvent{missing},
+        FeedCheckEnd{missing, model.Values(gone).name, Error, notFound},
+        Message{Message::Kind::Error, IDS_COULD_NOT_OPEN, {missing}, notFound},
+        FeedCheckBeganEvent{feed},
+        QueuedDownload{0, "Show", "ep.mp3", ep, 1},
+        QueuedDownload{1, "Show", "broken.mp3", broken, 1},
+        FeedCheckEnd{feed, "Show", NewItemsFound, {}},
+        DownloadStateEvent{0, DownloadState::Downloading, {}},
+        DownloadStateEvent{0, DownloadState::Done, {}},
+        DownloadStateEvent{1, DownloadState::Downloading, {}},
+        DownloadStateEvent{
+            1, DownloadState::Failed, {FailureKind::HttpStatus, 500, "Internal Server Error"}},
+    };
+    // Progress only between the resumed download's start and its end: from
+    // where the partial file ended, rising, told once more at the end.
+    std::vector<Event> told;
+    std::vector<DownloadProgressEvent> progress;
+    for (const Event& event : view.Events()) {
+        if (const auto* step = std::get_if<DownloadProgressEvent>(&event)) {
+            EXPECT_EQ(told.size(), 8u) << "progress after event " << told.size();
+            progress.push_back(*step);
+        } else {
+            told.push_back(event);
+        }
+    }
+    ASSERT_EQ(told.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i)
+        EXPECT_TRUE(SameEvent(told[i], expected[i])) << "event " << i;
+    ASSERT_GE(progress.size(), 3u);
+    EXPECT_TRUE(SameEvent(progress.front(), DownloadProgressEvent{0, 100000, 300000}));
+    for (size_t i = 1; i < progress.size(); ++i)
+        EXPECT_TRUE(progress[i].index == 0 && progress[i].received >= progress[i - 1].received &&
+                    progress[i].total == 300000)
+            << i;
+    EXPECT_TRUE(SameEvent(progress.back(), DownloadProgressEvent{0, 300000, 300000}));
+    EXPECT_EQ(server.LastRequestHeader("/ep.mp3", "Range"), "bytes=100000-");
+    EXPECT_EQ(ReadFile(base / "Show/ep.mp3"), episode);
+    EXPECT_FALSE(fs::exists(base / "Show/broken.mp3"));
+}
+
 TEST_F(EngineTest, FeedsArriveInAnyOrderButEverythingHappensInListOrder) {
     // The first feeds answer last; every feed has an enclosure to queue.
     const int count = 6;
@@ -1117,7 +1221,7 @@ TEST_F(EngineTest, FeedsArriveInAnyOrderButEverythingHappensInListOrder) {
         }
     };
     UpdateEngine parallel(model, ordered, false, options);
-    EXPECT_EQ(parallel.CheckCycleProc(), 0);
+    EXPECT_EQ(UpdateEngineTestAccess::CheckCycle(parallel), 0);
     EXPECT_GT(server.MostAtOnce(), 1); // fetched side by side
     EXPECT_EQ(refreshes, 2 * count);
     ASSERT_EQ(ordered.Rows().size(), static_cast<size_t>(count));

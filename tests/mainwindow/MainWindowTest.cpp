@@ -21,6 +21,7 @@
 #include "support/LibraryTestAccess.h"
 #include "support/LoopbackServer.h"
 #include "support/Sanitized.h"
+#include "support/UpdateEngineTestAccess.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -106,10 +107,11 @@ protected:
     }
     // Runs `start`, waits until the cycle it started has ended and shows what it reported.
     bool RunCycle(const std::function<void()>& start) {
-        const uint64_t cycles = Engine().CyclesRun();
+        const uint64_t cycles = UpdateEngineTestAccess::CyclesRun(Engine());
         start();
-        const bool ended =
-            WaitFor([&] { return Engine().CyclesRun() > cycles && !Engine().IsBusy(); });
+        const bool ended = WaitFor([&] {
+            return UpdateEngineTestAccess::CyclesRun(Engine()) > cycles && !Engine().IsBusy();
+        });
         events->Deliver(); // the cycle's message may still be on its way
         return ended;
     }
@@ -283,7 +285,7 @@ TEST_F(MainWindowTest, SubscribeStoresTheAddressAndADuplicateStillStartsACheck) 
         }));
         EXPECT_EQ(Told().value(0), message);
     }
-    const uint64_t cycles = Engine().CyclesRun();
+    const uint64_t cycles = UpdateEngineTestAccess::CyclesRun(Engine());
     TypeIntoNextSubscribe("file:///etc/passwd");
     QTest::keyClick(w.SubscriptionList(), Qt::Key_A, Qt::ControlModifier);
     Activate();
@@ -291,7 +293,7 @@ TEST_F(MainWindowTest, SubscribeStoresTheAddressAndADuplicateStillStartsACheck) 
                                   "(http:// or https://)!\n\nfile:///etc/passwd"});
     EXPECT_EQ(ModelUrls(), std::vector<std::string>{url});
     EXPECT_FALSE(Engine().IsBusy());
-    EXPECT_EQ(Engine().CyclesRun(), cycles);
+    EXPECT_EQ(UpdateEngineTestAccess::CyclesRun(Engine()), cycles);
     // The check failed, yet the subscription was saved when it was added.
     QTest::keyClick(w.SubscriptionList(), Qt::Key_Q, Qt::ControlModifier);
     EXPECT_TRUE(w.HasEnded());
@@ -369,7 +371,8 @@ TEST_F(MainWindowTest, SelectionCommandsOpenFoldersRemoveAndShowTheContextMenu) 
     EXPECT_FALSE(shownAt(list->viewport(), {20, 20}, QContextMenuEvent::Mouse));
     w.OnCommand(ID_OPEN_BASE_DIRECTORY);
     DoubleClickRow(list, 0); // a feed's folder, by the folder-name rule
-    ASSERT_TRUE(Engine().QueueDownload("http://127.0.0.1:1/ep.mp3?id=1", "../Show"));
+    ASSERT_TRUE(UpdateEngineTestAccess::QueueDownload(Engine(), "http://127.0.0.1:1/ep.mp3?id=1",
+                                                      "../Show"));
     ASSERT_TRUE(WaitFor([&] { return w.DownloadList()->Model()->rowCount() == 1; }));
     DoubleClickRow(w.DownloadList(), 0); // a download's file, inside the base
     ASSERT_TRUE(WaitFor([&] { return harness.opened.size() == 3; }));
@@ -783,7 +786,8 @@ TEST_F(LoadTest, RandomCommandsWhileCyclesRun) {
 
     // The commands asked for cycles: however fast or loaded the machine, at
     // least two of them have run by now or do so while we wait.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return Engine().CyclesRun() >= 2; }, 120000));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return UpdateEngineTestAccess::CyclesRun(Engine()) >= 2; }, 120000));
     // Stop the worker as closing does (a deadlock fails here); every row shows its record.
     Engine().BeginShutdown();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !Engine().IsBusy(); }, 60000)) << "deadlock";
@@ -798,7 +802,7 @@ TEST_F(LoadTest, RandomCommandsWhileCyclesRun) {
     for (const auto& message : harness.messages)
         EXPECT_TRUE(message.text == "Select a feed first!" ||
                     message.text.startsWith("ATTENTION!"));
-    EXPECT_GE(Engine().CyclesRun(), 2u);
+    EXPECT_GE(UpdateEngineTestAccess::CyclesRun(Engine()), 2u);
 }
 
 // A check ending while a new base directory's file loads (its duplicate's box

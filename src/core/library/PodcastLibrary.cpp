@@ -114,8 +114,8 @@ PodcastLibrary::Subscribed PodcastLibrary::AddLookedUp(const std::string& typed)
     request.compressed = true;
     const HttpResult fetched =
         session.FetchToString(*url, request, body, engine_.Options().maxFeedBytes);
-    const bool read = fetched.opened && fetched.complete && !fetched.tooLarge &&
-                      fetched.status >= 200 && fetched.status < 300;
+    const bool read =
+        fetched.opened && fetched.Complete() && fetched.status >= 200 && fetched.status < 300;
     if (read && !ReadFeed(body).hasChannel) {
         const PageFeed page = FeedOfPage(body, fetched.finalUrl.empty() ? *url : fetched.finalUrl);
         if (page.kind == PageFeed::Kind::NoneNamed) {

@@ -139,7 +139,7 @@ void FeedFetcher::Impl::Complete(size_t at, std::optional<CURLcode> code, bool c
     active.erase(active.begin() + static_cast<std::ptrdiff_t>(at));
     FeedResponse response;
     response.result = entry.transfer->Finish(code, cancelled, stalled, error);
-    if (response.result.complete)
+    if (response.result.Complete())
         response.body = std::move(*entry.body);
     idle.push_back(std::move(entry.transfer));
 
@@ -240,7 +240,7 @@ FeedResponse FeedFetcher::Take(size_t index) {
     }
     while (slot.state != SlotState::Ready) {
         if (impl_->Cancelled()) {
-            response.result.cancelled = true;
+            response.result.end = HttpEnd::Cancelled;
             return response; // the slot stays; its transfer is ended by the thread
         }
         impl_->arrived.wait_for(lock, std::chrono::milliseconds(kPollSliceMs));

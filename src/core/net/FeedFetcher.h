@@ -28,15 +28,15 @@ struct FeedRequest {
 };
 
 struct FeedResponse {
-    // status, complete, tooLarge, cancelled, validators, finalUrl, error,
-    // networkFailure as for one request; a 304 has NotModified() and no body
+    // status, how it ended, validators, finalUrl, error and failure as for
+    // one request; a 304 has NotModified() and no body
     HttpResult result;
     std::string body; // empty unless the body arrived whole
 };
 
 struct FeedFetcherOptions {
     HttpOptions http{};
-    int64_t maxBodyBytes = kMaxFeedBytes; // larger bodies are refused (tooLarge)
+    int64_t maxBodyBytes = kMaxFeedBytes;     // larger bodies are refused (TooLarge)
     int connections = 4;                      // transfers at once
     int window = 8; // transfers running plus responses not yet taken, at most
 };
@@ -57,7 +57,7 @@ public:
     size_t Add(FeedRequest request);
     // Waits for response `index`, starting it first if it has not started,
     // and hands it over once. With the cancel flag set it returns at once
-    // with result.cancelled. Taking an index twice, or one never added,
+    // with a result that was cancelled. Taking an index twice, or one never added,
     // gives a response without `opened` and with an error text.
     FeedResponse Take(size_t index);
     // Waits up to `timeout` for response `index` to arrive (starting it

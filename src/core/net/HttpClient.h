@@ -24,7 +24,7 @@ public:
     bool IsOpen() const;
 
     // The whole body into `body`; a body over `maxBytes` ends the request
-    // with tooLarge set.
+    // as TooLarge.
     HttpResult FetchToString(const std::string& url, std::string& body, int64_t maxBytes);
     HttpResult FetchToString(const std::string& url, const HttpRequest& request, std::string& body,
                              int64_t maxBytes);

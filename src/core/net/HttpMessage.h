@@ -59,16 +59,23 @@ struct HttpRequest {
     HttpValidators resumeIf{};
 };
 
+// How a request ended. Only one holds: a request the network ended was not
+// cancelled, and one refused as too large was neither.
+enum class HttpEnd {
+    Complete,  // the body arrived whole, without transport error
+    Failed,    // any other end: no usable reply, a body short of its length,
+               // a transport error that is not the network's
+    Network,   // the network ended it: no connection, reset, cut short, timed out
+    Stalled,   // the stall limit ended it (a network failure too)
+    Cancelled, // the cancel flag or a callback ended it
+    TooLarge,  // FetchToString refused a body over its limit
+};
+
 struct HttpResult {
     bool opened = false;         // a response arrived: the URL could be opened
+    HttpEnd end = HttpEnd::Failed;
     long status = 0;             // status of the final response (0 when none)
     std::string reasonPhrase{};  // its reason phrase as sent ("Not Found"), may be empty
-    bool complete = false;       // the body arrived whole, without transport error
-    bool cancelled = false;      // the cancel flag or a callback ended it
-    bool tooLarge = false;       // FetchToString refused a body over its limit
-    bool networkFailure = false; // ended by the network: no connection, reset,
-                                 // cut short, stalled or timed out
-    bool stalled = false;        // of those, the stall limit ended it
     int64_t contentLength = -1;  // announced length of the final response, -1 if none
     int64_t received = 0;        // body bytes delivered (after decoding)
     int64_t wireBytes = 0;       // header and body bytes that came over the network
@@ -85,6 +92,12 @@ struct HttpResult {
     Failure failure{};
 
     bool NotModified() const { return status == 304; }
+    bool Complete() const { return end == HttpEnd::Complete; }
+    bool Cancelled() const { return end == HttpEnd::Cancelled; }
+    bool TooLarge() const { return end == HttpEnd::TooLarge; }
+    bool Stalled() const { return end == HttpEnd::Stalled; }
+    // Ended by the network, the stall limit included.
+    bool NetworkFailure() const { return end == HttpEnd::Network || end == HttpEnd::Stalled; }
 };
 
 // Called once per request, before any data, with the final response's status

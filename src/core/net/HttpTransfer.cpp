@@ -447,39 +447,41 @@ HttpResult HttpTransfer::Finish(std::optional<CURLcode> code, bool cancelled, bo
         sink_->clear();
         sink_->shrink_to_fit();
         sink_ = nullptr;
-        result.cancelled = result.complete = false;
+        result.end = HttpEnd::Failed;
         result.error = "out of memory while receiving the response";
         return result;
     }
 
     const bool done = code.has_value();
+    HttpEnd end = HttpEnd::Failed; // how it ended unless it completed
     if (!replyError_.empty()) {
         result.error = replyError_; // a reply that cannot be read: none was opened
     } else if (stopped_ || cancelled) {
-        result.cancelled = true;
+        end = HttpEnd::Cancelled;
     } else if (stalled) {
-        result.stalled = result.networkFailure = true;
+        end = HttpEnd::Stalled;
         result.error = "Operation timed out: no data received for " +
                        std::to_string(options_.stallTimeoutSeconds) + " seconds";
     } else if (!driverError.empty()) {
         result.error = driverError;
     } else if (done && *code != CURLE_OK) {
         result.error = errorText[0] != '\0' ? errorText : curl_easy_strerror(*code);
-        result.networkFailure = IsNetworkFailure(*code);
-        result.stalled = *code == CURLE_OPERATION_TIMEDOUT && connected_;
+        if (*code == CURLE_OPERATION_TIMEDOUT && connected_)
+            end = HttpEnd::Stalled;
+        else if (IsNetworkFailure(*code))
+            end = HttpEnd::Network;
     } else if (done && !responded_) {
         result.error = "no response";
     }
     // libcurl ends a body short of its announced length with an error; the
     // length is compared as well where no coding changed the byte count.
-    result.complete =
-        done && *code == CURLE_OK && responded_ && !result.cancelled &&
+    const bool complete =
+        done && *code == CURLE_OK && responded_ && end != HttpEnd::Cancelled &&
         (result.contentLength < 0 || encoded_ || result.received >= result.contentLength);
+    result.end = complete ? HttpEnd::Complete : end;
     if (tooLarge_) {
         // Refused by the limit, not cancelled: nothing of the body is kept.
-        result.tooLarge = true;
-        result.cancelled = false;
-        result.complete = false;
+        result.end = HttpEnd::TooLarge;
         if (sink_ != nullptr) {
             sink_->clear();
             sink_->shrink_to_fit();
@@ -493,11 +495,11 @@ HttpResult HttpTransfer::Finish(std::optional<CURLcode> code, bool cancelled, bo
 Failure HttpTransfer::FailureOf(const HttpResult& result, std::optional<CURLcode> code,
                                 bool stalled) const {
     // Checked in the order Finish decides: what ended the request first.
-    if (result.cancelled)
+    if (result.Cancelled())
         return {FailureKind::Cancelled};
-    if (result.tooLarge)
+    if (result.TooLarge())
         return {FailureKind::TooLarge};
-    if (stalled || result.stalled)
+    if (stalled || result.Stalled())
         return {FailureKind::TimedOut, 0, {}, result.error};
     if (code && *code != CURLE_OK && replyError_.empty()) {
         switch (*code) {
@@ -522,7 +524,7 @@ Failure HttpTransfer::FailureOf(const HttpResult& result, std::optional<CURLcode
         return {FailureKind::NetworkError, 0, {}, result.error};
     if (result.status != 0 && (result.status < 200 || result.status > 299) && result.status != 304)
         return {FailureKind::HttpStatus, result.status, result.reasonPhrase, {}};
-    if (!result.complete)
+    if (!result.Complete())
         return {FailureKind::CutShort};
     return {};
 }

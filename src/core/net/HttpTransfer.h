@@ -30,7 +30,7 @@ public:
     void Prepare(const std::string& url, const HttpRequest& request, ResponseInfoFn onResponse,
                  DataFn onData);
     // The same with the body collected into `body`; a body over `maxBytes`
-    // (none when negative) ends the request with tooLarge set.
+    // (none when negative) ends the request as TooLarge.
     void PrepareToString(const std::string& url, const HttpRequest& request, std::string& body,
                          int64_t maxBytes);
 

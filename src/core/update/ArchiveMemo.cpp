@@ -1,0 +1,37 @@
+#include "core/update/ArchiveMemo.h"
+
+#include "core/util/Fnv1a.h"
+
+#include <optional>
+#include <string_view>
+
+namespace tessarine {
+
+uint64_t ArchiveMemo::LinksHash(const std::vector<std::string>& urls) {
+    uint64_t hash = kFnv1aStart;
+    for (const std::string& url : urls) {
+        char size[8];
+        for (size_t left = url.size(), i = 0; i < 8; ++i, left >>= 8)
+            size[i] = static_cast<char>(left & 0xff);
+        hash = Fnv1a(std::string_view(size, sizeof size), Fnv1a(url, hash));
+    }
+    return hash;
+}
+
+bool ArchiveMemo::Recorded(const std::string& path, uint64_t links) const {
+    const auto entry = entries_.find(path);
+    if (entry == entries_.end())
+        return false;
+    const std::optional<FileStamp> stamp = FileStamp::Of(path);
+    return stamp && entry->second.stamp == *stamp && entry->second.links == links;
+}
+
+void ArchiveMemo::Remember(const std::string& path, uint64_t links, bool current) {
+    const std::optional<FileStamp> after = current ? FileStamp::Of(path) : std::nullopt;
+    if (after)
+        entries_[path] = Entry{*after, links};
+    else
+        entries_.erase(path);
+}
+
+} // namespace tessarine

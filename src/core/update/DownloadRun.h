@@ -1,0 +1,35 @@
+#pragma once
+// The transfer walk of a cycle: every queued entry whose file is missing is
+// fetched, one after another in queue order, over one HTTP session; an entry
+// whose file is there counts as done. A transfer cut off by the network keeps
+// its partial file, and the next attempt asks for the rest (EnclosureTransfer).
+
+#include "core/model/LibraryEvents.h"
+#include "core/model/SharedModel.h"
+#include "core/net/HttpClient.h"
+#include "core/update/EngineOptions.h"
+
+#include <atomic>
+#include <cstddef>
+
+namespace tessarine {
+
+class DownloadRun {
+public:
+    DownloadRun(SharedModel& model, LibraryEvents& events, const HttpOptions& http,
+                const std::atomic<bool>& cancel);
+
+    CycleResult Run();
+
+private:
+    // Rows whose state stays as it is (the completed ones of earlier cycles)
+    // are not told again: every cycle walks the whole queue.
+    void SetEntryState(size_t row, DownloadState state, const Failure& reason = {});
+
+    SharedModel& model_;
+    LibraryEvents& events_;
+    const HttpOptions& http_;
+    const std::atomic<bool>& cancel_;
+};
+
+} // namespace tessarine

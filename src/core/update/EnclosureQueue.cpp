@@ -1,0 +1,21 @@
+#include "core/update/EnclosureQueue.h"
+
+#include "core/feeds/EnclosureNames.h"
+#include "core/files/BaseDirectory.h"
+
+namespace tessarine {
+
+bool EnclosureQueue::Add(const std::string& base, const std::string& url, const std::string& folder,
+                         std::string fileName, const std::unordered_set<std::string>* present,
+                         int64_t announcedSize) {
+    if (fileName.empty())
+        fileName = EnclosureNames({url}).NameOf(url);
+    if ((present != nullptr && present->contains(fileName)) ||
+        PathExists(FeedFilePath(base, folder, fileName)))
+        return false;
+    const size_t row = model_.AppendDownload(url, folder, fileName);
+    events_.DownloadQueued({row, folder, fileName, url, announcedSize});
+    return true;
+}
+
+} // namespace tessarine
