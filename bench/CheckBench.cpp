@@ -14,8 +14,9 @@
 #include "mainwindow/CTessarineDlg.h"
 #include "mainwindow/QueuedEngineView.h"
 #include "mainwindow/ReportListView.h"
-#include "support/GuiHarness.h"
+#include "platform/CacheFolder.h"
 #include "support/EventRecorder.h"
+#include "support/GuiHarness.h"
 #include "support/TestSupport.h"
 
 #include <QWindow>
@@ -47,7 +48,9 @@ void HugeFeedBenchmark(const Settings& settings, ServerProcess& server, Report& 
     SharedModel model;
     model.SetBaseDirectory(base);
     test::EventRecorder view;
-    UpdateEngine engine(model, view, false);
+    EngineOptions options; // the feed cache where the program keeps it
+    options.feedCacheDirectory = FeedCacheFolder();
+    UpdateEngine engine(model, view, false, options);
     const SubscriptionPtr record =
         model.AddSubscription(server.Url(HugeFeedPath()), HugeFeedTitle());
     CreateEnclosureFiles(base, HugeFeedTitle(), kHugeItems);
@@ -132,7 +135,11 @@ void ManyFeedsBenchmark(const Settings& settings, ServerProcess& server, Report&
               << FormatSeconds(SecondsSince(setupStart)) << ")" << std::endl;
 
     QueuedEngineView events;
-    PodcastLibrary library(events, {});
+    EngineOptions options; // the feed cache where the program keeps it
+    options.feedCacheDirectory = FeedCacheFolder();
+    PodcastLibrary library(events, {}, options);
+    if (library.ClaimBaseDirectory(base) != PodcastLibrary::Claim::Obtained)
+        report.Fail("2: the base directory could not be claimed");
     CTessarineDlg window(library, events);
     window.OnInitDialog();
     window.show();
@@ -150,7 +157,7 @@ void ManyFeedsBenchmark(const Settings& settings, ServerProcess& server, Report&
         const double startCpu = ProcessCpuSeconds();
         const auto start = Clock::now();
         window.OnCommand(ID_CHECK_NEW_ITEMS);
-        ok = RunEventsUntil([&] { return !library.Engine().IsBusy(); }, 600) && ok;
+        ok = RunEventsUntil([&] { return !library.IsBusy(); }, 600) && ok;
         events.Deliver(); // the last rows' changes
         const double seconds = SecondsSince(start);
         cpu.push_back(ProcessCpuSeconds() - startCpu);

@@ -11,6 +11,7 @@
 #include "core/files/BaseDirectory.h"
 #include "core/net/HttpClient.h"
 #include "core/update/UpdateEngine.h"
+#include "platform/CacheFolder.h"
 #include "support/EventRecorder.h"
 #include "support/TestSupport.h"
 
@@ -58,7 +59,9 @@ struct Cycles {
             CreateEnclosureFiles(base, titles.back(), items);
             records.push_back(model.AddSubscription(url(f), titles.back()));
         }
-        engine = std::make_unique<UpdateEngine>(model, view, false);
+        EngineOptions options; // the feed cache where the program keeps it
+        options.feedCacheDirectory = FeedCacheFolder();
+        engine = std::make_unique<UpdateEngine>(model, view, false, options);
     }
     // Seconds of one whole "Check for new items"; false in `ok` when a row
     // did not end as it must.

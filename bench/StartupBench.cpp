@@ -11,6 +11,7 @@
 #include "mainwindow/QueuedEngineView.h"
 #include "mainwindow/ReportListView.h"
 #include "support/GuiHarness.h"
+#include "support/LibraryTestAccess.h"
 #include "support/LoopbackServer.h"
 #include "support/UpdateEngineTestAccess.h"
 
@@ -161,6 +162,7 @@ void StartupBenchmark(const Settings& settings, Report& report) {
         const auto start = Clock::now();
         events = std::make_unique<QueuedEngineView>();
         library = std::make_unique<PodcastLibrary>(*events, StartupSwitches{});
+        library->ClaimBaseDirectory(base);
         window = std::make_unique<CTessarineDlg>(*library, *events);
         window->OnInitDialog();
         window->show();
@@ -186,7 +188,7 @@ void StartupBenchmark(const Settings& settings, Report& report) {
     // repaint it causes, then the event sent from a worker thread (which
     // only queues it). And one after "Check for new items" has marked every
     // subscription (every row changed).
-    SharedModel& model = library->Model();
+    SharedModel& model = PodcastLibraryTestAccess::Model(*library);
     const SubscriptionPtr changing = model.SubscriptionAt(kStartupFeeds / 2);
     const std::string changingName = model.Values(changing).name;
     auto flip = [&](int i) {
@@ -265,7 +267,7 @@ void StartupBenchmark(const Settings& settings, Report& report) {
     ProfileTimedStep(true);
     const auto queueStart = Clock::now();
     std::thread worker([&] {
-        UpdateEngine& engine = library->Engine();
+        UpdateEngine& engine = PodcastLibraryTestAccess::Engine(*library);
         for (int i = 0; i < kQueuedDownloads; ++i) {
             if (UpdateEngineTestAccess::QueueDownload(
                     engine, Format("http://127.0.0.1:9/queue/q%05d.mp3", i), "Queue"))

@@ -40,15 +40,7 @@ constexpr const char* kAtomNamespace = "http://www.w3.org/2005/Atom";
 int64_t AnnouncedLength(const char* attribute) {
     if (attribute == nullptr)
         return -1;
-    const std::string text = TrimWhiteSpace(attribute);
-    if (text.empty() || text.size() > 18)
-        return -1;
-    int64_t value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9')
-            return -1;
-        value = value * 10 + (c - '0');
-    }
+    const int64_t value = ParseDecimal(TrimWhiteSpace(attribute));
     return value > 0 ? value : -1;
 }
 

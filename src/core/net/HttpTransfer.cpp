@@ -1,11 +1,11 @@
 #include "core/net/HttpTransfer.h"
 
+#include "core/net/HttpHeaders.h"
 #include "core/net/UrlReference.h"
 #include "core/util/System.h"
 #include "core/util/Text.h"
 
 #include <algorithm>
-#include <limits>
 #include <utility>
 
 namespace tessarine {
@@ -16,76 +16,6 @@ namespace {
 constexpr long kReceiveBufferBytes = 512 * 1024;
 // A string body is reserved for at most this much of an announced length.
 constexpr int64_t kMaxReserveBytes = 16 * 1024 * 1024;
-
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r' ||
-                             text.back() == '\n'))
-        text.remove_suffix(1);
-    return text;
-}
-
-// Digits only; anything else, or a value beyond 64 bits, is no length.
-int64_t ParseLength(std::string_view text) {
-    if (text.empty())
-        return -1;
-    int64_t value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9')
-            return -1;
-        const int digit = c - '0';
-        if (value > (std::numeric_limits<int64_t>::max() - digit) / 10)
-            return -1;
-        value = value * 10 + digit;
-    }
-    return value;
-}
-
-// A Content-Length value: one decimal number, or a list of the same number
-// repeated (as a proxy may join duplicate header lines). -1 for anything
-// else: a sign, hexadecimal, junk, or a value beyond 64 bits.
-int64_t ParseContentLength(std::string_view text) {
-    int64_t length = -1;
-    for (;;) {
-        const size_t comma = text.find(',');
-        const int64_t value = ParseLength(Trim(text.substr(0, comma)));
-        if (value < 0 || (length >= 0 && value != length))
-            return -1;
-        length = value;
-        if (comma == std::string_view::npos)
-            return length;
-        text.remove_prefix(comma + 1);
-    }
-}
-
-bool ContainsNoCase(std::string_view text, std::string_view word) {
-    for (size_t i = 0; i + word.size() <= text.size(); ++i)
-        if (StartsWithIgnoringCase(text.substr(i), word))
-            return true;
-    return false;
-}
-
-// "bytes FIRST-LAST/TOTAL", "bytes */TOTAL" (416) or with "*" for the total.
-void ParseContentRange(std::string_view value, int64_t& first, int64_t& last, int64_t& total) {
-    first = last = total = -1;
-    value = Trim(value);
-    if (!StartsWithIgnoringCase(value, "bytes "))
-        return;
-    value = Trim(value.substr(6));
-    const size_t slash = value.find('/');
-    if (slash == std::string_view::npos)
-        return;
-    const std::string_view span = Trim(value.substr(0, slash));
-    total = ParseLength(Trim(value.substr(slash + 1)));
-    const size_t dash = span.find('-');
-    if (span != "*" && dash != std::string_view::npos) {
-        first = ParseLength(span.substr(0, dash));
-        last = ParseLength(span.substr(dash + 1));
-        if (first < 0 || last < first || (total >= 0 && last >= total))
-            first = last = total = -1; // not a range at all
-    }
-}
 
 // Failures that come from the network rather than from the server's answer
 // or from this side: trying again later may succeed.
@@ -311,9 +241,9 @@ size_t HttpTransfer::ReadHeader(char* data, size_t bytes) {
             for (size_t i = space + 1; i < end && line[i] >= '0' && line[i] <= '9'; ++i)
                 self.lineStatus_ = self.lineStatus_ * 10 + (line[i] - '0');
             // The reason phrase after the code, as sent ("Not Found"); none in HTTP/2.
-            self.linePhrase_ = end < line.size() ? Trim(line.substr(end)) : std::string_view{};
+            self.linePhrase_ = end < line.size() ? HeaderTrimmed(line.substr(end)) : std::string_view{};
         }
-    } else if (Trim(line).empty()) {
+    } else if (HeaderTrimmed(line).empty()) {
         // The end of a header block. libcurl's response code is that of the
         // server's last status line; a proxy's answer to CONNECT does not set
         // it and so does not match.
@@ -333,10 +263,10 @@ size_t HttpTransfer::ReadHeader(char* data, size_t bytes) {
         if (!self.HandOnResponse(status))
             return 0; // anything but `bytes` makes libcurl end the transfer
     } else if (StartsWithIgnoringCase(line, "location:")) {
-        self.locationSeen_ = !Trim(line.substr(9)).empty();
+        self.locationSeen_ = !HeaderTrimmed(line.substr(9)).empty();
     } else if (StartsWithIgnoringCase(line, "content-length:")) {
         // Every Content-Length line must name the same valid number.
-        const int64_t length = ParseContentLength(Trim(line.substr(15)));
+        const int64_t length = ParseContentLength(HeaderTrimmed(line.substr(15)));
         if (length < 0 || (self.announced_ >= 0 && length != self.announced_))
             self.lengthInvalid_ = true;
         else
@@ -344,13 +274,13 @@ size_t HttpTransfer::ReadHeader(char* data, size_t bytes) {
     } else if (StartsWithIgnoringCase(line, "transfer-encoding:")) {
         self.chunked_ = ContainsNoCase(line.substr(18), "chunked");
     } else if (StartsWithIgnoringCase(line, "content-encoding:")) {
-        const std::string_view coding = Trim(line.substr(17));
+        const std::string_view coding = HeaderTrimmed(line.substr(17));
         self.encoded_ = !coding.empty() && !StartsWithIgnoringCase(coding, "identity");
     } else if (StartsWithIgnoringCase(line, "etag:")) {
-        const std::string_view value = Trim(line.substr(5));
+        const std::string_view value = HeaderTrimmed(line.substr(5));
         self.validators_.etag = SendableValue(value) ? std::string(value) : std::string();
     } else if (StartsWithIgnoringCase(line, "last-modified:")) {
-        const std::string_view value = Trim(line.substr(14));
+        const std::string_view value = HeaderTrimmed(line.substr(14));
         self.validators_.lastModified = SendableValue(value) ? std::string(value) : std::string();
     } else if (StartsWithIgnoringCase(line, "content-range:")) {
         ParseContentRange(line.substr(14), self.rangeFirst_, self.rangeLast_, self.rangeTotal_);

@@ -1,5 +1,7 @@
 #include "core/util/Text.h"
 
+#include <limits>
+
 namespace tessarine {
 
 char LowerAscii(char c) {
@@ -33,5 +35,22 @@ std::string_view Trimmed(std::string_view text, bool (*isSpace)(char)) {
         text.remove_suffix(1);
     return text;
 }
+
+// Digits only; anything else, or a value beyond 64 bits, is no length.
+int64_t ParseDecimal(std::string_view text) {
+    if (text.empty())
+        return -1;
+    int64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return -1;
+        const int digit = c - '0';
+        if (value > (std::numeric_limits<int64_t>::max() - digit) / 10)
+            return -1;
+        value = value * 10 + digit;
+    }
+    return value;
+}
+
 
 } // namespace tessarine

@@ -4,6 +4,7 @@
 
 #include "core/util/System.h"
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -22,5 +23,9 @@ bool SameNameIgnoringCase(std::string_view a, std::string_view b);
 
 // `text` without the leading and trailing bytes for which `isSpace` holds.
 std::string_view Trimmed(std::string_view text, bool (*isSpace)(char));
+
+// A number of decimal digits alone; -1 for anything else (empty, a sign,
+// blanks, junk) or for a value beyond 64 bits.
+int64_t ParseDecimal(std::string_view text);
 
 } // namespace tessarine
