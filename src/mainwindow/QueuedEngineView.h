@@ -19,18 +19,6 @@
 
 namespace tessarine {
 
-// The download at `index` is now in `state` (`reason`: why a Failed one failed).
-struct DownloadStateChange {
-    size_t index = 0;
-    DownloadState state = DownloadState::Waiting;
-    Failure reason{};
-};
-// Bytes of the download at `index` so far, of `total` (0: not announced).
-struct DownloadBytes {
-    size_t index = 0;
-    int64_t received = 0;
-    int64_t total = 0;
-};
 // One fact about the download list.
 using DownloadEvent = std::variant<QueuedDownload, DownloadStateChange, DownloadBytes>;
 

@@ -20,16 +20,8 @@ struct SubscriptionsChangedEvent {};
 struct FeedCheckBeganEvent {
     std::string url;
 };
-struct DownloadStateEvent {
-    size_t index = 0;
-    DownloadState state = DownloadState::Waiting;
-    Failure reason{};
-};
-struct DownloadProgressEvent {
-    size_t index = 0;
-    int64_t received = 0;
-    int64_t total = 0;
-};
+using DownloadStateEvent = DownloadStateChange;
+using DownloadProgressEvent = DownloadBytes;
 struct CycleEndedEvent {
     bool quit = false;
 };

@@ -52,6 +52,19 @@ struct QueuedDownload {
     int64_t announcedSize = -1; // what the feed announced for it; -1 when nothing
 };
 
+// The download at `index` is now in `state` (`reason`: why a Failed one failed).
+struct DownloadStateChange {
+    size_t index = 0;
+    DownloadState state = DownloadState::Waiting;
+    Failure reason{};
+};
+// Bytes of the download at `index` so far, of `total` (0: not announced).
+struct DownloadBytes {
+    size_t index = 0;
+    int64_t received = 0;
+    int64_t total = 0;
+};
+
 class LibraryEvents {
 public:
     virtual ~LibraryEvents() = default;

@@ -36,26 +36,6 @@ int OpenRetrying(const std::string& path, int flags, mode_t mode = 0) {
 
 } // namespace
 
-File::File(File&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), failure_(other.failure_) {}
-
-File& File::operator=(File&& other) noexcept {
-    if (this != &other) {
-        Close();
-        fd_ = std::exchange(other.fd_, -1);
-        failure_ = other.failure_;
-    }
-    return *this;
-}
-
-File File::Failed(OpenFailure why) {
-    const int reason = errno;
-    File file;
-    file.failure_ = why;
-    errno = reason;
-    return file;
-}
-
 File File::CreateNew(const std::string& path, unsigned permissions) {
     // O_EXCL and O_NOFOLLOW refuse anything that is at the path, a link too.
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,

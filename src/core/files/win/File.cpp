@@ -39,26 +39,6 @@ File::OpenFailure FailureOfErrno() {
 
 } // namespace
 
-File::File(File&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), failure_(other.failure_) {}
-
-File& File::operator=(File&& other) noexcept {
-    if (this != &other) {
-        Close();
-        fd_ = std::exchange(other.fd_, -1);
-        failure_ = other.failure_;
-    }
-    return *this;
-}
-
-File File::Failed(OpenFailure why) {
-    const int reason = errno;
-    File file;
-    file.failure_ = why;
-    errno = reason;
-    return file;
-}
-
 File File::CreateNew(const std::string& path, unsigned permissions) {
     // The user's own profile folder decides who reads it.
     (void)permissions;
