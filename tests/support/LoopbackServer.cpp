@@ -31,7 +31,12 @@ void LoopbackServer::Start() {
 }
 
 void LoopbackServer::Stop() {
-    stopping_ = true; // lets held handlers end, so that stopping does not wait on them
+    {
+        // Lets held and slowed handlers end, so that stopping does not wait on them.
+        std::lock_guard lock(stopMutex_);
+        stopping_ = true;
+    }
+    stopWake_.notify_all();
     if (thread_.joinable()) {
         server_.stop();
         thread_.join();
@@ -118,8 +123,7 @@ void LoopbackServer::ServeResource(const std::string& path, Resource resource) {
             resources_[path].cutAfter = SIZE_MAX;
         }
         const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(r.delayMs);
-        while (!stopping_ && std::chrono::steady_clock::now() < until)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        WaitUntilStoppedOr(until);
 
         // This handler answers ranges itself; httplib would otherwise cut every
         // body it sends down to the requested range. The request object is the
@@ -177,9 +181,7 @@ void LoopbackServer::ServeResource(const std::string& path, Resource resource) {
                     n = std::min(n, r.trickleBytes);
                     const auto next = std::chrono::steady_clock::now() +
                                       std::chrono::milliseconds(r.trickleEveryMs);
-                    while (!stopping_ && std::chrono::steady_clock::now() < next)
-                        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-                    if (stopping_)
+                    if (WaitUntilStoppedOr(next))
                         return false;
                 }
                 return sink.write(body->data() + offset, n);
@@ -198,7 +200,15 @@ std::string LoopbackServer::LastRequestHeader(const std::string& path,
 }
 
 void LoopbackServer::HoldUntilStopped() const {
-    Await([this] { return stopping_.load(); });
+    std::unique_lock lock(stopMutex_);
+    stopWake_.wait(lock, [this] { return stopping_.load(); });
+}
+
+bool LoopbackServer::WaitUntilStoppedOr(std::chrono::steady_clock::time_point deadline) const {
+    // The server's own slowness is measured on the real clock: the program
+    // under test sees a slow host, not a test clock.
+    std::unique_lock lock(stopMutex_);
+    return stopWake_.wait_until(lock, deadline, [this] { return stopping_.load(); });
 }
 
 int LoopbackServer::Hits(const std::string& path) const {

@@ -5,6 +5,8 @@
 #include <httplib.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -77,6 +79,10 @@ private:
     std::map<std::string, httplib::Headers> lastRequests_;
     std::atomic<int> atOnce_{0};
     std::atomic<int> mostAtOnce_{0};
+    // Waits until the server stops or `deadline` passes; true when it stops.
+    bool WaitUntilStoppedOr(std::chrono::steady_clock::time_point deadline) const;
+    mutable std::mutex stopMutex_;
+    mutable std::condition_variable stopWake_;
     std::atomic<bool> stopping_{false};
 };
 
