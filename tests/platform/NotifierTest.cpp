@@ -1,5 +1,5 @@
-#include "core/util/Strings.h"
 #include "platform/Notifier.h"
+#include "core/util/Strings.h"
 #include "platform/nix/DBusNotifier.h"
 
 #include <QDBusConnection>
@@ -35,33 +35,6 @@ public slots:
     }
 };
 
-// A session bus of the test's own, started for it and stopped with it.
-class SessionBus : public ::testing::Test {
-protected:
-    void SetUp() override {
-        const QString daemon = QStandardPaths::findExecutable("dbus-daemon");
-        ASSERT_FALSE(daemon.isEmpty()) << "dbus-daemon is not installed";
-        daemon_.start(daemon, {"--session", "--nofork", "--print-address=1"});
-        ASSERT_TRUE(daemon_.waitForReadyRead(20000));
-        address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
-        ASSERT_FALSE(address_.isEmpty());
-    }
-    void TearDown() override {
-        for (const QString& name : names_)
-            QDBusConnection::disconnectFromBus(name);
-        daemon_.kill();
-        daemon_.waitForFinished();
-    }
-    QDBusConnection Connect(const QString& name) {
-        names_.push_back(name);
-        return QDBusConnection::connectToBus(address_, name);
-    }
-
-    QProcess daemon_;
-    QString address_;
-    QStringList names_;
-};
-
 } // namespace
 
 // Each name once, at most three of them (MainWindowTest has a plain list);
@@ -75,13 +48,27 @@ TEST(Notifier, TextCountsEpisodesAndNamesPodcastsInBothLanguages) {
     SetLanguage(Language::English);
 }
 
-TEST_F(SessionBus, NotificationReachesTheDesktopsServiceOnlyForDownloads) {
+TEST(DBusNotifier, NotificationReachesTheDesktopsServiceOnlyForDownloads) {
+    // A session bus of the test's own, stopped with it (~QProcess).
+    const QString daemonProgram = QStandardPaths::findExecutable("dbus-daemon");
+    ASSERT_FALSE(daemonProgram.isEmpty()) << "dbus-daemon is not installed";
+    QProcess daemon;
+    daemon.start(daemonProgram, {"--session", "--nofork", "--print-address=1"});
+    ASSERT_TRUE(daemon.waitForReadyRead(20000));
+    const QString address = QString::fromUtf8(daemon.readLine()).trimmed();
+    struct Disconnect {
+        ~Disconnect() {
+            for (const char* name : {"listener", "program"})
+                QDBusConnection::disconnectFromBus(name);
+        }
+    } disconnect;
+
     NotificationListener listener;
-    QDBusConnection service = Connect("listener");
+    QDBusConnection service = QDBusConnection::connectToBus(address, "listener");
     ASSERT_TRUE(service.registerService("org.freedesktop.Notifications"));
     ASSERT_TRUE(service.registerObject("/org/freedesktop/Notifications", &listener,
                                        QDBusConnection::ExportAllSlots));
-    DBusNotifier notifier(Connect("program"));
+    DBusNotifier notifier(QDBusConnection::connectToBus(address, "program"));
     NotifyNewEpisodes(notifier, 0, {"Nothing"}); // a cycle without downloads: no call
     NotifyNewEpisodes(notifier, 2, {"Tom & Jerry <Live>"});
     ASSERT_TRUE(QTest::qWaitFor([&] { return !listener.calls.empty(); }, 20000));
