@@ -46,14 +46,10 @@ void RawReplyServer::Serve(const std::string& path, std::string reply, std::stri
     paths_[path].rangedReply = std::move(rangedReply);
 }
 
-int RawReplyServer::Hits(const std::string& path) const {
+RawReplyServer::Path RawReplyServer::Find(const std::string& path) const {
     std::lock_guard lock(mutex_);
-    return paths_.count(path) != 0 ? paths_.at(path).hits : 0;
-}
-
-std::string RawReplyServer::LastRequest(const std::string& path) const {
-    std::lock_guard lock(mutex_);
-    return paths_.count(path) != 0 ? paths_.at(path).lastRequest : std::string();
+    const auto it = paths_.find(path);
+    return it == paths_.end() ? Path() : it->second;
 }
 
 void RawReplyServer::Run() {

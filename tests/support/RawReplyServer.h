@@ -26,15 +26,16 @@ public:
     // with `rangedReply`, that one answers requests that carry a Range.
     void Serve(const std::string& path, std::string reply, std::string rangedReply = "");
     // Requests for `path` answered so far.
-    int Hits(const std::string& path) const;
+    int Hits(const std::string& path) const { return Find(path).hits; }
     // The header block of the last request for `path`, empty when none came.
-    std::string LastRequest(const std::string& path) const;
+    std::string LastRequest(const std::string& path) const { return Find(path).lastRequest; }
 
 private:
     struct Path {
         std::string reply, rangedReply, lastRequest;
         int hits = 0;
     };
+    Path Find(const std::string& path) const; // a copy, taken under the lock
     void Run();
 
     int listener_ = -1;
