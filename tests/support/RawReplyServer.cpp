@@ -1,10 +1,10 @@
 #include "support/RawReplyServer.h"
 
 #include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <stdexcept>
@@ -42,40 +42,27 @@ std::string RawReplyServer::Url(const std::string& path) const {
 
 void RawReplyServer::Serve(const std::string& path, std::string reply, std::string rangedReply) {
     std::lock_guard lock(mutex_);
-    replies_[path] = {std::move(reply), std::move(rangedReply)};
+    paths_[path].reply = std::move(reply);
+    paths_[path].rangedReply = std::move(rangedReply);
 }
 
-int RawReplyServer::Hits(const std::string& path) const {
+RawReplyServer::Path RawReplyServer::Find(const std::string& path) const {
     std::lock_guard lock(mutex_);
-    const auto it = hits_.find(path);
-    return it == hits_.end() ? 0 : it->second;
-}
-
-std::string RawReplyServer::LastRequest(const std::string& path) const {
-    std::lock_guard lock(mutex_);
-    const auto it = lastRequests_.find(path);
-    return it == lastRequests_.end() ? std::string() : it->second;
+    const auto it = paths_.find(path);
+    return it == paths_.end() ? Path() : it->second;
 }
 
 void RawReplyServer::Run() {
-    for (;;) {
-        const int connection = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (connection < 0) {
-            if (errno == EINTR || errno == ECONNABORTED)
-                continue;
-            return; // the listener was shut down
-        }
-        const int on = 1;
-        ::setsockopt(connection, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    // accept fails once the listener is shut down (a signal's EINTR aside).
+    for (int connection; (connection = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC)) >= 0 ||
+                         errno == EINTR;) {
+        if (connection < 0)
+            continue;
         std::string request;
         char buffer[4096];
-        while (request.find("\r\n\r\n") == std::string::npos && request.size() < 65536) {
-            const ssize_t n = ::recv(connection, buffer, sizeof buffer, 0);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                break;
-            request.append(buffer, static_cast<size_t>(n));
+        for (ssize_t n = 1; n > 0 && request.find("\r\n\r\n") == std::string::npos;) {
+            n = ::recv(connection, buffer, sizeof buffer, 0);
+            request.append(buffer, static_cast<size_t>(std::max<ssize_t>(n, 0)));
         }
         // "GET /path HTTP/1.1"
         const size_t start = request.find(' ') + 1;
@@ -83,22 +70,16 @@ void RawReplyServer::Run() {
         std::string reply = "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n";
         {
             std::lock_guard lock(mutex_);
-            if (const auto it = replies_.find(path); it != replies_.end()) {
+            if (const auto it = paths_.find(path); it != paths_.end()) {
                 const bool ranged = request.find("\r\nRange:") != std::string::npos;
-                reply = ranged && !it->second.second.empty() ? it->second.second
-                                                             : it->second.first;
-                ++hits_[path];
-                lastRequests_[path] = request;
+                reply = ranged && !it->second.rangedReply.empty() ? it->second.rangedReply
+                                                                  : it->second.reply;
+                ++it->second.hits;
+                it->second.lastRequest = request;
             }
         }
-        for (size_t at = 0; at < reply.size();) {
-            const ssize_t n = ::send(connection, reply.data() + at, reply.size() - at, MSG_NOSIGNAL);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                break;
-            at += static_cast<size_t>(n);
-        }
+        for (ssize_t n = 0, at = 0; at < static_cast<ssize_t>(reply.size()) && n >= 0; at += n)
+            n = ::send(connection, reply.data() + at, reply.size() - at, MSG_NOSIGNAL);
         // The close ends a body that has no length.
         ::shutdown(connection, SHUT_WR);
         ::close(connection);

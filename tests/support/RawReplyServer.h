@@ -9,7 +9,6 @@
 #include <map>
 #include <mutex>
 #include <string>
-#include <utility>
 #include <thread>
 
 namespace tessarine::test {
@@ -23,23 +22,26 @@ public:
 
     // "http://127.0.0.1:PORT" followed by `path`.
     std::string Url(const std::string& path) const;
-        // The whole reply to a request for `path`: status line, headers, body;
+    // The whole reply to a request for `path`: status line, headers, body;
     // with `rangedReply`, that one answers requests that carry a Range.
     void Serve(const std::string& path, std::string reply, std::string rangedReply = "");
     // Requests for `path` answered so far.
-    int Hits(const std::string& path) const;
+    int Hits(const std::string& path) const { return Find(path).hits; }
     // The header block of the last request for `path`, empty when none came.
-    std::string LastRequest(const std::string& path) const;
+    std::string LastRequest(const std::string& path) const { return Find(path).lastRequest; }
 
 private:
+    struct Path {
+        std::string reply, rangedReply, lastRequest;
+        int hits = 0;
+    };
+    Path Find(const std::string& path) const; // a copy, taken under the lock
     void Run();
 
     int listener_ = -1;
     int port_ = 0;
     mutable std::mutex mutex_;
-    std::map<std::string, std::pair<std::string, std::string>> replies_; // whole, ranged
-    std::map<std::string, int> hits_;
-    std::map<std::string, std::string> lastRequests_;
+    std::map<std::string, Path> paths_;
     std::thread thread_;
 };
 
