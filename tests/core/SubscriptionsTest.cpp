@@ -80,12 +80,9 @@ TEST(SettingsFile, ExactBytesAndRoundTrip) {
 TEST(SettingsFile, BytesThatAreNotUtf8ReadAsTheyAreSaved) {
     TempDir dir;
     const std::string path = SettingsFilePath(dir.Base());
-    const std::string file = "<TessarineSettings>"
-                             "<feed url='http://h/caf\xE9\xFF'>Caf\xE9</feed>"
-                             "<feed url='http://h/caf\xC3\xA9\xC3\xBF'>Caf\xC3\xA9</feed>"
-                             "<feed url='http://h/%41\x80'>A</feed>"
-                             "</TessarineSettings>";
-    WriteFile(path, file);
+    WriteFile(path, MakeSettings({{"http://h/caf\xE9\xFF", "Caf\xE9"},
+                                  {"http://h/caf\xC3\xA9\xC3\xBF", "Caf\xC3\xA9"},
+                                  {"http://h/%41\x80", "A"}}));
     const Texts once = {"--", "http://h/caf%E9%FF|Caf\xC3\xA9|",
                         "http://h/caf\xC3\xA9\xC3\xBF|Caf\xC3\xA9|", "http://h/%41%80|A|"};
     EXPECT_EQ(Read(path), once);
@@ -248,8 +245,7 @@ TEST(Strings, SizeTextKeepsItsDecimalPointUnderACommaLocale) {
         german = std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
     }
     for (const char* name : {"de_DE.utf8", "fr_FR.UTF-8", "ru_RU.UTF-8"})
-        if (german == nullptr)
-            german = std::setlocale(LC_NUMERIC, name);
+        german = german ? german : std::setlocale(LC_NUMERIC, name);
     if (german == nullptr)
         GTEST_SKIP() << "no locale with a decimal comma (locales package, localedef)";
     char probe[16];
@@ -298,18 +294,18 @@ TEST(FileStore, ReplacingKeepsLinksModesAndLeavesNoTemporaryFile) {
 
     // Leftovers of a killed write, beside the link and beside its target;
     // only the writer's own pattern goes.
-    const std::vector<std::string> leftovers = {"base/settings.tmp12-0", "real/file.tmp9-31"};
-    const std::vector<std::string> others = {"base/settings.tmp", "base/settings.tmpx-1",
-                                             "base/settings.tmp1-2.bak", "base/other.tmp1-2",
-                                             "real/file.unreadable-20240101-000000"};
-    for (const auto& names : {leftovers, others})
-        for (const std::string& name : names)
-            WriteFile(dir.Path() / name, "x");
+    const std::pair<std::string, bool> names[] = {{"base/settings.tmp12-0", true},
+                                                  {"real/file.tmp9-31", true},
+                                                  {"base/settings.tmp", false},
+                                                  {"base/settings.tmpx-1", false},
+                                                  {"base/settings.tmp1-2.bak", false},
+                                                  {"base/other.tmp1-2", false},
+                                                  {"real/file.unreadable-20240101-000000", false}};
+    for (const auto& [name, leftover] : names)
+        WriteFile(dir.Path() / name, "x");
     EXPECT_EQ(RemoveLeftoverTemporaryFiles(settings.string()), 2);
-    for (const std::string& name : leftovers)
-        EXPECT_FALSE(fs::exists(dir.Path() / name)) << name;
-    for (const std::string& name : others)
-        EXPECT_TRUE(fs::exists(dir.Path() / name)) << name;
+    for (const auto& [name, leftover] : names)
+        EXPECT_NE(fs::exists(dir.Path() / name), leftover) << name;
 }
 
 // The program's and the command line's tests show the copy of an unreadable
