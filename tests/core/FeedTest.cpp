@@ -287,7 +287,6 @@ TEST(EnclosureNames, TagsThatMeetOtherNamesAndOverlongNames) {
 
     // Partial files and their resume information: a fixed form no enclosure
     // can take, fitting a folder entry, one per target.
-    EXPECT_EQ(PartialFile::PathFor("/b/Show/ep.mp3"), "/b/Show/.ep.mp3.tessarine-part");
     const std::string longName = std::string(250, 'n') + ".mp3";
     for (const auto& [pathFor, suffix] :
          {std::pair{&PartialFile::PathFor, ".tessarine-part"},
@@ -356,46 +355,38 @@ TEST(FeedReader, PeerFeeds) {
     EXPECT_GT(urls, 20);
 }
 
-TEST(FeedArchive, WrittenByteForByteAndExtendedOnReopen) {
+// What the archive writes, byte for byte, new and extended on reopening. A
+// file that cannot be used starts a new archive; one that can keeps what it
+// held through a save, even a declaration inside an element whose values
+// hold markup (printed as it stands, it would make the saved archive unreadable).
+TEST(FeedArchive, WrittenByteForByteExtendedOnReopenAndNewWhereUnusable) {
     test::TempDir dir;
     const std::string path = dir / "feed.xml";
-    FeedArchive created;
-    created.Open(path);
-    EXPECT_TRUE(created.IsNew());
-    created.Append("Tom & Jerry <1> \"quoted\" 'single'", "bell\x01 and caf\xC3\xA9 \xFF",
-                   "http://h/a.mp3?x=1&y=2", "Mon, 01 Jan 2024 10:00:00 GMT");
-    ASSERT_TRUE(created.Save(path));
+    const auto append = [](FeedArchive& archive) {
+        archive.Append("Tom & Jerry <1> \"quoted\" 'single'", "bell\x01 and caf\xC3\xA9 \xFF",
+                       "http://h/a.mp3?x=1&y=2", "Mon, 01 Jan 2024 10:00:00 GMT");
+    };
     // A stray byte such as \xFF is written as the Latin-1 character it stands for.
     const std::string first =
         ItemXml("Tom &amp; Jerry &lt;1&gt; &quot;quoted&quot; &apos;single&apos;",
                 "bell&#x01; and caf\xC3\xA9 \xC3\xBF", "http://h/a.mp3?x=1&amp;y=2",
                 "Mon, 01 Jan 2024 10:00:00 GMT");
+    FeedArchive created;
+    created.Open(path);
+    EXPECT_TRUE(created.IsNew());
+    append(created);
+    ASSERT_TRUE(created.Save(path));
     EXPECT_EQ(test::ReadFile(path), kHead + first + kTail);
-
-    FeedArchive archive;
-    archive.Open(path);
-    EXPECT_FALSE(archive.IsNew());
-    EXPECT_TRUE(archive.Lookup("http://h/a.mp3?x=1&y=2"));
-    archive.Append("B", "  runs   of   blanks  ", "http://h/b.mp3", "d");
-    ASSERT_TRUE(archive.Save(path));
+    FeedArchive reopened;
+    reopened.Open(path);
+    EXPECT_FALSE(reopened.IsNew());
+    EXPECT_TRUE(reopened.Lookup("http://h/a.mp3?x=1&y=2"));
+    reopened.Append("B", "  runs   of   blanks  ", "http://h/b.mp3", "d");
+    ASSERT_TRUE(reopened.Save(path));
     EXPECT_EQ(test::ReadFile(path),
               kHead + first + ItemXml("B", "  runs   of   blanks  ", "http://h/b.mp3", "d") +
                   kTail);
-}
 
-// A file that cannot be used starts a new archive, written as a new one is;
-// one that can keeps what it held through a save, even a declaration inside
-// an element whose values hold markup (printed as it stands, it would make
-// the saved archive unreadable).
-TEST(FeedArchive, UnusableFilesStartNewAndWhatIsSavedReadsBack) {
-    test::TempDir dir;
-    const std::string path = dir / "feed.xml";
-    const auto append = [](FeedArchive& archive) {
-        archive.Append("T\x01\x0C", "caf\xE9 &#x41; \x7F", "http://h/2.mp3", "");
-    };
-    FeedArchive fresh;
-    fresh.Open(dir / "none.xml");
-    append(fresh);
     const std::string item = "<TessarineFeed><item><link>http://h/1.mp3</link>";
     std::string deep = item + "</item>";
     for (int i = 0; i < 50000; ++i)
@@ -416,12 +407,12 @@ TEST(FeedArchive, UnusableFilesStartNewAndWhatIsSavedReadsBack) {
         append(archive);
         ASSERT_TRUE(archive.Save(path));
         if (!kept) {
-            EXPECT_EQ(test::ReadFile(path), fresh.Serialize());
+            EXPECT_EQ(test::ReadFile(path), kHead + first + kTail);
         }
         FeedArchive again;
         again.Open(path);
         EXPECT_FALSE(again.IsNew()) << test::ReadFile(path);
-        EXPECT_TRUE(again.Lookup("http://h/2.mp3"));
+        EXPECT_TRUE(again.Lookup("http://h/a.mp3?x=1&y=2"));
         EXPECT_EQ(again.Lookup("http://h/1.mp3"), kept);
     }
 }
