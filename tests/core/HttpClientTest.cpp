@@ -137,53 +137,17 @@ TEST(HttpClientTest, StreamsTheBodyAndCancelFromAnotherThreadEndsTransfersAndWai
     EXPECT_LT(std::chrono::steady_clock::now() - cancelled, 30s);
 }
 
-TEST(HttpClientTest, ConditionalRequestsSendTheKnownValidatorsAndA304CarriesNoBody) {
+// Conditional requests send what is known and a 304 carries no body; feeds
+// come compressed and enclosures as stored.
+TEST(HttpClientTest, RequestsThatDifferFromAPlainGet) {
     LoopbackServer server;
-    const std::string feed = "<rss><channel><title>T</title></channel></rss>";
+    const std::string small = "<rss><channel><title>T</title></channel></rss>";
     const std::string date = "Wed, 28 Jan 2009 13:24:41 GMT";
     const std::string older = "Tue, 27 Jan 2009 13:24:41 GMT";
-    server.ServeResource("/both", {.body = feed, .etag = "\"v1\"", .lastModified = date});
-    server.ServeResource("/weak", {.body = feed, .etag = "W/\"w\""});
-    server.ServeResource("/dated", {.body = feed, .lastModified = date});
-    server.ServeResource("/plain", {.body = feed, .etag = "\"v1\"", .conditional = false});
-    server.Start();
-    HttpSession session;
-    const struct {
-        std::string path;
-        HttpValidators known;
-        long status;
-        std::string ifNoneMatch, ifModifiedSince; // as the server saw them
-    } cases[] = {
-        {"/both", {}, 200, "", ""},
-        {"/both", {"\"v1\"", date}, 304, "\"v1\"", date}, // both when both are known
-        {"/both", {"\"v0\"", date}, 200, "\"v0\"", date}, // the tag decides
-        {"/weak", {"W/\"w\"", ""}, 304, "W/\"w\"", ""},   // weak tags compare weakly
-        {"/dated", {"", date}, 304, "", date},
-        {"/dated", {"", older}, 200, "", older},
-        {"/plain", {"\"v1\"", ""}, 200, "\"v1\"", ""}, // a server that ignores them
-        // A stored value that would add a header line is not sent.
-        {"/both", {"\"v1\"\r\nX-Evil: 1", ""}, 200, "", ""},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.path + " " + c.known.etag + " " + c.known.lastModified);
-        std::string body;
-        const HttpResult result =
-            session.FetchToString(server.Url(c.path), HttpRequest{.ifChanged = c.known}, body, -1);
-        EXPECT_EQ(result.status, c.status);
-        EXPECT_TRUE(result.Complete());
-        EXPECT_EQ(body, c.status == 304 ? "" : feed);
-        EXPECT_EQ(result.finalUrl, server.Url(c.path));
-        if (c.path == "/both") { // a 304 names the validators again
-            EXPECT_EQ(result.validators, (HttpValidators{"\"v1\"", date}));
-        }
-        EXPECT_EQ(server.LastRequestHeader(c.path, "If-None-Match"), c.ifNoneMatch);
-        EXPECT_EQ(server.LastRequestHeader(c.path, "If-Modified-Since"), c.ifModifiedSince);
-        EXPECT_EQ(server.LastRequestHeader(c.path, "X-Evil"), "");
-    }
-}
-
-TEST(HttpClientTest, FeedsComeCompressedAndEnclosuresAsStored) {
-    LoopbackServer server;
+    server.ServeResource("/both", {.body = small, .etag = "\"v1\"", .lastModified = date});
+    server.ServeResource("/weak", {.body = small, .etag = "W/\"w\""});
+    server.ServeResource("/dated", {.body = small, .lastModified = date});
+    server.ServeResource("/plain", {.body = small, .etag = "\"v1\"", .conditional = false});
     std::string feed = "<rss><channel><title>T</title>";
     for (int i = 0; i < 2000; ++i)
         feed += "<item><title>Episode " + std::to_string(i) + "</title></item>";
@@ -206,26 +170,50 @@ TEST(HttpClientTest, FeedsComeCompressedAndEnclosuresAsStored) {
     const int64_t size = static_cast<int64_t>(feed.size());
     const struct {
         std::string path;
-        bool compressed;
-        int64_t limit;
-        std::string body; // empty: refused as too large
+        HttpRequest request;
+        long status;
+        std::string ifNoneMatch, ifModifiedSince; // as the server saw them
+        std::string body = ""; // handed on, "" for the small one (none after a 304 or a refusal)
+        int64_t limit = -1;
     } cases[] = {
-        {"/feed.xml", true, -1, feed},
-        {"/feed.xml", true, size - 1, ""}, // a feed limit counts the decoded bytes
-        {"/feed.xml", false, -1, feed},
-        {"/file.gz", false, -1, gzipped},
-        {"/file.gz", true, -1, "stored as gzip, delivered as gzip"},
+        {"/both", {}, 200, "", ""},
+        {"/both", {.ifChanged = {"\"v1\"", date}}, 304, "\"v1\"", date}, // both when both known
+        {"/both", {.ifChanged = {"\"v0\"", date}}, 200, "\"v0\"", date}, // the tag decides
+        {"/weak", {.ifChanged = {"W/\"w\"", ""}}, 304, "W/\"w\"", ""},   // weak tags compare weakly
+        {"/dated", {.ifChanged = {"", date}}, 304, "", date},
+        {"/dated", {.ifChanged = {"", older}}, 200, "", older},
+        {"/plain", {.ifChanged = {"\"v1\"", ""}}, 200, "\"v1\"", ""}, // a server that ignores them
+        // A stored value that would add a header line is not sent.
+        {"/both", {.ifChanged = {"\"v1\"\r\nX-Evil: 1", ""}}, 200, "", ""},
+        {"/feed.xml", {.compressed = true}, 200, "", "", feed},
+        {"/feed.xml", {.compressed = true}, 200, "", "", "", size - 1}, // counts decoded bytes
+        {"/feed.xml", {}, 200, "", "", feed},
+        {"/file.gz", {}, 200, "", "", gzipped},
+        {"/file.gz", {.compressed = true}, 200, "", "", "stored as gzip, delivered as gzip"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.path + (c.compressed ? " compressed" : ""));
+        SCOPED_TRACE(c.path + " " + c.request.ifChanged.etag + " " +
+                     c.request.ifChanged.lastModified +
+                     (c.request.compressed ? " compressed" : ""));
         std::string body;
-        const HttpResult result = session.FetchToString(
-            server.Url(c.path), HttpRequest{.compressed = c.compressed}, body, c.limit);
-        EXPECT_EQ(result.end, c.body.empty() ? HttpEnd::TooLarge : HttpEnd::Complete);
-        EXPECT_EQ(body, c.body);
+        const HttpResult result =
+            session.FetchToString(server.Url(c.path), c.request, body, c.limit);
+        EXPECT_EQ(result.status, c.status);
+        EXPECT_EQ(result.end, c.limit < 0 ? HttpEnd::Complete : HttpEnd::TooLarge);
+        EXPECT_EQ(body, c.status == 304 || c.limit >= 0 ? "" : c.body.empty() ? small : c.body);
+        EXPECT_EQ(result.finalUrl, server.Url(c.path));
+        if (c.path == "/both") { // a 304 names the validators again
+            EXPECT_EQ(result.validators, (HttpValidators{"\"v1\"", date}));
+        }
         if (c.path == "/feed.xml") { // fewer bytes on the wire only when asked so
-            EXPECT_EQ(server.LastRequestHeader(c.path, "Accept-Encoding").empty(), !c.compressed);
-            EXPECT_TRUE(c.limit >= 0 || (result.wireBytes * 10 < size) == c.compressed);
+            EXPECT_EQ(server.LastRequestHeader(c.path, "Accept-Encoding").empty(),
+                      !c.request.compressed);
+            EXPECT_TRUE(c.limit >= 0 || (result.wireBytes * 10 < size) == c.request.compressed);
+        }
+        if (c.path != "/file.gz") {
+            EXPECT_EQ(server.LastRequestHeader(c.path, "If-None-Match"), c.ifNoneMatch);
+            EXPECT_EQ(server.LastRequestHeader(c.path, "If-Modified-Since"), c.ifModifiedSince);
+            EXPECT_EQ(server.LastRequestHeader(c.path, "X-Evil"), "");
         }
     }
 }
