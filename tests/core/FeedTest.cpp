@@ -266,39 +266,9 @@ TEST(EnclosureNames, TagsThatMeetOtherNamesAndOverlongNames) {
         EXPECT_EQ(ValidUtf8(name), name);
     }
 
-    // A name that still begins as the program's own files do once it is
-    // tagged (its reserved beginning is not what shortening or the tag
-    // change) takes a "_" in front; it fits, and the tag stays whole.
-    for (const std::string& stem :
-         {"Tessarine Settings.xml." + std::string(250, 'x'),
-          std::string("Tessarine Settings.xml.a"), std::string("feed.xml.tmp.b")}) {
-        const std::string url = "http://h/m/" + stem + ".mp3",
-                          other = "http://h/n/" + stem + ".mp3";
-        const EnclosureNames reserved({url, other});
-        for (const std::string& name : {EnclosureNames({url}).NameOf(url), reserved.NameOf(url)}) {
-            EXPECT_TRUE(name.starts_with("_") && name.ends_with(".mp3")) << name;
-            EXPECT_LE(name.size(), 255u);
-            EXPECT_FALSE(EnclosureNames::IsReserved(name)) << name;
-        }
-        EXPECT_EQ(reserved.NameOf(url),
-                  "_" + ShortenedName(stem, 255 - 14) + "-" + EnclosureNames::Tag(url, 8) + ".mp3");
-        EXPECT_NE(reserved.NameOf(url), reserved.NameOf(other));
-    }
-
-    // Partial files and their resume information: a fixed form no enclosure
-    // can take, fitting a folder entry, one per target.
-    const std::string longName = std::string(250, 'n') + ".mp3";
-    for (const auto& [pathFor, suffix] :
-         {std::pair{&PartialFile::PathFor, ".tessarine-part"},
-          std::pair{&PartialFile::ResumePathFor, ".tessarine-resume"}}) {
-        const std::string p1 = pathFor("/b/" + longName), p2 = pathFor("/b/" + longName.substr(1));
-        EXPECT_NE(p1, p2);
-        for (const std::string& path : {p1, p2}) {
-            EXPECT_LE(path.size() - 3, 255u);
-            EXPECT_TRUE(path.starts_with("/b/.nnn") && path.ends_with(suffix)) << path;
-            EXPECT_TRUE(EnclosureNames::IsReserved(path.substr(3)));
-        }
-    }
+    // Partial files of two long names alike in their first bytes stay apart.
+    const std::string longName = "/b/" + std::string(250, 'n') + ".mp3";
+    EXPECT_NE(PartialFile::PathFor(longName), PartialFile::PathFor(longName.substr(0, 253) + "p3"));
 }
 
 // Real-world feeds with what another podcast parser extracted from them: they
@@ -355,10 +325,9 @@ TEST(FeedReader, PeerFeeds) {
     EXPECT_GT(urls, 20);
 }
 
-// What the archive writes, byte for byte, new and extended on reopening. A
-// file that cannot be used starts a new archive; one that can keeps what it
-// held through a save, even a declaration inside an element whose values
-// hold markup (printed as it stands, it would make the saved archive unreadable).
+// What the archive writes, byte for byte, new and extended on reopening; a
+// file that cannot be used starts a new archive. (Odd files that can be used
+// keep what they held through a save: the archive fuzz target's regressions.)
 TEST(FeedArchive, WrittenByteForByteExtendedOnReopenAndNewWhereUnusable) {
     test::TempDir dir;
     const std::string path = dir / "feed.xml";
@@ -387,33 +356,18 @@ TEST(FeedArchive, WrittenByteForByteExtendedOnReopenAndNewWhereUnusable) {
               kHead + first + ItemXml("B", "  runs   of   blanks  ", "http://h/b.mp3", "d") +
                   kTail);
 
-    const std::string item = "<TessarineFeed><item><link>http://h/1.mp3</link>";
-    std::string deep = item + "</item>";
+    std::string deep = "<TessarineFeed><item><link>http://h/1.mp3</link></item>";
     for (int i = 0; i < 50000; ++i)
         deep += "<a>";
-    const std::pair<std::string, bool> cases[] = {
-        {"", false},
-        {deep, false},
-        {item, false},
-        {item + "<?xml version=\"1<x>&amp;#x41;\" ?></item></TessarineFeed>", true},
-        {item + "<?xml version='\"'?></item></TessarineFeed>", true},
-    };
-    for (const auto& [bytes, kept] : cases) {
-        SCOPED_TRACE(bytes.substr(0, 80));
+    for (const std::string& bytes :
+         {std::string(), deep, std::string("<TessarineFeed><item><link>http://h/1.mp3")}) {
         test::WriteFile(path, bytes);
         FeedArchive archive;
         archive.Open(path);
-        EXPECT_EQ(archive.IsNew(), !kept);
+        EXPECT_TRUE(archive.IsNew() && !archive.Lookup("http://h/1.mp3")) << bytes.substr(0, 40);
         append(archive);
         ASSERT_TRUE(archive.Save(path));
-        if (!kept) {
-            EXPECT_EQ(test::ReadFile(path), kHead + first + kTail);
-        }
-        FeedArchive again;
-        again.Open(path);
-        EXPECT_FALSE(again.IsNew()) << test::ReadFile(path);
-        EXPECT_TRUE(again.Lookup("http://h/a.mp3?x=1&y=2"));
-        EXPECT_EQ(again.Lookup("http://h/1.mp3"), kept);
+        EXPECT_EQ(test::ReadFile(path), kHead + first + kTail);
     }
 }
 
