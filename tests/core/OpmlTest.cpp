@@ -27,13 +27,6 @@ Texts Feeds(std::string_view document) {
     return out;
 }
 
-Texts Urls(const SubscriptionList& list) {
-    Texts out;
-    for (const SubscriptionPtr& s : list.Items())
-        out.push_back(s->url);
-    return out;
-}
-
 // Runs with the time zone `zone` for the object's life.
 struct ScopedZone {
     ScopedEnv env;
@@ -96,7 +89,8 @@ TEST(Opml, ReadsTheDeclaredEncodingAndRefusesWhatIsNotOpml) {
     EXPECT_EQ(Feeds("<opml/>"), Texts{});
 }
 
-TEST(Opml, ExportReadsBackAsTheSameList) {
+// That an export reads back as the same list is the OPML fuzz target's round trip.
+TEST(Opml, ExportIsWrittenByteForByte) {
     const ScopedZone zone("CET-1CEST,M3.5.0,M10.5.0/3");
     SubscriptionList list;
     list.Append("http://a.example/feed?x=1&y=\"2\"<>", "Tom & \"Jerry\" <live>");
@@ -121,10 +115,6 @@ TEST(Opml, ExportReadsBackAsTheSameList) {
               "    <outline type=\"rss\" text=\"Caf\xC3\xA9\" title=\"Caf\xC3\xA9\" "
               "xmlUrl=\"http://d.example/&#x09;x\"/>\n"
               "  </body>\n</opml>\n");
-    // It reads back as the same list (the control character included).
-    SubscriptionList imported;
-    EXPECT_EQ(AddOpmlFeeds(imported, *ReadOpml(exported)).added, 4u);
-    EXPECT_EQ(Urls(imported), Urls(list));
 }
 
 TEST(Opml, DatesCarryTheLocalOffset) {
