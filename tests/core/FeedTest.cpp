@@ -38,13 +38,16 @@ Texts Fields(const FeedDocument& d) {
 }
 
 // An item's texts as read: title|description|date.
-std::string ItemTexts(const FeedItem& i) { return i.title + "|" + i.description + "|" + i.pubDate; }
+std::string ItemTexts(const FeedItem& i) {
+    return i.title + "|" + i.description + "|" + i.pubDate;
+}
 
-std::vector<std::string> Urls(const FeedDocument& feed) {
-    std::vector<std::string> urls;
-    for (const FeedItem& item : feed.items)
-        urls.push_back(item.enclosureUrl);
-    return urls;
+// The flags of Fields, the channel title and the enclosure URLs.
+std::string Summary(const FeedDocument& d) {
+    std::string out = Fields(d)[0] + "|" + d.channelTitle + "|";
+    for (size_t i = 0; i < d.items.size(); ++i)
+        out += (i ? "," : "") + d.items[i].enclosureUrl;
+    return out;
 }
 
 const std::string kHead = "<?xml version=\"1.0\" ?>\r\n<TessarineFeed>\r\n";
@@ -59,7 +62,7 @@ std::string ItemXml(const std::string& title, const std::string& description,
 
 } // namespace
 
-TEST(FeedReader, ReadsChannelTitleAndItems) {
+TEST(FeedReader, ChannelsItemsAtomRdfAndDocumentsThatAreNoFeeds) {
     // Items start at the channel's first "item" and take every element after it;
     // only an item's first "enclosure" element counts, its "url" trimmed.
     const FeedDocument feed = ReadFeed(R"(<?xml version="1.0"?><!-- c --><rss><channel>
@@ -73,16 +76,11 @@ TEST(FeedReader, ReadsChannelTitleAndItems) {
   <episode><Enclosure url="http://h/upper.mp3"/><enclosure url="http://h/lower.mp3"/></episode>
   <item><media><enclosure url="http://h/nested.mp3"/></media></item>
 </channel><channel><item><enclosure url="second channel"/></item></channel></rss>)");
-    EXPECT_TRUE(feed.wellFormed && feed.hasChannel);
-    EXPECT_EQ(feed.channelTitle, "Morning & Night");
-    ASSERT_EQ(Urls(feed),
-              (std::vector<std::string>{"http://h/1.mp3?a=1&b=2", "", "http://h/lower.mp3"}));
+    EXPECT_EQ(Summary(feed), "110|Morning & Night|http://h/1.mp3?a=1&b=2,,http://h/lower.mp3");
     // Item texts are kept as they are.
     EXPECT_EQ(ItemTexts(feed.items[0]), "Episode 1| <b>bold</b> |Mon, 01 Jan 2024");
     EXPECT_EQ(feed.items[1].title, "no url");
-}
 
-TEST(FeedReader, AtomRdfAndDocumentsThatAreNoFeeds) {
     // Atom 1.0, with or without a prefix: the first enclosure link of each
     // entry; summary before content, published before updated.
     for (const std::string prefix : {"", "a:"}) {
@@ -92,61 +90,50 @@ TEST(FeedReader, AtomRdfAndDocumentsThatAreNoFeeds) {
             "<$link rel=\"enclosure\" href=\" media/1.mp3 \"/><$link rel=\"enclosure\" "
             "href=\"second.mp3\"/><$summary>S</$summary><$content>C</$content><$published>"
             "2024-01-01T00:00:00Z</$published><$updated>U</$updated></$entry><$entry><$title>No "
-            "enclosure</$title><$link href=\"http://h/x\"/></$entry><$entry><$link rel=\"enclosure\" "
-            "href=\"http://h/2.mp3\"/><$content>C2</$content><$updated>U2</$updated></$entry></$feed>";
+            "enclosure</$title><$link href=\"http://h/x\"/></$entry><$entry><$link "
+            "rel=\"enclosure\" "
+            "href=\"http://h/2.mp3\"/><$content>C2</$content><$updated>U2</$updated></$entry></"
+            "$feed>";
         text.replace(text.find("xmlns$"), 6, prefix.empty() ? "xmlns" : "xmlns:a");
         for (size_t at; (at = text.find('$')) != std::string::npos;)
             text.replace(at, 1, prefix);
-        SCOPED_TRACE(text);
         const FeedDocument atom = ReadFeed(text);
-        EXPECT_TRUE(atom.wellFormed && atom.hasChannel && atom.atom);
-        EXPECT_EQ(atom.channelTitle, "Atom Show");
-        ASSERT_EQ(Urls(atom), (std::vector<std::string>{"media/1.mp3", "http://h/2.mp3"}));
+        ASSERT_EQ(Summary(atom), "111|Atom Show|media/1.mp3,http://h/2.mp3") << text;
         EXPECT_EQ(ItemTexts(atom.items[0]), "One|S|2024-01-01T00:00:00Z");
         EXPECT_EQ(ItemTexts(atom.items[1]), "|C2|U2");
     }
-    // RSS 1.0: the items stand beside the channel.
-    const FeedDocument rdf = ReadFeed(
-        "<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\"><channel><title>R"
-        "</title></channel><item><title>I</title><enclosure url=\"http://h/r.mp3\"/></item>"
-        "</rdf:RDF>");
-    EXPECT_TRUE(rdf.hasChannel);
-    EXPECT_EQ(rdf.channelTitle, "R");
-    EXPECT_EQ(Urls(rdf), std::vector<std::string>{"http://h/r.mp3"});
-    // A channel that is not the first child, without a title or with blanks.
-    const FeedDocument untitled =
-        ReadFeed("<rss><image/><channel><title> \t </title><item><enclosure url='u'/></item>"
-                 "</channel></rss>");
-    EXPECT_TRUE(untitled.hasChannel);
-    EXPECT_EQ(untitled.channelTitle, "");
-    EXPECT_EQ(Urls(untitled), std::vector<std::string>{"u"});
-    // Not feeds: an error page, items without a channel, a "feed" of another
-    // namespace, an empty text.
-    for (const char* text :
-         {"<html><head><title>Service Unavailable</title></head><body><p>x</p></body></html>",
-          "<rss><item><title>Item</title><enclosure url='u'/></item></rss>",
-          "<feed xmlns=\"http://example.org/other\"><title>T</title></feed>",
-          "<feed><title>T</title></feed>", ""}) {
-        const FeedDocument feed = ReadFeed(text);
-        EXPECT_FALSE(feed.hasChannel) << text;
-        EXPECT_TRUE(feed.channelTitle.empty() && feed.items.empty()) << text;
-    }
-}
 
-TEST(FeedReader, BrokenDocumentsUseWhatWasParsedAndDeepNestingIsRefused) {
-    EXPECT_FALSE(ReadFeed("<rss>just text<!-- c --></rss>").hasChannel);
-    // A body cut off in the middle still yields what came before the cut.
-    const FeedDocument cut = ReadFeed("<rss><channel><title>T</title><item><enclosure url=\"u1\"/>"
-                                      "</item><item><enclosure url=\"u2\"/></it");
-    EXPECT_FALSE(cut.wellFormed);
-    EXPECT_TRUE(cut.hasChannel);
-    EXPECT_EQ(cut.channelTitle, "T");
-    EXPECT_EQ(Urls(cut), (std::vector<std::string>{"u1", "u2"}));
-    // Deep enough to overflow the stack of a parser that recurses per level.
     std::string deep = "<rss><channel><title>T</title>";
     for (int i = 0; i < 200000; ++i)
         deep += "<a>";
-    EXPECT_FALSE(ReadFeed(deep).hasChannel);
+    const std::pair<std::string, std::string> cases[] = {
+        // RSS 1.0: the items stand beside the channel.
+        {"<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\"><channel><title>R"
+         "</title></channel><item><title>I</title><enclosure url=\"http://h/r.mp3\"/></item>"
+         "</rdf:RDF>",
+         "110|R|http://h/r.mp3"},
+        // A channel that is not the first child, without a title or with blanks.
+        {"<rss><image/><channel><title> \t </title><item><enclosure "
+         "url='u'/></item></channel></rss>",
+         "110||u"},
+        // A body cut off in the middle still yields what came before the cut.
+        {"<rss><channel><title>T</title><item><enclosure url=\"u1\"/></item><item><enclosure "
+         "url=\"u2\"/></it",
+         "010|T|u1,u2"},
+        // Not feeds: an error page, items without a channel, a "feed" of another
+        // namespace or none, text, an empty document.
+        {"<html><head><title>Service Unavailable</title></head><body><p>x</p></body></html>",
+         "100||"},
+        {"<rss><item><title>Item</title><enclosure url='u'/></item></rss>", "100||"},
+        {"<feed xmlns=\"http://example.org/other\"><title>T</title></feed>", "100||"},
+        {"<feed><title>T</title></feed>", "100||"},
+        {"<rss>just text<!-- c --></rss>", "100||"},
+        {"", "000||"},
+        // Deep enough to overflow the stack of a parser that recurses per level.
+        {deep, "000||"},
+    };
+    for (const auto& [text, summary] : cases)
+        EXPECT_EQ(Summary(ReadFeed(text)), summary) << text.substr(0, 200);
     // Many siblings do not add up to depth.
     std::string wide = "<rss><channel>";
     for (int i = 0; i < 20000; ++i)
@@ -221,11 +208,8 @@ TEST(EnclosureNames, OneDistinctStableNamePerUrl) {
     const std::pair<std::string, std::string> cases[] = {
         {"http://h/s/show/e/1/media.mp3", "media-#.mp3"},
         {"http://h/s/show/e/2/MEDIA.mp3", "MEDIA-#.mp3"}, // same but for case
-        {"http://h/download.php?id=1", "download-#.php"},
-        {"http://h/download.php?id=2", "download-#.php"},
         {"http://h/solo.mp3", "solo.mp3"},
         {"http://h/solo.mp3", "solo.mp3"}, // the same URL twice: one file
-        {"http://h/feed.xml", "feed-#.xml"},
         {"http://h/Tessarine%20Settings.xml", "Tessarine%20Settings.xml"},
         {"http://h/ep.mp3.tessarine-part", "ep.mp3.tessarine-part-#"},
         {"http://h/feed.xml.tmp12-0", "feed.xml-#.tmp12-0"},
@@ -282,41 +266,9 @@ TEST(EnclosureNames, TagsThatMeetOtherNamesAndOverlongNames) {
         EXPECT_EQ(ValidUtf8(name), name);
     }
 
-    // A name that still begins as the program's own files do once it is
-    // tagged (its reserved beginning is not what shortening or the tag
-    // change) takes a "_" in front; it fits, and the tag stays whole.
-    for (const std::string& stem :
-         {"Tessarine Settings.xml." + std::string(250, 'x'),
-          std::string("Tessarine Settings.xml.a"), std::string("feed.xml.tmp.b"),
-          "feed.xml.tmp" + std::string(300, 'y')}) {
-        const std::string url = "http://h/m/" + stem + ".mp3",
-                          other = "http://h/n/" + stem + ".mp3";
-        const EnclosureNames reserved({url, other});
-        for (const std::string& name : {EnclosureNames({url}).NameOf(url), reserved.NameOf(url)}) {
-            EXPECT_TRUE(name.starts_with("_") && name.ends_with(".mp3")) << name;
-            EXPECT_LE(name.size(), 255u);
-            EXPECT_FALSE(EnclosureNames::IsReserved(name)) << name;
-        }
-        EXPECT_EQ(reserved.NameOf(url),
-                  "_" + ShortenedName(stem, 255 - 14) + "-" + EnclosureNames::Tag(url, 8) + ".mp3");
-        EXPECT_NE(reserved.NameOf(url), reserved.NameOf(other));
-    }
-
-    // Partial files and their resume information: a fixed form no enclosure
-    // can take, fitting a folder entry, one per target.
-    EXPECT_EQ(PartialFile::PathFor("/b/Show/ep.mp3"), "/b/Show/.ep.mp3.tessarine-part");
-    const std::string longName = std::string(250, 'n') + ".mp3";
-    for (const auto& [pathFor, suffix] :
-         {std::pair{&PartialFile::PathFor, ".tessarine-part"},
-          std::pair{&PartialFile::ResumePathFor, ".tessarine-resume"}}) {
-        const std::string p1 = pathFor("/b/" + longName), p2 = pathFor("/b/" + longName.substr(1));
-        EXPECT_NE(p1, p2);
-        for (const std::string& path : {p1, p2}) {
-            EXPECT_LE(path.size() - 3, 255u);
-            EXPECT_TRUE(path.starts_with("/b/.nnn") && path.ends_with(suffix)) << path;
-            EXPECT_TRUE(EnclosureNames::IsReserved(path.substr(3)));
-        }
-    }
+    // Partial files of two long names alike in their first bytes stay apart.
+    const std::string longName = "/b/" + std::string(250, 'n') + ".mp3";
+    EXPECT_NE(PartialFile::PathFor(longName), PartialFile::PathFor(longName.substr(0, 253) + "p3"));
 }
 
 // Real-world feeds with what another podcast parser extracted from them: they
@@ -343,8 +295,7 @@ TEST(FeedReader, PeerFeeds) {
         // The cache gives the document back exactly as it was read.
         const std::string url = "http://127.0.0.1/" + path.filename().string();
         ASSERT_TRUE(cache.Store(url, CachedFeed{.document = feed}));
-        ASSERT_TRUE(cache.Load(url));
-        EXPECT_EQ(Fields(cache.Load(url)->document), Fields(feed));
+        EXPECT_EQ(Fields(cache.Load(url).value_or(CachedFeed{}).document), Fields(feed));
         const std::string json = test::ReadFile(path.replace_extension(".json"));
         ASSERT_EQ(json.find('\\'), std::string::npos);
         // Every document there is an RSS channel or an Atom feed but those
@@ -374,69 +325,49 @@ TEST(FeedReader, PeerFeeds) {
     EXPECT_GT(urls, 20);
 }
 
-TEST(FeedArchive, WrittenByteForByteAndExtendedOnReopen) {
+// What the archive writes, byte for byte, new and extended on reopening; a
+// file that cannot be used starts a new archive. (Odd files that can be used
+// keep what they held through a save: the archive fuzz target's regressions.)
+TEST(FeedArchive, WrittenByteForByteExtendedOnReopenAndNewWhereUnusable) {
     test::TempDir dir;
     const std::string path = dir / "feed.xml";
-    FeedArchive created;
-    created.Open(path);
-    EXPECT_TRUE(created.IsNew());
-    created.Append("Tom & Jerry <1> \"quoted\" 'single'", "bell\x01 and caf\xC3\xA9 \xFF",
-                   "http://h/a.mp3?x=1&y=2", "Mon, 01 Jan 2024 10:00:00 GMT");
-    ASSERT_TRUE(created.Save(path));
+    const auto append = [](FeedArchive& archive) {
+        archive.Append("Tom & Jerry <1> \"quoted\" 'single'", "bell\x01 and caf\xC3\xA9 \xFF",
+                       "http://h/a.mp3?x=1&y=2", "Mon, 01 Jan 2024 10:00:00 GMT");
+    };
     // A stray byte such as \xFF is written as the Latin-1 character it stands for.
     const std::string first =
         ItemXml("Tom &amp; Jerry &lt;1&gt; &quot;quoted&quot; &apos;single&apos;",
                 "bell&#x01; and caf\xC3\xA9 \xC3\xBF", "http://h/a.mp3?x=1&amp;y=2",
                 "Mon, 01 Jan 2024 10:00:00 GMT");
+    FeedArchive created;
+    created.Open(path);
+    EXPECT_TRUE(created.IsNew());
+    append(created);
+    ASSERT_TRUE(created.Save(path));
     EXPECT_EQ(test::ReadFile(path), kHead + first + kTail);
-
-    FeedArchive archive;
-    archive.Open(path);
-    EXPECT_FALSE(archive.IsNew());
-    EXPECT_TRUE(archive.Lookup("http://h/a.mp3?x=1&y=2"));
-    archive.Append("B", "  runs   of   blanks  ", "http://h/b.mp3", "d");
-    ASSERT_TRUE(archive.Save(path));
+    FeedArchive reopened;
+    reopened.Open(path);
+    EXPECT_FALSE(reopened.IsNew());
+    EXPECT_TRUE(reopened.Lookup("http://h/a.mp3?x=1&y=2"));
+    reopened.Append("B", "  runs   of   blanks  ", "http://h/b.mp3", "d");
+    ASSERT_TRUE(reopened.Save(path));
     EXPECT_EQ(test::ReadFile(path),
               kHead + first + ItemXml("B", "  runs   of   blanks  ", "http://h/b.mp3", "d") +
                   kTail);
-}
 
-TEST(FeedArchive, UnusableFileStartsNew) {
-    test::TempDir dir;
     std::string deep = "<TessarineFeed><item><link>http://h/1.mp3</link></item>";
     for (int i = 0; i < 50000; ++i)
         deep += "<a>";
     for (const std::string& bytes :
          {std::string(), deep, std::string("<TessarineFeed><item><link>http://h/1.mp3")}) {
-        test::WriteFile(dir / "feed.xml", bytes);
-        FeedArchive archive;
-        archive.Open(dir / "feed.xml");
-        EXPECT_TRUE(archive.IsNew() && !archive.Lookup("http://h/1.mp3")) << bytes.substr(0, 40);
-        archive.Append("T", "", "http://h/2.mp3", "");
-        ASSERT_TRUE(archive.Save(dir / "feed.xml"));
-        EXPECT_EQ(test::ReadFile(dir / "feed.xml"),
-                  kHead + ItemXml("T", "", "http://h/2.mp3", "") + kTail);
-    }
-}
-
-// A declaration the parser found inside an element is printed as it stands;
-// one whose values hold markup would make the saved archive unreadable.
-TEST(FeedArchive, WhatIsSavedReadsBackWhateverTheFileHeld) {
-    test::TempDir dir;
-    const std::string path = dir / "feed.xml";
-    for (const std::string& inside : {std::string("<?xml version=\"1<x>&amp;#x41;\" ?>"),
-                                      std::string("<?xml version='\"'?>")}) {
-        test::WriteFile(path, "<TessarineFeed><item><link>http://h/1.mp3</link>" + inside +
-                                  "</item></TessarineFeed>");
+        test::WriteFile(path, bytes);
         FeedArchive archive;
         archive.Open(path);
-        ASSERT_FALSE(archive.IsNew()) << inside;
-        archive.Append("T\x01\x0C", "caf\xE9 &#x41; \x7F", "http://h/2.mp3", "");
+        EXPECT_TRUE(archive.IsNew() && !archive.Lookup("http://h/1.mp3")) << bytes.substr(0, 40);
+        append(archive);
         ASSERT_TRUE(archive.Save(path));
-        FeedArchive again;
-        again.Open(path);
-        EXPECT_FALSE(again.IsNew()) << test::ReadFile(path);
-        EXPECT_TRUE(again.Lookup("http://h/1.mp3") && again.Lookup("http://h/2.mp3"));
+        EXPECT_EQ(test::ReadFile(path), kHead + first + kTail);
     }
 }
 
@@ -499,8 +430,7 @@ TEST(FeedCache, KeepsOneEntryPerUrlAndReadsAnythingWrongAsNone) {
     ASSERT_TRUE(loaded);
     EXPECT_EQ(loaded->validators, entry.validators);
     EXPECT_EQ(Fields(loaded->document), Fields(entry.document));
-    ASSERT_TRUE(cache.Load(other));
-    EXPECT_EQ(cache.Load(other)->validators.etag, "W/\"2\"");
+    EXPECT_EQ(cache.Load(other).value_or(CachedFeed{}).validators.etag, "W/\"2\"");
     // Only the two entries, no temporary files.
     EXPECT_EQ(std::distance(fs::directory_iterator(cache.Directory()), fs::directory_iterator()),
               2);
@@ -511,15 +441,13 @@ TEST(FeedCache, KeepsOneEntryPerUrlAndReadsAnythingWrongAsNone) {
     flipped[flipped.size() / 2] ^= 0x20;
     std::string version = good;
     version[21] = static_cast<char>(version[21] + 1); // the format version follows the magic line
-    const std::string cases[] = {
-        "",
-        good.substr(0, good.size() - 1),
-        good.substr(0, good.size() / 2),
-        flipped,
-        version,
-        good + "x",
-        "TESSARINE-FEED-CACHE\n" + std::string(40, '\xff'),
-    };
+    const std::string cases[] = {"",
+                                 good.substr(0, good.size() - 1),
+                                 good.substr(0, good.size() / 2),
+                                 flipped,
+                                 version,
+                                 good + "x",
+                                 "TESSARINE-FEED-CACHE\n" + std::string(40, '\xff')};
     for (const std::string& bytes : cases) {
         WriteFile(path, bytes);
         EXPECT_FALSE(cache.Load(url)) << bytes.size();
@@ -535,4 +463,3 @@ TEST(FeedCache, KeepsOneEntryPerUrlAndReadsAnythingWrongAsNone) {
     EXPECT_FALSE(off.Store(url, entry));
     EXPECT_FALSE(off.Load(url));
 }
-
