@@ -1,18 +1,13 @@
-// Whole runs of the real program, and the real main window fed hostile feeds.
+// Whole runs of the real program, and the program's life after its application object.
 #include "app/CTessarineApp.h"
 #include "core/files/BaseDirectory.h"
 #include "core/files/BaseDirectoryLock.h"
 #include "core/model/SettingsFile.h"
 #include "core/update/PartialFile.h"
-#include "mainwindow/CTessarineDlg.h"
-#include "mainwindow/QueuedEngineView.h"
-#include "platform/Profile.h"
 #include "platform/SingleInstance.h"
 #include "support/Feeds.h"
 #include "support/GuiHarness.h"
-#include "support/LibraryTestAccess.h"
 #include "support/LoopbackServer.h"
-#include "support/UpdateEngineTestAccess.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -22,11 +17,9 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <thread>
 #include <tuple>
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 using namespace tessarine;
 using namespace tessarine::test;
@@ -75,10 +68,8 @@ struct Program {
     }
 };
 
-std::string SettingsWith(const std::vector<std::pair<std::string, std::string>>& feeds,
-                         char updateStart = '0') {
-    std::string text = "<TessarineSettings><settings updatestart='" + std::string(1, updateStart) +
-                       "' quitcomplete='0'/>";
+std::string SettingsWith(const std::vector<std::pair<std::string, std::string>>& feeds) {
+    std::string text = "<TessarineSettings><settings updatestart='0' quitcomplete='0'/>";
     for (const auto& [url, name] : feeds)
         text += "<feed url=\"" + url + "\" lastchecked=\"28.01.2009 13:24:41\">" + name + "</feed>";
     return text + "</TessarineSettings>";
