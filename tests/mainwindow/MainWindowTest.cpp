@@ -236,9 +236,7 @@ TEST_F(MainWindowTest, ImportAndExportSubscriptionsFromTheFileMenu) {
               QStringList({"Subscriptions imported: 1 added, 1 already in the "
                            "list, 1 skipped (not an http or https address).",
                            QString::fromStdString("Could not read " + missing + ".")}));
-    // Saved at once, then checked as a subscription of one's own would be.
-    EXPECT_EQ(StoredUrls(base),
-              (std::vector<std::string>{server.Url("/old.xml"), server.Url("/new.xml")}));
+    // Checked as a subscription of one's own would be (saving: the command line's tests).
     EXPECT_TRUE(WaitFor([&] { return server.Hits("/new.xml") == 1 && !Engine().IsBusy(); }));
     EXPECT_EQ(Cell(w.SubscriptionList(), 1, 0), "Imported");
 
