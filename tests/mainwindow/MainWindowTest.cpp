@@ -1,12 +1,10 @@
 // The main window offscreen with real widgets, files and loopback servers.
 #include "controls/CSplitterBar.h"
-#include "core/files/BaseDirectory.h"
 #include "core/files/BaseDirectoryLock.h"
 #include "core/library/PodcastLibrary.h"
 #include "core/model/Opml.h"
 #include "core/model/SettingsFile.h"
 #include "core/update/PartialFile.h"
-#include "core/util/Strings.h"
 #include "mainwindow/CTessarineDlg.h"
 #include "mainwindow/DownloadTableModel.h"
 #include "mainwindow/QueuedEngineView.h"
@@ -26,18 +24,14 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QContextMenuEvent>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMenuBar>
 #include <QProcess>
-#include <QProcessEnvironment>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <filesystem>
 #include <optional>
 #include <random>
@@ -72,13 +66,11 @@ protected:
         fs::create_directories(other);
         harness.SetProfileBaseDirectory(QString::fromStdString(base));
     }
-    ~MainWindowTest() override { SetLanguage(Language::English); }
 
-    // A new window on `settings` (and its library), initialised.
-    CTessarineDlg& NewWindow(const std::string& settings, StartupSwitches switches = {}) {
+    // A new window on `settings` (and its library), initialised and shown as
+    // the program starts it; in front unless started unattended.
+    CTessarineDlg& Window(const std::string& settings = kSettings, StartupSwitches switches = {}) {
         WriteFile(base + kSettingsFileName, settings);
-        window.reset();
-        library.reset();
         events = std::make_unique<QueuedEngineView>();
         EngineOptions options; // the cache as the program chooses it
         options.feedCacheDirectory = FeedCacheFolder();
@@ -86,14 +78,11 @@ protected:
         EXPECT_EQ(library->ClaimBaseDirectory(base), PodcastLibrary::Claim::Obtained);
         window = std::make_unique<CTessarineDlg>(*library, *events);
         window->OnInitDialog();
-        return *window;
-    }
-    // A new window on `settings`, shown and active.
-    CTessarineDlg& Window(const std::string& settings = kSettings) {
-        NewWindow(settings);
-        window->show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-        Activate();
+        window->ShowAsStarted();
+        if (!switches.checkAndQuit) {
+            EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+            Activate();
+        }
         return *window;
     }
     UpdateEngine& Engine() { return PodcastLibraryTestAccess::Engine(*library); }
@@ -105,43 +94,7 @@ protected:
     bool WaitIdle() {
         return WaitFor([&] { return !Engine().IsBusy(); });
     }
-    // Runs `start`, waits until the cycle it started has ended and shows what it reported.
-    bool RunCycle(const std::function<void()>& start) {
-        const uint64_t cycles = UpdateEngineTestAccess::CyclesRun(Engine());
-        start();
-        const bool ended = WaitFor([&] {
-            return UpdateEngineTestAccess::CyclesRun(Engine()) > cycles && !Engine().IsBusy();
-        });
-        events->Deliver(); // the cycle's message may still be on its way
-        return ended;
-    }
-    // The subscribe dialog that opens next is given `url` and OK.
-    void TypeIntoNextSubscribe(const QString& url) {
-        OnNextModal([url](QDialog* dialog) {
-            dialog->findChild<QLineEdit*>("feedUrl")->setText(url);
-            dialog->accept();
-        });
-    }
-    // Drags the splitter bar from its centre to `target` (window pixels).
-    void DragBar(const QPoint& target) {
-        CSplitterBar* bar = window->SplitterBar();
-        QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(bar->width() / 2, bar->height() / 2));
-        QTest::mouseMove(bar, bar->mapFromParent(target));
-        QTest::mouseRelease(bar, Qt::LeftButton, {}, bar->mapFromParent(target));
-    }
-    // The texts of the message boxes shown since the last call.
-    QStringList Told() {
-        QStringList texts;
-        for (const auto& message : harness.messages)
-            texts << message.text;
-        harness.messages.clear();
-        return texts;
-    }
     QString Cell(ReportListView* list, int row, int col) { return list->Model()->Cell(row, col); }
-    void DoubleClickRow(ReportListView* list, int row) {
-        const QPoint at = list->visualRect(list->Model()->index(row, 0)).center();
-        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
-    }
     void ChangeBaseTo(const std::string& folder) {
         harness.answers = {QMessageBox::Yes};
         harness.chosenFolders = {QString::fromStdString(folder)};
@@ -150,7 +103,7 @@ protected:
     }
     std::vector<std::string> ModelUrls() {
         std::vector<std::string> urls;
-        for (const SubscriptionSnapshot& s : PodcastLibraryTestAccess::Model(*library).SnapshotSubscriptions())
+        for (const auto& s : PodcastLibraryTestAccess::Model(*library).SnapshotSubscriptions())
             urls.push_back(s.values.url);
         return urls;
     }
@@ -176,56 +129,29 @@ class LoadTest : public MainWindowTest {};
 
 } // namespace
 
-// The list and the texts in either language; import and export follow the
-// subscribe and remove items of the file menu.
-TEST_F(MainWindowTest, StartupShowsTheSettingsFileInEitherLanguage) {
-    const std::vector<std::pair<Language, QStringList>> cases = {
-        {Language::English,
-         {"Subscribed Podcasts", "New Podcast", "Newly added", "Quit\tCtrl+Q", "Remove Podcast",
-          "Import subscriptions...", "Export subscriptions..."}},
-        {Language::German,
-         {"Abonnierte Podcasts", "Neuer Podcast", "Neu", "Beenden\tCtrl+Q", "Podcast entfernen",
-          "Abonnements importieren...", "Abonnements exportieren..."}}};
-    for (const auto& [language, texts] : cases) {
-        SetLanguage(language);
-        auto& w = Window();
-        auto* list = w.SubscriptionList();
-        ASSERT_EQ(list->Model()->rowCount(), 3);
-        EXPECT_EQ(QStringList({Cell(list, 0, 0), Cell(list, 0, 1), Cell(list, 1, 1)}),
-                  QStringList({"Tom & Jerry", "28.01.2009 13:24", "Invalid DateTime"}));
-        const QList<QAction*> file =
-            w.findChild<QMenuBar*>()->actions().value(0)->menu()->actions();
-        ASSERT_GE(file.size(), 5);
-        EXPECT_EQ(file[2], w.Action(ID_IMPORT_SUBSCRIPTIONS));
-        EXPECT_EQ(file[3], w.Action(ID_EXPORT_SUBSCRIPTIONS));
-        EXPECT_TRUE(file[4]->isSeparator());
-        EXPECT_EQ(
-            QStringList({qobject_cast<QLabel*>(w.FindControl(IDC_LABEL_SUBSCRIBED))->text(),
-                         Cell(list, 2, 0), Cell(list, 2, 2), w.Action(ID_QUIT_COMMAND)->text(),
-                         w.ContextMenu()->actions().last()->text(), file[2]->text(),
-                         file[3]->text()}),
-            texts);
-        EXPECT_TRUE(harness.messages.empty());
-    }
-}
-
+// The settings file as the list shows it, then a change of base directory.
 TEST_F(MainWindowTest, SetBaseDirectory) {
     auto& w = Window();
+    auto* list = w.SubscriptionList();
+    EXPECT_EQ(QStringList({Cell(list, 0, 0), Cell(list, 0, 1), Cell(list, 1, 1), Cell(list, 2, 0),
+                           Cell(list, 2, 2)}),
+              QStringList({"Tom & Jerry", "28.01.2009 13:24", "Invalid DateTime", "New Podcast",
+                           "Newly added"}));
     SingleInstance instance; // as the program serves its base directory
     instance.Listen(base);
     w.SetSingleInstance(&instance);
     WriteFile(other + kSettingsFileName, SettingsFor({"http://x/o.xml"}));
     harness.answers = {QMessageBox::No, QMessageBox::Yes, QMessageBox::Yes};
+    // The chooser is cancelled, then gives the folder without its separator.
+    harness.chosenFolders = {"", QString::fromStdString(other.substr(0, other.size() - 1))};
     w.OnCommand(ID_SET_BASE_DIRECTORY); // "No" to the question: no chooser
-    EXPECT_TRUE(Told().value(0).startsWith("ATTENTION!"));
+    EXPECT_TRUE(harness.Told().value(0).startsWith("ATTENTION!"));
     w.OnCommand(ID_SET_BASE_DIRECTORY); // "Yes", chooser cancelled: nothing changes
-    EXPECT_EQ(harness.chooserCalls, 1); // only the "Yes" opened the chooser
     EXPECT_EQ(library->BaseDirectory(), base);
-    harness.chosenFolders = {QString::fromStdString(other.substr(0, other.size() - 1))};
     w.OnCommand(ID_SET_BASE_DIRECTORY);
     EXPECT_EQ(harness.ProfileBaseDirectory().toStdString(), other); // separator appended
     EXPECT_EQ(library->BaseDirectory(), other);
-    EXPECT_EQ(Cell(w.SubscriptionList(), 0, 0), "Feed 0");
+    EXPECT_EQ(Cell(list, 0, 0), "Feed 0");
     EXPECT_TRUE(BaseDirectoryLock(base).Held()); // the old folder is let go
     EXPECT_FALSE(BaseDirectoryLock(other).Held());
     EXPECT_TRUE(instance.Listening()); // raise requests are served there
@@ -233,19 +159,57 @@ TEST_F(MainWindowTest, SetBaseDirectory) {
     // A folder another program holds is refused before anything changes.
     const std::string locked = harness.root.Base() + "locked/";
     fs::create_directories(locked);
-    WriteFile(locked + kSettingsFileName, SettingsFor({"http://x/l.xml"}));
     const BaseDirectoryLock holder(locked);
-    Told();
+    harness.Told();
     ChangeBaseTo(locked);
-    EXPECT_EQ(Told().value(1).toStdString(),
+    EXPECT_EQ(harness.Told().value(1).toStdString(),
               "The base directory " + locked + " is in use by another Tessarine.");
-    EXPECT_EQ(library->BaseDirectory(), other);
     EXPECT_EQ(harness.ProfileBaseDirectory().toStdString(), other);
     EXPECT_EQ(ModelUrls(), std::vector<std::string>{"http://x/o.xml"});
 }
 
-TEST_F(MainWindowTest, EnterAndEscapeDoNothingCtrlQEnds) {
-    auto& w = Window();
+// The empty list draws how to subscribe (not as a row). Ctrl+A from either
+// list subscribes to the address in its stored form; a duplicate (in any
+// spelling) is refused but still checked; what is no feed's address is
+// refused and starts nothing. Enter and Escape do nothing, Ctrl+Q ends.
+TEST_F(MainWindowTest, KeysSubscribeAndQuit) {
+    auto& w = Window(kEmpty);
+    auto inkInTheMiddle = [&] {
+        const QImage image = w.SubscriptionList()->viewport()->grab().toImage();
+        const QRgb background = image.pixel(1, image.height() - 2);
+        int ink = 0;
+        for (int y = image.height() / 3; y < image.height() * 2 / 3; ++y)
+            for (int x = 0; x < image.width(); ++x)
+                ink += image.pixel(x, y) != background;
+        return ink;
+    };
+    EXPECT_GT(inkInTheMiddle(), 50);
+    const std::vector<std::tuple<ReportListView*, QString, QString>> cases = {
+        {w.SubscriptionList(), " feed://127.0.0.1:1/f.xml ",
+         "Could not open http://127.0.0.1:1/f.xml"},
+        {w.DownloadList(), "HTTP://127.0.0.1:1/f.xml",
+         "Error!\n\nA feed with this url is already in the list!\n\nHTTP://127.0.0.1:1/f.xml"},
+        {w.SubscriptionList(), "file:///etc/passwd",
+         "Error!\n\nThis is not the address of a feed on the web (http:// or https://)!\n\n"
+         "file:///etc/passwd"}};
+    for (const auto& [list, typed, message] : cases) {
+        const uint64_t cycles = UpdateEngineTestAccess::CyclesRun(Engine());
+        OnNextModal([typed](QDialog* dialog) {
+            dialog->findChild<QLineEdit*>("feedUrl")->setText(typed);
+            dialog->accept();
+        });
+        QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
+        Activate();
+        EXPECT_EQ(ModelUrls(), std::vector<std::string>{"http://127.0.0.1:1/f.xml"});
+        const bool checks = !typed.startsWith("file:");
+        EXPECT_TRUE(!checks || WaitFor([&] {
+            return UpdateEngineTestAccess::CyclesRun(Engine()) > cycles && !Engine().IsBusy();
+        }));
+        events->Deliver(); // the cycle's message may still be on its way
+        EXPECT_EQ(UpdateEngineTestAccess::CyclesRun(Engine()) > cycles, checks);
+        EXPECT_EQ(harness.Told().value(0), message);
+    }
+    EXPECT_EQ(inkInTheMiddle(), 0);
     QSignalSpy ended(&w, &CTessarineDlg::ended);
     for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape})
         QTest::keyClick(w.SubscriptionList(), key);
@@ -256,107 +220,51 @@ TEST_F(MainWindowTest, EnterAndEscapeDoNothingCtrlQEnds) {
     EXPECT_FALSE(w.isVisible());
 }
 
-TEST_F(MainWindowTest, CheckAndQuitStartsMinimizedAndEnds) {
-    // A newly added subscription is due: the check runs (and fails), the program ends.
-    auto& w =
-        NewWindow("<TessarineSettings><feed url='http://127.0.0.1:1/f.xml'/></TessarineSettings>",
-                  {true, false});
-    w.ShowAsStarted();
-    EXPECT_TRUE(w.isMinimized());
-    EXPECT_TRUE(WaitFor([&] { return w.HasEnded(); }));
-}
-
-// Ctrl+A from either list subscribes to the address in its stored form; a
-// duplicate (in any spelling) is refused but still checked; what is no feed's
-// address is refused and starts nothing.
-TEST_F(MainWindowTest, SubscribeStoresTheAddressAndADuplicateStillStartsACheck) {
-    auto& w = Window(kEmpty);
-    const std::string url = "http://127.0.0.1:1/f.xml";
-    const std::vector<std::tuple<ReportListView*, QString, QString>> cases = {
-        {w.SubscriptionList(), " feed://127.0.0.1:1/f.xml ", "Could not open " + QString::fromStdString(url)},
-        {w.DownloadList(), "HTTP://127.0.0.1:1/f.xml",
-         "Error!\n\nA feed with this url is already in the list!\n\nHTTP://127.0.0.1:1/f.xml"}};
-    for (const auto& [list, typed, message] : cases) {
-        TypeIntoNextSubscribe(typed);
-        EXPECT_TRUE(RunCycle([&] {
-            QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
-            Activate();
-            EXPECT_EQ(ModelUrls(), std::vector<std::string>{url});
-        }));
-        EXPECT_EQ(Told().value(0), message);
-    }
-    const uint64_t cycles = UpdateEngineTestAccess::CyclesRun(Engine());
-    TypeIntoNextSubscribe("file:///etc/passwd");
-    QTest::keyClick(w.SubscriptionList(), Qt::Key_A, Qt::ControlModifier);
-    Activate();
-    EXPECT_EQ(Told(), QStringList{"Error!\n\nThis is not the address of a feed on the web "
-                                  "(http:// or https://)!\n\nfile:///etc/passwd"});
-    EXPECT_EQ(ModelUrls(), std::vector<std::string>{url});
-    EXPECT_FALSE(Engine().IsBusy());
-    EXPECT_EQ(UpdateEngineTestAccess::CyclesRun(Engine()), cycles);
-    // The check failed, yet the subscription was saved when it was added.
-    QTest::keyClick(w.SubscriptionList(), Qt::Key_Q, Qt::ControlModifier);
-    EXPECT_TRUE(w.HasEnded());
-    EXPECT_EQ(StoredUrls(base), std::vector<std::string>{url});
-}
-
 TEST_F(MainWindowTest, ImportAndExportSubscriptionsFromTheFileMenu) {
     LoopbackServer server;
     server.Serve("/new.xml", MakeFeed("Imported", {}), "application/rss+xml");
     server.Start();
     auto& w = Window(SettingsFor({server.Url("/old.xml")}));
-    const std::string opml = harness.root / "subscriptions.opml";
-    WriteFile(opml, "<opml version='2.0'><body><outline text='News'>"
-                    "<outline xmlUrl='" +
-                        server.Url("/new.xml") + "'/><outline xmlUrl='" + server.Url("/old.xml") +
-                        "'/><outline xmlUrl='ftp://127.0.0.1/x.xml'/></outline></body></opml>");
-    harness.chosenFiles = {QString::fromStdString(opml)};
-    w.Action(ID_IMPORT_SUBSCRIPTIONS)->trigger();
-    ASSERT_EQ(harness.fileChoosers.size(), 1u);
-    EXPECT_FALSE(harness.fileChoosers[0].save);
-    EXPECT_EQ(harness.fileChoosers[0].caption, "Import subscriptions");
-    EXPECT_EQ(harness.fileChoosers[0].filter, "OPML files (*.opml *.xml)");
-    EXPECT_EQ(Told(), QStringList{"Subscriptions imported: 1 added, 1 already in the list, 1 "
-                                  "skipped (not an http or https address)."});
-    EXPECT_EQ(w.SubscriptionList()->Model()->rowCount(), 2);
-    // Saved at once, then checked as a subscription of one's own would be.
-    EXPECT_EQ(StoredUrls(base),
-              (std::vector<std::string>{server.Url("/old.xml"), server.Url("/new.xml")}));
+    const std::string opml = harness.root / "in.opml", missing = harness.root / "missing.opml";
+    WriteFile(opml, "<opml version='2.0'><body><outline xmlUrl='" + server.Url("/new.xml") +
+                        "'/><outline xmlUrl='" + server.Url("/old.xml") +
+                        "'/><outline xmlUrl='ftp://127.0.0.1/x.xml'/></body></opml>");
+    harness.chosenFiles = {QString::fromStdString(opml), QString::fromStdString(missing)};
+    for (int i = 0; i < 3; ++i) // the file, one that cannot be read, a cancelled chooser
+        w.Action(ID_IMPORT_SUBSCRIPTIONS)->trigger();
+    EXPECT_EQ(harness.Told(),
+              QStringList({"Subscriptions imported: 1 added, 1 already in the "
+                           "list, 1 skipped (not an http or https address).",
+                           QString::fromStdString("Could not read " + missing + ".")}));
+    // Checked as a subscription of one's own would be (saving: the command line's tests).
     EXPECT_TRUE(WaitFor([&] { return server.Hits("/new.xml") == 1 && !Engine().IsBusy(); }));
     EXPECT_EQ(Cell(w.SubscriptionList(), 1, 0), "Imported");
 
-    // A file that cannot be read, one that is no OPML, and a cancelled chooser.
-    const std::string missing = harness.root / "missing.opml", notOpml = harness.root / "feed.xml";
-    WriteFile(notOpml, MakeFeed("A feed", {}));
-    harness.chosenFiles = {QString::fromStdString(missing), QString::fromStdString(notOpml)};
-    for (int i = 0; i < 3; ++i)
-        w.OnCommand(ID_IMPORT_SUBSCRIPTIONS);
-    EXPECT_EQ(Told(), QStringList({QString::fromStdString("Could not read " + missing + "."),
-                                   QString::fromStdString(notOpml + " is not an OPML file.")}));
-    EXPECT_EQ(ModelUrls().size(), 2u);
-
-    // Export: the list in order; a folder that does not exist is reported.
+    // Export: the list in order (its format: the OPML tests); a missing folder is reported.
     const std::string exported = harness.root / "out.opml";
     const std::string unwritable = harness.root / "no-such-folder/out.opml";
     harness.chosenFiles = {QString::fromStdString(exported), QString::fromStdString(unwritable)};
     w.Action(ID_EXPORT_SUBSCRIPTIONS)->trigger();
-    EXPECT_TRUE(harness.fileChoosers.back().save);
-    EXPECT_EQ(harness.fileChoosers.back().caption, "Export subscriptions");
-    EXPECT_TRUE(Told().empty());
-    const auto feeds = ReadOpml(ReadFile(exported)); // its format: the OPML tests
-    ASSERT_TRUE(feeds.has_value());
+    w.Action(ID_EXPORT_SUBSCRIPTIONS)->trigger();
+    EXPECT_EQ(harness.Told(),
+              QStringList{QString::fromStdString("Error creating file " + unwritable)});
+    EXPECT_FALSE(fs::exists(harness.root.Path() / "no-such-folder"));
     std::vector<std::string> urls;
-    for (const OpmlFeed& feed : *feeds)
+    for (const OpmlFeed& feed : ReadOpml(ReadFile(exported)).value_or(std::vector<OpmlFeed>{}))
         urls.push_back(feed.url);
     EXPECT_EQ(urls, ModelUrls());
-    w.Action(ID_EXPORT_SUBSCRIPTIONS)->trigger();
-    EXPECT_EQ(Told(), QStringList{QString::fromStdString("Error creating file " + unwritable)});
-    EXPECT_FALSE(fs::exists(harness.root.Path() / "no-such-folder"));
+    const QString filter = "OPML files (*.opml *.xml)";
+    EXPECT_EQ(harness.fileChoosers.front(), QStringList({"open", "Import subscriptions", filter}));
+    EXPECT_EQ(harness.fileChoosers.back(), QStringList({"save", "Export subscriptions", filter}));
 }
 
 TEST_F(MainWindowTest, SelectionCommandsOpenFoldersRemoveAndShowTheContextMenu) {
     auto& w = Window();
     auto* list = w.SubscriptionList();
+    auto doubleClick = [](ReportListView* list) {
+        const QPoint at = list->visualRect(list->Model()->index(0, 0)).center();
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+    };
     auto shownAt = [&](QWidget* target, QPoint at, auto reason) -> std::optional<QPoint> {
         QContextMenuEvent event(reason, at, target->mapToGlobal(at));
         QApplication::sendEvent(target, &event);
@@ -366,15 +274,15 @@ TEST_F(MainWindowTest, SelectionCommandsOpenFoldersRemoveAndShowTheContextMenu) 
     };
     // Nothing selected: a message for removing, no folder opened, no context menu.
     w.OnCommand(ID_REMOVE_PODCAST);
-    EXPECT_EQ(Told(), QStringList{"Select a feed first!"});
+    EXPECT_EQ(harness.Told(), QStringList{"Select a feed first!"});
     w.OnCommand(ID_OPEN_PODCAST_FOLDER);
     EXPECT_FALSE(shownAt(list->viewport(), {20, 20}, QContextMenuEvent::Mouse));
     w.OnCommand(ID_OPEN_BASE_DIRECTORY);
-    DoubleClickRow(list, 0); // a feed's folder, by the folder-name rule
+    doubleClick(list); // a feed's folder, by the folder-name rule
     ASSERT_TRUE(UpdateEngineTestAccess::QueueDownload(Engine(), "http://127.0.0.1:1/ep.mp3?id=1",
                                                       "../Show"));
     ASSERT_TRUE(WaitFor([&] { return w.DownloadList()->Model()->rowCount() == 1; }));
-    DoubleClickRow(w.DownloadList(), 0); // a download's file, inside the base
+    doubleClick(w.DownloadList()); // a download's file, inside the base
     ASSERT_TRUE(WaitFor([&] { return harness.opened.size() == 3; }));
     EXPECT_EQ(fs::path(harness.opened[0].toLocalFile().toStdString()), fs::path(base));
     EXPECT_EQ(harness.opened[1].toLocalFile().toStdString(), base + "Tom & Jerry");
@@ -399,66 +307,57 @@ TEST_F(MainWindowTest, SelectionCommandsOpenFoldersRemoveAndShowTheContextMenu) 
     EXPECT_EQ(Cell(list, 1, 0), "New Podcast");
 }
 
-TEST_F(MainWindowTest, QuitDuringATransferLeavesNoFile) {
+// Quitting (by the window's close button, as the command does) while a
+// failing feed's box is open and a transfer runs ends both: no box stays, the
+// enclosure has no file, and what arrived waits for the next check to resume.
+TEST_F(MainWindowTest, QuitDuringATransferWithAMessageBoxOpen) {
+    SetShowMessageBox({}); // the real box, open when quit comes
     LoopbackServer server;
     server.Serve("/f.xml", MakeFeed("Show", {{server.Url("/big.mp3")}}), "text/xml");
     server.ServePartial("/big.mp3", 10000000, 100000, true);
     server.Start();
-    auto& w = Window(SettingsFor({server.Url("/f.xml")}));
+    auto& w = Window(SettingsFor({"http://127.0.0.1:1/refused.xml", server.Url("/f.xml")}));
     const std::string target = base + "Show/big.mp3", partial = PartialFile::PathFor(target);
-    w.OnCommand(ID_CHECK_NEW_ITEMS);
-    // The row says "Downloading" before the reply comes: wait for its first bytes too.
-    EXPECT_TRUE(WaitFor([&] {
-        std::error_code error;
-        return Cell(w.DownloadList(), 0, 3) == "Downloading" && fs::file_size(partial, error) > 0 &&
-               !error;
-    }));
-    w.close(); // the window's close button quits like the command
-    EXPECT_TRUE(w.HasEnded());
-    EXPECT_FALSE(Engine().IsBusy());
-    EXPECT_FALSE(fs::exists(target));
-    EXPECT_TRUE(fs::exists(partial)); // what arrived waits beside it for the next check to resume
-}
-
-TEST_F(MainWindowTest, QuitWhileAMessageBoxIsOpen) {
-    SetShowMessageBox({}); // the real box, open when quit comes
-    auto& w = Window(SettingsFor({"http://127.0.0.1:1/refused.xml"}));
     QString boxText;
     OnNextModal([&](QDialog* dialog) {
         boxText = static_cast<QMessageBox*>(dialog)->text();
-        w.OnCommand(ID_QUIT_COMMAND);
+        // The row says "Downloading" before the reply comes: wait for its first bytes too.
+        EXPECT_TRUE(WaitFor([&] {
+            std::error_code error;
+            return Cell(w.DownloadList(), 0, 3) == "Downloading" &&
+                   fs::file_size(partial, error) > 0 && !error;
+        }));
+        w.close();
     });
     w.OnCommand(ID_CHECK_NEW_ITEMS);
     EXPECT_TRUE(WaitFor([&] { return w.HasEnded(); }));
-    EXPECT_TRUE(boxText.startsWith("Could not open"));
+    EXPECT_TRUE(boxText.startsWith("Could not open http://127.0.0.1:1/refused.xml"));
     EXPECT_FALSE(Engine().IsBusy());
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_FALSE(fs::exists(target));
+    EXPECT_TRUE(fs::exists(partial));
 }
 
-// Unattended, the check goes on behind a failing feed's open message box; the
-// program ends only once the box is closed.
+// Unattended, the window starts minimized and the check goes on behind a
+// failing feed's open message box; the program ends only once it is closed.
+// A channel titled ".." gets a folder of its own inside the base.
 TEST_F(MainWindowTest, UnattendedAFailingFeedsMessageDoesNotHoldUpTheOthers) {
     SetShowMessageBox({}); // the real box, left open
     LoopbackServer server;
-    server.Serve("/b.xml", MakeFeed("B", {{server.Url("/b/1.mp3")}}), "text/xml");
-    server.Serve("/c.xml", MakeFeed("C", {{server.Url("/c/2.mp3")}}), "text/xml");
+    server.Serve("/b.xml", MakeFeed("..", {{server.Url("/b/1.mp3")}}), "text/xml");
     server.Serve("/b/1.mp3", "one");
-    server.Serve("/c/2.mp3", "two");
     server.Start();
-    auto& w = NewWindow(
-        SettingsFor({"http://127.0.0.1:1/refused.xml", server.Url("/b.xml"), server.Url("/c.xml")}),
-        {true, false});
-    w.ShowAsStarted();
+    auto& w = Window(SettingsFor({"http://127.0.0.1:1/refused.xml", server.Url("/b.xml")}),
+                     {true, false});
+    EXPECT_TRUE(w.isMinimized());
     QMessageBox* box = nullptr;
     ASSERT_TRUE(WaitFor([&] {
         box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         return box != nullptr;
     }));
     EXPECT_TRUE(box->text().startsWith("Could not open http://127.0.0.1:1/refused.xml"));
-    EXPECT_TRUE(WaitFor([&] { return !Engine().IsBusy(); }));
-    EXPECT_EQ(ReadFile(base + "B/1.mp3"), "one");
-    EXPECT_EQ(ReadFile(base + "C/2.mp3"), "two");
-    EXPECT_TRUE(box->isVisible());
+    EXPECT_TRUE(WaitIdle());
+    EXPECT_EQ(ReadFile(base + "__/1.mp3"), "one");
     QTest::qWait(50);
     EXPECT_FALSE(w.HasEnded()); // the message is still being read
     box->accept();
@@ -493,68 +392,35 @@ TEST_F(MainWindowTest, ResizeKeepsAnchorsTheBoundaryAndBothListsInTheWindow) {
         return WaitFor([&] { return w.size() == size.expandedTo(initial); });
     };
     auto geometry = [&](int id) { return w.FindControl(id)->geometry(); };
+    auto dragBar = [&](QPoint to) { // from its centre to `to` (window pixels)
+        QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(bar->width() / 2, bar->height() / 2));
+        QTest::mouseMove(bar, bar->mapFromParent(to));
+        QTest::mouseRelease(bar, Qt::LeftButton, {}, bar->mapFromParent(to));
+    };
     const QRect upper = geometry(IDC_SUBSCRIPTION_LIST), lower = geometry(IDC_DOWNLOAD_LIST);
     const QRect label = geometry(IDC_LABEL_DOWNLOADS);
-    DragBar(QPoint(40, bar->Centre() + 30)); // 30 down (and sideways)
-    // A size below the first is refused; a larger one keeps the boundary where it is.
+    dragBar(QPoint(40, bar->Centre() + 30)); // 30 down (and sideways)
+    // A size below the first is refused; a larger one keeps the boundary where
+    // it is, the lower list taking the height.
     EXPECT_TRUE(resize(initial - QSize(100, 100)));
     EXPECT_TRUE(resize(initial + QSize(120, 80)));
     EXPECT_EQ(geometry(IDC_SUBSCRIPTION_LIST), upper.adjusted(0, 0, 120, 30));
     EXPECT_EQ(geometry(IDC_DOWNLOAD_LIST), lower.adjusted(0, 30, 120, 80));
     EXPECT_EQ(geometry(IDC_LABEL_DOWNLOADS), label.translated(0, 30));
 
-    auto inside = [&](int id) {
-        const QRect r = geometry(id);
-        return w.rect().contains(r) && r.height() > 0;
-    };
     const int top = w.ClientRect().top();
     for (int round = 0; round < 2; ++round) {
         ASSERT_TRUE(resize(initial + QSize(0, 300)));
-        DragBar(QPoint(bar->width() / 2, w.height() + 500)); // held at the range's end
+        dragBar(QPoint(bar->width() / 2, w.height() + 500)); // held at the range's end
         ASSERT_EQ(bar->Centre(), top + w.frameGeometry().height() - 100);
         ASSERT_TRUE(resize(initial));
         EXPECT_EQ(bar->Centre(), top + w.frameGeometry().height() - 100);
-        const QRect shrunk = geometry(IDC_LABEL_DOWNLOADS);
+        const QRect shrunk = geometry(IDC_LABEL_DOWNLOADS), lowerList = geometry(IDC_DOWNLOAD_LIST);
         EXPECT_GT(shrunk.top(), bar->geometry().bottom());
-        EXPECT_TRUE(inside(IDC_LABEL_DOWNLOADS));
-        EXPECT_TRUE(inside(IDC_DOWNLOAD_LIST));
-        EXPECT_GT(w.DownloadList()->geometry().top(), shrunk.bottom());
+        EXPECT_GT(lowerList.top(), shrunk.bottom());
+        EXPECT_TRUE(w.rect().contains(lowerList) && lowerList.height() > 0);
         EXPECT_LT(w.SubscriptionList()->geometry().bottom(), bar->geometry().top());
     }
-    // Larger again, the lower list takes the height; the boundary stays.
-    const int centre = bar->Centre(), height = w.DownloadList()->height();
-    ASSERT_TRUE(resize(initial + QSize(0, 100)));
-    EXPECT_EQ(bar->Centre(), centre);
-    EXPECT_EQ(w.DownloadList()->height(), height + 100);
-}
-
-// An empty list draws how to subscribe (not as a row) until the first
-// subscription; its text in German is the string tables' concern.
-TEST_F(MainWindowTest, AnEmptyListShowsHowToSubscribe) {
-    ReportListView* list = Window(kEmpty).SubscriptionList();
-    EXPECT_TRUE(list->EmptyHint().endsWith(
-        "Press Ctrl+A to subscribe to a podcast by its feed address, or "
-        "choose File > Import subscriptions... to add the feeds of an OPML file."))
-        << list->EmptyHint().toStdString();
-    auto inkInTheMiddle = [&] {
-        const QImage image = list->viewport()->grab().toImage();
-        const QRgb background = image.pixel(1, image.height() - 2);
-        int ink = 0;
-        for (int y = image.height() / 3; y < image.height() * 2 / 3; ++y)
-            for (int x = 0; x < image.width(); ++x)
-                ink += image.pixel(x, y) != background;
-        return ink;
-    };
-    EXPECT_GT(inkInTheMiddle(), 50);
-    EXPECT_EQ(list->Model()->rowCount(), 0);
-    ASSERT_TRUE(library->Subscribe("http://127.0.0.1:1/f.xml").record);
-    events->Deliver();
-    ASSERT_TRUE(WaitFor([&] { return list->Model()->rowCount() == 1; }));
-    EXPECT_EQ(inkInTheMiddle(), 0);
-    list->SelectRow(0);
-    window->OnCommand(ID_REMOVE_PODCAST);
-    EXPECT_GT(inkInTheMiddle(), 50);
-    EXPECT_TRUE(WaitIdle());
 }
 
 // Lists on and off whole device pixels show a dark frame on every side. The
@@ -571,9 +437,9 @@ TEST(ReportListFrame, EveryBorderShowsAtWholeAndFractionalScaleFactors) {
             child.start(QCoreApplication::applicationFilePath(),
                         {"--gtest_filter=ReportListFrame.*"});
             ASSERT_TRUE(child.waitForFinished(60000)) << scale;
-            const QString output = QString::fromLocal8Bit(child.readAll());
-            EXPECT_EQ(child.exitCode(), 0) << "scale " << scale << "\n" << output.toStdString();
-            EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
+            const std::string output = QString::fromLocal8Bit(child.readAll()).toStdString();
+            EXPECT_EQ(child.exitCode(), 0) << "scale " << scale << "\n" << output;
+            EXPECT_NE(output.find("[  PASSED  ] 1 test"), std::string::npos) << output;
         }
         return;
     }
@@ -583,124 +449,87 @@ TEST(ReportListFrame, EveryBorderShowsAtWholeAndFractionalScaleFactors) {
     ReportListView aligned(&model, &window), offPixels(&model, &window);
     aligned.setGeometry(12, 16, 320, 100);
     offPixels.setGeometry(13, 150, 321, 101);
-    for (ReportListView* list : {&aligned, &offPixels})
-        list->SetColumns({{"Name", Qt::AlignLeft, 100}});
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     const qreal ratio = window.devicePixelRatioF();
     const QImage shot = window.grab().toImage();
-    ASSERT_GE(shot.width(), qRound(400 * ratio) - 1);
     const QRgb background = shot.pixel(2, 2);
     for (ReportListView* list : {&aligned, &offPixels}) {
         const QRectF r(QPointF(list->geometry().topLeft()) * ratio, QSizeF(list->size()) * ratio);
         const int midX = qRound(r.center().x()), midY = qRound(r.center().y() + 10 * ratio);
+        // The first colour other than the background from outside the side inwards.
         auto firstOther = [&](int x, int y, int dx, int dy) {
             while (shot.pixel(x, y) == background)
                 x += dx, y += dy;
             return shot.pixel(x, y);
         };
-        const std::vector<std::pair<const char*, QRgb>> sides = {
-            {"left", firstOther(qRound(r.left()) - 4, midY, 1, 0)},
-            {"right", firstOther(qRound(r.right()) + 4, midY, -1, 0)},
-            {"top", firstOther(midX, qRound(r.top()) - 4, 0, 1)},
-            {"bottom", firstOther(midX, qRound(r.bottom()) + 4, 0, -1)}};
-        for (const auto& [side, colour] : sides)
+        for (const QRgb colour : {firstOther(qRound(r.left()) - 4, midY, 1, 0),
+                                  firstOther(qRound(r.right()) + 4, midY, -1, 0),
+                                  firstOther(midX, qRound(r.top()) - 4, 0, 1),
+                                  firstOther(midX, qRound(r.bottom()) + 4, 0, -1)})
             EXPECT_LT(qGray(colour), qGray(background) - 20)
-                << side << " at " << ratio << " of " << list->geometry().x() << ","
-                << list->geometry().y() << ": " << QColor(colour).name().toStdString();
+                << "left, right, top, bottom of " << list->geometry().y() << " at " << ratio << ": "
+                << QColor(colour).name().toStdString();
     }
 }
 
-// The desktop hears of downloaded episodes only (the text in either language:
-// the notifier's tests).
-TEST_F(MainWindowTest, ACheckThatDownloadedEpisodesTellsTheDesktop) {
+// Rows a worker thread reports arrive whole and in order, part through the
+// event loop and part handed on at once; the desktop then hears of the
+// episodes downloaded (not failed, not found in place) once per check.
+TEST_F(MainWindowTest, DownloadRowsFromAnotherThreadArriveWholeAndInOrder) {
     struct Recorder : Notifier {
         std::vector<QString>& texts;
         explicit Recorder(std::vector<QString>& t) : texts(t) {}
         bool Notify(const QString& text) override { return texts.push_back(text), true; }
     };
-    LoopbackServer server;
-    server.Serve("/a.xml", MakeFeed("Alpha", {{server.Url("/1.mp3")}, {server.Url("/2.mp3")}}),
-                 "text/xml");
-    server.Serve("/b.xml", MakeFeed("Beta &amp; Co", {{server.Url("/3.mp3")}}), "text/xml");
-    server.Serve("/c.xml", MakeFeed("Gone", {{server.Url("/missing.mp3")}}), "text/xml");
-    for (const char* file : {"/1.mp3", "/2.mp3", "/3.mp3"})
-        server.Serve(file, "episode");
-    server.Start();
-    auto& w =
-        Window(SettingsFor({server.Url("/a.xml"), server.Url("/b.xml"), server.Url("/c.xml")}));
+    auto& w = Window(kEmpty);
     std::vector<QString> texts;
     w.SetNotifier(std::make_unique<Recorder>(texts));
-    for (int check = 0; check < 2; ++check) // the second finds nothing new
-        ASSERT_TRUE(RunCycle([&] { w.OnCommand(ID_CHECK_NEW_ITEMS); }));
-    EXPECT_EQ(ReadFile(base + "Beta & Co/3.mp3"), "episode");
-    EXPECT_EQ(texts, std::vector<QString>{"3 new episodes from Alpha, Beta & Co"});
-    // A row whose file was found in place goes straight to Done.
-    const auto row = static_cast<size_t>(w.DownloadList()->Model()->rowCount());
-    events->DownloadQueued({row, "Alpha", "old.mp3", server.Url("/old.mp3")});
-    events->DownloadStateChanged(row, DownloadState::Done, {});
-    events->CycleEnded(false);
-    events->Deliver();
-    EXPECT_EQ(texts.size(), 1u);
-}
-
-TEST_F(MainWindowTest, DownloadRowsFromAnotherThreadArriveWholeAndInOrder) {
-    auto& w = Window(kEmpty);
-    // Row r: 0 bytes so far of r % 7 MiB (none announced for r % 7 == 0), then
-    // r % 100 percent of it (rounded up); it ends Waiting, Completed or Failed.
-    auto total = [](int r) { return int64_t{r % 7} << 20; };
-    auto state = [](int r) {
-        return r % 3 == 1 ? DownloadState::Waiting
-                          : r % 3 == 2 ? DownloadState::Done : DownloadState::Failed;
-    };
-    auto expected = [&](int r) {
-        return std::array<std::string, 4>{
-            "f" + std::to_string(r), std::to_string(r % 7) + ".0MB",
-            std::to_string(total(r) != 0 ? r % 100 : 0) + "%",
-            state(r) == DownloadState::Waiting ? "Waiting"
-            : state(r) == DownloadState::Done  ? "Completed"
-                                               : "Failed"};
-    };
-    std::thread worker([&] { // a row, then its state and bytes changed, the engine's order
-        for (int r = 0; r < 3000; ++r) {
-            const auto row = static_cast<size_t>(r);
-            events->DownloadQueued({row, "Podcast", "f" + std::to_string(r), "http://x/", -1});
-            events->DownloadStateChanged(row, DownloadState::Downloading, {});
-            for (int64_t percent : {int64_t{0}, int64_t{r % 100}})
-                events->DownloadProgress(row, (total(r) * percent + 99) / 100, total(r));
-            events->DownloadStateChanged(row, state(r),
-                                         state(r) == DownloadState::Failed
-                                             ? Failure{FailureKind::ConnectionRefused}
-                                             : Failure{});
+    const DownloadState ends[] = {DownloadState::Failed, DownloadState::Waiting,
+                                  DownloadState::Done};
+    const QString shown[] = {"Failed", "Waiting", "Completed"};
+    std::thread worker([&] { // row r: r % 100 percent of 100 KiB, then Failed, Waiting or Done
+        for (size_t r = 0; r < 3000; ++r) {
+            events->DownloadQueued({r, "Podcast", "f" + std::to_string(r), "http://x/", -1});
+            events->DownloadStateChanged(r, DownloadState::Downloading, {});
+            events->DownloadProgress(r, int64_t(r % 100) << 10, 100 << 10);
+            events->DownloadStateChanged(
+                r, ends[r % 3], r % 3 ? Failure{} : Failure{FailureKind::ConnectionRefused});
         }
     });
     QTest::qWait(5); // part arrives through the event loop, the rest is handed on here
     worker.join();
+    events->DownloadQueued({3000, "Found", "old.mp3", "http://x/old.mp3"});
+    events->DownloadStateChanged(3000, DownloadState::Done, {}); // its file was in place
     events->Deliver();
     auto* rows = static_cast<DownloadTableModel*>(w.DownloadList()->Model());
-    ASSERT_EQ(rows->rowCount(), 3000);
+    ASSERT_EQ(rows->rowCount(), 3001);
     for (int r = 0; r < 3000; ++r) {
+        const QStringList expected = {"f" + QString::number(r), "0.1MB",
+                                      QString::number(r % 100) + "%", shown[r % 3]};
         for (int c = 0; c < 4; ++c)
-            ASSERT_EQ(rows->Cell(r, c).toStdString(), expected(r)[c]) << r << " " << c;
-        ASSERT_EQ(rows->Facts(r)->podcast, "Podcast");
-        ASSERT_EQ(rows->Facts(r)->reason.kind, state(r) == DownloadState::Failed
-                                                   ? FailureKind::ConnectionRefused
-                                                   : FailureKind::None);
+            ASSERT_EQ(rows->Cell(r, c), expected[c]) << r << " " << c;
+        ASSERT_EQ(rows->Facts(r)->reason.kind,
+                  r % 3 ? FailureKind::None : FailureKind::ConnectionRefused);
     }
+    for (int check = 0; check < 2; ++check) { // the second finds nothing new
+        events->CycleEnded(false);
+        events->Deliver();
+    }
+    EXPECT_EQ(texts, std::vector<QString>{"1000 new episodes from Podcast"});
 }
 
 // A fast transfer's progress between two deliveries reaches the list as its
-// latest bytes, in one change; the cells of a row show nothing of a transfer
-// until it begins, and no more than its whole percentage.
+// latest bytes, in one change; a row shows no size until its transfer begins;
+// bytes that leave the cells as they are change nothing shown; events past the
+// end of the list are dropped.
 TEST_F(MainWindowTest, ProgressWaitingForTheWindowIsTakenAtItsLatest) {
     auto& w = Window(kEmpty);
     auto* rows = static_cast<DownloadTableModel*>(w.DownloadList()->Model());
     QSignalSpy changes(rows, &QAbstractItemModel::dataChanged);
-    auto cells = [&](int row) {
-        QStringList texts;
-        for (int c = 0; c < 4; ++c)
-            texts << rows->Cell(row, c);
-        return texts.join('|');
+    auto cells = [&](int r) {
+        return QStringList({rows->Cell(r, 0), rows->Cell(r, 1), rows->Cell(r, 2), rows->Cell(r, 3)})
+            .join('|');
     };
     events->DownloadQueued({0, "P", "a.mp3", "http://x/a.mp3", 1000});
     events->DownloadQueued({1, "P", "b.mp3", "http://x/b.mp3", -1});
@@ -715,18 +544,14 @@ TEST_F(MainWindowTest, ProgressWaitingForTheWindowIsTakenAtItsLatest) {
     EXPECT_EQ(cells(0), "a.mp3|4.0MB|75%|Downloading");
     EXPECT_EQ(cells(1), "b.mp3|0.0MB|0%|Waiting");
     EXPECT_EQ(changes.size(), 1);
-    // Bytes that leave the cells as they are change nothing shown.
     changes.clear();
     events->DownloadProgress(0, (3 << 20) + 1, 4 << 20);
-    events->Deliver();
-    EXPECT_EQ(changes.size(), 0);
-    EXPECT_EQ(rows->Facts(0)->received, (3 << 20) + 1);
-    // Past the end of the list: nothing happens.
     events->DownloadStateChanged(7, DownloadState::Done, {});
     events->DownloadProgress(7, 1, 2);
     events->Deliver();
+    EXPECT_EQ(changes.size(), 0);
+    EXPECT_EQ(rows->Facts(0)->received, (3 << 20) + 1);
     EXPECT_EQ(rows->rowCount(), 2);
-    EXPECT_EQ(rows->Cell(5, 0), QString());
 }
 
 TEST_F(LoadTest, RandomCommandsWhileCyclesRun) {
@@ -799,10 +624,8 @@ TEST_F(LoadTest, RandomCommandsWhileCyclesRun) {
     ASSERT_EQ(w.SubscriptionList()->Model()->rowCount(), static_cast<int>(items.size()));
     for (size_t i = 0; i < items.size(); ++i)
         ASSERT_EQ(Cell(w.SubscriptionList(), int(i), 0).toStdString(), items[i].values.name) << i;
-    for (const auto& message : harness.messages)
-        EXPECT_TRUE(message.text == "Select a feed first!" ||
-                    message.text.startsWith("ATTENTION!"));
-    EXPECT_GE(UpdateEngineTestAccess::CyclesRun(Engine()), 2u);
+    for (const QString& message : harness.messages)
+        EXPECT_TRUE(message == "Select a feed first!" || message.startsWith("ATTENTION!"));
 }
 
 // A check ending while a new base directory's file loads (its duplicate's box

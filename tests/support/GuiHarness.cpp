@@ -4,11 +4,24 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QSettings>
 #include <QTimer>
 
 #include <filesystem>
 
 namespace tessarine::test {
+namespace {
+
+// The next scripted answer, taken from `answers`; `otherwise` when none is left.
+template <typename T> T Next(std::deque<T>& answers, T otherwise) {
+    if (answers.empty())
+        return otherwise;
+    T answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
+} // namespace
 
 GuiHarness::GuiHarness() {
     std::filesystem::create_directories(root.Path() / "config");
@@ -18,45 +31,22 @@ GuiHarness::GuiHarness() {
     home_ = std::make_unique<ScopedEnv>("HOME", root.Base() + "home");
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
                        QString::fromStdString((root.Path() / "config").string()));
-    SetShowMessageBox([this](QWidget*, QMessageBox::Icon icon, const QString& text,
+    SetShowMessageBox([this](QWidget*, QMessageBox::Icon, const QString& text,
                              QMessageBox::StandardButtons buttons) {
-        messages.push_back({icon, text});
-        if (!answers.empty()) {
-            const auto answer = answers.front();
-            answers.pop_front();
-            return answer;
-        }
-        return (buttons & QMessageBox::No) ? QMessageBox::No : QMessageBox::Ok;
+        messages << text;
+        return Next(answers, (buttons & QMessageBox::No) ? QMessageBox::No : QMessageBox::Ok);
     });
     SetOpenWithDesktop([this](const QUrl& url) {
         opened.push_back(url);
-        if (openResults.empty())
-            return true;
-        const bool result = openResults.front();
-        openResults.pop_front();
-        return result;
+        return Next(openResults, true);
     });
-    SetChooseFolder([this](QWidget*, const QString&) {
-        ++chooserCalls;
-        if (chosenFolders.empty())
-            return QString();
-        const QString folder = chosenFolders.front();
-        chosenFolders.pop_front();
-        return folder;
-    });
-    for (const bool save : {false, true}) {
-        auto chooser = [this, save](QWidget*, const QString& caption, const QString& filter) {
-            fileChoosers.push_back({save, caption, filter});
-            if (chosenFiles.empty())
-                return QString();
-            const QString file = chosenFiles.front();
-            chosenFiles.pop_front();
-            return file;
+    SetChooseFolder([this](QWidget*, const QString&) { return Next(chosenFolders, QString()); });
+    for (const QString kind : {"open", "save"}) {
+        auto chooser = [this, kind](QWidget*, const QString& caption, const QString& filter) {
+            fileChoosers.push_back({kind, caption, filter});
+            return Next(chosenFiles, QString());
         };
-        if (save)
-            SetChooseSaveFile(chooser);
-        else
-            SetChooseOpenFile(chooser);
+        (kind == "save" ? SetChooseSaveFile : SetChooseOpenFile)(chooser);
     }
 }
 
@@ -75,8 +65,7 @@ void GuiHarness::SetProfileBaseDirectory(const QString& path) {
 }
 
 QString GuiHarness::ProfileBaseDirectory() const {
-    QSettings profile("Orvendale", "Tessarine");
-    return profile.value("Settings/Basedir").toString();
+    return QSettings("Orvendale", "Tessarine").value("Settings/Basedir").toString();
 }
 
 void OnNextModal(std::function<void(QDialog*)> action) {

@@ -1,19 +1,18 @@
 #pragma once
 // A temporary world for GUI tests: home folder, profile and autostart under a
 // temporary folder, and the desktop seams (open, folder and file choosers,
-// message boxes)
-// replaced by recorders with scripted answers.
+// message boxes) replaced by recorders with scripted answers.
 
 #include "support/TestSupport.h"
 
 #include <QMessageBox>
-#include <QSettings>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
 
 #include <deque>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace tessarine::test {
@@ -26,25 +25,18 @@ public:
     // Stores a base directory in the profile.
     void SetProfileBaseDirectory(const QString& path);
     QString ProfileBaseDirectory() const;
+    // The texts of the message boxes shown since the last call.
+    QStringList Told() { return std::exchange(messages, {}); }
 
-    struct Message {
-        QMessageBox::Icon icon;
-        QString text;
-    };
-    std::vector<Message> messages;
+    QStringList messages;                            // the texts of the message boxes shown
     std::deque<QMessageBox::StandardButton> answers; // next answers; Ok/No when empty
     std::vector<QUrl> opened;
-    std::deque<bool> openResults; // next results of the desktop's open; success when empty
+    std::deque<bool> openResults;      // next results of the desktop's open; success when empty
     std::deque<QString> chosenFolders; // next folder chooser answers; cancel when empty
-    int chooserCalls = 0;
     // The file choosers: next answers (cancel when empty) and, per call,
-    // whether it was the save chooser, its caption and its filter.
+    // "open" or "save", its caption and its filter.
     std::deque<QString> chosenFiles;
-    struct FileChooser {
-        bool save;
-        QString caption, filter;
-    };
-    std::vector<FileChooser> fileChoosers;
+    std::vector<QStringList> fileChoosers;
 
     TempDir root;
 
