@@ -152,35 +152,25 @@ Texts PartialNames(const fs::path& folder) {
 }
 
 // What a recorded event says, field by field.
-auto Fields(const SubscriptionsChangedEvent&) {
-    return std::tuple<>();
-}
-auto Fields(const FeedCheckBeganEvent& e) {
-    return std::tie(e.url);
-}
-auto Fields(const FeedCheckEnd& e) {
-    return std::tie(e.url, e.name, e.status, e.failure);
-}
-auto Fields(const QueuedDownload& e) {
-    return std::tie(e.index, e.podcast, e.fileName, e.url, e.announcedSize);
-}
-auto Fields(const DownloadStateEvent& e) {
-    return std::tie(e.index, e.state, e.reason);
-}
-auto Fields(const DownloadProgressEvent& e) {
-    return std::tie(e.index, e.received, e.total);
-}
-auto Fields(const Message& e) {
-    return std::tie(e.kind, e.id, e.args, e.reason);
-}
-auto Fields(const CycleEndedEvent& e) {
-    return std::tie(e.quit);
-}
+struct Fields {
+    static auto Of(const SubscriptionsChangedEvent&) { return std::tuple<>(); }
+    static auto Of(const FeedCheckBeganEvent& e) { return std::tie(e.url); }
+    static auto Of(const FeedCheckEnd& e) { return std::tie(e.url, e.name, e.status, e.failure); }
+    static auto Of(const QueuedDownload& e) {
+        return std::tie(e.index, e.podcast, e.fileName, e.url, e.announcedSize);
+    }
+    static auto Of(const DownloadStateEvent& e) { return std::tie(e.index, e.state, e.reason); }
+    static auto Of(const DownloadProgressEvent& e) {
+        return std::tie(e.index, e.received, e.total);
+    }
+    static auto Of(const Message& e) { return std::tie(e.kind, e.id, e.args, e.reason); }
+    static auto Of(const CycleEndedEvent& e) { return std::tie(e.quit); }
+};
 bool SameEvent(const Event& a, const Event& b) {
     return a.index() == b.index() && std::visit(
                                          [&b](const auto& x) {
                                              using T = std::decay_t<decltype(x)>;
-                                             return Fields(x) == Fields(std::get<T>(b));
+                                             return Fields::Of(x) == Fields::Of(std::get<T>(b));
                                          },
                                          a);
 }
@@ -188,16 +178,13 @@ bool SameEvent(const Event& a, const Event& b) {
 } // namespace
 
 TEST_F(EngineTest, WalkFetchesDueFeedsIntoFoldersNamedByTheirTitlesOrAddresses) {
-    std::string big(2 << 20, '\0'); // many chunks, in order
-    for (size_t i = 0; i < big.size(); ++i)
-        big[i] = static_cast<char>(i % 251);
     const auto untitled = [](const std::string& enclosure) {
         return "<rss><channel><title> </title><item><enclosure url=\"" + enclosure +
                "\"/></item></channel></rss>";
     };
     server.Serve("/a.xml", MakeFeed("Show A", {{server.Url("/ep.mp3")}}));
     server.Serve("/b.xml", MakeFeed("Show B", {}));
-    server.Serve("/ep.mp3", big);
+    server.Serve("/ep.mp3", "ep");
     server.Serve("/kept.xml", untitled("/kept.mp3"));
     server.Serve("/kept.mp3", "kept");
     for (const std::string folder : {"/x", "/y"}) {
@@ -215,7 +202,7 @@ TEST_F(EngineTest, WalkFetchesDueFeedsIntoFoldersNamedByTheirTitlesOrAddresses) 
     EXPECT_EQ(fresh->name, "Show A");
     EXPECT_EQ(idle->status, Idle);
     EXPECT_EQ(server.Hits("/b.xml"), 0);
-    EXPECT_TRUE(ReadFile(base / "Show A/ep.mp3") == big);
+    EXPECT_EQ(ReadFile(base / "Show A/ep.mp3"), "ep");
     // Without a title the name stays, or is made from the URL, one per feed.
     const std::string host = server.Url("").substr(7);
     EXPECT_EQ(kept->name, "Keep kept");
@@ -229,29 +216,19 @@ TEST_F(EngineTest, WalkFetchesDueFeedsIntoFoldersNamedByTheirTitlesOrAddresses) 
     for (const auto& entry : fs::directory_iterator(base)) // nothing in the base itself
         EXPECT_TRUE(entry.is_directory() || entry.path().filename() == kSettingsFileName)
             << entry.path();
-    ASSERT_EQ(view.Rows().size(), 4u);
-    EXPECT_EQ(view.Rows()[0][ColumnFile], "ep.mp3");
-    EXPECT_EQ(view.Rows()[0][ColumnSize], "2.0MB");
-    EXPECT_EQ(view.CellHistory(0, ColumnStatus), (Texts{"Waiting", "Downloading", "Completed"}));
+    EXPECT_EQ(view.Rows().size(), 4u);
 }
 
 TEST_F(EngineTest, EveryEnclosureGetsAFileOfItsOwnOnceAndNeverTakesAnotherFilesPlace) {
-    // What large hosts and scripts serve: one last segment for every episode.
-    // Names of 251, 255 and 256 bytes: the last, shortened, meets the second
-    // and both take tags. One that, shortened and tagged, still begins as the
-    // archive's temporary files do takes a "_" in front.
+    // The feed's tables show shared names; here the ones that meet the folder's
+    // own files. Names of 255 and 256 bytes: the second, shortened, meets the
+    // first and both take tags. One that, shortened and tagged, still begins as
+    // the archive's temporary files do takes a "_" in front.
     const std::string n255 = std::string(251, 'n') + ".mp3";
-    const Texts paths = {"/s/show/e/1/media.mp3",
-                         "/s/show/e/2/media.mp3",
-                         "/feed.xml",
-                         "/ep.mp3",
-                         "/ep.mp3.part",
-                         "/m/" + std::string(247, 'n') + ".mp3",
-                         "/m/" + n255,
-                         "/m/n" + n255,
-                         "/m/feed.xml.tmp" + std::string(250, 'a') + ".mp3",
-                         "/download.php?id=1",
-                         "/download.php?id=2"};
+    const Texts paths = {"/feed.xml",          "/ep.mp3",
+                         "/ep.mp3.part",       "/m/" + n255,
+                         "/m/n" + n255,        "/m/feed.xml.tmp" + std::string(250, 'a') + ".mp3",
+                         "/download.php?id=1", "/download.php?id=2"};
     std::vector<TestItem> items;
     for (const std::string& path : paths)
         items.push_back({server.Url(path)});
@@ -268,25 +245,22 @@ TEST_F(EngineTest, EveryEnclosureGetsAFileOfItsOwnOnceAndNeverTakesAnotherFilesP
         return EnclosureNames::Tagged(name, EnclosureNames::Tag(items[i].enclosureUrl, 8));
     };
     const std::string reserved =
-        EnclosureNames({items[8].enclosureUrl}).NameOf(items[8].enclosureUrl);
+        EnclosureNames({items[5].enclosureUrl}).NameOf(items[5].enclosureUrl);
     EXPECT_TRUE(reserved.starts_with("_feed.xml.tmpaaa") && reserved.size() == 255) << reserved;
-    const Texts names = {tagged(0, "media.mp3"),
-                         tagged(1, "media.mp3"),
-                         tagged(2, "feed.xml"),
+    const Texts names = {tagged(0, "feed.xml"),
                          "ep.mp3",
                          "ep.mp3.part",
-                         paths[5].substr(3),
-                         tagged(6, n255),
-                         tagged(7, n255),
+                         tagged(3, n255),
+                         tagged(4, n255),
                          reserved,
-                         tagged(9, "download.php"),
-                         tagged(10, "download.php")};
+                         tagged(6, "download.php"),
+                         tagged(7, "download.php")};
 
     // A partial file linking elsewhere keeps its target; a killed run's leftover goes.
     const fs::path folder = base / FeedFolderName(title);
     fs::create_directory(folder);
     WriteFile(root.Path() / "victim", "victim");
-    fs::create_symlink(root.Path() / "victim", PartialFile::PathFor((folder / names[9]).string()));
+    fs::create_symlink(root.Path() / "victim", PartialFile::PathFor((folder / names[6]).string()));
     WriteFile(PartialFile::PathFor((folder / "ep.mp3").string()), "stale");
     const auto check = [&](int32_t status) {
         Check(r);
@@ -308,14 +282,16 @@ TEST_F(EngineTest, EveryEnclosureGetsAFileOfItsOwnOnceAndNeverTakesAnotherFilesP
     check(NoNewItems);
     EXPECT_EQ(fetched, static_cast<int>(paths.size()));
     EXPECT_EQ(ReadFile(folder / "feed.xml"), archive);
-    fs::remove(folder / names[10]);
+    fs::remove(folder / names[7]);
     check(NewItemsFound);
     EXPECT_EQ(fetched, static_cast<int>(paths.size()) + 1);
     EXPECT_EQ(view.Rows().size(), paths.size() + 1);
-    EXPECT_EQ(view.Rows().back()[ColumnFile], names[10]);
+    EXPECT_EQ(view.Rows().back()[ColumnFile], names[7]);
     EXPECT_EQ(view.Messages(), Texts{});
 }
 
+// One case per outcome: the HTTP client's test shows every reply that cannot
+// complete, and that a feed's ends as one request's would.
 TEST_F(EngineTest, BrokenServersFailCleanlyKeepingNameDateAndNoFile) {
     // A listener whose backlog is full: further connections get no answer.
     sockaddr_in address{
@@ -329,30 +305,20 @@ TEST_F(EngineTest, BrokenServersFailCleanlyKeepingNameDateAndNoFile) {
         deaf.push_back(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
         ::connect(deaf.back(), a, length);
     }
-    const std::string deafUrl = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+    const std::string unanswered =
+        "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/ep.mp3";
 
     static std::atomic<size_t> produced; // outlives the test: the server ends after it
     produced = 0;
-    // Broken feeds. The cut one has sent the channel and its item before it ends.
+    // Feeds: one cut off after its channel and item, one without end, a page.
     const std::string feed = MakeFeed("Fine", {{server.Url("/ep.mp3")}});
     ServeChunked(server, "/cut.xml", feed.substr(0, feed.find("</channel>")), 1, produced);
     ServeChunked(server, "/endless.xml", "<rss><channel><title>Endless" + std::string(65000, ' '),
                  1024, produced); // 64 MB
-    // Well-formed, but the connection ends before the announced length.
-    server.Server().Get("/short.xml", [feed](const httplib::Request&, httplib::Response& response) {
-        response.set_content_provider(
-            feed.size() + 100, "text/xml", [feed](size_t offset, size_t, httplib::DataSink& sink) {
-                return offset == 0 && sink.write(feed.data(), feed.size());
-            });
-    });
-    server.Serve("/nolocation.xml", feed, "text/xml", 301);
     server.Serve("/page.html",
                  "<html><head><title>Service Unavailable</title></head><body></body></html>",
                  "text/html");
-    // A good feed's enclosures, broken but two; only a whole reply counts.
-    server.Serve("/empty", "", "audio/mpeg", 204);
-    server.Serve("/moved", "<html>Moved</html>", "text/html", 302); // no Location
-    server.ServePartial("/short", 100000, 40000, false);
+    // A good feed's enclosures: cut, unanswered, whole after a redirect, empty.
     server.ServePartial("/huge.mp3", size_t{11} << 29, 2 << 20, false); // 5.5 GiB: past 32 bits
     server.Server().Get("/good", [](const httplib::Request&, httplib::Response& response) {
         response.set_redirect("/files/good.mp3", 302);
@@ -360,35 +326,12 @@ TEST_F(EngineTest, BrokenServersFailCleanlyKeepingNameDateAndNoFile) {
     server.Server().Get("/files/good.mp3", [](const httplib::Request& request, auto& response) {
         response.set_content("good " + request.get_header_value("User-Agent"), "audio/mpeg");
     });
-    RawReplyServer raw; // a body, then the connection closes
-    const std::pair<const char*, std::string> replies[] = {
-        {"/zero.mp3", "Content-Length: 0\r\n\r\n"},
-        {"/unannounced.mp3", "Connection: close\r\n\r\n"},
-        {"/hex.mp3", "Content-Length: 0x10\r\n\r\n" + std::string(16, 'h')},
-        {"/toolong.mp3", "Content-Length: 99999999999999999999999\r\n\r\n" + std::string(30, 'u')},
-        // The same number repeated is one length, as a proxy may join the lines.
-        {"/listed.mp3", "Content-Length: 5, 5\r\n\r\nlisted"}};
-    for (const auto& [path, reply] : replies)
-        raw.Serve(path, "HTTP/1.1 200 OK\r\n" + reply);
-    // What each enclosure leaves in the folder, and whether its failure is said (a
-    // reply that cannot be read is; cut bodies and error pages are not).
-    enum Left { Nothing, Part, File };
-    const struct {
-        std::string url;
-        Left left;
-        bool said;
-    } enclosures[] = {
-        {server.Url("/huge.mp3"), Part, false}, {deafUrl + "/ep.mp3", Nothing, true},
-        {server.Url("/good"), File, false},     {server.Url("/empty"), Nothing, false},
-        {server.Url("/moved"), Nothing, false}, {server.Url("/short"), Part, false},
-        {raw.Url("/zero.mp3"), Nothing, false}, {raw.Url("/unannounced.mp3"), Nothing, false},
-        {raw.Url("/hex.mp3"), Nothing, true},   {raw.Url("/toolong.mp3"), Nothing, true},
-        {raw.Url("/listed.mp3"), File, false},
-    };
-    std::vector<TestItem> items;
-    for (const auto& e : enclosures)
-        items.push_back({e.url});
-    server.Serve("/show.xml", MakeFeed("Show", items));
+    RawReplyServer raw;
+    raw.Serve("/zero.mp3", "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
+    server.Serve("/show.xml", MakeFeed("Show", {{server.Url("/huge.mp3")},
+                                                {unanswered},
+                                                {server.Url("/good")},
+                                                {raw.Url("/zero.mp3")}}));
     server.Start();
 
     options = {.http = {.connectTimeoutSeconds = 1, .stallTimeoutSeconds = 1},
@@ -396,25 +339,14 @@ TEST_F(EngineTest, BrokenServersFailCleanlyKeepingNameDateAndNoFile) {
     Texts expected;
     std::vector<SubscriptionPtr> broken;
     for (const std::string& url :
-         {server.Url("/cut.xml"), server.Url("/endless.xml"), deafUrl + "/feed.xml",
-          server.Url("/short.xml"), server.Url("/nolocation.xml"), server.Url("/page.html")}) {
+         {server.Url("/cut.xml"), server.Url("/endless.xml"), server.Url("/page.html")}) {
         broken.push_back(AddPending(url, "Keep " + url));
         broken.back()->lastChecked = OleDateTime::FromFields({2001, 2, 3, 4, 5, 6});
         expected.push_back("Could not open " + url);
     }
+    // An enclosure's failure is said when no reply came; cut and empty ones are not.
+    expected.push_back("Could not open " + unanswered);
     const SubscriptionPtr show = Add(server.Url("/show.xml"));
-    Texts tree = {"Show", kSettingsFileName};
-    for (const auto& e : enclosures) {
-        const std::string name = FileNameFromUrl(e.url);
-        if (e.said)
-            expected.push_back("Could not open " + e.url);
-        if (e.left == Part)
-            tree.insert(tree.end(), {"Show/." + name + ".tessarine-part",
-                                     "Show/." + name + ".tessarine-resume"});
-        if (e.left == File)
-            tree.push_back("Show/" + name);
-    }
-    std::sort(tree.begin(), tree.end());
 
     Check();
     for (const SubscriptionPtr& r : broken) {
@@ -426,14 +358,15 @@ TEST_F(EngineTest, BrokenServersFailCleanlyKeepingNameDateAndNoFile) {
     EXPECT_EQ(view.Messages(), expected);
     EXPECT_LT(produced, size_t{32} << 20); // the endless feed was cut at the limit
     const auto rows = view.Rows();
-    ASSERT_EQ(rows.size(), std::size(enclosures));
+    ASSERT_EQ(rows.size(), 4u);
     EXPECT_EQ(rows[0][ColumnSize], "5632.0MB");
     for (size_t i = 0; i < rows.size(); ++i)
-        EXPECT_EQ(rows[i][ColumnStatus], enclosures[i].left == File ? "Completed" : "Failed") << i;
-    // Of the cut ones, what arrived is kept to resume; nothing else but the whole replies.
-    EXPECT_EQ(Tree(base), tree);
+        EXPECT_EQ(rows[i][ColumnStatus], i == 2 ? "Completed" : "Failed") << i;
+    // Of the cut one, what arrived is kept to resume; nothing else but the whole reply.
+    EXPECT_EQ(Tree(base),
+              (Texts{"Show", "Show/.huge.mp3.tessarine-part", "Show/.huge.mp3.tessarine-resume",
+                     "Show/good", kSettingsFileName}));
     EXPECT_EQ(ReadFile(base / "Show/good"), "good Tessarine/1.0"); // only the final response
-    EXPECT_EQ(ReadFile(base / "Show/listed.mp3"), "liste");        // the bytes it announced
     for (int fd : deaf)
         ::close(fd);
 }
@@ -444,12 +377,9 @@ TEST_F(EngineTest, AWebPageGivesItsFeedAndEveryUrlIsAskedForAsABrowserAsks) {
                  "<!DOCTYPE html>\n<html><head><title>Show</title><link rel=\"alternate\" "
                  "type=\"application/rss+xml\" title=\"Show\" href=\"feed.xml\"></head></html>",
                  "text/html");
-    server.Serve("/show/feed.xml",
-                 MakeFeed("Paged", {{"media/" + name}, {server.Url("/show/media/other " + name)}}),
-                 "application/rss+xml");
+    server.Serve("/show/feed.xml", MakeFeed("Paged", {{"media/" + name}}), "application/rss+xml");
     // Served only when asked for encoded, as the server decodes the path it matches.
-    for (const std::string& file : {name, "other " + name})
-        server.Serve("/show/media/" + file, "audio of " + file);
+    server.Serve("/show/media/" + name, "audio of " + name);
     server.Serve("/about.html", "<html><head><title>About</title></head></html>", "text/html");
     server.Start();
     const SubscriptionPtr paged = Add(server.Url("/show/"));
@@ -466,18 +396,17 @@ TEST_F(EngineTest, AWebPageGivesItsFeedAndEveryUrlIsAskedForAsABrowserAsks) {
                          server.Url("/show/feed.xml") + ". Subscribed to that feed.",
                      "Error!\n\nThe web page " + server.Url("/about.html") +
                          " names no feed. Please give the address of the podcast's feed itself."}));
-    // The files and the archive keep the names as written.
+    // The file and the archive keep the name as written.
     EXPECT_EQ(ReadFile(base / "Paged" / name), "audio of " + name);
-    EXPECT_EQ(ReadFile(base / "Paged" / ("other " + name)), "audio of other " + name);
 
     // From now on the feed is fetched, never the page; a page that names no
     // feed says so at every check until its address gives a feed.
     Check(paged);
     Check(about);
     const std::string archive = ReadFile(base / "Paged" / kArchiveFileName);
-    for (const std::string& link :
-         {server.Url("/show/media/" + name), server.Url("/show/media/other " + name)})
-        EXPECT_NE(archive.find("<link>" + link + "</link>"), std::string::npos) << archive;
+    EXPECT_NE(archive.find("<link>" + server.Url("/show/media/" + name) + "</link>"),
+              std::string::npos)
+        << archive;
     EXPECT_EQ(server.Hits("/show/"), 1);
     EXPECT_EQ(server.Hits("/show/feed.xml"), 2);
     EXPECT_EQ(view.Messages().size(), 3u);
@@ -645,11 +574,11 @@ TEST_F(EngineTest, FullDiskDuringASettingsSaveKeepsTheOldFile) {
     EXPECT_EQ(Tree(base), Texts{kSettingsFileName});
 }
 
-// Each kind of special file in place of a file the cycle keeps (the archive,
-// the feed's cache entry, the record of the checks): nothing waits on it or
-// reads it whole, nothing special is replaced or written through, and the
-// episode comes all the same. An archive that is no file of ours is reported;
-// a cache entry or record that is a regular file (the sparse one) is replaced.
+// A FIFO (a read would wait on it) or a link leading outside in place of each
+// file the cycle keeps (the archive, the feed's cache entry, the record of the
+// checks): none is read, replaced or written through, and the episode comes all
+// the same; the file store's own test shows every kind. An archive that is no
+// file of ours is reported.
 TEST_F(EngineTest, SpecialFilesWhereTheCycleKeepsItsOwnAreLeftAsTheyAre) {
     const std::string checks = (root.Path() / "cache/tessarine/checks").string();
     model.SetCheckHistoryDirectory(checks);
@@ -665,7 +594,7 @@ TEST_F(EngineTest, SpecialFilesWhereTheCycleKeepsItsOwnAreLeftAsTheyAre) {
     };
     const SubscriptionPtr r = Add(url, "Show");
     for (const auto& [place, path] : places) {
-        for (const SpecialFile kind : kSpecialFiles) {
+        for (const SpecialFile kind : {SpecialFile::Fifo, SpecialFile::LinkOutside}) {
             SCOPED_TRACE(place + ": " + NameOf(kind));
             engine.reset();
             for (const fs::path& folder : {base, root.Path() / "cache", cacheRoot.Path()}) {
@@ -679,110 +608,70 @@ TEST_F(EngineTest, SpecialFilesWhereTheCycleKeepsItsOwnAreLeftAsTheyAre) {
             const size_t messages = view.Messages().size();
             Check(r);
             model.SaveCheckHistory(); // as the worker does after each cycle
-
             EXPECT_EQ(ReadFile(base / "Show/ep.mp3"), "episode");
-            if (kind == SpecialFile::Sparse && place != "archive")
-                EXPECT_LT(fs::file_size(path), 4096u);
-            else
-                EXPECT_TRUE(SpecialFileIntact(kind, path, outside));
-            Texts expected;
-            if (place == "archive")
-                expected.push_back("The archive " + path.string() +
-                                   " is a link, a folder, a special file or too large: it was "
-                                   "left as it is and this check was not recorded in it.");
-            const Texts all = view.Messages();
-            EXPECT_EQ(Texts(all.begin() + static_cast<std::ptrdiff_t>(messages), all.end()),
-                      expected);
+            EXPECT_TRUE(SpecialFileIntact(kind, path, outside));
+            EXPECT_EQ(view.Messages().size(), messages + (place == "archive" ? 1 : 0));
         }
     }
+    EXPECT_EQ(view.Messages().front(), "The archive " + places.at("archive").string() +
+                                           " is a link, a folder, a special file or too large: "
+                                           "it was left as it is and this check was not "
+                                           "recorded in it.");
 }
 
+// A feed that moves by redirects, its first enclosure relative: with the cache
+// (a 304, or the same bytes without validators) every check ends as it does
+// without, ep1.mp3 lost before each.
 TEST_F(EngineTest, AnUnchangedFeedDoesExactlyWhatItsFullFetchWouldDo) {
-    // A redirected feed with relative enclosures, on a server answering conditional requests.
     const std::string date = "Wed, 28 Jan 2009 13:24:41 GMT";
-    server.ServeResource(
-        "/new/feed.xml",
-        {.body = MakeFeed("Show", {{"ep1.mp3", "One", "First"}, {"../ep2.mp3", "Two", "Second"}}),
-         .etag = "\"f1\"",
-         .lastModified = date,
-         .contentType = "text/xml"});
-    server.Server().Get("/old/feed.xml", [](const httplib::Request&, httplib::Response& response) {
-        response.set_redirect("/new/feed.xml", 302);
+    const std::string feed =
+        MakeFeed("Show", {{"ep1.mp3", "One", "First"}, {"../ep2.mp3", "Two", "Second"}});
+    std::atomic<char> place{'a'};
+    server.Server().Get("/feed.xml", [&](const httplib::Request&, httplib::Response& response) {
+        response.set_redirect(std::string("/") + place.load() + "/feed.xml", 302);
     });
-    server.Serve("/new/ep1.mp3", "episode one");
-    server.Serve("/ep2.mp3", "episode two");
+    // At a, a server answering conditional requests; at b, the same bytes without validators.
+    server.ServeResource(
+        "/a/feed.xml",
+        {.body = feed, .etag = "\"f1\"", .lastModified = date, .contentType = "text/xml"});
+    server.ServeResource("/b/feed.xml", {.body = feed, .contentType = "text/xml"});
+    for (const char* path : {"/a/ep1.mp3", "/b/ep1.mp3", "/ep2.mp3", "/b/ep3.mp3"})
+        server.Serve(path, path);
     server.Start();
 
-    // Two libraries, with and without the cache, check twice, losing a file between.
     struct Library {
-        explicit Library(fs::path folder) : base(std::move(folder)) {}
+        Library(const fs::path& folder, const std::string& url, const EngineOptions& options)
+            : base(folder) {
+            fs::create_directory(base);
+            model.SetBaseDirectory(base.string() + "/");
+            engine = std::make_unique<UpdateEngine>(model, view, false, options);
+            record = model.AddSubscription(url, "");
+        }
+        Texts Check() { // the URLs of the downloads it queues
+            fs::remove(base / "Show/ep1.mp3");
+            long long rows = 0;
+            while (model.DownloadAt(rows))
+                ++rows;
+            model.MarkPending(record);
+            EXPECT_EQ(UpdateEngineTestAccess::CheckCycle(*engine), 0);
+            Texts queued;
+            for (; model.DownloadAt(rows); ++rows)
+                queued.push_back(model.DownloadAt(rows)->url);
+            return queued;
+        }
         fs::path base;
         SharedModel model;
         EventRecorder view;
         std::unique_ptr<UpdateEngine> engine;
         SubscriptionPtr record;
-        void Check(const char* lost) {
-            fs::remove(base / lost);
-            model.MarkPending(record);
-            EXPECT_EQ(UpdateEngineTestAccess::CheckCycle(*engine), 0);
-        }
     };
-    const auto run = [&](Library& library, std::optional<std::string> cacheDirectory) {
-        fs::create_directory(library.base);
-        library.model.SetBaseDirectory(library.base.string() + "/");
-        EngineOptions own = options;
-        own.feedCacheDirectory = std::move(cacheDirectory);
-        library.engine = std::make_unique<UpdateEngine>(library.model, library.view, false, own);
-        library.record = library.model.AddSubscription(server.Url("/old/feed.xml"), "");
-        library.Check("Show/ep2.mp3");
-        library.Check("Show/ep2.mp3");
-    };
-    Library cached{root.Path() / "cached"}, full{root.Path() / "full"};
-    run(cached, options.feedCacheDirectory);
-    EXPECT_EQ(server.LastRequestHeader("/new/feed.xml", "If-None-Match"), "\"f1\"");
-    EXPECT_EQ(server.LastRequestHeader("/new/feed.xml", "If-Modified-Since"), date);
-    run(full, "");
-    EXPECT_EQ(server.LastRequestHeader("/new/feed.xml", "If-None-Match"), "");
-
-    EXPECT_EQ(cached.record->status, NewItemsFound);
-    EXPECT_EQ(cached.record->name, "Show");
-    EXPECT_EQ(Tree(cached.base), Tree(full.base));
-    for (const char* file : {"Show/feed.xml", "Show/ep1.mp3", "Show/ep2.mp3"})
-        EXPECT_EQ(ReadFile(cached.base / file), ReadFile(full.base / file)) << file;
-    EXPECT_EQ(ReadFile(cached.base / "Show/ep2.mp3"), "episode two"); // fetched again
-    const auto settings = [&](const Library& library) {
-        return std::regex_replace(ReadFile(library.base / kSettingsFileName),
-                                  std::regex("lastchecked=\"[^\"]*\""), "");
-    };
-    EXPECT_EQ(settings(cached), settings(full));
-    EXPECT_EQ(cached.view.Rows(), full.view.Rows());
-    EXPECT_EQ(cached.view.Messages(), Texts{});
-}
-
-TEST_F(EngineTest, TheSameBytesWithoutValidatorsAreTheSameDocumentOnlyFromTheSamePlace) {
-    // No validators; the same bytes move between folders, so the relative enclosure differs.
-    const std::string feed = MakeFeed("Show", {{"ep.mp3", "One", "First"}});
-    std::atomic<int> place{0};
-    server.Server().Get("/feed.xml", [&](const httplib::Request&, httplib::Response& response) {
-        response.set_redirect(place == 0 ? "/a/feed.xml" : "/b/feed.xml", 302);
-    });
-    server.ServeResource("/a/feed.xml", {.body = feed, .contentType = "text/xml"});
-    server.ServeResource("/b/feed.xml", {.body = feed, .contentType = "text/xml"});
-    for (const char* path : {"/a/ep.mp3", "/b/ep.mp3", "/b/ep2.mp3"})
-        server.Serve(path, path);
-    server.Start();
-    const SubscriptionPtr record = Add(server.Url("/feed.xml"));
-    // The URLs of the downloads a check queues, its episodes deleted first.
-    const auto check = [&] {
-        fs::remove(base / "Show/ep.mp3");
-        long long rows = 0;
-        while (model.DownloadAt(rows))
-            ++rows;
-        Check(record);
-        Texts queued;
-        for (; model.DownloadAt(rows); ++rows)
-            queued.push_back(model.DownloadAt(rows)->url);
-        return queued;
+    EngineOptions uncached = options;
+    uncached.feedCacheDirectory = "";
+    Library full(root.Path() / "full", server.Url("/feed.xml"), uncached);
+    Library cached(root.Path() / "cached", server.Url("/feed.xml"), options);
+    const auto check = [&](const Texts& queued) {
+        EXPECT_EQ(full.Check(), queued);
+        EXPECT_EQ(cached.Check(), queued);
     };
     const auto entryInode = [&] { // of the one cache entry
         struct stat info {};
@@ -790,25 +679,39 @@ TEST_F(EngineTest, TheSameBytesWithoutValidatorsAreTheSameDocumentOnlyFromTheSam
             ::stat(entry.path().c_str(), &info);
         return info.st_ino;
     };
-
-    EXPECT_EQ(check(), Texts{server.Url("/a/ep.mp3")});
+    const std::string a1 = server.Url("/a/ep1.mp3"), b1 = server.Url("/b/ep1.mp3");
+    check({a1, server.Url("/ep2.mp3")});
+    check({a1});
+    EXPECT_EQ(server.LastRequestHeader("/a/feed.xml", "If-None-Match"), "\"f1\"");
+    EXPECT_EQ(server.LastRequestHeader("/a/feed.xml", "If-Modified-Since"), date);
+    // The same bytes from elsewhere are read again; from the same place the entry is
+    // taken as it is; other bytes from the same place are read again.
+    place = 'b';
+    check({b1});
     const auto written = entryInode();
-    // The same bytes from the same place: the entry is taken as it is.
-    EXPECT_EQ(check(), Texts{server.Url("/a/ep.mp3")});
+    check({b1});
     EXPECT_EQ(entryInode(), written);
-    // The same bytes from elsewhere are read again, and other bytes from the same place too.
-    place = 1;
-    EXPECT_EQ(check(), Texts{server.Url("/b/ep.mp3")});
-    EXPECT_NE(entryInode(), written);
-    server.ServeResource("/b/feed.xml", {.body = MakeFeed("Show", {{"ep.mp3", "One", "First"},
-                                                                   {"ep2.mp3", "Two", "Second"}}),
+    server.ServeResource("/b/feed.xml", {.body = MakeFeed("Show", {{"ep1.mp3", "One", "First"},
+                                                                   {"../ep2.mp3", "Two", "Second"},
+                                                                   {"ep3.mp3", "Three", "Third"}}),
                                          .contentType = "text/xml"});
-    EXPECT_EQ(check(), (Texts{server.Url("/b/ep.mp3"), server.Url("/b/ep2.mp3")}));
-    EXPECT_EQ(ReadFile(base / "Show/ep2.mp3"), "/b/ep2.mp3");
-    const std::string archive = ReadFile(base / "Show/feed.xml");
-    for (const char* path : {"/a/ep.mp3", "/b/ep.mp3", "/b/ep2.mp3"})
-        EXPECT_NE(archive.find(server.Url(path)), std::string::npos) << path;
-    EXPECT_EQ(view.Messages(), Texts{});
+    check({b1, server.Url("/b/ep3.mp3")});
+
+    EXPECT_EQ(cached.record->status, NewItemsFound);
+    EXPECT_EQ(cached.record->name, "Show");
+    EXPECT_EQ(Tree(cached.base), Tree(full.base));
+    for (const char* file : {"Show/feed.xml", "Show/ep1.mp3", "Show/ep2.mp3", "Show/ep3.mp3"})
+        EXPECT_EQ(ReadFile(cached.base / file), ReadFile(full.base / file)) << file;
+    const std::string archive = ReadFile(cached.base / "Show/feed.xml");
+    for (const std::string& url : {a1, b1})
+        EXPECT_NE(archive.find(url), std::string::npos) << url;
+    const auto settings = [&](const Library& library) {
+        return std::regex_replace(ReadFile(library.base / kSettingsFileName),
+                                  std::regex("lastchecked=\"[^\"]*\""), "");
+    };
+    EXPECT_EQ(settings(cached), settings(full));
+    EXPECT_EQ(cached.view.Rows(), full.view.Rows());
+    EXPECT_EQ(cached.view.Messages(), Texts{});
 }
 
 TEST_F(EngineTest, AnArchiveChangedBetweenChecksGetsWhatItLacksAsAFreshEngineWould) {
@@ -864,7 +767,7 @@ TEST_F(EngineTest, DownloadsCutByTheNetworkResumeFromTheirPartialFiles) {
         return text;
     };
     const std::string one = bytes(300000, 1), two = bytes(300000, 2), three = bytes(300000, 3),
-                      changed = bytes(250000, 4), slow = bytes(200000, 5);
+                      changed = bytes(250000, 4);
     const std::string date = "Wed, 28 Jan 2009 13:24:41 GMT";
     const size_t cut = 100000;
     using Resource = LoopbackServer::Resource;
@@ -872,14 +775,8 @@ TEST_F(EngineTest, DownloadsCutByTheNetworkResumeFromTheirPartialFiles) {
                           const std::string& date = "", size_t cutAfter = SIZE_MAX) {
         return Resource{.body = body, .etag = etag, .lastModified = date, .cutAfter = cutAfter};
     };
-    Resource ignores = serve(two, "\"2\"", "", cut);
-    ignores.ranges = false;
-    Resource slowly = serve(slow, "", date);
-    slowly.trickleBytes = 20;
-    slowly.trickleEveryMs = 50;
-    Resource grown = serve(two + one, "\"g2\"");
-    grown.ifRange = false;
-    // Every first reply is cut off by the network, the slow one stalls; the second
+    // Every first reply is cut off by the network (a stall ends alike; a server
+    // ignoring the range sends a whole 200 as for a changed one); the second
     // check's server (when given) serves `then`. Each file ends byte for byte as
     // `bytes`, with these hits (0: any) and last Range and If-Range (null: any).
     const struct {
@@ -890,18 +787,14 @@ TEST_F(EngineTest, DownloadsCutByTheNetworkResumeFromTheirPartialFiles) {
         const char *range, *ifRange;
     } cases[] = {
         {"/honours.mp3", serve(one, "\"1\"", "", cut), {}, one, 0, "bytes=100000-", "\"1\""},
-        {"/ignores.mp3", ignores, {}, two, 0, nullptr, nullptr},
         {"/changes.mp3", serve(three, "\"3\"", "", cut), serve(changed, "\"4\""), changed, 0,
          nullptr, "\"3\""},
-        {"/slow.mp3", slowly, serve(slow, "", date), slow, 0, nullptr, date.c_str()},
         // Without validators a range is asked for alone; the reply must fit the recorded length.
         {"/plain.mp3", serve(one, "", "", cut), {}, one, 2, "bytes=100000-", ""},
         {"/relength.mp3", serve(two, "", "", cut), serve(changed), changed, 3, nullptr, nullptr},
         // A weak tag cannot guard a range: a date does, and without one nothing is resumed.
         {"/weak.mp3", serve(two, "W/\"w\"", "", cut), {}, two, 0, "", nullptr},
         {"/dated.mp3", serve(three, "W/\"w\"", date, cut), {}, three, 0, nullptr, date.c_str()},
-        // A server that sends a range whatever If-Range says, of a resource that grew.
-        {"/grown.mp3", serve(two, "\"g\"", "", cut), grown, two + one, 3, "", nullptr},
         // The same version, now no longer than the partial file: 416.
         {"/shrunk.mp3", serve(one, "\"s\"", "", cut), serve(one.substr(0, 50000), "\"s\""),
          one.substr(0, 50000), 3, nullptr, nullptr},
@@ -927,7 +820,6 @@ TEST_F(EngineTest, DownloadsCutByTheNetworkResumeFromTheirPartialFiles) {
     }
     server.Serve("/f.xml", MakeFeed("Show", items));
     server.Start();
-    options.http.stallTimeoutSeconds = 1; // 400 bytes a second is a stall
     auto r = Add(server.Url("/f.xml"));
     const fs::path folder = base / "Show";
 
@@ -949,7 +841,7 @@ TEST_F(EngineTest, DownloadsCutByTheNetworkResumeFromTheirPartialFiles) {
     EXPECT_EQ(ReadFile(PartialFile::PathFor((folder / "honours.mp3").string())),
               one.substr(0, cut));
 
-    // Meanwhile some changed, the slow one got fast, and an unlisted partial file lies around.
+    // Meanwhile some changed, and an unlisted partial file lies around.
     for (const auto& c : cases)
         if (!c.then.body.empty())
             server.ServeResource(c.path, c.then);
@@ -1045,60 +937,6 @@ TEST_F(EngineTest, ACycleTellsEachFeedAndDownloadInOrder) {
     EXPECT_EQ(server.LastRequestHeader("/ep.mp3", "Range"), "bytes=100000-");
     EXPECT_EQ(ReadFile(base / "Show/ep.mp3"), episode);
     EXPECT_FALSE(fs::exists(base / "Show/broken.mp3"));
-}
-
-TEST_F(EngineTest, FeedsArriveInAnyOrderButEverythingHappensInListOrder) {
-    // The first feeds answer last; every feed has an enclosure to queue.
-    const int count = 6;
-    const auto show = [](int i) { return "Show " + std::to_string(i); };
-    std::vector<SubscriptionPtr> records;
-    for (int i = 0; i < count; ++i) {
-        const std::string path = "/" + std::to_string(i);
-        server.ServeResource(path + ".xml",
-                             {.body = MakeFeed(show(i), {{server.Url(path + ".mp3")}}),
-                              .contentType = "text/xml",
-                              .delayMs = (count - i) * 60});
-        server.Serve(path + ".mp3", show(i));
-        fs::create_directory(base / show(i)); // where the archive goes
-        records.push_back(AddPending(server.Url(path + ".xml"), show(i)));
-    }
-    server.Start();
-
-    // At every check's begin and end the finished records and written
-    // archives are a prefix of the list.
-    struct OrderView : EventRecorder {
-        std::function<void()> check;
-        void FeedCheckBegan(const std::string& url) override {
-            EventRecorder::FeedCheckBegan(url);
-            check();
-        }
-        void FeedCheckEnded(const FeedCheckEnd& end) override {
-            EventRecorder::FeedCheckEnded(end);
-            check();
-        }
-    } ordered;
-    std::atomic<int> refreshes{0};
-    ordered.check = [&] {
-        ++refreshes;
-        bool gap = false;
-        for (int i = 0; i < count; ++i) {
-            const bool done = model.Values(records[i]).status == NewItemsFound;
-            const bool archived = fs::exists(base / show(i) / kArchiveFileName);
-            EXPECT_FALSE(gap && (done || archived)) << i;
-            EXPECT_EQ(done, archived) << i;
-            gap = gap || !done;
-        }
-    };
-    UpdateEngine parallel(model, ordered, false, options);
-    EXPECT_EQ(UpdateEngineTestAccess::CheckCycle(parallel), 0);
-    EXPECT_GT(server.MostAtOnce(), 1); // fetched side by side
-    EXPECT_EQ(refreshes, 2 * count);
-    ASSERT_EQ(ordered.Rows().size(), static_cast<size_t>(count));
-    for (int i = 0; i < count; ++i) {
-        EXPECT_EQ(records[i]->status, NewItemsFound);
-        EXPECT_EQ(ordered.Rows()[i][ColumnStatus], "Completed");
-        EXPECT_EQ(ReadFile(base / show(i) / (std::to_string(i) + ".mp3")), show(i));
-    }
 }
 
 // On a clock that stands at its epoch (a machine booted a moment ago) and
