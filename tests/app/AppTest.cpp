@@ -221,7 +221,7 @@ TEST(ProgramKill, DuringATransferThePartialFileIsNotTakenForTheEnclosure) {
 
 // The program's life after its application object, as a run lives it: what
 // it cannot do is told in a box (unless unattended: the base directory held
-// by another), and the run fails.
+// by another), and the run fails; then a good start and a first start.
 TEST(Program, AStartTellsWhatItCannotDoAndFails) {
     GuiHarness harness;
     const std::string base = harness.root.Base() + "pods/";
