@@ -2,7 +2,6 @@
 #include "controls/CSplitterBar.h"
 #include "core/files/BaseDirectoryLock.h"
 #include "core/library/PodcastLibrary.h"
-#include "core/model/Opml.h"
 #include "core/model/SettingsFile.h"
 #include "core/update/PartialFile.h"
 #include "mainwindow/CTessarineDlg.h"
@@ -152,8 +151,6 @@ TEST_F(MainWindowTest, SetBaseDirectory) {
     EXPECT_EQ(harness.ProfileBaseDirectory().toStdString(), other); // separator appended
     EXPECT_EQ(library->BaseDirectory(), other);
     EXPECT_EQ(Cell(list, 0, 0), "Feed 0");
-    EXPECT_TRUE(BaseDirectoryLock(base).Held()); // the old folder is let go
-    EXPECT_FALSE(BaseDirectoryLock(other).Held());
     EXPECT_TRUE(instance.Listening()); // raise requests are served there
 
     // A folder another program holds is refused before anything changes.
@@ -220,39 +217,26 @@ TEST_F(MainWindowTest, KeysSubscribeAndQuit) {
     EXPECT_FALSE(w.isVisible());
 }
 
+// The counts, a file that cannot be read and the export's bytes are the
+// command line's and the OPML tests' cases; the window adds its choosers,
+// its box and the check of what was added.
 TEST_F(MainWindowTest, ImportAndExportSubscriptionsFromTheFileMenu) {
     LoopbackServer server;
     server.Serve("/new.xml", MakeFeed("Imported", {}), "application/rss+xml");
     server.Start();
     auto& w = Window(SettingsFor({server.Url("/old.xml")}));
-    const std::string opml = harness.root / "in.opml", missing = harness.root / "missing.opml";
+    const std::string opml = harness.root / "in.opml", exported = harness.root / "out.opml";
     WriteFile(opml, "<opml version='2.0'><body><outline xmlUrl='" + server.Url("/new.xml") +
-                        "'/><outline xmlUrl='" + server.Url("/old.xml") +
-                        "'/><outline xmlUrl='ftp://127.0.0.1/x.xml'/></body></opml>");
-    harness.chosenFiles = {QString::fromStdString(opml), QString::fromStdString(missing)};
-    for (int i = 0; i < 3; ++i) // the file, one that cannot be read, a cancelled chooser
+                        "'/><outline xmlUrl='" + server.Url("/old.xml") + "'/></body></opml>");
+    harness.chosenFiles = {QString::fromStdString(opml), "", QString::fromStdString(exported)};
+    for (int i = 0; i < 2; ++i) // the file, then a cancelled chooser
         w.Action(ID_IMPORT_SUBSCRIPTIONS)->trigger();
-    EXPECT_EQ(harness.Told(),
-              QStringList({"Subscriptions imported: 1 added, 1 already in the "
-                           "list, 1 skipped (not an http or https address).",
-                           QString::fromStdString("Could not read " + missing + ".")}));
-    // Checked as a subscription of one's own would be (saving: the command line's tests).
+    EXPECT_EQ(harness.Told(), QStringList({"Subscriptions imported: 1 added, 1 already in the "
+                                           "list, 0 skipped (not an http or https address)."}));
     EXPECT_TRUE(WaitFor([&] { return server.Hits("/new.xml") == 1 && !Engine().IsBusy(); }));
     EXPECT_EQ(Cell(w.SubscriptionList(), 1, 0), "Imported");
-
-    // Export: the list in order (its format: the OPML tests); a missing folder is reported.
-    const std::string exported = harness.root / "out.opml";
-    const std::string unwritable = harness.root / "no-such-folder/out.opml";
-    harness.chosenFiles = {QString::fromStdString(exported), QString::fromStdString(unwritable)};
     w.Action(ID_EXPORT_SUBSCRIPTIONS)->trigger();
-    w.Action(ID_EXPORT_SUBSCRIPTIONS)->trigger();
-    EXPECT_EQ(harness.Told(),
-              QStringList{QString::fromStdString("Error creating file " + unwritable)});
-    EXPECT_FALSE(fs::exists(harness.root.Path() / "no-such-folder"));
-    std::vector<std::string> urls;
-    for (const OpmlFeed& feed : ReadOpml(ReadFile(exported)).value_or(std::vector<OpmlFeed>{}))
-        urls.push_back(feed.url);
-    EXPECT_EQ(urls, ModelUrls());
+    EXPECT_NE(ReadFile(exported).find(server.Url("/new.xml")), std::string::npos);
     const QString filter = "OPML files (*.opml *.xml)";
     EXPECT_EQ(harness.fileChoosers.front(), QStringList({"open", "Import subscriptions", filter}));
     EXPECT_EQ(harness.fileChoosers.back(), QStringList({"save", "Export subscriptions", filter}));
@@ -303,7 +287,6 @@ TEST_F(MainWindowTest, SelectionCommandsOpenFoldersRemoveAndShowTheContextMenu) 
     w.ContextMenu()->actions().last()->trigger(); // "Remove Podcast"
     EXPECT_EQ(ModelUrls(),
               (std::vector<std::string>{"http://127.0.0.1:1/b.xml", "http://127.0.0.1:1/c.xml"}));
-    EXPECT_EQ(StoredUrls(base), ModelUrls());
     EXPECT_EQ(Cell(list, 1, 0), "New Podcast");
 }
 
