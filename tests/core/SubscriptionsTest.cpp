@@ -76,8 +76,6 @@ TEST(SettingsFile, ReadingRulesAndMissingOrBrokenFiles) {
     TempDir dir;
     const std::string path = SettingsFilePath(dir.Base());
     EXPECT_EQ(Read(path), Texts{"unreadable"});
-    const Texts latin1 = {"--", "http://h/caf%E9%FF|Caf\xC3\xA9|",
-                          "http://h/caf\xC3\xA9\xC3\xBF|Caf\xC3\xA9|", "http://h/%41%80|A|"};
     const std::pair<std::string, Texts> table[] = {
         {"", {"unreadable"}},
         {"<TessarineSettings><feed url='x'>", {"unreadable"}},
@@ -92,27 +90,18 @@ TEST(SettingsFile, ReadingRulesAndMissingOrBrokenFiles) {
         // Bytes that are not UTF-8 (a file written in Latin-1, or by hand) are
         // read in the form a save writes them: a URL's percent-encoded, as a
         // request sends them, a name's as the Latin-1 letters they stand for;
-        // URLs that differ in the file stay apart.
+        // URLs that differ in the file stay apart. (Saved and read again they
+        // stay so: the settings fuzz target's round trip and its regressions.)
         {MakeSettings({{"http://h/caf\xE9\xFF", "Caf\xE9"},
                        {"http://h/caf\xC3\xA9\xC3\xBF", "Caf\xC3\xA9"},
                        {"http://h/%41\x80", "A"}}),
-         latin1},
+         {"--", "http://h/caf%E9%FF|Caf\xC3\xA9|", "http://h/caf\xC3\xA9\xC3\xBF|Caf\xC3\xA9|",
+          "http://h/%41%80|A|"}},
     };
     for (const auto& [text, expected] : table) {
         WriteFile(path, text);
         EXPECT_EQ(Read(path), expected) << text;
     }
-    // So the list loaded from the last one is the list a save writes (and
-    // the settings fuzz target shows every later save and load giving it).
-    SharedModel model;
-    model.SetBaseDirectory(dir.Base());
-    EXPECT_TRUE(model.LoadSettings().duplicates.empty());
-    model.SaveSettings();
-    Texts saved = latin1;
-    saved[0] = Read(path)[0]; // the options, not read from this file
-    for (size_t i = 1; i < saved.size(); ++i)
-        saved[i] += "Invalid DateTime";
-    EXPECT_EQ(Read(path), saved);
 }
 
 TEST(FeedAddress, PastedFormsBecomeWebUrlsAndTheRestIsRefused) {
