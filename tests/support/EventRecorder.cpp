@@ -25,9 +25,6 @@ void EventRecorder::DownloadQueued(const QueuedDownload& download) {
     if (download.index != rows_.size())
         return; // rows only ever come at the end; a test sees the gap
     rows_.push_back({download.fileName, "", "0%", StateText(DownloadState::Waiting)});
-    history_.emplace_back();
-    for (size_t c = 0; c < 4; ++c)
-        history_.back()[c].push_back(rows_.back()[c]);
 }
 
 void EventRecorder::DownloadStateChanged(size_t index, DownloadState state,
@@ -59,17 +56,8 @@ void EventRecorder::CycleEnded(bool quit) {
 }
 
 void EventRecorder::SetCell(size_t row, DownloadColumn column, const std::string& text) {
-    if (row >= rows_.size() || rows_[row][column] == text)
-        return;
-    rows_[row][column] = text;
-    history_[row][column].push_back(text);
-}
-
-std::vector<std::string> EventRecorder::CellHistory(size_t row, DownloadColumn column) const {
-    std::lock_guard lock(mutex_);
-    if (row >= history_.size())
-        return {};
-    return history_[row][column];
+    if (row < rows_.size())
+        rows_[row][column] = text;
 }
 
 } // namespace tessarine::test

@@ -58,9 +58,6 @@ public:
     // How many cycle ends were told, and how many of them said to quit.
     size_t CycleEnds() const { return Locked(cycleEnds_); }
     size_t Quits() const { return Locked(quits_); }
-    // Every text a cell of `row` showed in `column`, in order (a cell's text
-    // is recorded when it changes).
-    std::vector<std::string> CellHistory(size_t row, DownloadColumn column) const;
 
 private:
     template <typename T> T Locked(const T& member) const {
@@ -72,7 +69,6 @@ private:
     mutable std::mutex mutex_;
     std::vector<Event> events_;
     std::vector<DownloadRow> rows_;
-    std::vector<std::array<std::vector<std::string>, 4>> history_;
     std::vector<std::string> messages_;
     size_t cycleEnds_ = 0;
     size_t quits_ = 0;
