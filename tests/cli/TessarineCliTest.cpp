@@ -268,6 +268,10 @@ TEST(TessarineCli, UsageAddressesAndBadInputInEitherLanguage) {
          "Error! This is not the address of a feed on the web (http:// or https://)! "
          "ftp://127.0.0.1/feed.xml\n"},
         {{"add", " feed://127.0.0.1:" + port + "/feed.xml "}, 0, ""},
+        // Listed already in another spelling: told before anything is fetched.
+        {{"add", "HTTP://127.0.0.1:" + port + "/feed.xml"}, 1,
+         "Error! A feed with this url is already in the list! HTTP://127.0.0.1:" + port +
+             "/feed.xml\n"},
         // A web page: the first feed it names, unless that one is listed.
         {{"add", server.Url("/show/")}, 0,
          "The web page " + server.Url("/show/") + " names the feed " +

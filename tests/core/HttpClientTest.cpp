@@ -54,6 +54,9 @@ TEST(HttpClientTest, RequestsThatCannotCompleteAreFailuresAndFeedsEndAlike) {
     for (const auto& [path, length] : lengths)
         raw.Serve(path, "HTTP/1.1 200 OK\r\nContent-Length: " + length +
                             "\r\n\r\n<rss><channel><title>T</title></channel></rss>");
+    // A chunked body ends at its last chunk, whatever length is announced beside it.
+    raw.Serve("/chunked", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nContent-Length: 99\r\n"
+                          "\r\n6\r\n<rss/>\r\n0\r\n\r\n");
 
     struct Case {
         std::string url;
@@ -70,6 +73,7 @@ TEST(HttpClientTest, RequestsThatCannotCompleteAreFailuresAndFeedsEndAlike) {
         {server.Url("/trickle"), true, HttpEnd::Stalled},
         {server.Url("/big"), true, HttpEnd::TooLarge}, // by its announced length
         {server.Url("/whole"), true, HttpEnd::Complete, "<rss/>"},
+        {raw.Url("/chunked"), true, HttpEnd::Complete, "<rss/>"},
     };
     for (const auto& [path, length] : lengths)
         cases.push_back(path == "/same" ? Case{raw.Url(path), true, HttpEnd::Complete, "<rss>"}

@@ -440,6 +440,9 @@ TEST(BaseDirectory, FolderNamesFitAnEntryAndNeverTakeTheSettingsFilesPlace) {
           "Tessarine Settings.xml.unreadable-20261207-120000", ".tessarine.lock"})
         EXPECT_EQ(FeedFolderName(name), name + std::string("_")) << name;
     EXPECT_EQ(FeedFolderName("feed.xml"), "feed.xml");
+    // A podcast without a name keeps its files in the base directory itself.
+    EXPECT_EQ(FeedFilePath("/srv/pods/", "", "ep.mp3"), "/srv/pods/ep.mp3");
+    EXPECT_EQ(FeedFilePath("/srv/pods/", "A/B", "ep.mp3"), "/srv/pods/A_B/ep.mp3");
 }
 
 TEST(StartupCheck, DecisionForTheSwitchesAndTheOption) {

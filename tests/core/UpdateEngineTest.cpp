@@ -301,10 +301,12 @@ TEST_F(EngineTest, BrokenServersFailCleanlyKeepingNameDateAndNoFile) {
     });
     RawReplyServer raw;
     raw.Serve("/zero.mp3", "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
+    raw.Serve("/none.mp3", "HTTP/1.1 200 OK\r\n\r\n"); // no length, and then nothing
     server.Serve("/show.xml", MakeFeed("Show", {{server.Url("/huge.mp3")},
                                                 {unanswered},
                                                 {server.Url("/good")},
-                                                {raw.Url("/zero.mp3")}}));
+                                                {raw.Url("/zero.mp3")},
+                                                {raw.Url("/none.mp3")}}));
     server.Start();
 
     options = {.http = {.connectTimeoutSeconds = 1, .stallTimeoutSeconds = 1},
@@ -330,8 +332,9 @@ TEST_F(EngineTest, BrokenServersFailCleanlyKeepingNameDateAndNoFile) {
     EXPECT_EQ(show->status, NewItemsFound);
     EXPECT_EQ(view.Messages(), expected);
     const auto rows = view.Rows();
-    ASSERT_EQ(rows.size(), 4u);
+    ASSERT_EQ(rows.size(), 5u);
     EXPECT_EQ(rows[0][ColumnSize], "5632.0MB");
+    EXPECT_EQ(view.EventsOf<DownloadStateEvent>().back().reason.kind, FailureKind::EmptyReply);
     for (size_t i = 0; i < rows.size(); ++i)
         EXPECT_EQ(rows[i][ColumnStatus], i == 2 ? "Completed" : "Failed") << i;
     // Of the cut one, what arrived is kept to resume; nothing else but the whole reply.

@@ -226,17 +226,25 @@ TEST_F(MainWindowTest, ImportAndExportSubscriptionsFromTheFileMenu) {
     server.Start();
     auto& w = Window(SettingsFor({server.Url("/old.xml")}));
     const std::string opml = harness.root / "in.opml", exported = harness.root / "out.opml";
+    const std::string missing = harness.root / "missing.opml";
+    const std::string unwritable = harness.root / "no-such-folder/out.opml";
     WriteFile(opml, "<opml version='2.0'><body><outline xmlUrl='" + server.Url("/new.xml") +
                         "'/><outline xmlUrl='" + server.Url("/old.xml") + "'/></body></opml>");
-    harness.chosenFiles = {QString::fromStdString(opml), "", QString::fromStdString(exported)};
-    for (int i = 0; i < 2; ++i) // the file, then a cancelled chooser
+    harness.chosenFiles = {QString::fromStdString(opml), QString::fromStdString(missing), "",
+                           QString::fromStdString(exported), QString::fromStdString(unwritable)};
+    for (int i = 0; i < 3; ++i) // the file, one that cannot be read, a cancelled chooser
         w.Action(ID_IMPORT_SUBSCRIPTIONS)->trigger();
     EXPECT_EQ(harness.Told(), QStringList({"Subscriptions imported: 1 added, 1 already in the "
-                                           "list, 0 skipped (not an http or https address)."}));
+                                           "list, 0 skipped (not an http or https address).",
+                                           QString::fromStdString("Could not read " + missing +
+                                                                  ".")}));
     EXPECT_TRUE(WaitFor([&] { return server.Hits("/new.xml") == 1 && !Engine().IsBusy(); }));
     EXPECT_EQ(Cell(w.SubscriptionList(), 1, 0), "Imported");
     w.Action(ID_EXPORT_SUBSCRIPTIONS)->trigger();
+    w.Action(ID_EXPORT_SUBSCRIPTIONS)->trigger();
     EXPECT_NE(ReadFile(exported).find(server.Url("/new.xml")), std::string::npos);
+    EXPECT_EQ(harness.Told(),
+              QStringList{QString::fromStdString("Error creating file " + unwritable)});
     const QString filter = "OPML files (*.opml *.xml)";
     EXPECT_EQ(harness.fileChoosers.front(), QStringList({"open", "Import subscriptions", filter}));
     EXPECT_EQ(harness.fileChoosers.back(), QStringList({"save", "Export subscriptions", filter}));
