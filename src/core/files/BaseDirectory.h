@@ -72,9 +72,6 @@ public:
     std::string FeedFolder(const std::string& feedName) const {
         return FeedFolderPath(text_, feedName);
     }
-    std::string FeedFile(const std::string& feedName, const std::string& fileName) const {
-        return FeedFilePath(text_, feedName, fileName);
-    }
     std::string LockFile() const { return text_ + kLockFileName; }
 
     // The folder as one spelling, without reading the disk: absolute, without

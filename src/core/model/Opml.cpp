@@ -262,8 +262,7 @@ bool IsWebUrl(std::string_view url) {
     return StartsWithIgnoringCase(url, "http://") || StartsWithIgnoringCase(url, "https://");
 }
 
-OpmlImportCounts AddOpmlFeeds(SubscriptionList& list, const std::vector<OpmlFeed>& feeds,
-                              std::vector<SubscriptionPtr>* added) {
+OpmlImportCounts AddOpmlFeeds(SubscriptionList& list, const std::vector<OpmlFeed>& feeds) {
     OpmlImportCounts counts;
     for (const OpmlFeed& feed : feeds) {
         const std::optional<std::string> url = FeedAddress(feed.url);
@@ -271,14 +270,10 @@ OpmlImportCounts AddOpmlFeeds(SubscriptionList& list, const std::vector<OpmlFeed
             ++counts.skipped;
             continue;
         }
-        SubscriptionPtr record = list.AppendNew(*url, "");
-        if (!record) {
+        if (list.AppendNew(*url, ""))
+            ++counts.added;
+        else
             ++counts.present;
-            continue;
-        }
-        ++counts.added;
-        if (added != nullptr)
-            added->push_back(std::move(record));
     }
     return counts;
 }

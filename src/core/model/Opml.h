@@ -49,10 +49,9 @@ struct OpmlImportCounts {
 // Appends every feed whose URL is the address of a feed (in the form
 // FeedAddress makes of it) that the list does not hold yet, in any spelling
 // (see SubscriptionList::AppendNew), as the subscribe command adds one:
-// without a name (so "New Podcast", newly added). The new records are appended to `added` when given.
-// The caller guards the list and saves the settings afterwards.
-OpmlImportCounts AddOpmlFeeds(SubscriptionList& list, const std::vector<OpmlFeed>& feeds,
-                              std::vector<SubscriptionPtr>* added = nullptr);
+// without a name (so "New Podcast", newly added). The caller guards the list
+// and saves the settings afterwards.
+OpmlImportCounts AddOpmlFeeds(SubscriptionList& list, const std::vector<OpmlFeed>& feeds);
 
 // The text an export gives a subscription: its name, or its URL when it has
 // no name of its own (empty, or the "New Podcast" placeholder of either
