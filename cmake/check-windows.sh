@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Compiles the Windows sources and every portable source for
 # 64-bit Windows with the MinGW-w64 cross compiler, syntax only (there is no
-# Windows build of Qt, libcurl or TinyXML to link against here). The headers
-# of libcurl and TinyXML are the plain ones of their Debian -dev packages;
+# Windows build of Qt, libcurl, TinyXML or SQLite to link against here). The
+# headers of libcurl, TinyXML and SQLite are the plain ones of their Debian
+# -dev packages;
 # Qt's headers decide the platform from the compiler's own macros, so the
 # Debian Qt 6 headers serve for the syntax of the Qt-dependent sources.
 # Warnings are errors, as in CI. Usage: check-windows.sh [output folder]
@@ -24,6 +25,8 @@ mkdir -p "$out/include"
 ln -sfn "$root/src" "$out/include/src"
 ln -sfn "$curl_include" "$out/include/curl"
 ln -sfn /usr/include/tinyxml.h "$out/include/tinyxml.h"
+ln -sfn /usr/include/sqlite3.h "$out/include/sqlite3.h"
+ln -sfn /usr/include/sqlite3ext.h "$out/include/sqlite3ext.h"
 
 flags=(-std=c++20 -fsyntax-only -Wall -Wextra -Werror
        -DTESSARINE_VERSION=\"0\"
