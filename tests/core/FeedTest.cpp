@@ -228,7 +228,8 @@ TEST(EnclosureNames, OneDistinctStableNamePerUrl) {
     for (const char* reserved :
          {"feed.xml", "FEED.XML", "Tessarine Settings.xml", "Tessarine Settings.xml.tmp1-2",
           ".x.Tessarine-Part", "Tessarine Settings.xml.unreadable-20261207-120000",
-          ".Tessarine.lock", ".x.mp3.tessarine-resume"})
+          ".Tessarine.lock", ".x.mp3.tessarine-resume", "Tessarine Episodes.db",
+          "TESSARINE EPISODES.DB-journal"})
         EXPECT_TRUE(EnclosureNames::IsReserved(reserved)) << reserved;
     for (const char* free :
          {"feed.xml.part", "feed.xm", "ep.mp3", "tessarine-part", "x.tessarine-resume.mp3"})

@@ -377,6 +377,7 @@ TEST(BaseDirectory, StoredNamesKeepTheirSpellingForEverySpellingOfTheFolder) {
     const BaseDirectoryPath pods("/srv/pods");
     EXPECT_EQ(pods.SettingsFile(), "/srv/pods/Tessarine Settings.xml");
     EXPECT_EQ(pods.LockFile(), "/srv/pods/.tessarine.lock");
+    EXPECT_EQ(pods.EpisodeStoreFile(), "/srv/pods/Tessarine Episodes.db");
 
     // The current folder, and a link: the record names the folder as spelled,
     // the instance key the folder the link leads to.
@@ -437,7 +438,9 @@ TEST(BaseDirectory, FolderNamesFitAnEntryAndNeverTakeTheSettingsFilesPlace) {
               std::string(255, 'b')); // an extension that long is none
     for (const char* name :
          {"Tessarine Settings.xml", "tessarine settings.XML", "Tessarine Settings.xml.tmp5-1",
-          "Tessarine Settings.xml.unreadable-20261207-120000", ".tessarine.lock"})
+          "Tessarine Settings.xml.unreadable-20261207-120000", ".tessarine.lock",
+          "Tessarine Episodes.db", "tessarine episodes.DB-journal",
+          "Tessarine Episodes.db.unreadable-20261207-120000"})
         EXPECT_EQ(FeedFolderName(name), name + std::string("_")) << name;
     EXPECT_EQ(FeedFolderName("feed.xml"), "feed.xml");
     // A podcast without a name keeps its files in the base directory itself.

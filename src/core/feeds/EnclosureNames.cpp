@@ -53,14 +53,16 @@ std::string EnclosureNames::Tag(std::string_view text, int hexDigits) {
 }
 
 bool EnclosureNames::IsReserved(std::string_view name) {
-    // The archive, the settings file and the base directory's lock file, and
-    // the files written beside them: temporary files
-    // ("<name>.tmp<process>-<count>") and kept copies of an unreadable
-    // settings file ("<name>.unreadable-<date>-<time>").
+    // The archive, the settings file, the episode store and the base
+    // directory's lock file, and the files written beside them: temporary
+    // files ("<name>.tmp<process>-<count>"), the store's journal
+    // ("<name>-journal") and kept copies of an unreadable settings file or
+    // store ("<name>.unreadable-<date>-<time>").
     if (SameNameIgnoringCase(name, kArchiveFileName) ||
         StartsWithIgnoringCase(name, std::string(kArchiveFileName) + ".tmp") ||
         SameNameIgnoringCase(name, kSettingsFileName) ||
         StartsWithIgnoringCase(name, std::string(kSettingsFileName) + ".") ||
+        StartsWithIgnoringCase(name, kEpisodeStoreFileName) ||
         SameNameIgnoringCase(name, kLockFileName))
         return true;
     // Partial files and the resume information kept beside them.

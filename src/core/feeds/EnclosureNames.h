@@ -41,7 +41,8 @@ public:
     static constexpr int kLastLevel = 64;
 
     // Whether a downloaded file must never take `name`: the feed archive, the
-    // settings file, their temporary files and partial files.
+    // settings file, the episode store, their temporary files and partial
+    // files.
     static bool IsReserved(std::string_view name);
 
     // A download under way is kept in a partial file beside its target, with

@@ -117,9 +117,11 @@ std::string FeedFolderName(const std::string& name) {
     if (name == "..")
         return "__";
     std::string folder = name;
-    // The settings file, its temporary and kept copies and the lock file sit
-    // beside the feed folders and must never be taken by one.
+    // The settings file, its temporary and kept copies, the episode store
+    // with its journal and kept copies and the lock file sit beside the feed
+    // folders and must never be taken by one.
     if (StartsWithIgnoringCase(folder, kSettingsFileName) ||
+        StartsWithIgnoringCase(folder, kEpisodeStoreFileName) ||
         SameNameIgnoringCase(folder, kLockFileName))
         folder += '_';
     for (char& c : folder) {

@@ -16,6 +16,10 @@ inline constexpr const char* kArchiveFileName = "feed.xml";
 // The lock file in the base directory (see BaseDirectoryLock). The name is
 // reserved: no feed folder or downloaded file may take it.
 inline constexpr const char* kLockFileName = ".tessarine.lock";
+// The episode store beside the settings file (see EpisodeStore), with its
+// rollback journal ("<name>-journal") while a change is being written. Both
+// names are reserved as the settings file's are.
+inline constexpr const char* kEpisodeStoreFileName = "Tessarine Episodes.db";
 
 // The longest name a folder entry can hold, in bytes.
 inline constexpr std::size_t kMaxEntryNameBytes = 255;
@@ -38,8 +42,9 @@ std::string NormalizedBaseDirectory(std::string path);
 // The folder name of a feed, formed from its name. Separators, control
 // characters (and on Windows the characters a folder name cannot hold) become
 // "_"; "." and ".." become "_" and "__"; a name that is the settings file's
-// (or one of its temporary files'), in any letter case, gets a "_" appended,
-// so that no folder can take the settings file's place. A name too long for
+// or the episode store's (or begins with one of them, as their temporary
+// files, journal and kept copies do) or the lock file's, in any letter case,
+// gets a "_" appended, so that no folder can take the place of one of them. A name too long for
 // a folder entry is shortened (ShortenedName). Any other name stays as it is,
 // so no name can lead outside the base directory. The empty name stays empty.
 std::string FeedFolderName(const std::string& name);
@@ -73,6 +78,7 @@ public:
         return FeedFolderPath(text_, feedName);
     }
     std::string LockFile() const { return text_ + kLockFileName; }
+    std::string EpisodeStoreFile() const { return text_ + kEpisodeStoreFileName; }
 
     // The folder as one spelling, without reading the disk: absolute, without
     // "." or ".." and without a trailing separator. The check record names
