@@ -109,8 +109,9 @@ std::string ExistingCopy(const std::string& path, const std::string& bytes) {
     return {};
 }
 
-// "<path>.unreadable-YYYYMMDD-HHMMSS", then with "-2", "-3" ... added.
-std::string CopyName(const std::string& path, int attempt) {
+} // namespace
+
+std::string UnreadableCopyName(const std::string& path, int attempt) {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     LocalTime(now, local);
@@ -121,8 +122,6 @@ std::string CopyName(const std::string& path, int attempt) {
         name += "-" + std::to_string(attempt);
     return name;
 }
-
-} // namespace
 
 SettingsLoad LoadSettingsFile(const std::string& path) {
     SettingsLoad load;
@@ -141,7 +140,7 @@ SettingsLoad LoadSettingsFile(const std::string& path) {
             return load;
     }
     for (int attempt = 1; attempt < 1000; ++attempt) {
-        const std::string copy = CopyName(path, attempt);
+        const std::string copy = UnreadableCopyName(path, attempt);
         const bool kept = readable ? WriteNewFile(copy, bytes, st.st_mode & 0777)
                                    : !std::filesystem::exists(copy) &&
                                          std::rename(path.c_str(), copy.c_str()) == 0;

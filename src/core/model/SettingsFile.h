@@ -48,4 +48,10 @@ struct SettingsLoad {
 // deletes these copies.
 SettingsLoad LoadSettingsFile(const std::string& path);
 
+// The name of the `attempt`th (from 1) kept copy of an unreadable file at
+// `path`: "<path>.unreadable-YYYYMMDD-HHMMSS" in local time now, with "-2",
+// "-3" ... added from the second attempt on. The episode store keeps its
+// unreadable file under the same names.
+std::string UnreadableCopyName(const std::string& path, int attempt);
+
 } // namespace tessarine
