@@ -1,6 +1,7 @@
 // Reading feed documents, the cache of what was read, and the per-feed
 // archive of fetched items.
 #include "core/feeds/EnclosureNames.h"
+#include "core/feeds/EpisodeKey.h"
 #include "core/feeds/FeedArchive.h"
 #include "core/feeds/FeedCache.h"
 #include "core/feeds/FeedDiscovery.h"
@@ -210,6 +211,36 @@ TEST(FeedReader, GuidsMovedFeedsAndMediaContent) {
     };
     for (const auto& [text, summary] : cases)
         EXPECT_EQ(LibrarySummary(ReadFeed(text)), summary) << text;
+}
+
+TEST(FeedReader, EpisodeKeys) {
+    const auto item = [](std::string url, std::string guid, std::string title = "",
+                         std::string date = "", std::string mediaUrl = "") {
+        FeedItem i;
+        i.enclosureUrl = std::move(url), i.guid = std::move(guid), i.title = std::move(title);
+        i.pubDate = std::move(date), i.mediaUrl = std::move(mediaUrl);
+        return i;
+    };
+    const std::pair<FeedItem, std::string> cases[] = {
+        // A guid outlives every change of the URL.
+        {item("http://cdn1/e.mp3?token=1", "g"), "guid:g"},
+        {item("http://track/r/cdn2/e.mp3?token=2", "g", "T", "D"), "guid:g"},
+        // Without one, the URL without query and fragment, the media URL
+        // for an item without an enclosure.
+        {item("http://h/e.mp3?token=1#t=10", ""), "url:http://h/e.mp3"},
+        {item("http://h/e.mp3#t=1?x", ""), "url:http://h/e.mp3"},
+        {item("", "", "T", "D", "http://h/v.mp4?s=1"), "url:http://h/v.mp4"},
+        // Without a URL, title and date, trimmed; the title's length keeps
+        // the pairs apart.
+        {item("", "", " Ep 1 ", " Mon "), "title:4:Ep 1Mon"},
+        {item("", "", "Ep 1M", "on"), "title:5:Ep 1Mon"},
+        {item("", "", "", ""), "title:0:"},
+        // No kind passes for another.
+        {item("", "url:http://h/e.mp3"), "guid:url:http://h/e.mp3"},
+        {item("", "", "url:http://h/e.mp3"), "title:18:url:http://h/e.mp3"},
+    };
+    for (const auto& [i, key] : cases)
+        EXPECT_EQ(EpisodeKey(i), key) << i.enclosureUrl << " " << i.guid << " " << i.title;
 }
 
 TEST(FeedReader, FileNameFromUrl) {
