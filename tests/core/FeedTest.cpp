@@ -1,6 +1,7 @@
 // Reading feed documents, the cache of what was read, and the per-feed
 // archive of fetched items.
 #include "core/feeds/EnclosureNames.h"
+#include "core/feeds/EpisodeKey.h"
 #include "core/feeds/FeedArchive.h"
 #include "core/feeds/FeedCache.h"
 #include "core/feeds/FeedDiscovery.h"
@@ -31,9 +32,11 @@ using Texts = std::vector<std::string>;
 Texts Fields(const FeedDocument& d) {
     Texts out = {std::to_string(d.wellFormed) + std::to_string(d.hasChannel) +
                      std::to_string(d.atom),
-                 d.channelTitle};
-    for (const FeedItem& i : d.items)
-        out.insert(out.end(), {i.enclosureUrl, i.title, i.description, i.pubDate});
+                 d.channelTitle, d.newFeedUrl};
+    for (const auto* list : {&d.items, &d.mediaItems})
+        for (const FeedItem& i : *list)
+            out.insert(out.end(), {i.enclosureUrl, std::to_string(i.enclosureLength), i.title,
+                                   i.description, i.pubDate, i.guid, i.mediaUrl});
     return out;
 }
 
@@ -47,6 +50,18 @@ std::string Summary(const FeedDocument& d) {
     std::string out = Fields(d)[0] + "|" + d.channelTitle + "|";
     for (size_t i = 0; i < d.items.size(); ++i)
         out += (i ? "," : "") + d.items[i].enclosureUrl;
+    return out;
+}
+
+// Summary, then what the episode library reads: the new address, the items'
+// guids and the media URLs of items without an enclosure.
+std::string LibrarySummary(const FeedDocument& d) {
+    std::string out = Summary(d) + " / " + d.newFeedUrl + "|";
+    for (size_t i = 0; i < d.items.size(); ++i)
+        out += (i ? "," : "") + d.items[i].guid;
+    out += "|";
+    for (size_t i = 0; i < d.mediaItems.size(); ++i)
+        out += (i ? "," : "") + d.mediaItems[i].mediaUrl + "#" + d.mediaItems[i].guid;
     return out;
 }
 
@@ -139,6 +154,93 @@ TEST(FeedReader, ChannelsItemsAtomRdfAndDocumentsThatAreNoFeeds) {
     for (int i = 0; i < 20000; ++i)
         wide += "<item><title a=\"x/\">t</title><enclosure url='u'/></item>";
     EXPECT_EQ(ReadFeed(wide + "</channel></rss>").items.size(), 20000u);
+}
+
+TEST(FeedReader, GuidsMovedFeedsAndMediaContent) {
+    const std::string itunes = "\"http://www.itunes.com/dtds/podcast-1.0.dtd\"";
+    const std::string media = " xmlns:m=\"http://search.yahoo.com/mrss/\"";
+    const std::pair<std::string, std::string> cases[] = {
+        // clang-format off
+        // Guids and Atom ids trimmed and made valid UTF-8; none is empty.
+        {"<rss><channel><item><guid isPermaLink=\"false\">\n abc \t</guid><enclosure url=\"u1\"/>"
+         "</item><item><enclosure url=\"u2\"/></item><item><guid>caf\xE9</guid><enclosure "
+         "url=\"u3\"/></item></channel></rss>",
+         "110||u1,u2,u3 / |abc,,caf\xC3\xA9|"},
+        {"<a:feed xmlns:a=\"http://www.w3.org/2005/Atom\"><a:entry><a:id> urn:x </a:id><id>no</id>"
+         "<a:link rel=\"enclosure\" href=\"u\"/></a:entry></a:feed>",
+         "111||u / |urn:x|"},
+        // The new address by any prefix bound to the directory's namespace,
+        // on the root or on the element; the usual prefix undeclared; not
+        // when that prefix means something else.
+        {"<rss xmlns:pod=" + itunes + "><channel><pod:new-feed-url> https://new.example/f?a=1 "
+         "</pod:new-feed-url></channel></rss>", "110|| / https://new.example/f?a=1||"},
+        {"<rss><channel><x:new-feed-url xmlns:x=" + itunes + ">http://n/\xFF</x:new-feed-url>"
+         "</channel></rss>", "110|| / http://n/%FF||"},
+        {"<rss><channel><itunes:new-feed-url>http://n/</itunes:new-feed-url></channel></rss>",
+         "110|| / http://n/||"},
+        {"<rss xmlns:itunes=\"http://example.org/other\"><channel><itunes:new-feed-url>http://n/"
+         "</itunes:new-feed-url><new-feed-url>http://plain/</new-feed-url></channel></rss>",
+         "110|| / ||"},
+        // Only http and https addresses; the first usable one counts, then
+        // redirect/newLocation in the channel, beside it, or all there is.
+        {"<rss><channel><itunes:new-feed-url>ftp://n/f</itunes:new-feed-url><itunes:new-feed-url>"
+         "http://</itunes:new-feed-url><itunes:new-feed-url>feed.xml</itunes:new-feed-url>"
+         "</channel></rss>", "110|| / ||"},
+        {"<rss><channel><itunes:new-feed-url>mailto:x@y</itunes:new-feed-url><redirect><newLocation>"
+         " HTTPS://r/ </newLocation></redirect></channel></rss>", "110|| / HTTPS://r/||"},
+        {"<rss><redirect><newLocation>\n  http://r/rss.xml\n</newLocation></redirect><channel/></rss>",
+         "110|| / http://r/rss.xml||"},
+        {"<redirect><newLocation>http://r/x</newLocation></redirect>", "100|| / http://r/x||"},
+        {"<html><redirect><newLocation>http://r/x</newLocation></redirect></html>", "100|| / ||"},
+        // An item without an enclosure: its first audio or video content,
+        // also in a group, by type or medium; never a picture. One with an
+        // enclosure stays as it was; one with only a picture is left out.
+        {"<rss" + media + "><channel><item><guid>g1</guid><m:content url=\"http://h/c.jpg\" "
+         "type=\"image/jpeg\"/><m:group><m:thumbnail url=\"http://h/t.jpg\"/><m:content "
+         "url=\" http://h/g.mp3 \" type=\"audio/mpeg\"/></m:group><m:content url=\"http://h/l.mp4\" "
+         "medium=\"video\"/></item><item><media:content url=\"http://h/v.mp4\" medium=\" Video \"/>"
+         "</item><item><enclosure url=\"http://h/e.mp3\"/><m:content url=\"http://h/no.mp3\" "
+         "type=\"audio/mpeg\"/></item><item><m:content url=\"http://h/i.png\" medium=\"image\"/>"
+         "<m:content type=\"audio/mpeg\"/></item><item><x:content xmlns:x=\"urn:other\" "
+         "url=\"http://h/x.mp3\" type=\"audio/mpeg\"/></item></channel></rss>",
+         "110||http://h/e.mp3 / ||http://h/g.mp3#g1,http://h/v.mp4#"},
+        {"<feed xmlns=\"http://www.w3.org/2005/Atom\"" + media + "><entry><id>e</id><m:content "
+         "url=\"http://h/a.m4a\" type=\"Audio/MP4\"/></entry></feed>",
+         "111|| / ||http://h/a.m4a#e"},
+        // clang-format on
+    };
+    for (const auto& [text, summary] : cases)
+        EXPECT_EQ(LibrarySummary(ReadFeed(text)), summary) << text;
+}
+
+TEST(FeedReader, EpisodeKeys) {
+    const auto item = [](std::string url, std::string guid, std::string title = "",
+                         std::string date = "", std::string mediaUrl = "") {
+        FeedItem i;
+        i.enclosureUrl = std::move(url), i.guid = std::move(guid), i.title = std::move(title);
+        i.pubDate = std::move(date), i.mediaUrl = std::move(mediaUrl);
+        return i;
+    };
+    const std::pair<FeedItem, std::string> cases[] = {
+        // A guid outlives every change of the URL.
+        {item("http://cdn1/e.mp3?token=1", "g"), "guid:g"},
+        {item("http://track/r/cdn2/e.mp3?token=2", "g", "T", "D"), "guid:g"},
+        // Without one, the URL without query and fragment, the media URL
+        // for an item without an enclosure.
+        {item("http://h/e.mp3?token=1#t=10", ""), "url:http://h/e.mp3"},
+        {item("http://h/e.mp3#t=1?x", ""), "url:http://h/e.mp3"},
+        {item("", "", "T", "D", "http://h/v.mp4?s=1"), "url:http://h/v.mp4"},
+        // Without a URL, title and date, trimmed; the title's length keeps
+        // the pairs apart.
+        {item("", "", " Ep 1 ", " Mon "), "title:4:Ep 1Mon"},
+        {item("", "", "Ep 1M", "on"), "title:5:Ep 1Mon"},
+        {item("", "", "", ""), "title:0:"},
+        // No kind passes for another.
+        {item("", "url:http://h/e.mp3"), "guid:url:http://h/e.mp3"},
+        {item("", "", "url:http://h/e.mp3"), "title:18:url:http://h/e.mp3"},
+    };
+    for (const auto& [i, key] : cases)
+        EXPECT_EQ(EpisodeKey(i), key) << i.enclosureUrl << " " << i.guid << " " << i.title;
 }
 
 TEST(FeedReader, FileNameFromUrl) {
@@ -275,7 +377,7 @@ TEST(FeedReader, PeerFeeds) {
                           const std::string& text) {
         return json.find("\"" + key + "\": \"" + text + "\"") != std::string::npos;
     };
-    int titles = 0, urls = 0;
+    int titles = 0, urls = 0, guids = 0, moves = 0;
     for (const auto& entry : std::filesystem::directory_iterator(dir)) {
         std::filesystem::path path = entry.path();
         if (path.extension() != ".rss")
@@ -297,23 +399,41 @@ TEST(FeedReader, PeerFeeds) {
             text.find("<feed xmlns=\"http://www.w3.org/2005/Atom\"") != std::string::npos;
         EXPECT_EQ(feed.hasChannel, rss || atom);
         EXPECT_EQ(feed.atom, atom);
+        // Addresses the feed moved to agree, also in a redirect notice.
+        const bool moved = json.find("\"new_url\"") != std::string::npos;
+        EXPECT_EQ(!feed.newFeedUrl.empty(), moved);
+        if (moved) {
+            EXPECT_TRUE(holds(json, "new_url", feed.newFeedUrl)) << feed.newFeedUrl;
+            ++moves;
+        }
         // A feed without a channel title is named after its file there.
         if (!feed.channelTitle.empty()) {
             EXPECT_TRUE(holds(json, "title", feed.channelTitle)) << feed.channelTitle;
             ++titles;
         }
         // Episodes there are filtered and resolved by other rules: compare the
-        // enclosures of items found there by title whose URL is absolute.
-        for (const FeedItem& item : feed.items) {
-            if (item.title.empty() || !holds(json, "title", item.title) ||
-                item.enclosureUrl.find("://") == std::string::npos)
-                continue;
-            EXPECT_TRUE(holds(json, "url", item.enclosureUrl)) << item.enclosureUrl;
-            ++urls;
-        }
+        // enclosures (or media) of items found there by title whose URL is
+        // absolute, and their guids (a relative permalink is resolved there).
+        for (const auto* list : {&feed.items, &feed.mediaItems})
+            for (const FeedItem& item : *list) {
+                const std::string& url = list == &feed.items ? item.enclosureUrl : item.mediaUrl;
+                if (item.title.empty() || !holds(json, "title", item.title) ||
+                    url.find("://") == std::string::npos)
+                    continue;
+                EXPECT_TRUE(holds(json, "url", url)) << url;
+                ++urls;
+                if (!item.guid.empty()) {
+                    EXPECT_TRUE(holds(json, "guid", item.guid) ||
+                                json.find("/" + item.guid + "\"") != std::string::npos)
+                        << item.guid;
+                    ++guids;
+                }
+            }
     }
     EXPECT_GT(titles, 20);
     EXPECT_GT(urls, 20);
+    EXPECT_GT(guids, 3);
+    EXPECT_EQ(moves, 2);
 }
 
 // What the archive writes, byte for byte, new and extended on reopening; a
@@ -410,8 +530,10 @@ TEST(FeedCache, KeepsOneEntryPerUrlAndReadsAnythingWrongAsNone) {
 
     CachedFeed entry{.validators = {"\"abc\"", "Wed, 28 Jan 2009 13:24:41 GMT"}};
     entry.document = {.wellFormed = true, .hasChannel = true, .channelTitle = "Caf\xc3\xa9 Show"};
-    entry.document.items = {{"http://a/1.mp3", 1234, "One", "Line\r\nbreak", "Mon"},
-                            {"", -1, std::string("nul\0byte", 8), "", ""}};
+    entry.document.items = {{"http://a/1.mp3", 1234, "One", "Line\r\nbreak", "Mon", "g1", ""},
+                            {"", -1, std::string("nul\0byte", 8), "", "", "", ""}};
+    entry.document.mediaItems = {{"", -1, "Clip", "", "", "g2", "http://a/v.mp4"}};
+    entry.document.newFeedUrl = "https://moved.example/feed";
     ASSERT_TRUE(cache.Store(url, entry));
     CachedFeed second;
     second.validators.etag = "W/\"2\"";

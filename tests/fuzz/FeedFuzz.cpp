@@ -5,6 +5,7 @@
 #include "FuzzTarget.h"
 
 #include "core/feeds/EnclosureNames.h"
+#include "core/feeds/EpisodeKey.h"
 #include "core/feeds/FeedArchive.h"
 #include "core/feeds/FeedReader.h"
 #include "core/files/BaseDirectory.h"
@@ -12,17 +13,35 @@
 #include "core/model/SettingsFile.h"
 #include "core/net/UrlReference.h"
 #include "core/update/PartialFile.h"
+#include "core/util/Text.h"
 
 #include <set>
+#include <string_view>
 
 using namespace tessarine;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
     const FeedDocument feed = ReadFeed(text);
+    // What the episode library keeps goes into its store as text: valid
+    // UTF-8 and trimmed; a new address is a web address; a key names its kind.
+    const auto clean = [](const std::string& s) { return s == ValidUtf8(TrimWhiteSpace(s)); };
+    FUZZ_CHECK(clean(feed.newFeedUrl));
+    FUZZ_CHECK(feed.newFeedUrl.empty() || StartsWithIgnoringCase(feed.newFeedUrl, "http://") ||
+               StartsWithIgnoringCase(feed.newFeedUrl, "https://"));
+    for (const auto* list : {&feed.items, &feed.mediaItems})
+        for (const FeedItem& item : *list) {
+            FUZZ_CHECK(clean(item.guid));
+            FUZZ_CHECK(item.mediaUrl == TrimWhiteSpace(item.mediaUrl));
+            // An item is in one list: by its enclosure, or by its media alone.
+            FUZZ_CHECK(list == &feed.items ? item.mediaUrl.empty() : !item.mediaUrl.empty());
+            const std::string key = EpisodeKey(item);
+            FUZZ_CHECK(item.guid.empty() ? key.starts_with("url:") || key.starts_with("title:")
+                                         : key == "guid:" + item.guid);
+        }
     if (!feed.hasChannel) {
         FUZZ_CHECK(feed.channelTitle.empty());
-        FUZZ_CHECK(feed.items.empty());
+        FUZZ_CHECK(feed.items.empty() && feed.mediaItems.empty());
         return 0;
     }
 

@@ -33,7 +33,7 @@ struct BodyDigest {
 
 struct CachedFeed {
     HttpValidators validators{};
-    FeedDocument document{}; // enclosure URLs resolved against digest.source
+    FeedDocument document{}; // enclosure URLs resolved against digest.source, the rest as read
     BodyDigest digest{};
 };
 

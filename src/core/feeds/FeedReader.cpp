@@ -70,22 +70,124 @@ bool IsAtomRoot(const TiXmlElement& root) {
     return ns != nullptr && TrimWhiteSpace(ns) == kAtomNamespace;
 }
 
+// The namespace `prefix` (without its colon; empty for the default
+// namespace) is bound to at `element`: the nearest declaration on it or on an
+// element around it; null when there is none.
+const char* BoundNamespace(const TiXmlElement& element, const std::string& prefix) {
+    const std::string attribute = prefix.empty() ? std::string("xmlns") : "xmlns:" + prefix;
+    for (const TiXmlNode* node = &element; node != nullptr; node = node->Parent()) {
+        const TiXmlElement* around = node->ToElement();
+        if (around == nullptr)
+            break;
+        if (const char* ns = around->Attribute(attribute.c_str()))
+            return ns;
+    }
+    return nullptr;
+}
+
+// Whether `element` is `local` of the vocabulary `ns`, by whatever prefix,
+// or by the vocabulary's usual prefix bound to nothing.
+bool IsNamed(const TiXmlElement& element, std::string_view local, std::string_view ns,
+             std::string_view usualPrefix) {
+    if (LocalName(element) != local)
+        return false;
+    std::string prefix = PrefixOf(element);
+    if (!prefix.empty())
+        prefix.pop_back(); // the colon
+    const char* bound = BoundNamespace(element, prefix);
+    return bound == nullptr ? prefix == usualPrefix : TrimWhiteSpace(bound) == ns;
+}
+
+constexpr std::string_view kItunesNamespace = "http://www.itunes.com/dtds/podcast-1.0.dtd";
+constexpr std::string_view kMediaNamespace = "http://search.yahoo.com/mrss/";
+
+// The trimmed "url" of a Media RSS "content" that is audio or video by its
+// MIME type or its "medium"; empty for anything else (a cover picture).
+std::string PlayableUrl(const TiXmlElement& content) {
+    const char* type = content.Attribute("type");
+    const char* medium = content.Attribute("medium");
+    const std::string kind = TrimWhiteSpace(type != nullptr ? type : "");
+    const std::string how = LowerAscii(TrimWhiteSpace(medium != nullptr ? medium : ""));
+    const bool playable = StartsWithIgnoringCase(kind, "audio/") ||
+                          StartsWithIgnoringCase(kind, "video/") || how == "audio" ||
+                          how == "video";
+    const char* url = content.Attribute("url");
+    return playable && url != nullptr ? TrimWhiteSpace(url) : std::string();
+}
+
+// An item's first playable Media RSS "content", alone or in a "group", in
+// document order; empty when there is none.
+std::string MediaUrl(const TiXmlElement& item) {
+    const auto isContent = [](const TiXmlElement& e) {
+        return IsNamed(e, "content", kMediaNamespace, "media");
+    };
+    for (const TiXmlElement* child = item.FirstChildElement(); child != nullptr;
+         child = child->NextSiblingElement()) {
+        if (isContent(*child)) {
+            if (std::string url = PlayableUrl(*child); !url.empty())
+                return url;
+        } else if (IsNamed(*child, "group", kMediaNamespace, "media")) {
+            for (const TiXmlElement* member = child->FirstChildElement(); member != nullptr;
+                 member = member->NextSiblingElement())
+                if (isContent(*member))
+                    if (std::string url = PlayableUrl(*member); !url.empty())
+                        return url;
+        }
+    }
+    return {};
+}
+
+// A moved feed's new address as named in the document: trimmed, an http or
+// https URL with something after the scheme, else empty.
+std::string WebAddress(const TiXmlElement* element) {
+    const std::string url = TrimWhiteSpace(TextOf(element));
+    for (const std::string_view scheme : {"http://", "https://"})
+        if (url.size() > scheme.size() && StartsWithIgnoringCase(url, scheme))
+            return UrlAsValidUtf8(url);
+    return {};
+}
+
+// Where the podcast says it moved: the channel's "new-feed-url", else a
+// "redirect/newLocation" in the channel or beside it, else the document's
+// own root when it is that "redirect" notice. The first usable one counts.
+std::string MovedTo(const TiXmlElement& root, const TiXmlElement* channel) {
+    if (channel != nullptr)
+        for (const TiXmlElement* child = channel->FirstChildElement(); child != nullptr;
+             child = child->NextSiblingElement())
+            if (IsNamed(*child, "new-feed-url", kItunesNamespace, "itunes"))
+                if (std::string url = WebAddress(child); !url.empty())
+                    return url;
+    const TiXmlElement* notices[] = {
+        channel != nullptr ? channel->FirstChildElement("redirect") : nullptr,
+        channel != &root ? root.FirstChildElement("redirect") : nullptr,
+        LocalName(root) == "redirect" ? &root : nullptr};
+    for (const TiXmlElement* notice : notices)
+        if (notice != nullptr)
+            if (std::string url = WebAddress(notice->FirstChildElement("newLocation"));
+                !url.empty())
+                return url;
+    return {};
+}
+
 void ReadRss(const TiXmlElement& root, const TiXmlElement& channel, bool rdf, FeedDocument& feed) {
     const TiXmlElement* item = channel.FirstChildElement("item");
     if (item == nullptr && rdf)
         item = root.FirstChildElement("item");
     for (; item != nullptr; item = item->NextSiblingElement()) {
         const TiXmlElement* enclosure = item->FirstChildElement("enclosure");
-        if (enclosure == nullptr)
-            continue; // nothing to download and nothing to record
         FeedItem entry;
-        const char* url = enclosure->Attribute("url");
-        entry.enclosureUrl = TrimWhiteSpace(url != nullptr ? url : "");
-        entry.enclosureLength = AnnouncedLength(enclosure->Attribute("length"));
+        if (enclosure != nullptr) {
+            const char* url = enclosure->Attribute("url");
+            entry.enclosureUrl = TrimWhiteSpace(url != nullptr ? url : "");
+            entry.enclosureLength = AnnouncedLength(enclosure->Attribute("length"));
+        } else if ((entry.mediaUrl = MediaUrl(*item)).empty()) {
+            continue; // nothing to download and nothing to record
+        }
         entry.title = ChildText(*item, "title");
         entry.description = ChildText(*item, "description");
         entry.pubDate = ChildText(*item, "pubDate");
-        feed.items.push_back(std::move(entry));
+        entry.guid = TrimWhiteSpace(ChildText(*item, "guid"));
+        (enclosure != nullptr ? feed.items : feed.mediaItems).push_back(std::move(entry));
     }
 }
 
@@ -110,15 +212,18 @@ void ReadAtom(const TiXmlElement& root, FeedDocument& feed) {
                 length = link->Attribute("length");
             }
         }
-        if (href == nullptr)
-            continue;
         FeedItem item;
-        item.enclosureUrl = TrimWhiteSpace(href);
-        item.enclosureLength = AnnouncedLength(length);
+        if (href != nullptr) {
+            item.enclosureUrl = TrimWhiteSpace(href);
+            item.enclosureLength = AnnouncedLength(length);
+        } else if ((item.mediaUrl = MediaUrl(*entry)).empty()) {
+            continue;
+        }
         item.title = ChildText(*entry, name("title").c_str());
         item.description = firstText(*entry, "summary", "content");
         item.pubDate = firstText(*entry, "published", "updated");
-        feed.items.push_back(std::move(item));
+        item.guid = TrimWhiteSpace(ChildText(*entry, name("id").c_str()));
+        (href != nullptr ? feed.items : feed.mediaItems).push_back(std::move(item));
     }
 }
 
@@ -145,11 +250,14 @@ FeedDocument ReadFeed(const std::string& text) {
         titled = root;
         titleName = PrefixOf(*root) + "title";
         ReadAtom(*root, feed);
+        feed.newFeedUrl = MovedTo(*root, root);
     } else {
         const std::string_view local = LocalName(*root);
         const bool rdf = local == "RDF";
         const TiXmlElement* channel =
             (local == "rss" || rdf) ? root->FirstChildElement("channel") : nullptr;
+        if (local == "rss" || rdf || local == "redirect")
+            feed.newFeedUrl = MovedTo(*root, channel);
         if (channel == nullptr)
             return feed;
         titled = channel;

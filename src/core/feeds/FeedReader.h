@@ -11,6 +11,12 @@
 // "title", "summary" (or "content") and "published" (or "updated") as title,
 // description and date. Anything else (an HTML page, a document without a
 // channel) is no feed.
+//
+// Elements of other vocabularies (the podcast directory's "new-feed-url",
+// Media RSS) are known by the namespace their prefix is bound to, declared on
+// the element or any element around it, whatever the prefix; a prefix bound
+// to nothing counts when it is the vocabulary's usual one ("itunes",
+// "media"), as feeds that forget the declaration still mean it.
 
 #include "core/util/XmlText.h"
 
@@ -28,6 +34,13 @@ struct FeedItem {
     std::string title;        // texts of the first "title", "description" and
     std::string description;  // "pubDate" children, untrimmed, as valid UTF-8
     std::string pubDate;      // (see ValidUtf8); empty when absent
+    // The text of the first RSS "guid" or Atom "id", trimmed, valid UTF-8;
+    // empty when absent.
+    std::string guid{};
+    // Only for an item without an enclosure: the "url" of its first Media RSS
+    // "content" (a child of the item or of a "group" in it) whose "type" or
+    // "medium" is audio or video, trimmed; empty otherwise.
+    std::string mediaUrl{};
 };
 
 struct FeedDocument {
@@ -37,6 +50,15 @@ struct FeedDocument {
     std::string
         channelTitle; // valid UTF-8, condensed (see CondensedText); empty when missing or blank
     std::vector<FeedItem> items{}; // items without an enclosure are left out
+    // The items without an enclosure that have a mediaUrl, in document order.
+    // Kept apart so that `items` stays what it has always been.
+    std::vector<FeedItem> mediaItems{};
+    // The address the podcast says it moved to: the text of the channel's
+    // "new-feed-url" (podcast directory namespace) or of "redirect/newLocation"
+    // (beside or in the channel, or a document that is only that notice),
+    // trimmed, its stray bytes percent-encoded; empty when absent or not an
+    // http or https URL. A redirect notice may name it without being a feed.
+    std::string newFeedUrl{};
 };
 
 // A text nesting deeper than kMaxXmlDepth is read as not well-formed, without
