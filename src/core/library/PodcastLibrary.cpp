@@ -5,6 +5,7 @@
 #include "core/files/BaseDirectoryLock.h"
 #include "core/files/FileStore.h"
 #include "core/net/FeedAddress.h"
+#include "core/util/Text.h"
 
 #include <filesystem>
 
@@ -258,6 +259,63 @@ void PodcastLibrary::Shutdown() {
 void PodcastLibrary::Close() {
     Shutdown();
     lock_.reset();
+}
+
+bool PodcastLibrary::HasEpisodeStore() const {
+    return false;
+}
+
+SubscriptionPtr PodcastLibrary::FindPodcast(const std::string& podcast) const {
+    const std::vector<SubscriptionSnapshot> rows = model_.SnapshotSubscriptions();
+    // An address first: the same feed in any spelling.
+    const std::string key = FeedAddressKey(TrimWhiteSpace(podcast));
+    for (const SubscriptionSnapshot& row : rows)
+        if (row.values.url == podcast || FeedAddressKey(row.values.url) == key)
+            return row.record;
+    // Then a name: exactly, else ignoring case; never one of several.
+    SubscriptionPtr found;
+    int matches = 0;
+    for (const SubscriptionSnapshot& row : rows)
+        if (row.values.name == podcast) {
+            found = row.record;
+            ++matches;
+        }
+    if (matches == 0)
+        for (const SubscriptionSnapshot& row : rows)
+            if (SameNameIgnoringCase(row.values.name, podcast)) {
+                found = row.record;
+                ++matches;
+            }
+    return matches == 1 ? found : nullptr;
+}
+
+PodcastLibrary::EpisodeQuery PodcastLibrary::EpisodesOf(const SubscriptionPtr&,
+                                                        std::vector<StoredEpisode>& episodes) {
+    episodes.clear();
+    return EpisodeQuery::NoStore;
+}
+
+PodcastLibrary::EpisodeQuery PodcastLibrary::SettingsOf(const SubscriptionPtr&,
+                                                        std::vector<SettingRow>& rows) {
+    rows.clear();
+    return EpisodeQuery::NoStore;
+}
+
+PodcastLibrary::SettingsResult PodcastLibrary::ChangeSettings(const SubscriptionPtr&,
+                                                              const std::vector<SettingChange>&,
+                                                              std::string& problem) {
+    problem.clear();
+    return SettingsResult::NoStore;
+}
+
+PodcastLibrary::AgainResult PodcastLibrary::DownloadAgain(const SubscriptionPtr&,
+                                                          const std::string&) {
+    return AgainResult::NoStore;
+}
+
+PodcastLibrary::EpisodeQuery PodcastLibrary::CleanUp(bool, std::vector<CleanedFile>& files) {
+    files.clear();
+    return EpisodeQuery::NoStore;
 }
 
 } // namespace tessarine

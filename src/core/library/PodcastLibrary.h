@@ -10,6 +10,8 @@
 #include "core/files/BaseDirectory.h"
 #include "core/model/SharedModel.h"
 #include "core/model/LibraryEvents.h"
+#include "core/store/EpisodeStore.h"
+#include "core/store/PodcastSettings.h"
 #include "core/update/UpdateEngine.h"
 
 #include <chrono>
@@ -152,6 +154,53 @@ public:
     std::string FolderOf(const SubscriptionPtr& record) const;
     // The file of the download at `row`; none past the end.
     std::optional<std::string> DownloadFileOf(long long row) const;
+
+    // ---- The episode library ----
+    // The store of what became of each episode and the options per podcast
+    // live in the claimed base directory (EpisodeStore); without its lock
+    // there is none, and every episode counts as downloaded exactly when its
+    // file exists. The operations below then answer NoStore.
+    bool HasEpisodeStore() const;
+
+    // The listed subscription that `podcast` names: its URL (in any spelling
+    // of the same feed) or else its name (exactly, then ignoring case); none
+    // when no record or more than one matches.
+    SubscriptionPtr FindPodcast(const std::string& podcast) const;
+
+    enum class EpisodeQuery { Done, NoStore, Failed };
+    // The episodes of `record` the store knows, newest first.
+    EpisodeQuery EpisodesOf(const SubscriptionPtr& record, std::vector<StoredEpisode>& episodes);
+
+    // Every option key with its value and whether it is inherited: of
+    // `record`, or of the default when `record` is null.
+    EpisodeQuery SettingsOf(const SubscriptionPtr& record, std::vector<SettingRow>& rows);
+
+    // Changes of options, as "KEY=VALUE" pairs already split.
+    struct SettingChange {
+        std::string key;
+        std::string value; // "inherit" returns a podcast's key to the default
+    };
+    enum class SettingsResult { Done, UnknownKey, BadValue, NoStore, Failed };
+    // Sets the options of `record` (the default when null), all or none;
+    // `problem` names the first unknown key or bad "KEY=VALUE". "inherit" is
+    // a bad value for the default.
+    SettingsResult ChangeSettings(const SubscriptionPtr& record,
+                                  const std::vector<SettingChange>& changes, std::string& problem);
+
+    enum class AgainResult { Marked, UnknownEpisode, NoStore, Failed };
+    // The next check downloads the episode of `record` that `episode` names
+    // (its title, its file's name or its guid) once, whatever became of it.
+    AgainResult DownloadAgain(const SubscriptionPtr& record, const std::string& episode);
+
+    // A downloaded file the clean-up removes (or would remove).
+    struct CleanedFile {
+        std::string podcast; // the subscription's name
+        std::string title;   // the episode's
+        std::string file;    // relative to the base directory
+    };
+    // Applies keep / keep-days to every podcast now: the files that go, in
+    // list order; with `dryRun` nothing is deleted or recorded.
+    EpisodeQuery CleanUp(bool dryRun, std::vector<CleanedFile>& files);
 
     // Cancels the cycle under way and waits for the worker to end.
     void Shutdown();

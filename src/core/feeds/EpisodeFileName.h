@@ -1,0 +1,36 @@
+#pragma once
+// File names made from a pattern instead of the enclosure URL's last segment:
+// "{date} {title}.{ext}" gives "2026-12-08 Episode 12.mp3".
+//
+// Placeholders: {date} the episode's date (ISO, "2026-12-08"; empty without
+// one), {title} its title, {podcast} the podcast's name, {ext} the extension
+// of the name the URL gives (without its dot; "mp3" when it has none).
+// Everything else is taken as it is. The name made is cleaned by the rule
+// that makes folder names (separators and control characters become "_",
+// "." and ".." cannot result, a too long name is shortened keeping its
+// extension), so no pattern and no title can lead out of the podcast's folder.
+
+#include <string>
+#include <string_view>
+
+namespace tessarine {
+
+struct EpisodeNameParts {
+    std::string date;    // ISO date, empty when unknown
+    std::string title;
+    std::string podcast;
+    std::string urlName; // the name the enclosure URL gives (FileNameFromUrl)
+};
+
+// Whether `pattern` can name files: every "{...}" in it is a known
+// placeholder, braces are paired, and it holds {title} or {date} (a pattern
+// without either would give every episode the same name).
+bool IsFileNamePattern(std::string_view pattern);
+
+// The name `pattern` gives the episode of `parts`; never empty (a name that
+// would be empty or only blanks after cleaning becomes the URL's name). It
+// may still be a name the program keeps for itself: the caller tags it, as
+// it tags names that clash.
+std::string PatternFileName(std::string_view pattern, const EpisodeNameParts& parts);
+
+} // namespace tessarine
