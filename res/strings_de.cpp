@@ -43,6 +43,11 @@ extern const StringEntry kGermanStrings[] = {
     {IDS_PAGE_NAMES_NO_FEED, "Fehler!\n\nDie Webseite %s nennt keinen Feed. Bitte geben Sie die Adresse des Podcast-Feeds selbst an."},
     {IDS_COLUMN_FILE, "Datei"},
     {IDS_COLUMN_SIZE, "Größe"},
+    {IDS_FEED_MOVED, "Der Podcast unter %s ist nach %s umgezogen. Das Abonnement verwendet jetzt die neue Adresse."},
+    {IDS_FEED_MOVED_TO_SUBSCRIBED, "Der Podcast unter %s gibt an, nach %s umgezogen zu sein. Diese Adresse haben Sie bereits abonniert. Beide Abonnements bleiben erhalten; entfernen Sie das nicht mehr benötigte."},
+    {IDS_STORE_KEPT, "Die Episodendatenbank %s konnte nicht gelesen werden. Ihr Inhalt wurde in %s gesichert, und eine neue Datenbank wurde aus den Podcast-Ordnern aufgebaut."},
+    {IDS_STORE_NOT_OPENED, "Die Episodendatenbank %s konnte nicht geöffnet werden (%s). Bis dahin wird jede Episode heruntergeladen, deren Datei fehlt, und die Podcast-Einstellungen gelten nicht."},
+    {IDS_STORE_TOO_NEW, "Die Episodendatenbank %s stammt von einer neueren Tessarine-Version und bleibt unverändert. Bis diese Version wieder verwendet wird, wird jede Episode heruntergeladen, deren Datei fehlt, und die Podcast-Einstellungen gelten nicht."},
     {IDS_NO_FILE_NAME, "Für %s wurde kein eigener Dateiname gefunden. Die Datei wird nicht heruntergeladen."},
     {IDS_COMPLETED, "Completed"},
 

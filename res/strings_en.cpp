@@ -43,6 +43,11 @@ extern const StringEntry kEnglishStrings[] = {
     {IDS_PAGE_NAMES_NO_FEED, "Error!\n\nThe web page %s names no feed. Please give the address of the podcast's feed itself."},
     {IDS_COLUMN_FILE, "File"},
     {IDS_COLUMN_SIZE, "Size"},
+    {IDS_FEED_MOVED, "The podcast at %s has moved to %s. Its subscription now uses the new address."},
+    {IDS_FEED_MOVED_TO_SUBSCRIBED, "The podcast at %s says it has moved to %s, which you have subscribed to already. Both subscriptions are kept; remove the one you no longer want."},
+    {IDS_STORE_KEPT, "The episode store %s could not be read. Its contents were kept in %s, and a new store was built from the podcast folders."},
+    {IDS_STORE_NOT_OPENED, "The episode store %s could not be opened (%s). Until it can, every episode whose file is missing is downloaded, and podcast settings do not apply."},
+    {IDS_STORE_TOO_NEW, "The episode store %s was written by a newer version of Tessarine and is left unchanged. Until that version is used again, every episode whose file is missing is downloaded, and podcast settings do not apply."},
     {IDS_NO_FILE_NAME, "No file name of its own could be found for %s. It is not downloaded."},
     {IDS_COMPLETED, "Completed"},
 

@@ -167,6 +167,25 @@ bool FeedArchive::Lookup(const std::string& enclosureUrl) const {
     return links_.contains(LinkKey(enclosureUrl));
 }
 
+std::vector<FeedArchive::Entry> FeedArchive::Entries() const {
+    std::vector<Entry> entries;
+    if (root_ == nullptr)
+        return entries;
+    const auto text = [](const TiXmlElement& item, const char* name) {
+        const TiXmlElement* child = item.FirstChildElement(name);
+        const char* value = child != nullptr ? child->GetText() : nullptr;
+        return value != nullptr ? std::string(value) : std::string();
+    };
+    for (const TiXmlElement* item = root_->FirstChildElement("item"); item != nullptr;
+         item = item->NextSiblingElement()) {
+        Entry entry{text(*item, "title"), TrimWhiteSpace(text(*item, "link")),
+                    text(*item, "pubDate")};
+        if (!entry.link.empty())
+            entries.push_back(std::move(entry));
+    }
+    return entries;
+}
+
 void FeedArchive::Append(const std::string& title, const std::string& description,
                          const std::string& link, const std::string& pubDate) {
     if (root_ == nullptr)

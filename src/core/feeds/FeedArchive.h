@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <unordered_set>
+#include <vector>
 
 class TiXmlDocument;
 class TiXmlElement;
@@ -36,6 +37,15 @@ public:
     // would change: bytes that are not UTF-8, leading byte order marks, runs
     // of white space inside. Items appended in this session count too.
     bool Lookup(const std::string& enclosureUrl) const;
+
+    // A recorded item as its texts stand (the link trimmed).
+    struct Entry {
+        std::string title;
+        std::string link;
+        std::string pubDate;
+    };
+    // The recorded items in their order; those without a link are left out.
+    std::vector<Entry> Entries() const;
 
     // Texts are written as valid UTF-8 (see ValidUtf8).
 

@@ -115,6 +115,30 @@ std::string PlayableUrl(const TiXmlElement& content) {
     return playable && url != nullptr ? TrimWhiteSpace(url) : std::string();
 }
 
+// Whether an enclosure's MIME type names audio or video.
+bool PlayableType(const char* type) {
+    const std::string kind = TrimWhiteSpace(type != nullptr ? type : "");
+    return StartsWithIgnoringCase(kind, "audio/") || StartsWithIgnoringCase(kind, "video/");
+}
+
+// Of the elements named `name` among the children of `parent` that `take`
+// accepts, the first whose "type" is audio or video, else the first.
+template <typename Accept>
+const TiXmlElement* EpisodeEnclosure(const TiXmlElement& parent, const std::string& name,
+                                     Accept take) {
+    const TiXmlElement* first = nullptr;
+    for (const TiXmlElement* e = parent.FirstChildElement(name.c_str()); e != nullptr;
+         e = e->NextSiblingElement(name.c_str())) {
+        if (!take(*e))
+            continue;
+        if (PlayableType(e->Attribute("type")))
+            return e;
+        if (first == nullptr)
+            first = e;
+    }
+    return first;
+}
+
 // An item's first playable Media RSS "content", alone or in a "group", in
 // document order; empty when there is none.
 std::string MediaUrl(const TiXmlElement& item) {
@@ -174,7 +198,10 @@ void ReadRss(const TiXmlElement& root, const TiXmlElement& channel, bool rdf, Fe
     if (item == nullptr && rdf)
         item = root.FirstChildElement("item");
     for (; item != nullptr; item = item->NextSiblingElement()) {
-        const TiXmlElement* enclosure = item->FirstChildElement("enclosure");
+        // Of several enclosures (a transcript, a cover beside the episode),
+        // the first audio or video one is the episode.
+        const TiXmlElement* enclosure =
+            EpisodeEnclosure(*item, "enclosure", [](const TiXmlElement&) { return true; });
         FeedItem entry;
         if (enclosure != nullptr) {
             const char* url = enclosure->Attribute("url");
@@ -201,17 +228,14 @@ void ReadAtom(const TiXmlElement& root, FeedDocument& feed) {
     };
     for (const TiXmlElement* entry = root.FirstChildElement(name("entry").c_str());
          entry != nullptr; entry = entry->NextSiblingElement(name("entry").c_str())) {
-        const char* href = nullptr;
-        const char* length = nullptr;
-        for (const TiXmlElement* link = entry->FirstChildElement(name("link").c_str());
-             link != nullptr && href == nullptr;
-             link = link->NextSiblingElement(name("link").c_str())) {
-            const char* rel = link->Attribute("rel");
-            if (rel != nullptr && TrimWhiteSpace(rel) == "enclosure") {
-                href = link->Attribute("href");
-                length = link->Attribute("length");
-            }
-        }
+        const TiXmlElement* link =
+            EpisodeEnclosure(*entry, name("link"), [](const TiXmlElement& l) {
+                const char* rel = l.Attribute("rel");
+                return rel != nullptr && TrimWhiteSpace(rel) == "enclosure" &&
+                       l.Attribute("href") != nullptr;
+            });
+        const char* href = link != nullptr ? link->Attribute("href") : nullptr;
+        const char* length = link != nullptr ? link->Attribute("length") : nullptr;
         FeedItem item;
         if (href != nullptr) {
             item.enclosureUrl = TrimWhiteSpace(href);

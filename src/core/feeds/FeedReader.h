@@ -7,7 +7,8 @@
 // and every element after it (for RDF, where items stand beside the channel,
 // the root's). Atom 1.0: a root "feed" in the Atom namespace (with or without
 // a prefix); its "title" is the channel title, and each "entry" with a "link"
-// of rel "enclosure" is an item, with the link's "href" as enclosure URL and
+// of rel "enclosure" is an item, with the link's "href" as enclosure URL (of
+// several, the first of an audio or video "type", else the first) and
 // "title", "summary" (or "content") and "published" (or "updated") as title,
 // description and date. Anything else (an HTML page, a document without a
 // channel) is no feed.
@@ -29,7 +30,9 @@
 namespace tessarine {
 
 struct FeedItem {
-    std::string enclosureUrl; // "url" of the first "enclosure", trimmed
+    // "url" of the item's first "enclosure" whose "type" is audio or video,
+    // else of its first "enclosure", trimmed.
+    std::string enclosureUrl;
     int64_t enclosureLength = -1; // its "length" in bytes; -1 when absent, 0 or no number
     std::string title;        // texts of the first "title", "description" and
     std::string description;  // "pubDate" children, untrimmed, as valid UTF-8

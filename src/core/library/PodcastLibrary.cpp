@@ -5,9 +5,13 @@
 #include "core/files/BaseDirectoryLock.h"
 #include "core/files/FileStore.h"
 #include "core/net/FeedAddress.h"
+#include "core/util/Strings.h"
 #include "core/util/Text.h"
 
 #include <filesystem>
+#include <map>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace tessarine {
 namespace {
@@ -20,12 +24,17 @@ std::string CheckHistoryFolder(const EngineOptions& options) {
     return (std::filesystem::path(*options.feedCacheDirectory).parent_path() / "checks").string();
 }
 
+EngineOptions WithEpisodes(EngineOptions options, EpisodeLedger* episodes) {
+    options.episodes = episodes;
+    return options;
+}
+
 } // namespace
 
 PodcastLibrary::PodcastLibrary(LibraryEvents& events, StartupSwitches switches,
                                EngineOptions options)
     : events_(events), switches_(switches),
-      engine_(model_, events, switches.checkAndQuit, options) {
+      engine_(model_, events, switches.checkAndQuit, WithEpisodes(options, &episodes_)) {
     model_.SetCheckHistoryDirectory(CheckHistoryFolder(options));
 }
 
@@ -58,7 +67,60 @@ LoadResult PodcastLibrary::Open(const std::string& base) {
     model_.Reset(BaseDirectoryPath(base).Text());
     LoadResult loaded = model_.LoadSettings();
     events_.SubscriptionsChanged();
+    OpenEpisodeStore();
     return loaded;
+}
+
+void PodcastLibrary::OpenEpisodeStore() {
+    episodes_.Close();
+    const std::string base = model_.BaseDirectory();
+    // Only under the base directory's lock: one program writes the store.
+    if (!HoldsLock() || base != claimed_.Text())
+        return;
+    std::vector<EpisodeLedger::Listed> listed;
+    for (const SubscriptionSnapshot& row : model_.SnapshotSubscriptions()) {
+        // A subscription never checked has no folder yet.
+        const bool named = row.values.status != NewlyAdded;
+        listed.push_back({row.values.url, named ? FeedFolderName(row.values.name) : std::string()});
+    }
+    const EpisodeLedger::Opening opened =
+        episodes_.Open(base, listed, engine_.Options().clock->CalendarNow());
+    const std::string store = claimed_.EpisodeStoreFile();
+    switch (opened.result) {
+    case EpisodeStore::OpenResult::Opened:
+        // The store keeps how the checks ended from now on: a record the
+        // cache kept before is taken over, for podcasts it knows nothing of.
+        episodes_.AddCheckStatuses(base, model_.CheckStatuses());
+        model_.AdoptCheckStatuses(episodes_.CheckStatuses(base));
+        if (opened.rebuilt)
+            events_.MessagePosted({Message::Kind::Error, IDS_STORE_KEPT, {store, opened.keptCopy}});
+        return;
+    case EpisodeStore::OpenResult::TooNew:
+        events_.MessagePosted({Message::Kind::Error, IDS_STORE_TOO_NEW, {store}});
+        return;
+    case EpisodeStore::OpenResult::Unreadable:
+    case EpisodeStore::OpenResult::Failed:
+        break;
+    }
+    events_.MessagePosted({Message::Kind::Error,
+                           IDS_STORE_NOT_OPENED,
+                           {store, opened.error.message},
+                           opened.error.AsFailure()});
+}
+
+void PodcastLibrary::RememberSubscribed(const std::string& url,
+                                        const std::map<std::string, std::string>& settings) {
+    const std::string base = model_.BaseDirectory();
+    episodes_.Subscribed(base, url);
+    // Options that came with it (from an OPML file): the sound ones are taken.
+    SettingValues own;
+    for (const auto& [key, value] : settings) {
+        std::string normal = value;
+        if (NormaliseSetting(key, normal))
+            own[key] = normal;
+    }
+    if (!own.empty())
+        episodes_.Change(base, url, own);
 }
 
 bool PodcastLibrary::StartupCheckWanted(const StartupSwitches& switches, int32_t updateStart) {
@@ -90,6 +152,7 @@ PodcastLibrary::Subscribed PodcastLibrary::Subscribe(const std::string& typed) {
     result.record = model_.AddSubscription(*url, "");
     if (result.record) {
         result.outcome = Subscribed::Outcome::Added;
+        RememberSubscribed(*url, {});
         events_.SubscriptionsChanged();
         // Saved at once: whatever the check then does, the subscription is kept.
         model_.SaveSettings();
@@ -131,15 +194,15 @@ PodcastLibrary::Subscribed PodcastLibrary::AddLookedUp(const std::string& typed)
     result.record = model_.AddSubscription(result.url, "");
     if (result.record) {
         result.outcome = Subscribed::Outcome::Added;
+        RememberSubscribed(result.url, {});
         events_.SubscriptionsChanged();
     }
     return result;
 }
 
 OpmlImportCounts PodcastLibrary::ImportFeeds(const std::vector<OpmlFeed>& feeds) {
-    const OpmlImportCounts counts = model_.AddFeeds(feeds);
+    const OpmlImportCounts counts = AddFeeds(feeds);
     if (counts.added > 0) {
-        events_.SubscriptionsChanged();
         model_.SaveSettings();
         engine_.RequestCycle();
     }
@@ -147,9 +210,25 @@ OpmlImportCounts PodcastLibrary::ImportFeeds(const std::vector<OpmlFeed>& feeds)
 }
 
 OpmlImportCounts PodcastLibrary::AddFeeds(const std::vector<OpmlFeed>& feeds) {
+    std::unordered_set<std::string> before;
+    for (const SubscriptionSnapshot& row : model_.SnapshotSubscriptions())
+        before.insert(row.values.url);
     const OpmlImportCounts counts = model_.AddFeeds(feeds);
-    if (counts.added > 0)
-        events_.SubscriptionsChanged();
+    if (counts.added == 0)
+        return counts;
+    // The new subscriptions, with the options their outlines carried.
+    for (const SubscriptionSnapshot& row : model_.SnapshotSubscriptions()) {
+        if (before.contains(row.values.url))
+            continue;
+        std::map<std::string, std::string> settings;
+        for (const OpmlFeed& feed : feeds)
+            if (FeedAddress(feed.url) == row.values.url) {
+                settings = feed.settings;
+                break;
+            }
+        RememberSubscribed(row.values.url, settings);
+    }
+    events_.SubscriptionsChanged();
     return counts;
 }
 
@@ -175,6 +254,7 @@ std::optional<LoadResult> PodcastLibrary::ChangeBaseDirectory(const std::string&
     model_.ReplaceBaseDirectory(path.Text());
     LoadResult loaded = model_.LoadSettings();
     events_.SubscriptionsChanged();
+    OpenEpisodeStore();
     return loaded;
 }
 
@@ -258,11 +338,12 @@ void PodcastLibrary::Shutdown() {
 
 void PodcastLibrary::Close() {
     Shutdown();
+    episodes_.Close();
     lock_.reset();
 }
 
 bool PodcastLibrary::HasEpisodeStore() const {
-    return false;
+    return episodes_.IsOpen();
 }
 
 SubscriptionPtr PodcastLibrary::FindPodcast(const std::string& podcast) const {
@@ -273,49 +354,132 @@ SubscriptionPtr PodcastLibrary::FindPodcast(const std::string& podcast) const {
         if (row.values.url == podcast || FeedAddressKey(row.values.url) == key)
             return row.record;
     // Then a name: exactly, else ignoring case; never one of several.
-    SubscriptionPtr found;
-    int matches = 0;
-    for (const SubscriptionSnapshot& row : rows)
-        if (row.values.name == podcast) {
-            found = row.record;
-            ++matches;
-        }
-    if (matches == 0)
+    const auto only = [&](auto matches) -> SubscriptionPtr {
+        SubscriptionPtr found;
         for (const SubscriptionSnapshot& row : rows)
-            if (SameNameIgnoringCase(row.values.name, podcast)) {
+            if (matches(row.values.name)) {
+                if (found)
+                    return nullptr;
                 found = row.record;
-                ++matches;
             }
-    return matches == 1 ? found : nullptr;
+        return found;
+    };
+    if (SubscriptionPtr exact = only([&](const std::string& name) { return name == podcast; }))
+        return exact;
+    return only([&](const std::string& name) { return SameNameIgnoringCase(name, podcast); });
 }
 
-PodcastLibrary::EpisodeQuery PodcastLibrary::EpisodesOf(const SubscriptionPtr&,
+PodcastLibrary::EpisodeQuery PodcastLibrary::EpisodesOf(const SubscriptionPtr& record,
                                                         std::vector<StoredEpisode>& episodes) {
     episodes.clear();
-    return EpisodeQuery::NoStore;
+    if (!episodes_.IsOpen())
+        return EpisodeQuery::NoStore;
+    if (!record)
+        return EpisodeQuery::Failed;
+    return episodes_.Episodes(model_.BaseDirectory(), model_.Values(record).url, episodes)
+               ? EpisodeQuery::Done
+               : EpisodeQuery::Failed;
 }
 
-PodcastLibrary::EpisodeQuery PodcastLibrary::SettingsOf(const SubscriptionPtr&,
+PodcastLibrary::EpisodeQuery PodcastLibrary::SettingsOf(const SubscriptionPtr& record,
                                                         std::vector<SettingRow>& rows) {
     rows.clear();
-    return EpisodeQuery::NoStore;
+    if (!episodes_.IsOpen())
+        return EpisodeQuery::NoStore;
+    const std::string base = model_.BaseDirectory();
+    SettingValues defaults, own;
+    if (!episodes_.Values(base, std::string(), defaults))
+        return EpisodeQuery::Failed;
+    if (!record) {
+        rows = ListSettings({}, defaults, true);
+        return EpisodeQuery::Done;
+    }
+    if (!episodes_.Values(base, model_.Values(record).url, own))
+        return EpisodeQuery::Failed;
+    rows = ListSettings(defaults, own, false);
+    return EpisodeQuery::Done;
 }
 
-PodcastLibrary::SettingsResult PodcastLibrary::ChangeSettings(const SubscriptionPtr&,
-                                                              const std::vector<SettingChange>&,
-                                                              std::string& problem) {
+PodcastLibrary::SettingsResult PodcastLibrary::CheckSettings(SettingValues& values,
+                                                             bool forDefault,
+                                                             std::string& problem) {
+    for (auto& [key, value] : values) {
+        if (!IsSettingKey(key)) {
+            problem = key;
+            return SettingsResult::UnknownKey;
+        }
+        if (!forDefault && value == "inherit") {
+            value.clear(); // removed: the default holds again
+            continue;
+        }
+        std::string normal = value;
+        if (!NormaliseSetting(key, normal)) {
+            problem = key + "=" + value;
+            return SettingsResult::BadValue;
+        }
+        value = normal;
+    }
+    return SettingsResult::Done;
+}
+
+PodcastLibrary::SettingsResult
+PodcastLibrary::ChangeSettings(const SubscriptionPtr& record,
+                               const std::vector<SettingChange>& changes, std::string& problem) {
     problem.clear();
-    return SettingsResult::NoStore;
+    // Checked before anything is stored: all the changes or none.
+    SettingValues values;
+    for (const SettingChange& change : changes) {
+        SettingValues one{{change.key, change.value}};
+        if (const SettingsResult checked = CheckSettings(one, !record, problem);
+            checked != SettingsResult::Done)
+            return checked;
+        values[change.key] = one.begin()->second;
+    }
+    if (!episodes_.IsOpen())
+        return SettingsResult::NoStore;
+    const std::string url = record ? model_.Values(record).url : std::string();
+    if (episodes_.Change(model_.BaseDirectory(), url, values)) {
+        problem.clear();
+        return SettingsResult::Failed;
+    }
+    return SettingsResult::Done;
 }
 
-PodcastLibrary::AgainResult PodcastLibrary::DownloadAgain(const SubscriptionPtr&,
-                                                          const std::string&) {
-    return AgainResult::NoStore;
+PodcastLibrary::AgainResult PodcastLibrary::DownloadAgain(const SubscriptionPtr& record,
+                                                          const std::string& episode) {
+    if (!episodes_.IsOpen())
+        return AgainResult::NoStore;
+    if (!record)
+        return AgainResult::UnknownEpisode;
+    switch (episodes_.DownloadAgain(model_.BaseDirectory(), model_.Values(record).url, episode)) {
+    case EpisodeLedger::Again::Marked:
+        return AgainResult::Marked;
+    case EpisodeLedger::Again::UnknownEpisode:
+        return AgainResult::UnknownEpisode;
+    case EpisodeLedger::Again::NoStore:
+        return AgainResult::NoStore;
+    case EpisodeLedger::Again::Failed:
+        break;
+    }
+    return AgainResult::Failed;
 }
 
-PodcastLibrary::EpisodeQuery PodcastLibrary::CleanUp(bool, std::vector<CleanedFile>& files) {
+PodcastLibrary::EpisodeQuery PodcastLibrary::CleanUp(bool dryRun, std::vector<CleanedFile>& files) {
     files.clear();
-    return EpisodeQuery::NoStore;
+    if (!episodes_.IsOpen())
+        return EpisodeQuery::NoStore;
+    std::vector<std::string> urls;
+    std::unordered_map<std::string, std::string> names;
+    for (const SubscriptionSnapshot& row : model_.SnapshotSubscriptions()) {
+        urls.push_back(row.values.url);
+        names[row.values.url] = row.values.name;
+    }
+    std::vector<EpisodeLedger::Removal> removals;
+    const bool sound = episodes_.CleanUp(model_.BaseDirectory(), urls,
+                                         engine_.Options().clock->CalendarNow(), dryRun, removals);
+    for (EpisodeLedger::Removal& r : removals)
+        files.push_back({names[r.url], std::move(r.title), std::move(r.file)});
+    return sound ? EpisodeQuery::Done : EpisodeQuery::Failed;
 }
 
 } // namespace tessarine

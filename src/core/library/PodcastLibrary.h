@@ -10,6 +10,7 @@
 #include "core/files/BaseDirectory.h"
 #include "core/model/SharedModel.h"
 #include "core/model/LibraryEvents.h"
+#include "core/store/EpisodeLedger.h"
 #include "core/store/EpisodeStore.h"
 #include "core/store/PodcastSettings.h"
 #include "core/update/UpdateEngine.h"
@@ -211,9 +212,21 @@ private:
     // Tests reach the model and the engine through this (tests/support).
     friend struct PodcastLibraryTestAccess;
 
+    // Opens the episode store of the claimed base directory once its
+    // settings file is loaded, telling what could not be opened.
+    void OpenEpisodeStore();
+    // The subscription `url` was made now; `settings` are its own options.
+    void RememberSubscribed(const std::string& url,
+                            const std::map<std::string, std::string>& settings);
+    // The options `values` checked: true when every key and value is sound
+    // ("inherit" only for a podcast), normalised, "inherit" made empty.
+    static SettingsResult CheckSettings(SettingValues& values, bool forDefault,
+                                        std::string& problem);
+
     LibraryEvents& events_;
     StartupSwitches switches_;
     SharedModel model_;
+    EpisodeLedger episodes_; // the engine decides with it: made before, ended after
     UpdateEngine engine_;
     BaseDirectoryPath claimed_;                // the base directory claimed last
     std::unique_ptr<BaseDirectoryLock> lock_;  // its lock, when one was claimed

@@ -78,6 +78,12 @@ void CheckHistory::Record(const std::string& url, int32_t status) {
     stored = status;
 }
 
+void CheckHistory::Adopt(std::unordered_map<std::string, int32_t> statuses) {
+    statuses_ = std::move(statuses);
+    path_.clear();
+    changed_ = false;
+}
+
 std::string CheckHistory::Take(const std::vector<std::string>& listed) {
     std::string bytes = std::string(kMagic) + std::string(kBaseKey) + base_ + "\n";
     for (const std::string& url : listed) {

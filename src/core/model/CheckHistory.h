@@ -31,6 +31,12 @@ public:
     // Whether a status changed since the record was loaded or last taken.
     bool Changed() const { return changed_; }
 
+    // Every status recorded, by URL.
+    const std::unordered_map<std::string, int32_t>& Statuses() const { return statuses_; }
+    // Another record takes this one's place (the episode store's): its
+    // statuses replace these, and there is no file to write any more.
+    void Adopt(std::unordered_map<std::string, int32_t> statuses);
+
     // The file to write, empty when there is none.
     const std::string& Path() const { return path_; }
     // The file's bytes with the statuses of `listed` URLs only (the others

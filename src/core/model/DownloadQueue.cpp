@@ -5,11 +5,12 @@
 namespace tessarine {
 
 size_t DownloadQueue::Append(const std::string& url, const std::string& folder,
-                             const std::string& fileName) {
+                             const std::string& fileName, EpisodeRef episode) {
     DownloadEntry entry;
     entry.url = url;
     entry.folder = folder;
     entry.fileName = fileName;
+    entry.episode = std::move(episode);
     entries_.push_back(std::move(entry));
     return entries_.size() - 1;
 }

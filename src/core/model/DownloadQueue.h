@@ -16,18 +16,27 @@ enum class DownloadState : int32_t {
     Failed = 4, // the transfer did not complete; no file was kept
 };
 
+// The stored episode a download is of (see EpisodeLedger); podcast 0 for
+// none, when no episode store is open.
+struct EpisodeRef {
+    int64_t podcast = 0;
+    std::string key{};
+};
+
 struct DownloadEntry {
     std::string url;
     std::string folder;   // the feed's title; its folder name is formed from it
     std::string fileName; // the file's name in that folder (EnclosureNames)
     DownloadState state = DownloadState::Waiting;
+    EpisodeRef episode{};
 };
 
 // Not synchronised itself: the shared model's lock guards it.
 class DownloadQueue {
 public:
     // Appends an entry and returns its index (its row).
-    size_t Append(const std::string& url, const std::string& folder, const std::string& fileName);
+    size_t Append(const std::string& url, const std::string& folder, const std::string& fileName,
+                  EpisodeRef episode = {});
     // The entry at `index`, or none past the end (or for a negative index).
     DownloadEntry* At(long long index);
     const DownloadEntry* At(long long index) const;

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <ctime>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,6 +19,7 @@ namespace tessarine {
 struct OpmlFeed {
     std::string url;   // its "xmlUrl", white space at either end removed
     std::string title; // its "text" (else "title"), condensed; may be empty
+    std::map<std::string, std::string> settings{};
 };
 
 // The feeds of an OPML document (1.0 or 2.0): every "outline" element with an

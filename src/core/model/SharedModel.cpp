@@ -74,12 +74,15 @@ Subscription SharedModel::Values(const SubscriptionPtr& record) const {
     return record ? *record : Subscription{};
 }
 
-bool SharedModel::MarkAllPending() {
+bool SharedModel::MarkAllPending(const std::unordered_set<std::string>& passOver) {
     MutexLock lock(mutex_);
     bool due = false;
     for (const SubscriptionPtr& s : subscriptions_.Items()) {
-        if (s->status != NewlyAdded)
+        if (s->status != NewlyAdded) {
+            if (passOver.contains(s->url))
+                continue;
             s->status = CheckPending;
+        }
         due = true;
     }
     if (due)
@@ -152,6 +155,16 @@ bool SharedModel::SaveCheckHistory() {
     return WritePrivateFileAtomically(path, bytes);
 }
 
+std::unordered_map<std::string, int32_t> SharedModel::CheckStatuses() const {
+    MutexLock lock(mutex_);
+    return history_.Statuses();
+}
+
+void SharedModel::AdoptCheckStatuses(std::unordered_map<std::string, int32_t> statuses) {
+    MutexLock lock(mutex_);
+    history_.Adopt(std::move(statuses));
+}
+
 bool SharedModel::QuitWanted(bool checkAndQuit) const {
     MutexLock lock(mutex_);
     return checkAllRequested_ && (checkAndQuit || options_.quitComplete != 0);
@@ -160,9 +173,9 @@ bool SharedModel::QuitWanted(bool checkAndQuit) const {
 // ---- Downloads ----
 
 size_t SharedModel::AppendDownload(const std::string& url, const std::string& folder,
-                                  const std::string& fileName) {
+                                  const std::string& fileName, EpisodeRef episode) {
     MutexLock lock(mutex_);
-    return downloads_.Append(url, folder, fileName);
+    return downloads_.Append(url, folder, fileName, std::move(episode));
 }
 
 std::optional<DownloadEntry> SharedModel::DownloadAt(long long row) const {

@@ -17,6 +17,8 @@
 
 #include <optional>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace tessarine {
@@ -85,9 +87,10 @@ public:
     Subscription Values(const SubscriptionPtr& record) const EXCLUDES(mutex_);
 
     // "Check for new items": marks every record that is not newly added as
-    // pending; when any record is due (newly added or pending), remembers
-    // that such a check was asked for and returns true.
-    bool MarkAllPending() EXCLUDES(mutex_);
+    // pending, but for those whose URL is in `passOver` (paused podcasts);
+    // when any record is due (newly added or pending), remembers that such a
+    // check was asked for and returns true.
+    bool MarkAllPending(const std::unordered_set<std::string>& passOver = {}) EXCLUDES(mutex_);
     void MarkPending(const SubscriptionPtr& record) EXCLUDES(mutex_);
     // Whether the check cycle is to take `record` now: it is still listed and
     // newly added or pending.
@@ -108,6 +111,12 @@ public:
     // the base directory's record was loaded or last written; false when it
     // could not be written.
     bool SaveCheckHistory() EXCLUDES(mutex_);
+    // How the last checks ended, by URL, as the record holds them now.
+    std::unordered_map<std::string, int32_t> CheckStatuses() const EXCLUDES(mutex_);
+    // The episode store keeps the record from now on (until the next
+    // LoadSettings): `statuses` replace the loaded ones, and SaveCheckHistory
+    // writes nothing.
+    void AdoptCheckStatuses(std::unordered_map<std::string, int32_t> statuses) EXCLUDES(mutex_);
     // Whether the end of a cycle ends the program: "Check for new items" has
     // run in this program's life, and it runs unattended or with "Quit when
     // downloads are complete".
@@ -116,7 +125,7 @@ public:
     // ---- Downloads ----
     // Appends an entry and returns its row.
     size_t AppendDownload(const std::string& url, const std::string& folder,
-                          const std::string& fileName) EXCLUDES(mutex_);
+                          const std::string& fileName, EpisodeRef episode = {}) EXCLUDES(mutex_);
     std::optional<DownloadEntry> DownloadAt(long long row) const EXCLUDES(mutex_);
     // The entry at `row` with the base directory as it is now.
     std::optional<DownloadStep> DownloadStepAt(size_t row) const EXCLUDES(mutex_);

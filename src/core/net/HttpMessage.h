@@ -86,12 +86,19 @@ struct HttpResult {
     int64_t rangeLast = -1;
     int64_t rangeTotal = -1;
     std::string finalUrl; // after redirects; empty when nothing was requested
+    // Redirects followed to reach the final response, and whether every one
+    // of them said the resource moved for good (301, 308).
+    int redirects = 0;
+    bool permanentRedirects = true;
     std::string error;    // transport error text, empty when none
     // Why the request did not bring a whole 2xx (or 304) response, as data:
     // the HTTP status and phrase, the kind of network failure, a cancel.
     Failure failure{};
 
     bool NotModified() const { return status == 304; }
+    // The final address replaces the asked one for good: reached over one or
+    // more redirects, each of them permanent.
+    bool MovedPermanently() const { return redirects > 0 && permanentRedirects; }
     bool Complete() const { return end == HttpEnd::Complete; }
     bool Cancelled() const { return end == HttpEnd::Cancelled; }
     bool TooLarge() const { return end == HttpEnd::TooLarge; }

@@ -251,8 +251,13 @@ size_t HttpTransfer::ReadHeader(char* data, size_t bytes) {
         curl_easy_getinfo(self.easy_, CURLINFO_RESPONSE_CODE, &status);
         if (status < 200 || status != self.lineStatus_)
             return bytes; // informational, or not the server's response
-        if (status >= 300 && status < 400 && status != 304 && self.locationSeen_)
-            return bytes; // a redirect, which libcurl follows
+        if (status >= 300 && status < 400 && status != 304 && self.locationSeen_) {
+            // A redirect, which libcurl follows.
+            ++self.result_.redirects;
+            if (status != 301 && status != 308)
+                self.result_.permanentRedirects = false;
+            return bytes;
+        }
         if (self.lengthInvalid_ && status != 204 && status != 304) {
             // Where the body ends is unknown: libcurl would read a number
             // out of some such values and guess for others, so the reply is

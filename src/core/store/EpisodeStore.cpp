@@ -85,6 +85,29 @@ CREATE TABLE archive_memo (
     items INTEGER NOT NULL DEFAULT 0
 );
 )sql",
+    // 2: what the engine needs to decide per podcast and episode.
+    R"sql(
+-- 0 while a podcast's first check is still to come: only that check applies
+-- on-subscribe. Podcasts met before this version count as checked.
+ALTER TABLE podcast ADD COLUMN checked INTEGER NOT NULL DEFAULT 1;
+-- The address of a subscribed feed this podcast said it moved to, once the
+-- user has been told that the move cannot be followed.
+ALTER TABLE podcast ADD COLUMN move_told TEXT NOT NULL DEFAULT '';
+-- 1: the next check downloads the episode once, whatever became of it.
+ALTER TABLE episode ADD COLUMN again INTEGER NOT NULL DEFAULT 0;
+-- Archives by their path below the base directory, with the whole stamp
+-- of the file as the engine left it.
+DROP TABLE archive_memo;
+CREATE TABLE archive_memo (
+    file TEXT PRIMARY KEY,
+    device INTEGER NOT NULL,
+    inode INTEGER NOT NULL,
+    size INTEGER NOT NULL,
+    modified INTEGER NOT NULL,  -- nanoseconds
+    changed INTEGER NOT NULL,   -- nanoseconds
+    links_hash INTEGER NOT NULL
+) WITHOUT ROWID;
+)sql",
 };
 
 constexpr const char* kStateNames[] = {"new",     "queued",  "downloaded", "deleted",
@@ -233,8 +256,8 @@ DbError EpisodeStore::PutEpisode(int64_t podcast, const StoredEpisode& episode) 
 DbError EpisodeStore::Episodes(int64_t podcast, std::vector<StoredEpisode>& episodes) {
     episodes.clear();
     Statement read(db_, "SELECT key, guid, url, title, date, state, file, attempts, reason,"
-                        " first_seen FROM episode WHERE podcast_id = ?1"
-                        " ORDER BY date DESC, id DESC");
+                        " first_seen, again FROM episode WHERE podcast_id = ?1"
+                        " ORDER BY date DESC, first_seen DESC, id ASC");
     read.Bind(1, podcast);
     while (read.Step()) {
         StoredEpisode e;
@@ -249,6 +272,7 @@ DbError EpisodeStore::Episodes(int64_t podcast, std::vector<StoredEpisode>& epis
         e.attempts = read.Int(7);
         e.reason = read.Text(8);
         e.firstSeen = read.Int(9);
+        e.again = read.Int(10) != 0;
         episodes.push_back(std::move(e));
     }
     return read.Error();

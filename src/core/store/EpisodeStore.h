@@ -44,6 +44,7 @@ struct StoredEpisode {
     int64_t attempts = 0;
     std::string reason;
     int64_t firstSeen = 0; // seconds since the epoch
+    bool again = false;    // the next check downloads it once more
 
     bool operator==(const StoredEpisode&) const = default;
 };
@@ -93,7 +94,8 @@ public:
     // title, date) when the podcast has one of its key: what became of it
     // (state, file, attempts, reason) and when it was first seen stay.
     DbError PutEpisode(int64_t podcast, const StoredEpisode& episode);
-    // The podcast's episodes, newest date first.
+    // The podcast's episodes, newest first: by date, then (for episodes
+    // without one) the later first seen, then the order the feed gave them.
     DbError Episodes(int64_t podcast, std::vector<StoredEpisode>& episodes);
     // Records what became of the episode `key`; `file` for Downloaded, the
     // reason for Failed (which counts one more attempt).

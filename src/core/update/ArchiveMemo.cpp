@@ -1,5 +1,6 @@
 #include "core/update/ArchiveMemo.h"
 
+#include "core/store/EpisodeLedger.h"
 #include "core/util/Fnv1a.h"
 
 #include <optional>
@@ -19,15 +20,25 @@ uint64_t ArchiveMemo::LinksHash(const std::vector<std::string>& urls) {
 }
 
 bool ArchiveMemo::Recorded(const std::string& path, uint64_t links) const {
-    const auto entry = entries_.find(path);
-    if (entry == entries_.end())
-        return false;
+    auto entry = entries_.find(path);
+    if (entry == entries_.end()) {
+        Entry stored;
+        if (ledger_ == nullptr || !ledger_->RecordedArchive(path, stored.stamp, stored.links))
+            return false;
+        entry = entries_.emplace(path, stored).first;
+    }
     const std::optional<FileStamp> stamp = FileStamp::Of(path);
     return stamp && entry->second.stamp == *stamp && entry->second.links == links;
 }
 
 void ArchiveMemo::Remember(const std::string& path, uint64_t links, bool current) {
     const std::optional<FileStamp> after = current ? FileStamp::Of(path) : std::nullopt;
+    const auto known = entries_.find(path);
+    if (after && known != entries_.end() && known->second.stamp == *after &&
+        known->second.links == links)
+        return; // as it was: nothing to write
+    if (ledger_ != nullptr)
+        ledger_->RememberArchive(path, after.value_or(FileStamp{}), links, after.has_value());
     if (after)
         entries_[path] = Entry{*after, links};
     else

@@ -3,6 +3,8 @@
 // enclosure URLs of the feed, every one of which it records. While both are
 // the same, an unchanged feed has nothing to append to it and the archive is
 // not read. Lives as long as the engine; only the worker thread uses it.
+// With an episode store it is also kept there, so that a program started
+// anew does not read an unchanged archive either.
 
 #include "core/files/File.h"
 
@@ -12,6 +14,8 @@
 #include <vector>
 
 namespace tessarine {
+
+class EpisodeLedger;
 
 class ArchiveMemo {
 public:
@@ -25,13 +29,16 @@ public:
     // with its stamp now when it holds them (`current`: saved, or nothing to
     // append); forgotten otherwise, or when its stamp cannot be read.
     void Remember(const std::string& path, uint64_t links, bool current);
+    // The episode library that keeps the memo between runs; none: memory only.
+    void KeepIn(EpisodeLedger* ledger) { ledger_ = ledger; }
 
 private:
     struct Entry {
         FileStamp stamp;
         uint64_t links = 0;
     };
-    std::unordered_map<std::string, Entry> entries_;
+    mutable std::unordered_map<std::string, Entry> entries_; // filled from the store
+    EpisodeLedger* ledger_ = nullptr;
 };
 
 } // namespace tessarine

@@ -3,7 +3,10 @@
 #include "core/feeds/FeedDiscovery.h"
 #include "core/feeds/FeedReader.h"
 #include "core/files/BaseDirectory.h"
+#include "core/net/FeedAddress.h"
+#include "core/net/HttpClient.h"
 #include "core/net/UrlReference.h"
+#include "core/store/EpisodeLedger.h"
 #include "core/update/StalePartials.h"
 #include "core/util/Strings.h"
 #include "core/util/Text.h"
@@ -23,12 +26,18 @@ std::unordered_set<std::string> FolderEntries(const std::string& folder) {
     return names;
 }
 
+// The address an item's episode is fetched from: its enclosure, or for an
+// item without one its audio or video media content.
+const std::string& EpisodeUrl(const FeedItem& item) {
+    return item.enclosureUrl.empty() ? item.mediaUrl : item.enclosureUrl;
+}
+
 } // namespace
 
 CheckWalk::CheckWalk(SharedModel& model, LibraryEvents& events, const EngineOptions& options,
                      const std::atomic<bool>& cancel, ArchiveMemo& memo)
     : model_(model), events_(events), options_(options), cancel_(cancel), memo_(memo),
-      queue_(model, events), walk_(model.Subscriptions()),
+      ledger_(options.episodes != nullptr ? options.episodes : &noStore_), queue_(model, events), walk_(model.Subscriptions()),
       cache_(options.feedCacheDirectory.value_or(std::string())),
       saves_(model, *options.clock, options.saveInterval) {}
 
@@ -70,9 +79,13 @@ bool CheckWalk::CheckFeed(size_t at) {
     const CheckStart check = model_.BeginCheck(walk_[at]);
     events_.FeedCheckBegan(check.url);
     FeedDocument feed;
-    switch (ReadDocument(at, check, feed)) {
+    Moves moves;
+    switch (ReadDocument(at, check, feed, moves)) {
     case Reading::Read:
-        return RecordFeed(walk_[at], check, feed);
+        if (!RecordFeed(walk_[at], check, feed))
+            return false;
+        FollowMove(walk_[at], check, moves);
+        return true;
     case Reading::Ended:
         return true;
     case Reading::Cancelled:
@@ -81,7 +94,8 @@ bool CheckWalk::CheckFeed(size_t at) {
     return false;
 }
 
-CheckWalk::Reading CheckWalk::ReadDocument(size_t at, const CheckStart& check, FeedDocument& feed) {
+CheckWalk::Reading CheckWalk::ReadDocument(size_t at, const CheckStart& check, FeedDocument& feed,
+                                           Moves& moves) {
     const SubscriptionPtr& s = walk_[at];
     std::string url = check.url;
     // The feed is fetched and read; once more from the feed a web page
@@ -106,8 +120,14 @@ CheckWalk::Reading CheckWalk::ReadDocument(size_t at, const CheckStart& check, F
             fetched.opened && fetched.Complete() && fetched.status >= 200 && fetched.status < 300;
         // Relative enclosure URLs are meant from where the feed was found.
         const std::string feedUrl = fetched.finalUrl.empty() ? url : fetched.finalUrl;
-        if (read && ReadReply(reply, url, feedUrl, feed))
+        if (read && ReadReply(reply, url, feedUrl, feed)) {
+            // Where the podcast says it lives now: the address it was
+            // permanently redirected to, or the one its document names.
+            if (!fromPage && fetched.MovedPermanently())
+                moves.redirected = fetched.finalUrl;
+            moves.named = feed.newFeedUrl;
             return Reading::Read;
+        }
         Message failure{Message::Kind::Error,
                         IDS_COULD_NOT_OPEN,
                         {ShownUrl(url)},
@@ -162,9 +182,12 @@ bool CheckWalk::ReadReply(FeedReply& reply, const std::string& url, const std::s
     }
     body.clear();
     body.shrink_to_fit();
-    if (!same)
+    if (!same) {
         for (FeedItem& item : feed.items)
             item.enclosureUrl = ResolveUrlReference(feedUrl, item.enclosureUrl);
+        for (FeedItem& item : feed.mediaItems)
+            item.mediaUrl = ResolveUrlReference(feedUrl, item.mediaUrl);
+    }
     // Kept for the next check: its validators to ask conditionally, its
     // digest to know the same bytes again.
     const HttpValidators& validators = reply.response.result.validators;
@@ -183,6 +206,7 @@ bool CheckWalk::FollowPage(const SubscriptionPtr& s, const std::string& url,
         PostError(IDS_DUPLICATE_URL, {ShownUrl(pageUrl)});
         return false;
     }
+    ledger_->Readdressed(model_.BaseDirectory(), url, pageUrl);
     model_.SaveSettings();
     events_.SubscriptionsChanged();
     events_.MessagePosted(
@@ -192,18 +216,40 @@ bool CheckWalk::FollowPage(const SubscriptionPtr& s, const std::string& url,
 
 bool CheckWalk::RecordFeed(const SubscriptionPtr& s, const CheckStart& check,
                            const FeedDocument& feed) {
+    // The episodes: the items with an enclosure, then those with only
+    // audio or video media content. Only the former are recorded in the
+    // archive, and the names of their files depend on them alone; a media
+    // item's name is told apart from all of them.
     std::vector<std::string> enclosureUrls;
     enclosureUrls.reserve(feed.items.size());
     for (const FeedItem& item : feed.items)
         enclosureUrls.push_back(item.enclosureUrl);
     const EnclosureNames fileNames(enclosureUrls);
+    std::optional<EnclosureNames> mediaNames;
+    std::vector<const FeedItem*> episodes;
+    episodes.reserve(feed.items.size() + feed.mediaItems.size());
+    for (const FeedItem& item : feed.items)
+        episodes.push_back(&item);
+    if (!feed.mediaItems.empty()) {
+        std::vector<std::string> allUrls = enclosureUrls;
+        for (const FeedItem& item : feed.mediaItems) {
+            allUrls.push_back(item.mediaUrl);
+            episodes.push_back(&item);
+        }
+        mediaNames.emplace(allUrls);
+    }
     const std::string name = NameAfterCheck(s, feed.channelTitle);
+    const std::string folderName = FeedFolderName(name);
 
-    // The archive lives in the folder of the name from before this check.
-    // A link (or anything that is not a file of ours) in its place stays as
-    // it is, and what it leads to too; the feed's downloads go on, as they
-    // do when the archive cannot be written.
-    ArchiveUpdate archive(memo_, FeedFilePath(check.base, check.nameBefore, kArchiveFileName),
+    EpisodeLedger::FeedStep step(*ledger_, check.base, check.url, folderName, name,
+                                 options_.clock->CalendarNow());
+    // The archive lives in the folder of the name from before this check,
+    // unless the folder follows the podcast's new name now.
+    const std::string archiveOf = MoveFolder(step, check, name) ? name : check.nameBefore;
+    // A link (or anything that is not a file of ours) in the archive's place
+    // stays as it is, and what it leads to too; the feed's downloads go on,
+    // as they do when the archive cannot be written.
+    ArchiveUpdate archive(memo_, FeedFilePath(check.base, archiveOf, kArchiveFileName),
                           enclosureUrls);
     if (archive.LeftAlone())
         PostError(IDS_ARCHIVE_LEFT_ALONE, {archive.Path()});
@@ -212,12 +258,30 @@ bool CheckWalk::RecordFeed(const SubscriptionPtr& s, const CheckStart& check,
     // before the downloads, which come after the walk.
     const std::unordered_set<std::string> listed = FolderEntries(FeedFolderPath(check.base, name));
     bool feedQueued = false;
-    const std::optional<std::vector<std::string>> names =
-        QueueEnclosures(feed, fileNames, {check.base, name, listed}, archive, feedQueued);
-    if (!names)
-        return false;
+    std::vector<std::string> names;
+    names.reserve(episodes.size());
+    if (step.Active())
+        step.Rank(episodes);
+    for (size_t i = 0; i < episodes.size(); ++i) {
+        if (cancel_)
+            return false;
+        const FeedItem& item = *episodes[i];
+        const bool media = i >= feed.items.size();
+        const std::string& url = EpisodeUrl(item);
+        std::string fileName = media ? mediaNames->NameOf(url) : fileNames.NameOf(url);
+        // Without a name of its own (see EnclosureNames) the enclosure is
+        // left out of this check and said so; the others go on.
+        if (fileName.empty())
+            PostError(IDS_NO_FILE_NAME, {url});
+        else if (QueueEpisode(step, i, item, {check.base, name, listed}, fileName))
+            feedQueued = anyQueued_ = true;
+        names.push_back(std::move(fileName));
+        if (!media)
+            archive.Record(item);
+    }
     archive.Save();
-    StalePartials(model_, check.base, name).Remove(listed, *names);
+    step.Save();
+    StalePartials(model_, check.base, name).Remove(listed, names);
 
     model_.FinishCheck(s, name, feedQueued, OleDateTime::FromTime(options_.clock->CalendarNow()));
     TellCheckEnded(s, check.url, {});
@@ -225,28 +289,102 @@ bool CheckWalk::RecordFeed(const SubscriptionPtr& s, const CheckStart& check,
     return true;
 }
 
-std::optional<std::vector<std::string>>
-CheckWalk::QueueEnclosures(const FeedDocument& feed, const EnclosureNames& fileNames,
-                           const FeedFolder& folder, ArchiveUpdate& archive, bool& feedQueued) {
-    std::vector<std::string> names;
-    names.reserve(feed.items.size());
-    for (const FeedItem& item : feed.items) {
-        if (cancel_)
-            return std::nullopt;
-        names.push_back(fileNames.NameOf(item.enclosureUrl));
-        // Without a name of its own (see EnclosureNames) the enclosure is
-        // left out of this check and said so; the others go on.
-        bool queued = false;
-        if (names.back().empty())
-            PostError(IDS_NO_FILE_NAME, {item.enclosureUrl});
-        else
-            queued = queue_.Add(folder.base, item.enclosureUrl, folder.name, names.back(),
-                                &folder.listed, item.enclosureLength);
-        archive.Record(item);
-        if (queued)
-            feedQueued = anyQueued_ = true;
+bool CheckWalk::QueueEpisode(EpisodeLedger::FeedStep& step, size_t index, const FeedItem& item,
+                             const FeedFolder& folder, std::string& fileName) {
+    const std::string& url = EpisodeUrl(item);
+    if (!step.Active())
+        return queue_.Add(folder.base, url, folder.name, fileName, &folder.listed,
+                          item.enclosureLength);
+    const EpisodeLedger::Plan plan = step.Decide(index, fileName);
+    if (plan.action != EpisodeLedger::Plan::Action::Fetch)
+        return false;
+    fileName = plan.fileName;
+    const bool queued = queue_.Add(folder.base, url, folder.name, fileName, &folder.listed,
+                                   item.enclosureLength, {step.Podcast(), step.Key(index)},
+                                   plan.replace);
+    if (queued)
+        step.Queued(index);
+    else
+        step.Present(index, fileName);
+    return queued;
+}
+
+bool CheckWalk::MoveFolder(EpisodeLedger::FeedStep& step, const CheckStart& check,
+                           const std::string& name) {
+    // A podcast that changes its title keeps its files: its folder takes the
+    // new name, archive and all, when no folder has that name yet. Otherwise
+    // the files stay where they are and the store keeps their paths, so
+    // nothing is fetched again either way.
+    if (!step.Active())
+        return false;
+    const std::string from = step.KnownFolder();
+    const std::string to = FeedFolderName(name);
+    if (from.empty() || to.empty() || from == to || from != FeedFolderName(check.nameBefore))
+        return false;
+    const std::string fromPath = FeedFolderPath(check.base, check.nameBefore);
+    bool targetExists = false;
+    if (KindAt(fromPath, false) != EntryKind::Folder ||
+        !RenameNoReplace(fromPath, FeedFolderPath(check.base, name), targetExists))
+        return false;
+    SyncFolderOf(fromPath);
+    step.FolderRenamed(from, to);
+    return true;
+}
+
+void CheckWalk::FollowMove(const SubscriptionPtr& s, const CheckStart& check, const Moves& moves) {
+    // Moves are remembered in the episode store, which keeps a podcast from
+    // going back to an address it moved away from: without it, none.
+    if (!ledger_->IsOpen())
+        return;
+    const std::string& from = check.url;
+    const auto other = [&](const std::string& url) {
+        return !url.empty() && FeedAddressKey(url) != FeedAddressKey(from);
+    };
+    std::string to;
+    if (other(moves.redirected))
+        to = moves.redirected;
+    else if (other(moves.named))
+        to = moves.named;
+    else
+        return;
+    if (ledger_->MovedAwayFrom(check.base, from, to))
+        return;
+    if (model_.IsSubscribed(to)) {
+        // Two subscriptions are never merged behind the user's back: the
+        // moved one stays, and the user hears of it once.
+        if (ledger_->TellMoveOnce(check.base, from, to))
+            events_.MessagePosted(
+                {Message::Kind::Notice, IDS_FEED_MOVED_TO_SUBSCRIBED, {ShownUrl(from), ShownUrl(to)}});
+        return;
     }
-    return names;
+    // A redirect was followed to a feed that was read; an address the
+    // document names must answer with a feed before it is taken.
+    if (to != moves.redirected && !AnswersWithFeed(to))
+        return;
+    if (!model_.ChangeUrl(s, to))
+        return;
+    if (ledger_->MoveTo(check.base, from, to, options_.clock->CalendarNow()) !=
+        EpisodeLedger::Move::Moved) {
+        model_.ChangeUrl(s, from);
+        return;
+    }
+    cache_.Forget(from);
+    model_.SaveSettings();
+    events_.SubscriptionsChanged();
+    events_.MessagePosted(
+        {Message::Kind::Notice, IDS_FEED_MOVED, {ShownUrl(from), ShownUrl(to)}});
+}
+
+bool CheckWalk::AnswersWithFeed(const std::string& url) {
+    HttpSession session(options_.http, &cancel_);
+    if (!session.IsOpen())
+        return false;
+    std::string body;
+    const HttpResult fetched = session.FetchToString(url, HttpRequest(), body, options_.maxFeedBytes);
+    if (!fetched.opened || !fetched.Complete() || fetched.status < 200 || fetched.status >= 300)
+        return false;
+    const FeedDocument feed = ReadFeed(body);
+    return feed.wellFormed && feed.hasChannel;
 }
 
 std::string CheckWalk::NameAfterCheck(const SubscriptionPtr& s, const std::string& channelTitle) {
@@ -278,6 +416,8 @@ void CheckWalk::FailCheck(const SubscriptionPtr& s, const std::string& url,
 void CheckWalk::TellCheckEnded(const SubscriptionPtr& s, const std::string& url,
                                const Failure& failure) {
     const Subscription values = model_.Values(s);
+    ledger_->CheckEnded(model_.BaseDirectory(), url, values.status, failure,
+                        options_.clock->CalendarNow());
     events_.FeedCheckEnded({url, values.name, values.status, failure});
 }
 

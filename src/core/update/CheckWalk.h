@@ -14,6 +14,7 @@
 #include "core/feeds/FeedCache.h"
 #include "core/model/LibraryEvents.h"
 #include "core/model/SharedModel.h"
+#include "core/store/EpisodeLedger.h"
 #include "core/update/ArchiveMemo.h"
 #include "core/update/ArchiveUpdate.h"
 #include "core/update/CycleSaves.h"
@@ -52,10 +53,16 @@ private:
         Cancelled, // the cycle was cancelled
     };
 
+    // Where a feed that was read says the podcast lives now.
+    struct Moves {
+        std::string redirected{}; // reached over permanent redirects only
+        std::string named{};      // named by the document
+    };
+
     bool OpenLookahead();
     // The step of the due record at `at`; false when the cycle was cancelled.
     bool CheckFeed(size_t at);
-    Reading ReadDocument(size_t at, const CheckStart& check, FeedDocument& feed);
+    Reading ReadDocument(size_t at, const CheckStart& check, FeedDocument& feed, Moves& moves);
     // The reply for the record at `at` from `url`; none when the cycle was
     // cancelled.
     std::optional<FeedReply> TakeReply(size_t at, const std::string& url);
@@ -76,12 +83,20 @@ private:
         const std::string& name;
         const std::unordered_set<std::string>& listed;
     };
-    // Queues the enclosures of `feed` whose files are missing in `folder`,
-    // records the items in `archive`, and returns the enclosures' file names
-    // in item order; none when the cycle was cancelled.
-    std::optional<std::vector<std::string>>
-    QueueEnclosures(const FeedDocument& feed, const EnclosureNames& fileNames,
-                    const FeedFolder& folder, ArchiveUpdate& archive, bool& feedQueued);
+    // Queues the episode `index` of the step when it is to be fetched and
+    // its file is missing in `folder` (every one whose file is missing, when
+    // no episode store decides); true when it was queued. `fileName` comes
+    // with the name its URL gives and leaves with the name it has.
+    bool QueueEpisode(EpisodeLedger::FeedStep& step, size_t index, const FeedItem& item,
+                      const FeedFolder& folder, std::string& fileName);
+    // The podcast's folder follows its new name `name`; true when it was
+    // renamed.
+    bool MoveFolder(EpisodeLedger::FeedStep& step, const CheckStart& check,
+                    const std::string& name);
+    // The subscription follows its podcast to the address it moved to.
+    void FollowMove(const SubscriptionPtr& s, const CheckStart& check, const Moves& moves);
+    // Whether `url` answers with a feed.
+    bool AnswersWithFeed(const std::string& url);
     std::string NameAfterCheck(const SubscriptionPtr& s, const std::string& channelTitle);
     // The record's check failed: it keeps its name and date, and `failure` is told.
     void FailCheck(const SubscriptionPtr& s, const std::string& url, const Message& failure);
@@ -94,6 +109,8 @@ private:
     const EngineOptions& options_;
     const std::atomic<bool>& cancel_;
     ArchiveMemo& memo_;
+    EpisodeLedger noStore_;   // stands in when the engine has no episode library
+    EpisodeLedger* ledger_;   // the engine's, or noStore_
     EnclosureQueue queue_;
     const std::vector<SubscriptionPtr> walk_;
     const FeedCache cache_;

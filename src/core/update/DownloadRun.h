@@ -14,10 +14,14 @@
 
 namespace tessarine {
 
+class EpisodeLedger;
+
 class DownloadRun {
 public:
+    // `episodes`: the episode library told of every download's end; none
+    // without a store.
     DownloadRun(SharedModel& model, LibraryEvents& events, const HttpOptions& http,
-                const std::atomic<bool>& cancel);
+                const std::atomic<bool>& cancel, EpisodeLedger* episodes = nullptr);
 
     CycleResult Run();
 
@@ -25,11 +29,16 @@ private:
     // Rows whose state stays as it is (the completed ones of earlier cycles)
     // are not told again: every cycle walks the whole queue.
     void SetEntryState(size_t row, DownloadState state, const Failure& reason = {});
+    // The episode library learns that the step's file is there, or why it
+    // could not be fetched.
+    void RecordDone(const DownloadStep& step);
+    void RecordFailed(const DownloadStep& step, const Failure& reason);
 
     SharedModel& model_;
     LibraryEvents& events_;
     const HttpOptions& http_;
     const std::atomic<bool>& cancel_;
+    EpisodeLedger* const episodes_;
 };
 
 } // namespace tessarine

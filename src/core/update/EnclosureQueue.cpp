@@ -7,13 +7,13 @@ namespace tessarine {
 
 bool EnclosureQueue::Add(const std::string& base, const std::string& url, const std::string& folder,
                          std::string fileName, const std::unordered_set<std::string>* present,
-                         int64_t announcedSize) {
+                         int64_t announcedSize, EpisodeRef episode, bool replace) {
     if (fileName.empty())
         fileName = EnclosureNames({url}).NameOf(url);
-    if ((present != nullptr && present->contains(fileName)) ||
-        PathExists(FeedFilePath(base, folder, fileName)))
+    if (!replace && ((present != nullptr && present->contains(fileName)) ||
+                     PathExists(FeedFilePath(base, folder, fileName))))
         return false;
-    const size_t row = model_.AppendDownload(url, folder, fileName);
+    const size_t row = model_.AppendDownload(url, folder, fileName, std::move(episode));
     events_.DownloadQueued({row, folder, fileName, url, announcedSize});
     return true;
 }

@@ -20,10 +20,12 @@ public:
     // file name, the name the URL gives on its own (EnclosureNames).
     // `present`: names known to be in the folder (listed at the start of the
     // feed's step); a name missing there is still looked for on disk.
-    // `announcedSize`: what the feed announced, -1 when nothing.
+    // `announcedSize`: what the feed announced, -1 when nothing. `episode`:
+    // the stored episode it is of; with `replace` it is queued even though
+    // its file is there (downloaded again on request).
     bool Add(const std::string& base, const std::string& url, const std::string& folder,
              std::string fileName, const std::unordered_set<std::string>* present = nullptr,
-             int64_t announcedSize = -1);
+             int64_t announcedSize = -1, EpisodeRef episode = {}, bool replace = false);
 
 private:
     SharedModel& model_;

@@ -9,9 +9,9 @@ namespace tessarine {
 
 EnclosureTransfer::EnclosureTransfer(HttpSession& session, LibraryEvents& events,
                                      const std::atomic<bool>& cancel, size_t row, std::string url,
-                                     std::string target)
+                                     std::string target, bool replace)
     : session_(session), events_(events), cancel_(cancel), row_(row), url_(std::move(url)),
-      target_(std::move(target)), file_(target_) {}
+      target_(std::move(target)), file_(target_), replace_(replace) {}
 
 std::optional<EnclosureTransfer::Result> EnclosureTransfer::Run() {
     partial_ = LoadKept();
@@ -164,7 +164,7 @@ EnclosureTransfer::Outcome EnclosureTransfer::End(Outcome outcome) {
     case Outcome::Done:
         // Something that took the name meanwhile is kept, and it counts as
         // the enclosure, as a file found there before would.
-        if (file_.CommitToTarget() != PartialFile::Commit::Failed)
+        if (file_.CommitToTarget(replace_) != PartialFile::Commit::Failed)
             return Outcome::Done;
         Refuse(Refusal::FileFailed, FileFailure(errno)); // the file is gone
         return Outcome::Discard;

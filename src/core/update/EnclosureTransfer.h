@@ -42,9 +42,10 @@ public:
     };
 
     // The download at `row` of the queue from `url` into `target`; its
-    // progress is told to `events`.
+    // progress is told to `events`. With `replace` the completed file takes
+    // the place of one that is there (a download asked for again).
     EnclosureTransfer(HttpSession& session, LibraryEvents& events, const std::atomic<bool>& cancel,
-                      size_t row, std::string url, std::string target);
+                      size_t row, std::string url, std::string target, bool replace = false);
     EnclosureTransfer(const EnclosureTransfer&) = delete;
     EnclosureTransfer& operator=(const EnclosureTransfer&) = delete;
 
@@ -92,6 +93,7 @@ private:
     const std::string url_;
     const std::string target_;
     PartialFile file_;
+    const bool replace_;
 
     Partial partial_ = Partial::None;
     std::optional<ResumeInfo> resume_; // of the Resumed partial file

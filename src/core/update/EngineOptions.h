@@ -4,12 +4,15 @@
 #include "core/net/HttpClient.h"
 #include "core/util/Clock.h"
 
+
 #include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
 
 namespace tessarine {
+
+class EpisodeLedger;
 
 // How a cycle (or its transfer walk) ended.
 enum CycleResult : int {
@@ -33,6 +36,9 @@ struct EngineOptions {
     // for a feed, the stall watchdog of every transfer (it replaces
     // `http.clock`) and the date a subscription was checked.
     const Clock* clock = &Clock::System();
+    // The episode library of the base directory, which decides what a check
+    // fetches and keeps; none: every episode whose file is missing is fetched.
+    EpisodeLedger* episodes = nullptr;
 };
 
 } // namespace tessarine

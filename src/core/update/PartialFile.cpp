@@ -82,7 +82,7 @@ bool PartialFile::Close() {
     return file_.Close();
 }
 
-PartialFile::Commit PartialFile::CommitToTarget() {
+PartialFile::Commit PartialFile::CommitToTarget(bool replace) {
     ForgetResumeInfo(); // a whole file needs none, whatever comes of it
     const bool written = file_.IsOpen() && Close();
     if (!written) {
@@ -90,7 +90,7 @@ PartialFile::Commit PartialFile::CommitToTarget() {
         return Commit::Failed;
     }
     bool exists = false;
-    if (RenameNoReplace(path_, target_, exists)) {
+    if (replace ? RenameReplacing(path_, target_) : RenameNoReplace(path_, target_, exists)) {
         finished_ = true;
         return Commit::Done;
     }

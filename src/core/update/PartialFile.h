@@ -67,9 +67,9 @@ public:
         Failed,       // the file could not be completed or renamed
     };
     // Closes the file and gives it the target's name unless something is
-    // there. The partial file and its resume information are gone afterwards
-    // in every case.
-    Commit CommitToTarget();
+    // there (with `replace`, in place of a file that is there). The partial
+    // file and its resume information are gone afterwards in every case.
+    Commit CommitToTarget(bool replace = false);
     // Closes and removes the partial file and its resume information.
     void Discard();
     // Closes the partial file and leaves it for a later attempt.

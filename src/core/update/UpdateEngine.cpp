@@ -1,5 +1,6 @@
 #include "core/update/UpdateEngine.h"
 
+#include "core/store/EpisodeLedger.h"
 #include "core/update/CheckWalk.h"
 #include "core/update/DownloadRun.h"
 
@@ -12,7 +13,9 @@ UpdateEngine::UpdateEngine(SharedModel& model, LibraryEvents& events, bool check
     : model_(model), events_(events), checkAndQuit_(checkAndQuit), options_([&options] {
           options.http.clock = options.clock;
           return std::move(options);
-      }()) {}
+      }()) {
+    archiveMemo_.KeepIn(options_.episodes);
+}
 
 UpdateEngine::~UpdateEngine() {
     Shutdown();
@@ -22,7 +25,16 @@ bool UpdateEngine::OnCheckForNewItems() {
     // Newly added subscriptions are due as they are; every other one is
     // marked pending. A cycle starts when any subscription is due, so that
     // an unattended run with only new subscriptions checks them and ends.
-    const bool due = model_.MarkAllPending();
+    // Paused podcasts are passed over; "Update this podcast now" still
+    // checks one.
+    std::unordered_set<std::string> paused;
+    if (options_.episodes != nullptr) {
+        std::vector<std::string> urls;
+        for (const SubscriptionSnapshot& row : model_.SnapshotSubscriptions())
+            urls.push_back(row.values.url);
+        paused = options_.episodes->Paused(model_.BaseDirectory(), urls);
+    }
+    const bool due = model_.MarkAllPending(paused);
     if (due)
         RequestCycle();
     return due;
@@ -116,11 +128,27 @@ CycleResult UpdateEngine::RunCycle() {
             return result;
         queued = walk.AnyQueued();
     }
-    return queued ? RunDownloads() : CycleDone;
+    const CycleResult result = queued ? RunDownloads() : CycleDone;
+    if (result == CycleDone)
+        CleanUp();
+    return result;
 }
 
 CycleResult UpdateEngine::RunDownloads() {
-    return DownloadRun(model_, events_, options_.http, cancel_).Run();
+    return DownloadRun(model_, events_, options_.http, cancel_, options_.episodes).Run();
+}
+
+void UpdateEngine::CleanUp() {
+    // Podcasts that keep only their newest episodes lose the older files
+    // at the end of every cycle that ran to its end.
+    if (options_.episodes == nullptr)
+        return;
+    std::vector<std::string> urls;
+    for (const SubscriptionSnapshot& row : model_.SnapshotSubscriptions())
+        urls.push_back(row.values.url);
+    std::vector<EpisodeLedger::Removal> removed;
+    options_.episodes->CleanUp(model_.BaseDirectory(), urls, options_.clock->CalendarNow(), false,
+                               removed);
 }
 
 } // namespace tessarine

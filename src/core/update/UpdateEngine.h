@@ -69,6 +69,8 @@ private:
     CycleResult RunCycle();
     // Fetches every queued entry whose file is missing.
     CycleResult RunDownloads();
+    // Applies the podcasts' keep options.
+    void CleanUp();
 
     SharedModel& model_;
     LibraryEvents& events_;

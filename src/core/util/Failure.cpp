@@ -5,6 +5,29 @@
 
 namespace tessarine {
 
+const char* FailureKindName(FailureKind kind) {
+    switch (kind) {
+    case FailureKind::None: return "None";
+    case FailureKind::HttpStatus: return "HttpStatus";
+    case FailureKind::NotAFeed: return "NotAFeed";
+    case FailureKind::PageNamesNoFeed: return "PageNamesNoFeed";
+    case FailureKind::NameNotFound: return "NameNotFound";
+    case FailureKind::ConnectionRefused: return "ConnectionRefused";
+    case FailureKind::TimedOut: return "TimedOut";
+    case FailureKind::CertificateNotTrusted: return "CertificateNotTrusted";
+    case FailureKind::TooLarge: return "TooLarge";
+    case FailureKind::CutShort: return "CutShort";
+    case FailureKind::EmptyReply: return "EmptyReply";
+    case FailureKind::NetworkError: return "NetworkError";
+    case FailureKind::DiskFull: return "DiskFull";
+    case FailureKind::PermissionDenied: return "PermissionDenied";
+    case FailureKind::FileError: return "FileError";
+    case FailureKind::NoInternet: return "NoInternet";
+    case FailureKind::Cancelled: return "Cancelled";
+    }
+    return "None";
+}
+
 Failure FileFailure(int errorNumber) {
     switch (errorNumber) {
     case ENOSPC:

@@ -41,4 +41,8 @@ struct Failure {
 // EPERM, EROFS: PermissionDenied; else FileError with strerror's text).
 Failure FileFailure(int errorNumber);
 
+// The kind's name as written above ("HttpStatus", "TimedOut"): a stable word
+// for stored records, never shown as a message.
+const char* FailureKindName(FailureKind kind);
+
 } // namespace tessarine

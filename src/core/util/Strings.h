@@ -49,6 +49,11 @@ enum StringId : int {
     IDS_COLUMN_FILE = 201,
     IDS_COLUMN_SIZE = 202,
     IDS_NO_FILE_NAME = 210,
+    IDS_FEED_MOVED = 220,               // the old address, then the new one
+    IDS_FEED_MOVED_TO_SUBSCRIBED = 221, // the old address, then the subscribed one
+    IDS_STORE_KEPT = 222,               // the store, then where its bytes were kept
+    IDS_STORE_NOT_OPENED = 223,         // the store, then why
+    IDS_STORE_TOO_NEW = 224,            // the store
     IDS_COMPLETED = 58114,
 
     // Why something failed (see Failure), in a few words.

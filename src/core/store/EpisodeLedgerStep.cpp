@@ -1,0 +1,300 @@
+#include "core/store/EpisodeLedger.h"
+
+#include "core/feeds/EnclosureNames.h"
+#include "core/feeds/EpisodeFileName.h"
+#include "core/feeds/EpisodeKey.h"
+#include "core/files/BaseDirectory.h"
+#include "core/files/File.h"
+#include "core/store/LedgerText.h"
+#include "core/util/Text.h"
+
+#include <algorithm>
+#include <numeric>
+
+namespace tessarine {
+
+EpisodeLedger::FeedStep::FeedStep(EpisodeLedger& ledger, const std::string& base,
+                                  const std::string& url, const std::string& folder,
+                                  const std::string& podcast, std::time_t now)
+    : ledger_(ledger), base_(base), url_(url), folder_(folder), podcastName_(podcast), now_(now) {
+    std::lock_guard lock(ledger_.mutex_);
+    if (!ledger_.For(base))
+        return;
+    EpisodeStore& store = ledger_.store_;
+    {
+        Statement find(store.Db(), "SELECT id, folder, checked FROM podcast WHERE url = ?1");
+        if (find.Bind(1, url).Step()) {
+            podcast_ = find.Int(0);
+            knownFolder_ = find.Text(1);
+            subscribing_ = find.Int(2) == 0;
+        }
+    }
+    if (podcast_ == 0 && (podcast_ = ledger_.EnsurePodcast(url, folder, true)) == 0)
+        return;
+    settings_ = ResolveSettings(ledger_.ValuesOf(0), ledger_.ValuesOf(podcast_));
+    std::vector<StoredEpisode> episodes;
+    if (store.Episodes(podcast_, episodes))
+        return;
+    for (StoredEpisode& e : episodes) {
+        if (!e.file.empty())
+            takenNames_.insert(LowerAscii(StoredName(e.file)));
+        std::string key = e.key;
+        stored_.emplace(std::move(key), std::move(e));
+    }
+    active_ = true;
+}
+
+void EpisodeLedger::FeedStep::FolderRenamed(const std::string& from, const std::string& to) {
+    const std::string prefix = from + '/';
+    for (auto& [key, e] : stored_)
+        if (e.file.starts_with(prefix))
+            e.file = to + '/' + e.file.substr(prefix.size());
+    knownFolder_ = to;
+    std::lock_guard lock(ledger_.mutex_);
+    if (!ledger_.For(base_))
+        return;
+    Database& db = ledger_.store_.Db();
+    Transaction transaction(db);
+    Statement files(db, "UPDATE episode SET file = ?3 || substr(file, length(?2) + 1)"
+                        " WHERE podcast_id = ?1 AND substr(file, 1, length(?2)) = ?2");
+    Statement folder(db, "UPDATE podcast SET folder = ?2 WHERE id = ?1");
+    if (!files.Bind(1, podcast_).Bind(2, prefix).Bind(3, to + '/').Run() &&
+        !folder.Bind(1, podcast_).Bind(2, to).Run())
+        transaction.Commit();
+}
+
+void EpisodeLedger::FeedStep::Rank(const std::vector<const FeedItem*>& feedItems) {
+    items_.clear();
+    items_.resize(feedItems.size());
+    std::vector<std::optional<std::time_t>> moments(feedItems.size());
+    // A guid that several items of the feed share (feeds that give every
+    // item the same one exist) names none of them: such items are told
+    // apart by their URLs, as items without a guid are.
+    std::unordered_map<std::string, size_t> keyCounts;
+    std::vector<std::string> keys;
+    keys.reserve(feedItems.size());
+    for (const FeedItem* f : feedItems) {
+        std::string key = EpisodeKey(*f);
+        ++keyCounts[key];
+        keys.push_back(std::move(key));
+    }
+    FeedItem withoutGuid;
+    for (size_t i = 0; i < feedItems.size(); ++i) {
+        const bool shared = !feedItems[i]->guid.empty() && keyCounts[keys[i]] > 1;
+        if (shared) {
+            withoutGuid = *feedItems[i];
+            withoutGuid.guid.clear();
+        }
+        const FeedItem& f = shared ? withoutGuid : *feedItems[i];
+        Item& item = items_[i];
+        item.key = shared ? EpisodeKey(f) : std::move(keys[i]);
+        auto found = stored_.find(item.key);
+        if (found == stored_.end() && !f.guid.empty()) {
+            // Known from before it had a guid (an archive's entry, a feed
+            // that added guids later): the same episode by its URL.
+            FeedItem byUrl = f;
+            byUrl.guid.clear();
+            found = stored_.find(EpisodeKey(byUrl));
+            if (found != stored_.end() && !found->second.guid.empty())
+                found = stored_.end(); // another episode with a guid of its own
+        }
+        if (found != stored_.end()) {
+            item.episode = found->second;
+            item.known = true;
+            if (item.episode.key != item.key) {
+                // Re-keyed by its guid when saved; no other item takes it.
+                item.changed = true;
+                stored_.erase(found);
+            }
+        } else {
+            item.episode.state = EpisodeState::New;
+            item.episode.firstSeen = now_;
+            item.changed = true;
+        }
+        StoredEpisode& e = item.episode;
+        const std::string url = f.enclosureUrl.empty() ? f.mediaUrl : f.enclosureUrl;
+        const std::string title = TrimWhiteSpace(f.title);
+        const std::string date = StoredDate(f.pubDate);
+        if (e.guid != f.guid || e.url != url || e.title != title || (!date.empty() && e.date != date)) {
+            // What the feed says of it now; the new URL serves its next download.
+            e.guid = f.guid;
+            e.url = url;
+            e.title = title;
+            if (!date.empty())
+                e.date = date;
+            item.changed = true;
+        }
+        moments[i] = ParseFeedDate(f.pubDate);
+    }
+
+    // Newest first: by date, items without one after those with one, each
+    // in the feed's order.
+    std::vector<size_t> order(items_.size());
+    std::iota(order.begin(), order.end(), size_t{0});
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+        if (moments[a].has_value() != moments[b].has_value())
+            return moments[a].has_value();
+        return moments[a] && *moments[a] > *moments[b];
+    });
+    for (size_t rank = 0; rank < order.size(); ++rank) {
+        Item& item = items_[order[rank]];
+        const std::optional<std::time_t>& at = moments[order[rank]];
+        if (subscribing_ && settings_.onSubscribe >= 0 &&
+            rank >= static_cast<size_t>(settings_.onSubscribe))
+            item.skip = true;
+        if (settings_.keep >= 0 && rank >= static_cast<size_t>(settings_.keep))
+            item.eligible = false;
+        if (settings_.keepDays >= 0 && at && *at < now_ - settings_.keepDays * kSecondsPerDay)
+            item.eligible = false;
+    }
+}
+
+std::string EpisodeLedger::FeedStep::PatternName(const Item& item, const std::string& urlName) {
+    EpisodeNameParts parts;
+    if (const std::optional<std::time_t> at = EpisodeMoment(item.episode.date))
+        parts.date = IsoDate(*at);
+    parts.title = item.episode.title;
+    parts.podcast = podcastName_;
+    parts.urlName = urlName.empty() ? FileNameFromUrl(item.episode.url) : urlName;
+    std::string name = PatternFileName(settings_.names, parts);
+    // Two episodes of one name (the same title on the same day), or a name
+    // the program keeps for itself, are told apart by a tag of the episode.
+    if (EnclosureNames::IsReserved(name) || takenNames_.contains(LowerAscii(name)))
+        name = EnclosureNames::Tagged(name, EnclosureNames::Tag(item.key, 8));
+    return name;
+}
+
+void EpisodeLedger::FeedStep::SetState(Item& item, EpisodeState state, const std::string& file) {
+    if (item.episode.state == state && (file.empty() || item.episode.file == file))
+        return;
+    item.episode.state = state;
+    if (!file.empty())
+        item.episode.file = file;
+    item.changed = true;
+}
+
+EpisodeLedger::Plan EpisodeLedger::FeedStep::Decide(size_t index, const std::string& urlName) {
+    Item& item = items_[index];
+    StoredEpisode& e = item.episode;
+    Plan plan;
+    const auto fetch = [&](bool replace) {
+        plan.action = Plan::Action::Fetch;
+        plan.replace = replace;
+        // A file the store knows keeps its name; a new one is named by the
+        // podcast's rule.
+        if (!e.file.empty() && e.file == StoredPath(folder_, StoredName(e.file)))
+            plan.fileName = StoredName(e.file);
+        else
+            plan.fileName = settings_.names.empty() ? urlName : PatternName(item, urlName);
+        if (!plan.fileName.empty())
+            takenNames_.insert(LowerAscii(plan.fileName));
+        return plan;
+    };
+    const auto leave = [&] {
+        plan.action = Plan::Action::Leave;
+        return plan;
+    };
+    const bool fileThere =
+        !e.file.empty() && KindAt(FeedFilePath(base_, std::string(), e.file), false) ==
+                               EntryKind::Regular;
+
+    if (e.again)
+        return fetch(fileThere);
+    if (!item.known) {
+        if (item.skip) {
+            SetState(item, EpisodeState::Skipped);
+            return leave();
+        }
+        return item.eligible ? fetch(false) : leave();
+    }
+    switch (e.state) {
+    case EpisodeState::Downloaded:
+        if (fileThere) {
+            plan.action = Plan::Action::Have;
+            plan.fileName = e.file;
+            return plan;
+        }
+        if (!settings_.refetchDeleted) {
+            SetState(item, EpisodeState::Deleted);
+            return leave();
+        }
+        return item.eligible ? fetch(false) : leave();
+    case EpisodeState::Deleted:
+        return settings_.refetchDeleted && item.eligible ? fetch(false) : leave();
+    case EpisodeState::Removed:
+    case EpisodeState::Skipped:
+        return leave();
+    case EpisodeState::New:
+    case EpisodeState::Queued:
+    case EpisodeState::Failed:
+        break;
+    }
+    return item.eligible ? fetch(false) : leave();
+}
+
+void EpisodeLedger::FeedStep::Queued(size_t index) {
+    Item& item = items_[index];
+    if (item.episode.state != EpisodeState::Failed)
+        SetState(item, EpisodeState::Queued);
+}
+
+void EpisodeLedger::FeedStep::Present(size_t index, const std::string& fileName) {
+    Item& item = items_[index];
+    SetState(item, EpisodeState::Downloaded, StoredPath(folder_, fileName));
+    if (item.episode.again) {
+        item.episode.again = false;
+        item.changed = true;
+    }
+}
+
+DbError EpisodeLedger::FeedStep::Save() {
+    std::lock_guard lock(ledger_.mutex_);
+    if (!active_ || !ledger_.For(base_))
+        return {};
+    Database& db = ledger_.store_.Db();
+    const bool anyChanged =
+        subscribing_ || knownFolder_ != folder_ ||
+        std::any_of(items_.begin(), items_.end(), [](const Item& i) { return i.changed; });
+    if (!anyChanged)
+        return {};
+    Transaction transaction(db);
+    if (DbError failed = transaction.Error())
+        return failed;
+    for (const Item& item : items_) {
+        if (!item.changed)
+            continue;
+        const StoredEpisode& e = item.episode;
+        if (item.known && e.key != item.key) {
+            Statement rekey(db, "UPDATE episode SET key = ?3 WHERE podcast_id = ?1 AND key = ?2");
+            if (DbError failed = rekey.Bind(1, podcast_).Bind(2, e.key).Bind(3, item.key).Run())
+                return failed;
+        }
+        Statement put(db, "INSERT INTO episode (podcast_id, key, guid, url, title, date, state,"
+                          " file, attempts, reason, first_seen, again)"
+                          " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12)"
+                          " ON CONFLICT (podcast_id, key) DO UPDATE SET guid = excluded.guid,"
+                          " url = excluded.url, title = excluded.title, date = excluded.date,"
+                          " state = excluded.state, file = excluded.file,"
+                          " again = excluded.again");
+        if (DbError failed = put.Bind(1, podcast_)
+                                 .Bind(2, item.key)
+                                 .Bind(3, e.guid)
+                                 .Bind(4, e.url)
+                                 .Bind(5, e.title)
+                                 .Bind(6, e.date)
+                                 .Bind(7, EpisodeStateName(e.state))
+                                 .Bind(8, e.file)
+                                 .Bind(9, e.attempts)
+                                 .Bind(10, e.reason)
+                                 .Bind(11, e.firstSeen)
+                                 .Bind(12, e.again ? 1 : 0)
+                                 .Run())
+            return failed;
+    }
+    Statement podcast(db, "UPDATE podcast SET checked = 1, folder = ?2 WHERE id = ?1");
+    if (DbError failed = podcast.Bind(1, podcast_).Bind(2, folder_).Run())
+        return failed;
+    return transaction.Commit();
+}
+
+} // namespace tessarine

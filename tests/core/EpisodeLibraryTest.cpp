@@ -1,0 +1,366 @@
+// The episode library through the library's own operations: real HTTP on
+// loopback, real files, a real store in the base directory.
+#include "core/library/PodcastLibrary.h"
+
+#include "core/files/BaseDirectory.h"
+#include "core/util/Strings.h"
+#include "support/EventRecorder.h"
+#include "support/Feeds.h"
+#include "support/LoopbackServer.h"
+#include "support/TestClock.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+
+using namespace tessarine;
+using namespace tessarine::test;
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using Texts = std::vector<std::string>;
+
+namespace {
+
+// The test clock's calendar time as a feed writes it, `days` earlier.
+std::string DaysBefore(int days) {
+    const std::time_t at = 1700000000 - static_cast<std::time_t>(days) * 86400;
+    char text[64];
+    std::strftime(text, sizeof text, "%a, %d %b %Y %H:%M:%S +0000", std::gmtime(&at));
+    return text;
+}
+
+// A feed whose items have guids: item i is "Episode i" at /media/epI.mp3,
+// i days old, newest first.
+struct ShowFeed {
+    std::string title = "Show";
+    int episodes = 3;
+    std::string query;           // appended to every enclosure URL
+    std::string prefix = "/media/"; // where the enclosures are served
+    std::string extra;           // more channel elements
+
+    std::string Text() const {
+        std::string text = "<?xml version=\"1.0\"?>\n<rss version=\"2.0\" "
+                           "xmlns:itunes=\"http://www.itunes.com/dtds/podcast-1.0.dtd\"><channel>"
+                           "<title>" + title + "</title>" + extra;
+        for (int i = episodes; i >= 1; --i) {
+            const std::string n = std::to_string(i);
+            text += "<item><title>Episode " + n + "</title><guid>ep-" + n + "</guid><pubDate>" +
+                    DaysBefore(episodes - i) + "</pubDate><enclosure url=\"" + prefix + "ep" + n +
+                    ".mp3" + query + "\" length=\"5\" type=\"audio/mpeg\"/></item>";
+        }
+        return text + "</channel></rss>";
+    }
+};
+
+class EpisodeLibraryTest : public testing::Test {
+protected:
+    EpisodeLibraryTest() {
+        fs::create_directories(base);
+        options.feedCacheDirectory = cacheRoot.Path().string();
+        options.clock = &clock;
+        for (int i = 1; i <= 8; ++i)
+            server.Serve("/media/ep" + std::to_string(i) + ".mp3", "audio" + std::to_string(i));
+    }
+    // A program starting on the base directory (the one before ends first).
+    PodcastLibrary& Start() {
+        library.reset();
+        library = std::make_unique<PodcastLibrary>(view, StartupSwitches{}, options);
+        EXPECT_EQ(library->ClaimBaseDirectory(base), PodcastLibrary::Claim::Obtained);
+        library->Open();
+        return *library;
+    }
+    SubscriptionPtr Subscribe(const std::string& path) {
+        return library->Subscribe(server.Url(path)).record;
+    }
+    // "Check for new items", to its end.
+    void Check() {
+        library->CheckForNewItems();
+        ASSERT_TRUE(library->WaitForIdle(1min));
+    }
+    void Set(const SubscriptionPtr& record, const std::string& key, const std::string& value) {
+        std::string problem;
+        ASSERT_EQ(library->ChangeSettings(record, {{key, value}}, problem),
+                  PodcastLibrary::SettingsResult::Done)
+            << problem;
+    }
+    // Hits of /media/ep1.mp3 ... epN.mp3.
+    std::vector<int> Hits(int n = 5) const {
+        std::vector<int> hits;
+        for (int i = 1; i <= n; ++i)
+            hits.push_back(server.Hits("/media/ep" + std::to_string(i) + ".mp3"));
+        return hits;
+    }
+    // "state file" of every episode the store knows, newest first.
+    Texts States(const SubscriptionPtr& record) {
+        std::vector<StoredEpisode> episodes;
+        EXPECT_EQ(library->EpisodesOf(record, episodes), PodcastLibrary::EpisodeQuery::Done);
+        Texts states;
+        for (const StoredEpisode& e : episodes)
+            states.push_back(e.title + ": " + EpisodeStateName(e.state) +
+                             (e.file.empty() ? "" : " " + e.file));
+        return states;
+    }
+    Texts Files(const std::string& folder) const {
+        Texts names;
+        for (const auto& entry : fs::directory_iterator(fs::path(base) / folder))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    TempDir cacheRoot;
+    TempDir root;
+    std::string base = root.Base() + "pods/";
+    TestClock clock;
+    EngineOptions options;
+    EventRecorder view;
+    LoopbackServer server;
+    std::unique_ptr<PodcastLibrary> library;
+};
+
+TEST_F(EpisodeLibraryTest, DefaultsKeepThePlainRuleAndABaseDirectoryFromBeforeFetchesNothingAgain) {
+    // A base directory as a program without a store left it: two of three
+    // files there, the archive recording all three.
+    ShowFeed feed;
+    server.Serve("/feed.xml", feed.Text(), "application/rss+xml");
+    WriteFile(base + kSettingsFileName, MakeSettings({{server.Url("/feed.xml"), "Show"}}));
+    WriteFile(base + "Show/ep3.mp3", "audio3");
+    WriteFile(base + "Show/ep2.mp3", "audio2");
+    std::string archive = "<?xml version=\"1.0\" ?>\n<TessarineFeed>";
+    for (int i = 3; i >= 1; --i)
+        archive += "<item><title>Episode " + std::to_string(i) +
+                   "</title><description /><link>" + server.Url("/media/ep") + std::to_string(i) +
+                   ".mp3</link><pubDate /></item>";
+    WriteFile(base + "Show/" + kArchiveFileName, archive + "</TessarineFeed>\n");
+
+    Start();
+    ASSERT_TRUE(library->HasEpisodeStore());
+    EXPECT_TRUE(fs::is_regular_file(base + kEpisodeStoreFileName));
+    const SubscriptionPtr show = library->FindPodcast("show");
+    ASSERT_TRUE(show);
+    // Filled from the archive and the files before any check.
+    EXPECT_EQ(States(show), (Texts{"Episode 3: downloaded Show/ep3.mp3",
+                                   "Episode 2: downloaded Show/ep2.mp3", "Episode 1: new"}));
+    Check();
+    EXPECT_EQ(Hits(3), (std::vector<int>{1, 0, 0}));
+    // The default fetches a deleted file again, as the plain rule does.
+    fs::remove(base + "Show/ep2.mp3");
+    Check();
+    EXPECT_EQ(Hits(3), (std::vector<int>{1, 1, 0}));
+    EXPECT_EQ(ReadFile(base + "Show/ep2.mp3"), "audio2");
+    EXPECT_TRUE(view.Messages().empty()) << view.Messages().front();
+}
+
+TEST_F(EpisodeLibraryTest, ADeletedEpisodeStaysDeletedAndAgainFetchesItOnce) {
+    ShowFeed feed;
+    server.Serve("/feed.xml", feed.Text(), "application/rss+xml");
+    Start();
+    Set(nullptr, "refetch-deleted", "no");
+    const SubscriptionPtr show = Subscribe("/feed.xml");
+    ASSERT_TRUE(library->WaitForIdle(1min));
+    EXPECT_EQ(Files("Show"), (Texts{"ep1.mp3", "ep2.mp3", "ep3.mp3"}));
+
+    fs::remove(base + "Show/ep2.mp3");
+    Check();
+    Start(); // a fresh program knows it as well
+    Check();
+    EXPECT_EQ(Hits(3), (std::vector<int>{1, 1, 1}));
+    EXPECT_EQ(States(library->FindPodcast("Show"))[1], "Episode 2: deleted Show/ep2.mp3");
+
+    EXPECT_EQ(library->DownloadAgain(library->FindPodcast("Show"), "Episode 2"),
+              PodcastLibrary::AgainResult::Marked);
+    EXPECT_EQ(library->DownloadAgain(library->FindPodcast("Show"), "Episode 9"),
+              PodcastLibrary::AgainResult::UnknownEpisode);
+    Check();
+    Check();
+    EXPECT_EQ(Hits(3), (std::vector<int>{1, 2, 1}));
+    EXPECT_EQ(ReadFile(base + "Show/ep2.mp3"), "audio2");
+
+    // Again also replaces a file that is there, by its guid or file name.
+    WriteFile(base + "Show/ep3.mp3", "damaged");
+    EXPECT_EQ(library->DownloadAgain(library->FindPodcast("Show"), "ep3.mp3"),
+              PodcastLibrary::AgainResult::Marked);
+    Check();
+    EXPECT_EQ(ReadFile(base + "Show/ep3.mp3"), "audio3");
+    Check();
+    EXPECT_EQ(Hits(3), (std::vector<int>{1, 2, 2}));
+}
+
+TEST_F(EpisodeLibraryTest, AnEnclosureThatChangesItsUrlIsTheSameEpisode) {
+    ShowFeed feed;
+    server.Serve("/feed.xml", feed.Text(), "application/rss+xml");
+    Start();
+    Subscribe("/feed.xml");
+    ASSERT_TRUE(library->WaitForIdle(1min));
+    ASSERT_EQ(Hits(3), (std::vector<int>{1, 1, 1}));
+    // A new query token on every URL, then another host path and name.
+    feed.query = "?token=2";
+    server.Serve("/feed.xml", feed.Text(), "application/rss+xml");
+    Check();
+    feed.query.clear();
+    feed.prefix = "/cdn/v2-";
+    server.Serve("/feed.xml", feed.Text(), "application/rss+xml");
+    Check();
+    EXPECT_EQ(Hits(3), (std::vector<int>{1, 1, 1}));
+    EXPECT_EQ(Files("Show"), (Texts{"ep1.mp3", "ep2.mp3", "ep3.mp3", kArchiveFileName}));
+    // A new episode comes from its new address.
+    feed.episodes = 4;
+    server.Serve("/cdn/v2-ep4.mp3", "audio4");
+    server.Serve("/feed.xml", feed.Text(), "application/rss+xml");
+    Check();
+    EXPECT_EQ(ReadFile(base + "Show/v2-ep4.mp3"), "audio4");
+}
+
+TEST_F(EpisodeLibraryTest, KeepOnSubscribeAndKeepDaysDecideWhatIsFetchedAndKept) {
+    ShowFeed feed;
+    feed.episodes = 5;
+    server.Serve("/keep.xml", feed.Text(), "application/rss+xml");
+    feed.title = "Fresh";
+    feed.prefix = "/fresh/";
+    server.Serve("/fresh.xml", feed.Text(), "application/rss+xml");
+    for (int i = 1; i <= 5; ++i)
+        server.Serve("/fresh/ep" + std::to_string(i) + ".mp3", "fresh");
+    Start();
+    Set(nullptr, "on-subscribe", "2");
+    const SubscriptionPtr show = library->AddLookedUp(server.Url("/keep.xml")).record;
+    Set(show, "keep", "3");
+    Set(show, "on-subscribe", "all");
+    const SubscriptionPtr fresh = library->AddLookedUp(server.Url("/fresh.xml")).record;
+    library->SaveSettings();
+    Check();
+    // Keep 3 of 5: only the newest three are fetched. On subscribing, only
+    // the newest two (the default Fresh inherits); the rest are skipped.
+    EXPECT_EQ(Files("Show"), (Texts{"ep3.mp3", "ep4.mp3", "ep5.mp3"}));
+    EXPECT_EQ(Files("Fresh"), (Texts{"ep4.mp3", "ep5.mp3"}));
+    EXPECT_EQ(States(fresh), (Texts{"Episode 5: downloaded Fresh/ep5.mp3",
+                                    "Episode 4: downloaded Fresh/ep4.mp3", "Episode 3: skipped",
+                                    "Episode 2: skipped", "Episode 1: skipped"}));
+    Check();
+    EXPECT_EQ(Hits(5), (std::vector<int>{0, 0, 1, 1, 1}));
+
+    // Nothing older than a day: the clean-up's dry run lists, the real one
+    // removes, and a removed episode is never fetched again.
+    Set(show, "keep", "all");
+    Set(show, "keep-days", "1");
+    std::vector<PodcastLibrary::CleanedFile> files;
+    EXPECT_EQ(library->CleanUp(true, files), PodcastLibrary::EpisodeQuery::Done);
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0].file, "Show/ep3.mp3");
+    EXPECT_EQ(files[0].podcast, "Show");
+    EXPECT_TRUE(fs::exists(base + "Show/ep3.mp3"));
+    EXPECT_EQ(library->CleanUp(false, files), PodcastLibrary::EpisodeQuery::Done);
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_FALSE(fs::exists(base + "Show/ep3.mp3"));
+    Check();
+    EXPECT_EQ(Hits(5), (std::vector<int>{0, 0, 1, 1, 1}));
+    EXPECT_EQ(States(show)[2], "Episode 3: removed Show/ep3.mp3");
+
+    // The end of a cycle applies keep by itself.
+    Set(fresh, "keep", "1");
+    Check();
+    EXPECT_EQ(Files("Fresh"), (Texts{"ep5.mp3", kArchiveFileName}));
+}
+
+TEST_F(EpisodeLibraryTest, APodcastThatChangesItsTitleKeepsItsFolderAndFiles) {
+    ShowFeed feed;
+    server.Serve("/feed.xml", feed.Text(), "application/rss+xml");
+    Start();
+    const SubscriptionPtr show = Subscribe("/feed.xml");
+    ASSERT_TRUE(library->WaitForIdle(1min));
+    Check(); // the archive is written from the second check on
+    feed.title = "Show (fixed typo)";
+    server.Serve("/feed.xml", feed.Text(), "application/rss+xml");
+    Check();
+    EXPECT_FALSE(fs::exists(base + "Show"));
+    EXPECT_EQ(Files("Show (fixed typo)"),
+              (Texts{"ep1.mp3", "ep2.mp3", "ep3.mp3", kArchiveFileName}));
+    EXPECT_EQ(Hits(3), (std::vector<int>{1, 1, 1}));
+    EXPECT_EQ(States(show)[0], "Episode 3: downloaded Show (fixed typo)/ep3.mp3");
+
+    // Where a folder of the new name exists, the files stay and nothing is
+    // fetched again either.
+    fs::create_directories(base + "Taken");
+    feed.title = "Taken";
+    server.Serve("/feed.xml", feed.Text(), "application/rss+xml");
+    Check();
+    EXPECT_EQ(Files("Show (fixed typo)").size(), 4u);
+    EXPECT_EQ(Hits(3), (std::vector<int>{1, 1, 1}));
+}
+
+TEST_F(EpisodeLibraryTest, AMovedFeedIsFollowedOnceTheNewAddressAnswersWithAFeed) {
+    ShowFeed feed;
+    server.Serve("/new.xml", feed.Text(), "application/rss+xml");
+    const auto redirect = [&](const std::string& from, int status, const std::string& to) {
+        server.Server().Get(from, [this, status, to](const httplib::Request&, httplib::Response& r) {
+            r.status = status;
+            r.set_header("Location", server.Url(to));
+        });
+    };
+    redirect("/old.xml", 301, "/new.xml");
+    redirect("/temp.xml", 302, "/new.xml");
+    Start();
+    Subscribe("/old.xml");
+    Subscribe("/temp.xml");
+    ASSERT_TRUE(library->WaitForIdle(1min));
+    const std::string settings = ReadFile(base + kSettingsFileName);
+    EXPECT_NE(settings.find(server.Url("/new.xml")), std::string::npos);
+    EXPECT_EQ(settings.find(server.Url("/old.xml")), std::string::npos);
+    EXPECT_NE(settings.find(server.Url("/temp.xml")), std::string::npos); // 302: no move
+    ASSERT_TRUE(library->FindPodcast(server.Url("/new.xml")));
+
+    // A document naming a new address, which the podcast moved away from:
+    // not taken back.
+    feed.extra = "<itunes:new-feed-url>" + server.Url("/old.xml") + "</itunes:new-feed-url>";
+    server.Serve("/new.xml", feed.Text(), "application/rss+xml");
+    Check();
+    EXPECT_TRUE(library->FindPodcast(server.Url("/new.xml")));
+
+    // A document naming a subscribed feed: both stay, told once.
+    feed.extra = "<itunes:new-feed-url>" + server.Url("/temp.xml") + "</itunes:new-feed-url>";
+    server.Serve("/new.xml", feed.Text(), "application/rss+xml");
+    const size_t told = view.Messages().size();
+    Check();
+    Check();
+    EXPECT_EQ(view.Messages().size(), told + 1);
+    EXPECT_EQ(library->SubscriptionCount(), 2u);
+
+    // A named address that answers with a feed is taken.
+    feed.extra = "<itunes:new-feed-url>" + server.Url("/newer.xml") + "</itunes:new-feed-url>";
+    server.Serve("/new.xml", feed.Text(), "application/rss+xml");
+    feed.extra.clear();
+    server.Serve("/newer.xml", feed.Text(), "application/rss+xml");
+    Check();
+    EXPECT_TRUE(library->FindPodcast(server.Url("/newer.xml")));
+    EXPECT_EQ(Hits(3), (std::vector<int>{1, 1, 1})); // one podcast, its files kept
+}
+
+TEST_F(EpisodeLibraryTest, AnUnreadableStoreIsKeptAsideAndRebuiltFromTheFolders) {
+    ShowFeed feed;
+    server.Serve("/feed.xml", feed.Text(), "application/rss+xml");
+    Start();
+    Subscribe("/feed.xml");
+    ASSERT_TRUE(library->WaitForIdle(1min));
+    library.reset();
+    WriteFile(base + kEpisodeStoreFileName, std::string(4096, 'x'));
+    const size_t told = view.Messages().size();
+    Start();
+    ASSERT_TRUE(library->HasEpisodeStore());
+    ASSERT_EQ(view.Messages().size(), told + 1);
+    Texts kept;
+    for (const auto& entry : fs::directory_iterator(base))
+        if (entry.path().filename().string().find(".unreadable-") != std::string::npos)
+            kept.push_back(entry.path().filename().string());
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(ReadFile(base + kept[0]), std::string(4096, 'x'));
+    Check();
+    EXPECT_EQ(Hits(3), (std::vector<int>{1, 1, 1}));
+
+    // A second program on the base directory is still kept out by the lock.
+    EventRecorder other;
+    PodcastLibrary second(other, {}, options);
+    EXPECT_EQ(second.ClaimBaseDirectory(base), PodcastLibrary::Claim::HeldElsewhere);
+}
+
+} // namespace
