@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
+#include <map>
 #include <tuple>
 
 using namespace tessarine;
@@ -100,6 +101,10 @@ TEST(Opml, ExportIsWrittenByteForByte) {
 
     // 28 Dec 2009 12:24:41 UTC
     const std::string exported = SerializeOpml(list, "Tessarine & friends", 1262003081);
+    // Subscriptions without options of their own change nothing.
+    EXPECT_EQ(SerializeOpml(list, "Tessarine & friends", 1262003081,
+                            [](const std::string&) { return OpmlSettings{}; }),
+              exported);
     EXPECT_EQ(exported,
               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<opml version=\"2.0\">\n"
               "  <head>\n    <title>Tessarine &amp; friends</title>\n"
@@ -115,6 +120,73 @@ TEST(Opml, ExportIsWrittenByteForByte) {
               "    <outline type=\"rss\" text=\"Caf\xC3\xA9\" title=\"Caf\xC3\xA9\" "
               "xmlUrl=\"http://d.example/&#x09;x\"/>\n"
               "  </body>\n</opml>\n");
+}
+
+// A podcast's options travel as attributes in Tessarine's namespace: written
+// in key order after "xmlUrl", the namespace declared on the root, and read
+// back through whatever prefix a document binds to it.
+TEST(Opml, OptionsTravelInOurNamespace) {
+    const ScopedZone zone("UTC0");
+    SubscriptionList list;
+    list.Append("http://a.example/", "A");
+    list.Append("http://b.example/", "B");
+    list.Append("http://c.example/", "C");
+    const std::map<std::string, OpmlSettings> options = {
+        {"http://a.example/", {{"paused", "yes"}, {"keep", "3"}}},
+        {"http://c.example/",
+         {{"names", "{date} \"{title}\" & <{podcast}>.{ext}"}, {"bad key", "x"}}}};
+    const std::string exported = SerializeOpml(list, "T", 0, [&](const std::string& url) {
+        const auto found = options.find(url);
+        return found == options.end() ? OpmlSettings{} : found->second;
+    });
+    EXPECT_EQ(exported,
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+              "<opml version=\"2.0\" xmlns:tessarine=\"urn:tessarine:podcast-settings\">\n"
+              "  <head>\n    <title>T</title>\n"
+              "    <dateCreated>Thu, 01 Jan 1970 00:00:00 +0000</dateCreated>\n  </head>\n"
+              "  <body>\n"
+              "    <outline type=\"rss\" text=\"A\" title=\"A\" xmlUrl=\"http://a.example/\" "
+              "tessarine:keep=\"3\" tessarine:paused=\"yes\"/>\n"
+              "    <outline type=\"rss\" text=\"B\" title=\"B\" xmlUrl=\"http://b.example/\"/>\n"
+              "    <outline type=\"rss\" text=\"C\" title=\"C\" xmlUrl=\"http://c.example/\" "
+              "tessarine:names=\"{date} &quot;{title}&quot; &amp; &lt;{podcast}&gt;.{ext}\"/>\n"
+              "  </body>\n</opml>\n");
+    const auto read = ReadOpml(exported);
+    ASSERT_TRUE(read);
+    ASSERT_EQ(read->size(), 3u);
+    EXPECT_EQ((*read)[0].settings, (OpmlSettings{{"keep", "3"}, {"paused", "yes"}}));
+    EXPECT_EQ((*read)[1].settings, OpmlSettings{});
+    EXPECT_EQ((*read)[2].settings,
+              (OpmlSettings{{"names", "{date} \"{title}\" & <{podcast}>.{ext}"}}));
+
+    // Other prefixes bound to our namespace, on the root, on a category or on
+    // the outline itself; unknown keys and values pass as written. Attributes
+    // of other namespaces, of a prefix bound nowhere, and without a prefix
+    // are not ours, nor is a prefix an inner element binds elsewhere.
+    const std::string other = R"(<?xml version="1.0"?>
+<opml version="2.0" xmlns:ts="urn:tessarine:podcast-settings" xmlns:x="urn:other">
+<head/><body>
+  <outline text="1" xmlUrl="http://1/" ts:keep=" 07" ts:colour="red" x:paused="yes"
+           keep="9" tessarine:names="url" TS:keep="8"/>
+  <outline text="Cat" xmlns:p="urn:tessarine:podcast-settings">
+    <outline text="2" xmlUrl="http://2/" p:paused="yes" ts:keep="all"/>
+    <outline text="3" xmlUrl="http://3/" xmlns:ts="urn:other" ts:keep="4" p:keep="5"/>
+  </outline>
+  <outline text="4" xmlUrl="http://4/" p:paused="yes" ts:keep="6"/>
+  <outline text="5" xmlUrl="http://5/" xmlns:q="urn:tessarine:podcast-settings" q:paused="no"/>
+  <outline text="6" xmlUrl="http://6/" q:paused="yes"/>
+</body></opml>)";
+    const auto feeds = ReadOpml(other);
+    ASSERT_TRUE(feeds);
+    std::vector<OpmlSettings> settings;
+    for (const OpmlFeed& feed : *feeds)
+        settings.push_back(feed.settings);
+    EXPECT_EQ(settings, (std::vector<OpmlSettings>{{{"colour", "red"}, {"keep", " 07"}},
+                                                   {{"keep", "all"}, {"paused", "yes"}},
+                                                   {{"keep", "5"}},
+                                                   {{"keep", "6"}},
+                                                   {{"paused", "no"}},
+                                                   {}}));
 }
 
 TEST(Opml, DatesCarryTheLocalOffset) {

@@ -1,9 +1,11 @@
 // The episode store on real SQLite files in temporary folders: creating,
 // reopening and migrating, refusing what it cannot read or must not change,
-// transactions, and a writer killed in the middle of one.
+// transactions, and a writer killed in the middle of one; the podcast options
+// it keeps: their values and how a podcast inherits them.
 
 #include "core/files/BaseDirectory.h"
 #include "core/store/EpisodeStore.h"
+#include "core/store/PodcastSettings.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +14,7 @@
 #include <csignal>
 #include <filesystem>
 #include <optional>
+#include <tuple>
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -310,6 +313,115 @@ TEST_F(Store, AWriterKilledInATransactionLeavesAllOrNothing) {
             EXPECT_FALSE(fs::exists(path + "-journal"));
         }
     }
+}
+
+// Every key's values in their stored spelling; "-" where the value is refused.
+TEST(PodcastSettings, EachKeyTakesItsValuesInOneSpelling) {
+    const std::tuple<const char*, std::string, const char*> cases[] = {
+        {"paused", "yes", "yes"},
+        {"paused", "No", "no"},
+        {"paused", "TRUE", "yes"},
+        {"paused", "false", "no"},
+        {"paused", "On", "yes"},
+        {"paused", "off", "no"},
+        {"paused", "1", "yes"},
+        {"paused", "0", "no"},
+        {"paused", " yes\t", "yes"},
+        {"paused", "", "-"},
+        {"paused", "y", "-"},
+        {"paused", "2", "-"},
+        {"paused", "inherit", "-"},
+        {"refetch-deleted", "YES", "yes"},
+        {"refetch-deleted", "nope", "-"},
+        {"on-subscribe", "ALL", "all"},
+        {"on-subscribe", "0", "0"},
+        {"on-subscribe", "007", "7"},
+        {"on-subscribe", "-1", "-"},
+        {"on-subscribe", "+3", "-"},
+        {"keep", "3", "3"},
+        {"keep", "0", "-"},
+        {"keep", "000", "-"},
+        {"keep", "1 0", "-"},
+        {"keep", "3x", "-"},
+        {"keep", "all ", "all"},
+        {"keep", "1000000", "1000000"},
+        {"keep", "1000001", "-"},
+        {"keep", "99999999999999999999999", "-"},
+        {"keep", "00000000000000000000000012", "12"},
+        {"keep-days", "30", "30"},
+        {"keep-days", "0", "-"},
+        {"keep-days", "1.5", "-"},
+        {"keep-days", "", "-"},
+        {"names", "URL", "url"},
+        {"names", "{date} {title}.{ext}", "{date} {title}.{ext}"},
+        {"names", "{podcast} - {title}", "{podcast} - {title}"},
+        {"names", "{nope}", "-"},
+        {"names", "plain.mp3", "-"},
+        {"names", "{podcast}.{ext}", "-"},
+        {"names", "", "-"},
+        {"volume", "yes", "-"},
+        {"Keep", "3", "-"},
+    };
+    for (const auto& [key, given, expected] : cases) {
+        std::string value = given;
+        const bool accepted = NormaliseSetting(key, value);
+        EXPECT_EQ(accepted ? value : "-", expected) << key << "=" << given;
+        if (!accepted) {
+            EXPECT_EQ(value, given) << "a refused value stays as given";
+        }
+    }
+    EXPECT_EQ(SettingKeys(), (std::vector<std::string>{"paused", "refetch-deleted", "on-subscribe",
+                                                       "keep", "keep-days", "names"}));
+    for (const std::string& key : SettingKeys()) {
+        std::string builtIn = BuiltInSetting(key);
+        EXPECT_TRUE(IsSettingKey(key));
+        EXPECT_TRUE(NormaliseSetting(key, builtIn)) << key;
+    }
+    EXPECT_FALSE(IsSettingKey("Paused"));
+    EXPECT_EQ(BuiltInSetting("volume"), "");
+}
+
+// A podcast's own value wins over the default, the default over the built-in
+// value; a value that does not normalise counts as not set.
+TEST(PodcastSettings, APodcastInheritsWhatItDoesNotSet) {
+    const PodcastSettings builtIn = ResolveSettings({}, {});
+    EXPECT_FALSE(builtIn.paused);
+    EXPECT_TRUE(builtIn.refetchDeleted);
+    EXPECT_EQ(builtIn.onSubscribe, -1);
+    EXPECT_TRUE(builtIn.KeepsAll());
+    EXPECT_EQ(builtIn.names, "");
+
+    const SettingValues defaults = {
+        {"keep", "5"}, {"paused", "Yes"}, {"keep-days", "0"}, {"names", "{date} {title}.{ext}"}};
+    const SettingValues own = {{"keep", "all"},
+                               {"on-subscribe", "0"},
+                               {"paused", "maybe"},
+                               {"names", "url"},
+                               {"refetch-deleted", "off"}};
+    const PodcastSettings resolved = ResolveSettings(defaults, own);
+    EXPECT_TRUE(resolved.paused); // "maybe" is no value: the default's
+    EXPECT_FALSE(resolved.refetchDeleted);
+    EXPECT_EQ(resolved.onSubscribe, 0);
+    EXPECT_EQ(resolved.keep, -1);
+    EXPECT_EQ(resolved.keepDays, -1); // the default's "0" is no value: the built-in one
+    EXPECT_EQ(resolved.names, "");
+    EXPECT_EQ(ResolveSettings(defaults, {}).names, "{date} {title}.{ext}");
+    EXPECT_EQ(ResolveSettings(defaults, {}).keep, 5);
+
+    const auto rows = [](const std::vector<SettingRow>& list) {
+        std::vector<std::string> out;
+        for (const SettingRow& row : list)
+            out.push_back(row.key + "=" + row.value + (row.inherited ? " (inherited)" : ""));
+        return out;
+    };
+    EXPECT_EQ(
+        rows(ListSettings(defaults, own, false)),
+        (std::vector<std::string>{"paused=yes (inherited)", "refetch-deleted=no", "on-subscribe=0",
+                                  "keep=all", "keep-days=all (inherited)", "names=url"}));
+    EXPECT_EQ(rows(ListSettings({}, defaults, true)),
+              (std::vector<std::string>{
+                  "paused=yes", "refetch-deleted=yes (inherited)", "on-subscribe=all (inherited)",
+                  "keep=5", "keep-days=all (inherited)", "names={date} {title}.{ext}"}));
 }
 
 } // namespace

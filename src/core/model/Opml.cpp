@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <map>
 #include <vector>
 
 namespace tessarine {
@@ -180,6 +181,69 @@ const char* AttributeNoCase(const TiXmlElement& element, std::string_view name) 
     return nullptr;
 }
 
+// The namespace prefixes in scope while walking a document: each prefix's
+// URIs, the innermost binding last.
+class NamespaceScope {
+public:
+    // Takes in the bindings `element` declares; Leave drops them again.
+    void Enter(const TiXmlElement& element) {
+        std::vector<std::string> prefixes;
+        for (const TiXmlAttribute* a = element.FirstAttribute(); a != nullptr; a = a->Next()) {
+            const std::string_view name = a->Name();
+            if (name.starts_with("xmlns:") && name.size() > 6) {
+                prefixes.emplace_back(name.substr(6));
+                bound_[prefixes.back()].emplace_back(a->Value());
+            }
+        }
+        declared_.push_back(std::move(prefixes));
+    }
+    void Leave() {
+        for (const std::string& prefix : declared_.back()) {
+            const auto found = bound_.find(prefix);
+            found->second.pop_back();
+            if (found->second.empty())
+                bound_.erase(found);
+        }
+        declared_.pop_back();
+    }
+    // Whether `prefix` is bound to `uri` here.
+    bool Binds(std::string_view prefix, std::string_view uri) const {
+        const auto found = bound_.find(prefix);
+        return found != bound_.end() && found->second.back() == uri;
+    }
+
+private:
+    std::map<std::string, std::vector<std::string>, std::less<>> bound_;
+    std::vector<std::vector<std::string>> declared_; // by open element, outermost first
+};
+
+// The attributes of `element` in our namespace, by local name; of two with
+// the same local name (through two prefixes) the first.
+OpmlSettings SettingAttributes(const TiXmlElement& element, const NamespaceScope& scope) {
+    OpmlSettings settings;
+    for (const TiXmlAttribute* a = element.FirstAttribute(); a != nullptr; a = a->Next()) {
+        const std::string_view name = a->Name();
+        const std::size_t colon = name.find(':');
+        if (colon == std::string_view::npos || colon + 1 == name.size())
+            continue;
+        if (scope.Binds(name.substr(0, colon), kOpmlSettingsNamespace))
+            settings.emplace(ValidUtf8(name.substr(colon + 1)), ValidUtf8(a->Value()));
+    }
+    return settings;
+}
+
+// Whether `key` can be written as the local part of an attribute name.
+bool IsAttributeName(std::string_view key) {
+    if (key.empty() || !((key[0] >= 'a' && key[0] <= 'z') || (key[0] >= 'A' && key[0] <= 'Z')))
+        return false;
+    for (char c : key) {
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+              c == '-' || c == '_' || c == '.'))
+            return false;
+    }
+    return true;
+}
+
 long long SecondsAsIfUtc(const std::tm& fields) {
     return DaysFromCivil(fields.tm_year + 1900LL, static_cast<unsigned>(fields.tm_mon + 1),
                          static_cast<unsigned>(fields.tm_mday)) *
@@ -228,10 +292,13 @@ std::optional<std::vector<OpmlFeed>> ReadOpml(std::string_view bytes) {
         return std::nullopt;
 
     std::vector<OpmlFeed> feeds;
+    NamespaceScope scope;
+    scope.Enter(*root);
     // Depth first in document order, without recursion.
     std::vector<const TiXmlElement*> path;
     const TiXmlElement* element = root->FirstChildElement();
     while (element != nullptr) {
+        scope.Enter(*element);
         if (std::string_view(element->Value()) == "outline") {
             if (const char* url = AttributeNoCase(*element, "xmlurl")) {
                 OpmlFeed feed;
@@ -241,6 +308,7 @@ std::optional<std::vector<OpmlFeed>> ReadOpml(std::string_view bytes) {
                     title = AttributeNoCase(*element, "title");
                 if (title != nullptr)
                     feed.title = CondensedText(ValidUtf8(title));
+                feed.settings = SettingAttributes(*element, scope);
                 feeds.push_back(std::move(feed));
             }
         }
@@ -249,8 +317,10 @@ std::optional<std::vector<OpmlFeed>> ReadOpml(std::string_view bytes) {
             element = child;
             continue;
         }
+        scope.Leave();
         element = element->NextSiblingElement();
         while (element == nullptr && !path.empty()) {
+            scope.Leave();
             element = path.back()->NextSiblingElement();
             path.pop_back();
         }
@@ -286,15 +356,35 @@ std::string OpmlOutlineText(const Subscription& subscription) {
     return name;
 }
 
-std::string SerializeOpml(const SubscriptionList& list, std::string_view title,
-                          std::time_t created) {
-    std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<opml version=\"2.0\">\n"
-                      "  <head>\n    <title>";
+std::string SerializeOpml(const SubscriptionList& list, std::string_view title, std::time_t created,
+                          const OpmlSettingsOf& settingsOf) {
+    const auto& items = list.Items();
+    std::vector<OpmlSettings> settings(items.size());
+    bool anySettings = false;
+    if (settingsOf) {
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            for (auto& [key, value] : settingsOf(items[i]->url)) {
+                if (IsAttributeName(key))
+                    settings[i].emplace(key, std::move(value));
+            }
+            anySettings = anySettings || !settings[i].empty();
+        }
+    }
+    std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<opml version=\"2.0\"";
+    if (anySettings) {
+        out += " xmlns:";
+        out += kOpmlSettingsPrefix;
+        out += "=\"";
+        out += kOpmlSettingsNamespace;
+        out += '"';
+    }
+    out += ">\n  <head>\n    <title>";
     AppendEscaped(out, ValidUtf8(title));
     out += "</title>\n    <dateCreated>" + Rfc822Date(created) +
            "</dateCreated>\n  </head>\n"
            "  <body>\n";
-    for (const SubscriptionPtr& s : list.Items()) {
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const Subscription* s = items[i].get();
         const std::string text = ValidUtf8(OpmlOutlineText(*s));
         out += "    <outline type=\"rss\" text=\"";
         AppendEscaped(out, text);
@@ -302,7 +392,17 @@ std::string SerializeOpml(const SubscriptionList& list, std::string_view title,
         AppendEscaped(out, text);
         out += "\" xmlUrl=\"";
         AppendEscaped(out, ValidUtf8(s->url));
-        out += "\"/>\n";
+        out += '"';
+        for (const auto& [key, value] : settings[i]) {
+            out += ' ';
+            out += kOpmlSettingsPrefix;
+            out += ':';
+            out += key;
+            out += "=\"";
+            AppendEscaped(out, ValidUtf8(value));
+            out += '"';
+        }
+        out += "/>\n";
     }
     out += "  </body>\n</opml>\n";
     return out;
