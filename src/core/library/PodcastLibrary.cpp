@@ -283,7 +283,15 @@ std::optional<DownloadEntry> PodcastLibrary::DownloadAt(long long row) const {
 }
 
 std::string PodcastLibrary::ExportOpml(std::string_view title, std::time_t created) const {
-    return model_.ExportOpml(title, created);
+    // Each podcast's own options travel with it; the defaults do not.
+    std::unordered_map<std::string, OpmlSettings> own;
+    const std::string base = model_.BaseDirectory();
+    for (const SubscriptionSnapshot& row : model_.SnapshotSubscriptions())
+        episodes_.Values(base, row.values.url, own[row.values.url]);
+    return model_.ExportOpml(title, created, [&own](const std::string& url) {
+        const auto found = own.find(url);
+        return found != own.end() ? found->second : OpmlSettings();
+    });
 }
 
 bool PodcastLibrary::CheckForNewItems() {

@@ -226,7 +226,9 @@ private:
     LibraryEvents& events_;
     StartupSwitches switches_;
     SharedModel model_;
-    EpisodeLedger episodes_; // the engine decides with it: made before, ended after
+    // The engine decides with it: made before, ended after. Reading it takes
+    // its lock, also for what only reads the library.
+    mutable EpisodeLedger episodes_;
     UpdateEngine engine_;
     BaseDirectoryPath claimed_;                // the base directory claimed last
     std::unique_ptr<BaseDirectoryLock> lock_;  // its lock, when one was claimed

@@ -279,9 +279,10 @@ OpmlImportCounts SharedModel::AddFeeds(const std::vector<OpmlFeed>& feeds) {
     return AddOpmlFeeds(subscriptions_, feeds);
 }
 
-std::string SharedModel::ExportOpml(std::string_view title, std::time_t created) const {
+std::string SharedModel::ExportOpml(std::string_view title, std::time_t created,
+                                    const OpmlSettingsOf& settingsOf) const {
     MutexLock lock(mutex_);
-    return SerializeOpml(subscriptions_, title, created);
+    return SerializeOpml(subscriptions_, title, created, settingsOf);
 }
 
 SharedModel::SaveHold::SaveHold(SharedModel& model) : model_(model) {

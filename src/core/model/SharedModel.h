@@ -74,8 +74,10 @@ public:
     // Appends the feeds of an OPML document as the subscribe command adds one
     // (see AddOpmlFeeds).
     OpmlImportCounts AddFeeds(const std::vector<OpmlFeed>& feeds) EXCLUDES(mutex_);
-    // The list as an OPML document (see SerializeOpml).
-    std::string ExportOpml(std::string_view title, std::time_t created) const EXCLUDES(mutex_);
+    // The list as an OPML document (see SerializeOpml), with each
+    // subscription's own options from `settingsOf`.
+    std::string ExportOpml(std::string_view title, std::time_t created,
+                           const OpmlSettingsOf& settingsOf = {}) const EXCLUDES(mutex_);
     size_t SubscriptionCount() const EXCLUDES(mutex_);
     // The record at `index`, or none.
     SubscriptionPtr SubscriptionAt(long long index) const EXCLUDES(mutex_);
