@@ -1,6 +1,7 @@
 // Reading feed documents, the cache of what was read, and the per-feed
 // archive of fetched items.
 #include "core/feeds/EnclosureNames.h"
+#include "core/feeds/EpisodeFileName.h"
 #include "core/feeds/EpisodeKey.h"
 #include "core/feeds/FeedArchive.h"
 #include "core/feeds/FeedCache.h"
@@ -20,6 +21,7 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace tessarine;
@@ -312,6 +314,52 @@ TEST(FeedDate, Rfc822AndRfc3339AsFeedsWriteThem) {
     }
     EXPECT_EQ(IsoDateTime(0), "1970-01-01T00:00:00Z");
     EXPECT_EQ(IsoDateTime(-86401), "1969-12-30T23:59:59Z");
+}
+
+TEST(EpisodeFileName, PatternsPlaceholdersAndUnsafeTitles) {
+    for (const auto& [pattern, ok] : std::vector<std::pair<std::string, bool>>{
+             {"{date} {title}.{ext}", true}, {"{title}", true}, {"a/b {date}", true},
+             {"{podcast}.{ext}", false},     {"", false},       {"{title", false},
+             {"title}", false},              {"{Title}", false}, {"{title}{}", false},
+             {"{{title}}", false},           {"{x} {title}", false}})
+        EXPECT_EQ(IsFileNamePattern(pattern), ok) << pattern;
+
+    const EpisodeNameParts parts{"2026-12-08", "Episode 12", "Show", "media.m4a"};
+    const auto with = [&](std::string title, std::string date = "2026-12-08",
+                          std::string urlName = "media.m4a") {
+        return EpisodeNameParts{std::move(date), std::move(title), "Show", std::move(urlName)};
+    };
+    const std::string longTitle = std::string(250, 'x') + "   " + std::string(100, 'y');
+    const std::vector<std::tuple<std::string, EpisodeNameParts, std::string>> cases = {
+        {"{date} {title}.{ext}", parts, "2026-12-08 Episode 12.m4a"},
+        {"{podcast} - {title}.{ext}", parts, "Show - Episode 12.m4a"},
+        {"{title}", parts, "Episode 12"},
+        {"{title}.{ext}", with("Episode 12", "", "media"), "Episode 12.mp3"},
+        {"{title} {date}.{ext}", with("Episode 12", ""), "Episode 12.m4a"},
+        {"{date} {title}.{ext}", with(" \tEpisode\r\n  12 \n", ""), "Episode 12.m4a"},
+        {"{title}.{ext}", with("  ../../etc/passwd\n"), ".._.._etc_passwd.m4a"},
+        {"{title}.{ext}", with("a\\b/c\x01" "d\x7F"), "a_b_c_d_.m4a"},
+        {"{title}", with("."), "_"},
+        {"{title}", with(".."), "__"},
+        {"{title}", with("Tessarine Settings.xml"), "Tessarine Settings.xml_"},
+        {"{title}.{ext}", with(longTitle), std::string(250, 'x') + ".m4a"},
+        {"{title} {date}", with("", ""), "media.m4a"},
+        {"{title}.{ext}", with("", "", "a/b"), "a_b"},
+        {"{title}", with(" ", "", ""), "output"},
+        {"{podcast}.{ext}", parts, "media.m4a"},
+        {"{title", parts, "media.m4a"},
+    };
+    for (const auto& [pattern, p, name] : cases) {
+        SCOPED_TRACE(pattern + " / " + p.title);
+        EXPECT_EQ(PatternFileName(pattern, p), name);
+    }
+    // Hundreds of bytes of UTF-8 are cut between characters, keeping the
+    // extension.
+    std::string umlauts;
+    for (int i = 0; i < 300; ++i)
+        umlauts += "\xC3\xA4";
+    const std::string name = PatternFileName("{date} {title}.{ext}", with(umlauts));
+    EXPECT_EQ(name, "2026-12-08 " + umlauts.substr(0, 240) + ".m4a");
 }
 
 TEST(FeedOfPage, TheFirstFeedAPageNamesResolvedAgainstThePage) {
