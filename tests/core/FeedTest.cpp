@@ -1,9 +1,11 @@
 // Reading feed documents, the cache of what was read, and the per-feed
 // archive of fetched items.
 #include "core/feeds/EnclosureNames.h"
+#include "core/feeds/EpisodeFileName.h"
 #include "core/feeds/EpisodeKey.h"
 #include "core/feeds/FeedArchive.h"
 #include "core/feeds/FeedCache.h"
+#include "core/feeds/FeedDate.h"
 #include "core/feeds/FeedDiscovery.h"
 #include "core/feeds/FeedReader.h"
 #include "core/files/BaseDirectory.h"
@@ -16,8 +18,10 @@
 
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace tessarine;
@@ -255,6 +259,109 @@ TEST(FeedReader, FileNameFromUrl) {
         EXPECT_EQ(FileNameFromUrl(url), name) << url;
 }
 
+// Dates as feeds write them, shown as the store keeps them; "" where none
+// may be read.
+TEST(FeedDate, Rfc822AndRfc3339AsFeedsWriteThem) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"Tue, 08 Dec 2026 10:00:00 +0100", "2026-12-08T09:00:00Z"},
+        {"08 Dec 2026 10:00 GMT", "2026-12-08T10:00:00Z"},
+        {"Mon, 6 Jul 2020 04:00:00 -0000", "2020-07-06T04:00:00Z"},
+        {" \n tue,  8 dec 26 10:00:00 est \t", "2026-12-08T15:00:00Z"},
+        {"Tuesday, 08-Dec-26 10:00:00 PDT", "2026-12-08T17:00:00Z"},
+        {"Thu, 08 December 2026 10:00:00 +01:00", "2026-12-08T09:00:00Z"}, // wrong day name
+        {"Wed, 31 Dec 69 23:59:59 Z", "1969-12-31T23:59:59Z"},
+        {"Sat, 1 Jan 00 00:00:00 A", "2000-01-01T00:00:00Z"}, // military letters tell nothing
+        {"Tue, 08 Dec 2026 10:00:00 XYZ", "2026-12-08T10:00:00Z"},
+        {"Tue, 08 Dec 2026 10:00:00 PM EST", "2026-12-09T03:00:00Z"},
+        {"Tue, 08 Dec 2026 12:30 am CET", "2026-12-07T23:30:00Z"},
+        {"Tue Dec  8 10:00:00 2026", "2026-12-08T10:00:00Z"},
+        {"Tue Dec 08 2026 10:00:00 GMT+0100 (Central European Time)", "2026-12-08T09:00:00Z"},
+        {"Dec 8, 2026", "2026-12-08T00:00:00Z"},
+        {"Tue, 29 Feb 2028 00:00:00 GMT", "2028-02-29T00:00:00Z"},
+        {"Thu, 31 Dec 2026 23:59:60 +0000", "2027-01-01T00:00:00Z"},
+        {"2026-12-08T10:00:00Z", "2026-12-08T10:00:00Z"},
+        {"2026-12-08T10:00:00.123+01:00", "2026-12-08T09:00:00Z"},
+        {"2026-12-08t10:00:00-05:30", "2026-12-08T15:30:00Z"},
+        {"2026-12-08T10:00:00+0100", "2026-12-08T09:00:00Z"},
+        {"2026-12-08 10:00", "2026-12-08T10:00:00Z"},
+        {" 2026-12-08 ", "2026-12-08T00:00:00Z"},
+        {"", ""},
+        {"yesterday", ""},
+        {"Tue, 08 Foo 2026 10:00:00 GMT", ""},
+        {"Foo, 08 Dec 2026 10:00:00 GMT", ""},
+        {"Tue, 32 Dec 2026 10:00:00 GMT", ""},
+        {"Sat, 29 Feb 2025 10:00:00 GMT", ""},
+        {"Tue, 08 Dec 2026 25:00:00 GMT", ""},
+        {"Tue, 08 Dec 2026 10:60:00 GMT", ""},
+        {"Tue, 08 Dec 2026 13:00 pm", ""},
+        {"Tue, 08 Dec 226 10:00:00 GMT", ""},
+        {"Tue, 08 Dec 2026 10:00:00 +2500", ""},
+        {"Tue, 08 Dec 2026 10:00:00 +0100 later", ""},
+        {"Tue, 08 Dec 2026 10:00:00 (unclosed", ""},
+        {"2026-13-08T10:00:00Z", ""},
+        {"2026-02-30", ""},
+        {"2026-12-08T24:00:00Z", ""},
+        {"2026-12-08T10:00:00Zjunk", ""},
+        {"2026-12-8", ""},
+    };
+    for (const auto& [text, iso] : cases) {
+        SCOPED_TRACE(text);
+        const std::optional<std::time_t> t = ParseFeedDate(text);
+        EXPECT_EQ(t ? IsoDateTime(*t) : "", iso);
+        if (t) {
+            EXPECT_EQ(IsoDate(*t), iso.substr(0, 10));
+        }
+    }
+    EXPECT_EQ(IsoDateTime(0), "1970-01-01T00:00:00Z");
+    EXPECT_EQ(IsoDateTime(-86401), "1969-12-30T23:59:59Z");
+}
+
+TEST(EpisodeFileName, PatternsPlaceholdersAndUnsafeTitles) {
+    for (const auto& [pattern, ok] : std::vector<std::pair<std::string, bool>>{
+             {"{date} {title}.{ext}", true}, {"{title}", true}, {"a/b {date}", true},
+             {"{podcast}.{ext}", false},     {"", false},       {"{title", false},
+             {"title}", false},              {"{Title}", false}, {"{title}{}", false},
+             {"{{title}}", false},           {"{x} {title}", false}})
+        EXPECT_EQ(IsFileNamePattern(pattern), ok) << pattern;
+
+    const EpisodeNameParts parts{"2026-12-08", "Episode 12", "Show", "media.m4a"};
+    const auto with = [&](std::string title, std::string date = "2026-12-08",
+                          std::string urlName = "media.m4a") {
+        return EpisodeNameParts{std::move(date), std::move(title), "Show", std::move(urlName)};
+    };
+    const std::string longTitle = std::string(250, 'x') + "   " + std::string(100, 'y');
+    const std::vector<std::tuple<std::string, EpisodeNameParts, std::string>> cases = {
+        {"{date} {title}.{ext}", parts, "2026-12-08 Episode 12.m4a"},
+        {"{podcast} - {title}.{ext}", parts, "Show - Episode 12.m4a"},
+        {"{title}", parts, "Episode 12"},
+        {"{title}.{ext}", with("Episode 12", "", "media"), "Episode 12.mp3"},
+        {"{title} {date}.{ext}", with("Episode 12", ""), "Episode 12.m4a"},
+        {"{date} {title}.{ext}", with(" \tEpisode\r\n  12 \n", ""), "Episode 12.m4a"},
+        {"{title}.{ext}", with("  ../../etc/passwd\n"), ".._.._etc_passwd.m4a"},
+        {"{title}.{ext}", with("a\\b/c\x01" "d\x7F"), "a_b_c_d_.m4a"},
+        {"{title}", with("."), "_"},
+        {"{title}", with(".."), "__"},
+        {"{title}", with("Tessarine Settings.xml"), "Tessarine Settings.xml_"},
+        {"{title}.{ext}", with(longTitle), std::string(250, 'x') + ".m4a"},
+        {"{title} {date}", with("", ""), "media.m4a"},
+        {"{title}.{ext}", with("", "", "a/b"), "a_b"},
+        {"{title}", with(" ", "", ""), "output"},
+        {"{podcast}.{ext}", parts, "media.m4a"},
+        {"{title", parts, "media.m4a"},
+    };
+    for (const auto& [pattern, p, name] : cases) {
+        SCOPED_TRACE(pattern + " / " + p.title);
+        EXPECT_EQ(PatternFileName(pattern, p), name);
+    }
+    // Hundreds of bytes of UTF-8 are cut between characters, keeping the
+    // extension.
+    std::string umlauts;
+    for (int i = 0; i < 300; ++i)
+        umlauts += "\xC3\xA4";
+    const std::string name = PatternFileName("{date} {title}.{ext}", with(umlauts));
+    EXPECT_EQ(name, "2026-12-08 " + umlauts.substr(0, 240) + ".m4a");
+}
+
 TEST(FeedOfPage, TheFirstFeedAPageNamesResolvedAgainstThePage) {
     const std::string page = "https://show.example/podcast/index.html";
     const auto html = [](const std::string& head) {
@@ -377,7 +484,7 @@ TEST(FeedReader, PeerFeeds) {
                           const std::string& text) {
         return json.find("\"" + key + "\": \"" + text + "\"") != std::string::npos;
     };
-    int titles = 0, urls = 0, guids = 0, moves = 0;
+    int titles = 0, urls = 0, guids = 0, moves = 0, dates = 0, datesRead = 0;
     for (const auto& entry : std::filesystem::directory_iterator(dir)) {
         std::filesystem::path path = entry.path();
         if (path.extension() != ".rss")
@@ -416,6 +523,15 @@ TEST(FeedReader, PeerFeeds) {
         // absolute, and their guids (a relative permalink is resolved there).
         for (const auto* list : {&feed.items, &feed.mediaItems})
             for (const FeedItem& item : *list) {
+                // Dates read agree with the moments found there.
+                if (!item.pubDate.empty()) {
+                    ++dates;
+                    const std::optional<std::time_t> t = ParseFeedDate(item.pubDate);
+                    datesRead += t.has_value();
+                    EXPECT_TRUE(t && json.find("\"published\": " + std::to_string(*t) + ",") !=
+                                         std::string::npos)
+                        << item.pubDate;
+                }
                 const std::string& url = list == &feed.items ? item.enclosureUrl : item.mediaUrl;
                 if (item.title.empty() || !holds(json, "title", item.title) ||
                     url.find("://") == std::string::npos)
@@ -434,6 +550,8 @@ TEST(FeedReader, PeerFeeds) {
     EXPECT_GT(urls, 20);
     EXPECT_GT(guids, 3);
     EXPECT_EQ(moves, 2);
+    EXPECT_GT(dates, 5);
+    EXPECT_GE(datesRead * 10, dates * 9);
 }
 
 // What the archive writes, byte for byte, new and extended on reopening; a

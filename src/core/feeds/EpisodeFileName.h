@@ -27,10 +27,13 @@ struct EpisodeNameParts {
 // without either would give every episode the same name).
 bool IsFileNamePattern(std::string_view pattern);
 
-// The name `pattern` gives the episode of `parts`; never empty (a name that
-// would be empty or only blanks after cleaning becomes the URL's name). It
-// may still be a name the program keeps for itself: the caller tags it, as
-// it tags names that clash.
+// The name `pattern` gives the episode of `parts`; never empty. Values are
+// put in without blanks around them and with one blank for each run of
+// blanks, tabs and line breaks in them; the name made has no blanks at its
+// ends nor before the dot of {ext}. The episode gets the URL's name instead (cleaned as the made
+// name is) when the pattern is none (IsFileNamePattern) or the episode has
+// neither title nor date to put in. The name may still be one the program
+// keeps for itself: the caller tags it, as it tags names that clash.
 std::string PatternFileName(std::string_view pattern, const EpisodeNameParts& parts);
 
 } // namespace tessarine

@@ -6,7 +6,6 @@
 #include <cstdio>
 
 namespace tessarine {
-namespace {
 
 void CivilFromDays(long long z, int& y, int& m, int& d) {
     z += 719468;
@@ -20,6 +19,8 @@ void CivilFromDays(long long z, int& y, int& m, int& d) {
     m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
     y = static_cast<int>(yy + (m <= 2));
 }
+
+namespace {
 
 const long long kEpochOffset = DaysFromCivil(1899, 12, 30); // day 0 of the value
 

@@ -13,6 +13,8 @@ namespace tessarine {
 
 // Days from 1970-01-01 to the given civil date (proleptic Gregorian calendar).
 long long DaysFromCivil(long long y, unsigned m, unsigned d);
+// The civil date of the day `days` after 1970-01-01 (before it when negative).
+void CivilFromDays(long long days, int& y, int& m, int& d);
 
 struct DateFields {
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
