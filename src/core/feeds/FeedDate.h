@@ -4,6 +4,12 @@
 // the seconds, with a two-digit year, a zone name such as "GMT", "EST" or a
 // military letter) and the RFC 3339 dates of Atom ("2026-12-08T10:00:00Z",
 // also with an offset, fractions of a second, or as a date alone).
+// Feeds that nearly follow RFC 822 read as well: day and month names in any
+// letter case, in full or cut short ("Tues", "Sept"), single-digit days,
+// "-" between the parts, the month before the day ("Tue Dec 8 10:00:00
+// 2026", "Dec 8, 2026"), "am"/"pm", "GMT+0100", a trailing "(comment)".
+// A missing time is midnight, a missing or unknown zone is UTC; a wrong day
+// name is ignored, an impossible date or time (31 April, 25:00) is no date.
 
 #include <ctime>
 #include <optional>
