@@ -139,7 +139,7 @@ extern const StringEntry kGermanStrings[] = {
                    "Schlüssel (der Standardwert zuerst):\n"
                    "  paused=no|yes            beim Prüfen wird der Podcast übergangen\n"
                    "  refetch-deleted=yes|no   gelöschte Dateien erneut herunterladen\n"
-                   "  on-subscribe=all|N       die erste Prüfung lädt nur die neuesten N\n"
+                   "  on-subscribe=all|N       die erste Prüfung lädt nur die neuesten N herunter\n"
                    "  keep=all|N               nur die neuesten N Downloads behalten\n"
                    "  keep-days=all|D          keine Downloads behalten, die älter als D Tage sind\n"
                    "  names=url|MUSTER         Dateinamen aus der URL oder nach einem MUSTER\n"
