@@ -38,7 +38,7 @@ private:
     int Remove();
     int Import();
     int Export();
-    // The episode library (see EpisodeCommands below).
+    // The episode library (see its section below).
     int Episodes();
     int Get();
     int Set();
