@@ -127,6 +127,29 @@ extern const StringEntry kGermanStrings[] = {
                    "  export DATEI   die Abonnements als OPML-Datei speichern\n"
                    "                 (\"-\": Standardausgabe)\n"
                    "\n"
+                   "Die Folgenbibliothek (PODCAST: URL oder Name eines Abonnements):\n"
+                   "  episodes PODCAST      seine Folgen anzeigen: Status, Datum, Titel, Datei\n"
+                   "  get PODCAST           seine Einstellungen anzeigen und welche geerbt sind\n"
+                   "  get --default         die Standardwerte aller Podcasts anzeigen\n"
+                   "  set PODCAST SCHLÜSSEL=WERT...\n"
+                   "                        seine Einstellungen ändern (SCHLÜSSEL=inherit:\n"
+                   "                        zurück zum Standardwert)\n"
+                   "  set --default SCHLÜSSEL=WERT...\n"
+                   "                        die Standardwerte aller Podcasts ändern\n"
+                   "  again PODCAST FOLGE   die Folge (Titel, Dateiname oder GUID) bei der\n"
+                   "                        nächsten Prüfung noch einmal herunterladen\n"
+                   "  cleanup [--dry-run]   die Downloads löschen, die keep und keep-days nicht\n"
+                   "                        mehr behalten (--dry-run: nur anzeigen)\n"
+                   "\n"
+                   "Schlüssel (der Standardwert zuerst):\n"
+                   "  paused=no|yes            beim Prüfen wird der Podcast übergangen\n"
+                   "  refetch-deleted=yes|no   gelöschte Dateien erneut herunterladen\n"
+                   "  on-subscribe=all|N       die erste Prüfung lädt nur die neuesten N herunter\n"
+                   "  keep=all|N               nur die neuesten N Downloads behalten\n"
+                   "  keep-days=all|D          keine Downloads behalten, die älter als D Tage sind\n"
+                   "  names=url|MUSTER         Dateinamen aus der URL oder nach einem MUSTER\n"
+                   "                           aus {date} {title} {podcast} {ext}\n"
+                   "\n"
                    "Optionen:\n"
                    "  --base VERZEICHNIS\n"
                    "                 VERZEICHNIS statt des gespeicherten Basisverzeichnisses\n"
@@ -137,8 +160,9 @@ extern const StringEntry kGermanStrings[] = {
                    "  --version      die Version anzeigen und beenden\n"
                    "\n"
                    "Rückgabewert: 0 bei Erfolg; 1, wenn ein Podcast, ein Download oder eine\n"
-                   "Datei fehlschlug (alles andere wurde trotzdem erledigt); 2 bei falschem\n"
-                   "Aufruf; 3, wenn ein anderes Tessarine das Basisverzeichnis verwendet.\n"},
+                   "Datei fehlschlug (alles andere wurde trotzdem erledigt) oder die\n"
+                   "Folgenbibliothek nicht verwendet werden konnte; 2 bei falschem Aufruf; 3,\n"
+                   "wenn ein anderes Tessarine das Basisverzeichnis verwendet.\n"},
     {TXT_CLI_USAGE_HINT, "Weitere Informationen mit \"tessarine-cli --help\"."},
     {TXT_CLI_NO_COMMAND, "Kein Befehl angegeben."},
     {TXT_CLI_UNKNOWN_COMMAND, "Unbekannter Befehl: %s"},
@@ -158,6 +182,25 @@ extern const StringEntry kGermanStrings[] = {
     {TXT_NOTIFY_MORE_PODCASTS, "%s und %s weitere"},
 
     {TXT_EMPTY_LIST_HINT, "Noch keine Podcasts abonniert.\n\nDrücken Sie Ctrl+A, um einen Podcast über die Adresse seines Feeds hinzuzufügen, oder wählen Sie Datei > Abonnements importieren..., um die Feeds einer OPML-Datei zu übernehmen."},
+
+    {TXT_CLI_GET_NEEDS, "get braucht einen Podcast oder --default."},
+    {TXT_CLI_SET_NEEDS, "set braucht einen Podcast oder --default, danach mindestens ein SCHLÜSSEL=WERT."},
+    {TXT_CLI_AGAIN_NEEDS, "again braucht einen Podcast und eine Folge."},
+    {TXT_CLI_NOT_A_SETTING, "Nicht in der Form SCHLÜSSEL=WERT: %s"},
+    {TXT_CLI_DEFAULT_AND_PODCAST, "--default nimmt keinen Podcast: %s"},
+    {TXT_CLI_UNKNOWN_PODCAST, "Kein Podcast hat diese URL oder diesen Namen: %s"},
+    {TXT_CLI_AMBIGUOUS_PODCAST, "Mehrere Podcasts heißen %s; bitte die URL des gemeinten angeben."},
+    {TXT_CLI_UNKNOWN_KEY, "Unbekannter Schlüssel: %s"},
+    {TXT_CLI_BAD_VALUE, "Kein gültiger Wert für diesen Schlüssel: %s"},
+    {TXT_CLI_UNKNOWN_EPISODE, "%s hat keine Folge mit diesem Titel, Dateinamen oder dieser GUID: %s"},
+    {TXT_CLI_NO_STORE_LOCK, "Die Folgenbibliothek kann nicht verwendet werden: Das Basisverzeichnis %s lässt sich nicht sperren (ist es schreibgeschützt?)."},
+    {TXT_CLI_NO_STORE, "Die Folgenbibliothek %s konnte nicht geöffnet werden."},
+    {TXT_CLI_STORE_FAILED, "Die Folgenbibliothek %s konnte nicht gelesen oder geändert werden."},
+    {TXT_CLI_INHERITED, "geerbt"},
+    {TXT_CLI_COLUMN_DATE, "Datum"},
+    {TXT_CLI_COLUMN_TITLE, "Titel"},
+    {TXT_CLI_CLEANED, "Entfernte Dateien: %s."},
+    {TXT_CLI_WOULD_CLEAN, "Dateien, die entfernt würden: %s. Es wurde nichts gelöscht (--dry-run)."},
     {0, nullptr},
 };
 

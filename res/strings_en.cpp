@@ -125,6 +125,29 @@ extern const StringEntry kEnglishStrings[] = {
                    "  import FILE   add the feeds of an OPML file (\"-\": standard input)\n"
                    "  export FILE   write the subscriptions as OPML (\"-\": standard output)\n"
                    "\n"
+                   "The episode library (PODCAST: the URL or name of a subscription):\n"
+                   "  episodes PODCAST      show its episodes: state, date, title, file\n"
+                   "  get PODCAST           show its options and which of them are inherited\n"
+                   "  get --default         show the defaults of every podcast\n"
+                   "  set PODCAST KEY=VALUE...\n"
+                   "                        change its options (KEY=inherit: back to the default)\n"
+                   "  set --default KEY=VALUE...\n"
+                   "                        change the defaults of every podcast\n"
+                   "  again PODCAST EPISODE\n"
+                   "                        download the episode (its title, file name or guid)\n"
+                   "                        once more at the next check\n"
+                   "  cleanup [--dry-run]   delete the downloads that keep and keep-days no\n"
+                   "                        longer keep (--dry-run: only show them)\n"
+                   "\n"
+                   "Keys (the default value first):\n"
+                   "  paused=no|yes            checks pass the podcast over\n"
+                   "  refetch-deleted=yes|no   a file you deleted is downloaded again\n"
+                   "  on-subscribe=all|N       the first check downloads only the newest N\n"
+                   "  keep=all|N               keep only the newest N downloaded episodes\n"
+                   "  keep-days=all|D          keep no download older than D days\n"
+                   "  names=url|PATTERN        file names from the URL, or from a PATTERN of\n"
+                   "                           {date} {title} {podcast} {ext}\n"
+                   "\n"
                    "Options:\n"
                    "  --base DIR    use DIR as the base directory instead of the one\n"
                    "                Tessarine remembers\n"
@@ -133,8 +156,8 @@ extern const StringEntry kEnglishStrings[] = {
                    "  --version     show the version and end\n"
                    "\n"
                    "Exit status: 0 success; 1 a feed, a download or a file failed (the rest\n"
-                   "was still done); 2 usage error; 3 another Tessarine is using the base\n"
-                   "directory.\n"},
+                   "was still done), or the episode library could not be used; 2 usage error;\n"
+                   "3 another Tessarine is using the base directory.\n"},
     {TXT_CLI_USAGE_HINT, "Try \"tessarine-cli --help\" for more information."},
     {TXT_CLI_NO_COMMAND, "No command given."},
     {TXT_CLI_UNKNOWN_COMMAND, "Unknown command: %s"},
@@ -154,6 +177,25 @@ extern const StringEntry kEnglishStrings[] = {
     {TXT_NOTIFY_MORE_PODCASTS, "%s and %s more"},
 
     {TXT_EMPTY_LIST_HINT, "No podcasts yet.\n\nPress Ctrl+A to subscribe to a podcast by its feed address, or choose File > Import subscriptions... to add the feeds of an OPML file."},
+
+    {TXT_CLI_GET_NEEDS, "get needs a podcast or --default."},
+    {TXT_CLI_SET_NEEDS, "set needs a podcast or --default, then at least one KEY=VALUE."},
+    {TXT_CLI_AGAIN_NEEDS, "again needs a podcast and an episode."},
+    {TXT_CLI_NOT_A_SETTING, "Not in the form KEY=VALUE: %s"},
+    {TXT_CLI_DEFAULT_AND_PODCAST, "--default takes no podcast: %s"},
+    {TXT_CLI_UNKNOWN_PODCAST, "No podcast has this URL or name: %s"},
+    {TXT_CLI_AMBIGUOUS_PODCAST, "Several podcasts are named %s; give the URL of the one you mean."},
+    {TXT_CLI_UNKNOWN_KEY, "Unknown key: %s"},
+    {TXT_CLI_BAD_VALUE, "Not a value this key takes: %s"},
+    {TXT_CLI_UNKNOWN_EPISODE, "%s has no episode with this title, file name or guid: %s"},
+    {TXT_CLI_NO_STORE_LOCK, "The episode library cannot be used: the base directory %s cannot be locked (is it read-only?)."},
+    {TXT_CLI_NO_STORE, "The episode library %s could not be opened."},
+    {TXT_CLI_STORE_FAILED, "The episode library %s could not be read or changed."},
+    {TXT_CLI_INHERITED, "inherited"},
+    {TXT_CLI_COLUMN_DATE, "Date"},
+    {TXT_CLI_COLUMN_TITLE, "Title"},
+    {TXT_CLI_CLEANED, "Files removed: %s."},
+    {TXT_CLI_WOULD_CLEAN, "Files that would be removed: %s. Nothing was deleted (--dry-run)."},
     {0, nullptr},
 };
 

@@ -1,20 +1,45 @@
 #pragma once
 // The command line of tessarine-cli:
-//   tessarine-cli [--base DIR] [--quiet] COMMAND [ARGUMENT]
-// Options may stand before or after the command; "--" ends them.
+//   tessarine-cli [--base DIR] [--quiet] COMMAND [ARGUMENT...]
+// Options may stand before or after the command; "--" ends them. Two options
+// belong to commands: --default to get and set, --dry-run to cleanup;
+// anywhere else they are unknown options.
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tessarine {
 
-enum class CliCommand { None, Help, Version, Check, List, Add, Remove, Import, Export };
+enum class CliCommand {
+    None,
+    Help,
+    Version,
+    Check,
+    List,
+    Add,
+    Remove,
+    Import,
+    Export,
+    Episodes,
+    Get,
+    Set,
+    Again,
+    Cleanup,
+};
 
 class CliArguments {
 public:
     CliCommand command = CliCommand::None;
-    std::string argument; // the URL or file of add, remove, import, export
-    std::string base;     // --base DIR; empty when not given
+    // The URL or file of add, remove, import, export; the podcast of
+    // episodes, get, set and again (empty with --default).
+    std::string argument;
+    std::string episode; // again's episode: its title, file name or guid
+    // set's KEY=VALUE words, split at their first "=" (the key is never empty).
+    std::vector<std::pair<std::string, std::string>> settings;
+    bool defaults = false; // --default: get and set work on every podcast's default
+    bool dryRun = false;   // --dry-run: cleanup only tells what it would remove
+    std::string base;      // --base DIR; empty when not given
     bool baseGiven = false;
     bool quiet = false;
     // A usage error, as the message to show (in the current language);

@@ -7,6 +7,7 @@
 #include "core/library/PodcastLibrary.h"
 #include "core/net/UrlReference.h"
 #include "core/util/Strings.h"
+#include "core/util/Text.h"
 #include "display/DisplayText.h"
 
 #include <algorithm>
@@ -37,6 +38,22 @@ private:
     int Remove();
     int Import();
     int Export();
+    // The episode library (see its section below).
+    int Episodes();
+    int Get();
+    int Set();
+    int Again();
+    int Cleanup();
+
+    // The subscription the command's podcast names; none, told as a usage
+    // error, when none or several do.
+    SubscriptionPtr Podcast();
+    std::string NameOf(const SubscriptionPtr& record) const;
+    // Why the episode library could not be used; returns the exit status.
+    int StoreUnusable(bool failed);
+    int UsageError(const std::string& text);
+    // `text` onto standard output; returns the exit status.
+    int Print(const std::string& text);
 
     // Writes the settings file; a failure is reported.
     bool Save();
@@ -47,6 +64,7 @@ private:
     ConsoleProgress progress_;
     ConsoleView view_;
     PodcastLibrary library_;
+    std::string base_; // the base directory as given, or the profile's
 };
 
 std::string NoTabs(std::string text) {
@@ -61,6 +79,35 @@ size_t Columns(const std::string& text) {
     }));
 }
 
+using Row = std::vector<std::string>;
+
+// Rows as list and episodes print them: on a terminal in columns aligned
+// under `heading`, the last one not padded; for other programs separated by
+// tabs, without a heading.
+std::string Table(std::vector<Row> rows, Row heading, bool terminal) {
+    std::string text;
+    if (!terminal) {
+        for (const Row& row : rows) {
+            for (size_t c = 0; c < row.size(); ++c)
+                text += (c == 0 ? "" : "\t") + NoTabs(row[c]);
+            text += "\n";
+        }
+        return text;
+    }
+    rows.insert(rows.begin(), std::move(heading));
+    std::vector<size_t> widths(rows.front().size(), 0);
+    for (const Row& row : rows) {
+        for (size_t c = 0; c + 1 < row.size(); ++c)
+            widths[c] = std::max(widths[c], Columns(row[c]));
+    }
+    for (const Row& row : rows) {
+        for (size_t c = 0; c + 1 < row.size(); ++c)
+            text += row[c] + std::string(widths[c] - Columns(row[c]) + 2, ' ');
+        text += row.back() + "\n";
+    }
+    return text;
+}
+
 int Session::Run(const std::string& profileBase) {
     std::string base = profileBase;
     if (args_.baseGiven) {
@@ -69,6 +116,7 @@ int Session::Run(const std::string& profileBase) {
         base = error ? args_.base : absolute.string();
     }
     base = BaseDirectoryPath(base).Text();
+    base_ = base;
     if (!base.empty()) {
         std::error_code error;
         if (!std::filesystem::is_directory(base, error)) {
@@ -77,8 +125,10 @@ int Session::Run(const std::string& profileBase) {
         }
     }
 
-    // Every command that writes into the base directory holds it; list and
-    // export only read the settings file, which is always replaced whole.
+    // Every command that writes into the base directory holds it, and so do
+    // those of the episode library, whose store is only opened under the
+    // lock; list and export only read the settings file, which is always
+    // replaced whole.
     const bool writes = args_.command != CliCommand::List && args_.command != CliCommand::Export;
     if (writes && library_.ClaimBaseDirectory(base) == PodcastLibrary::Claim::HeldElsewhere) {
         Message(FormatResString(IDS_BASEDIR_IN_USE, base.empty() ? "." : base));
@@ -90,13 +140,25 @@ int Session::Run(const std::string& profileBase) {
         Message(FormatResString(IDS_DUPLICATE_URL, ShownUrl(url)));
     // A damaged settings file is told at every run until a save replaces it.
     // The list is then empty and not the user's: checking, listing or
-    // exporting it would only look like success. Adding and importing go on
-    // and write a new file (the old one's bytes stay in the kept copy).
+    // exporting it, or looking for a podcast in it, would only look like
+    // success (or blame the podcast named). Adding and importing go on and
+    // write a new file (the old one's bytes stay in the kept copy); so do
+    // get and set of the defaults, which are in the episode store.
     if (const std::optional<tessarine::Message> text = UnreadableSettingsMessage(loaded, base)) {
         Message(FormatText(LoadResString(text->id), text->args));
-        if (args_.command == CliCommand::Check || args_.command == CliCommand::List ||
-            args_.command == CliCommand::Export)
+        switch (args_.command) {
+        case CliCommand::Add:
+        case CliCommand::Remove:
+        case CliCommand::Import:
+            break;
+        case CliCommand::Get:
+        case CliCommand::Set:
+            if (args_.defaults)
+                break;
             return kExitFailure;
+        default:
+            return kExitFailure;
+        }
     }
 
     switch (args_.command) {
@@ -112,6 +174,16 @@ int Session::Run(const std::string& profileBase) {
         return Import();
     case CliCommand::Export:
         return Export();
+    case CliCommand::Episodes:
+        return Episodes();
+    case CliCommand::Get:
+        return Get();
+    case CliCommand::Set:
+        return Set();
+    case CliCommand::Again:
+        return Again();
+    case CliCommand::Cleanup:
+        return Cleanup();
     default:
         return kExitUsage;
     }
@@ -127,36 +199,23 @@ bool Session::Save() {
     return false;
 }
 
-int Session::List() {
-    std::vector<std::array<std::string, 4>> rows;
-    for (const SubscriptionSnapshot& s : library_.SubscriptionRows())
-        rows.push_back({s.values.name, s.values.lastChecked.FormatShown(),
-                        StatusText(library_.LastCheckStatus(s.record)), ShownUrl(s.values.url)});
-    std::string text;
-    if (!console_.outIsTerminal) {
-        // For other programs: tab-separated, no heading.
-        for (const auto& row : rows)
-            text += NoTabs(row[0]) + "\t" + row[1] + "\t" + row[2] + "\t" + NoTabs(row[3]) + "\n";
-    } else {
-        rows.insert(rows.begin(),
-                    {LoadResString(IDS_COLUMN_NAME), LoadResString(IDS_COLUMN_LAST_CHECKED),
-                     LoadResString(IDS_COLUMN_STATUS), LoadResString(TXT_CLI_COLUMN_URL)});
-        size_t widths[3] = {0, 0, 0};
-        for (const auto& row : rows) {
-            for (size_t c = 0; c < 3; ++c)
-                widths[c] = std::max(widths[c], Columns(row[c]));
-        }
-        for (const auto& row : rows) {
-            for (size_t c = 0; c < 3; ++c)
-                text += row[c] + std::string(widths[c] - Columns(row[c]) + 2, ' ');
-            text += row[3] + "\n";
-        }
-    }
+int Session::Print(const std::string& text) {
     const bool written = std::fputs(text.c_str(), console_.out) >= 0;
     if (std::fflush(console_.out) == 0 && written)
         return kExitSuccess;
     Message(LoadResString(IDS_STDOUT_FAILED));
     return kExitFailure;
+}
+
+int Session::List() {
+    std::vector<Row> rows;
+    for (const SubscriptionSnapshot& s : library_.SubscriptionRows())
+        rows.push_back({s.values.name, s.values.lastChecked.FormatShown(),
+                        StatusText(library_.LastCheckStatus(s.record)), ShownUrl(s.values.url)});
+    return Print(Table(std::move(rows),
+                       {LoadResString(IDS_COLUMN_NAME), LoadResString(IDS_COLUMN_LAST_CHECKED),
+                        LoadResString(IDS_COLUMN_STATUS), LoadResString(TXT_CLI_COLUMN_URL)},
+                       console_.outIsTerminal));
 }
 
 int Session::Add() {
@@ -249,6 +308,148 @@ int Session::Export() {
         Message(FormatResString(IDS_ERROR_CREATING_FILE, file));
         return kExitFailure;
     }
+    return kExitSuccess;
+}
+
+// ---- The episode library ----
+// The state words and keys are printed as the store names them, in every
+// language: they are meant for scripts as much as for people.
+
+int Session::UsageError(const std::string& text) {
+    Message(text);
+    Message(LoadResString(TXT_CLI_USAGE_HINT));
+    return kExitUsage;
+}
+
+SubscriptionPtr Session::Podcast() {
+    if (SubscriptionPtr record = library_.FindPodcast(args_.argument))
+        return record;
+    size_t named = 0;
+    for (const SubscriptionSnapshot& s : library_.SubscriptionRows())
+        named += SameNameIgnoringCase(s.values.name, args_.argument) ? 1 : 0;
+    UsageError(FormatResString(named > 1 ? TXT_CLI_AMBIGUOUS_PODCAST : TXT_CLI_UNKNOWN_PODCAST,
+                               ShownUrl(args_.argument)));
+    return nullptr;
+}
+
+std::string Session::NameOf(const SubscriptionPtr& record) const {
+    for (const SubscriptionSnapshot& s : library_.SubscriptionRows())
+        if (s.record == record)
+            return s.values.name;
+    return ShownUrl(args_.argument);
+}
+
+int Session::StoreUnusable(bool failed) {
+    // What the library told already (a store it could not open, say) is
+    // not told twice.
+    if (view_.Messages() > 0)
+        return kExitFailure;
+    if (!failed && !library_.HoldsLock())
+        Message(FormatResString(TXT_CLI_NO_STORE_LOCK, base_.empty() ? "." : base_));
+    else
+        Message(FormatResString(failed ? TXT_CLI_STORE_FAILED : TXT_CLI_NO_STORE,
+                                BaseDirectoryPath(base_).EpisodeStoreFile()));
+    return kExitFailure;
+}
+
+int Session::Episodes() {
+    const SubscriptionPtr record = Podcast();
+    if (!record)
+        return kExitUsage;
+    std::vector<StoredEpisode> episodes;
+    const PodcastLibrary::EpisodeQuery query = library_.EpisodesOf(record, episodes);
+    if (query != PodcastLibrary::EpisodeQuery::Done)
+        return StoreUnusable(query == PodcastLibrary::EpisodeQuery::Failed);
+    std::vector<Row> rows;
+    for (const StoredEpisode& e : episodes) {
+        // The date part of the ISO date ("2026-03-01T06:00:00Z").
+        rows.push_back({EpisodeStateName(e.state), e.date.substr(0, e.date.find_first_of("T ")),
+                        e.title, e.file});
+    }
+    return Print(Table(std::move(rows),
+                       {LoadResString(IDS_COLUMN_STATUS), LoadResString(TXT_CLI_COLUMN_DATE),
+                        LoadResString(TXT_CLI_COLUMN_TITLE), LoadResString(IDS_COLUMN_FILE)},
+                       console_.outIsTerminal));
+}
+
+int Session::Get() {
+    SubscriptionPtr record;
+    if (!args_.defaults && !(record = Podcast()))
+        return kExitUsage;
+    std::vector<SettingRow> settings;
+    const PodcastLibrary::EpisodeQuery query = library_.SettingsOf(record, settings);
+    if (query != PodcastLibrary::EpisodeQuery::Done)
+        return StoreUnusable(query == PodcastLibrary::EpisodeQuery::Failed);
+    // On a terminal "keep=3", "paused=no (inherited)"; for other programs
+    // key, value and "inherited" or nothing, separated by tabs.
+    std::string text;
+    for (const SettingRow& row : settings) {
+        if (console_.outIsTerminal)
+            text += row.key + "=" + row.value +
+                    (row.inherited ? " (" + LoadResString(TXT_CLI_INHERITED) + ")" : "") + "\n";
+        else
+            text += row.key + "\t" + NoTabs(row.value) + "\t" + (row.inherited ? "inherited" : "") +
+                    "\n";
+    }
+    return Print(text);
+}
+
+int Session::Set() {
+    SubscriptionPtr record;
+    if (!args_.defaults && !(record = Podcast()))
+        return kExitUsage;
+    std::vector<PodcastLibrary::SettingChange> changes;
+    for (const auto& [key, value] : args_.settings)
+        changes.push_back({key, value});
+    std::string problem;
+    using Result = PodcastLibrary::SettingsResult;
+    switch (library_.ChangeSettings(record, changes, problem)) {
+    case Result::Done:
+        return kExitSuccess;
+    case Result::UnknownKey:
+        return UsageError(FormatResString(TXT_CLI_UNKNOWN_KEY, problem));
+    case Result::BadValue:
+        return UsageError(FormatResString(TXT_CLI_BAD_VALUE, problem));
+    case Result::NoStore:
+        return StoreUnusable(false);
+    case Result::Failed:
+        break;
+    }
+    return StoreUnusable(true);
+}
+
+int Session::Again() {
+    const SubscriptionPtr record = Podcast();
+    if (!record)
+        return kExitUsage;
+    using Result = PodcastLibrary::AgainResult;
+    switch (library_.DownloadAgain(record, args_.episode)) {
+    case Result::Marked:
+        return kExitSuccess;
+    case Result::UnknownEpisode:
+        return UsageError(
+            FormatText(LoadResString(TXT_CLI_UNKNOWN_EPISODE), {NameOf(record), args_.episode}));
+    case Result::NoStore:
+        return StoreUnusable(false);
+    case Result::Failed:
+        break;
+    }
+    return StoreUnusable(true);
+}
+
+int Session::Cleanup() {
+    std::vector<PodcastLibrary::CleanedFile> files;
+    const PodcastLibrary::EpisodeQuery query = library_.CleanUp(args_.dryRun, files);
+    if (query != PodcastLibrary::EpisodeQuery::Done)
+        return StoreUnusable(query == PodcastLibrary::EpisodeQuery::Failed);
+    // The files, one a line, whatever --quiet says: they are the answer.
+    std::string text;
+    for (const PodcastLibrary::CleanedFile& file : files)
+        text += file.file + "\n";
+    if (Print(text) != kExitSuccess)
+        return kExitFailure;
+    progress_.Line(FormatResString(args_.dryRun ? TXT_CLI_WOULD_CLEAN : TXT_CLI_CLEANED,
+                                   std::to_string(files.size())));
     return kExitSuccess;
 }
 

@@ -12,15 +12,24 @@ using namespace tessarine;
 
 namespace {
 
-// "command|argument|base|quiet" or "error: <message>".
+// "command|argument|base|quiet", then what the episode library's commands
+// take when given (" default", " dry-run", " episode=E", " [KEY][VALUE]"),
+// or "error: <message>".
 std::string Parsed(std::vector<std::string> line) {
     const CliArguments a = CliArguments::Parse(line);
     if (!a.error.empty())
         return "error: " + a.error;
-    static const char* const names[] = {"none", "help",   "version", "check", "list",
-                                        "add",  "remove", "import",  "export"};
-    return std::string(names[static_cast<int>(a.command)]) + "|" + a.argument + "|" +
-           (a.baseGiven ? a.base : "-") + "|" + (a.quiet ? "q" : "");
+    static const char* const names[] = {"none", "help",   "version", "check",  "list",
+                                        "add",  "remove", "import",  "export", "episodes",
+                                        "get",  "set",    "again",   "cleanup"};
+    std::string parsed = std::string(names[static_cast<int>(a.command)]) + "|" + a.argument + "|" +
+                         (a.baseGiven ? a.base : "-") + "|" + (a.quiet ? "q" : "");
+    parsed += std::string(a.defaults ? " default" : "") + (a.dryRun ? " dry-run" : "");
+    if (!a.episode.empty())
+        parsed += " episode=" + a.episode;
+    for (const auto& [key, value] : a.settings)
+        parsed += " [" + key + "][" + value + "]";
+    return parsed;
 }
 
 // Captures what ConsoleProgress writes to its two streams.
@@ -66,6 +75,21 @@ TEST(CliArguments, CommandsOptionsAndUsageErrors) {
     EXPECT_EQ(Parsed({"check", "--base"}), "error: --base needs an argument.");
     EXPECT_EQ(Parsed({"--base=", "check"}), "error: --base needs an argument.");
     EXPECT_EQ(Parsed({"CHECK"}), "error: Unknown command: CHECK");
+
+    // The episode library: a podcast's URL may hold "=", a value too; a
+    // value may be empty (the library refuses it, naming the key).
+    EXPECT_EQ(Parsed({"set", "http://a/?id=7", "names={date} = {title}{ext}", "keep="}),
+              "set|http://a/?id=7|-| [names][{date} = {title}{ext}] [keep][]");
+    EXPECT_EQ(Parsed({"set", "keep=2", "--default", "paused=yes"}),
+              "set||-| default [keep][2] [paused][yes]");
+    EXPECT_EQ(Parsed({"--default", "get"}), "get||-| default");
+    EXPECT_EQ(Parsed({"get", "Daily News"}), "get|Daily News|-|");
+    EXPECT_EQ(Parsed({"again", "Daily News", "-q", "--", "--weird title"}),
+              "again|Daily News|-|q episode=--weird title");
+    EXPECT_EQ(Parsed({"--dry-run", "cleanup"}), "cleanup||-| dry-run");
+    EXPECT_EQ(Parsed({"episodes", "--dry-run", "x"}), "error: Unknown option: --dry-run");
+    EXPECT_EQ(Parsed({"set", "--default", "keep=2", "paused"}),
+              "error: Not in the form KEY=VALUE: paused");
 }
 
 TEST(ConsoleProgress, DownloadLineFitsItsWidth) {

@@ -145,6 +145,26 @@ enum StringId : int {
 
     // The main window.
     TXT_EMPTY_LIST_HINT = 40400, // in the subscription list while it is empty
+
+    // The episode library on the command line.
+    TXT_CLI_GET_NEEDS = 40500,
+    TXT_CLI_SET_NEEDS,
+    TXT_CLI_AGAIN_NEEDS,
+    TXT_CLI_NOT_A_SETTING,       // a word of set that is no KEY=VALUE
+    TXT_CLI_DEFAULT_AND_PODCAST, // the podcast given with --default
+    TXT_CLI_UNKNOWN_PODCAST,
+    TXT_CLI_AMBIGUOUS_PODCAST,   // a name that several podcasts have
+    TXT_CLI_UNKNOWN_KEY,
+    TXT_CLI_BAD_VALUE,           // KEY=VALUE
+    TXT_CLI_UNKNOWN_EPISODE,     // podcast, episode
+    TXT_CLI_NO_STORE_LOCK,       // the base directory
+    TXT_CLI_NO_STORE,            // the store's file
+    TXT_CLI_STORE_FAILED,        // the store's file
+    TXT_CLI_INHERITED,
+    TXT_CLI_COLUMN_DATE,
+    TXT_CLI_COLUMN_TITLE,
+    TXT_CLI_CLEANED,             // the number of files
+    TXT_CLI_WOULD_CLEAN,         // the number of files
 };
 
 enum class Language { English, German };
