@@ -228,14 +228,14 @@ DbError EpisodeLedger::Change(const std::string& base, const std::string& url,
 
 // ---- Moves ----
 
-bool EpisodeLedger::MovedAwayFrom(const std::string& base, const std::string& url,
-                                  const std::string& to) {
+bool EpisodeLedger::MovedAwayFrom(const std::string& base, const std::string& to) {
     std::lock_guard lock(mutex_);
     if (!For(base))
         return false;
-    Statement find(store_.Db(), "SELECT 1 FROM podcast_url_history h JOIN podcast p"
-                                " ON p.id = h.podcast_id WHERE p.url = ?1 AND h.url = ?2");
-    return find.Bind(1, url).Bind(2, to).Step();
+    // Whichever podcast moved away from it: a feed that still names an
+    // address it left (or redirects there) never draws a podcast back.
+    Statement find(store_.Db(), "SELECT 1 FROM podcast_url_history WHERE url = ?1");
+    return find.Bind(1, to).Step();
 }
 
 EpisodeLedger::Move EpisodeLedger::MoveTo(const std::string& base, const std::string& from,
@@ -248,8 +248,8 @@ EpisodeLedger::Move EpisodeLedger::MoveTo(const std::string& base, const std::st
     if (podcast == 0)
         return Move::Failed;
     {
-        Statement back(db, "SELECT 1 FROM podcast_url_history WHERE podcast_id = ?1 AND url = ?2");
-        if (back.Bind(1, podcast).Bind(2, to).Step())
+        Statement back(db, "SELECT 1 FROM podcast_url_history WHERE url = ?1");
+        if (back.Bind(1, to).Step())
             return Move::MovedAwayFrom;
     }
     Transaction transaction(db);

@@ -89,7 +89,8 @@ public:
     };
     Move MoveTo(const std::string& base, const std::string& from, const std::string& to,
                 std::time_t now);
-    bool MovedAwayFrom(const std::string& base, const std::string& url, const std::string& to);
+    // Whether a podcast of the store moved away from `to`.
+    bool MovedAwayFrom(const std::string& base, const std::string& to);
     // Whether the user still is to be told that `url`'s podcast cannot move
     // to the subscribed `to`; remembered as told.
     bool TellMoveOnce(const std::string& base, const std::string& url, const std::string& to);

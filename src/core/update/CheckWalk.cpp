@@ -347,7 +347,7 @@ void CheckWalk::FollowMove(const SubscriptionPtr& s, const CheckStart& check, co
         to = moves.named;
     else
         return;
-    if (ledger_->MovedAwayFrom(check.base, from, to))
+    if (ledger_->MovedAwayFrom(check.base, to))
         return;
     if (model_.IsSubscribed(to)) {
         // Two subscriptions are never merged behind the user's back: the
