@@ -115,7 +115,8 @@ TEST(Program, OneProgramPerBaseDirectory) {
     for (auto& entry : fs::directory_iterator(program.base))
         names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{kLockFileName, kSettingsFileName}));
+    EXPECT_EQ(names, (std::vector<std::string>{kLockFileName, kEpisodeStoreFileName,
+                                               kSettingsFileName}));
     // A killed program leaves no lock behind.
     EXPECT_FALSE(BaseDirectoryLock(program.base).Held());
     program.Kill();

@@ -75,8 +75,12 @@ void PodcastLibrary::OpenEpisodeStore() {
     episodes_.Close();
     const std::string base = model_.BaseDirectory();
     // Only under the base directory's lock: one program writes the store.
-    if (!HoldsLock() || base != claimed_.Text())
+    // Without it, how the checks ended is read from a store that is there.
+    if (!HoldsLock() || base != claimed_.Text()) {
+        if (auto statuses = EpisodeLedger::PeekCheckStatuses(base))
+            model_.AdoptCheckStatuses(std::move(*statuses), false);
         return;
+    }
     std::vector<EpisodeLedger::Listed> listed;
     for (const SubscriptionSnapshot& row : model_.SnapshotSubscriptions()) {
         // A subscription never checked has no folder yet.
@@ -91,7 +95,7 @@ void PodcastLibrary::OpenEpisodeStore() {
         // The store keeps how the checks ended from now on: a record the
         // cache kept before is taken over, for podcasts it knows nothing of.
         episodes_.AddCheckStatuses(base, model_.CheckStatuses());
-        model_.AdoptCheckStatuses(episodes_.CheckStatuses(base));
+        model_.AdoptCheckStatuses(episodes_.CheckStatuses(base), true);
         if (opened.rebuilt)
             events_.MessagePosted({Message::Kind::Error, IDS_STORE_KEPT, {store, opened.keptCopy}});
         return;

@@ -78,9 +78,10 @@ void CheckHistory::Record(const std::string& url, int32_t status) {
     stored = status;
 }
 
-void CheckHistory::Adopt(std::unordered_map<std::string, int32_t> statuses) {
+void CheckHistory::Adopt(std::unordered_map<std::string, int32_t> statuses, bool detach) {
     statuses_ = std::move(statuses);
-    path_.clear();
+    if (detach)
+        path_.clear();
     changed_ = false;
 }
 

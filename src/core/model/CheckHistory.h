@@ -33,9 +33,10 @@ public:
 
     // Every status recorded, by URL.
     const std::unordered_map<std::string, int32_t>& Statuses() const { return statuses_; }
-    // Another record takes this one's place (the episode store's): its
-    // statuses replace these, and there is no file to write any more.
-    void Adopt(std::unordered_map<std::string, int32_t> statuses);
+    // Another record's statuses (the episode store's) replace these. With
+    // `detach` that record keeps them from now on, and there is no file to
+    // write any more.
+    void Adopt(std::unordered_map<std::string, int32_t> statuses, bool detach);
 
     // The file to write, empty when there is none.
     const std::string& Path() const { return path_; }

@@ -160,9 +160,10 @@ std::unordered_map<std::string, int32_t> SharedModel::CheckStatuses() const {
     return history_.Statuses();
 }
 
-void SharedModel::AdoptCheckStatuses(std::unordered_map<std::string, int32_t> statuses) {
+void SharedModel::AdoptCheckStatuses(std::unordered_map<std::string, int32_t> statuses,
+                                     bool detach) {
     MutexLock lock(mutex_);
-    history_.Adopt(std::move(statuses));
+    history_.Adopt(std::move(statuses), detach);
 }
 
 bool SharedModel::QuitWanted(bool checkAndQuit) const {

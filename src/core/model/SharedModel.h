@@ -115,10 +115,11 @@ public:
     bool SaveCheckHistory() EXCLUDES(mutex_);
     // How the last checks ended, by URL, as the record holds them now.
     std::unordered_map<std::string, int32_t> CheckStatuses() const EXCLUDES(mutex_);
-    // The episode store keeps the record from now on (until the next
-    // LoadSettings): `statuses` replace the loaded ones, and SaveCheckHistory
-    // writes nothing.
-    void AdoptCheckStatuses(std::unordered_map<std::string, int32_t> statuses) EXCLUDES(mutex_);
+    // The episode store's record replaces the loaded one. With `detach` the
+    // store keeps it from now on (until the next LoadSettings), and
+    // SaveCheckHistory writes nothing.
+    void AdoptCheckStatuses(std::unordered_map<std::string, int32_t> statuses, bool detach)
+        EXCLUDES(mutex_);
     // Whether the end of a cycle ends the program: "Check for new items" has
     // run in this program's life, and it runs unattended or with "Quit when
     // downloads are complete".

@@ -63,6 +63,21 @@ DbError Database::Open(const std::string& path) {
     return error;
 }
 
+DbError Database::OpenForReading(const std::string& path) {
+    Close();
+    const int code = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READONLY, nullptr);
+    if (code != SQLITE_OK) {
+        DbError error = ErrorOf(db_, code);
+        Close();
+        return error;
+    }
+    sqlite3_extended_result_codes(db_, 0);
+    DbError error = Execute("PRAGMA busy_timeout = 2000;");
+    if (error)
+        Close();
+    return error;
+}
+
 void Database::Close() {
     if (db_ != nullptr) {
         // Statements and transactions end before their database; close_v2

@@ -41,6 +41,10 @@ public:
     // another connection holds. The journal mode is left to SetDeleteJournal,
     // which writes to the file when it changes the mode.
     DbError Open(const std::string& path);
+    // Opens an existing file for reading only, waiting a moment for a
+    // writer's transaction to end (another program may hold the base
+    // directory and write).
+    DbError OpenForReading(const std::string& path);
     void Close();
     bool IsOpen() const { return db_ != nullptr; }
     // Whether the file could be opened for reading only (write-protected).

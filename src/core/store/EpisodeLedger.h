@@ -24,6 +24,7 @@
 #include <cstdint>
 #include <ctime>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -201,6 +202,11 @@ public:
                     const Failure& failure, std::time_t now);
     // The statuses of the last checks by URL.
     std::unordered_map<std::string, int32_t> CheckStatuses(const std::string& base);
+    // The statuses in the store of `base` as it is, read without its lock
+    // (by a program that does not hold the base directory); none when there
+    // is no store to read.
+    static std::optional<std::unordered_map<std::string, int32_t>>
+    PeekCheckStatuses(const std::string& base);
     // Takes `statuses` (a record kept elsewhere before) for podcasts it has
     // no status of.
     void AddCheckStatuses(const std::string& base,

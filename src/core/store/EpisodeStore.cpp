@@ -198,6 +198,23 @@ EpisodeStore::OpenResult EpisodeStore::OpenFile(const std::string& path) {
     return OpenResult::Opened;
 }
 
+bool EpisodeStore::OpenForReading(const std::string& base) {
+    const std::string path = base + kEpisodeStoreFileName;
+    db_.Close();
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error) || db_.OpenForReading(path))
+        return false;
+    int64_t version = 0, application = 0;
+    if (db_.QueryInt("PRAGMA user_version", version) ||
+        db_.QueryInt("PRAGMA application_id", application) || application != kApplicationId ||
+        version < 1 || version > LatestVersion()) {
+        db_.Close();
+        return false;
+    }
+    foundVersion_ = static_cast<int>(version);
+    return true;
+}
+
 DbError EpisodeStore::Migrate() {
     for (int version = foundVersion_; version < LatestVersion(); ++version) {
         Transaction transaction(db_);

@@ -74,6 +74,9 @@ public:
     OpenResult Open(const std::string& base);
     // Opens the store file at `path`.
     OpenResult OpenFile(const std::string& path);
+    // Opens the store of `base` for reading only, as it is: false when there
+    // is none, or none of a version this program reads.
+    bool OpenForReading(const std::string& base);
     void Close() { db_.Close(); }
     bool IsOpen() const { return db_.IsOpen(); }
 
