@@ -36,14 +36,15 @@ std::string DaysBefore(int days) {
 struct ShowFeed {
     std::string title = "Show";
     int episodes = 3;
-    std::string query;           // appended to every enclosure URL
+    std::string query;              // appended to every enclosure URL
     std::string prefix = "/media/"; // where the enclosures are served
-    std::string extra;           // more channel elements
+    std::string extra;              // more channel elements
 
     std::string Text() const {
         std::string text = "<?xml version=\"1.0\"?>\n<rss version=\"2.0\" "
                            "xmlns:itunes=\"http://www.itunes.com/dtds/podcast-1.0.dtd\"><channel>"
-                           "<title>" + title + "</title>" + extra;
+                           "<title>" +
+                           title + "</title>" + extra;
         for (int i = episodes; i >= 1; --i) {
             const std::string n = std::to_string(i);
             text += "<item><title>Episode " + n + "</title><guid>ep-" + n + "</guid><pubDate>" +
@@ -140,9 +141,8 @@ TEST_F(EpisodeLibraryTest, DefaultsKeepThePlainRuleAndABaseDirectoryFromBeforeFe
     WriteFile(base + "Show/ep2.mp3", "audio2");
     std::string archive = "<?xml version=\"1.0\" ?>\n<TessarineFeed>";
     for (int i = 3; i >= 1; --i)
-        archive += "<item><title>Episode " + std::to_string(i) +
-                   "</title><description /><link>" + server.Url("/media/ep") + std::to_string(i) +
-                   ".mp3</link><pubDate /></item>";
+        archive += "<item><title>Episode " + std::to_string(i) + "</title><description /><link>" +
+                   server.Url("/media/ep") + std::to_string(i) + ".mp3</link><pubDate /></item>";
     WriteFile(base + "Show/" + kArchiveFileName, archive + "</TessarineFeed>\n");
 
     Start();
@@ -244,9 +244,9 @@ TEST_F(EpisodeLibraryTest, KeepOnSubscribeAndKeepDaysDecideWhatIsFetchedAndKept)
     // the newest two (the default Fresh inherits); the rest are skipped.
     EXPECT_EQ(Files("Show"), (Texts{"ep3.mp3", "ep4.mp3", "ep5.mp3"}));
     EXPECT_EQ(Files("Fresh"), (Texts{"ep4.mp3", "ep5.mp3"}));
-    EXPECT_EQ(States(fresh), (Texts{"Episode 5: downloaded Fresh/ep5.mp3",
-                                    "Episode 4: downloaded Fresh/ep4.mp3", "Episode 3: skipped",
-                                    "Episode 2: skipped", "Episode 1: skipped"}));
+    EXPECT_EQ(States(fresh),
+              (Texts{"Episode 5: downloaded Fresh/ep5.mp3", "Episode 4: downloaded Fresh/ep4.mp3",
+                     "Episode 3: skipped", "Episode 2: skipped", "Episode 1: skipped"}));
     Check();
     EXPECT_EQ(Hits(5), (std::vector<int>{0, 0, 1, 1, 1}));
 
@@ -303,10 +303,11 @@ TEST_F(EpisodeLibraryTest, AMovedFeedIsFollowedOnceTheNewAddressAnswersWithAFeed
     ShowFeed feed;
     ServeFeed("/new.xml", feed);
     const auto redirect = [&](const std::string& from, int status, const std::string& to) {
-        server.Server().Get(from, [this, status, to](const httplib::Request&, httplib::Response& r) {
-            r.status = status;
-            r.set_header("Location", server.Url(to));
-        });
+        server.Server().Get(from,
+                            [this, status, to](const httplib::Request&, httplib::Response& r) {
+                                r.status = status;
+                                r.set_header("Location", server.Url(to));
+                            });
     };
     redirect("/old.xml", 301, "/new.xml");
     redirect("/temp.xml", 302, "/new.xml");
@@ -345,6 +346,55 @@ TEST_F(EpisodeLibraryTest, AMovedFeedIsFollowedOnceTheNewAddressAnswersWithAFeed
     Check();
     EXPECT_TRUE(library->FindPodcast(server.Url("/newer.xml")));
     EXPECT_EQ(Hits(3), (std::vector<int>{1, 1, 1})); // one podcast, its files kept
+}
+
+TEST_F(EpisodeLibraryTest, NamePatternsMediaContentAndThePlayableOfSeveralEnclosures) {
+    const auto item = [&](const std::string& title, const std::string& inside) {
+        return "<item><title>" + title + "</title><guid>" + title + "</guid>" + inside + "</item>";
+    };
+    const auto enclosure = [&](const std::string& path, const std::string& type) {
+        return "<enclosure url=\"" + server.Url(path) + "\" type=\"" + type + "\"/>";
+    };
+    const auto feed = [&](const std::string& items) {
+        return "<rss version=\"2.0\" xmlns:media=\"http://search.yahoo.com/mrss/\"><channel>"
+               "<title>Mixed</title>" +
+               items + "</channel></rss>";
+    };
+    const std::string first =
+        // A transcript before the episode: the audio is the episode.
+        item("One", enclosure("/media/ep1.txt", "text/plain") +
+                        enclosure("/media/ep1.mp3", "audio/mpeg")) +
+        // No enclosure, but audio as media content (in a group).
+        item("Two", "<media:group><media:content url=\"" + server.Url("/media/cover.jpg") +
+                        "\" type=\"image/jpeg\"/><media:content url=\"" +
+                        server.Url("/media/ep2.mp3") + "\" medium=\"audio\"/></media:group>") +
+        // Only a picture: nothing to download.
+        item("Three",
+             "<media:content url=\"" + server.Url("/media/cover.jpg") + "\" type=\"image/jpeg\"/>");
+    server.ServeResource("/mixed.xml", {feed(first), "", "", "application/rss+xml"});
+    server.Serve("/media/ep1.txt", "text");
+    server.Serve("/media/cover.jpg", "jpeg");
+    Start();
+    const SubscriptionPtr mixed = Subscribe("/mixed.xml");
+    ASSERT_TRUE(library->WaitForIdle(1min));
+    EXPECT_EQ(Files("Mixed"), (Texts{"ep1.mp3", "ep2.mp3"}));
+    EXPECT_EQ(server.Hits("/media/ep1.txt") + server.Hits("/media/cover.jpg"), 0);
+
+    // A pattern names new files only: two episodes of one title are told
+    // apart, a title cannot lead out of the folder, and nothing is fetched
+    // again for the files there.
+    Set(mixed, "names", "{title}.{ext}");
+    server.ServeResource("/mixed.xml",
+                         {feed(first + item("../Four", enclosure("/media/ep4.mp3", "audio/mpeg")) +
+                               "<item><title>../Four</title><guid>again</guid>" +
+                               enclosure("/media/ep5.mp3", "audio/mpeg") + "</item>"),
+                          "", "", "application/rss+xml"});
+    Check();
+    const Texts files = Files("Mixed");
+    ASSERT_EQ(files.size(), 5u) << testing::PrintToString(files);
+    EXPECT_TRUE(files[0].starts_with(".._Four-") && files[0].ends_with(".mp3")) << files[0];
+    EXPECT_EQ(files[1], ".._Four.mp3");
+    EXPECT_EQ(Hits(5), (std::vector<int>{1, 1, 0, 1, 1}));
 }
 
 TEST_F(EpisodeLibraryTest, AnUnreadableStoreIsKeptAsideAndRebuiltFromTheFolders) {

@@ -412,8 +412,7 @@ PodcastLibrary::EpisodeQuery PodcastLibrary::SettingsOf(const SubscriptionPtr& r
     return EpisodeQuery::Done;
 }
 
-PodcastLibrary::SettingsResult PodcastLibrary::CheckSettings(SettingValues& values,
-                                                             bool forDefault,
+PodcastLibrary::SettingsResult PodcastLibrary::CheckSettings(SettingValues& values, bool forDefault,
                                                              std::string& problem) {
     for (auto& [key, value] : values) {
         if (!IsSettingKey(key)) {

@@ -8,8 +8,8 @@
 // engine is handed out.
 
 #include "core/files/BaseDirectory.h"
-#include "core/model/SharedModel.h"
 #include "core/model/LibraryEvents.h"
+#include "core/model/SharedModel.h"
 #include "core/store/EpisodeLedger.h"
 #include "core/store/EpisodeStore.h"
 #include "core/store/PodcastSettings.h"
@@ -230,8 +230,8 @@ private:
     // its lock, also for what only reads the library.
     mutable EpisodeLedger episodes_;
     UpdateEngine engine_;
-    BaseDirectoryPath claimed_;                // the base directory claimed last
-    std::unique_ptr<BaseDirectoryLock> lock_;  // its lock, when one was claimed
+    BaseDirectoryPath claimed_;               // the base directory claimed last
+    std::unique_ptr<BaseDirectoryLock> lock_; // its lock, when one was claimed
 };
 
 } // namespace tessarine

@@ -86,8 +86,8 @@ void EpisodeLedger::Fill(const std::vector<Listed>& listed, std::time_t now) {
             episode.date = StoredDate(e.pubDate);
             episode.firstSeen = now;
             const std::string name = names.NameOf(e.link);
-            if (!name.empty() && KindAt(FeedFilePath(base_, l.folder, name), false) ==
-                                     EntryKind::Regular) {
+            if (!name.empty() &&
+                KindAt(FeedFilePath(base_, l.folder, name), false) == EntryKind::Regular) {
                 episode.state = EpisodeState::Downloaded;
                 episode.file = StoredPath(l.folder, name);
             }
@@ -178,8 +178,7 @@ std::unordered_set<std::string> EpisodeLedger::Paused(const std::string& base,
     return paused;
 }
 
-bool EpisodeLedger::Values(const std::string& base, const std::string& url,
-                           SettingValues& values) {
+bool EpisodeLedger::Values(const std::string& base, const std::string& url, SettingValues& values) {
     std::lock_guard lock(mutex_);
     values.clear();
     if (!For(base))
@@ -215,7 +214,8 @@ DbError EpisodeLedger::Change(const std::string& base, const std::string& url,
             return failed;
         if (value.empty())
             continue;
-        Statement set(store_.Db(), "INSERT INTO setting (podcast_id, key, value) VALUES (?1, ?2, ?3)");
+        Statement set(store_.Db(),
+                      "INSERT INTO setting (podcast_id, key, value) VALUES (?1, ?2, ?3)");
         if (podcast == 0)
             set.BindNull(1);
         else
@@ -298,7 +298,7 @@ EpisodeLedger::Want EpisodeLedger::Wanted(const std::string& base, int64_t podca
         return Want::Skip;
     case EpisodeState::Deleted:
         return ResolveSettings(ValuesOf(0), ValuesOf(podcast)).refetchDeleted ? Want::Fetch
-                                                                               : Want::Skip;
+                                                                              : Want::Skip;
     default:
         return Want::Fetch;
     }
@@ -362,7 +362,8 @@ EpisodeLedger::Again EpisodeLedger::DownloadAgain(const std::string& base, const
             return !e.file.empty() && (StoredName(e.file) == episode || e.file == episode);
         });
     if (found == nullptr)
-        found = named([&](const StoredEpisode& e) { return !e.title.empty() && e.title == episode; });
+        found =
+            named([&](const StoredEpisode& e) { return !e.title.empty() && e.title == episode; });
     if (found == nullptr)
         return Again::UnknownEpisode;
     Statement again(store_.Db(), "UPDATE episode SET again = 1 WHERE podcast_id = ?1 AND key = ?2");

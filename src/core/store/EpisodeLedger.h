@@ -37,7 +37,7 @@ public:
     // What opening the store did.
     struct Opening {
         EpisodeStore::OpenResult result = EpisodeStore::OpenResult::Failed;
-        DbError error{};       // why it failed or was refused
+        DbError error{};        // why it failed or was refused
         std::string keptCopy{}; // an unreadable store moved aside ("" when it
                                 // could not be moved)
         bool rebuilt = false;   // an unreadable store was kept aside and a
@@ -83,8 +83,8 @@ public:
 
     // ---- Moves ----
     enum class Move {
-        Moved,          // the podcast is known under `to` now
-        MovedAwayFrom,  // `to` is an address it moved away from: not taken back
+        Moved,         // the podcast is known under `to` now
+        MovedAwayFrom, // `to` is an address it moved away from: not taken back
         NoStore,
         Failed,
     };
@@ -146,12 +146,12 @@ public:
 
     private:
         struct Item {
-            StoredEpisode episode;  // as it will be stored
+            StoredEpisode episode; // as it will be stored
             std::string key;
-            bool known = false;     // the store had it
-            bool changed = false;   // to be written
-            bool eligible = true;   // within keep and keep-days
-            bool skip = false;      // past on-subscribe's newest
+            bool known = false;   // the store had it
+            bool changed = false; // to be written
+            bool eligible = true; // within keep and keep-days
+            bool skip = false;    // past on-subscribe's newest
         };
         std::string PatternName(const Item& item, const std::string& urlName);
         void SetState(Item& item, EpisodeState state, const std::string& file = {});
@@ -168,7 +168,7 @@ public:
         std::string knownFolder_;
         PodcastSettings settings_;
         std::unordered_map<std::string, StoredEpisode> stored_; // by key
-        std::unordered_set<std::string> takenNames_; // lower-case, in the folder
+        std::unordered_set<std::string> takenNames_;            // lower-case, in the folder
         std::vector<Item> items_;
     };
 

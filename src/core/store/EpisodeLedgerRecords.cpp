@@ -21,8 +21,8 @@ bool EpisodeLedger::RecordedArchive(const std::string& path, FileStamp& stamp, u
     return true;
 }
 
-void EpisodeLedger::RememberArchive(const std::string& path, const FileStamp& stamp,
-                                    uint64_t links, bool current) {
+void EpisodeLedger::RememberArchive(const std::string& path, const FileStamp& stamp, uint64_t links,
+                                    bool current) {
     std::lock_guard lock(mutex_);
     if (!store_.IsOpen() || !path.starts_with(base_))
         return;
@@ -32,8 +32,9 @@ void EpisodeLedger::RememberArchive(const std::string& path, const FileStamp& st
         forget.Bind(1, file).Run();
         return;
     }
-    Statement put(store_.Db(), "INSERT OR REPLACE INTO archive_memo (file, device, inode, size,"
-                               " modified, changed, links_hash) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
+    Statement put(store_.Db(),
+                  "INSERT OR REPLACE INTO archive_memo (file, device, inode, size,"
+                  " modified, changed, links_hash) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
     put.Bind(1, file)
         .Bind(2, static_cast<int64_t>(stamp.device))
         .Bind(3, static_cast<int64_t>(stamp.inode))

@@ -115,7 +115,8 @@ void EpisodeLedger::FeedStep::Rank(const std::vector<const FeedItem*>& feedItems
         const std::string url = f.enclosureUrl.empty() ? f.mediaUrl : f.enclosureUrl;
         const std::string title = TrimWhiteSpace(f.title);
         const std::string date = StoredDate(f.pubDate);
-        if (e.guid != f.guid || e.url != url || e.title != title || (!date.empty() && e.date != date)) {
+        if (e.guid != f.guid || e.url != url || e.title != title ||
+            (!date.empty() && e.date != date)) {
             // What the feed says of it now; the new URL serves its next download.
             e.guid = f.guid;
             e.url = url;
@@ -194,9 +195,8 @@ EpisodeLedger::Plan EpisodeLedger::FeedStep::Decide(size_t index, const std::str
         plan.action = Plan::Action::Leave;
         return plan;
     };
-    const bool fileThere =
-        !e.file.empty() && KindAt(FeedFilePath(base_, std::string(), e.file), false) ==
-                               EntryKind::Regular;
+    const bool fileThere = !e.file.empty() && KindAt(FeedFilePath(base_, std::string(), e.file),
+                                                     false) == EntryKind::Regular;
 
     if (e.again)
         return fetch(fileThere);

@@ -305,10 +305,12 @@ DbError EpisodeStore::SetState(int64_t podcast, const std::string& key, EpisodeS
                        " reason = CASE ?3 WHEN 'failed' THEN ?5"
                        " WHEN 'downloaded' THEN '' ELSE reason END"
                        " WHERE podcast_id = ?1 AND key = ?2");
-    if (DbError failed =
-            set.Bind(1, podcast).Bind(2, key).Bind(3, EpisodeStateName(state)).Bind(4, file)
-                .Bind(5, reason)
-                .Run())
+    if (DbError failed = set.Bind(1, podcast)
+                             .Bind(2, key)
+                             .Bind(3, EpisodeStateName(state))
+                             .Bind(4, file)
+                             .Bind(5, reason)
+                             .Run())
         return failed;
     if (db_.Changes() == 0)
         return {SQLITE_NOTFOUND, "no episode " + key};

@@ -34,13 +34,13 @@ const char* EpisodeStateName(EpisodeState state);
 bool ParseEpisodeState(const std::string& name, EpisodeState& state);
 
 struct StoredEpisode {
-    std::string key;   // its identity within the podcast
-    std::string guid;  // as the feed gives them
+    std::string key;  // its identity within the podcast
+    std::string guid; // as the feed gives them
     std::string url;
     std::string title;
-    std::string date;  // ISO 8601, empty when the feed gives none
+    std::string date; // ISO 8601, empty when the feed gives none
     EpisodeState state = EpisodeState::New;
-    std::string file;  // relative to the base directory, for Downloaded
+    std::string file; // relative to the base directory, for Downloaded
     int64_t attempts = 0;
     std::string reason;
     int64_t firstSeen = 0; // seconds since the epoch

@@ -37,8 +37,8 @@ const std::string& EpisodeUrl(const FeedItem& item) {
 CheckWalk::CheckWalk(SharedModel& model, LibraryEvents& events, const EngineOptions& options,
                      const std::atomic<bool>& cancel, ArchiveMemo& memo)
     : model_(model), events_(events), options_(options), cancel_(cancel), memo_(memo),
-      ledger_(options.episodes != nullptr ? options.episodes : &noStore_), queue_(model, events), walk_(model.Subscriptions()),
-      cache_(options.feedCacheDirectory.value_or(std::string())),
+      ledger_(options.episodes != nullptr ? options.episodes : &noStore_), queue_(model, events),
+      walk_(model.Subscriptions()), cache_(options.feedCacheDirectory.value_or(std::string())),
       saves_(model, *options.clock, options.saveInterval) {}
 
 CycleResult CheckWalk::Run() {
@@ -299,9 +299,9 @@ bool CheckWalk::QueueEpisode(EpisodeLedger::FeedStep& step, size_t index, const 
     if (plan.action != EpisodeLedger::Plan::Action::Fetch)
         return false;
     fileName = plan.fileName;
-    const bool queued = queue_.Add(folder.base, url, folder.name, fileName, &folder.listed,
-                                   item.enclosureLength, {step.Podcast(), step.Key(index)},
-                                   plan.replace);
+    const bool queued =
+        queue_.Add(folder.base, url, folder.name, fileName, &folder.listed, item.enclosureLength,
+                   {step.Podcast(), step.Key(index)}, plan.replace);
     if (queued)
         step.Queued(index);
     else
@@ -353,8 +353,9 @@ void CheckWalk::FollowMove(const SubscriptionPtr& s, const CheckStart& check, co
         // Two subscriptions are never merged behind the user's back: the
         // moved one stays, and the user hears of it once.
         if (ledger_->TellMoveOnce(check.base, from, to))
-            events_.MessagePosted(
-                {Message::Kind::Notice, IDS_FEED_MOVED_TO_SUBSCRIBED, {ShownUrl(from), ShownUrl(to)}});
+            events_.MessagePosted({Message::Kind::Notice,
+                                   IDS_FEED_MOVED_TO_SUBSCRIBED,
+                                   {ShownUrl(from), ShownUrl(to)}});
         return;
     }
     // A redirect was followed to a feed that was read; an address the
@@ -371,8 +372,7 @@ void CheckWalk::FollowMove(const SubscriptionPtr& s, const CheckStart& check, co
     cache_.Forget(from);
     model_.SaveSettings();
     events_.SubscriptionsChanged();
-    events_.MessagePosted(
-        {Message::Kind::Notice, IDS_FEED_MOVED, {ShownUrl(from), ShownUrl(to)}});
+    events_.MessagePosted({Message::Kind::Notice, IDS_FEED_MOVED, {ShownUrl(from), ShownUrl(to)}});
 }
 
 bool CheckWalk::AnswersWithFeed(const std::string& url) {
@@ -380,7 +380,8 @@ bool CheckWalk::AnswersWithFeed(const std::string& url) {
     if (!session.IsOpen())
         return false;
     std::string body;
-    const HttpResult fetched = session.FetchToString(url, HttpRequest(), body, options_.maxFeedBytes);
+    const HttpResult fetched =
+        session.FetchToString(url, HttpRequest(), body, options_.maxFeedBytes);
     if (!fetched.opened || !fetched.Complete() || fetched.status < 200 || fetched.status >= 300)
         return false;
     const FeedDocument feed = ReadFeed(body);
