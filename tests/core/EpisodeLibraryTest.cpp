@@ -230,7 +230,7 @@ TEST_F(EpisodeLibraryTest, KeepOnSubscribeAndKeepDaysDecideWhatIsFetchedAndKept)
     feed.title = "Fresh";
     feed.prefix = "/fresh/";
     ServeFeed("/fresh.xml", feed);
-    for (int i = 1; i <= 5; ++i)
+    for (int i = 1; i <= 6; ++i)
         server.Serve("/fresh/ep" + std::to_string(i) + ".mp3", "fresh");
     Start();
     Set(nullptr, "on-subscribe", "2");
@@ -271,6 +271,33 @@ TEST_F(EpisodeLibraryTest, KeepOnSubscribeAndKeepDaysDecideWhatIsFetchedAndKept)
     Set(fresh, "keep", "1");
     Check();
     EXPECT_EQ(Files("Fresh"), (Texts{"ep5.mp3", kArchiveFileName}));
+
+    // A paused podcast is passed over by "Check for new items", not by
+    // "Update this podcast now".
+    Set(fresh, "paused", "yes");
+    feed.episodes = 6;
+    ServeFeed("/fresh.xml", feed);
+    Check();
+    EXPECT_EQ(server.Hits("/fresh/ep6.mp3"), 0);
+    library->UpdateNow(fresh);
+    ASSERT_TRUE(library->WaitForIdle(1min));
+    EXPECT_EQ(server.Hits("/fresh/ep6.mp3"), 1);
+
+    // Each podcast's own options travel in an OPML export, and an import
+    // into another base directory takes them.
+    const std::string opml = library->ExportOpml("Feeds", 0);
+    base = root.Base() + "other/";
+    fs::create_directories(base);
+    Start();
+    library->AddFeeds(*ReadOpml(opml));
+    std::vector<SettingRow> rows;
+    ASSERT_EQ(library->SettingsOf(library->FindPodcast(server.Url("/fresh.xml")), rows),
+              PodcastLibrary::EpisodeQuery::Done);
+    Texts own;
+    for (const SettingRow& row : rows)
+        if (!row.inherited)
+            own.push_back(row.key + "=" + row.value);
+    EXPECT_EQ(own, (Texts{"paused=yes", "keep=1"}));
 }
 
 TEST_F(EpisodeLibraryTest, APodcastThatChangesItsTitleKeepsItsFolderAndFiles) {

@@ -287,11 +287,16 @@ std::optional<DownloadEntry> PodcastLibrary::DownloadAt(long long row) const {
 }
 
 std::string PodcastLibrary::ExportOpml(std::string_view title, std::time_t created) const {
-    // Each podcast's own options travel with it; the defaults do not.
+    // Each podcast's own options travel with it; the defaults do not. A
+    // program that does not hold the base directory reads them from the
+    // store as it is.
     std::unordered_map<std::string, OpmlSettings> own;
     const std::string base = model_.BaseDirectory();
-    for (const SubscriptionSnapshot& row : model_.SnapshotSubscriptions())
-        episodes_.Values(base, row.values.url, own[row.values.url]);
+    if (episodes_.IsOpen())
+        for (const SubscriptionSnapshot& row : model_.SnapshotSubscriptions())
+            episodes_.Values(base, row.values.url, own[row.values.url]);
+    else
+        own = EpisodeLedger::PeekOwnSettings(base);
     return model_.ExportOpml(title, created, [&own](const std::string& url) {
         const auto found = own.find(url);
         return found != own.end() ? found->second : OpmlSettings();

@@ -207,6 +207,8 @@ public:
     // is no store to read.
     static std::optional<std::unordered_map<std::string, int32_t>>
     PeekCheckStatuses(const std::string& base);
+    // The options each podcast sets itself, by URL, read the same way.
+    static std::unordered_map<std::string, SettingValues> PeekOwnSettings(const std::string& base);
     // Takes `statuses` (a record kept elsewhere before) for podcasts it has
     // no status of.
     void AddCheckStatuses(const std::string& base,

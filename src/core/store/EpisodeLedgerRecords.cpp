@@ -111,4 +111,17 @@ EpisodeLedger::PeekCheckStatuses(const std::string& base) {
     return statuses;
 }
 
+std::unordered_map<std::string, SettingValues>
+EpisodeLedger::PeekOwnSettings(const std::string& base) {
+    std::unordered_map<std::string, SettingValues> settings;
+    EpisodeStore store;
+    if (!store.OpenForReading(base))
+        return settings;
+    Statement read(store.Db(), "SELECT p.url, s.key, s.value FROM setting s JOIN podcast p"
+                               " ON p.id = s.podcast_id");
+    while (read.Step())
+        settings[read.Text(0)][read.Text(1)] = read.Text(2);
+    return settings;
+}
+
 } // namespace tessarine
