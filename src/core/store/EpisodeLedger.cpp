@@ -55,6 +55,7 @@ void EpisodeLedger::Close() {
 }
 
 bool EpisodeLedger::IsOpen() const {
+    std::lock_guard lock(mutex_);
     return store_.IsOpen();
 }
 

@@ -243,7 +243,7 @@ private:
     SettingValues ValuesOf(int64_t podcast);
     void Fill(const std::vector<Listed>& listed, std::time_t now);
 
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
     EpisodeStore store_;
     std::string base_;
 };
