@@ -123,16 +123,6 @@ void EpisodeLedger::Subscribed(const std::string& base, const std::string& url) 
         EnsurePodcast(url, std::string(), false);
 }
 
-void EpisodeLedger::Known(const std::string& base, const std::vector<Listed>& listed) {
-    std::lock_guard lock(mutex_);
-    if (!For(base))
-        return;
-    Transaction transaction(store_.Db());
-    for (const Listed& l : listed)
-        EnsurePodcast(l.url, l.folder, true);
-    transaction.Commit();
-}
-
 void EpisodeLedger::Readdressed(const std::string& base, const std::string& from,
                                 const std::string& to) {
     std::lock_guard lock(mutex_);

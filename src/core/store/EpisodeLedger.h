@@ -63,8 +63,6 @@ public:
     // A subscription made now: its first check is the one on-subscribe
     // applies to.
     void Subscribed(const std::string& base, const std::string& url);
-    // Subscriptions loaded with a settings file: known ones stay as they are.
-    void Known(const std::string& base, const std::vector<Listed>& listed);
     // A subscription took the address of the feed its page named: the same
     // podcast under its new address, no move.
     void Readdressed(const std::string& base, const std::string& from, const std::string& to);
