@@ -148,16 +148,24 @@ bool ReadOffset(Reader& r, Moment& m) {
     return true;
 }
 
-// "10:00", "10:00:00", "9:05:00.250" (fractions are dropped), also with
-// "am" or "pm" after it.
-bool ReadTime(Reader& r, Moment& m) {
-    m.hour = r.Number(1, 2);
+// Hours (of `hourDigits` or two digits), minutes and, when given, seconds:
+// "10:00", "9:05:00.250" (fractions are dropped).
+bool ReadClock(Reader& r, Moment& m, int hourDigits) {
+    m.hour = r.Number(hourDigits, 2);
     if (m.hour < 0 || !r.Take(':') || (m.minute = r.Number(2, 2)) < 0)
         return false;
     if (r.Take(':') && (m.second = r.Number(2, 2)) < 0)
         return false;
     if (r.Take('.') || r.Take(','))
         r.SkipDigits();
+    return true;
+}
+
+// A time as RSS writes it ("10:00", "10:00:00", "9:05:00.250"), also with
+// "am" or "pm" after it.
+bool ReadTime(Reader& r, Moment& m) {
+    if (!ReadClock(r, m, 1))
+        return false;
     const std::size_t mark = r.Mark();
     r.SkipBlanks();
     const std::string half = r.Word();
@@ -266,15 +274,8 @@ bool ReadRfc3339(Reader& r, Moment& m) {
         return false;
     if (r.AtEnd())
         return true;
-    if (!r.Take('t') && !r.SkipBlanks())
+    if ((!r.Take('t') && !r.SkipBlanks()) || !ReadClock(r, m, 2))
         return false;
-    m.hour = r.Number(2, 2);
-    if (m.hour < 0 || !r.Take(':') || (m.minute = r.Number(2, 2)) < 0)
-        return false;
-    if (r.Take(':') && (m.second = r.Number(2, 2)) < 0)
-        return false;
-    if (r.Take('.') || r.Take(','))
-        r.SkipDigits();
     if (!r.Take('z') && (r.Peek() == '+' || r.Peek() == '-') && !ReadOffset(r, m))
         return false;
     return r.AtEnd();

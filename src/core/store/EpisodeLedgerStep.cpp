@@ -269,26 +269,9 @@ DbError EpisodeLedger::FeedStep::Save() {
             if (DbError failed = rekey.Bind(1, podcast_).Bind(2, e.key).Bind(3, item.key).Run())
                 return failed;
         }
-        Statement put(db, "INSERT INTO episode (podcast_id, key, guid, url, title, date, state,"
-                          " file, attempts, reason, first_seen, again)"
-                          " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12)"
-                          " ON CONFLICT (podcast_id, key) DO UPDATE SET guid = excluded.guid,"
-                          " url = excluded.url, title = excluded.title, date = excluded.date,"
-                          " state = excluded.state, file = excluded.file,"
-                          " again = excluded.again");
-        if (DbError failed = put.Bind(1, podcast_)
-                                 .Bind(2, item.key)
-                                 .Bind(3, e.guid)
-                                 .Bind(4, e.url)
-                                 .Bind(5, e.title)
-                                 .Bind(6, e.date)
-                                 .Bind(7, EpisodeStateName(e.state))
-                                 .Bind(8, e.file)
-                                 .Bind(9, e.attempts)
-                                 .Bind(10, e.reason)
-                                 .Bind(11, e.firstSeen)
-                                 .Bind(12, e.again ? 1 : 0)
-                                 .Run())
+        StoredEpisode stored = e;
+        stored.key = item.key;
+        if (DbError failed = ledger_.store_.PutEpisode(podcast_, stored, true))
             return failed;
     }
     Statement podcast(db, "UPDATE podcast SET checked = 1, folder = ?2 WHERE id = ?1");

@@ -250,12 +250,15 @@ DbError EpisodeStore::Podcast(const std::string& url, const std::string& folder,
     return find.Error();
 }
 
-DbError EpisodeStore::PutEpisode(int64_t podcast, const StoredEpisode& episode) {
-    Statement put(db_, "INSERT INTO episode (podcast_id, key, guid, url, title, date, state,"
-                       " file, attempts, reason, first_seen)"
-                       " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)"
-                       " ON CONFLICT (podcast_id, key) DO UPDATE SET guid = excluded.guid,"
-                       " url = excluded.url, title = excluded.title, date = excluded.date");
+DbError EpisodeStore::PutEpisode(int64_t podcast, const StoredEpisode& episode, bool decided) {
+    const std::string sql =
+        std::string("INSERT INTO episode (podcast_id, key, guid, url, title, date, state, file,"
+                    " attempts, reason, first_seen, again)"
+                    " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12)"
+                    " ON CONFLICT (podcast_id, key) DO UPDATE SET guid = excluded.guid,"
+                    " url = excluded.url, title = excluded.title, date = excluded.date") +
+        (decided ? ", state = excluded.state, file = excluded.file, again = excluded.again" : "");
+    Statement put(db_, sql);
     return put.Bind(1, podcast)
         .Bind(2, episode.key)
         .Bind(3, episode.guid)
@@ -267,6 +270,7 @@ DbError EpisodeStore::PutEpisode(int64_t podcast, const StoredEpisode& episode) 
         .Bind(9, episode.attempts)
         .Bind(10, episode.reason)
         .Bind(11, episode.firstSeen)
+        .Bind(12, episode.again ? 1 : 0)
         .Run();
 }
 

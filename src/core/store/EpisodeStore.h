@@ -95,8 +95,9 @@ public:
     DbError Podcast(const std::string& url, const std::string& folder, int64_t& id);
     // Adds the episode, or updates what the feed says of it (guid, URL,
     // title, date) when the podcast has one of its key: what became of it
-    // (state, file, attempts, reason) and when it was first seen stay.
-    DbError PutEpisode(int64_t podcast, const StoredEpisode& episode);
+    // (state, file, attempts, reason) and when it was first seen stay; with
+    // `decided` also its state, file and whether it is asked for again.
+    DbError PutEpisode(int64_t podcast, const StoredEpisode& episode, bool decided = false);
     // The podcast's episodes, newest first: by date, then (for episodes
     // without one) the later first seen, then the order the feed gave them.
     DbError Episodes(int64_t podcast, std::vector<StoredEpisode>& episodes);
