@@ -1,7 +1,9 @@
 // Whole runs of tessarine-cli against loopback servers, in a temporary world
 // whose profile names the base directory.
 #include "core/files/BaseDirectory.h"
+#include "core/files/BaseDirectoryLock.h"
 #include "core/model/SettingsFile.h"
+#include "core/store/EpisodeStore.h"
 #include "support/Feeds.h"
 #include "support/LoopbackServer.h"
 #include "support/TestSupport.h"
@@ -9,8 +11,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <map>
+#include <set>
 
 #include <fcntl.h>
 #include <pty.h>
@@ -598,4 +603,158 @@ TEST(TessarineCliPasswords, APasswordIsNeverShownAndTheCacheIsPrivate) {
     }
     // The settings file keeps the whole address: it is what is fetched.
     EXPECT_EQ(cli.StoredUrls(), (Lines{good, gone}));
+}
+
+// ---- The episode store ----
+
+// A check killed at any moment (while the walk records the feeds, in a
+// download, between downloads, in the clean-up) leaves an episode store that
+// opens and calls no episode downloaded whose file is missing or not whole,
+// and no lock behind. Each round waits for another point of the cycle; a
+// cycle that ends before it gets there is checked all the same.
+TEST(TessarineCliStore, KillsDuringCyclesLeaveAStoreThatOpensAndNeverLies) {
+    LoopbackServer server;
+    std::map<std::string, std::string> bodies; // by file name, 24 KiB each
+    const auto episode = [&](char podcast, int n) {
+        const std::string name = podcast + std::to_string(n) + ".mp3";
+        std::string& body = bodies[name];
+        while (body.size() < 24 * 1024)
+            body += name + ' ';
+        body.resize(24 * 1024);
+        // Sent slowly enough that every transfer can be killed in.
+        server.ServeResource("/" + name,
+                             {.body = body, .trickleBytes = 4096, .trickleEveryMs = 10});
+        return TestItem{.enclosureUrl = server.Url("/" + name),
+                        .title = name,
+                        .pubDate = std::to_string(n) + " Jan 2009 10:00:00 +0000"};
+    };
+    std::vector<TestItem> alpha, beta, gamma;
+    for (int n = 1; n <= 28; ++n) {
+        gamma.push_back(episode('g', n));
+        if (n <= 8) {
+            alpha.push_back(episode('a', n));
+            beta.push_back(episode('b', n));
+        }
+    }
+    // Gamma keeps its newest three and has a new episode every round: every
+    // cycle that gets to its end cleans up.
+    const auto serveGamma = [&](int items) {
+        server.ServeResource("/g.xml",
+                             {.body = MakeFeed("Gamma", {gamma.begin(), gamma.begin() + items}),
+                              .contentType = "application/rss+xml"});
+    };
+    server.Serve("/a.xml", MakeFeed("Alpha", alpha), "application/rss+xml");
+    server.Serve("/b.xml", MakeFeed("Beta", beta), "application/rss+xml");
+    serveGamma(8);
+    server.Start();
+    Cli cli;
+    for (const char* feed : {"/a.xml", "/b.xml", "/g.xml"})
+        ASSERT_EQ(cli.Run({"add", server.Url(feed)}).status, 0);
+    ASSERT_EQ(cli.Run({"set", server.Url("/g.xml"), "keep=3"}).status, 0);
+
+    const std::string store = cli.base + "Tessarine Episodes.db";
+    const std::string settings = SettingsFilePath(cli.base);
+    // The names in a podcast's folder that end with `suffix` (beside the
+    // episodes: the feed's archive, partial files).
+    const auto names = [&](const std::string& folder, const char* suffix = ".mp3") {
+        std::set<std::string> found;
+        std::error_code error;
+        for (fs::directory_iterator it(cli.base + folder, error), end; !error && it != end;
+             it.increment(error))
+            if (const std::string name = it->path().filename(); name.ends_with(suffix))
+                found.insert(name);
+        return found;
+    };
+    const auto enclosuresAsked = [&] {
+        int hits = 0;
+        for (const auto& [name, body] : bodies)
+            hits += server.Hits("/" + name);
+        return hits;
+    };
+    std::set<std::string> deletedHere; // by this test, perhaps unseen by the store yet
+    size_t downloaded = 0;
+    const auto expectConsistent = [&] {
+        BaseDirectoryLock lock(cli.base); // the killed program's went with it
+        EXPECT_TRUE(lock.Held());
+        EpisodeStore episodes;
+        ASSERT_EQ(episodes.OpenFile(store), EpisodeStore::OpenResult::Opened)
+            << episodes.Error().message;
+        Statement rows(episodes.Db(), "SELECT file, state FROM episode");
+        for (downloaded = 0; rows.Step();) {
+            const std::string file = rows.Text(0), state = rows.Text(1);
+            if (state == "downloaded" && !fs::exists(cli.base + file)) {
+                EXPECT_TRUE(deletedHere.contains(file)) << file << " is downloaded but missing";
+                continue;
+            }
+            deletedHere.erase(file);
+            if (state != "downloaded")
+                continue;
+            ++downloaded;
+            const std::string there = ReadFile(cli.base + file);
+            EXPECT_TRUE(there == bodies[fs::path(file).filename()])
+                << file << " is downloaded but has " << there.size() << " bytes";
+        }
+        EXPECT_FALSE(rows.Error()) << rows.Error().message;
+        // A file under its own name is whole, whatever the store says.
+        for (const std::string folder : {"Alpha/", "Beta/", "Gamma/"})
+            for (const std::string& name : names(folder))
+                EXPECT_TRUE(ReadFile(cli.base + folder + name) == bodies[name]) << folder + name;
+    };
+
+    for (int round = 0; round < 20; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        serveGamma(8 + round);
+        const int asked = enclosuresAsked();
+        std::error_code error;
+        const fs::file_time_type saved = fs::last_write_time(settings, error);
+        size_t gammaFiles = names("Gamma").size();
+        const pid_t pid = cli.Start({"check"}, "check");
+        const auto reached = [&] {
+            switch (round % 6) {
+            case 0: // in the check's first transaction on the store
+                return fs::exists(store + "-journal");
+            case 1: // the walk recorded a feed: the settings are saved after it
+                return fs::last_write_time(settings, error) != saved;
+            case 2: // in a download: its partial file holds some of it
+                for (const std::string folder : {"Alpha/", "Beta/", "Gamma/"})
+                    for (const std::string& name : names(folder, ".tessarine-part"))
+                        if (fs::file_size(cli.base + folder + name, error) > 0 && !error)
+                            return true;
+                return false;
+            case 3: // between downloads: one or more done, the next one asked for
+                return enclosuresAsked() >= asked + 2 + round / 6;
+            case 4: // the last download is done: the clean-up comes next
+                return fs::exists(cli.base + "Gamma/g" + std::to_string(8 + round) + ".mp3");
+            default: { // in the clean-up: Gamma's folder lost a file
+                const size_t now = names("Gamma").size();
+                gammaFiles = std::max(gammaFiles, now);
+                return now < gammaFiles;
+            }
+            }
+        };
+        siginfo_t ended{}; // the check ended by itself (still to be reaped)
+        EXPECT_TRUE(Await([&] {
+            return reached() || (waitid(P_PID, static_cast<id_t>(pid), &ended,
+                                        WEXITED | WNOHANG | WNOWAIT) == 0 &&
+                                 ended.si_pid == pid);
+        }));
+        ::kill(pid, SIGKILL);
+        EXPECT_EQ(waitpid(pid, nullptr, 0), pid);
+        expectConsistent();
+        // Two files go: the next check fetches them again.
+        for (const std::string podcast : {"Alpha/a", "Beta/b"}) {
+            const std::string file = podcast + std::to_string(round % 8 + 1) + ".mp3";
+            if (fs::remove(cli.base + file, error))
+                deletedHere.insert(file);
+        }
+    }
+
+    // A check that runs to its end makes good every round's losses.
+    const Result whole = cli.Run({"check"});
+    EXPECT_EQ(whole.status, 0) << whole.err;
+    deletedHere.clear();
+    expectConsistent();
+    EXPECT_EQ(downloaded, 8u + 8u + 3u);
+    EXPECT_EQ(names("Alpha").size() + names("Beta").size(), 16u);
+    EXPECT_EQ(names("Gamma"), (std::set<std::string>{"g25.mp3", "g26.mp3", "g27.mp3"}));
 }
