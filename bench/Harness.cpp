@@ -1,5 +1,6 @@
 #include "Harness.h"
 
+#include <fcntl.h>
 #include <malloc.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -126,7 +127,8 @@ long PeakMeter::StopKiB() {
     return impl_->sampled;
 }
 
-ChildResult RunChild(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv) {
+ChildResult RunChild(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv,
+                     const std::string& output) {
     std::vector<char*> args;
     for (const std::string& a : argv)
         args.push_back(const_cast<char*>(a.c_str()));
@@ -143,8 +145,17 @@ ChildResult RunChild(const std::vector<std::string>& argv, const std::vector<std
 
     ChildResult result;
     const auto start = Clock::now();
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (!output.empty()) {
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    }
     pid_t pid = 0;
-    if (posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), env.data()) != 0)
+    const int spawned = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), env.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0)
         return result;
     // The kernel's account of a spawned child's peak (ru_maxrss) starts from
     // this process's own peak, so the child's VmHWM is read while it runs.

@@ -49,9 +49,11 @@ struct ChildResult {
     double seconds = 0;
     long maxRssKiB = 0; // from the kernel's accounting of the child
 };
-// Runs a program (searched on PATH) with `args` and waits for it.
+// Runs a program (searched on PATH) with `args` and waits for it; its
+// standard output and error go to the file `output` when one is named.
 ChildResult RunChild(const std::vector<std::string>& argv,
-                     const std::vector<std::string>& extraEnv = {});
+                     const std::vector<std::string>& extraEnv = {},
+                     const std::string& output = {});
 
 // One line of the results table.
 struct Result {

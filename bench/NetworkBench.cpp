@@ -2,14 +2,18 @@
 // feeds in which nothing changed, against a server that answers conditional
 // requests with 304 and one that does not, beside the floor of one curl
 // process requesting the same URLs; the bytes such a cycle receives; the
-// settings file's writes during a cycle of 2,000 feeds; and resuming a 1 GiB
-// transfer from its middle.
+// same check as a whole `tessarine-cli check` process, and the size of the
+// episode store it keeps; the settings file's writes during a cycle of 2,000
+// feeds; and resuming a 1 GiB transfer from its middle.
 #include "Benchmarks.h"
 #include "ServerProcess.h"
 #include "Workloads.h"
 
 #include "core/files/BaseDirectory.h"
+#include "core/files/FileStore.h"
+#include "core/model/SettingsFile.h"
 #include "core/net/HttpClient.h"
+#include "core/store/EpisodeStore.h"
 #include "core/update/UpdateEngine.h"
 #include "platform/CacheFolder.h"
 #include "support/EventRecorder.h"
@@ -190,6 +194,68 @@ void NetworkBenchmark(const Settings& settings, ServerProcess& server, Report& r
     const double share = fullBytes > 0 ? static_cast<double>(unchangedBytes) / fullBytes : 1;
     report.Check("Network: bytes of an unchanged cycle under 2 % of a full one",
                  Format("%.2f %%", share * 100), share < 0.02);
+
+    // The whole command line program, a fresh process each time, over a base
+    // directory whose archives, episode store and feed cache a first run made.
+    {
+        TempDir cliDir, cliCache;
+        const std::string base = cliDir.Base();
+        SubscriptionList list;
+        for (int f = 0; f < kManyFeeds; ++f) {
+            list.Append(server.Url(ValidatedFeedPath(f)), ManyFeedTitle(f));
+            CreateEnclosureFiles(base, ManyFeedTitle(f), kManyItems);
+        }
+        OptionSet options;
+        options.updateStart = 0;
+        WriteFileAtomically(SettingsFilePath(base), SerializeSettings(options, list));
+        setenv("XDG_CACHE_HOME", cliCache.Path().c_str(), 1); // a cache of its own
+        const std::string output = cliDir / "output.txt";
+        bool cliOk = true;
+        auto check = [&] {
+            const ChildResult child =
+                RunChild({TESSARINE_CLI_BINARY, "--base", base, "check"}, {}, output);
+            cliOk = cliOk && child.exitCode == 0;
+            return child.seconds;
+        };
+        const double first = check();
+        std::vector<double> again;
+        for (int run = 0; run < settings.bigRuns; ++run)
+            again.push_back(check());
+        setenv("XDG_CACHE_HOME", cacheHome.Path().c_str(), 1);
+
+        // The store the runs made: an episode for every item, each downloaded.
+        const std::string storeFile = BaseDirectoryPath(base).EpisodeStoreFile();
+        int64_t episodes = 0, downloaded = 0;
+        {
+            EpisodeStore store;
+            cliOk = store.OpenForReading(base) && cliOk;
+            cliOk = !store.Db().QueryInt("SELECT count(*) FROM episode", episodes) &&
+                    !store.Db().QueryInt("SELECT count(*) FROM episode WHERE state = 'downloaded'"
+                                         " AND file <> ''", downloaded) && cliOk;
+        }
+        std::error_code error;
+        const double storeBytes = static_cast<double>(fs::file_size(storeFile, error));
+        cliOk = cliOk && !error && episodes == kManyFeeds * kManyItems && downloaded == episodes;
+        if (!cliOk)
+            report.Fail("6: tessarine-cli check did not end as expected (exit code or store), see " +
+                        output);
+
+        report.Add({label, "tessarine-cli check, fresh process, unchanged feeds with validators",
+                    FormatSeconds(Median(again)), "curl -K " + FormatSeconds(floorSeconds),
+                    ListSeconds(again) + "; store, archives and feed cache from a first run"});
+        report.Add({label, "  its first run (makes the store, archives and feed cache)",
+                    FormatSeconds(first), "", ""});
+        report.Add({"7 Episode store", Format("store file, %lld episodes (%d podcasts x %d)",
+                                              static_cast<long long>(episodes), kManyFeeds,
+                                              kManyItems),
+                    FormatMiB(storeBytes / 1024), "",
+                    Format("%.0f bytes an episode, made by the check above", storeBytes /
+                           static_cast<double>(std::max<int64_t>(1, episodes)))});
+        const double cliRatio = Median(again) / floorSeconds;
+        report.Check("Network: tessarine-cli check of unchanged feeds within 4 x the curl floor",
+                     Format("%.1f x (%s)", cliRatio, FormatSeconds(Median(again)).c_str()),
+                     cliOk && cliRatio <= 4);
+    }
 
     // The settings file during a cycle of 2,000 feeds.
     {

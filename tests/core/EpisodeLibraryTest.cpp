@@ -14,6 +14,7 @@
 
 #include <filesystem>
 #include <map>
+#include <unordered_map>
 
 using namespace tessarine;
 using namespace tessarine::test;
@@ -452,3 +453,26 @@ TEST_F(EpisodeLibraryTest, AnUnreadableStoreIsKeptAsideAndRebuiltFromTheFolders)
 }
 
 } // namespace
+
+// How the checks ended is written once the walk is over, all at once, and a
+// program without the base directory's lock reads it from the store while
+// the program that holds it goes on.
+TEST_F(EpisodeLibraryTest, HowChecksEndedIsInTheStoreOnceTheWalkIsOver) {
+    ServeFeed("/show.xml", ShowFeed{});
+    server.Serve("/gone.xml", "gone", "text/plain", 404);
+    Start();
+    const SubscriptionPtr show = Subscribe("/show.xml");
+    const SubscriptionPtr gone = Subscribe("/gone.xml");
+    Check();
+    const auto statuses = EpisodeLedger::PeekCheckStatuses(library->BaseDirectory());
+    ASSERT_TRUE(statuses.has_value());
+    EXPECT_EQ(*statuses, (std::unordered_map<std::string, int32_t>{
+                             {server.Url("/show.xml"), library->LastCheckStatus(show)},
+                             {server.Url("/gone.xml"), Error}}));
+    EXPECT_EQ(library->LastCheckStatus(gone), Error);
+    // The next program on the base directory starts from them.
+    Start();
+    const std::vector<SubscriptionSnapshot> rows = library->SubscriptionRows();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(library->LastCheckStatus(rows[1].record), Error);
+}

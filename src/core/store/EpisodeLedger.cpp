@@ -21,6 +21,7 @@ namespace tessarine {
 EpisodeLedger::Opening EpisodeLedger::Open(const std::string& base,
                                            const std::vector<Listed>& listed, std::time_t now) {
     std::lock_guard lock(mutex_);
+    WriteCheckResults();
     store_.Close();
     base_ = base;
     Opening opening;
@@ -51,6 +52,7 @@ EpisodeLedger::Opening EpisodeLedger::Open(const std::string& base,
 
 void EpisodeLedger::Close() {
     std::lock_guard lock(mutex_);
+    WriteCheckResults();
     store_.Close();
 }
 

@@ -56,7 +56,8 @@ public:
     // made now takes the episodes of their archives, those whose file exists
     // as downloaded.
     Opening Open(const std::string& base, const std::vector<Listed>& listed, std::time_t now);
-    void Close();
+    void Close(); // writes what is not written yet first
+    ~EpisodeLedger() { Close(); }
     bool IsOpen() const;
 
     // ---- Subscriptions ----
@@ -195,9 +196,14 @@ public:
 
     // ---- How checks ended ----
     // The check of `url`'s podcast ended with `status` (a SubscriptionStatus)
-    // and, when it failed, `failure`.
+    // and, when it failed, `failure`. Written together with the ones before
+    // it, in one transaction, once the oldest of them is a second old (a
+    // commit per feed would sync the file for every feed of a walk).
     void CheckEnded(const std::string& base, const std::string& url, int32_t status,
                     const Failure& failure, std::time_t now);
+    // Writes the ends not written yet (at a walk's end; also done before the
+    // statuses are read and when the store is closed).
+    void SaveCheckResults();
     // The statuses of the last checks by URL.
     std::unordered_map<std::string, int32_t> CheckStatuses(const std::string& base);
     // The statuses in the store of `base` as it is, read without its lock
@@ -240,10 +246,19 @@ private:
     int64_t EnsurePodcast(const std::string& url, const std::string& folder, bool checked);
     SettingValues ValuesOf(int64_t podcast);
     void Fill(const std::vector<Listed>& listed, std::time_t now);
+    void WriteCheckResults(); // with the mutex held
+
+    struct CheckEnd {
+        int64_t podcast = 0;
+        int32_t status = 0;
+        Failure failure{};
+        std::time_t at = 0;
+    };
 
     mutable std::mutex mutex_;
     EpisodeStore store_;
     std::string base_;
+    std::vector<CheckEnd> unwrittenChecks_; // of the store's base directory
 };
 
 } // namespace tessarine

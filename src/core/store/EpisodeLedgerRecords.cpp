@@ -55,16 +55,39 @@ void EpisodeLedger::CheckEnded(const std::string& base, const std::string& url, 
     const int64_t podcast = PodcastId(url);
     if (podcast == 0)
         return;
+    unwrittenChecks_.push_back({podcast, status, failure, now});
+    if (now - unwrittenChecks_.front().at >= 1 || now < unwrittenChecks_.front().at)
+        WriteCheckResults();
+}
+
+void EpisodeLedger::SaveCheckResults() {
+    std::lock_guard lock(mutex_);
+    WriteCheckResults();
+}
+
+void EpisodeLedger::WriteCheckResults() {
+    if (unwrittenChecks_.empty())
+        return;
+    if (!store_.IsOpen()) {
+        unwrittenChecks_.clear();
+        return;
+    }
+    Transaction transaction(store_.Db());
     Statement put(store_.Db(), "INSERT OR REPLACE INTO check_result (podcast_id, status,"
                                " reason_kind, reason_detail, http_status, checked_at)"
                                " VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
-    put.Bind(1, podcast)
-        .Bind(2, int64_t{status})
-        .Bind(3, failure ? FailureKindName(failure.kind) : "")
-        .Bind(4, failure.detail)
-        .Bind(5, static_cast<int64_t>(failure.httpStatus))
-        .Bind(6, static_cast<int64_t>(now))
-        .Run();
+    for (const CheckEnd& end : unwrittenChecks_) {
+        put.Reset();
+        put.Bind(1, end.podcast)
+            .Bind(2, int64_t{end.status})
+            .Bind(3, end.failure ? FailureKindName(end.failure.kind) : "")
+            .Bind(4, end.failure.detail)
+            .Bind(5, static_cast<int64_t>(end.failure.httpStatus))
+            .Bind(6, static_cast<int64_t>(end.at))
+            .Run();
+    }
+    transaction.Commit();
+    unwrittenChecks_.clear();
 }
 
 std::unordered_map<std::string, int32_t> EpisodeLedger::CheckStatuses(const std::string& base) {
@@ -72,6 +95,7 @@ std::unordered_map<std::string, int32_t> EpisodeLedger::CheckStatuses(const std:
     std::unordered_map<std::string, int32_t> statuses;
     if (!For(base))
         return statuses;
+    WriteCheckResults();
     Statement read(store_.Db(), "SELECT p.url, c.status FROM check_result c JOIN podcast p"
                                 " ON p.id = c.podcast_id");
     while (read.Step())

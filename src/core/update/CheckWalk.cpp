@@ -41,6 +41,10 @@ CheckWalk::CheckWalk(SharedModel& model, LibraryEvents& events, const EngineOpti
       walk_(model.Subscriptions()), cache_(options.feedCacheDirectory.value_or(std::string())),
       saves_(model, *options.clock, options.saveInterval) {}
 
+CheckWalk::~CheckWalk() {
+    ledger_->SaveCheckResults();
+}
+
 CycleResult CheckWalk::Run() {
     for (size_t at = 0; at < walk_.size(); ++at) {
         if (cancel_)

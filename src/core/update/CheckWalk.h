@@ -36,6 +36,7 @@ public:
     // `memo` outlives the walk: it is the engine's for all its cycles.
     CheckWalk(SharedModel& model, LibraryEvents& events, const EngineOptions& options,
               const std::atomic<bool>& cancel, ArchiveMemo& memo);
+    ~CheckWalk(); // how the checks ended goes into the store
     CheckWalk(const CheckWalk&) = delete;
     CheckWalk& operator=(const CheckWalk&) = delete;
 
