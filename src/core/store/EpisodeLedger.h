@@ -133,7 +133,10 @@ public:
         void Rank(const std::vector<const FeedItem*>& items);
         // What to do with item `index` of Rank's list, whose URL gives the
         // file name `urlName` (its name among the feed's, see EnclosureNames).
-        Plan Decide(size_t index, const std::string& urlName);
+        // `listed`: the names in the podcast's folder, listed once for the
+        // whole feed (a file elsewhere is looked for on disk).
+        Plan Decide(size_t index, const std::string& urlName,
+                    const std::unordered_set<std::string>& listed);
         // The episode's identity (after Decide).
         const std::string& Key(size_t index) const { return items_[index].key; }
         // Item `index` was queued under `fileName`, or its file was there.

@@ -174,7 +174,8 @@ void EpisodeLedger::FeedStep::SetState(Item& item, EpisodeState state, const std
     item.changed = true;
 }
 
-EpisodeLedger::Plan EpisodeLedger::FeedStep::Decide(size_t index, const std::string& urlName) {
+EpisodeLedger::Plan EpisodeLedger::FeedStep::Decide(size_t index, const std::string& urlName,
+                                                    const std::unordered_set<std::string>& listed) {
     Item& item = items_[index];
     StoredEpisode& e = item.episode;
     Plan plan;
@@ -195,8 +196,13 @@ EpisodeLedger::Plan EpisodeLedger::FeedStep::Decide(size_t index, const std::str
         plan.action = Plan::Action::Leave;
         return plan;
     };
-    const bool fileThere = !e.file.empty() && KindAt(FeedFilePath(base_, std::string(), e.file),
-                                                     false) == EntryKind::Regular;
+    // A file of the podcast's folder is looked for in its listing; one left
+    // in another folder (a title change that could not move it) on disk.
+    const bool inFolder = !e.file.empty() && e.file == StoredPath(folder_, StoredName(e.file));
+    const bool fileThere =
+        inFolder ? listed.contains(StoredName(e.file))
+                 : !e.file.empty() && KindAt(FeedFilePath(base_, std::string(), e.file), false) ==
+                                          EntryKind::Regular;
 
     if (e.again)
         return fetch(fileThere);

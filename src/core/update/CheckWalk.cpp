@@ -299,7 +299,7 @@ bool CheckWalk::QueueEpisode(EpisodeLedger::FeedStep& step, size_t index, const 
     if (!step.Active())
         return queue_.Add(folder.base, url, folder.name, fileName, &folder.listed,
                           item.enclosureLength);
-    const EpisodeLedger::Plan plan = step.Decide(index, fileName);
+    const EpisodeLedger::Plan plan = step.Decide(index, fileName, folder.listed);
     if (plan.action != EpisodeLedger::Plan::Action::Fetch)
         return false;
     fileName = plan.fileName;
