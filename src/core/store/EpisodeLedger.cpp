@@ -191,6 +191,7 @@ DbError EpisodeLedger::Change(const std::string& base, const std::string& url,
     std::lock_guard lock(mutex_);
     if (!For(base))
         return {SQLITE_MISUSE, "no episode store"};
+    EndBatch();
     Transaction transaction(store_.Db());
     if (DbError failed = transaction.Error())
         return failed;
@@ -245,6 +246,7 @@ EpisodeLedger::Move EpisodeLedger::MoveTo(const std::string& base, const std::st
         if (back.Bind(1, to).Step())
             return Move::MovedAwayFrom;
     }
+    EndBatch();
     Transaction transaction(db);
     // A podcast the store met at the new address before (subscribed once,
     // since removed) gives way: the moving one keeps its episodes.

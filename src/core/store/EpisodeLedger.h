@@ -23,6 +23,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -157,6 +158,8 @@ public:
         };
         std::string PatternName(const Item& item, const std::string& urlName);
         void SetState(Item& item, EpisodeState state, const std::string& file = {});
+        // Writes the changed items and the podcast's row.
+        DbError SaveItems(Database& db);
 
         EpisodeLedger& ledger_;
         const std::string base_;
@@ -249,7 +252,15 @@ private:
     int64_t EnsurePodcast(const std::string& url, const std::string& folder, bool checked);
     SettingValues ValuesOf(int64_t podcast);
     void Fill(const std::vector<Listed>& listed, std::time_t now);
-    void WriteCheckResults(); // with the mutex held
+    // Writes the check ends not written yet and commits the batch; with the
+    // mutex held.
+    void WriteCheckResults();
+    // A walk's writes are gathered in one transaction, the batch, committed
+    // with the check ends (a commit per feed would sync the file for every
+    // feed). Whatever begins a transaction of its own ends the batch first.
+    // With the mutex held.
+    void BeginBatch(std::time_t now);
+    void EndBatch();
 
     struct CheckEnd {
         int64_t podcast = 0;
@@ -262,6 +273,8 @@ private:
     EpisodeStore store_;
     std::string base_;
     std::vector<CheckEnd> unwrittenChecks_; // of the store's base directory
+    std::unique_ptr<Transaction> batch_;
+    std::time_t batchSince_ = 0;
 };
 
 } // namespace tessarine

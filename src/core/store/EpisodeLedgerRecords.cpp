@@ -65,14 +65,32 @@ void EpisodeLedger::SaveCheckResults() {
     WriteCheckResults();
 }
 
-void EpisodeLedger::WriteCheckResults() {
-    if (unwrittenChecks_.empty())
+void EpisodeLedger::BeginBatch(std::time_t now) {
+    if (batch_)
         return;
+    batch_ = std::make_unique<Transaction>(store_.Db());
+    batchSince_ = now;
+    if (batch_->Error())
+        batch_.reset();
+}
+
+void EpisodeLedger::EndBatch() {
+    if (batch_)
+        batch_->Commit();
+    batch_.reset();
+}
+
+void EpisodeLedger::WriteCheckResults() {
     if (!store_.IsOpen()) {
         unwrittenChecks_.clear();
+        batch_.reset();
         return;
     }
-    Transaction transaction(store_.Db());
+    if (unwrittenChecks_.empty()) {
+        EndBatch();
+        return;
+    }
+    BeginBatch(unwrittenChecks_.front().at);
     Statement put(store_.Db(), "INSERT OR REPLACE INTO check_result (podcast_id, status,"
                                " reason_kind, reason_detail, http_status, checked_at)"
                                " VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
@@ -86,7 +104,7 @@ void EpisodeLedger::WriteCheckResults() {
             .Bind(6, static_cast<int64_t>(end.at))
             .Run();
     }
-    transaction.Commit();
+    EndBatch();
     unwrittenChecks_.clear();
 }
 
@@ -108,6 +126,7 @@ void EpisodeLedger::AddCheckStatuses(const std::string& base,
     std::lock_guard lock(mutex_);
     if (!For(base))
         return;
+    EndBatch();
     Transaction transaction(store_.Db());
     for (const auto& [url, status] : statuses) {
         const int64_t podcast = PodcastId(url);

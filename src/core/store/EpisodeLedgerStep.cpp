@@ -54,6 +54,7 @@ void EpisodeLedger::FeedStep::FolderRenamed(const std::string& from, const std::
     if (!ledger_.For(base_))
         return;
     Database& db = ledger_.store_.Db();
+    ledger_.EndBatch();
     Transaction transaction(db);
     Statement files(db, "UPDATE episode SET file = ?3 || substr(file, length(?2) + 1)"
                         " WHERE podcast_id = ?1 AND substr(file, 1, length(?2)) = ?2");
@@ -263,9 +264,19 @@ DbError EpisodeLedger::FeedStep::Save() {
         std::any_of(items_.begin(), items_.end(), [](const Item& i) { return i.changed; });
     if (!anyChanged)
         return {};
-    Transaction transaction(db);
-    if (DbError failed = transaction.Error())
+    // Written in the walk's batch; a feed whose writes fail leaves none of
+    // them in it.
+    ledger_.BeginBatch(now_);
+    if (DbError failed = db.Execute("SAVEPOINT feed"))
         return failed;
+    DbError failed = SaveItems(db);
+    db.Execute(failed ? "ROLLBACK TO feed; RELEASE feed" : "RELEASE feed");
+    if (!failed && (now_ - ledger_.batchSince_ >= 1 || now_ < ledger_.batchSince_))
+        ledger_.WriteCheckResults();
+    return failed;
+}
+
+DbError EpisodeLedger::FeedStep::SaveItems(Database& db) {
     for (const Item& item : items_) {
         if (!item.changed)
             continue;
@@ -281,9 +292,7 @@ DbError EpisodeLedger::FeedStep::Save() {
             return failed;
     }
     Statement podcast(db, "UPDATE podcast SET checked = 1, folder = ?2 WHERE id = ?1");
-    if (DbError failed = podcast.Bind(1, podcast_).Bind(2, folder_).Run())
-        return failed;
-    return transaction.Commit();
+    return podcast.Bind(1, podcast_).Bind(2, folder_).Run();
 }
 
 } // namespace tessarine
