@@ -388,7 +388,24 @@ bool EpisodeLedger::CleanUp(const std::string& base, const std::vector<std::stri
             continue;
         }
         int64_t kept = 0;
+        std::unordered_set<std::string> downloaded;
+        for (const StoredEpisode& e : episodes)
+            if (e.state == EpisodeState::Downloaded)
+                downloaded.insert(e.file);
         for (const StoredEpisode& e : episodes) {
+            const std::string path = FeedFilePath(base_, std::string(), e.file);
+            if (e.state == EpisodeState::Removed && !e.file.empty() &&
+                !downloaded.contains(e.file) && KindAt(path, false) == EntryKind::Regular) {
+                // A removal that a killed program recorded but did not get
+                // to: its file goes now, unless another episode's download
+                // has that name since.
+                removals.push_back({url, e.title, e.file});
+                if (!dryRun && !RemoveEntry(path)) {
+                    removals.pop_back();
+                    sound = false;
+                }
+                continue;
+            }
             if (e.state != EpisodeState::Downloaded || e.file.empty())
                 continue;
             const std::optional<std::time_t> at = EpisodeMoment(e.date);
@@ -412,7 +429,6 @@ bool EpisodeLedger::CleanUp(const std::string& base, const std::vector<std::stri
             }
             // Only the file the program wrote: a regular file (a link or a
             // folder put there since is left as it is).
-            const std::string path = FeedFilePath(base_, std::string(), e.file);
             if (KindAt(path, false) == EntryKind::Regular && !RemoveEntry(path)) {
                 store_.SetState(podcast, e.key, EpisodeState::Downloaded);
                 removals.pop_back();
