@@ -142,15 +142,21 @@ EpisodeStore::OpenResult EpisodeStore::Open(const std::string& base) {
     return OpenFile(base + kEpisodeStoreFileName);
 }
 
-EpisodeStore::OpenResult EpisodeStore::Refuse(OpenResult result, DbError error) {
+void EpisodeStore::Close() {
+    putTexts_.reset();
+    putDecided_.reset();
     db_.Close();
+}
+
+EpisodeStore::OpenResult EpisodeStore::Refuse(OpenResult result, DbError error) {
+    Close();
     error_ = std::move(error);
     return result;
 }
 
 EpisodeStore::OpenResult EpisodeStore::OpenFile(const std::string& path) {
     namespace fs = std::filesystem;
-    db_.Close();
+    Close();
     error_ = {};
     foundVersion_ = 0;
 
@@ -200,7 +206,7 @@ EpisodeStore::OpenResult EpisodeStore::OpenFile(const std::string& path) {
 
 bool EpisodeStore::OpenForReading(const std::string& base) {
     const std::string path = base + kEpisodeStoreFileName;
-    db_.Close();
+    Close();
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error) || db_.OpenForReading(path))
         return false;
@@ -258,7 +264,12 @@ DbError EpisodeStore::PutEpisode(int64_t podcast, const StoredEpisode& episode, 
                     " ON CONFLICT (podcast_id, key) DO UPDATE SET guid = excluded.guid,"
                     " url = excluded.url, title = excluded.title, date = excluded.date") +
         (decided ? ", state = excluded.state, file = excluded.file, again = excluded.again" : "");
-    Statement put(db_, sql);
+    std::unique_ptr<Statement>& cached = decided ? putDecided_ : putTexts_;
+    if (cached)
+        cached->Reset();
+    else
+        cached = std::make_unique<Statement>(db_, sql);
+    Statement& put = *cached;
     return put.Bind(1, podcast)
         .Bind(2, episode.key)
         .Bind(3, episode.guid)

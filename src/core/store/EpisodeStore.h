@@ -13,6 +13,7 @@
 #include "core/store/Database.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -77,7 +78,7 @@ public:
     // Opens the store of `base` for reading only, as it is: false when there
     // is none, or none of a version this program reads.
     bool OpenForReading(const std::string& base);
-    void Close() { db_.Close(); }
+    void Close();
     bool IsOpen() const { return db_.IsOpen(); }
 
     // Why the last Open failed, or was refused.
@@ -113,6 +114,10 @@ private:
     Database db_;
     DbError error_;
     int foundVersion_ = 0;
+    // PutEpisode's statements (for the feed's texts, and with what was
+    // decided), prepared once (and ended before the database): a check puts every episode of a feed.
+    std::unique_ptr<Statement> putTexts_;
+    std::unique_ptr<Statement> putDecided_;
 };
 
 // Moves an unreadable store at `path` aside, with its journal, under the
