@@ -162,10 +162,18 @@ std::unordered_set<std::string> EpisodeLedger::Paused(const std::string& base,
     std::unordered_set<std::string> paused;
     if (!For(base))
         return paused;
+    // Two queries for the whole list (the window asks on its own thread):
+    // the default, and the podcasts that set "paused" themselves.
     const SettingValues defaults = ValuesOf(0);
+    const bool byDefault = ResolveSettings(defaults, {}).paused;
+    std::unordered_map<std::string, bool> own;
+    Statement read(store_.Db(), "SELECT p.url, s.value FROM setting s JOIN podcast p"
+                                " ON p.id = s.podcast_id WHERE s.key = 'paused'");
+    while (read.Step())
+        own[read.Text(0)] = ResolveSettings(defaults, {{"paused", read.Text(1)}}).paused;
     for (const std::string& url : urls) {
-        const int64_t podcast = PodcastId(url);
-        if (ResolveSettings(defaults, podcast == 0 ? SettingValues() : ValuesOf(podcast)).paused)
+        const auto found = own.find(url);
+        if (found != own.end() ? found->second : byDefault)
             paused.insert(url);
     }
     return paused;
