@@ -107,10 +107,9 @@ int64_t EpisodeLedger::PodcastId(const std::string& url) {
 
 int64_t EpisodeLedger::EnsurePodcast(const std::string& url, const std::string& folder,
                                      bool checked) {
-    Statement add(store_.Db(), "INSERT INTO podcast (url, folder, checked) VALUES (?1, ?2, ?3)"
-                               " ON CONFLICT (url) DO NOTHING");
-    add.Bind(1, url).Bind(2, folder).Bind(3, checked ? 1 : 0).Run();
-    return PodcastId(url);
+    int64_t id = 0;
+    store_.Podcast(url, folder, id, checked);
+    return id;
 }
 
 // ---- Subscriptions ----
@@ -146,14 +145,6 @@ SettingValues EpisodeLedger::ValuesOf(int64_t podcast) {
     while (read.Step())
         values[read.Text(0)] = read.Text(1);
     return values;
-}
-
-PodcastSettings EpisodeLedger::SettingsOf(const std::string& base, const std::string& url) {
-    std::lock_guard lock(mutex_);
-    if (!For(base))
-        return {};
-    const int64_t podcast = PodcastId(url);
-    return ResolveSettings(ValuesOf(0), podcast == 0 ? SettingValues() : ValuesOf(podcast));
 }
 
 std::unordered_set<std::string> EpisodeLedger::Paused(const std::string& base,

@@ -70,8 +70,6 @@ public:
     void Readdressed(const std::string& base, const std::string& from, const std::string& to);
 
     // ---- Options ----
-    // The options of the podcast at `url` (the defaults for an unknown one).
-    PodcastSettings SettingsOf(const std::string& base, const std::string& url);
     // Of `urls`, the ones whose podcast is paused.
     std::unordered_set<std::string> Paused(const std::string& base,
                                            const std::vector<std::string>& urls);

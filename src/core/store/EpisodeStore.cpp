@@ -244,11 +244,12 @@ int EpisodeStore::Version() {
     return static_cast<int>(version);
 }
 
-DbError EpisodeStore::Podcast(const std::string& url, const std::string& folder, int64_t& id) {
+DbError EpisodeStore::Podcast(const std::string& url, const std::string& folder, int64_t& id,
+                              bool checked) {
     id = 0;
-    Statement add(db_, "INSERT INTO podcast (url, folder) VALUES (?1, ?2)"
+    Statement add(db_, "INSERT INTO podcast (url, folder, checked) VALUES (?1, ?2, ?3)"
                        " ON CONFLICT (url) DO NOTHING");
-    if (DbError failed = add.Bind(1, url).Bind(2, folder).Run())
+    if (DbError failed = add.Bind(1, url).Bind(2, folder).Bind(3, checked ? 1 : 0).Run())
         return failed;
     Statement find(db_, "SELECT id FROM podcast WHERE url = ?1");
     if (find.Bind(1, url).Step())

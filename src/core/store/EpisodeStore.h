@@ -92,8 +92,10 @@ public:
     Transaction Begin() { return Transaction(db_); }
     Database& Db() { return db_; }
 
-    // The podcast of `url`, added with `folder` when it is not known yet.
-    DbError Podcast(const std::string& url, const std::string& folder, int64_t& id);
+    // The podcast of `url`, added with `folder` when it is not known yet
+    // (`checked` false: its first check is still to come).
+    DbError Podcast(const std::string& url, const std::string& folder, int64_t& id,
+                    bool checked = true);
     // Adds the episode, or updates what the feed says of it (guid, URL,
     // title, date) when the podcast has one of its key: what became of it
     // (state, file, attempts, reason) and when it was first seen stay; with
