@@ -45,6 +45,14 @@ std::string MessageText(const Message& message) {
     return FormatText(LoadResString(message.id), message.args);
 }
 
+std::string MessageWithReason(const Message& message) {
+    std::string text = MessageText(message);
+    const std::string reason = FailureText(message.reason);
+    if (reason.empty() || text.find(reason) != std::string::npos)
+        return text;
+    return text + " (" + reason + ")";
+}
+
 std::string FailureText(const Failure& failure) {
     // The system's or the library's own words, where it gave some, follow
     // the general one.

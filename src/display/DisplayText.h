@@ -27,6 +27,10 @@ int WholePercent(int64_t received, int64_t total);
 std::string PercentText(int64_t received, int64_t total);
 // A message's text with its arguments in place.
 std::string MessageText(const Message& message);
+// That text followed by why it happened, when the message carries a reason:
+// "Could not open http://host/feed.xml (HTTP status 404 Not Found)". Both
+// front ends show failures this way.
+std::string MessageWithReason(const Message& message);
 // Why something failed, in a few words ("Connection refused",
 // "HTTP status 404 Not Found"); empty for no failure.
 std::string FailureText(const Failure& failure);
