@@ -130,14 +130,16 @@ TEST(ProgramKill, DuringSettingsSavesTheFileStaysWhole) {
     auto name = [](const char* word, int i) { // long names: each save takes a while
         return word + std::to_string(i) + std::string(80, 'p');
     };
-    std::atomic<int> killed{0};       // rounds whose program was killed
-    std::atomic<bool> halfway{false}; // the walk asked for a feed in the middle
+    Signal killed[3];  // per round: its program was killed
+    Signal halfway[3]; // per round: the walk asked for a feed in the middle
+    std::atomic<int> round{0};
     LoopbackServer server;
     server.Server().Get(R"(/f/(\d+))", [&](const httplib::Request& request, auto& response) {
-        const int i = std::stoi(request.matches[1].str()), round = killed;
-        halfway = halfway || i >= kFeeds / 2;
+        const int i = std::stoi(request.matches[1].str()), now = round;
+        if (i >= kFeeds / 2)
+            halfway[now].Set();
         if (i == kFeeds - 1)
-            Await([&] { return killed != round; });
+            killed[now].Wait();
         response.set_content(MakeFeed(name("New ", i), {}), "text/xml");
     });
     server.Start();
@@ -151,11 +153,12 @@ TEST(ProgramKill, DuringSettingsSavesTheFileStaysWhole) {
         ::stat(path.c_str(), &st);
         return std::make_tuple(st.st_ino, st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
     };
-    for (int round = 0; round < 3; ++round) {
+    for (; round < 3; ++round) {
         Program program(SettingsWith(feeds));
+        FolderWatch watch(program.base);
         auto last = stamp(program.settings);
         auto written = [&] {
-            if (!QTest::qWaitFor([&] { return stamp(program.settings) != last; }, 60000))
+            if (!watch.Until([&] { return stamp(program.settings) != last; }))
                 return false;
             last = stamp(program.settings);
             return true;
@@ -165,12 +168,12 @@ TEST(ProgramKill, DuringSettingsSavesTheFileStaysWhole) {
         // after the second save (at the latest the one while the walk waits).
         ASSERT_TRUE(written());
         if (round == 1) {
-            ASSERT_TRUE(QTest::qWaitFor([&] { return halfway.load(); }, 60000));
+            ASSERT_TRUE(halfway[round].Wait());
         } else if (round == 2) {
             ASSERT_TRUE(written());
         }
         program.Kill();
-        ++killed;
+        killed[round].Set();
 
         // A snapshot of a walk in list order: checked feeds renamed, every URL in its place.
         const auto stored = ReadSettingsFile(program.settings);
@@ -195,14 +198,13 @@ TEST(ProgramKill, DuringATransferThePartialFileIsNotTakenForTheEnclosure) {
     Program program(SettingsWith({{first.Url("/f.xml"), "Show"}}));
     const std::string target = program.base + "Show/ep.mp3";
     const std::string partial = PartialFile::PathFor(target);
+    FolderWatch watch(program.base);
     program.Start({"/checkandquit"});
     // Killed once half the sent MiB is on disk (the rest may sit in a file buffer).
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] {
-            std::error_code error;
-            return fs::file_size(partial, error) >= (512u << 10) && !error;
-        },
-        60000));
+    ASSERT_TRUE(watch.Until([&] {
+        std::error_code error;
+        return fs::file_size(partial, error) >= (512u << 10) && !error;
+    }));
     program.Kill();
     first.Stop();
     EXPECT_FALSE(fs::exists(target));

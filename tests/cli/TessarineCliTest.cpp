@@ -21,6 +21,7 @@
 #include <pty.h>
 #include <spawn.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -377,10 +378,10 @@ TEST(TessarineCli, OptionsOfAPodcastAndTheDefault) {
 
 TEST(TessarineCli, SecondProgramOnTheBaseDirectoryEndsWithThree) {
     LoopbackServer server;
-    std::atomic<bool> release{false};
+    Signal release;
     server.Serve("/f.xml", MakeFeed("F", {{server.Url("/slow.mp3")}}), "application/rss+xml");
     server.Server().Get("/slow.mp3", [&](const httplib::Request&, httplib::Response& response) {
-        Await([&] { return release.load(); });
+        release.Wait();
         response.set_content("slow", "audio/mpeg");
     });
     server.Start();
@@ -388,7 +389,7 @@ TEST(TessarineCli, SecondProgramOnTheBaseDirectoryEndsWithThree) {
     ASSERT_EQ(cli.Run({"add", server.Url("/f.xml")}).status, 0);
     const int looked = server.Hits("/f.xml"); // "add" looks at the address once
     const pid_t first = cli.Start({"check"}, "first");
-    Await([&] { return server.Hits("/f.xml") > looked; });
+    server.AwaitRequests([&] { return server.Hits("/f.xml") > looked; });
 
     ExpectSaid(cli.Finish(cli.Start({"check"}, "second"), "second"), 3,
                "The base directory " + cli.base + " is in use by another Tessarine.\n");
@@ -398,7 +399,7 @@ TEST(TessarineCli, SecondProgramOnTheBaseDirectoryEndsWithThree) {
         ExpectSaid(cli.Run(command), 3,
                    "The base directory " + cli.base + " is in use by another Tessarine.\n");
     EXPECT_EQ(cli.Run({"list"}).status, 0); // reading the settings needs no lock
-    release = true;
+    release.Set();
     EXPECT_EQ(cli.Finish(first, "first").status, 0);
 }
 
@@ -708,6 +709,7 @@ TEST(TessarineCliStore, KillsDuringCyclesLeaveAStoreThatOpensAndNeverLies) {
         std::error_code error;
         const fs::file_time_type saved = fs::last_write_time(settings, error);
         size_t gammaFiles = names("Gamma").size();
+        FolderWatch watch(cli.base);
         const pid_t pid = cli.Start({"check"}, "check");
         const auto reached = [&] {
             switch (round % 6) {
@@ -732,12 +734,18 @@ TEST(TessarineCliStore, KillsDuringCyclesLeaveAStoreThatOpensAndNeverLies) {
             }
             }
         };
+        // Looked at after each change of a file (an enclosure asked for is
+        // followed by its partial file) and when the check ends by itself.
         siginfo_t ended{}; // the check ended by itself (still to be reaped)
-        EXPECT_TRUE(Await([&] {
-            return reached() || (waitid(P_PID, static_cast<id_t>(pid), &ended,
-                                        WEXITED | WNOHANG | WNOWAIT) == 0 &&
-                                 ended.si_pid == pid);
-        }));
+        const int exited = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+        EXPECT_TRUE(watch.Until(
+            [&] {
+                return reached() || (waitid(P_PID, static_cast<id_t>(pid), &ended,
+                                            WEXITED | WNOHANG | WNOWAIT) == 0 &&
+                                     ended.si_pid == pid);
+            },
+            std::chrono::minutes(1), exited));
+        ::close(exited);
         ::kill(pid, SIGKILL);
         EXPECT_EQ(waitpid(pid, nullptr, 0), pid);
         expectConsistent();

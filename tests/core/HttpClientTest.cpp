@@ -108,22 +108,26 @@ TEST(HttpClientTest, RequestsThatCannotCompleteAreFailuresAndFeedsEndAlike) {
 // A cancel from another thread ends a stalled transfer (a missed one would
 // end by the stall time-out), and a fetcher's waits and transfers.
 TEST(HttpClientTest, StreamsTheBodyAndCancelFromAnotherThreadEndsTransfersAndWaits) {
-    std::atomic<bool> cancel{false}, stalled{false}, cancelFeeds{false};
+    std::atomic<bool> cancel{false}, cancelFeeds{false};
+    Signal stalled;
     LoopbackServer server;
     server.ServePartial("/stalls", 100000, 1000, true);
     server.ServeResource("/held.xml", {.body = "<rss/>", .delayMs = 60000});
     server.Start();
     HttpSession session(HttpOptions{.stallTimeoutSeconds = 30}, &cancel);
     std::thread canceller([&] {
-        Await([&] { return stalled.load(); });
+        stalled.Wait();
         cancel = true;
     });
     const HttpResult result = session.Fetch(
         server.Url("/stalls"), [](long, int64_t) { return true; },
-        [&](std::string_view) { return stalled = true; }); // the server falls silent now
+        [&](std::string_view) { // the server falls silent now
+            stalled.Set();
+            return true;
+        });
     canceller.join();
     // The first bytes were handed on while the transfer was still open.
-    EXPECT_TRUE(stalled);
+    EXPECT_TRUE(stalled.IsSet());
     EXPECT_TRUE(result.Cancelled());
     std::string body; // while the flag stays set, nothing more is fetched
     EXPECT_FALSE(session.FetchToString(server.Url("/stalls"), body, -1).opened);
@@ -134,7 +138,7 @@ TEST(HttpClientTest, StreamsTheBodyAndCancelFromAnotherThreadEndsTransfersAndWai
         for (int i = 0; i < 6; ++i)
             fetcher.Add({server.Url("/held.xml")});
         std::thread feedCanceller([&] { // once the first request is held by the server
-            Await([&] { return server.Hits("/held.xml") > 0; });
+            server.AwaitRequests([&] { return server.Hits("/held.xml") > 0; });
             cancelled = std::chrono::steady_clock::now();
             cancelFeeds = true;
         });
@@ -250,7 +254,7 @@ TEST(FeedFetcherTest, HandsOnResponsesInListOrderWithinItsWindow) {
     };
     // Nothing taken: once five have been asked for and all five have arrived,
     // the window is full and no further one starts.
-    Await([&] { return asked() >= 5; });
+    server.AwaitRequests([&] { return asked() >= 5; });
     for (size_t i = 0; i < 5; ++i) // each one is under way: waiting for it changes nothing
         EXPECT_TRUE(fetcher.WaitReady(i, 1min)) << i;
     EXPECT_EQ(asked(), 5);

@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -123,6 +124,13 @@ struct SettingsWrites {
                 at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
             }
         return count;
+    }
+    // Waits until `n` replacements have been counted; false after a minute.
+    bool Await(int n) {
+        for (pollfd wake{fd, POLLIN, 0}; Count() < n;)
+            if (::poll(&wake, 1, 60000) <= 0)
+                return false;
+        return true;
     }
     const int fd;
     int count = 0;
@@ -389,26 +397,27 @@ TEST_F(EngineTest, AWebPageGivesItsFeedAndEveryUrlIsAskedForAsABrowserAsks) {
 }
 
 TEST_F(EngineTest, CyclesNeverOverlapAndARequestDuringACycleRunsAfterIt) {
-    std::atomic<bool> asked{false}, release{false}, bDuringA{false};
+    Signal asked, release;
+    std::atomic<bool> bDuringA{false};
     std::atomic<int> bAsked{0};
     server.Server().Get("/a.xml", [&](const httplib::Request&, httplib::Response& res) {
-        asked = true;
-        Await([&] { return release.load(); }, 30s); // held until the test lets go
+        asked.Set();
+        release.Wait(); // held until the test lets go
         res.set_content(MakeFeed("A", {}), "text/xml");
     });
     server.Server().Get("/b.xml", [&](const httplib::Request&, httplib::Response& res) {
         ++bAsked;
-        bDuringA = bDuringA || !release; // asked for while the first cycle holds A
+        bDuringA = bDuringA || !release.IsSet(); // asked for while the first cycle holds A
         res.set_content(MakeFeed("B", {}), "text/xml");
     });
     server.Start();
     auto b = Add(server.Url("/b.xml"), "B"); // idle: the first cycle passes it over
     auto a = Add(server.Url("/a.xml"));      // newly added: due
     Engine().RequestCycle();
-    ASSERT_TRUE(Await([&] { return asked.load(); }));
+    ASSERT_TRUE(asked.Wait());
     // Marking a passed record asks for one more cycle, not one beside this.
     Engine().OnUpdateThisPodcast(b);
-    release = true;
+    release.Set();
     ASSERT_TRUE(Engine().WaitForIdle(30s));
     EXPECT_EQ(bAsked, 1);
     EXPECT_FALSE(bDuringA);
@@ -927,16 +936,19 @@ TEST_F(EngineTest, SettingsAreSavedAtABoundedRateAndWhileWaitingForTheNetwork) {
     std::atomic<bool> moveOn{true}, savedWhileWaiting{false};
     server.Server().Get("/slow.xml", [&](const httplib::Request&, httplib::Response& response) {
         if (moveOn) {
-            EXPECT_TRUE(Await([&] {
-                for (const SubscriptionPtr& show : shows)
-                    if (model.Values(show).status != NoNewItems)
-                        return false;
-                return clock.Waiting() > 0;
+            EXPECT_TRUE(view.AwaitEvents([&](const std::vector<Event>& events) {
+                return std::count_if(events.begin(), events.end(), [](const Event& event) {
+                           return std::holds_alternative<FeedCheckEnd>(event);
+                       }) == static_cast<long>(shows.size());
             }));
+            for (const SubscriptionPtr& show : shows)
+                EXPECT_EQ(model.Values(show).status, NoNewItems);
+            EXPECT_TRUE(clock.AwaitWaiting());
+            SettingsWrites saves(base);
             clock.Advance(options.saveInterval);
-            savedWhileWaiting = Await([&] {
-                return ReadFile(base / kSettingsFileName).find(">Show 39<") != std::string::npos;
-            });
+            savedWhileWaiting =
+                saves.Await(1) &&
+                ReadFile(base / kSettingsFileName).find(">Show 39<") != std::string::npos;
         }
         response.set_content(MakeFeed("Slow", {}), "text/xml");
     });

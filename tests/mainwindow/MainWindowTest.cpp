@@ -482,6 +482,7 @@ TEST_F(MainWindowTest, DownloadRowsFromAnotherThreadArriveWholeAndInOrder) {
     const DownloadState ends[] = {DownloadState::Failed, DownloadState::Waiting,
                                   DownloadState::Done};
     const QString shown[] = {"Failed", "Waiting", "Completed"};
+    QSignalSpy arrived(w.DownloadList()->Model(), &QAbstractItemModel::rowsInserted);
     std::thread worker([&] { // row r: r % 100 percent of 100 KiB, then Failed, Waiting or Done
         for (size_t r = 0; r < 3000; ++r) {
             events->DownloadQueued({r, "Podcast", "f" + std::to_string(r), "http://x/", -1});
@@ -491,7 +492,8 @@ TEST_F(MainWindowTest, DownloadRowsFromAnotherThreadArriveWholeAndInOrder) {
                 r, ends[r % 3], r % 3 ? Failure{} : Failure{FailureKind::ConnectionRefused});
         }
     });
-    QTest::qWait(5); // part arrives through the event loop, the rest is handed on here
+    // Part arrives through the event loop, the rest is handed on here.
+    EXPECT_TRUE(arrived.wait(60000)); // no ASSERT: the worker is joined below
     worker.join();
     events->DownloadQueued({3000, "Found", "old.mp3", "http://x/old.mp3"});
     events->DownloadStateChanged(3000, DownloadState::Done, {}); // its file was in place
@@ -625,11 +627,11 @@ TEST_F(LoadTest, RandomCommandsWhileCyclesRun) {
 // A check ending while a new base directory's file loads (its duplicate's box
 // is open) saves: that save once wrote the half-loaded list over the file.
 TEST_F(LoadTest, ASaveDuringABaseDirectoryChangeNeverTruncatesTheNewFile) {
-    std::atomic<bool> asked{false}, release{false};
+    Signal asked, release;
     LoopbackServer server;
     server.Server().Get("/a.xml", [&](const httplib::Request&, httplib::Response& response) {
-        asked = true;
-        Await([&] { return release.load(); }, std::chrono::seconds(30)); // until the box is up
+        asked.Set();
+        release.Wait(); // until the box is up
         response.set_content(MakeFeed("A", {}), "text/xml");
     });
     server.Start();
@@ -637,17 +639,17 @@ TEST_F(LoadTest, ASaveDuringABaseDirectoryChangeNeverTruncatesTheNewFile) {
     WriteFile(other + kSettingsFileName, SettingsFor(urls));
     auto& w = Window(SettingsFor({server.Url("/a.xml")}));
     w.OnCommand(ID_CHECK_NEW_ITEMS);
-    ASSERT_TRUE(WaitFor([&] { return asked.load(); })); // the check of A is under way
+    ASSERT_TRUE(asked.Wait()); // the check of A is under way
     // The duplicate's box runs an event loop, as a real one does; the check ends and saves.
     SetShowMessageBox([&](QWidget*, QMessageBox::Icon, const QString& text, auto) {
         if (text.startsWith("ATTENTION!"))
             return QMessageBox::Yes;
-        release = true;
+        release.Set();
         EXPECT_TRUE(WaitIdle());
         return QMessageBox::Ok;
     });
     ChangeBaseTo(other);
-    ASSERT_TRUE(release.load());
+    ASSERT_TRUE(release.IsSet());
     EXPECT_TRUE(WaitIdle());
     EXPECT_EQ(ModelUrls(), (std::vector<std::string>{urls[0], urls[2]}));
     EXPECT_EQ(StoredUrls(other), ModelUrls()); // every subscription is still in the file

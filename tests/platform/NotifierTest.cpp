@@ -4,8 +4,8 @@
 
 #include <QDBusConnection>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QStandardPaths>
-#include <QTest>
 #include <QVariantMap>
 
 #include <gtest/gtest.h>
@@ -31,8 +31,12 @@ public slots:
     uint Notify(const QString& appName, uint, const QString& icon, const QString& summary,
                 const QString& body, const QStringList&, const QVariantMap& hints, int timeout) {
         calls.push_back({appName, icon, summary, body, hints, timeout});
+        emit called();
         return uint(calls.size());
     }
+
+signals:
+    void called();
 };
 
 } // namespace
@@ -69,9 +73,10 @@ TEST(DBusNotifier, NotificationReachesTheDesktopsServiceOnlyForDownloads) {
     ASSERT_TRUE(service.registerObject("/org/freedesktop/Notifications", &listener,
                                        QDBusConnection::ExportAllSlots));
     DBusNotifier notifier(QDBusConnection::connectToBus(address, "program"));
+    QSignalSpy called(&listener, &NotificationListener::called);
     NotifyNewEpisodes(notifier, 0, {"Nothing"}); // a cycle without downloads: no call
     NotifyNewEpisodes(notifier, 2, {"Tom & Jerry <Live>"});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !listener.calls.empty(); }, 20000));
+    ASSERT_TRUE(!called.empty() || called.wait(20000));
     ASSERT_EQ(listener.calls.size(), 1u);
     const NotificationListener::Call& call = listener.calls[0];
     EXPECT_EQ(call.appName, "Tessarine");

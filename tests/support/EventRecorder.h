@@ -6,6 +6,9 @@
 #include "core/model/LibraryEvents.h"
 
 #include <array>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <variant>
@@ -58,6 +61,10 @@ public:
     // How many cycle ends were told, and how many of them said to quit.
     size_t CycleEnds() const { return Locked(cycleEnds_); }
     size_t Quits() const { return Locked(quits_); }
+    // Waits until `ready` holds for the events so far, asking it again after
+    // each event; false when `limit` passes first.
+    bool AwaitEvents(const std::function<bool(const std::vector<Event>&)>& ready,
+                     std::chrono::milliseconds limit = std::chrono::minutes(1)) const;
 
 private:
     template <typename T> T Locked(const T& member) const {
@@ -67,6 +74,7 @@ private:
     void SetCell(size_t row, DownloadColumn column, const std::string& text);
 
     mutable std::mutex mutex_;
+    mutable std::condition_variable recorded_;
     std::vector<Event> events_;
     std::vector<DownloadRow> rows_;
     std::vector<std::string> messages_;

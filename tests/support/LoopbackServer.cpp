@@ -27,7 +27,12 @@ LoopbackServer::~LoopbackServer() {
 
 void LoopbackServer::Start() {
     thread_ = std::thread([this] { server_.listen_after_bind(); });
-    Await([this] { return server_.is_running(); });
+    // Stopping is safe once the server runs; it surely does once it has
+    // answered. No handler of a test serves OPTIONS, so no hit is counted.
+    httplib::Client probe("127.0.0.1", port_);
+    probe.set_read_timeout(60);
+    if (!probe.Options("/"))
+        throw std::runtime_error("the loopback server does not answer");
 }
 
 void LoopbackServer::Stop() {
@@ -53,8 +58,9 @@ void LoopbackServer::Serve(const std::string& path, const std::string& body,
                                                               httplib::Response& response) {
         {
             std::lock_guard lock(mutex_);
-            ++hits_[path];
+            CountHit(path);
         }
+        requested_.notify_all();
         response.status = status;
         response.set_content(body, contentType);
     });
@@ -117,11 +123,12 @@ void LoopbackServer::ServeResource(const std::string& path, Resource resource) {
         Resource r;
         {
             std::lock_guard lock(mutex_);
-            ++hits_[path];
+            CountHit(path);
             lastRequests_[path] = request.headers;
             r = resources_[path];
             resources_[path].cutAfter = SIZE_MAX;
         }
+        requested_.notify_all();
         const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(r.delayMs);
         WaitUntilStoppedOr(until);
 
@@ -215,6 +222,27 @@ int LoopbackServer::Hits(const std::string& path) const {
     std::lock_guard lock(mutex_);
     auto it = hits_.find(path);
     return it == hits_.end() ? 0 : it->second;
+}
+
+void LoopbackServer::CountHit(const std::string& path) {
+    ++hits_[path];
+    ++requests_;
+}
+
+bool LoopbackServer::AwaitRequests(const std::function<bool()>& ready,
+                                   std::chrono::milliseconds limit) const {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        // The count is taken before `ready` is asked: a request in between wakes the wait.
+        const int seen = requests_;
+        lock.unlock();
+        if (ready())
+            return true;
+        lock.lock();
+        if (!requested_.wait_until(lock, end, [&] { return requests_ != seen; }))
+            return false;
+    }
 }
 
 } // namespace tessarine::test

@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -36,6 +37,10 @@ public:
     void Serve(const std::string& path, const std::string& body,
                const std::string& contentType = "application/octet-stream", int status = 200);
     int Hits(const std::string& path) const;
+    // Waits until `ready` holds, asking it again after each request a path of
+    // Serve() or ServeResource() counts; false when `limit` passes first.
+    bool AwaitRequests(const std::function<bool()>& ready,
+                       std::chrono::milliseconds limit = std::chrono::minutes(1)) const;
 
     // Announces `announced` bytes and sends the first `sent` of them, then
     // drops the connection: at once, or with `stall` after falling silent
@@ -75,6 +80,9 @@ private:
     int port_ = 0;
     mutable std::mutex mutex_;
     std::map<std::string, int> hits_;
+    int requests_ = 0; // all counted hits, under mutex_
+    mutable std::condition_variable requested_;
+    void CountHit(const std::string& path); // with mutex_ held
     std::map<std::string, Resource> resources_;
     std::map<std::string, httplib::Headers> lastRequests_;
     std::atomic<int> atOnce_{0};

@@ -26,6 +26,7 @@ bool TestClock::WaitUntil(std::condition_variable& wake, std::unique_lock<std::m
         counted = on;
         std::lock_guard own(mutex_);
         waiting_ += on ? 1 : -1;
+        waitingChanged_.notify_all();
     };
     bool result = done();
     for (; !result && Now() < deadline; result = done()) {
@@ -44,6 +45,11 @@ void TestClock::Advance(std::chrono::nanoseconds by) {
 int TestClock::Waiting() const {
     std::lock_guard lock(mutex_);
     return waiting_;
+}
+
+bool TestClock::AwaitWaiting(std::chrono::milliseconds limit) const {
+    std::unique_lock lock(mutex_);
+    return waitingChanged_.wait_for(lock, limit, [this] { return waiting_ > 0; });
 }
 
 } // namespace tessarine

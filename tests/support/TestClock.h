@@ -27,6 +27,9 @@ public:
     void Advance(std::chrono::nanoseconds by);
     // How many callers wait on the clock for a deadline still ahead.
     int Waiting() const;
+    // Waits until someone waits on the clock for a deadline still ahead; false
+    // when `limit` (real time, which only ends a broken run) passes first.
+    bool AwaitWaiting(std::chrono::milliseconds limit = std::chrono::minutes(1)) const;
 
 private:
     mutable std::mutex mutex_;
@@ -34,6 +37,7 @@ private:
     const TimePoint start_;
     const std::time_t calendar_;
     mutable int waiting_ = 0;
+    mutable std::condition_variable waitingChanged_;
 };
 
 } // namespace tessarine

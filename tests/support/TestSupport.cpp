@@ -1,6 +1,9 @@
 #include "support/TestSupport.h"
 
+#include <poll.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -9,6 +12,77 @@
 #include <stdexcept>
 
 namespace tessarine::test {
+
+void Signal::Set() {
+    {
+        std::lock_guard lock(mutex_);
+        isSet_ = true;
+    }
+    set_.notify_all();
+}
+
+bool Signal::IsSet() const {
+    std::lock_guard lock(mutex_);
+    return isSet_;
+}
+
+bool Signal::Wait(std::chrono::milliseconds limit) const {
+    std::unique_lock lock(mutex_);
+    return set_.wait_for(lock, limit, [this] { return isSet_; });
+}
+
+FolderWatch::FolderWatch(const std::filesystem::path& folder)
+    : fd_(inotify_init1(IN_CLOEXEC | IN_NONBLOCK)) {
+    if (fd_ < 0)
+        throw std::runtime_error("cannot watch folders");
+    WatchTree(folder);
+}
+
+FolderWatch::~FolderWatch() {
+    ::close(fd_);
+}
+
+void FolderWatch::WatchTree(const std::filesystem::path& folder) {
+    constexpr uint32_t kChanges = IN_CREATE | IN_DELETE | IN_MODIFY | IN_CLOSE_WRITE | IN_MOVED_TO |
+                                  IN_MOVED_FROM | IN_ATTRIB | IN_ONLYDIR;
+    const int watch = inotify_add_watch(fd_, folder.c_str(), kChanges);
+    if (watch < 0)
+        return; // gone again: nothing to see below it
+    folders_[watch] = folder;
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
+         it.increment(error))
+        if (it->is_directory(error) && !it->is_symlink(error))
+            WatchTree(it->path());
+}
+
+bool FolderWatch::Until(const std::function<bool()>& ready, std::chrono::milliseconds limit,
+                        int alsoWake) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    // Each change is read before `ready` is asked, so none between the two is missed.
+    while (!ready()) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            end - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            return false;
+        pollfd wake[2] = {{fd_, POLLIN, 0}, {alsoWake, POLLIN, 0}};
+        if (::poll(wake, alsoWake < 0 ? 1 : 2, static_cast<int>(left.count())) <= 0)
+            continue;
+        if (wake[1].revents != 0)
+            return ready(); // a process's end or the like: asked once more, finally
+        alignas(inotify_event) char buffer[16384];
+        for (ssize_t n; (n = ::read(fd_, buffer, sizeof buffer)) > 0;)
+            for (ssize_t at = 0; at < n;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+                auto folder = folders_.find(event->wd);
+                if ((event->mask & IN_CREATE) && (event->mask & IN_ISDIR) && event->len > 0 &&
+                    folder != folders_.end())
+                    WatchTree(folder->second / event->name); // before `ready` looks into it
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            }
+    }
+    return true;
+}
 
 TempDir::TempDir() {
     std::random_device device;

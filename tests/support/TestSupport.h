@@ -2,26 +2,52 @@
 // Helpers for tests: temporary folders, environment overrides, file access.
 
 #include <chrono>
+#include <condition_variable>
 #include <filesystem>
-#include <thread>
+#include <functional>
+#include <map>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 
 namespace tessarine::test {
 
-// Waits until `ready` holds, looking again every millisecond, at most
-// `limit`; false on time-out. What a test waits for is an event (a request
-// the server saw, a flag a handler set): the limit only ends a broken run.
-template <typename Ready>
-bool Await(Ready ready, std::chrono::milliseconds limit = std::chrono::minutes(1)) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!ready()) {
-        if (std::chrono::steady_clock::now() >= end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
+// A flag that one thread sets and others wait for.
+class Signal {
+public:
+    void Set();
+    bool IsSet() const;
+    // Waits until the flag is set; false when `limit` passes first (which only
+    // ends a broken run: what a test waits for is the event itself).
+    bool Wait(std::chrono::milliseconds limit = std::chrono::minutes(1)) const;
+
+private:
+    mutable std::mutex mutex_;
+    mutable std::condition_variable set_;
+    bool isSet_ = false;
+};
+
+// Changes below a folder as the kernel tells them (inotify): in the folder and
+// in every folder made below it while watched.
+class FolderWatch {
+public:
+    explicit FolderWatch(const std::filesystem::path& folder);
+    ~FolderWatch();
+    FolderWatch(const FolderWatch&) = delete;
+    FolderWatch& operator=(const FolderWatch&) = delete;
+
+    // Waits until `ready` holds, asking it again after every change below the
+    // folder and whenever `alsoWake` (a descriptor such as a process's pidfd,
+    // or -1) is readable; false when `limit` passes first.
+    bool Until(const std::function<bool()>& ready,
+               std::chrono::milliseconds limit = std::chrono::minutes(1), int alsoWake = -1);
+
+private:
+    void WatchTree(const std::filesystem::path& folder);
+    const int fd_;
+    std::map<int, std::filesystem::path> folders_;
+};
 
 // A fresh folder under the system's temporary folder, removed with the object.
 class TempDir {
