@@ -126,9 +126,21 @@ std::string ConsoleProgress::DownloadLine(const std::string& file, int64_t recei
     return Fit(narrow, width);
 }
 
+void ConsoleProgress::Erase() {
+    // A terminal that became narrower than the line on it has mostly
+    // wrapped the line anew, the cursor on its last row: the rows above go
+    // too, or each resize would leave a piece of the line behind.
+    const size_t columns = LineWidth() + 1;
+    const size_t rows = (Columns(shown_) + columns - 1) / columns;
+    if (rows > 1)
+        std::fputs(("\r\033[" + std::to_string(rows - 1) + "A\033[J").c_str(), out_);
+    else
+        std::fputs("\r\033[K", out_);
+}
+
 void ConsoleProgress::Clear() {
     if (!shown_.empty()) {
-        std::fputs("\r\033[K", out_);
+        Erase();
         shown_.clear();
     }
 }
@@ -139,7 +151,7 @@ void ConsoleProgress::Show(const std::string& line) {
     const std::string fitted = Fit(line, LineWidth());
     if (fitted == shown_)
         return;
-    std::fputs("\r\033[K", out_);
+    Erase();
     std::fputs(fitted.c_str(), out_);
     std::fflush(out_);
     shown_ = fitted;
