@@ -79,7 +79,8 @@ std::string ConsoleProgress::DownloadLine(const std::string& file, int64_t recei
     std::string percent, wide, narrow;
     if (length > 0) {
         char number[8];
-        std::snprintf(number, sizeof number, "%3d%%", WholePercent(std::min(received, length), length));
+        std::snprintf(number, sizeof number, "%3d%%",
+                      WholePercent(std::min(received, length), length));
         percent = number;
         wide = std::string(percent) + "  " + ByteSize(received) + " / " + ByteSize(length);
         narrow = std::string(percent) + " " + ByteSize(received) + "/" + ByteSize(length);
@@ -87,7 +88,8 @@ std::string ConsoleProgress::DownloadLine(const std::string& file, int64_t recei
         wide = narrow = ByteSize(received);
     }
     if (seconds > 0.0) {
-        const auto rate = static_cast<int64_t>(static_cast<double>(std::max<int64_t>(fresh, 0)) / seconds);
+        const auto rate =
+            static_cast<int64_t>(static_cast<double>(std::max<int64_t>(fresh, 0)) / seconds);
         const std::string shown = FormatResString(TXT_CLI_RATE, ByteSize(rate));
         wide += "  " + shown;
         narrow += " " + shown;
@@ -104,10 +106,11 @@ std::string ConsoleProgress::DownloadLine(const std::string& file, int64_t recei
             const size_t spare = width - kName - Columns(right);
             const size_t inner = std::min(kBar, spare >= 3 ? spare - 3 : 0);
             if (inner >= kShortestBar) {
-                const auto filled = static_cast<size_t>(static_cast<double>(std::min(received, length)) *
-                                                        static_cast<double>(inner) /
-                                                        static_cast<double>(length));
-                right = " [" + std::string(filled, '#') + std::string(inner - filled, '-') + "]" + right;
+                const auto filled =
+                    static_cast<size_t>(static_cast<double>(std::min(received, length)) *
+                                        static_cast<double>(inner) / static_cast<double>(length));
+                right = " [" + std::string(filled, '#') + std::string(inner - filled, '-') + "]" +
+                        right;
             }
         }
     } else {

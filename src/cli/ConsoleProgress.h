@@ -59,7 +59,7 @@ public:
 private:
     void Show(const std::string& line);   // the in-place line
     void Finish(const std::string& line); // a finished line
-    void Erase(); // the in-place line, for the cursor to draw it anew
+    void Erase();                         // the in-place line, for the cursor to draw it anew
     void Clear();
     void ShowMessage(std::string_view text);
     size_t LineWidth(); // the terminal's width now, less the cursor's column

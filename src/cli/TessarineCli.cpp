@@ -130,8 +130,9 @@ int Session::Run(const std::string& profileBase) {
             }
             std::filesystem::create_directories(base, error);
             if (error || !std::filesystem::is_directory(base, error)) {
-                Message(FormatText(LoadResString(TXT_CLI_BASE_NOT_CREATED),
-                                   {base, FailureText(FileFailure(error ? error.value() : ENOTDIR))}));
+                Message(
+                    FormatText(LoadResString(TXT_CLI_BASE_NOT_CREATED),
+                               {base, FailureText(FileFailure(error ? error.value() : ENOTDIR))}));
                 return kExitFailure;
             }
             progress_.Line(FormatResString(TXT_CLI_BASE_CREATED, base));

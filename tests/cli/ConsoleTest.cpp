@@ -108,7 +108,8 @@ TEST(CliArguments, CommandsOptionsAndUsageErrors) {
 TEST(ConsoleProgress, DownloadLineFitsItsWidth) {
     // (A bar with its rate: the terminal script below.) Without a length:
     // bytes and rate only; before any time: no rate.
-    EXPECT_EQ(ConsoleProgress::DownloadLine("ep.mp3", 2048, 0, 2048, 1.0, 80), "ep.mp3  2KB  2KB/s");
+    EXPECT_EQ(ConsoleProgress::DownloadLine("ep.mp3", 2048, 0, 2048, 1.0, 80),
+              "ep.mp3  2KB  2KB/s");
     EXPECT_EQ(ConsoleProgress::DownloadLine("ep.mp3", 0, 100, 0, 0.0, 80),
               "ep.mp3 [--------------------]   0%  0B / 100B");
     // More than announced still shows a full bar, not more.
@@ -136,8 +137,8 @@ TEST(ConsoleProgress, DownloadLineFitsItsWidth) {
         {19, "45% 12.3MB/27.0MB"},
     };
     for (const auto& n : narrow) {
-        const std::string drawn = ConsoleProgress::DownloadLine(
-            name, mb * 123 / 10, mb * 27, mb * 12 / 10 * 2, 2.0, n.width);
+        const std::string drawn = ConsoleProgress::DownloadLine(name, mb * 123 / 10, mb * 27,
+                                                                mb * 12 / 10 * 2, 2.0, n.width);
         EXPECT_EQ(drawn, n.line) << n.width;
     }
     EXPECT_EQ(ConsoleProgress::DownloadLine(name, 1, 2, 1, 0.0, 20).size(), 21u);
@@ -197,7 +198,9 @@ TEST(ConsoleProgress, TheLineFitsANarrowTerminalAndFollowsAResize) {
     }
     // 4 MB in the 4 seconds since the answer, not 20 MB in 9.
     EXPECT_NE(Captured::Read(c.out).find(" 1.0MB/s"), std::string::npos);
-    view.MessagePosted({Message::Kind::Error, IDS_COULD_NOT_OPEN, {"http://b/feed"},
+    view.MessagePosted({Message::Kind::Error,
+                        IDS_COULD_NOT_OPEN,
+                        {"http://b/feed"},
                         Failure{FailureKind::HttpStatus, 404, "Not Found"}});
     const size_t narrow = Captured::Read(c.out).size();
     columns = 80;
@@ -231,9 +234,8 @@ TEST(ConsoleProgress, TheLineFitsANarrowTerminalAndFollowsAResize) {
     EXPECT_EQ(expectFit(wide, out.size(), 29), "79% 21.6MB/27.0MB 1.1MB/s");
     // The line of 78 columns, wrapped on 30 into three rows, is erased whole.
     EXPECT_EQ(out.substr(wide, 8), "\r\033[2A\033[J");
-    EXPECT_EQ(Captured::Read(c.err),
-              "Could not open http://b/feed (HTTP status 404 Not Found)\n"
-              "Could not open http://c/feed\n");
+    EXPECT_EQ(Captured::Read(c.err), "Could not open http://b/feed (HTTP status 404 Not Found)\n"
+                                     "Could not open http://c/feed\n");
 }
 
 // The lines come from the events alone: no library stands behind the view.

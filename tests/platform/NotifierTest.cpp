@@ -60,7 +60,8 @@ TEST(Notifier, SummaryCountsEpisodesBodyNamesPodcastsInBothLanguages) {
               "9 new episodes | A, B, C, D, E and 2 more");
     SetLanguage(Language::German);
     EXPECT_EQ(news(1, {"A"}), "1 neue Folge | A");
-    EXPECT_EQ(news(7, {"A", "B", "C", "D", "E", "F"}), "7 neue Folgen | A, B, C, D, E und 1 weitere");
+    EXPECT_EQ(news(7, {"A", "B", "C", "D", "E", "F"}),
+              "7 neue Folgen | A, B, C, D, E und 1 weitere");
     SetLanguage(Language::English);
 }
 

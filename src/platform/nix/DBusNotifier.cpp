@@ -59,12 +59,13 @@ void DBusNotifier::Send(const QString& summary, const QString& body, bool bodyMa
                         {QStringLiteral("category"), QStringLiteral("transfer.complete")}}
          << int(-1);
     auto* sent = new QDBusPendingCallWatcher(bus_.asyncCall(call), this);
-    connect(sent, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* answer) {
-        const QDBusPendingReply<uint> id = *answer;
-        answer->deleteLater();
-        if (id.isValid())
-            shown_ = id.value();
-    });
+    connect(sent, &QDBusPendingCallWatcher::finished, this,
+            [this](QDBusPendingCallWatcher* answer) {
+                const QDBusPendingReply<uint> id = *answer;
+                answer->deleteLater();
+                if (id.isValid())
+                    shown_ = id.value();
+            });
 }
 
 void DBusNotifier::OnActionInvoked(uint id, const QString& action) {
