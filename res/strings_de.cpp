@@ -177,8 +177,8 @@ extern const StringEntry kGermanStrings[] = {
     {TXT_CLI_RATE, "%s/s"},
     {TXT_CLI_SUMMARY, "Podcasts geprüft: %s (fehlgeschlagen: %s). Dateien heruntergeladen: %s (fehlgeschlagen: %s)."},
 
-    {TXT_NOTIFY_ONE_EPISODE, "1 neue Folge von %s"},
-    {TXT_NOTIFY_EPISODES, "%s neue Folgen von %s"},
+    {TXT_NOTIFY_ONE_EPISODE, "1 neue Folge"},
+    {TXT_NOTIFY_EPISODES, "%s neue Folgen"},
     {TXT_NOTIFY_MORE_PODCASTS, "%s und %s weitere"},
 
     {TXT_EMPTY_LIST_HINT, "Noch keine Podcasts abonniert.\n\nDrücken Sie Ctrl+A, um einen Podcast über die Adresse seines Feeds hinzuzufügen, oder wählen Sie Datei > Abonnements importieren..., um die Feeds einer OPML-Datei zu übernehmen."},
@@ -201,6 +201,10 @@ extern const StringEntry kGermanStrings[] = {
     {TXT_CLI_COLUMN_TITLE, "Titel"},
     {TXT_CLI_CLEANED, "Entfernte Dateien: %s."},
     {TXT_CLI_WOULD_CLEAN, "Dateien, die entfernt würden: %s. Es wurde nichts gelöscht (--dry-run)."},
+    {TXT_CLI_NEVER_CHECKED, "nie"},
+    {TXT_CLI_BASE_CREATED, "Das Basisverzeichnis %s wurde angelegt."},
+    {TXT_CLI_BASE_NOT_CREATED, "Das Basisverzeichnis %s konnte nicht angelegt werden (%s)."},
+    {TXT_NOTIFY_SHOW, "Tessarine anzeigen"},
     {0, nullptr},
 };
 

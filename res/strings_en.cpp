@@ -172,8 +172,8 @@ extern const StringEntry kEnglishStrings[] = {
     {TXT_CLI_RATE, "%s/s"},
     {TXT_CLI_SUMMARY, "Feeds checked: %s (failed: %s). Files downloaded: %s (failed: %s)."},
 
-    {TXT_NOTIFY_ONE_EPISODE, "1 new episode from %s"},
-    {TXT_NOTIFY_EPISODES, "%s new episodes from %s"},
+    {TXT_NOTIFY_ONE_EPISODE, "1 new episode"},
+    {TXT_NOTIFY_EPISODES, "%s new episodes"},
     {TXT_NOTIFY_MORE_PODCASTS, "%s and %s more"},
 
     {TXT_EMPTY_LIST_HINT, "No podcasts yet.\n\nPress Ctrl+A to subscribe to a podcast by its feed address, or choose File > Import subscriptions... to add the feeds of an OPML file."},
@@ -196,6 +196,10 @@ extern const StringEntry kEnglishStrings[] = {
     {TXT_CLI_COLUMN_TITLE, "Title"},
     {TXT_CLI_CLEANED, "Files removed: %s."},
     {TXT_CLI_WOULD_CLEAN, "Files that would be removed: %s. Nothing was deleted (--dry-run)."},
+    {TXT_CLI_NEVER_CHECKED, "never"},
+    {TXT_CLI_BASE_CREATED, "Created the base directory %s."},
+    {TXT_CLI_BASE_NOT_CREATED, "The base directory %s could not be created (%s)."},
+    {TXT_NOTIFY_SHOW, "Show Tessarine"},
     {0, nullptr},
 };
 

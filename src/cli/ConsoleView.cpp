@@ -4,13 +4,15 @@
 #include "core/util/Strings.h"
 #include "display/DisplayText.h"
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <thread>
 
 namespace tessarine {
 
-ConsoleView::ConsoleView(ConsoleProgress& progress) : progress_(progress) {}
+ConsoleView::ConsoleView(ConsoleProgress& progress, Clock now)
+    : progress_(progress), now_(std::move(now)) {}
 
 void ConsoleView::FeedCheckBegan(const std::string& url) {
     const std::string shown = ShownUrl(url);
@@ -36,7 +38,16 @@ void ConsoleView::FeedCheckEnded(const FeedCheckEnd& end) {
         if (end.status == Error)
             ++feedsFailed_;
     }
-    progress_.FeedFinished(StatusText(end.status) + ": " + end.name + " (" + shown + ")");
+    std::string line = StatusText(end.status) + ": " + end.name + " (" + shown + ")";
+    if (end.status != Error) {
+        progress_.FeedFinished(line);
+        return;
+    }
+    if (const std::string reason = FailureText(end.failure); !reason.empty())
+        line += ": " + reason;
+    // Under --quiet the check's message has told it already, with its reason.
+    if (!progress_.Quiet())
+        progress_.Failed(line);
 }
 
 void ConsoleView::DownloadQueued(const QueuedDownload& download) {
@@ -46,13 +57,14 @@ void ConsoleView::DownloadQueued(const QueuedDownload& download) {
     files_[download.index] = download.fileName;
 }
 
-void ConsoleView::DownloadStateChanged(size_t index, DownloadState state, const Failure&) {
+void ConsoleView::DownloadStateChanged(size_t index, DownloadState state, const Failure& reason) {
     std::lock_guard lock(mutex_);
     const auto row = static_cast<long long>(index);
     if (state == DownloadState::Downloading) {
         active_ = row;
         activeReceived_ = activeLength_ = 0;
-        started_ = std::chrono::steady_clock::now();
+        activeFirst_ = -1;
+        started_ = now_();
         DrawDownload();
     } else if (state == DownloadState::Done || state == DownloadState::Failed) {
         const int64_t length = active_ == row ? activeReceived_ : 0;
@@ -64,7 +76,13 @@ void ConsoleView::DownloadStateChanged(size_t index, DownloadState state, const 
             StateText(state) + ": " + (index < files_.size() ? files_[index] : std::string());
         if (done && length > 0)
             line += " (" + ConsoleProgress::ByteSize(length) + ")";
-        progress_.DownloadFinished(line);
+        if (done) {
+            progress_.DownloadFinished(line);
+            return;
+        }
+        if (const std::string why = FailureText(reason); !why.empty())
+            line += " (" + why + ")";
+        progress_.Failed(line);
     }
 }
 
@@ -72,16 +90,23 @@ void ConsoleView::DrawDownload() {
     if (active_ < 0 || !progress_.Terminal() || progress_.Quiet())
         return;
     const int64_t received = activeReceived_, length = activeLength_;
-    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started_;
+    // Before the server answered nothing is known of the rate.
+    const std::chrono::duration<double> elapsed =
+        activeFirst_ < 0 ? std::chrono::duration<double>::zero() : now_() - started_;
     const auto row = static_cast<size_t>(active_);
     progress_.DownloadProgress(row < files_.size() ? files_[row] : std::string(), received, length,
-                               elapsed.count());
+                               received - std::max<int64_t>(activeFirst_, 0), elapsed.count());
 }
 
 void ConsoleView::DownloadProgress(size_t row, int64_t received, int64_t length) {
     std::lock_guard lock(mutex_);
     if (active_ != static_cast<long long>(row))
         return;
+    if (activeFirst_ < 0) {
+        // The server's answer: the rate counts from here, and from these bytes.
+        activeFirst_ = received;
+        started_ = now_();
+    }
     activeReceived_ = received;
     activeLength_ = length;
     DrawDownload();
@@ -93,7 +118,7 @@ void ConsoleView::Tick() {
 }
 
 void ConsoleView::MessagePosted(const Message& message) {
-    const std::string text = MessageText(message);
+    const std::string text = MessageWithReason(message);
     if (message.kind == Message::Kind::Notice) {
         // A feed named by a web page: the check goes on from that feed, and
         // its line names it.

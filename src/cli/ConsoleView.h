@@ -8,6 +8,7 @@
 #include "core/model/LibraryEvents.h"
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -17,7 +18,9 @@ namespace tessarine {
 
 class ConsoleView : public LibraryEvents {
 public:
-    explicit ConsoleView(ConsoleProgress& progress);
+    using Clock = std::function<std::chrono::steady_clock::time_point()>;
+    // `now` gives the time a download's rate is measured with.
+    explicit ConsoleView(ConsoleProgress& progress, Clock now = std::chrono::steady_clock::now);
 
     void SubscriptionsChanged() override {}
     void FeedCheckBegan(const std::string& url) override;
@@ -44,6 +47,7 @@ private:
     void DrawDownload(); // with mutex_ held
 
     ConsoleProgress& progress_;
+    const Clock now_;
     mutable std::mutex mutex_;
     // The address each check under way is shown with, by the address it
     // began with (a web page's check goes on from the feed it names).
@@ -51,6 +55,9 @@ private:
     std::vector<std::string> files_;                  // per download
     long long active_ = -1;                           // the download under way
     int64_t activeReceived_ = 0, activeLength_ = 0;   // its bytes so far, of
+    // The bytes it had when the server answered (a resumed download starts
+    // with what is on disk), and when that was; -1: no answer yet.
+    int64_t activeFirst_ = -1;
     std::chrono::steady_clock::time_point started_;
     size_t messages_ = 0, feedsChecked_ = 0, feedsFailed_ = 0, filesDone_ = 0, filesFailed_ = 0;
 };

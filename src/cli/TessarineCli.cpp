@@ -11,6 +11,7 @@
 #include "display/DisplayText.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <ctime>
 #include <filesystem>
 
@@ -120,8 +121,21 @@ int Session::Run(const std::string& profileBase) {
     if (!base.empty()) {
         std::error_code error;
         if (!std::filesystem::is_directory(base, error)) {
-            Message(FormatResString(TXT_CLI_BASE_MISSING, base));
-            return kExitFailure;
+            // Subscribing is the first thing done in a new base directory:
+            // add and import make it. Every other command needs one with
+            // subscriptions in it, and a misspelt --base is a usage error.
+            if (args_.command != CliCommand::Add && args_.command != CliCommand::Import) {
+                Message(FormatResString(TXT_CLI_BASE_MISSING, base));
+                return kExitUsage;
+            }
+            std::filesystem::create_directories(base, error);
+            if (error || !std::filesystem::is_directory(base, error)) {
+                Message(
+                    FormatText(LoadResString(TXT_CLI_BASE_NOT_CREATED),
+                               {base, FailureText(FileFailure(error ? error.value() : ENOTDIR))}));
+                return kExitFailure;
+            }
+            progress_.Line(FormatResString(TXT_CLI_BASE_CREATED, base));
         }
     }
 
@@ -145,7 +159,7 @@ int Session::Run(const std::string& profileBase) {
     // write a new file (the old one's bytes stay in the kept copy); so do
     // get and set of the defaults, which are in the episode store.
     if (const std::optional<tessarine::Message> text = UnreadableSettingsMessage(loaded, base)) {
-        Message(FormatText(LoadResString(text->id), text->args));
+        Message(MessageWithReason(*text));
         switch (args_.command) {
         case CliCommand::Add:
         case CliCommand::Remove:
@@ -209,8 +223,12 @@ int Session::Print(const std::string& text) {
 
 int Session::List() {
     std::vector<Row> rows;
+    // A podcast never checked: "never" for a person, an empty field for a
+    // program.
+    const std::string never = console_.outIsTerminal ? LoadResString(TXT_CLI_NEVER_CHECKED) : "";
     for (const SubscriptionSnapshot& s : library_.SubscriptionRows())
-        rows.push_back({s.values.name, s.values.lastChecked.FormatShown(),
+        rows.push_back({s.values.name,
+                        s.values.lastChecked.IsValid() ? s.values.lastChecked.FormatShown() : never,
                         StatusText(library_.LastCheckStatus(s.record)), ShownUrl(s.values.url)});
     return Print(Table(std::move(rows),
                        {LoadResString(IDS_COLUMN_NAME), LoadResString(IDS_COLUMN_LAST_CHECKED),

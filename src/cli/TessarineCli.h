@@ -4,6 +4,7 @@
 // window. See CliArguments for the command line.
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,7 +13,7 @@ namespace tessarine {
 // Exit statuses.
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitFailure = 1; // a feed, download or file failed
-inline constexpr int kExitUsage = 2;
+inline constexpr int kExitUsage = 2; // also: the base directory is missing
 inline constexpr int kExitLocked = 3; // another Tessarine holds the base directory
 
 struct CliConsole {
@@ -20,7 +21,8 @@ struct CliConsole {
     std::FILE* out = stdout;
     std::FILE* err = stderr;
     bool outIsTerminal = false; // progress redrawn in place, aligned list
-    size_t width = 80;          // of the terminal
+    // The terminal's width, asked at each redraw (it follows a resize).
+    std::function<size_t()> width = [] { return size_t{80}; };
 };
 
 class TessarineCli {

@@ -19,9 +19,45 @@
 #include <shellapi.h>
 #else
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
+#endif
+
+#ifndef _WIN32
+namespace {
+
+// Set by SIGWINCH (nothing else is safe in a signal handler): the width is
+// read again at the next redraw.
+volatile std::sig_atomic_t resized = 1;
+
+extern "C" void OnResize(int) { resized = 1; }
+
+// The terminal's width as TIOCGWINSZ tells it, else as COLUMNS says, else 80.
+size_t ReadTerminalWidth() {
+    if (winsize size{}; ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
+        return size.ws_col;
+    if (const char* columns = std::getenv("COLUMNS")) {
+        char* end = nullptr;
+        const long value = std::strtol(columns, &end, 10);
+        if (end != columns && *end == '\0' && value > 0 && value < 100000)
+            return static_cast<size_t>(value);
+    }
+    return 80;
+}
+
+// Asked at each redraw (one at a time: the console's lock is held).
+size_t TerminalWidth() {
+    static size_t width = 80;
+    if (resized != 0) {
+        resized = 0;
+        width = ReadTerminalWidth();
+    }
+    return width;
+}
+
+} // namespace
 #endif
 
 #ifdef _WIN32
@@ -75,9 +111,16 @@ int main(int argc, char** argv) {
     console.outIsTerminal = _isatty(_fileno(stdout)) != 0;
 #else
     console.outIsTerminal = isatty(STDOUT_FILENO) == 1;
-    if (winsize size{};
-        console.outIsTerminal && ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
-        console.width = size.ws_col;
+    if (console.outIsTerminal) {
+        // Before any thread starts, so that every thread has it; calls under
+        // way go on (SA_RESTART).
+        struct sigaction action{};
+        action.sa_handler = OnResize;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        sigaction(SIGWINCH, &action, nullptr);
+        console.width = TerminalWidth;
+    }
 #endif
 
     if (!HttpGlobalInit()) {

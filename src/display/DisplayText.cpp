@@ -48,7 +48,10 @@ std::string MessageText(const Message& message) {
 std::string MessageWithReason(const Message& message) {
     std::string text = MessageText(message);
     const std::string reason = FailureText(message.reason);
-    if (reason.empty() || text.find(reason) != std::string::npos)
+    // A text that names the reason already (or the system's words for it,
+    // "Error creating file X: Is a directory") is not given it twice.
+    if (reason.empty() || text.find(reason) != std::string::npos ||
+        (!message.reason.detail.empty() && text.find(message.reason.detail) != std::string::npos))
         return text;
     return text + " (" + reason + ")";
 }

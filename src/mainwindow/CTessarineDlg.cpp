@@ -65,6 +65,15 @@ CTessarineDlg::CTessarineDlg(PodcastLibrary& library, QueuedEngineView& events, 
             &CTessarineDlg::OnDownloadsChanged);
     connect(&events, &QueuedEngineView::messagePosted, this, &CTessarineDlg::OnMessage);
     connect(&events, &QueuedEngineView::cyclesEnded, this, &CTessarineDlg::OnCyclesEnded);
+    // A click on the news of new episodes brings the window to the front.
+    news_.SetActivation([this] {
+        if (HasEnded())
+            return;
+        setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+        show();
+        raise();
+        activateWindow();
+    });
 }
 
 // The library outlives the window and ends its worker itself.

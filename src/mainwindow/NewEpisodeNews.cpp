@@ -12,6 +12,14 @@ NewEpisodeNews::~NewEpisodeNews() = default;
 
 void NewEpisodeNews::SetNotifier(std::unique_ptr<Notifier> notifier) {
     notifier_ = std::move(notifier);
+    if (notifier_ != nullptr)
+        notifier_->SetActivation(activated_);
+}
+
+void NewEpisodeNews::SetActivation(std::function<void()> activated) {
+    activated_ = std::move(activated);
+    if (notifier_ != nullptr)
+        notifier_->SetActivation(activated_);
 }
 
 void NewEpisodeNews::Apply(const std::vector<DownloadEvent>& events) {

@@ -8,6 +8,7 @@
 
 #include "mainwindow/QueuedEngineView.h"
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -22,6 +23,9 @@ public:
     explicit NewEpisodeNews(std::unique_ptr<Notifier> notifier);
     ~NewEpisodeNews();
     void SetNotifier(std::unique_ptr<Notifier> notifier);
+    // Called when the user chooses a notification (of this notifier or a
+    // later one).
+    void SetActivation(std::function<void()> activated);
 
     // Follows a batch of download events, in their order.
     void Apply(const std::vector<DownloadEvent>& events);
@@ -33,6 +37,7 @@ public:
 
 private:
     std::unique_ptr<Notifier> notifier_;
+    std::function<void()> activated_;
     std::vector<DownloadState> states_; // each row's state as the events left it
     std::vector<int> done_;
 };

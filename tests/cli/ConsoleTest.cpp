@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 
 using namespace tessarine;
@@ -49,13 +51,24 @@ struct Captured {
     }
 };
 
+// The parts of `text` between separators.
+std::vector<std::string> Split(const std::string& text, char separator) {
+    std::vector<std::string> parts;
+    for (size_t start = 0, end = 0; start <= text.size(); start = end + 1) {
+        end = std::min(text.find(separator, start), text.size());
+        parts.push_back(text.substr(start, end - start));
+    }
+    return parts;
+}
+
 void Script(ConsoleProgress& p) {
     p.FeedStarted("http://a/feed");
     p.Message("Could not open\n\nhttp://b/feed");
     p.FeedFinished("New items found: A (http://a/feed)");
-    p.DownloadProgress("one.mp3", 524288, 1048576, 2.0);
-    p.DownloadProgress("one.mp3", 524288, 1048576, 2.0); // unchanged: not drawn again
+    p.DownloadProgress("one.mp3", 524288, 1048576, 524288, 2.0);
+    p.DownloadProgress("one.mp3", 524288, 1048576, 524288, 2.0); // unchanged: not drawn again
     p.DownloadFinished("Completed: one.mp3 (1.0MB)");
+    p.Failed("Failed: two.mp3 (Connection refused)");
     p.Line("Summary");
 }
 
@@ -95,18 +108,40 @@ TEST(CliArguments, CommandsOptionsAndUsageErrors) {
 TEST(ConsoleProgress, DownloadLineFitsItsWidth) {
     // (A bar with its rate: the terminal script below.) Without a length:
     // bytes and rate only; before any time: no rate.
-    EXPECT_EQ(ConsoleProgress::DownloadLine("ep.mp3", 2048, 0, 1.0, 80), "ep.mp3  2KB  2KB/s");
-    EXPECT_EQ(ConsoleProgress::DownloadLine("ep.mp3", 0, 100, 0.0, 80),
+    EXPECT_EQ(ConsoleProgress::DownloadLine("ep.mp3", 2048, 0, 2048, 1.0, 80),
+              "ep.mp3  2KB  2KB/s");
+    EXPECT_EQ(ConsoleProgress::DownloadLine("ep.mp3", 0, 100, 0, 0.0, 80),
               "ep.mp3 [--------------------]   0%  0B / 100B");
     // More than announced still shows a full bar, not more.
-    EXPECT_EQ(ConsoleProgress::DownloadLine("e", 150, 100, 0.0, 80),
+    EXPECT_EQ(ConsoleProgress::DownloadLine("e", 150, 100, 150, 0.0, 80),
               "e [####################] 100%  150B / 100B");
-    // A long name gives way to the figures, counted in characters.
+    // The rate is of the bytes fetched in this run, not of those resumed.
+    EXPECT_TRUE(ConsoleProgress::DownloadLine("e", 600 << 10, 1000 << 10, 100 << 10, 2.0, 80)
+                    .ends_with(" 60%  600KB / 1000KB  50KB/s"));
+    // A long name gives way to the figures, counted in characters; then the
+    // bar shortens and goes, then the blanks; the figures stay.
     const std::string name = "\xC3\xA4" + std::string(100, 'x');
-    const std::string line = ConsoleProgress::DownloadLine(name, 1, 2, 0.0, 60);
+    const std::string line = ConsoleProgress::DownloadLine(name, 1, 2, 1, 0.0, 60);
     EXPECT_EQ(line.size(), 61u); // 60 columns, one of them two bytes
     EXPECT_TRUE(line.ends_with("  50%  1B / 2B"));
-    EXPECT_EQ(ConsoleProgress::DownloadLine(name, 1, 2, 0.0, 20).size(), 21u);
+    const int64_t mb = 1 << 20;
+    const struct {
+        size_t width;
+        const char* line;
+    } narrow[] = {
+        {60, "\xC3\xA4xxxxxxxxxxx [######--------]  45%  12.3MB / 27.0MB  1.2MB/s"},
+        {44, "\xC3\xA4xxxxxxxxxxxx  45%  12.3MB / 27.0MB  1.2MB/s"},
+        {39, "\xC3\xA4xxxxxxxxxxx  45% 12.3MB/27.0MB 1.2MB/s"},
+        {33, "\xC3\xA4xxxxx  45% 12.3MB/27.0MB 1.2MB/s"},
+        {32, "45% 12.3MB/27.0MB 1.2MB/s"},
+        {19, "45% 12.3MB/27.0MB"},
+    };
+    for (const auto& n : narrow) {
+        const std::string drawn = ConsoleProgress::DownloadLine(name, mb * 123 / 10, mb * 27,
+                                                                mb * 12 / 10 * 2, 2.0, n.width);
+        EXPECT_EQ(drawn, n.line) << n.width;
+    }
+    EXPECT_EQ(ConsoleProgress::DownloadLine(name, 1, 2, 1, 0.0, 20).size(), 21u);
 
     EXPECT_EQ(ConsoleProgress::ByteSize(1023), "1023B");
     EXPECT_EQ(ConsoleProgress::ByteSize(int64_t{3} << 30), "3.00GB");
@@ -116,7 +151,7 @@ TEST(ConsoleProgress, DownloadLineFitsItsWidth) {
 TEST(ConsoleProgress, TerminalRedrawsInPlaceQuietSaysOnlyMessages) {
     {
         Captured c;
-        ConsoleProgress terminal(c.out, c.err, true, false, 80);
+        ConsoleProgress terminal(c.out, c.err, true, false, size_t{80});
         Script(terminal);
         EXPECT_EQ(Captured::Read(c.out),
                   "\r\033[KChecking... http://a/feed" // the feed's line
@@ -125,17 +160,82 @@ TEST(ConsoleProgress, TerminalRedrawsInPlaceQuietSaysOnlyMessages) {
                   "\r\033[KNew items found: A (http://a/feed)\n"
                   "\r\033[Kone.mp3 [##########----------]  50%  512KB / 1.0MB  256KB/s"
                   "\r\033[KCompleted: one.mp3 (1.0MB)\n"
+                  "Failed: two.mp3 (Connection refused)\n"
                   "Summary\n");
         EXPECT_EQ(Captured::Read(c.err), "Could not open http://b/feed\n");
     }
-    // Elsewhere one line each: TessarineCli.EveryCommandOnOneBaseDirectory reads them.
+    // Elsewhere one line each: TessarineCli.EveryCommandOnOneBaseDirectory
+    // reads them. Quiet leaves out progress and successes, not failures.
     for (bool terminal : {true, false}) {
         Captured c;
         ConsoleProgress quiet(c.out, c.err, terminal, true);
         Script(quiet);
         EXPECT_EQ(Captured::Read(c.out), "");
-        EXPECT_EQ(Captured::Read(c.err), "Could not open http://b/feed\n");
+        EXPECT_EQ(Captured::Read(c.err),
+                  "Could not open http://b/feed\nFailed: two.mp3 (Connection refused)\n");
     }
+}
+
+// The in-place line of a terminal 40 columns wide never reaches its last
+// column (which would wrap it) and never holds a line break; after a resize
+// the next redraw fits the new width, also the line drawn again below a
+// message. The rate of a resumed download counts only what came in this run.
+TEST(ConsoleProgress, TheLineFitsANarrowTerminalAndFollowsAResize) {
+    Captured c;
+    size_t columns = 40;
+    ConsoleProgress progress(c.out, c.err, true, false, [&] { return columns; });
+    auto now = std::chrono::steady_clock::time_point{};
+    ConsoleView view(progress, [&] { return now; });
+    const std::string file = "a-rather-long-episode-name-from-2026-12-08.mp3";
+    view.DownloadQueued({0, "Podcast", file, "http://a/x.mp3", -1});
+    view.DownloadStateChanged(0, DownloadState::Downloading, {});
+    now += std::chrono::seconds(5); // waiting for the server's answer
+    const int64_t total = int64_t{27} << 20;
+    view.DownloadProgress(0, total * 6 / 10, total); // resumed at 60%
+    for (int second = 1; second <= 4; ++second) {
+        now += std::chrono::seconds(1);
+        view.DownloadProgress(0, total * 6 / 10 + second * (int64_t{1} << 20), total);
+    }
+    // 4 MB in the 4 seconds since the answer, not 20 MB in 9.
+    EXPECT_NE(Captured::Read(c.out).find(" 1.0MB/s"), std::string::npos);
+    view.MessagePosted({Message::Kind::Error,
+                        IDS_COULD_NOT_OPEN,
+                        {"http://b/feed"},
+                        Failure{FailureKind::HttpStatus, 404, "Not Found"}});
+    const size_t narrow = Captured::Read(c.out).size();
+    columns = 80;
+    now += std::chrono::seconds(1);
+    view.DownloadProgress(0, total * 8 / 10, total);
+    const size_t wide = Captured::Read(c.out).size();
+    columns = 30;
+    view.MessagePosted({Message::Kind::Error, IDS_COULD_NOT_OPEN, {"http://c/feed"}});
+    view.Tick();
+
+    // The lines drawn from `from` to `to`: each within `limit` columns.
+    const std::string out = Captured::Read(c.out);
+    const auto expectFit = [&](size_t from, size_t to, size_t limit) {
+        std::vector<std::string> lines = Split(out.substr(from, to - from), '\r');
+        EXPECT_GE(lines.size(), 2u);
+        for (std::string& line : lines) {
+            // Without the escape sequences that erase the line before it.
+            for (const char* erase : {"\033[2A", "\033[J", "\033[K"})
+                if (line.starts_with(erase))
+                    line.erase(0, std::string(erase).size());
+            const std::string& drawn = line;
+            EXPECT_LE(drawn.size(), limit) << drawn;
+            EXPECT_EQ(drawn.find('\n'), std::string::npos) << drawn;
+        }
+        return lines.back();
+    };
+    EXPECT_EQ(expectFit(0, narrow, 39), "a-rather-lon  74% 20.2MB/27.0MB 1.0MB/s");
+    EXPECT_EQ(expectFit(narrow, wide, 79),
+              "a-rather-long-episode-nam [###############-----]  79%  21.6MB / "
+              "27.0MB  1.1MB/s");
+    EXPECT_EQ(expectFit(wide, out.size(), 29), "79% 21.6MB/27.0MB 1.1MB/s");
+    // The line of 78 columns, wrapped on 30 into three rows, is erased whole.
+    EXPECT_EQ(out.substr(wide, 8), "\r\033[2A\033[J");
+    EXPECT_EQ(Captured::Read(c.err), "Could not open http://b/feed (HTTP status 404 Not Found)\n"
+                                     "Could not open http://c/feed\n");
 }
 
 // The lines come from the events alone: no library stands behind the view.

@@ -474,11 +474,16 @@ TEST_F(MainWindowTest, DownloadRowsFromAnotherThreadArriveWholeAndInOrder) {
     struct Recorder : Notifier {
         std::vector<QString>& texts;
         explicit Recorder(std::vector<QString>& t) : texts(t) {}
-        bool Notify(const QString& text) override { return texts.push_back(text), true; }
+        bool Notify(const QString& summary, const QString& body) override {
+            return texts.push_back(summary + " | " + body), true;
+        }
+        void Choose() const { Activated(); } // the user clicks it
     };
     auto& w = Window(kEmpty);
     std::vector<QString> texts;
-    w.SetNotifier(std::make_unique<Recorder>(texts));
+    auto recorder = std::make_unique<Recorder>(texts);
+    const Recorder* notification = recorder.get();
+    w.SetNotifier(std::move(recorder));
     const DownloadState ends[] = {DownloadState::Failed, DownloadState::Waiting,
                                   DownloadState::Done};
     const QString shown[] = {"Failed", "Waiting", "Completed"};
@@ -512,7 +517,12 @@ TEST_F(MainWindowTest, DownloadRowsFromAnotherThreadArriveWholeAndInOrder) {
         events->CycleEnded(false);
         events->Deliver();
     }
-    EXPECT_EQ(texts, std::vector<QString>{"1000 new episodes from Podcast"});
+    EXPECT_EQ(texts, std::vector<QString>{"1000 new episodes | Podcast"});
+    // A click on the notification brings the minimized window back.
+    w.showMinimized();
+    notification->Choose();
+    EXPECT_FALSE(w.isMinimized());
+    EXPECT_TRUE(w.isVisible());
 }
 
 // A fast transfer's progress between two deliveries reaches the list as its

@@ -3,9 +3,12 @@
 #include "platform/nix/DBusNotifier.h"
 
 #include <QDBusConnection>
+#include <QDBusMessage>
+#include <QEventLoop>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QVariantMap>
 
 #include <gtest/gtest.h>
@@ -21,18 +24,27 @@ class NotificationListener : public QObject {
 
 public:
     struct Call {
-        QString appName, icon, summary, body;
+        QString appName;
+        uint replaces;
+        QString icon, summary, body;
+        QStringList actions;
         QVariantMap hints;
         int timeout;
     };
     std::vector<Call> calls;
+    bool markup = true; // reads markup in the body
 
 public slots:
-    uint Notify(const QString& appName, uint, const QString& icon, const QString& summary,
-                const QString& body, const QStringList&, const QVariantMap& hints, int timeout) {
-        calls.push_back({appName, icon, summary, body, hints, timeout});
+    QStringList GetCapabilities() {
+        return markup ? QStringList{"body", "body-markup", "actions"}
+                      : QStringList{"body", "actions"};
+    }
+    uint Notify(const QString& appName, uint replaces, const QString& icon, const QString& summary,
+                const QString& body, const QStringList& actions, const QVariantMap& hints,
+                int timeout) {
+        calls.push_back({appName, replaces, icon, summary, body, actions, hints, timeout});
         emit called();
-        return uint(calls.size());
+        return replaces != 0 ? replaces : 40 + uint(calls.size());
     }
 
 signals:
@@ -41,17 +53,27 @@ signals:
 
 } // namespace
 
-// Each name once, at most three of them (MainWindowTest has a plain list);
+// Each name once, at most five of them (MainWindowTest has a plain list);
 // German only to show the language is followed.
-TEST(Notifier, TextCountsEpisodesAndNamesPodcastsInBothLanguages) {
-    EXPECT_EQ(NewEpisodesText(1, {"Alpha"}), "1 new episode from Alpha");
-    EXPECT_EQ(NewEpisodesText(9, {"A", "B", "A", "C", "D", "E"}),
-              "9 new episodes from A, B, C and 2 more");
+TEST(Notifier, SummaryCountsEpisodesBodyNamesPodcastsInBothLanguages) {
+    const auto news = [](int count, const std::vector<std::string>& podcasts) {
+        const NewEpisodesText text = NewEpisodesNews(count, podcasts);
+        return text.summary + " | " + text.body;
+    };
+    EXPECT_EQ(news(1, {"Alpha"}), "1 new episode | Alpha");
+    EXPECT_EQ(news(5, {"A", "B", "A", "C", "D", "E"}), "5 new episodes | A, B, C, D, E");
+    EXPECT_EQ(news(9, {"A", "B", "A", "C", "D", "E", "F", "G"}),
+              "9 new episodes | A, B, C, D, E and 2 more");
     SetLanguage(Language::German);
-    EXPECT_EQ(NewEpisodesText(5, {"A", "B", "C", "D"}), "5 neue Folgen von A, B, C und 1 weitere");
+    EXPECT_EQ(news(1, {"A"}), "1 neue Folge | A");
+    EXPECT_EQ(news(7, {"A", "B", "C", "D", "E", "F"}),
+              "7 neue Folgen | A, B, C, D, E und 1 weitere");
     SetLanguage(Language::English);
 }
 
+// The service gets a short summary, the podcasts in the body (escaped where
+// it reads markup), a default action; the next notification replaces the
+// last by its id, and choosing this program's notification calls back.
 TEST(DBusNotifier, NotificationReachesTheDesktopsServiceOnlyForDownloads) {
     // A session bus of the test's own, stopped with it (~QProcess).
     const QString daemonProgram = QStandardPaths::findExecutable("dbus-daemon");
@@ -72,23 +94,55 @@ TEST(DBusNotifier, NotificationReachesTheDesktopsServiceOnlyForDownloads) {
     ASSERT_TRUE(service.registerService("org.freedesktop.Notifications"));
     ASSERT_TRUE(service.registerObject("/org/freedesktop/Notifications", &listener,
                                        QDBusConnection::ExportAllSlots));
+    int activated = 0;
+    QEventLoop activation; // left when the window would be raised
     DBusNotifier notifier(QDBusConnection::connectToBus(address, "program"));
     QSignalSpy called(&listener, &NotificationListener::called);
+    notifier.SetActivation([&] {
+        ++activated;
+        activation.quit();
+    });
     NotifyNewEpisodes(notifier, 0, {"Nothing"}); // a cycle without downloads: no call
     NotifyNewEpisodes(notifier, 2, {"Tom & Jerry <Live>"});
     ASSERT_TRUE(!called.empty() || called.wait(20000));
     ASSERT_EQ(listener.calls.size(), 1u);
-    const NotificationListener::Call& call = listener.calls[0];
-    EXPECT_EQ(call.appName, "Tessarine");
-    EXPECT_EQ(call.icon, "com.orvendale.Tessarine");
-    EXPECT_EQ(call.summary, "2 new episodes from Tom & Jerry <Live>"); // never read as markup
-    EXPECT_EQ(call.hints.value("desktop-entry").toString(), "com.orvendale.Tessarine");
-    EXPECT_EQ(call.timeout, -1);
+    const NotificationListener::Call first = listener.calls[0];
+    EXPECT_EQ(first.appName, "Tessarine");
+    EXPECT_EQ(first.replaces, 0u);
+    EXPECT_EQ(first.icon, "com.orvendale.Tessarine");
+    EXPECT_EQ(first.summary, "2 new episodes");
+    EXPECT_EQ(first.body, "Tom &amp; Jerry &lt;Live&gt;");
+    EXPECT_EQ(first.actions, QStringList({"default", "Show Tessarine"}));
+    EXPECT_EQ(first.hints.value("desktop-entry").toString(), "com.orvendale.Tessarine");
+    EXPECT_EQ(first.timeout, -1);
+
+    // Choosing another program's notification does nothing, choosing ours
+    // (its default action) calls back once. (Signals and replies arrive in
+    // the order sent: the id of ours is known by then.)
+    for (const uint id : {7u, 41u}) {
+        QDBusMessage chosen = QDBusMessage::createSignal(
+            "/org/freedesktop/Notifications", "org.freedesktop.Notifications", "ActionInvoked");
+        chosen << id << QString("default");
+        ASSERT_TRUE(service.send(chosen));
+    }
+    QTimer::singleShot(20000, &activation, &QEventLoop::quit); // ends only a broken run
+    if (activated == 0)
+        activation.exec();
+    EXPECT_EQ(activated, 1);
+
+    // The next one takes the place of the first; a service without markup
+    // gets the names as they are.
+    listener.markup = false;
+    NotifyNewEpisodes(notifier, 1, {"Tom & Jerry <Live>"});
+    ASSERT_TRUE(called.count() > 1 || called.wait(20000));
+    EXPECT_EQ(listener.calls[1].replaces, 41u);
+    EXPECT_EQ(listener.calls[1].summary, "1 new episode");
+    EXPECT_EQ(listener.calls[1].body, "Tom & Jerry <Live>");
 
     // Without a service nothing waits or fails; without a bus it fails.
     ASSERT_TRUE(service.unregisterService("org.freedesktop.Notifications"));
-    EXPECT_TRUE(notifier.Notify("sent to nobody"));
-    EXPECT_FALSE(DBusNotifier(QDBusConnection("not connected")).Notify("no bus at all"));
+    EXPECT_TRUE(notifier.Notify("sent to", "nobody"));
+    EXPECT_FALSE(DBusNotifier(QDBusConnection("not connected")).Notify("no bus", "at all"));
 }
 
 #include "NotifierTest.moc"

@@ -7,7 +7,7 @@ namespace tessarine {
 
 class NullNotifier : public Notifier {
 public:
-    bool Notify(const QString&) override { return false; }
+    bool Notify(const QString&, const QString&) override { return false; }
 };
 
 } // namespace tessarine
