@@ -165,6 +165,10 @@ enum StringId : int {
     TXT_CLI_COLUMN_TITLE,
     TXT_CLI_CLEANED,             // the number of files
     TXT_CLI_WOULD_CLEAN,         // the number of files
+
+    // The window program's own words.
+    TXT_SETTINGS_AUTOSTART_LOGIN = 40600, // the autostart box where it starts at log-in
+    TXT_APP_HELP,                         // tessarine --help
 };
 
 enum class Language { English, German };
