@@ -5,7 +5,7 @@ namespace tessarine {
 
 extern const StringEntry kGermanStrings[] = {
     {IDS_WAITING, "Warte"},
-    {IDS_SOCKETS_INIT_FAILED, "Fehler beim Initialisieren der Windows Sockets."},
+    {IDS_SOCKETS_INIT_FAILED, "Fehler beim Initialisieren der Windows-Sockets."},
     {IDS_COLUMN_NAME, "Name"},
     {IDS_COLUMN_PROGRESS, "Fortschritt"},
     {IDS_COLUMN_DOWNLOAD_STATUS, "Status"},
@@ -13,13 +13,13 @@ extern const StringEntry kGermanStrings[] = {
     {IDS_ABOUT_FORMAT, "Tessarine\nCopyright (C) 2009 Orvendale. Alle Rechte vorbehalten.\n\nRevision: %s, Datum: %s"},
     {IDS_DATE_FORMAT, "%%d.%%m.%%Y %%H:%%M"},
     {IDS_COLUMN_STATUS, "Status"},
-    {IDS_BROWSE_PROMPT, "Bitte wählen Sie ein Verzeichnis, das Tessarine zum speichern der Podcasts und der Tessarine Konfiguration verwendet."},
-    {IDS_BASEDIR_WARNING, "ACHTUNG!\n\nWenn Sie das Basisverzeichnis umziehen sind alle Podcasts, die Sie abonniert haben, verschwunden. Wenn Sie das Basisverzeichnis verschieben möchten, verschieben Sie zunächst alle Dateien an den neuen Ort und führen diese Einstellung erneut durch.\n\nMöchten Sie das Basisverzeichnis wirklich ändern?"},
+    {IDS_BROWSE_PROMPT, "Bitte wählen Sie ein Verzeichnis, das Tessarine zum Speichern der Podcasts und der Tessarine-Konfiguration verwendet."},
+    {IDS_BASEDIR_WARNING, "ACHTUNG!\n\nWenn Sie das Basisverzeichnis ändern, sind alle Podcasts, die Sie abonniert haben, verschwunden. Wenn Sie das Basisverzeichnis verschieben möchten, verschieben Sie zunächst alle Dateien an den neuen Ort und führen diese Einstellung erneut durch.\n\nMöchten Sie das Basisverzeichnis wirklich ändern?"},
     {IDS_INTERNET_OPEN_FAILED, "InternetOpen schlug fehl. Bitte versuchen Sie es später noch einmal!"},
     {IDS_COULD_NOT_OPEN, "URL konnte nicht geöffnet werden: %s"},
     {IDS_EXAMPLE_FEED_URL, "https://www.tagesschau.de/multimedia/sendung/tagesschau_in_100_sekunden/podcast-ts100-audio-100~podcast.xml"},
     {IDS_DOWNLOADING, "Herunterladen"},
-    {IDS_ERROR_CREATING_FILE, "Fehler beim Erstellen von Datei: %s"},
+    {IDS_ERROR_CREATING_FILE, "Fehler beim Erstellen der Datei %s"},
     {IDS_DUPLICATE_URL, "Fehler!\n\nEin Podcast mit dieser URL ist bereits abonniert!\n\n%s"},
     {IDS_NEW_PODCAST, "Neuer Podcast"},
     {IDS_STATUS_NEWLY_ADDED, "Neu"},
@@ -34,7 +34,7 @@ extern const StringEntry kGermanStrings[] = {
     {IDS_BASEDIR_IN_USE, "Das Basisverzeichnis %s wird bereits von einem anderen Tessarine verwendet."},
     {IDS_SETTINGS_KEPT, "Die Einstellungsdatei konnte nicht gelesen werden. Ihr Inhalt wurde in %s gesichert. Tessarine startet mit einer leeren Liste."},
     {IDS_SETTINGS_NOT_KEPT, "Die Einstellungsdatei %s konnte nicht gelesen werden, und es konnte keine Kopie davon angelegt werden. Tessarine startet mit einer leeren Liste; beim nächsten Speichern wird die Datei ersetzt."},
-    {IDS_ERROR_CREATING_FILE_REASON, "Fehler beim Erstellen von Datei %s: %s"},
+    {IDS_ERROR_CREATING_FILE_REASON, "Fehler beim Erstellen der Datei %s: %s"},
     {IDS_BASEDIR_MISSING, "Das Basisverzeichnis %s existiert nicht. Es wurde nichts geprüft; schließen Sie das Laufwerk an, auf dem es liegt, oder wählen Sie ein anderes Basisverzeichnis."},
     {IDS_ARCHIVE_LEFT_ALONE, "Das Archiv %s ist ein symbolischer Link, ein Ordner, eine Spezialdatei oder zu groß: Es wurde nicht verändert, und diese Prüfung wurde darin nicht vermerkt."},
     {IDS_STDOUT_FAILED, "In die Standardausgabe konnte nicht geschrieben werden."},
@@ -49,7 +49,7 @@ extern const StringEntry kGermanStrings[] = {
     {IDS_STORE_NOT_OPENED, "Die Episodendatenbank %s konnte nicht geöffnet werden (%s). Bis dahin wird jede Episode heruntergeladen, deren Datei fehlt, und die Podcast-Einstellungen gelten nicht."},
     {IDS_STORE_TOO_NEW, "Die Episodendatenbank %s stammt von einer neueren Tessarine-Version und bleibt unverändert. Bis diese Version wieder verwendet wird, wird jede Episode heruntergeladen, deren Datei fehlt, und die Podcast-Einstellungen gelten nicht."},
     {IDS_NO_FILE_NAME, "Für %s wurde kein eigener Dateiname gefunden. Die Datei wird nicht heruntergeladen."},
-    {IDS_COMPLETED, "Completed"},
+    {IDS_COMPLETED, "Abgeschlossen"},
 
     {IDS_REASON_HTTP_STATUS, "HTTP-Status %s"},
     {IDS_REASON_NOT_A_FEED, "Kein RSS- oder Atom-Feed"},
@@ -72,43 +72,43 @@ extern const StringEntry kGermanStrings[] = {
 
     {TXT_CAPTION, "Tessarine"},
     {TXT_LABEL_SUBSCRIBED, "Abonnierte Podcasts"},
-    {TXT_LABEL_DOWNLOADS, "Download Warteschlange"},
-    {TXT_MENU_FILE, "Datei"},
-    {TXT_MENU_OPTIONS, "Optionen"},
-    {TXT_MENU_HELP, "Hilfe"},
-    {TXT_MENU_SUBSCRIBE, "Podcast hinzufügen\tCtrl+A"},
-    {TXT_MENU_REMOVE, "Podcast entfernen"},
-    {TXT_MENU_CHECK, "Auf neue Einträge prüfen\tCtrl+U"},
-    {TXT_MENU_OPEN_BASEDIR, "Basisverzeichnis..."},
-    {TXT_MENU_QUIT, "Beenden\tCtrl+Q"},
-    {TXT_MENU_SET_BASEDIR, "Basisverzeichnis auswählen..."},
-    {TXT_MENU_SETTINGS, "Einstellungen"},
-    {TXT_MENU_INFORMATION, "Information"},
-    {TXT_MENU_ABOUT, "Über Tessarine"},
-    {TXT_CONTEXT_OPEN_PODCAST_DIR, "Verzeichnis des Podcasts..."},
-    {TXT_CONTEXT_UPDATE, "Diesen Podcast auf neue Einträge prüfen"},
+    {TXT_LABEL_DOWNLOADS, "Download-Warteschlange"},
+    {TXT_MENU_FILE, "&Datei"},
+    {TXT_MENU_OPTIONS, "&Optionen"},
+    {TXT_MENU_HELP, "&Hilfe"},
+    {TXT_MENU_SUBSCRIBE, "Podcast &hinzufügen..."},
+    {TXT_MENU_REMOVE, "Podcast &entfernen"},
+    {TXT_MENU_CHECK, "Auf neue Einträge &prüfen"},
+    {TXT_MENU_OPEN_BASEDIR, "Basis&verzeichnis..."},
+    {TXT_MENU_QUIT, "&Beenden"},
+    {TXT_MENU_SET_BASEDIR, "&Basisverzeichnis auswählen..."},
+    {TXT_MENU_SETTINGS, "&Einstellungen..."},
+    {TXT_MENU_INFORMATION, "&Information"},
+    {TXT_MENU_ABOUT, "Ü&ber Tessarine"},
+    {TXT_CONTEXT_OPEN_PODCAST_DIR, "Verzeichnis des &Podcasts..."},
+    {TXT_CONTEXT_UPDATE, "&Diesen Podcast auf neue Einträge prüfen"},
     {TXT_OK, "OK"},
     {TXT_CANCEL, "Abbrechen"},
     {TXT_SETTINGS_CAPTION, "Einstellungen"},
     {TXT_SETTINGS_BEHAVIOUR, "Verhalten"},
-    {TXT_SETTINGS_UPDATE_START, "Alle Podcasts auf neue Einträge prüfen zum Start"},
-    {TXT_SETTINGS_QUIT_COMPLETE, "Tessarine beenden wenn alle Downloads abgeschlossen sind"},
+    {TXT_SETTINGS_UPDATE_START, "Beim Programmstart alle Podcasts auf neue Einträge prüfen"},
+    {TXT_SETTINGS_QUIT_COMPLETE, "Tessarine beenden, wenn alle Downloads abgeschlossen sind"},
     {TXT_SETTINGS_AUTOSTART_GROUP, "Autostart"},
     {TXT_SETTINGS_AUTOSTART, "zum Start von Windows alle Podcasts prüfen"},
     {TXT_SUBSCRIBE_CAPTION, "Podcast hinzufügen"},
-    {TXT_SUBSCRIBE_URL_LABEL, "Podcast URL"},
+    {TXT_SUBSCRIBE_URL_LABEL, "Podcast-URL"},
     {TXT_INFO_CAPTION, "Informationen"},
     {TXT_INFO_GENERAL, "Allgemein"},
     {TXT_INFO_GENERAL_TEXT, "Mit Tessarine können Sie Podcasts abonnieren und herunterladen. Podcasts sind Mediendateien (Musik/Filme), die mittels eines Feeds angeboten werden. Wenn ein Podcast abonniert ist, lädt Tessarine automatisch neue Einträge herunter."},
     {TXT_INFO_EXAMPLE, "Beispiel"},
-    {TXT_INFO_EXAMPLE_TEXT, "Probieren Sie \"tagesschau in 100 Sekunden\": kopieren Sie die URL unten und fügen Sie sie im Menü \"Datei\" unter \"Podcast hinzufügen\" ein."},
+    {TXT_INFO_EXAMPLE_TEXT, "Probieren Sie \"tagesschau in 100 Sekunden\": Kopieren Sie die URL unten und fügen Sie sie im Dialog \"Podcast hinzufügen\" ein (Menü \"Datei\")."},
     {TXT_INFO_PARAMETERS, "Kommandozeilen-Parameter"},
     {TXT_INFO_CHECKANDQUIT, "/checkandquit\nDieser Parameter sorgt dafür, dass Tessarine minimiert gestartet wird, alle Podcasts auf neue Einträge prüft und sich danach beendet. Alternativ können Sie auch einfach im Dialog Einstellungen die Autostart-Funktion aktivieren."},
-    {TXT_INFO_DONOTCHECK, "/donotcheck\nWenn Tessarine mit diesem Parameter gestartet wird, erfolgt keine Prüfung zum Programmstart, falls diese im Dialog Einstellungen aktiviert ist."},
+    {TXT_INFO_DONOTCHECK, "/donotcheck\nWenn Tessarine mit diesem Parameter gestartet wird, erfolgt keine Prüfung beim Programmstart, auch wenn diese im Dialog Einstellungen aktiviert ist."},
     {TXT_ABOUT_CAPTION, "Über Tessarine"},
     {TXT_WEB_ADDRESS, "https://www.orvendale.com/tessarine/"},
-    {TXT_MENU_IMPORT, "Abonnements importieren..."},
-    {TXT_MENU_EXPORT, "Abonnements exportieren..."},
+    {TXT_MENU_IMPORT, "Abonnements &importieren..."},
+    {TXT_MENU_EXPORT, "Abonnements e&xportieren..."},
     {TXT_IMPORT_COUNTS, "Abonnements importiert: %s hinzugefügt, %s bereits vorhanden, %s übersprungen (keine http- oder https-Adresse)."},
     {TXT_OPML_TITLE, "Tessarine-Abonnements"},
     {TXT_OPML_FILES, "OPML-Dateien (*.opml *.xml)"},
@@ -181,7 +181,7 @@ extern const StringEntry kGermanStrings[] = {
     {TXT_NOTIFY_EPISODES, "%s neue Folgen"},
     {TXT_NOTIFY_MORE_PODCASTS, "%s und %s weitere"},
 
-    {TXT_EMPTY_LIST_HINT, "Noch keine Podcasts abonniert.\n\nDrücken Sie Ctrl+A, um einen Podcast über die Adresse seines Feeds hinzuzufügen, oder wählen Sie Datei > Abonnements importieren..., um die Feeds einer OPML-Datei zu übernehmen."},
+    {TXT_EMPTY_LIST_HINT, "Noch keine Podcasts abonniert.\n\nDrücken Sie Strg+A, um einen Podcast über die Adresse seines Feeds hinzuzufügen, oder wählen Sie Datei > Abonnements importieren..., um die Feeds einer OPML-Datei zu übernehmen."},
 
     {TXT_CLI_GET_NEEDS, "get braucht einen Podcast oder --default."},
     {TXT_CLI_SET_NEEDS, "set braucht einen Podcast oder --default, danach mindestens ein SCHLÜSSEL=WERT."},
@@ -205,6 +205,21 @@ extern const StringEntry kGermanStrings[] = {
     {TXT_CLI_BASE_CREATED, "Das Basisverzeichnis %s wurde angelegt."},
     {TXT_CLI_BASE_NOT_CREATED, "Das Basisverzeichnis %s konnte nicht angelegt werden (%s)."},
     {TXT_NOTIFY_SHOW, "Tessarine anzeigen"},
+
+    {TXT_SETTINGS_AUTOSTART_LOGIN, "bei der Anmeldung alle Podcasts prüfen"},
+    {TXT_APP_HELP, "Aufruf: tessarine [/checkandquit | /donotcheck]\n"
+                   "\n"
+                   "Abonniert Podcasts in einem Fenster und lädt ihre neuen Folgen herunter.\n"
+                   "\n"
+                   "Optionen (auch mit \"-\" statt \"/\"):\n"
+                   "  /checkandquit   minimiert starten, alle Podcasts prüfen, Neues\n"
+                   "                  herunterladen, danach beenden\n"
+                   "  /donotcheck     beim Start nicht prüfen, auch wenn die Einstellungen es\n"
+                   "                  vorsehen\n"
+                   "  --help, -h      diese Hilfe anzeigen und beenden\n"
+                   "  --version       die Version anzeigen und beenden\n"
+                   "\n"
+                   "Ohne Fenster: tessarine-cli --help.\n"},
     {0, nullptr},
 };
 

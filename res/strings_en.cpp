@@ -73,20 +73,20 @@ extern const StringEntry kEnglishStrings[] = {
     {TXT_CAPTION, "Tessarine"},
     {TXT_LABEL_SUBSCRIBED, "Subscribed Podcasts"},
     {TXT_LABEL_DOWNLOADS, "Download Queue"},
-    {TXT_MENU_FILE, "File"},
-    {TXT_MENU_OPTIONS, "Options"},
-    {TXT_MENU_HELP, "Help"},
-    {TXT_MENU_SUBSCRIBE, "Subscribe to Podcast...\tCtrl+A"},
-    {TXT_MENU_REMOVE, "Remove Podcast"},
-    {TXT_MENU_CHECK, "Check for new items\tCtrl+U"},
-    {TXT_MENU_OPEN_BASEDIR, "Base directory..."},
-    {TXT_MENU_QUIT, "Quit\tCtrl+Q"},
-    {TXT_MENU_SET_BASEDIR, "Set base directory..."},
-    {TXT_MENU_SETTINGS, "Settings..."},
-    {TXT_MENU_INFORMATION, "Information"},
-    {TXT_MENU_ABOUT, "About Tessarine"},
-    {TXT_CONTEXT_OPEN_PODCAST_DIR, "Podcast base directory..."},
-    {TXT_CONTEXT_UPDATE, "Update this podcast now"},
+    {TXT_MENU_FILE, "&File"},
+    {TXT_MENU_OPTIONS, "&Options"},
+    {TXT_MENU_HELP, "&Help"},
+    {TXT_MENU_SUBSCRIBE, "&Subscribe to Podcast..."},
+    {TXT_MENU_REMOVE, "&Remove Podcast"},
+    {TXT_MENU_CHECK, "&Check for new items"},
+    {TXT_MENU_OPEN_BASEDIR, "&Base directory..."},
+    {TXT_MENU_QUIT, "&Quit"},
+    {TXT_MENU_SET_BASEDIR, "Set &base directory..."},
+    {TXT_MENU_SETTINGS, "&Settings..."},
+    {TXT_MENU_INFORMATION, "&Information"},
+    {TXT_MENU_ABOUT, "&About Tessarine"},
+    {TXT_CONTEXT_OPEN_PODCAST_DIR, "&Podcast base directory..."},
+    {TXT_CONTEXT_UPDATE, "&Update this podcast now"},
     {TXT_OK, "OK"},
     {TXT_CANCEL, "Cancel"},
     {TXT_SETTINGS_CAPTION, "Settings"},
@@ -101,14 +101,14 @@ extern const StringEntry kEnglishStrings[] = {
     {TXT_INFO_GENERAL, "General"},
     {TXT_INFO_GENERAL_TEXT, "With Tessarine, you can subscribe to podcasts and download them. Podcasts are media files (audio/video) that are offered via a feed. If a podcast is subscribed, Tessarine will automatically download new entries and archive them for you."},
     {TXT_INFO_EXAMPLE, "Example"},
-    {TXT_INFO_EXAMPLE_TEXT, "Try NPR's Planet Money: copy the URL below and paste it into the \"Add Podcast\" dialog."},
+    {TXT_INFO_EXAMPLE_TEXT, "Try NPR's Planet Money: copy the URL below and paste it into the \"Subscribe to Podcast\" dialog."},
     {TXT_INFO_PARAMETERS, "Command-Line Parameters"},
-    {TXT_INFO_CHECKANDQUIT, "/checkandquit\nThis forces Tessarine to start minimized, check all podcasts, downloads them, and quits Tessarine afterwards. Alternativly, you can choose the autostart-option in the settings dialog."},
+    {TXT_INFO_CHECKANDQUIT, "/checkandquit\nThis forces Tessarine to start minimized, check all podcasts, download what is new, and quit afterwards. Alternatively, you can choose the autostart option in the settings dialog."},
     {TXT_INFO_DONOTCHECK, "/donotcheck\nIf Tessarine is started with this parameter, the program will not check for podcast updates when the program is started, thereby ignoring the setting found in the settings dialog."},
     {TXT_ABOUT_CAPTION, "About Tessarine"},
     {TXT_WEB_ADDRESS, "https://www.orvendale.com/tessarine/"},
-    {TXT_MENU_IMPORT, "Import subscriptions..."},
-    {TXT_MENU_EXPORT, "Export subscriptions..."},
+    {TXT_MENU_IMPORT, "&Import subscriptions..."},
+    {TXT_MENU_EXPORT, "&Export subscriptions..."},
     {TXT_IMPORT_COUNTS, "Subscriptions imported: %s added, %s already in the list, %s skipped (not an http or https address)."},
     {TXT_OPML_TITLE, "Tessarine subscriptions"},
     {TXT_OPML_FILES, "OPML files (*.opml *.xml)"},
@@ -200,6 +200,20 @@ extern const StringEntry kEnglishStrings[] = {
     {TXT_CLI_BASE_CREATED, "Created the base directory %s."},
     {TXT_CLI_BASE_NOT_CREATED, "The base directory %s could not be created (%s)."},
     {TXT_NOTIFY_SHOW, "Show Tessarine"},
+
+    {TXT_SETTINGS_AUTOSTART_LOGIN, "check for new items when I log in"},
+    {TXT_APP_HELP, "Usage: tessarine [/checkandquit | /donotcheck]\n"
+                   "\n"
+                   "Subscribes to podcasts in a window and downloads their new episodes.\n"
+                   "\n"
+                   "Options (also with \"-\" in place of \"/\"):\n"
+                   "  /checkandquit   start minimized, check every podcast, download what is\n"
+                   "                  new, then quit\n"
+                   "  /donotcheck     do not check at start, whatever the settings say\n"
+                   "  --help, -h      show this help and end\n"
+                   "  --version       show the version and end\n"
+                   "\n"
+                   "Without a window: tessarine-cli --help.\n"},
     {0, nullptr},
 };
 

@@ -15,13 +15,35 @@
 #include <QDir>
 #include <QLocale>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <strings.h>
 
+#ifndef TESSARINE_VERSION
+#define TESSARINE_VERSION "1.0"
+#endif
+
 namespace tessarine {
+namespace {
+
+// TESSARINE_LANG, else the desktop's language.
+Language StartLanguage() {
+    return ChooseLanguage(std::getenv("TESSARINE_LANG"),
+                          QLocale::system().language() == QLocale::German);
+}
+
+} // namespace
 
 void CTessarineCommandLineInfo::ParseParam(std::string parameter) {
+    if (parameter == "--help" || parameter == "-h") {
+        showHelp = true;
+        return;
+    }
+    if (parameter == "--version") {
+        showVersion = true;
+        return;
+    }
     if (!parameter.empty() && (parameter[0] == '/' || parameter[0] == '-'))
         parameter.erase(0, 1);
     if (parameter == "checkandquit") {
@@ -73,13 +95,27 @@ void CTessarineApp::SetIdentity() {
     QApplication::setDesktopFileName("com.orvendale.Tessarine"); // the launcher's icon and name
 }
 
+int CTessarineApp::PrintHelp(bool version) {
+    SetLanguage(StartLanguage());
+    const std::string text =
+        version ? std::string("tessarine " TESSARINE_VERSION "\n") : LoadResString(TXT_APP_HELP);
+    if (std::fputs(text.c_str(), stdout) < 0 || std::fflush(stdout) != 0) {
+        std::fprintf(stderr, "%s\n", LoadResString(IDS_STDOUT_FAILED).c_str());
+        return 1;
+    }
+    return 0;
+}
+
 int CTessarineApp::Run(int argc, char** argv) {
     // There is no automation server to register here: both runs end at once,
     // without a window and without touching any file, also where no display
-    // could be opened.
+    // could be opened. So do the help and the version, which answer whatever
+    // else the line holds.
     {
         const CTessarineCommandLineInfo early =
             CTessarineCommandLineInfo::Parse(std::vector<std::string>(argv + 1, argv + argc));
+        if (early.showHelp || early.showVersion)
+            return PrintHelp(!early.showHelp);
         if (early.registerServer || early.unregisterServer)
             return 0;
     }
@@ -91,8 +127,9 @@ int CTessarineApp::Run(int argc, char** argv) {
 int CTessarineApp::RunWindow(const std::vector<std::string>& arguments) {
     const CTessarineCommandLineInfo info = CTessarineCommandLineInfo::Parse(arguments);
 
-    SetLanguage(ChooseLanguage(std::getenv("TESSARINE_LANG"),
-                               QLocale::system().language() == QLocale::German));
+    SetLanguage(StartLanguage());
+    // Qt's own texts in the same language (the key names the menus show,
+    // the buttons of the boxes), before any window is made.
     InstallQtTranslations(CurrentLanguage());
     if (!HttpGlobalInit()) {
         ShowMessageBox(nullptr, QMessageBox::NoIcon,

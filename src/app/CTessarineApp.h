@@ -7,15 +7,18 @@
 
 namespace tessarine {
 
-// The command line. Each argument loses one leading "/" or "-"; the two
-// program switches are then compared exactly and case-sensitively, and each
-// clears the other, so the later one wins.
+// The command line. "--help" (or "-h") and "--version" are taken as they
+// are; any other argument loses one leading "/" or "-", and the two program
+// switches are then compared exactly and case-sensitively, and each clears
+// the other, so the later one wins.
 class CTessarineCommandLineInfo {
 public:
     bool checkAndQuit = false;
     bool doNotCheck = false;
     bool registerServer = false;   // register, then end without a window
     bool unregisterServer = false; // unregister, then end without a window
+    bool showHelp = false;         // print the help, then end without a window
+    bool showVersion = false;      // print the version, then end without a window
 
     void ParseParam(std::string parameter);
     static CTessarineCommandLineInfo Parse(const std::vector<std::string>& arguments);
@@ -28,6 +31,9 @@ class CTessarineApp {
 public:
     // The whole life of the program; returns the process's exit status.
     static int Run(int argc, char** argv);
+    // Prints the help (or the version) to the standard output in the
+    // language the window would speak; 0, or 1 when it could not be written.
+    static int PrintHelp(bool version);
     // The program's life after the application object is made: the window
     // for the command line `arguments` (without the program name) until it
     // ends; returns the exit status.

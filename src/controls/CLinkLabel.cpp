@@ -6,7 +6,11 @@
 #include <QApplication>
 #include <QCursor>
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QStyle>
+#include <QStyleOption>
 
 #include <algorithm>
 
@@ -26,6 +30,7 @@ CLinkLabel::CLinkLabel(const QString& text, QWidget* parent) : QLabel(text, pare
     setTextFormat(Qt::PlainText);
     setAlignment(Qt::AlignLeft | Qt::AlignTop);
     setMouseTracking(true);
+    setFocusPolicy(Qt::TabFocus);
     hoverTimer_.setInterval(kHoverPeriodMs);
     connect(&hoverTimer_, &QTimer::timeout, this, &CLinkLabel::CheckHover);
 }
@@ -151,6 +156,27 @@ void CLinkLabel::mouseReleaseEvent(QMouseEvent* event) {
     QLabel::mouseReleaseEvent(event);
     if (click)
         Click();
+}
+
+void CLinkLabel::keyPressEvent(QKeyEvent* event) {
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (plain && (event->key() == Qt::Key_Space || event->key() == Qt::Key_Return ||
+                  event->key() == Qt::Key_Enter)) {
+        Click();
+        return;
+    }
+    QLabel::keyPressEvent(event);
+}
+
+void CLinkLabel::paintEvent(QPaintEvent* event) {
+    QLabel::paintEvent(event);
+    if (!hasFocus())
+        return;
+    QPainter painter(this);
+    QStyleOptionFocusRect option;
+    option.initFrom(this);
+    option.backgroundColor = palette().color(QPalette::Window);
+    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
 }
 
 void CLinkLabel::Click() {

@@ -1,7 +1,9 @@
 #pragma once
 // A static text that works as a web link: link colours, underlined while the
 // mouse is over it, the address as its tooltip, a hand cursor, sized to its
-// text, and a click opens the address with the desktop's web browser.
+// text, and a click opens the address with the desktop's web browser. Tab
+// reaches it (it then shows a focus frame), and Space or Enter opens it as a
+// click does.
 //
 // Usage: create it with its caption at its place in the dialog, optionally
 // SetLinkUrl(), then Attach(). An empty address is taken from the caption and
@@ -68,6 +70,8 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void BeginHover();

@@ -3,6 +3,17 @@
 #include "dialogs/DialogTemplate.h"
 
 namespace tessarine {
+namespace {
+
+// Windows runs the program when Windows starts (its Run key); other desktops
+// start it when the user logs in (their autostart folder).
+#ifdef _WIN32
+constexpr int kAutostartText = TXT_SETTINGS_AUTOSTART;
+#else
+constexpr int kAutostartText = TXT_SETTINGS_AUTOSTART_LOGIN;
+#endif
+
+} // namespace
 
 TessarineOptions::TessarineOptions(QWidget* parent) : QDialog(parent) {
     DialogTemplate form(this, TXT_SETTINGS_CAPTION, 257, 125);
@@ -17,8 +28,8 @@ TessarineOptions::TessarineOptions(QWidget* parent) : QDialog(parent) {
                                     german ? 173 : 149, 10, maxRight);
     quitCompleteBox_ = form.CheckBox(TXT_SETTINGS_QUIT_COMPLETE, "quitComplete", 13, 37,
                                      german ? 207 : 128, 10, maxRight);
-    autostartBox_ = form.CheckBox(TXT_SETTINGS_AUTOSTART, "autostart", 13, 73,
-                                  german ? 158 : 136, 10, maxRight);
+    autostartBox_ =
+        form.CheckBox(kAutostartText, "autostart", 13, 73, german ? 158 : 136, 10, maxRight);
     form.OkButton(73, 104);
     form.CancelButton(134, 104);
     updateStartBox_->setFocus();

@@ -27,6 +27,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QMenu>
 
 
@@ -93,8 +94,10 @@ void CTessarineDlg::CreateControls() {
     subscriptionList_ = layout_->SubscriptionList();
     downloadList_ = layout_->DownloadList();
     menus_->AttachLists(subscriptionList_, downloadList_);
-    for (ReportListView* list : {subscriptionList_, downloadList_})
+    for (ReportListView* list : {subscriptionList_, downloadList_}) {
+        list->installEventFilter(this);
         list->viewport()->installEventFilter(this);
+    }
 }
 
 void CTessarineDlg::OnInitDialog() {
@@ -329,6 +332,10 @@ void CTessarineDlg::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 bool CTessarineDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress &&
+        (watched == subscriptionList_ || watched == downloadList_) &&
+        OnListKey(static_cast<ReportListView*>(watched), *static_cast<QKeyEvent*>(event)))
+        return true;
     if (event->type() == QEvent::MouseButtonDblClick) {
         // Handled once the list has taken the click, like a notification:
         // the handlers act on the selection mark the click leaves.
@@ -340,6 +347,30 @@ bool CTessarineDlg::eventFilter(QObject* watched, QEvent* event) {
                                       Qt::QueuedConnection);
     }
     return CAnchoredDialog::eventFilter(watched, event);
+}
+
+bool CTessarineDlg::OnListKey(ReportListView* list, const QKeyEvent& key) {
+    // Keys without modifiers on a selected row: Enter does what a
+    // double-click does, Delete removes a subscription as the context
+    // menu's "Remove" does. Everything else is the list's.
+    if ((key.modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier || list->SelectionMark() < 0)
+        return false;
+    const bool subscriptions = list == subscriptionList_;
+    switch (key.key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (subscriptions)
+            OnOpenPodcastFolder();
+        else
+            OnDownloadDoubleClick();
+        return true;
+    case Qt::Key_Delete:
+        if (!subscriptions)
+            return false;
+        OnCommand(ID_REMOVE_PODCAST);
+        return true;
+    default: return false;
+    }
 }
 
 void CTessarineDlg::moveEvent(QMoveEvent* event) {

@@ -15,6 +15,7 @@
 #include <vector>
 
 class QAction;
+class QKeyEvent;
 class QMenu;
 
 namespace tessarine {
@@ -56,7 +57,7 @@ public:
     void PostCommand(int commandId);
 
     // The context menu for a point in global coordinates; fromKeyboard (the
-    // Menu key, Shift+F10) puts it at the subscription list's top-left corner.
+    // Menu key, Shift+F10) puts it below the selected row of the focused list.
     void OnContextMenu(QPoint globalPos, bool fromKeyboard);
 
     PodcastLibrary& Library() { return library_; }
@@ -97,6 +98,8 @@ private:
     void OnInformation();
     void OnAbout();
     void OnQuit();
+    // A key pressed on one of the lists; true when it ran a command.
+    bool OnListKey(ReportListView* list, const QKeyEvent& key);
 
     // The engine's events.
     void OnDownloadsChanged(const std::vector<DownloadEvent>& events);

@@ -57,10 +57,23 @@ MainMenus::MainMenus(QWidget* window, CommandFn onCommand)
     contextKey->setShortcutContext(Qt::WindowShortcut);
     window->addAction(contextKey);
     connect(contextKey, &QAction::triggered, this, [this] { PopupContextMenu({}, true); });
+
+    // F10 takes the keyboard into the menu bar, as in other desktop programs.
+    auto* menuKey = new QAction(window);
+    menuKey->setShortcut(QKeySequence(Qt::Key_F10));
+    menuKey->setShortcutContext(Qt::WindowShortcut);
+    window->addAction(menuKey);
+    connect(menuKey, &QAction::triggered, this, &MainMenus::OpenMenuBar);
+}
+
+void MainMenus::OpenMenuBar() {
+    if (!menuBar_->actions().isEmpty())
+        menuBar_->setActiveAction(menuBar_->actions().first());
 }
 
 void MainMenus::AttachLists(ReportListView* subscriptions, ReportListView* downloads) {
     contextList_ = subscriptions;
+    downloadList_ = downloads;
     subscriptions->installEventFilter(this);
     downloads->installEventFilter(this);
 }
@@ -68,12 +81,19 @@ void MainMenus::AttachLists(ReportListView* subscriptions, ReportListView* downl
 void MainMenus::PopupContextMenu(QPoint globalPos, bool fromKeyboard) {
     if (contextList_ == nullptr)
         return;
-    const QRect area(contextList_->mapToGlobal(QPoint(0, 0)), contextList_->size());
-    if (fromKeyboard)
-        globalPos = area.topLeft();
-    if (!area.contains(globalPos) || contextList_->SelectionMark() == -1)
+    const auto covers = [globalPos](const ReportListView* list) {
+        return QRect(list->mapToGlobal(QPoint(0, 0)), list->size()).contains(globalPos);
+    };
+    const bool downloads = downloadList_ != nullptr &&
+                           (fromKeyboard ? downloadList_->hasFocus() : covers(downloadList_));
+    if (downloads) {
+        if (downloadMenu_ != nullptr)
+            downloadMenu_->popup(fromKeyboard ? downloadList_->KeyboardMenuPoint() : globalPos);
         return;
-    contextMenu_->popup(globalPos);
+    }
+    if (contextList_->SelectionMark() == -1 || (!fromKeyboard && !covers(contextList_)))
+        return;
+    contextMenu_->popup(fromKeyboard ? contextList_->KeyboardMenuPoint() : globalPos);
 }
 
 bool MainMenus::eventFilter(QObject* watched, QEvent* event) {

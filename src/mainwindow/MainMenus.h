@@ -34,10 +34,17 @@ public:
     // The lists of the window: the accelerators win over their own keys
     // (Ctrl+A would select all), and the context menu belongs to the first.
     void AttachLists(ReportListView* subscriptions, ReportListView* downloads);
-    // Opens the context menu at a point in global coordinates, when it lies
-    // on the subscription list and a subscription is selected; fromKeyboard
-    // (the Menu key, Shift+F10) puts it at the list's top-left corner.
+    // The download list's own context menu (none: that list has none).
+    void SetDownloadContextMenu(QMenu* menu) { downloadMenu_ = menu; }
+    // Opens a context menu at a point in global coordinates: the
+    // subscriptions' when it lies on that list and a subscription is
+    // selected, the downloads' when it lies on theirs. fromKeyboard (the
+    // Menu key, Shift+F10) takes the list that has the focus instead (the
+    // subscription list when neither has it) and opens its menu below the
+    // selected row.
     void PopupContextMenu(QPoint globalPos, bool fromKeyboard);
+    // Opens the first menu of the menu bar, as F10 does.
+    void OpenMenuBar();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -51,6 +58,8 @@ private:
     QMenuBar* menuBar_;
     QMenu* contextMenu_;
     ReportListView* contextList_ = nullptr;
+    ReportListView* downloadList_ = nullptr;
+    QMenu* downloadMenu_ = nullptr;
     std::map<int, QAction*> actions_;
 };
 

@@ -72,6 +72,17 @@ void ReportListView::SelectRow(int row) {
                                                  QItemSelectionModel::Rows);
 }
 
+QPoint ReportListView::KeyboardMenuPoint() {
+    const QModelIndex index = model_->index(selectionMark_, 0);
+    if (!index.isValid())
+        return viewport()->mapToGlobal(QPoint(0, 0));
+    scrollTo(index);
+    // Indented a little and just below the row, which stays readable.
+    const QRect row = visualRect(index);
+    const int x = std::max(0, row.left()) + fontMetrics().averageCharWidth();
+    return viewport()->mapToGlobal(QPoint(x, row.bottom() + 1));
+}
+
 void ReportListView::SetEmptyHint(const QString& hint) {
     emptyHint_ = hint;
     viewport()->update();

@@ -21,6 +21,10 @@ public:
     int SelectionMark() const { return selectionMark_; }
     // Selects `row` the way a click does (it becomes the selection mark).
     void SelectRow(int row);
+    // Where a menu asked for from the keyboard opens, in global coordinates:
+    // below the selection mark's row, scrolled into view (the top-left
+    // corner of the rows when nothing is selected).
+    QPoint KeyboardMenuPoint();
     // A short text drawn in the middle of the list while it has no rows (it
     // is no row itself: nothing to select or scroll).
     void SetEmptyHint(const QString& hint);

@@ -21,9 +21,16 @@ void ShowError(QWidget* parent, int textId, const std::string& file) {
                    QString::fromStdString(FormatResString(textId, file)));
 }
 
-// A file chooser's title: the menu item that opened it, without its dots.
+// A file chooser's title: the menu item that opened it, without its
+// mnemonic's "&" ("&&" is a plain "&") and without its dots.
 QString ChooserCaption(int menuTextId) {
-    QString caption = Text(menuTextId);
+    QString caption;
+    const QString item = Text(menuTextId);
+    for (qsizetype i = 0; i < item.size(); ++i) {
+        if (item[i] == QLatin1Char('&') && ++i == item.size())
+            break;
+        caption += item[i];
+    }
     while (caption.endsWith(QLatin1Char('.')))
         caption.chop(1);
     return caption;
@@ -75,7 +82,12 @@ std::optional<LoadResult> ChangeBaseDirectory(QWidget* parent, PodcastLibrary& l
     if (warn && ShowMessageBox(parent, QMessageBox::Question, Text(IDS_BASEDIR_WARNING),
                                QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
         return std::nullopt;
-    const QString chosen = ChooseFolder(parent, Text(IDS_BROWSE_PROMPT));
+    // The chooser opens at the base directory in use (the empty one is the
+    // program's current folder).
+    const std::string current = library.BaseDirectory();
+    const QString chosen =
+        ChooseFolder(parent, Text(IDS_BROWSE_PROMPT),
+                     current.empty() ? QDir::currentPath() : QString::fromStdString(current));
     if (chosen.isEmpty())
         return std::nullopt;
     const std::string base =

@@ -75,13 +75,13 @@ bool OpenWithDesktop(const QUrl& url) {
 
 void SetOpenWithDesktop(OpenWithDesktopFn fn) { OpenHook() = std::move(fn); }
 
-QString ChooseFolder(QWidget* parent, const QString& caption) {
+QString ChooseFolder(QWidget* parent, const QString& caption, const QString& startFolder) {
     if (ChooseHook())
-        return ChooseHook()(parent, caption);
+        return ChooseHook()(parent, caption, startFolder);
     // Without DontUseNativeDialog Qt shows the desktop's own chooser where its
     // platform theme offers one (the XDG desktop portal, GTK, Plasma), and
     // its own dialog otherwise.
-    QFileDialog dialog(parent, caption);
+    QFileDialog dialog(parent, caption, startFolder);
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly);
     dialog.setSupportedSchemes({QStringLiteral("file")});

@@ -21,10 +21,11 @@ using OpenWithDesktopFn = std::function<bool(const QUrl&)>;
 void SetOpenWithDesktop(OpenWithDesktopFn fn);
 
 // Asks for a folder with `caption` as the chooser's prompt (its title, and a
-// label inside Qt's own dialog); the empty text when the user cancels or
-// picks something without a local path.
-QString ChooseFolder(QWidget* parent, const QString& caption);
-using ChooseFolderFn = std::function<QString(QWidget*, const QString&)>;
+// label inside Qt's own dialog), opening at `startFolder`; the empty text when
+// the user cancels or picks something without a local path.
+QString ChooseFolder(QWidget* parent, const QString& caption, const QString& startFolder);
+using ChooseFolderFn =
+    std::function<QString(QWidget*, const QString& caption, const QString& startFolder)>;
 void SetChooseFolder(ChooseFolderFn fn);
 
 // Asks for an existing file to read, showing the files that `filter` matches

@@ -1,7 +1,7 @@
 #pragma once
-// Qt's own texts (the standard buttons of message boxes, the folder chooser)
-// in the program's language, from the translations that come with Qt (on
-// Debian the package qt6-translations-l10n).
+// Qt's own texts (the standard buttons of message boxes, the folder chooser,
+// the key names a menu shows beside its items: "Strg+A") in the program's language, from the
+// translations that come with Qt (on Debian the package qt6-translations-l10n).
 
 #include "core/util/Strings.h"
 

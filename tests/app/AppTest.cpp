@@ -4,6 +4,7 @@
 #include "core/files/BaseDirectoryLock.h"
 #include "core/model/SettingsFile.h"
 #include "core/update/PartialFile.h"
+#include "core/util/Strings.h"
 #include "platform/SingleInstance.h"
 #include "support/Feeds.h"
 #include "support/GuiHarness.h"
@@ -279,4 +280,42 @@ TEST(Program, AStartTellsWhatItCannotDoAndFails) {
     EXPECT_EQ(CTessarineApp::RunWindow({"/checkandquit"}), 0);
     EXPECT_TRUE(fs::is_directory(harness.root.Base() + "home/Podcasts"));
     EXPECT_EQ(harness.ProfileBaseDirectory().toStdString(), harness.root.Base() + "home/Podcasts/");
+}
+
+// Help and version are printed in the user's language and end the run at
+// once, also where no display can be opened (over SSH, in a script).
+TEST(Program, HelpAndVersionPrintWithoutADisplay) {
+    Program program(SettingsWith({}));
+    const struct {
+        const char* argument;
+        const char* language;
+        std::string expected;
+    } cases[] = {{"--help", "en", LoadResString(TXT_APP_HELP, Language::English)},
+                 {"-h", "de", LoadResString(TXT_APP_HELP, Language::German)},
+                 {"--version", "de", ""}};
+    for (const auto& c : cases) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+            env.remove(name);
+        env.insert("XDG_CONFIG_HOME",
+                   QString::fromStdString((program.root.Path() / "config").string()));
+        env.insert("TESSARINE_LANG", c.language);
+        QProcess run;
+        run.setProcessEnvironment(env);
+        run.start(TESSARINE_BINARY, {"/checkandquit", c.argument});
+        ASSERT_TRUE(run.waitForFinished(30000)) << c.argument;
+        EXPECT_EQ(run.exitStatus(), QProcess::NormalExit) << c.argument;
+        EXPECT_EQ(run.exitCode(), 0) << c.argument;
+        const std::string out = run.readAllStandardOutput().toStdString();
+        if (c.expected.empty()) // one line: the program's name and its version
+            EXPECT_TRUE(out.starts_with("tessarine ") && out.find('\n') == out.size() - 1) << out;
+        else
+            EXPECT_EQ(out, c.expected);
+        EXPECT_EQ(run.readAllStandardError().toStdString(), "") << c.argument;
+    }
+    // Nothing of the base directory was touched: no check, no lock.
+    std::vector<std::string> names;
+    for (auto& entry : fs::directory_iterator(program.base))
+        names.push_back(entry.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{kSettingsFileName});
 }

@@ -75,6 +75,11 @@ TEST_F(LinkLabelTest, ClickOpensThroughTheDesktopOrBeepsAndReports) {
     EXPECT_EQ(beeps, 1);
     EXPECT_EQ(desktop.Told(), QStringList{"Unable to open hyperlink:\n\nThere is no application "
                                           "associated\nwith the given filename extension."});
+    // From the keyboard: Tab reaches it, Space and Enter open it, other keys do not.
+    EXPECT_EQ(link->focusPolicy(), Qt::TabFocus);
+    for (Qt::Key key : {Qt::Key_Space, Qt::Key_Return, Qt::Key_Enter, Qt::Key_A})
+        QTest::keyClick(link, key);
+    EXPECT_EQ(desktop.opened.size(), 5u);
 }
 
 } // namespace

@@ -202,6 +202,8 @@ TEST(Strings, BothTablesHoldEveryIdentifier) {
         ids.push_back(id == 118 ? IDS_DUPLICATE_URL : id); // 118 is not used
     for (int id = TXT_CAPTION; id <= TXT_WEB_ADDRESS; ++id)
         ids.push_back(id);
+    for (int id = TXT_SETTINGS_AUTOSTART_LOGIN; id <= TXT_APP_HELP; ++id)
+        ids.push_back(id);
     for (int id : ids)
         EXPECT_FALSE(LoadResString(id, Language::English).empty() ||
                      LoadResString(id, Language::German).empty())

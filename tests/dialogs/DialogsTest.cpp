@@ -17,6 +17,8 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <functional>
+#include <memory>
 
 using namespace tessarine;
 using test::OnNextModal;
@@ -97,6 +99,44 @@ TEST(InformationDialog, ExampleUrlCanBeCopied) {
     QTest::keyClick(edit, Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(QApplication::clipboard()->text(),
               QString::fromStdString(LoadResString(IDS_EXAMPLE_FEED_URL)));
+}
+
+// Tab walks every control in reading order and comes round to the first;
+// Escape cancels and Enter takes the dialog wherever the focus went.
+TEST(DialogKeys, TabWalksTheControlsInOrderEscapeCancelsEnterTakes) {
+    const struct {
+        std::function<std::unique_ptr<QDialog>()> make;
+        QStringList chain;
+    } cases[] = {
+        {[] {
+             auto dialog = std::make_unique<TessarineAddFeedDlg>();
+             dialog->feedUrl = "http://example.org/feed";
+             return dialog;
+         },
+         {"feedUrl", "ok", "cancel"}},
+        {[] { return std::make_unique<TessarineOptions>(); },
+         {"updateStart", "quitComplete", "autostart", "ok", "cancel"}},
+        {[] { return std::make_unique<TessarineInfo>(); }, {"ok", "exampleUrl"}},
+        {[] { return std::make_unique<CAboutDlg>(); }, {"ok", "link"}},
+    };
+    for (const auto& c : cases) {
+        for (Qt::Key key : {Qt::Key_Escape, Qt::Key_Return}) {
+            const std::unique_ptr<QDialog> dialog = c.make();
+            QStringList chain;
+            OnNextModal([&](QDialog* modal) {
+                chain << modal->focusWidget()->objectName();
+                for (qsizetype i = 0; i < c.chain.size(); ++i) { // once round
+                    QTest::keyClick(modal->focusWidget(), Qt::Key_Tab);
+                    chain << modal->focusWidget()->objectName();
+                }
+                QTest::keyClick(modal->focusWidget(), key);
+            });
+            const int result = dialog->exec();
+            EXPECT_EQ(chain, c.chain + QStringList{c.chain.first()});
+            EXPECT_EQ(result, key == Qt::Key_Escape ? QDialog::Rejected : QDialog::Accepted)
+                << c.chain.first().toStdString();
+        }
+    }
 }
 
 TEST(AboutDialog, ItsLinkOpensTheAddress) {

@@ -6,12 +6,14 @@
 #include "core/update/PartialFile.h"
 #include "mainwindow/CTessarineDlg.h"
 #include "mainwindow/DownloadTableModel.h"
+#include "mainwindow/MainMenus.h"
 #include "mainwindow/QueuedEngineView.h"
 #include "mainwindow/ReportListView.h"
 #include "platform/Autostart.h"
 #include "platform/CacheFolder.h"
 #include "platform/Desktop.h"
 #include "platform/Notifier.h"
+#include "platform/QtTranslations.h"
 #include "platform/SingleInstance.h"
 #include "support/Feeds.h"
 #include "support/GuiHarness.h"
@@ -25,6 +27,7 @@
 #include <QContextMenuEvent>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
@@ -283,15 +286,6 @@ TEST_F(MainWindowTest, SelectionCommandsOpenFoldersRemoveAndShowTheContextMenu) 
     EXPECT_TRUE(shownAt(list->viewport(), {20, 20}, QContextMenuEvent::Mouse));
     EXPECT_FALSE(shownAt(w.DownloadList()->viewport(), {20, 20}, QContextMenuEvent::Mouse));
     EXPECT_FALSE(shownAt(&w, w.SplitterBar()->geometry().center(), QContextMenuEvent::Mouse));
-    EXPECT_EQ(shownAt(list, {}, QContextMenuEvent::Keyboard), list->mapToGlobal(QPoint(0, 0)));
-    // Shift+F10 does what the Menu key does, wherever the focus is.
-    for (QWidget* focus : {static_cast<QWidget*>(list), static_cast<QWidget*>(w.DownloadList())}) {
-        QTest::keyClick(focus, Qt::Key_F10, Qt::ShiftModifier);
-        EXPECT_TRUE(w.ContextMenu()->isVisible());
-        EXPECT_EQ(w.ContextMenu()->pos(), list->mapToGlobal(QPoint(0, 0)));
-        w.ContextMenu()->hide();
-        Activate();
-    }
     w.ContextMenu()->actions().last()->trigger(); // "Remove Podcast"
     EXPECT_EQ(ModelUrls(),
               (std::vector<std::string>{"http://127.0.0.1:1/b.xml", "http://127.0.0.1:1/c.xml"}));
@@ -680,4 +674,138 @@ TEST_F(LoadTest, AWorkerSaveBetweenEmptyingTheListAndLoadingIsHeld) {
     EXPECT_EQ(saves, 1);
     EXPECT_EQ(ModelUrls(), urls);
     EXPECT_EQ(StoredUrls(other), urls);
+}
+
+// Every menu title and item can be reached by its letter, in both languages:
+// one "&" each, no two alike in a menu (the context menu too); the menus
+// show Qt's names of the accelerators' keys, and Alt with a title's letter
+// opens that menu.
+TEST(MainMenusTest, EveryItemHasItsOwnMnemonicInBothLanguages) {
+    const auto mnemonic = [](const QString& text) -> QChar {
+        QChar found;
+        int count = 0;
+        for (qsizetype i = 0; i + 1 < text.size(); ++i) {
+            if (text[i] != '&')
+                continue;
+            if (text[++i] != '&')
+                ++count, found = text[i].toLower();
+        }
+        return count == 1 ? found : QChar();
+    };
+    const auto checkMenu = [&](const QList<QAction*>& actions, const QString& name) {
+        std::set<QChar> letters;
+        for (const QAction* action : actions) {
+            if (action->isSeparator() || action->text().isEmpty())
+                continue;
+            const QChar letter = mnemonic(action->text());
+            EXPECT_FALSE(letter.isNull())
+                << name.toStdString() << ": " << action->text().toStdString();
+            EXPECT_TRUE(letters.insert(letter).second)
+                << name.toStdString() << ": " << action->text().toStdString();
+            EXPECT_FALSE(action->text().contains('\t')) << action->text().toStdString();
+        }
+    };
+    const struct {
+        Language language;
+        const char* accelerator;
+    } cases[] = {{Language::English, "Ctrl+A"}, {Language::German, "Strg+A"}};
+    for (const auto& c : cases) {
+        SetLanguage(c.language);
+        ASSERT_TRUE(InstallQtTranslations(c.language));
+        QWidget window;
+        MainMenus menus(&window, [](int) {});
+        window.resize(400, 300);
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+        checkMenu(menus.MenuBar()->actions(), "menu bar");
+        for (QAction* title : menus.MenuBar()->actions())
+            checkMenu(title->menu()->actions(), title->text());
+        checkMenu(menus.ContextMenu()->actions(), "context menu");
+        EXPECT_EQ(menus.Action(ID_SUBSCRIBE)->shortcut().toString(QKeySequence::NativeText),
+                  c.accelerator);
+        QAction* help = menus.MenuBar()->actions().last();
+        QTest::keyClick(&window, mnemonic(help->text()).toLatin1(), Qt::AltModifier);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return help->menu()->isVisible(); }));
+        help->menu()->hide();
+    }
+    SetLanguage(Language::English);
+    InstallQtTranslations(Language::English);
+}
+
+// The keyboard reaches what the mouse does: F10 opens the first menu; the
+// Menu key and Shift+F10 open the context menu below the selected row of the
+// focused list; Enter acts as a double-click on either list, Delete removes
+// the selected subscription as "Remove" does (without a selection neither
+// does anything).
+TEST_F(MainWindowTest, KeyboardOpensMenusAndActsOnTheSelectedRow) {
+    auto& w = Window();
+    auto* list = w.SubscriptionList();
+    QMenu* first = w.findChild<QMenuBar*>()->actions().first()->menu();
+    QTest::keyClick(list, Qt::Key_F10);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return first->isVisible(); }));
+    first->hide();
+    Activate();
+
+    QMenu* context = w.ContextMenu();
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Delete}) // nothing selected: nothing happens
+        QTest::keyClick(list, key);
+    QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier);
+    EXPECT_FALSE(context->isVisible());
+    EXPECT_TRUE(harness.opened.empty() && harness.Told().empty());
+    EXPECT_EQ(ModelUrls().size(), 3u);
+
+    list->setFocus();
+    list->SelectRow(1);
+    const QRect row = list->visualRect(list->Model()->index(1, 0));
+    const QPoint below = list->viewport()->mapToGlobal(row.bottomLeft() + QPoint(0, 1));
+    const auto opensBelowTheRow = [&](auto open) {
+        open();
+        const bool shown = context->isVisible();
+        const QPoint at = context->pos();
+        context->hide();
+        Activate();
+        EXPECT_TRUE(shown);
+        EXPECT_EQ(at.y(), below.y());
+        EXPECT_GE(at.x(), below.x());
+        EXPECT_LT(at.x(), below.x() + row.width());
+    };
+    opensBelowTheRow([&] {
+        QContextMenuEvent event(QContextMenuEvent::Keyboard, {}, list->mapToGlobal(QPoint()));
+        QApplication::sendEvent(list, &event); // as the Menu key sends it
+    });
+    opensBelowTheRow([&] { QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier); });
+    w.DownloadList()->setFocus(); // the download list has no menu of its own
+    QTest::keyClick(w.DownloadList(), Qt::Key_F10, Qt::ShiftModifier);
+    EXPECT_FALSE(context->isVisible());
+
+    QTest::keyClick(list, Qt::Key_Return);
+    QTest::keyClick(list, Qt::Key_Enter, Qt::KeypadModifier);
+    ASSERT_EQ(harness.opened.size(), 2u);
+    EXPECT_EQ(harness.opened[0], harness.opened[1]);
+    EXPECT_EQ(harness.opened[1].toLocalFile().toStdString(), base + "Second");
+    QTest::keyClick(list, Qt::Key_Delete, Qt::ShiftModifier); // not Delete itself
+    EXPECT_EQ(ModelUrls().size(), 3u);
+    QTest::keyClick(list, Qt::Key_Delete);
+    EXPECT_EQ(ModelUrls(),
+              (std::vector<std::string>{"http://127.0.0.1:1/a.xml", "http://127.0.0.1:1/c.xml"}));
+    EXPECT_TRUE(harness.Told().empty());
+
+    ASSERT_TRUE(
+        UpdateEngineTestAccess::QueueDownload(Engine(), "http://127.0.0.1:1/ep.mp3", "Show"));
+    ASSERT_TRUE(WaitFor([&] { return w.DownloadList()->Model()->rowCount() == 1; }));
+    w.DownloadList()->SelectRow(0);
+    QTest::keyClick(w.DownloadList(), Qt::Key_Delete); // a download is not removed this way
+    QTest::keyClick(w.DownloadList(), Qt::Key_Return);
+    ASSERT_EQ(harness.opened.size(), 3u);
+    EXPECT_EQ(harness.opened[2].toLocalFile().toStdString(), base + "Show/ep.mp3");
+    EXPECT_EQ(w.DownloadList()->Model()->rowCount(), 1);
+}
+
+// The base-directory chooser opens at the base directory in use.
+TEST_F(MainWindowTest, TheBaseDirectoryChooserOpensAtTheCurrentBaseDirectory) {
+    Window(kEmpty);
+    ChangeBaseTo(other);
+    ChangeBaseTo(base);
+    EXPECT_EQ(harness.folderChooserStarts,
+              QStringList({QString::fromStdString(base), QString::fromStdString(other)}));
 }

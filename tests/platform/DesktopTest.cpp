@@ -4,7 +4,9 @@
 #include "support/GuiHarness.h"
 
 #include <QDialog>
+#include <QDir>
 #include <QFileDialog>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -24,21 +26,27 @@ TEST(QtTranslations, MessageBoxButtonsFollowTheProgramsLanguage) {
             .join('|')
             .toStdString();
     };
+    const QKeySequence subscribe(Qt::CTRL | Qt::Key_A); // as a menu shows its accelerator
     ASSERT_TRUE(InstallQtTranslations(Language::German));
     EXPECT_EQ(buttonTexts(), "&Ja|&Nein|Abbrechen");
+    EXPECT_EQ(subscribe.toString(QKeySequence::NativeText), "Strg+A");
     ASSERT_TRUE(InstallQtTranslations(Language::German)); // replaced, not stacked
     ASSERT_TRUE(InstallQtTranslations(Language::English));
     EXPECT_EQ(buttonTexts(), "&Yes|&No|Cancel");
+    EXPECT_EQ(subscribe.toString(QKeySequence::NativeText), "Ctrl+A");
 }
 
 TEST(ChooseFolder, QtsOwnDialogShowsThePromptAndReturnsTheChosenFolder) {
     test::TempDir dir;
     const QString folder = QString::fromStdString(dir.Path().string());
-    QString title, label;
+    const QString start = folder + "/start";
+    ASSERT_TRUE(QDir().mkdir(start));
+    QString title, label, opened;
     test::OnNextModal([&](QDialog* dialog) {
         auto* chooser = qobject_cast<QFileDialog*>(dialog);
         ASSERT_NE(chooser, nullptr);
         title = chooser->windowTitle();
+        opened = chooser->directory().absolutePath();
         if (auto* prompt = chooser->findChild<QLabel*>("tessarinePrompt"))
             label = prompt->isVisible() ? prompt->text() : QString();
         chooser->setDirectory(folder);
@@ -46,12 +54,13 @@ TEST(ChooseFolder, QtsOwnDialogShowsThePromptAndReturnsTheChosenFolder) {
         dialog->accept(); // QFileDialog::accept, as its Choose button does
     });
     const QString prompt = QString::fromStdString(LoadResString(IDS_BROWSE_PROMPT));
-    EXPECT_EQ(ChooseFolder(nullptr, prompt), folder);
+    EXPECT_EQ(ChooseFolder(nullptr, prompt, start), folder);
+    EXPECT_EQ(opened, start);
     EXPECT_EQ(title, prompt);
     EXPECT_EQ(label, prompt);
 
     test::OnNextModal([](QDialog* dialog) { dialog->reject(); });
-    EXPECT_EQ(ChooseFolder(nullptr, prompt), QString());
+    EXPECT_EQ(ChooseFolder(nullptr, prompt, start), QString());
 }
 
 // The browser named by $BROWSER: its command cut at the placeholder, the

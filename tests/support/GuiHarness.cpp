@@ -40,7 +40,10 @@ GuiHarness::GuiHarness() {
         opened.push_back(url);
         return Next(openResults, true);
     });
-    SetChooseFolder([this](QWidget*, const QString&) { return Next(chosenFolders, QString()); });
+    SetChooseFolder([this](QWidget*, const QString&, const QString& start) {
+        folderChooserStarts << start;
+        return Next(chosenFolders, QString());
+    });
     for (const QString kind : {"open", "save"}) {
         auto chooser = [this, kind](QWidget*, const QString& caption, const QString& filter) {
             fileChoosers.push_back({kind, caption, filter});

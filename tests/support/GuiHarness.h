@@ -33,6 +33,7 @@ public:
     std::vector<QUrl> opened;
     std::deque<bool> openResults;      // next results of the desktop's open; success when empty
     std::deque<QString> chosenFolders; // next folder chooser answers; cancel when empty
+    QStringList folderChooserStarts;   // the folder each folder chooser opened at
     // The file choosers: next answers (cancel when empty) and, per call,
     // "open" or "save", its caption and its filter.
     std::deque<QString> chosenFiles;

@@ -171,6 +171,9 @@ enum StringId : int {
     TXT_CLI_BASE_CREATED,          // the base directory
     TXT_CLI_BASE_NOT_CREATED,      // the base directory, why
     TXT_NOTIFY_SHOW,               // the notification's default action
+    // The window program's own words.
+    TXT_SETTINGS_AUTOSTART_LOGIN = 40600, // the autostart box where it starts at log-in
+    TXT_APP_HELP,                         // tessarine --help
 };
 
 enum class Language { English, German };
