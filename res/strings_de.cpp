@@ -201,6 +201,16 @@ extern const StringEntry kGermanStrings[] = {
     {TXT_CLI_COLUMN_TITLE, "Titel"},
     {TXT_CLI_CLEANED, "Entfernte Dateien: %s."},
     {TXT_CLI_WOULD_CLEAN, "Dateien, die entfernt würden: %s. Es wurde nichts gelöscht (--dry-run)."},
+    {TXT_COLUMN_PODCAST, "Podcast"},
+    {TXT_STATE_CANCELLED, "Abgebrochen"},
+    {TXT_DOWNLOAD_OPEN, "Ö&ffnen"},
+    {TXT_DOWNLOAD_OPEN_FOLDER, "&Ordner öffnen"},
+    {TXT_DOWNLOAD_CANCEL, "Download &abbrechen"},
+    {TXT_DOWNLOAD_RETRY, "&Erneut herunterladen"},
+    {TXT_DOWNLOAD_REMOVE_FINISHED, "&Beendete Downloads entfernen"},
+    {TXT_DOWNLOAD_FAILED_BECAUSE, "Der Download von %s ist fehlgeschlagen: %s."},
+    {TXT_DOWNLOAD_WAS_CANCELLED, "Der Download von %s wurde abgebrochen."},
+    {TXT_DOWNLOAD_TIP_REASON, "%s: %s"},
     {0, nullptr},
 };
 

@@ -196,6 +196,16 @@ extern const StringEntry kEnglishStrings[] = {
     {TXT_CLI_COLUMN_TITLE, "Title"},
     {TXT_CLI_CLEANED, "Files removed: %s."},
     {TXT_CLI_WOULD_CLEAN, "Files that would be removed: %s. Nothing was deleted (--dry-run)."},
+    {TXT_COLUMN_PODCAST, "Podcast"},
+    {TXT_STATE_CANCELLED, "Cancelled"},
+    {TXT_DOWNLOAD_OPEN, "&Open"},
+    {TXT_DOWNLOAD_OPEN_FOLDER, "Open &folder"},
+    {TXT_DOWNLOAD_CANCEL, "&Cancel download"},
+    {TXT_DOWNLOAD_RETRY, "Re&try download"},
+    {TXT_DOWNLOAD_REMOVE_FINISHED, "&Remove finished rows"},
+    {TXT_DOWNLOAD_FAILED_BECAUSE, "The download of %s failed: %s."},
+    {TXT_DOWNLOAD_WAS_CANCELLED, "The download of %s was cancelled."},
+    {TXT_DOWNLOAD_TIP_REASON, "%s: %s"},
     {0, nullptr},
 };
 
