@@ -220,6 +220,16 @@ extern const StringEntry kGermanStrings[] = {
                    "  --version       die Version anzeigen und beenden\n"
                    "\n"
                    "Ohne Fenster: tessarine-cli --help.\n"},
+    {TXT_COLUMN_PODCAST, "Podcast"},
+    {TXT_STATE_CANCELLED, "Abgebrochen"},
+    {TXT_DOWNLOAD_OPEN, "Ö&ffnen"},
+    {TXT_DOWNLOAD_OPEN_FOLDER, "&Ordner öffnen"},
+    {TXT_DOWNLOAD_CANCEL, "Download &abbrechen"},
+    {TXT_DOWNLOAD_RETRY, "&Erneut herunterladen"},
+    {TXT_DOWNLOAD_REMOVE_FINISHED, "&Beendete Downloads entfernen"},
+    {TXT_DOWNLOAD_FAILED_BECAUSE, "Der Download von %s ist fehlgeschlagen: %s."},
+    {TXT_DOWNLOAD_WAS_CANCELLED, "Der Download von %s wurde abgebrochen."},
+    {TXT_DOWNLOAD_TIP_REASON, "%s: %s"},
     {0, nullptr},
 };
 

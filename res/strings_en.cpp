@@ -214,6 +214,16 @@ extern const StringEntry kEnglishStrings[] = {
                    "  --version       show the version and end\n"
                    "\n"
                    "Without a window: tessarine-cli --help.\n"},
+    {TXT_COLUMN_PODCAST, "Podcast"},
+    {TXT_STATE_CANCELLED, "Cancelled"},
+    {TXT_DOWNLOAD_OPEN, "&Open"},
+    {TXT_DOWNLOAD_OPEN_FOLDER, "Open &folder"},
+    {TXT_DOWNLOAD_CANCEL, "&Cancel download"},
+    {TXT_DOWNLOAD_RETRY, "Re&try download"},
+    {TXT_DOWNLOAD_REMOVE_FINISHED, "&Remove finished rows"},
+    {TXT_DOWNLOAD_FAILED_BECAUSE, "The download of %s failed: %s."},
+    {TXT_DOWNLOAD_WAS_CANCELLED, "The download of %s was cancelled."},
+    {TXT_DOWNLOAD_TIP_REASON, "%s: %s"},
     {0, nullptr},
 };
 

@@ -48,17 +48,7 @@ std::string ConsoleProgress::OneLine(std::string_view text) {
 }
 
 std::string ConsoleProgress::ByteSize(int64_t bytes) {
-    char buffer[32];
-    const auto value = static_cast<double>(bytes);
-    if (bytes < 1024)
-        std::snprintf(buffer, sizeof buffer, "%lldB", static_cast<long long>(bytes));
-    else if (bytes < 1024 * 1024)
-        std::snprintf(buffer, sizeof buffer, "%.0fKB", value / 1024.0);
-    else if (bytes < int64_t{1024} * 1024 * 1024)
-        std::snprintf(buffer, sizeof buffer, "%.1fMB", value / 1048576.0);
-    else
-        std::snprintf(buffer, sizeof buffer, "%.2fGB", value / 1073741824.0);
-    return buffer;
+    return ByteSizeText(bytes);
 }
 
 std::string ConsoleProgress::Fit(std::string_view text, size_t width) {

@@ -3,6 +3,8 @@
 #include "core/model/Subscription.h"
 #include "core/util/Strings.h"
 
+#include <cstdio>
+
 namespace tessarine {
 
 std::string StatusText(int32_t status) {
@@ -23,12 +25,30 @@ std::string StateText(DownloadState state) {
     case DownloadState::Downloading: return LoadResString(IDS_DOWNLOADING);
     case DownloadState::Done: return LoadResString(IDS_COMPLETED);
     case DownloadState::Failed: return LoadResString(IDS_FAILED);
+    case DownloadState::Cancelled: return LoadResString(TXT_STATE_CANCELLED);
+    case DownloadState::Removed: return {};
     }
     return {};
 }
 
 std::string SizeText(int64_t bytes) {
+    if (bytes < 1048576)
+        return ByteSizeText(bytes);
     return FormatResNumber(IDS_SIZE_FORMAT, static_cast<double>(bytes) / 1048576.0);
+}
+
+std::string ByteSizeText(int64_t bytes) {
+    char buffer[32];
+    const auto value = static_cast<double>(bytes);
+    if (bytes < 1024)
+        std::snprintf(buffer, sizeof buffer, "%lldB", static_cast<long long>(bytes));
+    else if (bytes < 1024 * 1024)
+        std::snprintf(buffer, sizeof buffer, "%.0fKB", value / 1024.0);
+    else if (bytes < int64_t{1024} * 1024 * 1024)
+        std::snprintf(buffer, sizeof buffer, "%.1fMB", value / 1048576.0);
+    else
+        std::snprintf(buffer, sizeof buffer, "%.2fGB", value / 1073741824.0);
+    return buffer;
 }
 
 int WholePercent(int64_t received, int64_t total) {

@@ -18,8 +18,12 @@ namespace tessarine {
 std::string StatusText(int32_t status);
 // A download's status cell: "Waiting", "Downloading", "Completed", "Failed".
 std::string StateText(DownloadState state);
-// A size in the download list's form, megabytes with one decimal ("2.0MB").
+// A size in the download list's form: under a megabyte as ByteSizeText
+// gives it ("512KB"), else megabytes with one decimal ("2.0MB").
 std::string SizeText(int64_t bytes);
+// A size in the command line's form, in the largest unit it fills: "1023B",
+// "512KB", "2.0MB", "3.00GB".
+std::string ByteSizeText(int64_t bytes);
 // The whole percentage `received` is of `total` (rounded down; 0 when the
 // total is not known).
 int WholePercent(int64_t received, int64_t total);

@@ -8,6 +8,7 @@
 #include "dialogs/TessarineInfo.h"
 #include "dialogs/TessarineOptions.h"
 #include "display/DisplayText.h"
+#include "mainwindow/DownloadCommands.h"
 #include "mainwindow/DownloadTableModel.h"
 #include "mainwindow/MainMenus.h"
 #include "mainwindow/MainWindowLayout.h"
@@ -93,6 +94,13 @@ void CTessarineDlg::CreateControls() {
                                                  downloadRows_);
     subscriptionList_ = layout_->SubscriptionList();
     downloadList_ = layout_->DownloadList();
+    downloads_ = new DownloadCommands(this, library_, downloadList_, downloadRows_);
+    menus_->SetDownloadContextMenu([this](QPoint globalPos, bool fromKeyboard) {
+        if (fromKeyboard)
+            downloads_->PopupAtRow(downloads_->CurrentRow());
+        else
+            downloads_->PopupAt(globalPos);
+    });
     menus_->AttachLists(subscriptionList_, downloadList_);
     for (ReportListView* list : {subscriptionList_, downloadList_}) {
         list->installEventFilter(this);
@@ -285,11 +293,7 @@ void CTessarineDlg::OnOpenPodcastFolder() {
 }
 
 void CTessarineDlg::OnDownloadDoubleClick() {
-    const int mark = downloadList_->SelectionMark();
-    if (mark < 0)
-        return;
-    if (const std::optional<std::string> path = library_.DownloadFileOf(mark))
-        OpenPath(*path);
+    downloads_->OpenRow(downloads_->CurrentRow());
 }
 
 void CTessarineDlg::OnInformation() {

@@ -22,6 +22,7 @@ namespace tessarine {
 
 class Autostart;
 class CSplitterBar;
+class DownloadCommands;
 class DownloadTableModel;
 class MainMenus;
 class MainWindowLayout;
@@ -63,6 +64,8 @@ public:
     PodcastLibrary& Library() { return library_; }
     ReportListView* SubscriptionList() const { return subscriptionList_; }
     ReportListView* DownloadList() const { return downloadList_; }
+    // The download list's commands and context menu.
+    DownloadCommands* Downloads() const { return downloads_; }
     CSplitterBar* SplitterBar() const;
     QMenu* ContextMenu() const;
     QAction* Action(int commandId) const;
@@ -127,6 +130,7 @@ private:
     DownloadTableModel* downloadRows_ = nullptr;
     ReportListView* subscriptionList_ = nullptr;
     ReportListView* downloadList_ = nullptr;
+    DownloadCommands* downloads_ = nullptr;
     std::unique_ptr<MainWindowLayout> layout_;
     NewEpisodeNews news_; // tells the desktop of new episodes after a check
 

@@ -87,8 +87,8 @@ void MainMenus::PopupContextMenu(QPoint globalPos, bool fromKeyboard) {
     const bool downloads = downloadList_ != nullptr &&
                            (fromKeyboard ? downloadList_->hasFocus() : covers(downloadList_));
     if (downloads) {
-        if (downloadMenu_ != nullptr)
-            downloadMenu_->popup(fromKeyboard ? downloadList_->KeyboardMenuPoint() : globalPos);
+        if (openDownloadMenu_)
+            openDownloadMenu_(globalPos, fromKeyboard);
         return;
     }
     if (contextList_->SelectionMark() == -1 || (!fromKeyboard && !covers(contextList_)))

@@ -34,8 +34,10 @@ public:
     // The lists of the window: the accelerators win over their own keys
     // (Ctrl+A would select all), and the context menu belongs to the first.
     void AttachLists(ReportListView* subscriptions, ReportListView* downloads);
-    // The download list's own context menu (none: that list has none).
-    void SetDownloadContextMenu(QMenu* menu) { downloadMenu_ = menu; }
+    // Opens the download list's own context menu: at a point in global
+    // coordinates, or (fromKeyboard) below its selected row.
+    using DownloadMenuFn = std::function<void(QPoint globalPos, bool fromKeyboard)>;
+    void SetDownloadContextMenu(DownloadMenuFn open) { openDownloadMenu_ = std::move(open); }
     // Opens a context menu at a point in global coordinates: the
     // subscriptions' when it lies on that list and a subscription is
     // selected, the downloads' when it lies on theirs. fromKeyboard (the
@@ -59,7 +61,7 @@ private:
     QMenu* contextMenu_;
     ReportListView* contextList_ = nullptr;
     ReportListView* downloadList_ = nullptr;
-    QMenu* downloadMenu_ = nullptr;
+    DownloadMenuFn openDownloadMenu_;
     std::map<int, QAction*> actions_;
 };
 

@@ -64,6 +64,7 @@ MainWindowLayout::MainWindowLayout(CAnchoredDialog& window, QMenuBar* menuBar,
     place(lowerList_, "downloadList", IDC_DOWNLOAD_LIST, 7, 124, 348, 102);
     lowerList_->SetColumns(
         {{Text(IDS_COLUMN_FILE), Qt::AlignLeft, 225},
+         {Text(TXT_COLUMN_PODCAST), Qt::AlignLeft, 110},
          {Text(IDS_COLUMN_SIZE), Qt::AlignLeft, 80, "1024.0MB"},
          {Text(IDS_COLUMN_PROGRESS), Qt::AlignHCenter, 60, "100%"},
          {Text(IDS_COLUMN_DOWNLOAD_STATUS), Qt::AlignLeft, 90, Text(IDS_DOWNLOADING)}});

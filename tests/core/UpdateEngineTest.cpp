@@ -834,13 +834,16 @@ TEST_F(EngineTest, DownloadsCutByTheNetworkResumeFromTheirPartialFiles) {
     WriteFile(PartialFile::PathFor((folder / "gone.mp3").string()), "gone");
     WriteFile(PartialFile::ResumePathFor((folder / "gone.mp3").string()), "gone");
     Check(r);
-    ASSERT_EQ(view.Rows().size(), 2 * items.size());
-    // The rows of the first check resumed, all but the over-long ranges; those
-    // failed, dropping their partial files, and the rows queued now fetched them whole.
+    // The rows of the first check resumed in their places, all but the
+    // over-long ranges; those failed, dropping their partial files, and the
+    // next check fetches them whole, again in their rows.
+    ASSERT_EQ(view.Rows().size(), items.size());
     for (size_t i = 0; i < view.Rows().size(); ++i)
-        EXPECT_EQ(view.Rows()[i][ColumnStatus],
-                  i == std::size(cases) || i == std::size(cases) + 1 ? "Failed" : "Completed")
-            << i;
+        EXPECT_EQ(view.Rows()[i][ColumnStatus], i < std::size(cases) ? "Completed" : "Failed") << i;
+    Check(r);
+    ASSERT_EQ(view.Rows().size(), items.size());
+    for (const DownloadRow& row : view.Rows())
+        EXPECT_EQ(row[ColumnStatus], "Completed") << row[ColumnFile];
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
         EXPECT_TRUE(ReadFile(folder.string() + c.path) == c.bytes);
@@ -973,4 +976,89 @@ TEST_F(EngineTest, SettingsAreSavedAtABoundedRateAndWhileWaitingForTheNetwork) {
     model.MarkAllPending();
     Check();
     EXPECT_EQ(writes.Count() - during, 2);
+}
+
+// The user's hold on single downloads: one cancelled while it waits is never
+// asked for; one cancelled during its transfer stops there, keeping what
+// arrived, and a retry asks for the rest in the same row. A check finds a
+// failed or cancelled download again in its own row; once taken off the
+// list, it gets a new row.
+TEST_F(EngineTest, DownloadsAreCancelledAndRetriedInTheirOwnRows) {
+    std::string body(200000, '\0');
+    for (size_t i = 0; i < body.size(); ++i)
+        body[i] = static_cast<char>(i * 13 % 251);
+    using Resource = LoopbackServer::Resource;
+    server.ServeResource(
+        "/slow.mp3",
+        Resource{.body = body, .etag = "\"s\"", .trickleBytes = 1000, .trickleEveryMs = 20});
+    server.Serve("/gone.mp3", "missing", "text/plain", 404);
+    server.Serve("/later.mp3", "later");
+    server.Serve("/f.xml", MakeFeed("Show", {{server.Url("/gone.mp3")},
+                                             {server.Url("/slow.mp3")},
+                                             {server.Url("/later.mp3")}}));
+    server.Start();
+    auto r = Add(server.Url("/f.xml"));
+    const fs::path folder = base / "Show";
+    const auto rowOf = [&](const std::string& file) {
+        const auto rows = view.Rows();
+        for (size_t i = 0; i < rows.size(); ++i)
+            if (rows[i][ColumnFile] == file)
+                return i;
+        return rows.size();
+    };
+    const auto states = [&](size_t row) {
+        std::vector<DownloadState> out;
+        for (const auto& e : view.EventsOf<DownloadStateEvent>())
+            if (e.index == row)
+                out.push_back(e.state);
+        return out;
+    };
+    Engine().RequestCycle();
+    ASSERT_TRUE(Await([&] {
+        for (const auto& e : view.EventsOf<DownloadProgressEvent>())
+            if (e.index == rowOf("slow.mp3") && e.received > 0)
+                return true;
+        return false;
+    }));
+    const size_t gone = rowOf("gone.mp3"), slow = rowOf("slow.mp3"), later = rowOf("later.mp3");
+    EXPECT_TRUE(Engine().CancelDownload(later)); // waiting
+    EXPECT_TRUE(Engine().CancelDownload(slow));  // under way
+    ASSERT_TRUE(Engine().WaitForIdle(30s));
+    EXPECT_FALSE(Engine().CancelDownload(slow)); // nothing left to cancel
+    EXPECT_FALSE(Engine().RetryDownload(99));
+    using S = DownloadState;
+    EXPECT_EQ(states(slow), (std::vector{S::Downloading, S::Cancelled}));
+    EXPECT_EQ(states(later), std::vector{S::Cancelled});
+    EXPECT_EQ(view.EventsOf<DownloadStateEvent>().back().reason.kind, FailureKind::Cancelled);
+    EXPECT_EQ(server.Hits("/later.mp3"), 0);
+    EXPECT_EQ(view.Rows()[gone][ColumnStatus], "Failed");
+    EXPECT_EQ(view.Rows()[slow][ColumnStatus], "Cancelled");
+    EXPECT_FALSE(fs::exists(folder / "slow.mp3"));
+    const std::string partial = PartialFile::PathFor((folder / "slow.mp3").string());
+    const std::string kept = ReadFile(partial);
+    ASSERT_FALSE(kept.empty());
+    EXPECT_EQ(kept, body.substr(0, kept.size()));
+
+    server.ServeResource("/slow.mp3", Resource{.body = body, .etag = "\"s\""});
+    EXPECT_TRUE(Engine().RetryDownload(slow));
+    EXPECT_FALSE(Engine().RetryDownload(slow)); // it waits already
+    ASSERT_TRUE(Engine().WaitForIdle(30s));
+    EXPECT_TRUE(ReadFile((folder / "slow.mp3").string()) == body);
+    EXPECT_EQ(server.LastRequestHeader("/slow.mp3", "Range"),
+              "bytes=" + std::to_string(kept.size()) + "-");
+    EXPECT_EQ(view.Rows()[slow][ColumnStatus], "Completed");
+
+    // The next check queues the failed and the cancelled one again in place.
+    Check(r);
+    EXPECT_EQ(view.Rows().size(), 3u);
+    EXPECT_EQ(view.Rows()[gone][ColumnStatus], "Failed");
+    EXPECT_EQ(view.Rows()[later][ColumnStatus], "Completed");
+    EXPECT_EQ(server.Hits("/gone.mp3"), 3); // the retry's cycle tried it again too
+    EXPECT_EQ(view.EventsOf<QueuedDownload>().size(), 5u);
+    // Taken off the list, a failed download comes back in a new row.
+    EXPECT_EQ(model.RemoveFinishedDownloads(), (std::vector<size_t>{0, 1, 2}));
+    Check(r);
+    ASSERT_EQ(view.Rows().size(), 4u);
+    EXPECT_EQ(view.Rows()[3][ColumnFile], "gone.mp3");
+    EXPECT_EQ(server.Hits("/gone.mp3"), 4);
 }

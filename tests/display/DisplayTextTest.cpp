@@ -53,9 +53,21 @@ TEST(DisplayText, CellsOfStatusesSizesAndPercentages) {
     SetLanguage(Language::English);
     EXPECT_EQ(StatusText(Idle), "");
     EXPECT_EQ(StatusText(42), ""); // a code of some other program's record
-    EXPECT_EQ(SizeText(0), "0.0MB");
-    EXPECT_EQ(SizeText(int64_t{5632} << 20), "5632.0MB");
-    EXPECT_EQ(SizeText(1572864), "1.5MB");
+    // The download list's sizes: as the command line's under a megabyte,
+    // megabytes from one on, never gigabytes.
+    const std::vector<std::tuple<int64_t, std::string, std::string>> sizes = {
+        {0, "0B", "0B"},
+        {1023, "1023B", "1023B"},
+        {1024, "1KB", "1KB"},
+        {102400, "100KB", "100KB"},
+        {1048575, "1024KB", "1024KB"},
+        {1048576, "1.0MB", "1.0MB"},
+        {1572864, "1.5MB", "1.5MB"},
+        {int64_t{5632} << 20, "5632.0MB", "5.50GB"}};
+    for (const auto& [bytes, list, line] : sizes) {
+        EXPECT_EQ(SizeText(bytes), list) << bytes;
+        EXPECT_EQ(ByteSizeText(bytes), line) << bytes;
+    }
     // Whole percent, rounded down; nothing known of the total is 0 %.
     const std::vector<std::tuple<int64_t, int64_t, std::string>> percents = {
         {0, 100, "0%"}, {999, 1000, "99%"}, {100, 100, "100%"},

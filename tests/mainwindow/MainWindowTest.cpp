@@ -4,7 +4,9 @@
 #include "core/library/PodcastLibrary.h"
 #include "core/model/SettingsFile.h"
 #include "core/update/PartialFile.h"
+#include "core/util/Strings.h"
 #include "mainwindow/CTessarineDlg.h"
+#include "mainwindow/DownloadCommands.h"
 #include "mainwindow/DownloadTableModel.h"
 #include "mainwindow/MainMenus.h"
 #include "mainwindow/QueuedEngineView.h"
@@ -25,6 +27,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QContextMenuEvent>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -285,6 +288,8 @@ TEST_F(MainWindowTest, SelectionCommandsOpenFoldersRemoveAndShowTheContextMenu) 
     // The first feed is selected now: the menu shows over the subscription list only.
     EXPECT_TRUE(shownAt(list->viewport(), {20, 20}, QContextMenuEvent::Mouse));
     EXPECT_FALSE(shownAt(w.DownloadList()->viewport(), {20, 20}, QContextMenuEvent::Mouse));
+    EXPECT_TRUE(w.Downloads()->ContextMenu()->isVisible()); // the download list's own
+    w.Downloads()->ContextMenu()->hide();
     EXPECT_FALSE(shownAt(&w, w.SplitterBar()->geometry().center(), QContextMenuEvent::Mouse));
     w.ContextMenu()->actions().last()->trigger(); // "Remove Podcast"
     EXPECT_EQ(ModelUrls(),
@@ -309,7 +314,7 @@ TEST_F(MainWindowTest, QuitDuringATransferWithAMessageBoxOpen) {
         // The row says "Downloading" before the reply comes: wait for its first bytes too.
         EXPECT_TRUE(WaitFor([&] {
             std::error_code error;
-            return Cell(w.DownloadList(), 0, 3) == "Downloading" &&
+            return Cell(w.DownloadList(), 0, DownloadTableModel::ColumnStatus) == "Downloading" &&
                    fs::file_size(partial, error) > 0 && !error;
         }));
         w.close();
@@ -500,9 +505,9 @@ TEST_F(MainWindowTest, DownloadRowsFromAnotherThreadArriveWholeAndInOrder) {
     auto* rows = static_cast<DownloadTableModel*>(w.DownloadList()->Model());
     ASSERT_EQ(rows->rowCount(), 3001);
     for (int r = 0; r < 3000; ++r) {
-        const QStringList expected = {"f" + QString::number(r), "0.1MB",
+        const QStringList expected = {"f" + QString::number(r), "Podcast", "100KB",
                                       QString::number(r % 100) + "%", shown[r % 3]};
-        for (int c = 0; c < 4; ++c)
+        for (int c = 0; c < 5; ++c)
             ASSERT_EQ(rows->Cell(r, c), expected[c]) << r << " " << c;
         ASSERT_EQ(rows->Facts(r)->reason.kind,
                   r % 3 ? FailureKind::None : FailureKind::ConnectionRefused);
@@ -528,7 +533,7 @@ TEST_F(MainWindowTest, ProgressWaitingForTheWindowIsTakenAtItsLatest) {
     auto* rows = static_cast<DownloadTableModel*>(w.DownloadList()->Model());
     QSignalSpy changes(rows, &QAbstractItemModel::dataChanged);
     auto cells = [&](int r) {
-        return QStringList({rows->Cell(r, 0), rows->Cell(r, 1), rows->Cell(r, 2), rows->Cell(r, 3)})
+        return QStringList({rows->Cell(r, 0), rows->Cell(r, 2), rows->Cell(r, 3), rows->Cell(r, 4)})
             .join('|');
     };
     events->DownloadQueued({0, "P", "a.mp3", "http://x/a.mp3", 1000});
@@ -542,7 +547,7 @@ TEST_F(MainWindowTest, ProgressWaitingForTheWindowIsTakenAtItsLatest) {
     changes.clear();
     events->Deliver();
     EXPECT_EQ(cells(0), "a.mp3|4.0MB|75%|Downloading");
-    EXPECT_EQ(cells(1), "b.mp3|0.0MB|0%|Waiting");
+    EXPECT_EQ(cells(1), "b.mp3|0B|0%|Waiting");
     EXPECT_EQ(changes.size(), 1);
     changes.clear();
     events->DownloadProgress(0, (3 << 20) + 1, 4 << 20);
@@ -774,9 +779,12 @@ TEST_F(MainWindowTest, KeyboardOpensMenusAndActsOnTheSelectedRow) {
         QApplication::sendEvent(list, &event); // as the Menu key sends it
     });
     opensBelowTheRow([&] { QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier); });
-    w.DownloadList()->setFocus(); // the download list has no menu of its own
+    w.DownloadList()->setFocus(); // the download list's own menu, not the podcasts'
     QTest::keyClick(w.DownloadList(), Qt::Key_F10, Qt::ShiftModifier);
     EXPECT_FALSE(context->isVisible());
+    EXPECT_TRUE(w.Downloads()->ContextMenu()->isVisible());
+    w.Downloads()->ContextMenu()->hide();
+    Activate();
 
     QTest::keyClick(list, Qt::Key_Return);
     QTest::keyClick(list, Qt::Key_Enter, Qt::KeypadModifier);
@@ -808,4 +816,175 @@ TEST_F(MainWindowTest, TheBaseDirectoryChooserOpensAtTheCurrentBaseDirectory) {
     ChangeBaseTo(base);
     EXPECT_EQ(harness.folderChooserStarts,
               QStringList({QString::fromStdString(base), QString::fromStdString(other)}));
+// The download list tells the podcasts' files apart, sorts by any column
+// (sizes by their numbers) and back to queue order, places new rows where
+// they sort, and a failed row tells why it failed instead of opening a file.
+TEST_F(MainWindowTest, DownloadListPodcastsSortingAndFailedRows) {
+    auto& w = Window(kEmpty);
+    auto* list = w.DownloadList();
+    auto* rows = static_cast<DownloadTableModel*>(list->Model());
+    const struct {
+        const char *podcast, *file;
+        int64_t total;
+    } queued[] = {{"Beta", "garden1.mp3", 2 << 20},
+                  {"Alpha", "garden1.mp3", 9 << 10},
+                  {"Gamma", "zebra.mp3", 100 << 10}};
+    for (size_t i = 0; i < std::size(queued); ++i) {
+        events->DownloadQueued({i, queued[i].podcast, queued[i].file, "http://x/", -1});
+        events->DownloadProgress(i, 0, queued[i].total);
+    }
+    events->DownloadStateChanged(2, DownloadState::Failed, {FailureKind::ConnectionRefused});
+    events->Deliver();
+    const auto column = [&](int c) {
+        QStringList cells;
+        for (int r = 0; r < rows->rowCount(); ++r)
+            cells << rows->Cell(r, c);
+        return cells.join(' ');
+    };
+    EXPECT_EQ(column(DownloadTableModel::ColumnPodcast), "Beta Alpha Gamma");
+    EXPECT_EQ(column(DownloadTableModel::ColumnSize), "2.0MB 9KB 100KB");
+    const auto clickHeader = [&](int c) {
+        QHeaderView* header = list->header();
+        const QPoint at(header->sectionViewportPosition(c) + header->sectionSize(c) / 2,
+                        header->height() / 2);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
+    };
+    clickHeader(DownloadTableModel::ColumnSize);
+    EXPECT_EQ(column(DownloadTableModel::ColumnSize), "9KB 100KB 2.0MB");
+    clickHeader(DownloadTableModel::ColumnSize);
+    EXPECT_EQ(column(DownloadTableModel::ColumnSize), "2.0MB 100KB 9KB");
+    clickHeader(DownloadTableModel::ColumnPodcast);
+    EXPECT_EQ(column(DownloadTableModel::ColumnPodcast), "Alpha Beta Gamma");
+    events->DownloadQueued({3, "Ante", "new.mp3", "http://x/new.mp3", -1});
+    events->Deliver();
+    EXPECT_EQ(column(DownloadTableModel::ColumnPodcast), "Alpha Ante Beta Gamma");
+    clickHeader(DownloadTableModel::ColumnPodcast);
+    clickHeader(DownloadTableModel::ColumnPodcast); // the third click: queue order again
+    EXPECT_EQ(column(DownloadTableModel::ColumnPodcast), "Beta Alpha Gamma Ante");
+
+    // The failed row: its tip and its double-click (or Enter) say why.
+    const QModelIndex failed = rows->index(rows->RowOf(2), DownloadTableModel::ColumnFile);
+    EXPECT_EQ(rows->data(failed, Qt::ToolTipRole).toString(), "Failed: Connection refused");
+    EXPECT_EQ(rows->data(rows->index(rows->RowOf(0), 0), Qt::ToolTipRole).toString(),
+              "garden1.mp3");
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(failed).center());
+    ASSERT_TRUE(WaitFor([&] { return !harness.messages.isEmpty(); }));
+    EXPECT_EQ(harness.Told(), QStringList{"The download of zebra.mp3 failed: Connection refused."});
+    EXPECT_TRUE(harness.opened.empty());
+}
+
+// The context menu on the download list: a running download cancelled keeps
+// what arrived, and retried in its row asks for the rest; finished rows come
+// off the list; removing a podcast stops its transfer under way at once.
+TEST_F(MainWindowTest, DownloadContextMenuCancelsRetriesAndRemovesFinishedRows) {
+    std::string body(300000, '\0');
+    for (size_t i = 0; i < body.size(); ++i)
+        body[i] = static_cast<char>(i * 7 % 253);
+    using Resource = LoopbackServer::Resource;
+    const Resource slow{.body = body, .etag = "\"e\"", .trickleBytes = 1000, .trickleEveryMs = 20};
+    LoopbackServer server;
+    server.ServeResource("/a.mp3", slow);
+    server.ServeResource("/b.mp3", slow);
+    server.Serve("/gone.mp3", "missing", "text/plain", 404);
+    server.Serve("/a.xml", MakeFeed("A", {{server.Url("/gone.mp3")}, {server.Url("/a.mp3")}}),
+                 "text/xml");
+    server.Serve("/b.xml", MakeFeed("B", {{server.Url("/b.mp3")}}), "text/xml");
+    server.Start();
+    auto& w = Window(SettingsFor({server.Url("/a.xml"), server.Url("/b.xml")}));
+    auto* rows = static_cast<DownloadTableModel*>(w.DownloadList()->Model());
+    DownloadCommands& commands = *w.Downloads();
+    QMenu* menu = commands.ContextMenu();
+    const auto rowOf = [&](const QString& file) {
+        for (int r = 0; r < rows->rowCount(); ++r)
+            if (rows->Cell(r, DownloadTableModel::ColumnFile) == file)
+                return r;
+        return -1;
+    };
+    const auto status = [&](const QString& file) {
+        return rows->Cell(rowOf(file), DownloadTableModel::ColumnStatus);
+    };
+    const auto running = [&](const QString& file) {
+        const DownloadFacts* facts = rows->Facts(rows->DownloadAt(rowOf(file)));
+        return facts && facts->state == DownloadState::Downloading && facts->received > 0;
+    };
+    // Offered for `file`'s row, by the mnemonic-free texts of the menu's items.
+    const auto offered = [&](const QString& file) {
+        commands.PopupAtRow(rowOf(file));
+        QStringList enabled;
+        for (QAction* action : menu->actions())
+            if (!action->isSeparator() && action->isEnabled())
+                enabled << action->text().remove('&');
+        menu->hide();
+        return enabled.join('|');
+    };
+    const auto trigger = [&](const QString& file, const QString& item) {
+        commands.PopupAtRow(rowOf(file));
+        EXPECT_TRUE(menu->isVisible());
+        EXPECT_EQ(w.DownloadList()->SelectionMark(), rowOf(file));
+        for (QAction* action : menu->actions())
+            if (action->text().remove('&') == item)
+                action->trigger();
+        menu->hide();
+    };
+    w.OnCommand(ID_CHECK_NEW_ITEMS);
+    ASSERT_TRUE(WaitFor([&] { return running("a.mp3"); }));
+    EXPECT_EQ(status("gone.mp3"), "Failed");
+    EXPECT_EQ(offered("a.mp3"), "Open folder|Cancel download|Remove finished rows");
+    EXPECT_EQ(offered("gone.mp3"), "Open folder|Retry download|Remove finished rows");
+    trigger("a.mp3", "Cancel download");
+    ASSERT_TRUE(WaitFor([&] { return status("a.mp3") == "Cancelled"; }));
+    const std::string aPartial = PartialFile::PathFor(base + "A/a.mp3");
+    EXPECT_TRUE(fs::exists(aPartial));
+    EXPECT_FALSE(fs::exists(base + "A/a.mp3"));
+
+    // B's transfer comes next; removing B stops it where it is.
+    ASSERT_TRUE(WaitFor([&] { return running("b.mp3"); }));
+    w.SubscriptionList()->SelectRow(1);
+    w.OnCommand(ID_REMOVE_PODCAST);
+    ASSERT_TRUE(WaitFor([&] { return status("b.mp3") == "Cancelled"; }));
+    ASSERT_TRUE(WaitIdle());
+    const std::string bPartial = PartialFile::PathFor(base + "B/b.mp3");
+    const auto bSize = fs::file_size(bPartial);
+    EXPECT_LT(bSize, body.size());
+    EXPECT_EQ(fs::file_size(bPartial), bSize); // nothing is written there any more
+
+    server.ServeResource("/a.mp3", Resource{.body = body, .etag = "\"e\""});
+    EXPECT_EQ(offered("a.mp3"), "Open folder|Retry download|Remove finished rows");
+    trigger("a.mp3", "Retry download");
+    ASSERT_TRUE(WaitFor([&] { return status("a.mp3") == "Completed"; }));
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_TRUE(ReadFile(base + "A/a.mp3") == body);
+    EXPECT_TRUE(server.LastRequestHeader("/a.mp3", "Range").starts_with("bytes="));
+    EXPECT_NE(server.LastRequestHeader("/a.mp3", "Range"), "bytes=0-");
+    EXPECT_EQ(rows->rowCount(), 3);
+    EXPECT_EQ(offered("a.mp3"), "Open|Open folder|Remove finished rows");
+    commands.OpenRow(rowOf("a.mp3"));
+    trigger("a.mp3", "Open folder");
+    ASSERT_EQ(harness.opened.size(), 2u);
+    EXPECT_EQ(harness.opened[0].toLocalFile().toStdString(), base + "A/a.mp3");
+    EXPECT_EQ(harness.opened[1].toLocalFile().toStdString(), base + "A");
+
+    // Every row has finished: all come off the list, and the engine's
+    // numbers stay as they were for the rows a check adds next.
+    trigger("gone.mp3", "Remove finished rows");
+    ASSERT_TRUE(WaitFor([&] { return rows->rowCount() == 0; }));
+    w.OnCommand(ID_CHECK_NEW_ITEMS);
+    ASSERT_TRUE(WaitFor([&] { return rows->rowCount() == 1; }));
+    EXPECT_EQ(rows->DownloadAt(0), 3);
+    EXPECT_EQ(rows->Cell(0, DownloadTableModel::ColumnFile), "gone.mp3");
+}
+
+// Each item of the download list's menu has a mnemonic of its own, in both
+// languages.
+TEST(DownloadContextMenu, MnemonicsAreUniqueInBothLanguages) {
+    for (Language language : {Language::English, Language::German}) {
+        std::set<QChar> keys;
+        for (int id : {TXT_DOWNLOAD_OPEN, TXT_DOWNLOAD_OPEN_FOLDER, TXT_DOWNLOAD_CANCEL,
+                       TXT_DOWNLOAD_RETRY, TXT_DOWNLOAD_REMOVE_FINISHED}) {
+            const QString text = QString::fromStdString(LoadResString(id, language));
+            const auto at = text.indexOf('&');
+            ASSERT_GE(at, 0) << text.toStdString();
+            EXPECT_TRUE(keys.insert(text[at + 1].toLower()).second) << text.toStdString();
+        }
+    }
 }

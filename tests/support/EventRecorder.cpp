@@ -26,9 +26,11 @@ void EventRecorder::DownloadQueued(const QueuedDownload& download) {
     std::lock_guard lock(mutex_);
     events_.emplace_back(download);
     recorded_.notify_all();
-    if (download.index != rows_.size())
-        return; // rows only ever come at the end; a test sees the gap
-    rows_.push_back({download.fileName, "", "0%", StateText(DownloadState::Waiting)});
+    const DownloadRow row = {download.fileName, "", "0%", StateText(DownloadState::Waiting)};
+    if (download.index < rows_.size())
+        rows_[download.index] = row; // queued again in its row
+    else if (download.index == rows_.size())
+        rows_.push_back(row); // rows only ever come at the end; a test sees a gap
 }
 
 void EventRecorder::DownloadStateChanged(size_t index, DownloadState state,

@@ -13,7 +13,7 @@ CycleResult UpdateEngineTestAccess::CheckCycle(UpdateEngine& engine) {
 bool UpdateEngineTestAccess::QueueDownload(UpdateEngine& engine, const std::string& url,
                                            const std::string& folder, std::string fileName) {
     return EnclosureQueue(engine.model_, engine.events_)
-        .Add(engine.model_.BaseDirectory(), url, folder, std::move(fileName));
+        .Add(engine.model_.BaseDirectory(), nullptr, url, folder, std::move(fileName));
 }
 
 CycleResult UpdateEngineTestAccess::RunDownloads(UpdateEngine& engine) {

@@ -183,6 +183,9 @@ OpmlImportCounts PodcastLibrary::AddFeeds(const std::vector<OpmlFeed>& feeds) {
 bool PodcastLibrary::Remove(const SubscriptionPtr& record) {
     if (!model_.RemoveSubscription(record))
         return false;
+    // Nothing more is queued for it once it is unlisted (see
+    // SharedModel::QueueDownload); what was is cancelled.
+    engine_.CancelDownloadsOf(record);
     events_.SubscriptionsChanged();
     model_.SaveSettings();
     return true;
@@ -284,6 +287,21 @@ void PodcastLibrary::SetAutostartState(int32_t autostart, int32_t runKeyOpen) {
 
 std::string PodcastLibrary::FolderOf(const SubscriptionPtr& record) const {
     return BaseDirectoryPath(model_.BaseDirectory()).FeedFolder(model_.Values(record).name);
+}
+
+bool PodcastLibrary::CancelDownload(long long row) {
+    return row >= 0 && engine_.CancelDownload(static_cast<size_t>(row));
+}
+
+bool PodcastLibrary::RetryDownload(long long row) {
+    return row >= 0 && engine_.RetryDownload(static_cast<size_t>(row));
+}
+
+size_t PodcastLibrary::RemoveFinishedDownloads() {
+    const std::vector<size_t> rows = model_.RemoveFinishedDownloads();
+    for (size_t row : rows)
+        events_.DownloadStateChanged(row, DownloadState::Removed, {});
+    return rows.size();
 }
 
 std::optional<std::string> PodcastLibrary::DownloadFileOf(long long row) const {

@@ -107,7 +107,8 @@ public:
     // The command line's import: adds the feeds of an OPML document as
     // ImportFeeds does, but neither saves nor asks for a cycle.
     OpmlImportCounts AddFeeds(const std::vector<OpmlFeed>& feeds);
-    // Removes a record and saves; false when it was not listed.
+    // Removes a record and saves; false when it was not listed. Its
+    // downloads are cancelled (see CancelDownload): the one under way stops.
     bool Remove(const SubscriptionPtr& record);
     // Makes `base` the base directory. Its lock is claimed first: none, with
     // nothing changed, when another program holds it. Otherwise the old
@@ -155,6 +156,21 @@ public:
     std::string FolderOf(const SubscriptionPtr& record) const;
     // The file of the download at `row`; none past the end.
     std::optional<std::string> DownloadFileOf(long long row) const;
+
+    // ---- The download list ----
+    // The waiting, failed or downloading download at `row` is cancelled: a
+    // transfer under way stops, and what arrived stays for a later check or
+    // a retry to resume where the server allows it. Told as the state
+    // Cancelled (for a transfer once it has stopped); false when there was
+    // nothing to cancel.
+    bool CancelDownload(long long row);
+    // The failed or cancelled download at `row` waits again in its row and
+    // a cycle fetches it; false for any other.
+    bool RetryDownload(long long row);
+    // Every completed, failed or cancelled download is taken off the list,
+    // each told as the state Removed; the rows keep their indices. The
+    // number taken off.
+    size_t RemoveFinishedDownloads();
 
     // ---- The episode library ----
     // The store of what became of each episode and the options per podcast

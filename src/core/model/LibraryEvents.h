@@ -43,7 +43,9 @@ struct FeedCheckEnd {
 };
 
 // A download was added to the queue at `index` (the queue only grows while
-// the program runs; a new base directory starts it empty again).
+// the program runs; a new base directory starts it empty again). Told again
+// for an index already listed, the download waits again in its row: a check
+// found a failed or cancelled one again.
 struct QueuedDownload {
     size_t index = 0;
     std::string podcast;   // the feed's title, whose folder the file goes into

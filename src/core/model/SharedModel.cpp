@@ -204,6 +204,72 @@ bool SharedModel::SetDownloadState(size_t row, DownloadState state) {
     return true;
 }
 
+std::optional<SharedModel::QueuedRow>
+SharedModel::QueueDownload(const std::string& url, const std::string& folder,
+                           const std::string& fileName, EpisodeRef episode,
+                           const SubscriptionPtr& subscription) {
+    MutexLock lock(mutex_);
+    if (subscription && !IsListed(subscription))
+        return std::nullopt;
+    if (const std::optional<size_t> row = downloads_.Requeue(url, folder, fileName, episode))
+        return QueuedRow{*row, true};
+    return QueuedRow{downloads_.Append(url, folder, fileName, std::move(episode), subscription),
+                     false};
+}
+
+bool SharedModel::BeginDownload(size_t row) {
+    MutexLock lock(mutex_);
+    DownloadEntry* entry = downloads_.At(static_cast<long long>(row));
+    if (entry == nullptr || entry->state == DownloadState::Cancelled ||
+        entry->state == DownloadState::Removed || entry->state == DownloadState::Downloading)
+        return false;
+    entry->state = DownloadState::Downloading;
+    return true;
+}
+
+DownloadState SharedModel::EndDownload(size_t row, DownloadState state) {
+    MutexLock lock(mutex_);
+    DownloadEntry* entry = downloads_.At(static_cast<long long>(row));
+    if (entry == nullptr)
+        return state;
+    if (state == DownloadState::Done || entry->state == DownloadState::Downloading)
+        entry->state = state;
+    return entry->state;
+}
+
+std::optional<DownloadState> SharedModel::CancelDownload(size_t row) {
+    MutexLock lock(mutex_);
+    DownloadEntry* entry = downloads_.At(static_cast<long long>(row));
+    if (entry == nullptr ||
+        (entry->state != DownloadState::Waiting && entry->state != DownloadState::Downloading &&
+         entry->state != DownloadState::Failed))
+        return std::nullopt;
+    return std::exchange(entry->state, DownloadState::Cancelled);
+}
+
+bool SharedModel::RetryDownload(size_t row) {
+    MutexLock lock(mutex_);
+    DownloadEntry* entry = downloads_.At(static_cast<long long>(row));
+    if (entry == nullptr ||
+        (entry->state != DownloadState::Failed && entry->state != DownloadState::Cancelled))
+        return false;
+    entry->state = DownloadState::Waiting;
+    return true;
+}
+
+std::vector<size_t> SharedModel::UnfinishedDownloadsOf(const SubscriptionPtr& subscription) const {
+    MutexLock lock(mutex_);
+    return downloads_.UnfinishedOf(subscription);
+}
+
+std::vector<size_t> SharedModel::RemoveFinishedDownloads() {
+    MutexLock lock(mutex_);
+    std::vector<size_t> rows = downloads_.Finished();
+    for (size_t row : rows)
+        downloads_.At(static_cast<long long>(row))->state = DownloadState::Removed;
+    return rows;
+}
+
 // ---- Base directory and options ----
 
 std::string SharedModel::BaseDirectory() const {

@@ -134,6 +134,39 @@ public:
     std::optional<DownloadStep> DownloadStepAt(size_t row) const EXCLUDES(mutex_);
     // Sets an entry's state; false when it already had it (or there is no such row).
     bool SetDownloadState(size_t row, DownloadState state) EXCLUDES(mutex_);
+    // Queues a download for `subscription`'s check: the entry of the same
+    // file that failed or was cancelled and is still listed waits again in
+    // its row (`requeued`); otherwise an entry is appended. None when
+    // `subscription` is no longer listed: a removed podcast's check that
+    // was under way queues nothing more.
+    struct QueuedRow {
+        size_t row = 0;
+        bool requeued = false;
+    };
+    std::optional<QueuedRow> QueueDownload(const std::string& url, const std::string& folder,
+                                           const std::string& fileName, EpisodeRef episode,
+                                           const SubscriptionPtr& subscription) EXCLUDES(mutex_);
+    // The transfer of an entry begins (Downloading): a waiting one, or one
+    // that failed or completed in an earlier cycle and whose file is missing;
+    // false when it was cancelled or taken off the list meanwhile.
+    bool BeginDownload(size_t row) EXCLUDES(mutex_);
+    // The transfer of an entry ended in `state` (Done or Failed): a completed
+    // file counts whatever happened meanwhile, a failure only while the entry
+    // is downloading. The state the entry has now.
+    DownloadState EndDownload(size_t row, DownloadState state) EXCLUDES(mutex_);
+    // A waiting, downloading or failed entry is cancelled (a failed one would
+    // be fetched again by the next cycle); the state it had, none for any
+    // other.
+    std::optional<DownloadState> CancelDownload(size_t row) EXCLUDES(mutex_);
+    // A failed or cancelled entry waits again; false for any other.
+    bool RetryDownload(size_t row) EXCLUDES(mutex_);
+    // The entries queued for `subscription` that a cancel stops: waiting,
+    // downloading or failed.
+    std::vector<size_t> UnfinishedDownloadsOf(const SubscriptionPtr& subscription) const
+        EXCLUDES(mutex_);
+    // Every done, failed or cancelled entry is taken off the list (Removed):
+    // their rows.
+    std::vector<size_t> RemoveFinishedDownloads() EXCLUDES(mutex_);
 
     // ---- Base directory and options ----
     std::string BaseDirectory() const EXCLUDES(mutex_);

@@ -277,7 +277,7 @@ bool CheckWalk::RecordFeed(const SubscriptionPtr& s, const CheckStart& check,
         // left out of this check and said so; the others go on.
         if (fileName.empty())
             PostError(IDS_NO_FILE_NAME, {url});
-        else if (QueueEpisode(step, i, item, {check.base, name, listed}, fileName))
+        else if (QueueEpisode(step, i, item, {check.base, name, listed, s}, fileName))
             feedQueued = anyQueued_ = true;
         names.push_back(std::move(fileName));
         if (!media)
@@ -297,15 +297,15 @@ bool CheckWalk::QueueEpisode(EpisodeLedger::FeedStep& step, size_t index, const 
                              const FeedFolder& folder, std::string& fileName) {
     const std::string& url = EpisodeUrl(item);
     if (!step.Active())
-        return queue_.Add(folder.base, url, folder.name, fileName, &folder.listed,
-                          item.enclosureLength);
+        return queue_.Add(folder.base, folder.subscription, url, folder.name, fileName,
+                          &folder.listed, item.enclosureLength);
     const EpisodeLedger::Plan plan = step.Decide(index, fileName, folder.listed);
     if (plan.action != EpisodeLedger::Plan::Action::Fetch)
         return false;
     fileName = plan.fileName;
     const bool queued =
-        queue_.Add(folder.base, url, folder.name, fileName, &folder.listed, item.enclosureLength,
-                   {step.Podcast(), step.Key(index)}, plan.replace);
+        queue_.Add(folder.base, folder.subscription, url, folder.name, fileName, &folder.listed,
+                   item.enclosureLength, {step.Podcast(), step.Key(index)}, plan.replace);
     if (queued)
         step.Queued(index);
     else

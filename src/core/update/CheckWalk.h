@@ -83,6 +83,7 @@ private:
         const std::string& base;
         const std::string& name;
         const std::unordered_set<std::string>& listed;
+        const SubscriptionPtr& subscription; // whose check queues them
     };
     // Queues the episode `index` of the step when it is to be fetched and
     // its file is missing in `folder` (every one whose file is missing, when

@@ -11,8 +11,10 @@
 namespace tessarine {
 
 DownloadRun::DownloadRun(SharedModel& model, LibraryEvents& events, const HttpOptions& http,
-                         const std::atomic<bool>& cancel, EpisodeLedger* episodes)
-    : model_(model), events_(events), http_(http), cancel_(cancel), episodes_(episodes) {}
+                         const std::atomic<bool>& cancel, TransferStop& stop,
+                         EpisodeLedger* episodes)
+    : model_(model), events_(events), http_(http), cancel_(cancel), stop_(stop),
+      episodes_(episodes) {}
 
 CycleResult DownloadRun::Run() {
     std::unique_ptr<HttpSession> session;
@@ -23,8 +25,10 @@ CycleResult DownloadRun::Run() {
         if (!step)
             break;
         const DownloadEntry& entry = step->entry;
+        if (entry.state == DownloadState::Cancelled || entry.state == DownloadState::Removed)
+            continue;
         if (!session) {
-            session = std::make_unique<HttpSession>(http_, &cancel_);
+            session = std::make_unique<HttpSession>(http_, &stop_.Flag());
             if (!session->IsOpen()) {
                 events_.MessagePosted({Message::Kind::Error,
                                        IDS_INTERNET_OPEN_FAILED,
@@ -50,20 +54,42 @@ CycleResult DownloadRun::Run() {
         }
         if (!FeedFolderName(entry.folder).empty())
             CreateFolder(FeedFolderPath(step->base, entry.folder));
-        SetEntryState(row, DownloadState::Downloading);
-        const std::optional<EnclosureTransfer::Result> result =
-            EnclosureTransfer(*session, events_, cancel_, row, entry.url, target, replace).Run();
-        if (!result)
+        if (!Transfer(*session, row, *step, target, replace))
             continue; // stopped: the cycle ends above
-        if (result->outcome == EnclosureTransfer::Outcome::Done) {
-            SetEntryState(row, DownloadState::Done);
-            RecordDone(*step);
-        } else {
-            SetEntryState(row, DownloadState::Failed, result->reason);
-            RecordFailed(*step, result->reason);
-        }
     }
     return CycleDone;
+}
+
+bool DownloadRun::Transfer(HttpSession& session, size_t row, const DownloadStep& step,
+                           const std::string& target, bool replace) {
+    stop_.Begin(row);
+    if (!model_.BeginDownload(row)) { // cancelled or taken off the list meanwhile
+        stop_.End();
+        return true;
+    }
+    events_.DownloadStateChanged(row, DownloadState::Downloading, {});
+    const std::optional<EnclosureTransfer::Result> result =
+        EnclosureTransfer(session, events_, stop_.Flag(), row, step.entry.url, target, replace)
+            .Run();
+    const bool stopped = stop_.End();
+    if (!result && !stopped)
+        return false;
+    const bool done = result && result->outcome == EnclosureTransfer::Outcome::Done;
+    const Failure reason = result ? result->reason : Failure{FailureKind::Cancelled};
+    // A download cancelled while its transfer ran stays cancelled unless its
+    // file is complete: what it ended in is told here, after its start.
+    const DownloadState state =
+        model_.EndDownload(row, done ? DownloadState::Done : DownloadState::Failed);
+    if (state == DownloadState::Done) {
+        events_.DownloadStateChanged(row, state, {});
+        RecordDone(step);
+    } else if (state == DownloadState::Cancelled) {
+        events_.DownloadStateChanged(row, state, {FailureKind::Cancelled});
+    } else {
+        events_.DownloadStateChanged(row, state, reason);
+        RecordFailed(step, reason);
+    }
+    return true;
 }
 
 void DownloadRun::RecordDone(const DownloadStep& step) {

@@ -57,6 +57,31 @@ void UpdateEngine::RequestCycle() {
     workerWake_.notify_one();
 }
 
+bool UpdateEngine::CancelDownload(size_t row) {
+    const std::optional<DownloadState> was = model_.CancelDownload(row);
+    if (!was)
+        return false;
+    if (*was == DownloadState::Downloading)
+        transferStop_.Stop(row); // the worker tells the end of what it began
+    else
+        events_.DownloadStateChanged(row, DownloadState::Cancelled, {FailureKind::Cancelled});
+    return true;
+}
+
+void UpdateEngine::CancelDownloadsOf(const SubscriptionPtr& record) {
+    for (size_t row : model_.UnfinishedDownloadsOf(record))
+        CancelDownload(row);
+}
+
+bool UpdateEngine::RetryDownload(size_t row) {
+    if (!model_.RetryDownload(row))
+        return false;
+    events_.DownloadStateChanged(row, DownloadState::Waiting, {});
+    downloadsWanted_ = true;
+    RequestCycle();
+    return true;
+}
+
 bool UpdateEngine::IsBusy() const {
     std::lock_guard lock(workerMutex_);
     return pending_ || running_;
@@ -72,6 +97,7 @@ void UpdateEngine::BeginShutdown() {
     stopping_ = true;
     pending_ = false;
     cancel_ = true;
+    transferStop_.StopAll();
     workerWake_.notify_one();
 }
 
@@ -128,14 +154,16 @@ CycleResult UpdateEngine::RunCycle() {
             return result;
         queued = walk.AnyQueued();
     }
-    const CycleResult result = queued ? RunDownloads() : CycleDone;
+    const bool retried = downloadsWanted_.exchange(false);
+    const CycleResult result = queued || retried ? RunDownloads() : CycleDone;
     if (result == CycleDone)
         CleanUp();
     return result;
 }
 
 CycleResult UpdateEngine::RunDownloads() {
-    return DownloadRun(model_, events_, options_.http, cancel_, options_.episodes).Run();
+    return DownloadRun(model_, events_, options_.http, cancel_, transferStop_, options_.episodes)
+        .Run();
 }
 
 void UpdateEngine::CleanUp() {

@@ -14,6 +14,7 @@
 #include "core/model/SharedModel.h"
 #include "core/update/ArchiveMemo.h"
 #include "core/update/EngineOptions.h"
+#include "core/update/TransferStop.h"
 
 #include <atomic>
 #include <chrono>
@@ -45,6 +46,17 @@ public:
     void OnUpdateThisPodcast(const SubscriptionPtr& record);
     // Asks for a cycle: it starts now, or right after the one that runs.
     void RequestCycle();
+
+    // The download at `row` stops: a waiting (or failed) one is told as
+    // Cancelled now, the one under way once its transfer has stopped, which
+    // keeps what arrived for resuming where it can. False when it was
+    // neither.
+    bool CancelDownload(size_t row);
+    // Cancels every download that `record`'s checks queued.
+    void CancelDownloadsOf(const SubscriptionPtr& record);
+    // The failed or cancelled download at `row` waits again, told as such,
+    // and a cycle fetches it. False for any other.
+    bool RetryDownload(size_t row);
 
     const EngineOptions& Options() const { return options_; }
 
@@ -79,6 +91,10 @@ private:
     ArchiveMemo archiveMemo_; // only the worker thread uses it
 
     std::atomic<bool> cancel_{false};
+    TransferStop transferStop_{cancel_};
+    // A retried download waits: the next cycle fetches the queue even when
+    // its check queued nothing.
+    std::atomic<bool> downloadsWanted_{false};
     std::atomic<uint64_t> cyclesRun_{0}; // run to their end or cancellation
     mutable std::mutex workerMutex_;
     std::condition_variable workerWake_;

@@ -174,6 +174,18 @@ enum StringId : int {
     // The window program's own words.
     TXT_SETTINGS_AUTOSTART_LOGIN = 40600, // the autostart box where it starts at log-in
     TXT_APP_HELP,                         // tessarine --help
+    // The download list: its podcast column, its context menu, cancelled
+    // downloads and why a download failed.
+    TXT_COLUMN_PODCAST = 40700,
+    TXT_STATE_CANCELLED,
+    TXT_DOWNLOAD_OPEN,
+    TXT_DOWNLOAD_OPEN_FOLDER,
+    TXT_DOWNLOAD_CANCEL,
+    TXT_DOWNLOAD_RETRY,
+    TXT_DOWNLOAD_REMOVE_FINISHED,
+    TXT_DOWNLOAD_FAILED_BECAUSE, // the file's name, why it failed
+    TXT_DOWNLOAD_WAS_CANCELLED,  // the file's name
+    TXT_DOWNLOAD_TIP_REASON,     // the download's state, why it failed
 };
 
 enum class Language { English, German };
