@@ -1014,10 +1014,15 @@ TEST_F(EngineTest, DownloadsAreCancelledAndRetriedInTheirOwnRows) {
         return out;
     };
     Engine().RequestCycle();
-    ASSERT_TRUE(Await([&] {
-        for (const auto& e : view.EventsOf<DownloadProgressEvent>())
-            if (e.index == rowOf("slow.mp3") && e.received > 0)
+    ASSERT_TRUE(view.AwaitEvents([](const std::vector<Event>& events) {
+        std::optional<size_t> slowRow;
+        for (const Event& e : events) {
+            if (const auto* q = std::get_if<QueuedDownload>(&e); q && q->fileName == "slow.mp3")
+                slowRow = q->index;
+            if (const auto* p = std::get_if<DownloadProgressEvent>(&e);
+                p && slowRow && p->index == *slowRow && p->received > 0)
                 return true;
+        }
         return false;
     }));
     const size_t gone = rowOf("gone.mp3"), slow = rowOf("slow.mp3"), later = rowOf("later.mp3");

@@ -816,6 +816,8 @@ TEST_F(MainWindowTest, TheBaseDirectoryChooserOpensAtTheCurrentBaseDirectory) {
     ChangeBaseTo(base);
     EXPECT_EQ(harness.folderChooserStarts,
               QStringList({QString::fromStdString(base), QString::fromStdString(other)}));
+}
+
 // The download list tells the podcasts' files apart, sorts by any column
 // (sizes by their numbers) and back to queue order, places new rows where
 // they sort, and a failed row tells why it failed instead of opening a file.
