@@ -165,6 +165,13 @@ enum StringId : int {
     TXT_CLI_COLUMN_TITLE,
     TXT_CLI_CLEANED,             // the number of files
     TXT_CLI_WOULD_CLEAN,         // the number of files
+
+    // The subscription list's cells and tooltips.
+    TXT_PLACEHOLDER_WITH_ADDRESS = 40650, // the placeholder name, the feed's host and path
+    TXT_TIP_URL,                          // the feed's address
+    TXT_TIP_LAST_CHECK,                   // a status
+    TXT_TIP_LAST_CHECK_FAILED,            // the reason
+    TXT_TIP_NEVER_CHECKED,
 };
 
 enum class Language { English, German };
