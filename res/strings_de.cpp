@@ -201,6 +201,11 @@ extern const StringEntry kGermanStrings[] = {
     {TXT_CLI_COLUMN_TITLE, "Titel"},
     {TXT_CLI_CLEANED, "Entfernte Dateien: %s."},
     {TXT_CLI_WOULD_CLEAN, "Dateien, die entfernt würden: %s. Es wurde nichts gelöscht (--dry-run)."},
+    {TXT_PLACEHOLDER_WITH_ADDRESS, "%s (%s)"},
+    {TXT_TIP_URL, "URL: %s"},
+    {TXT_TIP_LAST_CHECK, "Letzte Prüfung: %s"},
+    {TXT_TIP_LAST_CHECK_FAILED, "Letzte Prüfung fehlgeschlagen: %s"},
+    {TXT_TIP_NEVER_CHECKED, "Noch nicht geprüft"},
     {0, nullptr},
 };
 

@@ -196,6 +196,11 @@ extern const StringEntry kEnglishStrings[] = {
     {TXT_CLI_COLUMN_TITLE, "Title"},
     {TXT_CLI_CLEANED, "Files removed: %s."},
     {TXT_CLI_WOULD_CLEAN, "Files that would be removed: %s. Nothing was deleted (--dry-run)."},
+    {TXT_PLACEHOLDER_WITH_ADDRESS, "%s (%s)"},
+    {TXT_TIP_URL, "URL: %s"},
+    {TXT_TIP_LAST_CHECK, "Last check: %s"},
+    {TXT_TIP_LAST_CHECK_FAILED, "Last check failed: %s"},
+    {TXT_TIP_NEVER_CHECKED, "Not checked yet"},
     {0, nullptr},
 };
 
