@@ -230,6 +230,11 @@ extern const StringEntry kGermanStrings[] = {
     {TXT_DOWNLOAD_FAILED_BECAUSE, "Der Download von %s ist fehlgeschlagen: %s."},
     {TXT_DOWNLOAD_WAS_CANCELLED, "Der Download von %s wurde abgebrochen."},
     {TXT_DOWNLOAD_TIP_REASON, "%s: %s"},
+    {TXT_PLACEHOLDER_WITH_ADDRESS, "%s (%s)"},
+    {TXT_TIP_URL, "URL: %s"},
+    {TXT_TIP_LAST_CHECK, "Letzte Prüfung: %s"},
+    {TXT_TIP_LAST_CHECK_FAILED, "Letzte Prüfung fehlgeschlagen: %s"},
+    {TXT_TIP_NEVER_CHECKED, "Noch nicht geprüft"},
     {0, nullptr},
 };
 

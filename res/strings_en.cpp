@@ -224,6 +224,11 @@ extern const StringEntry kEnglishStrings[] = {
     {TXT_DOWNLOAD_FAILED_BECAUSE, "The download of %s failed: %s."},
     {TXT_DOWNLOAD_WAS_CANCELLED, "The download of %s was cancelled."},
     {TXT_DOWNLOAD_TIP_REASON, "%s: %s"},
+    {TXT_PLACEHOLDER_WITH_ADDRESS, "%s (%s)"},
+    {TXT_TIP_URL, "URL: %s"},
+    {TXT_TIP_LAST_CHECK, "Last check: %s"},
+    {TXT_TIP_LAST_CHECK_FAILED, "Last check failed: %s"},
+    {TXT_TIP_NEVER_CHECKED, "Not checked yet"},
     {0, nullptr},
 };
 

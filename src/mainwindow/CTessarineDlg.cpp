@@ -20,6 +20,7 @@
 #include "platform/Autostart.h"
 #include "platform/Desktop.h"
 #include "platform/Notifier.h"
+#include "platform/Profile.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -27,9 +28,14 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QHeaderView>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QScreen>
+
+#include <algorithm>
 
 
 // The icon is compiled into the dialogs' library; a static library's
@@ -41,6 +47,48 @@ namespace {
 
 QString Text(int id) { return QString::fromStdString(LoadResString(id)); }
 QString FromUtf8(const std::string& text) { return QString::fromStdString(text); }
+
+// `outer` moved and made smaller as far as needed to lie wholly on the
+// available area of the screen it is mostly on (the primary screen when on
+// none, as when its screen is gone).
+QRect OnScreen(QRect outer) {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    int covered = 0;
+    for (QScreen* s : QGuiApplication::screens()) {
+        const QRect common = s->availableGeometry().intersected(outer);
+        if (common.width() * common.height() > covered) {
+            covered = common.width() * common.height();
+            screen = s;
+        }
+    }
+    if (screen == nullptr)
+        return outer;
+    const QRect area = screen->availableGeometry();
+    outer.setSize(outer.size().boundedTo(area.size()));
+    outer.moveLeft(std::clamp(outer.left(), area.left(), area.left() + area.width() - outer.width()));
+    outer.moveTop(std::clamp(outer.top(), area.top(), area.top() + area.height() - outer.height()));
+    return outer;
+}
+
+ListState ListStateOf(const ReportListView* list) {
+    ListState state;
+    for (int i = 0; i < list->header()->count(); ++i)
+        state.widths.append(list->header()->sectionSize(i));
+    if (list->isSortingEnabled()) {
+        state.sortColumn = list->header()->sortIndicatorSection();
+        state.descending = list->header()->sortIndicatorOrder() == Qt::DescendingOrder;
+    }
+    return state;
+}
+
+void ApplyListState(ReportListView* list, const ListState& state) {
+    const int count = std::min(static_cast<int>(state.widths.size()), list->header()->count());
+    for (int i = 0; i < count; ++i)
+        list->setColumnWidth(i, state.widths[i]);
+    if (list->isSortingEnabled() && state.sortColumn < list->header()->count())
+        list->sortByColumn(state.sortColumn,
+                           state.descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+}
 
 // Opens a folder or file of the library; the empty path is the current folder.
 void OpenPath(const std::string& path) {
@@ -92,6 +140,7 @@ void CTessarineDlg::CreateControls() {
     downloadRows_ = new DownloadTableModel(this);
     layout_ = std::make_unique<MainWindowLayout>(*this, menus_->MenuBar(), subscriptionRows_,
                                                  downloadRows_);
+    templateSize_ = size();
     subscriptionList_ = layout_->SubscriptionList();
     downloadList_ = layout_->DownloadList();
     downloads_ = new DownloadCommands(this, library_, downloadList_, downloadRows_);
@@ -121,13 +170,55 @@ void CTessarineDlg::OnInitDialog() {
     ReadAutostartState(options, *autostart_);
     library_.SetAutostartState(options.autostart, options.runKeyOpen);
     layout_->CreateBar();
+    RestoreWindowState();
 }
 
 void CTessarineDlg::ShowAsStarted() {
     if (library_.Switches().checkAndQuit)
         showMinimized();
+    else if (startMaximized_)
+        showMaximized();
     else
         show();
+}
+
+void CTessarineDlg::RestoreWindowState() {
+    const WindowState state = ReadWindowStateFromProfile();
+    ApplyListState(subscriptionList_, state.subscriptions);
+    ApplyListState(downloadList_, state.downloads);
+    if (state.geometry) {
+        // Never smaller than the layout's size, and wholly on a screen there
+        // is now: the window may have been left on a larger or a removed one.
+        const QSize inner = state.geometry->size().expandedTo(templateSize_);
+        const QRect outer = OnScreen(QRect(state.geometry->topLeft(), inner + state.frame));
+        resize((outer.size() - state.frame).expandedTo(QSize(1, 1)));
+        move(outer.topLeft());
+        // Laid out for that size now: the splitter below re-anchors the
+        // controls where they are.
+        ApplyLayout();
+        layout_->WindowGeometryChanged();
+    }
+    if (state.splitterShare)
+        layout_->SetSplitterShare(*state.splitterShare);
+    startMaximized_ = state.maximized;
+}
+
+void CTessarineDlg::SaveWindowState() const {
+    WindowState state;
+    // What the frame adds, and where it lies when not maximised.
+    const QPoint frameOffset = geometry().topLeft() - pos();
+    state.frame = frameGeometry().size() - size();
+    if (isMaximized())
+        state.geometry = QRect(normalGeometry().topLeft() - frameOffset, normalGeometry().size());
+    else
+        state.geometry = QRect(pos(), size());
+    if (!state.geometry->isValid())
+        state.geometry.reset();
+    state.maximized = isMaximized();
+    state.splitterShare = layout_->SplitterShare();
+    state.subscriptions = ListStateOf(subscriptionList_);
+    state.downloads = ListStateOf(downloadList_);
+    WriteWindowStateToProfile(state);
 }
 
 QMenu* CTessarineDlg::ContextMenu() const { return menus_->ContextMenu(); }
@@ -310,6 +401,9 @@ void CTessarineDlg::OnQuit() {
     if (closing_)
         return;
     closing_ = true;
+    // A window left minimised (an unattended run) keeps what was stored.
+    if (!isMinimized())
+        SaveWindowState();
     // The worker never waits for this thread, so it ends as soon as the
     // transfer under way has stopped; events still on their way are dropped.
     messages_->CloseAll();
@@ -381,6 +475,13 @@ void CTessarineDlg::moveEvent(QMoveEvent* event) {
     CAnchoredDialog::moveEvent(event);
     if (layout_ != nullptr)
         layout_->WindowGeometryChanged();
+}
+
+void CTessarineDlg::showEvent(QShowEvent* event) {
+    CAnchoredDialog::showEvent(event);
+    // A window shown larger (as it was left, or maximised) can still be made
+    // as small as the layout's size.
+    setMinimumSize(templateSize_);
 }
 
 void CTessarineDlg::resizeEvent(QResizeEvent* event) {

@@ -84,6 +84,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     // Commands.
@@ -118,6 +119,10 @@ private:
     void ReportLoad(const LoadResult& loaded);
 
     void CreateControls();
+    // The window's place and size, the splitter, the lists' columns and
+    // sort as the profile keeps them: taken at start, stored at the end.
+    void RestoreWindowState();
+    void SaveWindowState() const;
 
     PodcastLibrary& library_;
     std::unique_ptr<Autostart> autostart_;
@@ -133,6 +138,8 @@ private:
     DownloadCommands* downloads_ = nullptr;
     std::unique_ptr<MainWindowLayout> layout_;
     NewEpisodeNews news_; // tells the desktop of new episodes after a check
+    QSize templateSize_;  // the size the layout gives: never made smaller than that
+    bool startMaximized_ = false;
 
     bool quitDue_ = false; // the quit rule said to end once the messages are read
     bool closing_ = false;

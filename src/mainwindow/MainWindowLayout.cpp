@@ -9,10 +9,12 @@
 #include "mainwindow/ReportListView.h"
 
 #include <QFrame>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
 
 #include <algorithm>
+#include <cmath>
 
 namespace tessarine {
 namespace {
@@ -59,6 +61,11 @@ MainWindowLayout::MainWindowLayout(CAnchoredDialog& window, QMenuBar* menuBar,
          {Text(IDS_COLUMN_LAST_CHECKED), Qt::AlignLeft, 100, lastChecked},
          {Text(IDS_COLUMN_STATUS), Qt::AlignLeft, 130, Text(IDS_STATUS_NEW_ITEMS)}});
     upperList_->SetEmptyHint(Text(TXT_EMPTY_LIST_HINT));
+    // A click on a header sorts by its column; a third click returns to the
+    // list's own order, in which it starts.
+    upperList_->header()->setSortIndicatorClearable(true);
+    upperList_->header()->setSortIndicator(-1, Qt::AscendingOrder);
+    upperList_->setSortingEnabled(true);
 
     lowerList_ = new ReportListView(downloads, &window);
     place(lowerList_, "downloadList", IDC_DOWNLOAD_LIST, 7, 124, 348, 102);
@@ -101,8 +108,11 @@ void MainWindowLayout::CreateBar() {
     bar_->setObjectName("splitterBar");
     bar_->SetOrientation(CSplitterBar::Horizontal);
     bar_->SetRange(kMargin, kMargin, -1);
-    QObject::connect(bar_, &CSplitterBar::notify, &window_,
-                     [this](const SplitterNotify& notify) { MoveBoundary(notify.delta); });
+    QObject::connect(bar_, &CSplitterBar::notify, &window_, [this](const SplitterNotify& notify) {
+        MoveBoundary(notify.delta);
+        share_ = CurrentShare();
+    });
+    share_ = CurrentShare();
     WindowGeometryChanged();
 }
 
@@ -116,13 +126,32 @@ void MainWindowLayout::WindowGeometryChanged() {
     const auto [minPos, maxPos] = Range();
     bar_->SetRange(minPos, maxPos);
     bar_->update();
-    // A window made smaller may have left the boundary below the range:
-    // it comes back as a drag to the range's end would bring it (the
-    // maximum wins when the range is inverted, as it does for a drag).
+    if (!window_.isMinimized())
+        KeepShare();
+}
+
+void MainWindowLayout::SetSplitterShare(double share) {
+    share_ = std::clamp(share, 0.0, 1.0);
+    if (bar_ != nullptr)
+        KeepShare();
+}
+
+double MainWindowLayout::CurrentShare() const {
+    const int upper = upperList_->height(), both = upper + lowerList_->height();
+    return both > 0 ? static_cast<double>(upper) / both : 0.5;
+}
+
+void MainWindowLayout::KeepShare() {
+    const int upper = upperList_->height(), both = upper + lowerList_->height();
     const int centre = bar_->Centre();
-    const int kept = std::min(std::max(centre, minPos), maxPos);
-    if (kept != centre && !window_.isMinimized())
-        MoveBoundary(kept - centre);
+    int wanted = centre + static_cast<int>(std::lround(share_ * both)) - upper;
+    // The share may ask for a place outside the range (a small window): the
+    // boundary stays as a drag to the range's end would leave it (the
+    // maximum wins when the range is inverted, as it does for a drag).
+    const auto [minPos, maxPos] = Range();
+    wanted = std::min(std::max(wanted, minPos), maxPos);
+    if (wanted != centre)
+        MoveBoundary(wanted - centre);
 }
 
 std::pair<int, int> MainWindowLayout::Range() const {

@@ -11,6 +11,10 @@
 // of the client area to the window's height less 100; when the window is
 // made smaller than that allows, the boundary moves up with it, so that the
 // lower label and list never leave the window.
+//
+// The bar divides the lists' height in a proportion (the upper list's share
+// of both heights), which a drag sets: a window made taller or shorter gives
+// each list its share of the change.
 
 #include <utility>
 
@@ -42,10 +46,17 @@ public:
     // the menu bar's width, the bar's place and range, and the boundary
     // back inside the range.
     void WindowGeometryChanged();
+    // The upper list's share of both lists' heights as the bar sets it, and
+    // the bar moved to give that share (within its range).
+    double SplitterShare() const { return share_; }
+    void SetSplitterShare(double share);
 
 private:
     void AnchorControls();
     void MoveBoundary(int delta);
+    // Moves the boundary to give the upper list its share, within the range.
+    void KeepShare();
+    double CurrentShare() const;
     void PlaceBar();
     // The range of the bar's centre in the window's coordinates; the first
     // may lie below the second for a window less than 200 pixels high.
@@ -60,6 +71,7 @@ private:
     QWidget* placeholder_ = nullptr;
     CSplitterBar* bar_ = nullptr;
     int lowerBottomMargin_ = 0; // from the lower list's bottom to the client area's
+    double share_ = 0.5;
 };
 
 } // namespace tessarine

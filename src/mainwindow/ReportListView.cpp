@@ -25,7 +25,8 @@ ReportListView::ReportListView(ReportTableModel* model, QWidget* parent)
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSortingEnabled(false);
     setTextElideMode(Qt::ElideRight);
-    header()->setStretchLastSection(false);
+    // The last column takes the width the others leave.
+    header()->setStretchLastSection(true);
     header()->setSectionsMovable(false);
     header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
@@ -41,6 +42,13 @@ ReportListView::ReportListView(ReportTableModel* model, QWidget* parent)
                 else if (selectionMark_ >= first)
                     selectionMark_ = -1;
             });
+    // Rows that change places (a sort) take the mark with them.
+    connect(model_, &QAbstractItemModel::layoutAboutToBeChanged, this,
+            [this] { markBeforeLayout_ = model_->index(selectionMark_, 0); });
+    connect(model_, &QAbstractItemModel::layoutChanged, this, [this] {
+        selectionMark_ = markBeforeLayout_.isValid() ? markBeforeLayout_.row() : -1;
+        markBeforeLayout_ = QPersistentModelIndex();
+    });
     connect(model_, &QAbstractItemModel::modelAboutToBeReset, this,
             [this] { selectionMark_ = -1; });
 }

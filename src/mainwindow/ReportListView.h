@@ -1,7 +1,8 @@
 #pragma once
 // A list in report form over a ReportTableModel: full-row single selection
 // and a selection mark (the row selected last, -1 when none), which follows
-// its row when rows before it go and is gone with it.
+// its row when rows before it go or rows change places, and is gone with it.
+// The last column stretches to the list's width.
 
 #include "mainwindow/ReportTableModel.h"
 
@@ -42,6 +43,7 @@ private:
     ReportTableModel* model_;
     QString emptyHint_;
     int selectionMark_ = -1;
+    QPersistentModelIndex markBeforeLayout_; // the mark's row while rows change places
 };
 
 } // namespace tessarine

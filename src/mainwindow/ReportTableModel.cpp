@@ -15,8 +15,10 @@ int ReportTableModel::columnCount(const QModelIndex& parent) const {
 QVariant ReportTableModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid())
         return {};
-    if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
+    if (role == Qt::DisplayRole)
         return Cell(index.row(), index.column());
+    if (role == Qt::ToolTipRole)
+        return ToolTip(index.row(), index.column());
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(columns_[index.column()].alignment | Qt::AlignVCenter);
     return {};

@@ -24,6 +24,8 @@ public:
     void SetColumns(std::vector<ReportColumn> columns);
     // The text of a cell; empty outside the table.
     virtual QString Cell(int row, int column) const = 0;
+    // A cell's tooltip: its text unless a subclass says more.
+    virtual QString ToolTip(int row, int column) const { return Cell(row, column); }
 
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;

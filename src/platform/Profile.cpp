@@ -58,6 +58,76 @@ void WriteBaseDirectoryToProfile(const QString& path) {
     profile.sync();
 }
 
+namespace {
+
+ListState ReadListState(const QSettings& profile, const QString& list) {
+    ListState state;
+    for (const QString& width : profile.value(list + "Columns").toStringList()) {
+        bool ok = false;
+        const int value = width.trimmed().toInt(&ok);
+        if (!ok || value <= 0)
+            return ListState{}; // a damaged value: the widths the window starts with
+        state.widths.append(value);
+    }
+    bool ok = false;
+    state.sortColumn = profile.value(list + "Sort", -1).toInt(&ok);
+    if (!ok || state.sortColumn < -1)
+        state.sortColumn = -1;
+    state.descending = profile.value(list + "SortDescending", false).toBool();
+    return state;
+}
+
+void WriteListState(QSettings& profile, const QString& list, const ListState& state) {
+    QStringList widths;
+    for (int width : state.widths)
+        widths.append(QString::number(width));
+    profile.setValue(list + "Columns", widths);
+    profile.setValue(list + "Sort", state.sortColumn);
+    profile.setValue(list + "SortDescending", state.descending);
+}
+
+} // namespace
+
+WindowState ReadWindowStateFromProfile() {
+    WindowState state;
+    if (!ProfileUsable())
+        return state;
+    QSettings profile("Orvendale", "Tessarine");
+    profile.beginGroup("Window");
+    const QRect geometry = profile.value("Geometry").toRect();
+    if (geometry.isValid())
+        state.geometry = geometry;
+    const QSize frame = profile.value("Frame").toSize();
+    if (frame.isValid() && frame.width() < 200 && frame.height() < 200)
+        state.frame = frame;
+    state.maximized = profile.value("Maximized", false).toBool();
+    bool ok = false;
+    const double share = profile.value("Splitter").toDouble(&ok);
+    if (ok && share >= 0 && share <= 1)
+        state.splitterShare = share;
+    state.subscriptions = ReadListState(profile, "Subscription");
+    state.downloads = ReadListState(profile, "Download");
+    return state;
+}
+
+void WriteWindowStateToProfile(const WindowState& state) {
+    if (!ProfileUsable())
+        return;
+    QSettings profile("Orvendale", "Tessarine");
+    profile.beginGroup("Window");
+    if (state.geometry) {
+        profile.setValue("Geometry", *state.geometry);
+        profile.setValue("Frame", state.frame);
+    }
+    profile.setValue("Maximized", state.maximized);
+    if (state.splitterShare)
+        profile.setValue("Splitter", *state.splitterShare);
+    WriteListState(profile, "Subscription", state.subscriptions);
+    WriteListState(profile, "Download", state.downloads);
+    profile.endGroup();
+    profile.sync();
+}
+
 QString DefaultBaseDirectory() {
     return QDir::toNativeSeparators(QDir::homePath() + QStringLiteral("/Podcasts/"));
 }

@@ -1,8 +1,14 @@
 #pragma once
 // The per-user profile: where the base directory is remembered between runs
-// (QSettings "Orvendale"/"Tessarine", key "Settings/Basedir").
+// (QSettings "Orvendale"/"Tessarine", key "Settings/Basedir"), and how the
+// main window was left (group "Window").
 
+#include <QList>
+#include <QRect>
+#include <QSize>
 #include <QString>
+
+#include <optional>
 
 namespace tessarine {
 
@@ -10,6 +16,29 @@ namespace tessarine {
 // text when none was ever chosen).
 QString ReadBaseDirectoryFromProfile();
 void WriteBaseDirectoryToProfile(const QString& path);
+
+// How a list was left: its columns' widths and the column it was sorted by.
+struct ListState {
+    QList<int> widths;      // Window/<list>Columns: "225, 100, 130"
+    int sortColumn = -1;    // Window/<list>Sort: -1 when in the list's own order
+    bool descending = false; // Window/<list>SortDescending
+};
+
+// How the main window was left; what was never stored stays empty.
+struct WindowState {
+    // Window/Geometry: the outer top-left corner and the inner size of the
+    // window as it is when not maximised; Window/Frame: what the frame
+    // adds to the inner size.
+    std::optional<QRect> geometry;
+    QSize frame;
+    bool maximized = false;              // Window/Maximized
+    std::optional<double> splitterShare; // Window/Splitter: the upper list's share
+    ListState subscriptions;             // Window/Subscription...
+    ListState downloads;                 // Window/Download...
+};
+
+WindowState ReadWindowStateFromProfile();
+void WriteWindowStateToProfile(const WindowState& state);
 
 // Where a first start keeps its files: "Podcasts" in the user's home folder,
 // ending with a separator.

@@ -27,16 +27,20 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QContextMenuEvent>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
+#include <QScreen>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <optional>
 #include <random>
@@ -393,13 +397,21 @@ TEST_F(MainWindowTest, ResizeKeepsAnchorsTheBoundaryAndBothListsInTheWindow) {
     const QRect upper = geometry(IDC_SUBSCRIPTION_LIST), lower = geometry(IDC_DOWNLOAD_LIST);
     const QRect label = geometry(IDC_LABEL_DOWNLOADS);
     dragBar(QPoint(40, bar->Centre() + 30)); // 30 down (and sideways)
-    // A size below the first is refused; a larger one keeps the boundary where
-    // it is, the lower list taking the height.
+    // A size below the first is refused; a larger one shares the new height
+    // between the lists in the proportion the bar left, and going back
+    // returns both to their heights.
+    const int both = upper.height() + lower.height();
+    const int extra = static_cast<int>(std::lround((upper.height() + 30) * (both + 80.0) / both)) -
+                      (upper.height() + 30);
     EXPECT_TRUE(resize(initial - QSize(100, 100)));
     EXPECT_TRUE(resize(initial + QSize(120, 80)));
-    EXPECT_EQ(geometry(IDC_SUBSCRIPTION_LIST), upper.adjusted(0, 0, 120, 30));
-    EXPECT_EQ(geometry(IDC_DOWNLOAD_LIST), lower.adjusted(0, 30, 120, 80));
-    EXPECT_EQ(geometry(IDC_LABEL_DOWNLOADS), label.translated(0, 30));
+    EXPECT_GT(extra, 20);
+    EXPECT_EQ(geometry(IDC_SUBSCRIPTION_LIST), upper.adjusted(0, 0, 120, 30 + extra));
+    EXPECT_EQ(geometry(IDC_DOWNLOAD_LIST), lower.adjusted(0, 30 + extra, 120, 80));
+    EXPECT_EQ(geometry(IDC_LABEL_DOWNLOADS), label.translated(0, 30 + extra));
+    EXPECT_TRUE(resize(initial));
+    EXPECT_EQ(geometry(IDC_SUBSCRIPTION_LIST), upper.adjusted(0, 0, 0, 30));
+    EXPECT_EQ(geometry(IDC_DOWNLOAD_LIST), lower.adjusted(0, 30, 0, 0));
 
     const int top = w.ClientRect().top();
     for (int round = 0; round < 2; ++round) {
@@ -989,4 +1001,160 @@ TEST(DownloadContextMenu, MnemonicsAreUniqueInBothLanguages) {
             EXPECT_TRUE(keys.insert(text[at + 1].toLower()).second) << text.toStdString();
         }
     }
+}
+
+// Header clicks sort the subscription list (the date by its value, not its
+// text) and keep the selection on its podcast; the window's place, size,
+// maximised state, splitter and the lists' columns and sort come back in the
+// next window, on the screen there is.
+TEST_F(MainWindowTest, ListsSortAndTheWindowComesBackAsItWasLeft) {
+    const std::string settings =
+        "<TessarineSettings><settings updatestart='0' quitcomplete='0'/>"
+        "<feed url='http://127.0.0.1:1/a.xml' lastchecked='03.02.2009 10:00:00'>beta</feed>"
+        "<feed url='http://127.0.0.1:1/b.xml' lastchecked='28.01.2008 10:00:00'>Alpha</feed>"
+        "<feed url='http://127.0.0.1:1/c.xml' lastchecked=''></feed></TessarineSettings>";
+    auto* w = &Window(settings);
+    auto names = [&] {
+        QStringList shown;
+        for (int row = 0; row < w->SubscriptionList()->Model()->rowCount(); ++row)
+            shown << Cell(w->SubscriptionList(), row, 0);
+        return shown;
+    };
+    auto clickHeader = [&](int column) {
+        QHeaderView* header = w->SubscriptionList()->header();
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                          QPoint(header->sectionViewportPosition(column) + 10, header->height() / 2));
+    };
+    const QStringList fileOrder{"beta", "Alpha", "New Podcast"};
+    EXPECT_EQ(names(), fileOrder);
+    w->SubscriptionList()->SelectRow(0); // "beta"
+    const std::vector<std::tuple<int, QStringList>> clicks{
+        {0, {"Alpha", "beta", "New Podcast"}}, // ignoring case
+        {0, {"New Podcast", "beta", "Alpha"}},
+        {0, fileOrder},                        // the third click: the file's order again
+        {1, {"New Podcast", "Alpha", "beta"}}, // never checked first, then 2008 before 2009
+        {2, {"beta", "Alpha", "New Podcast"}}, // no status before "Newly added"
+        {2, {"New Podcast", "beta", "Alpha"}},
+        {1, {"New Podcast", "Alpha", "beta"}},
+        {1, {"beta", "Alpha", "New Podcast"}}};
+    for (const auto& [column, order] : clicks) {
+        clickHeader(column);
+        EXPECT_EQ(names(), order) << column;
+        const int mark = w->SubscriptionList()->SelectionMark();
+        EXPECT_EQ(Cell(w->SubscriptionList(), mark, 0), "beta");
+        EXPECT_EQ(w->SubscriptionList()->currentIndex().row(), mark);
+    }
+    // The last column takes the rest of the width.
+    QHeaderView* header = w->SubscriptionList()->header();
+    EXPECT_EQ(header->sectionPosition(2) + header->sectionSize(2), header->viewport()->width());
+
+    w->SubscriptionList()->setColumnWidth(0, 150);
+    w->DownloadList()->setColumnWidth(1, 111);
+    w->resize(w->size() + QSize(60, 90));
+    w->move(30, 40);
+    ASSERT_TRUE(WaitFor([&] { return w->pos() == QPoint(30, 40); }));
+    CSplitterBar* bar = w->SplitterBar();
+    const QPoint drop(bar->width() / 2, bar->Centre() + 40);
+    QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(bar->width() / 2, bar->height() / 2));
+    QTest::mouseMove(bar, bar->mapFromParent(drop));
+    QTest::mouseRelease(bar, Qt::LeftButton, {}, bar->mapFromParent(drop));
+    const QRect left = w->geometry(), upper = w->SubscriptionList()->geometry();
+    const QRect lower = w->DownloadList()->geometry();
+    w->OnCommand(ID_QUIT_COMMAND);
+
+    auto again = [&] {
+        window.reset();
+        library.reset();
+        w = &Window(ReadFile(base + kSettingsFileName));
+        return WaitFor([&] { return w->isMaximized() || w->SubscriptionList()->height() > 0; });
+    };
+    ASSERT_TRUE(again());
+    EXPECT_EQ(w->geometry(), left);
+    EXPECT_EQ(w->SubscriptionList()->geometry(), upper);
+    EXPECT_EQ(w->DownloadList()->geometry(), lower);
+    EXPECT_EQ(w->SubscriptionList()->columnWidth(0), 150);
+    EXPECT_EQ(w->DownloadList()->columnWidth(1), 111);
+    EXPECT_EQ(names(), (QStringList{"beta", "Alpha", "New Podcast"}));
+    EXPECT_EQ(w->SubscriptionList()->header()->sortIndicatorSection(), 1);
+    EXPECT_EQ(w->SubscriptionList()->header()->sortIndicatorOrder(), Qt::DescendingOrder);
+
+    // Maximised: it starts so, the lists sharing the height as the bar did,
+    // and its size when not maximised is kept.
+    const double share = double(upper.height()) / (upper.height() + lower.height());
+    w->showMaximized();
+    ASSERT_TRUE(WaitFor([&] { return w->isMaximized(); }));
+    w->OnCommand(ID_QUIT_COMMAND);
+    ASSERT_TRUE(again());
+    ASSERT_TRUE(WaitFor([&] { return w->isMaximized(); }));
+    ASSERT_TRUE(WaitFor([&] { return w->size() != left.size(); }));
+    const int up = w->SubscriptionList()->height(), down = w->DownloadList()->height();
+    EXPECT_GT(down, lower.height());
+    EXPECT_NEAR(up, share * (up + down), 1.0);
+    EXPECT_EQ(w->normalGeometry().size(), left.size());
+
+    // Left on a larger screen, or one that is gone: it comes back whole on
+    // this one, and can still be made as small as ever.
+    w->OnCommand(ID_QUIT_COMMAND);
+    {
+        QSettings profile("Orvendale", "Tessarine");
+        profile.setValue("Window/Geometry", QRect(5000, 4000, 3000, 2500));
+        profile.setValue("Window/Maximized", false);
+    }
+    ASSERT_TRUE(again());
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_TRUE(screen.contains(w->frameGeometry())) << w->frameGeometry().x();
+    EXPECT_EQ(w->frameGeometry().size(), screen.size());
+    EXPECT_EQ(w->minimumSize(), left.size() - QSize(60, 90));
+    EXPECT_EQ(harness.ProfileBaseDirectory(), QString::fromStdString(base));
+}
+
+// Podcasts whose first check failed are told apart by their address; the
+// tooltip names the address (password masked) and why the check failed, and
+// a new start shows how each podcast's last check ended.
+TEST_F(MainWindowTest, FailedPlaceholderPodcastsAreToldApartAndKeepTheirStatus) {
+    LoopbackServer server;
+    server.Serve("/one/feed.xml", "gone", "text/plain", 404);
+    server.Serve("/two/feed.xml", "gone", "text/plain", 404);
+    server.Serve("/ok.xml", MakeFeed("Working", {}), "text/xml");
+    server.Start();
+    const std::string secret = "http://ann:secret@" + server.Url("/two/feed.xml").substr(7);
+    auto* w = &Window("<TessarineSettings><settings updatestart='0' quitcomplete='0'/>"
+                      "<feed url='" + server.Url("/one/feed.xml") + "'></feed>"
+                      "<feed url='" + secret + "'></feed>"
+                      "<feed url='" + server.Url("/ok.xml") + "'></feed></TessarineSettings>");
+    auto* list = w->SubscriptionList();
+    auto tip = [&](int row) {
+        return list->Model()->data(list->Model()->index(row, 1), Qt::ToolTipRole).toString();
+    };
+    const QString host = QString("127.0.0.1:%1").arg(server.Port());
+    EXPECT_EQ(tip(0), "URL: " + QString::fromStdString(server.Url("/one/feed.xml")) +
+                          "\nNot checked yet");
+    w->OnCommand(ID_CHECK_NEW_ITEMS);
+    ASSERT_TRUE(WaitFor([&] { return server.Hits("/ok.xml") == 1 && !Engine().IsBusy(); }));
+    ASSERT_TRUE(WaitFor([&] { return Cell(list, 2, 0) == "Working"; }));
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        EXPECT_EQ(QStringList({Cell(list, 0, 0), Cell(list, 1, 0), Cell(list, 2, 0)}),
+                  QStringList({"New Podcast (" + host + "/one/feed.xml)",
+                               "New Podcast (" + host + "/two/feed.xml)", "Working"}));
+        EXPECT_EQ(QStringList({Cell(list, 0, 2), Cell(list, 1, 2), Cell(list, 2, 2)}),
+                  QStringList({"Error", "Error", "No new items"}));
+        EXPECT_TRUE(tip(1).startsWith("URL: http://ann:***@" + host + "/two/feed.xml\n"
+                                      "Last check failed: HTTP status 404"))
+            << tip(1).toStdString();
+        EXPECT_FALSE(tip(1).contains("secret"));
+        EXPECT_EQ(tip(2), "URL: " + QString::fromStdString(server.Url("/ok.xml")) +
+                              "\nLast check: No new items");
+        // The settings file keeps the placeholder as the name.
+        const auto stored = ReadSettingsFile(base + kSettingsFileName);
+        ASSERT_TRUE(stored.has_value());
+        EXPECT_EQ(stored->feeds[0].name, "New Podcast");
+        // The next start: the status and the reason come from the episode store.
+        w->OnCommand(ID_QUIT_COMMAND);
+        window.reset();
+        library.reset();
+        w = &Window(ReadFile(base + kSettingsFileName));
+        list = w->SubscriptionList();
+    }
+    harness.Told();
 }

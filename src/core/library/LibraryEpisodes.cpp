@@ -17,8 +17,10 @@ void PodcastLibrary::OpenEpisodeStore() {
     // Only under the base directory's lock: one program writes the store.
     // Without it, how the checks ended is read from a store that is there.
     if (!HoldsLock() || base != claimed_.Text()) {
-        if (auto statuses = EpisodeLedger::PeekCheckStatuses(base))
+        if (auto statuses = EpisodeLedger::PeekCheckStatuses(base)) {
             model_.AdoptCheckStatuses(std::move(*statuses), false);
+            model_.AdoptCheckFailures(EpisodeLedger::PeekCheckFailures(base));
+        }
         return;
     }
     std::vector<EpisodeLedger::Listed> listed;
@@ -36,6 +38,7 @@ void PodcastLibrary::OpenEpisodeStore() {
         // cache kept before is taken over, for podcasts it knows nothing of.
         episodes_.AddCheckStatuses(base, model_.CheckStatuses());
         model_.AdoptCheckStatuses(episodes_.CheckStatuses(base), true);
+        model_.AdoptCheckFailures(episodes_.CheckFailures(base));
         if (opened.rebuilt)
             events_.MessagePosted({Message::Kind::Error, IDS_STORE_KEPT, {store, opened.keptCopy}});
         return;

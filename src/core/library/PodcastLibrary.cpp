@@ -229,6 +229,10 @@ int32_t PodcastLibrary::LastCheckStatus(const SubscriptionPtr& record) const {
     return model_.LastCheckStatus(record);
 }
 
+Failure PodcastLibrary::LastCheckFailure(const SubscriptionPtr& record) const {
+    return model_.LastCheckFailure(record);
+}
+
 std::optional<DownloadEntry> PodcastLibrary::DownloadAt(long long row) const {
     return model_.DownloadAt(row);
 }

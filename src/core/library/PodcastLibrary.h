@@ -127,6 +127,8 @@ public:
     size_t SubscriptionCount() const;
     // How the last check of `record` ended (see SharedModel::LastCheckStatus).
     int32_t LastCheckStatus(const SubscriptionPtr& record) const;
+    // Why it failed (see SharedModel::LastCheckFailure); none when it did not.
+    Failure LastCheckFailure(const SubscriptionPtr& record) const;
     // The download at `row`; none past the end.
     std::optional<DownloadEntry> DownloadAt(long long row) const;
     // The list as an OPML document.

@@ -116,10 +116,11 @@ CheckStart SharedModel::BeginCheck(const SubscriptionPtr& record) {
     return {record->url, record->name, baseDirectory_, firstRead};
 }
 
-void SharedModel::FailCheck(const SubscriptionPtr& record) {
+void SharedModel::FailCheck(const SubscriptionPtr& record, const Failure& reason) {
     MutexLock lock(mutex_);
     record->status = Error;
     history_.Record(record->url, Error);
+    failures_[record->url] = reason;
 }
 
 void SharedModel::FinishCheck(const SubscriptionPtr& record, const std::string& name,
@@ -129,6 +130,7 @@ void SharedModel::FinishCheck(const SubscriptionPtr& record, const std::string& 
     record->lastChecked = checked;
     record->status = queuedAny ? NewItemsFound : NoNewItems;
     history_.Record(record->url, record->status);
+    failures_.erase(record->url);
 }
 
 int32_t SharedModel::LastCheckStatus(const SubscriptionPtr& record) const {
@@ -164,6 +166,19 @@ void SharedModel::AdoptCheckStatuses(std::unordered_map<std::string, int32_t> st
                                      bool detach) {
     MutexLock lock(mutex_);
     history_.Adopt(std::move(statuses), detach);
+}
+
+Failure SharedModel::LastCheckFailure(const SubscriptionPtr& record) const {
+    MutexLock lock(mutex_);
+    if (!record || history_.StatusOf(record->url) != Error)
+        return {};
+    const auto found = failures_.find(record->url);
+    return found != failures_.end() ? found->second : Failure{};
+}
+
+void SharedModel::AdoptCheckFailures(std::unordered_map<std::string, Failure> failures) {
+    MutexLock lock(mutex_);
+    failures_ = std::move(failures);
 }
 
 bool SharedModel::QuitWanted(bool checkAndQuit) const {
@@ -383,6 +398,7 @@ LoadResult SharedModel::LoadSettings() {
     {
         MutexLock lock(mutex_);
         history_ = std::move(history);
+        failures_.clear();
     }
     const SettingsLoad load = LoadSettingsFile(SettingsFilePath(base));
     if (load.unreadable)

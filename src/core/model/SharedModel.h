@@ -99,8 +99,8 @@ public:
     bool IsDue(const SubscriptionPtr& record) const EXCLUDES(mutex_);
     // Sets the status Checking and returns what the check needs.
     CheckStart BeginCheck(const SubscriptionPtr& record) EXCLUDES(mutex_);
-    // The check failed: status Error; name and date stay.
-    void FailCheck(const SubscriptionPtr& record) EXCLUDES(mutex_);
+    // The check failed (for `reason`): status Error; name and date stay.
+    void FailCheck(const SubscriptionPtr& record, const Failure& reason = {}) EXCLUDES(mutex_);
     // The check read the feed: its title becomes the name, `checked` (the
     // engine's clock) the date.
     void FinishCheck(const SubscriptionPtr& record, const std::string& name, bool queuedAny,
@@ -120,6 +120,11 @@ public:
     // SaveCheckHistory writes nothing.
     void AdoptCheckStatuses(std::unordered_map<std::string, int32_t> statuses, bool detach)
         EXCLUDES(mutex_);
+    // Why the last check of `record`'s URL failed, in this run or (as the
+    // episode store keeps it) an earlier one; none when it did not fail.
+    Failure LastCheckFailure(const SubscriptionPtr& record) const EXCLUDES(mutex_);
+    // The store's reasons replace those known (a new base directory's).
+    void AdoptCheckFailures(std::unordered_map<std::string, Failure> failures) EXCLUDES(mutex_);
     // Whether the end of a cycle ends the program: "Check for new items" has
     // run in this program's life, and it runs unattended or with "Quit when
     // downloads are complete".
@@ -225,6 +230,7 @@ private:
     OptionSet options_ GUARDED_BY(mutex_);
     bool checkAllRequested_ GUARDED_BY(mutex_) = false;
     CheckHistory history_ GUARDED_BY(mutex_);
+    std::unordered_map<std::string, Failure> failures_ GUARDED_BY(mutex_); // by URL
     std::string historyDirectory_ GUARDED_BY(mutex_);
     int saveHolds_ GUARDED_BY(mutex_) = 0;
     bool saveDeferred_ GUARDED_BY(mutex_) = false;

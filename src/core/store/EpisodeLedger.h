@@ -215,6 +215,11 @@ public:
     // is no store to read.
     static std::optional<std::unordered_map<std::string, int32_t>>
     PeekCheckStatuses(const std::string& base);
+    // Why the last checks failed, by URL, for the podcasts whose last check
+    // failed (one query for the whole list; an HTTP status without its phrase).
+    std::unordered_map<std::string, Failure> CheckFailures(const std::string& base);
+    // The same read from the store of `base` as it is, without its lock.
+    static std::unordered_map<std::string, Failure> PeekCheckFailures(const std::string& base);
     // The options each podcast sets itself, by URL, read the same way.
     static std::unordered_map<std::string, SettingValues> PeekOwnSettings(const std::string& base);
     // Takes `statuses` (a record kept elsewhere before) for podcasts it has

@@ -2,6 +2,26 @@
 
 namespace tessarine {
 
+namespace {
+
+std::unordered_map<std::string, Failure> ReadCheckFailures(Database& db) {
+    std::unordered_map<std::string, Failure> failures;
+    Statement read(db, "SELECT p.url, c.reason_kind, c.reason_detail, c.http_status"
+                       " FROM check_result c JOIN podcast p ON p.id = c.podcast_id"
+                       " WHERE c.reason_kind <> ''");
+    while (read.Step()) {
+        Failure failure;
+        failure.kind = FailureKindFromName(read.Text(1));
+        failure.detail = read.Text(2);
+        failure.httpStatus = static_cast<long>(read.Int(3));
+        if (failure)
+            failures[read.Text(0)] = std::move(failure);
+    }
+    return failures;
+}
+
+} // namespace
+
 // ---- Archives ----
 
 bool EpisodeLedger::RecordedArchive(const std::string& path, FileStamp& stamp, uint64_t& links) {
@@ -152,6 +172,21 @@ EpisodeLedger::PeekCheckStatuses(const std::string& base) {
     if (read.Error())
         return std::nullopt;
     return statuses;
+}
+
+std::unordered_map<std::string, Failure> EpisodeLedger::CheckFailures(const std::string& base) {
+    std::lock_guard lock(mutex_);
+    if (!For(base))
+        return {};
+    WriteCheckResults();
+    return ReadCheckFailures(store_.Db());
+}
+
+std::unordered_map<std::string, Failure> EpisodeLedger::PeekCheckFailures(const std::string& base) {
+    EpisodeStore store;
+    if (!store.OpenForReading(base))
+        return {};
+    return ReadCheckFailures(store.Db());
 }
 
 std::unordered_map<std::string, SettingValues>

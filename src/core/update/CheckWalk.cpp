@@ -413,7 +413,7 @@ std::string CheckWalk::NameAfterCheck(const SubscriptionPtr& s, const std::strin
 
 void CheckWalk::FailCheck(const SubscriptionPtr& s, const std::string& url,
                           const Message& failure) {
-    model_.FailCheck(s);
+    model_.FailCheck(s, failure.reason);
     TellCheckEnded(s, url, failure.reason);
     events_.MessagePosted(failure);
 }

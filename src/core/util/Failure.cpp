@@ -28,6 +28,14 @@ const char* FailureKindName(FailureKind kind) {
     return "None";
 }
 
+FailureKind FailureKindFromName(const std::string& name) {
+    for (int k = static_cast<int>(FailureKind::None); k <= static_cast<int>(FailureKind::Cancelled);
+         ++k)
+        if (name == FailureKindName(static_cast<FailureKind>(k)))
+            return static_cast<FailureKind>(k);
+    return FailureKind::None;
+}
+
 Failure FileFailure(int errorNumber) {
     switch (errorNumber) {
     case ENOSPC:

@@ -44,5 +44,7 @@ Failure FileFailure(int errorNumber);
 // The kind's name as written above ("HttpStatus", "TimedOut"): a stable word
 // for stored records, never shown as a message.
 const char* FailureKindName(FailureKind kind);
+// The kind a stored name stands for; None for a name it does not know.
+FailureKind FailureKindFromName(const std::string& name);
 
 } // namespace tessarine

@@ -186,6 +186,12 @@ enum StringId : int {
     TXT_DOWNLOAD_FAILED_BECAUSE, // the file's name, why it failed
     TXT_DOWNLOAD_WAS_CANCELLED,  // the file's name
     TXT_DOWNLOAD_TIP_REASON,     // the download's state, why it failed
+    // The subscription list's cells and tooltips.
+    TXT_PLACEHOLDER_WITH_ADDRESS = 40650, // the placeholder name, the feed's host and path
+    TXT_TIP_URL,                          // the feed's address
+    TXT_TIP_LAST_CHECK,                   // a status
+    TXT_TIP_LAST_CHECK_FAILED,            // the reason
+    TXT_TIP_NEVER_CHECKED,
 };
 
 enum class Language { English, German };
