@@ -52,7 +52,7 @@ extern const StringEntry kEnglishStrings[] = {
     {IDS_COMPLETED, "Completed"},
 
     {IDS_REASON_HTTP_STATUS, "HTTP status %s"},
-    {IDS_REASON_NOT_A_FEED, "Not an RSS or Atom feed"},
+    {IDS_REASON_NOT_A_FEED, "Not a podcast feed"},
     {IDS_REASON_PAGE_NAMES_NO_FEED, "The web page names no feed"},
     {IDS_REASON_NAME_NOT_FOUND, "Server name not found"},
     {IDS_REASON_CONNECTION_REFUSED, "Connection refused"},
@@ -196,6 +196,13 @@ extern const StringEntry kEnglishStrings[] = {
     {TXT_CLI_COLUMN_TITLE, "Title"},
     {TXT_CLI_CLEANED, "Files removed: %s."},
     {TXT_CLI_WOULD_CLEAN, "Files that would be removed: %s. Nothing was deleted (--dry-run)."},
+
+    {TXT_MESSAGES_CAPTION, "Messages"},
+    {TXT_MESSAGES_TIME, "Time"},
+    {TXT_MESSAGES_TEXT, "Message"},
+    {TXT_MESSAGES_COPY, "Co&py"},
+    {TXT_MESSAGES_CLEAR, "Cl&ear"},
+    {TXT_MESSAGES_CLOSE, "&Close"},
     {0, nullptr},
 };
 

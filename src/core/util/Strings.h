@@ -165,6 +165,14 @@ enum StringId : int {
     TXT_CLI_COLUMN_TITLE,
     TXT_CLI_CLEANED,             // the number of files
     TXT_CLI_WOULD_CLEAN,         // the number of files
+
+    // The window that gathers the messages of the checks.
+    TXT_MESSAGES_CAPTION = 40800,
+    TXT_MESSAGES_TIME,  // column header
+    TXT_MESSAGES_TEXT,  // column header
+    TXT_MESSAGES_COPY,  // buttons, with their mnemonics
+    TXT_MESSAGES_CLEAR,
+    TXT_MESSAGES_CLOSE,
 };
 
 enum class Language { English, German };
