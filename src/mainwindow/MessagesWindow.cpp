@@ -11,7 +11,8 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QStyle>
-#include <QTreeWidget>
+#include <QStyledItemDelegate>
+#include <QTableWidget>
 #include <QVBoxLayout>
 
 namespace tessarine {
@@ -29,6 +30,18 @@ QString OneParagraph(const QString& text) {
     return QString(text).replace(lineBreaks, QStringLiteral(" ")).trimmed();
 }
 
+// Icons beside the first line of a row, as its texts are.
+class TopAlignedDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->decorationAlignment = Qt::AlignLeft | Qt::AlignTop;
+    }
+};
+
 } // namespace
 
 MessagesWindow::MessagesWindow(QWidget* owner) : QDialog(owner) {
@@ -36,19 +49,25 @@ MessagesWindow::MessagesWindow(QWidget* owner) : QDialog(owner) {
     setWindowTitle(Text(TXT_MESSAGES_CAPTION));
     setModal(false);
 
-    list_ = new QTreeWidget(this);
+    list_ = new QTableWidget(0, 2, this);
     list_->setObjectName(QStringLiteral("messageList"));
-    list_->setColumnCount(2);
-    list_->setHeaderLabels({Text(TXT_MESSAGES_TIME), Text(TXT_MESSAGES_TEXT)});
-    list_->setRootIsDecorated(false);
-    list_->setUniformRowHeights(false);
+    list_->setHorizontalHeaderLabels({Text(TXT_MESSAGES_TIME), Text(TXT_MESSAGES_TEXT)});
+    list_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    list_->horizontalHeader()->setStretchLastSection(true);
+    list_->horizontalHeader()->setSectionResizeMode(ColumnTime, QHeaderView::ResizeToContents);
+    list_->horizontalHeader()->setHighlightSections(false);
+    // Rows as high as their wrapped text.
+    list_->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    list_->verticalHeader()->hide();
+    list_->setShowGrid(false);
     list_->setWordWrap(true);
-    list_->setAllColumnsShowFocus(true);
-    list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list_->setTextElideMode(Qt::ElideNone);
-    list_->header()->setStretchLastSection(true);
-    list_->header()->setSectionResizeMode(ColumnTime, QHeaderView::ResizeToContents);
-    list_->header()->setSectionsMovable(false);
+    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    list_->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    list_->setItemDelegate(new TopAlignedDelegate(list_));
 
     copy_ = new QPushButton(Text(TXT_MESSAGES_COPY), this);
     clear_ = new QPushButton(Text(TXT_MESSAGES_CLEAR), this);
@@ -73,7 +92,7 @@ MessagesWindow::MessagesWindow(QWidget* owner) : QDialog(owner) {
     layout->addLayout(buttons);
 
     const QFontMetrics metrics = fontMetrics();
-    resize(metrics.averageCharWidth() * 90, metrics.lineSpacing() * 16);
+    resize(metrics.averageCharWidth() * 100, metrics.lineSpacing() * 18);
 }
 
 void MessagesWindow::Add(const Message& message) {
@@ -82,43 +101,42 @@ void MessagesWindow::Add(const Message& message) {
 }
 
 void MessagesWindow::AddText(const QString& text, bool error, const QDateTime& time) {
-    while (list_->topLevelItemCount() >= kMaxRows)
-        delete list_->takeTopLevelItem(0);
-    auto* row = new QTreeWidgetItem;
-    row->setData(ColumnTime, kTimeRole, time);
-    row->setIcon(ColumnTime, style()->standardIcon(error ? QStyle::SP_MessageBoxCritical
-                                                         : QStyle::SP_MessageBoxInformation));
-    row->setText(ColumnText, OneParagraph(text));
-    for (int column : {ColumnTime, ColumnText})
-        row->setTextAlignment(column, Qt::AlignLeft | Qt::AlignTop);
-    list_->addTopLevelItem(row);
+    while (list_->rowCount() >= kMaxRows)
+        list_->removeRow(0);
+    const int row = list_->rowCount();
+    list_->insertRow(row);
+    auto* when = new QTableWidgetItem;
+    when->setData(kTimeRole, time);
+    when->setIcon(style()->standardIcon(error ? QStyle::SP_MessageBoxCritical
+                                              : QStyle::SP_MessageBoxInformation));
+    auto* what = new QTableWidgetItem(OneParagraph(text));
+    for (QTableWidgetItem* item : {when, what})
+        item->setTextAlignment(Qt::AlignLeft | Qt::AlignTop);
+    list_->setItem(row, ColumnTime, when);
+    list_->setItem(row, ColumnText, what);
     RefreshTimes();
-    list_->scrollToItem(row);
-    if (list_->currentItem() == nullptr)
-        list_->setCurrentItem(row, 0, QItemSelectionModel::NoUpdate);
+    list_->scrollToBottom();
     Open();
 }
 
-int MessagesWindow::RowCount() const { return list_->topLevelItemCount(); }
+int MessagesWindow::RowCount() const { return list_->rowCount(); }
 
 QString MessagesWindow::TimeAt(int row) const {
-    const QTreeWidgetItem* item = list_->topLevelItem(row);
-    return item != nullptr ? item->text(ColumnTime) : QString();
+    const QTableWidgetItem* item = list_->item(row, ColumnTime);
+    return item != nullptr ? item->text() : QString();
 }
 
 QString MessagesWindow::TextAt(int row) const {
-    const QTreeWidgetItem* item = list_->topLevelItem(row);
-    return item != nullptr ? item->text(ColumnText) : QString();
+    const QTableWidgetItem* item = list_->item(row, ColumnText);
+    return item != nullptr ? item->text() : QString();
 }
 
 QString MessagesWindow::CopiedText() const {
-    const bool chosen = !list_->selectedItems().isEmpty();
+    const QModelIndexList chosen = list_->selectionModel()->selectedRows();
     QStringList lines;
-    for (int i = 0; i < list_->topLevelItemCount(); ++i) {
-        const QTreeWidgetItem* item = list_->topLevelItem(i);
-        if (!chosen || item->isSelected())
-            lines << item->text(ColumnTime) + QLatin1Char('\t') + item->text(ColumnText);
-    }
+    for (int row = 0; row < RowCount(); ++row)
+        if (chosen.isEmpty() || list_->selectionModel()->isRowSelected(row))
+            lines << TimeAt(row) + QLatin1Char('\t') + TextAt(row);
     return lines.join(QLatin1Char('\n'));
 }
 
@@ -157,16 +175,15 @@ void MessagesWindow::Copy() {
         QApplication::clipboard()->setText(CopiedText());
 }
 
-void MessagesWindow::Clear() { list_->clear(); }
+void MessagesWindow::Clear() { list_->setRowCount(0); }
 
 void MessagesWindow::RefreshTimes() {
     const QDate today = QDate::currentDate();
-    for (int i = 0; i < list_->topLevelItemCount(); ++i) {
-        QTreeWidgetItem* item = list_->topLevelItem(i);
-        const QDateTime time = item->data(ColumnTime, kTimeRole).toDateTime();
-        item->setText(ColumnTime, time.toString(time.date() == today
-                                                    ? QStringLiteral("HH:mm:ss")
-                                                    : QStringLiteral("dd.MM.yyyy HH:mm:ss")));
+    for (int row = 0; row < RowCount(); ++row) {
+        QTableWidgetItem* item = list_->item(row, ColumnTime);
+        const QDateTime time = item->data(kTimeRole).toDateTime();
+        item->setText(time.toString(time.date() == today ? QStringLiteral("HH:mm:ss")
+                                                         : QStringLiteral("dd.MM.yyyy HH:mm:ss")));
     }
 }
 

@@ -13,7 +13,7 @@
 #include <QString>
 
 class QPushButton;
-class QTreeWidget;
+class QTableWidget;
 
 namespace tessarine {
 
@@ -53,7 +53,7 @@ private:
     // Times of today show the time alone, older ones their date too.
     void RefreshTimes();
 
-    QTreeWidget* list_ = nullptr;
+    QTableWidget* list_ = nullptr;
     QPushButton* copy_ = nullptr;
     QPushButton* clear_ = nullptr;
     QPushButton* close_ = nullptr;
