@@ -52,7 +52,7 @@ extern const StringEntry kGermanStrings[] = {
     {IDS_COMPLETED, "Abgeschlossen"},
 
     {IDS_REASON_HTTP_STATUS, "HTTP-Status %s"},
-    {IDS_REASON_NOT_A_FEED, "Kein RSS- oder Atom-Feed"},
+    {IDS_REASON_NOT_A_FEED, "Kein Podcast-Feed"},
     {IDS_REASON_PAGE_NAMES_NO_FEED, "Die Webseite nennt keinen Feed"},
     {IDS_REASON_NAME_NOT_FOUND, "Servername nicht gefunden"},
     {IDS_REASON_CONNECTION_REFUSED, "Verbindung abgelehnt"},
@@ -235,6 +235,13 @@ extern const StringEntry kGermanStrings[] = {
     {TXT_TIP_LAST_CHECK, "Letzte Prüfung: %s"},
     {TXT_TIP_LAST_CHECK_FAILED, "Letzte Prüfung fehlgeschlagen: %s"},
     {TXT_TIP_NEVER_CHECKED, "Noch nicht geprüft"},
+
+    {TXT_MESSAGES_CAPTION, "Meldungen"},
+    {TXT_MESSAGES_TIME, "Zeit"},
+    {TXT_MESSAGES_TEXT, "Meldung"},
+    {TXT_MESSAGES_COPY, "&Kopieren"},
+    {TXT_MESSAGES_CLEAR, "&Leeren"},
+    {TXT_MESSAGES_CLOSE, "&Schließen"},
     {0, nullptr},
 };
 

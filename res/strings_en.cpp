@@ -52,7 +52,7 @@ extern const StringEntry kEnglishStrings[] = {
     {IDS_COMPLETED, "Completed"},
 
     {IDS_REASON_HTTP_STATUS, "HTTP status %s"},
-    {IDS_REASON_NOT_A_FEED, "Not an RSS or Atom feed"},
+    {IDS_REASON_NOT_A_FEED, "Not a podcast feed"},
     {IDS_REASON_PAGE_NAMES_NO_FEED, "The web page names no feed"},
     {IDS_REASON_NAME_NOT_FOUND, "Server name not found"},
     {IDS_REASON_CONNECTION_REFUSED, "Connection refused"},
@@ -229,6 +229,13 @@ extern const StringEntry kEnglishStrings[] = {
     {TXT_TIP_LAST_CHECK, "Last check: %s"},
     {TXT_TIP_LAST_CHECK_FAILED, "Last check failed: %s"},
     {TXT_TIP_NEVER_CHECKED, "Not checked yet"},
+
+    {TXT_MESSAGES_CAPTION, "Messages"},
+    {TXT_MESSAGES_TIME, "Time"},
+    {TXT_MESSAGES_TEXT, "Message"},
+    {TXT_MESSAGES_COPY, "Co&py"},
+    {TXT_MESSAGES_CLEAR, "Cl&ear"},
+    {TXT_MESSAGES_CLOSE, "&Close"},
     {0, nullptr},
 };
 

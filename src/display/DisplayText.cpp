@@ -68,10 +68,14 @@ std::string MessageText(const Message& message) {
 std::string MessageWithReason(const Message& message) {
     std::string text = MessageText(message);
     const std::string reason = FailureText(message.reason);
-    // A text that names the reason already (or the system's words for it,
-    // "Error creating file X: Is a directory") is not given it twice.
-    if (reason.empty() || text.find(reason) != std::string::npos ||
-        (!message.reason.detail.empty() && text.find(message.reason.detail) != std::string::npos))
+    // Said already: by the text itself (a web page that names no feed has a
+    // message of its own), or through the system's words among its
+    // arguments ("Error creating file X: Is a directory").
+    const bool said = message.id == IDS_PAGE_NAMES_NO_FEED ||
+                      text.find(reason) != std::string::npos ||
+                      (!message.reason.detail.empty() &&
+                       text.find(message.reason.detail) != std::string::npos);
+    if (reason.empty() || said)
         return text;
     return text + " (" + reason + ")";
 }

@@ -13,6 +13,7 @@
 #include "mainwindow/MainMenus.h"
 #include "mainwindow/MainWindowLayout.h"
 #include "mainwindow/MessageQueue.h"
+#include "mainwindow/MessagesWindow.h"
 #include "mainwindow/QueuedEngineView.h"
 #include "mainwindow/ReportListView.h"
 #include "mainwindow/SubscriptionFiles.h"
@@ -107,6 +108,8 @@ CTessarineDlg::CTessarineDlg(PodcastLibrary& library, QueuedEngineView& events, 
     menus_ = new MainMenus(this, [this](int id) { OnCommand(id); });
     messages_ = new MessageQueue(this);
     connect(messages_, &MessageQueue::idle, this, &CTessarineDlg::QuitWhenMessagesRead);
+    messagesWindow_ = new MessagesWindow(this);
+    connect(messagesWindow_, &MessagesWindow::closed, this, &CTessarineDlg::QuitWhenMessagesRead);
     CreateControls();
 
     connect(&events, &QueuedEngineView::subscriptionsChanged, subscriptionRows_,
@@ -262,10 +265,10 @@ void CTessarineDlg::OnDownloadsChanged(const std::vector<DownloadEvent>& events)
 }
 
 void CTessarineDlg::OnMessage(const Message& message) {
-    // A notice (what the program did for the user) waits in the same queue
-    // of boxes as the errors do.
+    // A notice (what the program did for the user) goes into the same list
+    // as the errors do, each with its reason.
     if (!closing_)
-        messages_->Show(FromUtf8(MessageText(message)));
+        messagesWindow_->Add(message);
 }
 
 void CTessarineDlg::OnCyclesEnded(bool quit) {
@@ -280,7 +283,7 @@ void CTessarineDlg::OnCyclesEnded(bool quit) {
 
 void CTessarineDlg::QuitWhenMessagesRead() {
     // A user at the desk still reads every message before the program ends.
-    if (quitDue_ && messages_->IsIdle())
+    if (quitDue_ && messages_->IsIdle() && !messagesWindow_->isVisible())
         OnQuit();
 }
 
@@ -298,8 +301,8 @@ void CTessarineDlg::ReportLoad(const LoadResult& loaded) {
     // An unattended run that started from a damaged file ends with a failure.
     if (library_.Switches().checkAndQuit)
         exitStatus_ = 1;
-    // Posted: at start-up the window is shown first. Queued with the cycle's
-    // messages, so that an unattended run's check goes on meanwhile and the
+    // Posted: at start-up the window is shown first. A box that waits for
+    // no one, so that an unattended run's check goes on meanwhile and the
     // program ends only once the user has read it.
     QMetaObject::invokeMethod(
         this,
@@ -407,6 +410,7 @@ void CTessarineDlg::OnQuit() {
     // The worker never waits for this thread, so it ends as soon as the
     // transfer under way has stopped; events still on their way are dropped.
     messages_->CloseAll();
+    messagesWindow_->close();
     library_.Shutdown();
     ended_ = true;
     hide();

@@ -27,6 +27,7 @@ class DownloadTableModel;
 class MainMenus;
 class MainWindowLayout;
 class MessageQueue;
+class MessagesWindow;
 class Notifier;
 class QueuedEngineView;
 class ReportListView;
@@ -69,6 +70,8 @@ public:
     CSplitterBar* SplitterBar() const;
     QMenu* ContextMenu() const;
     QAction* Action(int commandId) const;
+    // The window that gathers the messages of the checks.
+    MessagesWindow* Messages() const { return messagesWindow_; }
     bool HasEnded() const { return ended_; }
     // The program's exit status once the window has ended: 1 after an
     // unattended run whose settings file could not be read, else 0.
@@ -109,7 +112,8 @@ private:
     void OnDownloadsChanged(const std::vector<DownloadEvent>& events);
     void OnMessage(const Message& message);
     void OnCyclesEnded(bool quit);
-    // Quits when a quit is due and no message is open any more.
+    // Quits when a quit is due and no message is open any more (no box, and
+    // the messages window closed).
     void QuitWhenMessagesRead();
 
     SubscriptionPtr GetSelectedSubscription() const;
@@ -130,7 +134,8 @@ private:
     SingleInstance* singleInstance_ = nullptr;
 
     MainMenus* menus_ = nullptr;
-    MessageQueue* messages_ = nullptr;
+    MessageQueue* messages_ = nullptr;          // boxes of the start-up
+    MessagesWindow* messagesWindow_ = nullptr; // the checks' messages
     SubscriptionTableModel* subscriptionRows_ = nullptr;
     DownloadTableModel* downloadRows_ = nullptr;
     ReportListView* subscriptionList_ = nullptr;

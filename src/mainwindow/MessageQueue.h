@@ -1,7 +1,8 @@
 #pragma once
-// The error messages of the check cycle, shown one after another: each box
-// opens when the one before it is closed, and nobody waits for any of them,
-// so the cycle goes on while the user reads.
+// Message boxes shown one after another (a settings file that could not be
+// read, told at start-up): each box opens when the one before it is closed,
+// and nobody waits for any of them, so a check goes on while the user reads.
+// The checks' own messages go into the MessagesWindow instead.
 
 #include <QObject>
 #include <QPointer>

@@ -8,6 +8,7 @@
 #include "core/model/SettingsFile.h"
 #include "core/update/PartialFile.h"
 #include "core/util/Strings.h"
+#include "display/DisplayText.h"
 #include "support/EventRecorder.h"
 #include "support/Feeds.h"
 #include "support/LoopbackServer.h"
@@ -18,8 +19,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <linux/fs.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -106,6 +110,34 @@ void WithDiskFull(rlim_t bytes, const std::function<void()>& action) {
     action();
     setrlimit(RLIMIT_FSIZE, &old);
 }
+
+// A folder that refuses new files, as long as it lives: read-only for a user,
+// immutable for root (whom a read-only folder does not stop); `made` is
+// false where neither can be had.
+struct ReadOnlyFolder {
+    explicit ReadOnlyFolder(fs::path where) : folder(std::move(where)) {
+        made = ::geteuid() != 0 ? (fs::permissions(folder, fs::perms(0555)), true)
+                                : SetImmutable(true);
+    }
+    ~ReadOnlyFolder() {
+        if (::geteuid() != 0)
+            fs::permissions(folder, fs::perms(0755));
+        else if (made)
+            SetImmutable(false);
+    }
+    bool SetImmutable(bool on) const {
+        const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+        int flags = 0;
+        bool set = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+        flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+        set = set && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        if (fd >= 0)
+            ::close(fd);
+        return set;
+    }
+    fs::path folder;
+    bool made = false;
+};
 
 // Counts the replacements of the settings file in `folder` since construction
 // (creations are watched too: they keep two replacements from merging into one event).
@@ -923,6 +955,90 @@ TEST_F(EngineTest, ACycleTellsEachFeedAndDownloadInOrder) {
     EXPECT_EQ(server.LastRequestHeader("/ep.mp3", "Range"), "bytes=100000-");
     EXPECT_EQ(ReadFile(base / "Show/ep.mp3"), episode);
     EXPECT_FALSE(fs::exists(base / "Show/broken.mp3"));
+}
+
+// Every failure of a check says why, as data and in the message's words: an
+// error status, a web page or document that is no feed, a name that does not
+// resolve, a refused connection, a reply that stalls, a folder that refuses
+// the file. (No TLS server here: the certificate's case is the transfer's.)
+TEST_F(EngineTest, EveryFailureSaysWhy) {
+    const std::string page = "<html><head><title>Welcome</title></head><body>Hi</body></html>";
+    server.Serve("/gone.xml", "<html><body>Not here</body></html>", "text/html", 404);
+    server.Serve("/page.html", page, "text/html");
+    server.Serve("/was-a-feed.html", page, "text/html");
+    server.Serve("/list.opml", "<opml version='2.0'><body/></opml>", "text/xml");
+    server.ServePartial("/stalls.xml", 100000, 1000, true);
+    server.Serve("/show.xml",
+                 MakeFeed("Show", {{"http://127.0.0.1:1/refused.mp3"}, {server.Url("/ep.mp3")}}));
+    server.Serve("/ep.mp3", "episode");
+    server.Start();
+    options.http.stallTimeoutSeconds = 1;
+    const std::string target = (base / "Show/ep.mp3").string();
+    fs::create_directories(base / "Show");
+    const ReadOnlyFolder readOnly(base / "Show");
+
+    const Failure notFound{FailureKind::HttpStatus, 404, "Not Found"};
+    const struct {
+        std::string url; // a feed, or an enclosure of /show.xml
+        bool known;      // subscribed under a name: read as a feed before
+        Failure reason;
+        std::string told; // in English, with its reason
+    } cases[] = {
+        {server.Url("/gone.xml"), false, notFound,
+         "Could not open " + server.Url("/gone.xml") + " (HTTP status 404 Not Found)"},
+        {server.Url("/page.html"), false, {FailureKind::PageNamesNoFeed},
+         "Error!\n\nThe web page " + server.Url("/page.html") +
+             " names no feed. Please give the address of the podcast's feed itself."},
+        {server.Url("/was-a-feed.html"), true, {FailureKind::NotAFeed},
+         "Could not open " + server.Url("/was-a-feed.html") + " (Not a podcast feed)"},
+        {server.Url("/list.opml"), false, {FailureKind::NotAFeed},
+         "Could not open " + server.Url("/list.opml") + " (Not a podcast feed)"},
+        {"http://feeds.tessarine.invalid/f.xml", false, {FailureKind::NameNotFound},
+         "Could not open http://feeds.tessarine.invalid/f.xml (Server name not found)"},
+        {"http://127.0.0.1:1/f.xml", false, {FailureKind::ConnectionRefused},
+         "Could not open http://127.0.0.1:1/f.xml (Connection refused)"},
+        {server.Url("/stalls.xml"), false, {FailureKind::TimedOut},
+         "Could not open " + server.Url("/stalls.xml") + " (Timed out)"},
+        {"http://127.0.0.1:1/refused.mp3", false, {FailureKind::ConnectionRefused},
+         "Could not open http://127.0.0.1:1/refused.mp3 (Connection refused)"},
+        {target, false, {FailureKind::PermissionDenied},
+         "Error creating file " + target + " (Permission denied)"},
+    };
+    for (const auto& c : cases)
+        if (!c.url.ends_with(".mp3") && c.url != target)
+            AddPending(c.url, c.known ? "Known" : "");
+    Add(server.Url("/show.xml"));
+    Check();
+
+    const std::vector<Message> messages = view.EventsOf<Message>();
+    const auto messageOf = [&](const std::string& url) {
+        return std::find_if(messages.begin(), messages.end(), [&](const Message& m) {
+            return !m.args.empty() && m.args[0] == url;
+        });
+    };
+    EXPECT_EQ(messages.size(), std::size(cases) - (readOnly.made ? 0 : 1));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.url);
+        if (c.url == target && !readOnly.made)
+            continue; // neither a read-only folder nor an immutable one here
+        const auto told = messageOf(c.url);
+        ASSERT_NE(told, messages.end());
+        // The library's own words may come along; the kind is what a front end shows.
+        EXPECT_EQ(told->reason.kind, c.reason.kind);
+        EXPECT_TRUE(c.reason.kind != FailureKind::HttpStatus || told->reason == c.reason);
+        EXPECT_EQ(MessageWithReason(*told), c.told);
+        for (const FeedCheckEnd& end : view.EventsOf<FeedCheckEnd>()) {
+            if (end.url == c.url) {
+                EXPECT_EQ(end.failure, told->reason);
+            }
+        }
+    }
+    SetLanguage(Language::German);
+    ASSERT_NE(messageOf(server.Url("/gone.xml")), messages.end());
+    EXPECT_EQ(MessageWithReason(*messageOf(server.Url("/gone.xml"))),
+              "URL konnte nicht geöffnet werden: " + server.Url("/gone.xml") +
+                  " (HTTP-Status 404 Not Found)");
+    SetLanguage(Language::English);
 }
 
 // On a clock that stands at its epoch (a machine booted a moment ago) and

@@ -78,4 +78,22 @@ TEST(DisplayText, CellsOfStatusesSizesAndPercentages) {
     SetLanguage(Language::German);
     EXPECT_EQ(MessageText({Message::Kind::Error, IDS_COULD_NOT_OPEN, {"http://a/%s"}}),
               "URL konnte nicht geöffnet werden: http://a/%s");
+    // The reason follows once: not where the text says it already, by
+    // itself or in the system's words among its arguments.
+    const Message refused{
+        Message::Kind::Error, IDS_COULD_NOT_OPEN, {"http://a/"}, {FailureKind::ConnectionRefused}};
+    EXPECT_EQ(MessageWithReason(refused),
+              "URL konnte nicht geöffnet werden: http://a/ (Verbindung abgelehnt)");
+    SetLanguage(Language::English);
+    const Message page{Message::Kind::Error,
+                       IDS_PAGE_NAMES_NO_FEED,
+                       {"http://a/"},
+                       {FailureKind::PageNamesNoFeed}};
+    EXPECT_EQ(MessageWithReason(page), MessageText(page));
+    const Message unwritable{Message::Kind::Error,
+                             IDS_ERROR_CREATING_FILE_REASON,
+                             {"/f", std::strerror(EISDIR)},
+                             FileFailure(EISDIR)};
+    EXPECT_EQ(MessageWithReason(unwritable), "Error creating file /f: " +
+                                                 std::string(std::strerror(EISDIR)));
 }

@@ -9,6 +9,7 @@
 #include "mainwindow/DownloadCommands.h"
 #include "mainwindow/DownloadTableModel.h"
 #include "mainwindow/MainMenus.h"
+#include "mainwindow/MessagesWindow.h"
 #include "mainwindow/QueuedEngineView.h"
 #include "mainwindow/ReportListView.h"
 #include "platform/Autostart.h"
@@ -26,6 +27,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -35,6 +37,8 @@
 #include <QProcess>
 #include <QScreen>
 #include <QSettings>
+#include <QRegularExpression>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -177,8 +181,9 @@ TEST_F(MainWindowTest, SetBaseDirectory) {
 
 // The empty list draws how to subscribe (not as a row). Ctrl+A from either
 // list subscribes to the address in its stored form; a duplicate (in any
-// spelling) is refused but still checked; what is no feed's address is
-// refused and starts nothing. Enter and Escape do nothing, Ctrl+Q ends.
+// spelling) is refused in a box but still checked; what is no feed's address
+// is refused and starts nothing. The checks' failures go into the messages
+// window. Enter and Escape do nothing, Ctrl+Q ends.
 TEST_F(MainWindowTest, KeysSubscribeAndQuit) {
     auto& w = Window(kEmpty);
     auto inkInTheMiddle = [&] {
@@ -191,15 +196,18 @@ TEST_F(MainWindowTest, KeysSubscribeAndQuit) {
         return ink;
     };
     EXPECT_GT(inkInTheMiddle(), 50);
-    const std::vector<std::tuple<ReportListView*, QString, QString>> cases = {
-        {w.SubscriptionList(), " feed://127.0.0.1:1/f.xml ",
-         "Could not open http://127.0.0.1:1/f.xml"},
-        {w.DownloadList(), "HTTP://127.0.0.1:1/f.xml",
-         "Error!\n\nA feed with this url is already in the list!\n\nHTTP://127.0.0.1:1/f.xml"},
-        {w.SubscriptionList(), "file:///etc/passwd",
-         "Error!\n\nThis is not the address of a feed on the web (http:// or https://)!\n\n"
-         "file:///etc/passwd"}};
-    for (const auto& [list, typed, message] : cases) {
+    const std::vector<std::tuple<ReportListView*, QString, QStringList>> cases = {
+        {w.SubscriptionList(), " feed://127.0.0.1:1/f.xml ", {}},
+        {w.DownloadList(),
+         "HTTP://127.0.0.1:1/f.xml",
+         {"Error!\n\nA feed with this url is already in the list!\n\nHTTP://127.0.0.1:1/f.xml"}},
+        {w.SubscriptionList(),
+         "file:///etc/passwd",
+         {"Error!\n\nThis is not the address of a feed on the web (http:// or https://)!\n\n"
+          "file:///etc/passwd"}}};
+    for (const auto& [list, typed, boxes] : cases) {
+        Activate(); // the messages window took the focus from the main window
+        ASSERT_TRUE(WaitFor([&] { return QApplication::activeWindow() == &w; }));
         const uint64_t cycles = UpdateEngineTestAccess::CyclesRun(Engine());
         OnNextModal([typed](QDialog* dialog) {
             dialog->findChild<QLineEdit*>("feedUrl")->setText(typed);
@@ -214,8 +222,15 @@ TEST_F(MainWindowTest, KeysSubscribeAndQuit) {
         }));
         events->Deliver(); // the cycle's message may still be on its way
         EXPECT_EQ(UpdateEngineTestAccess::CyclesRun(Engine()) > cycles, checks);
-        EXPECT_EQ(harness.Told().value(0), message);
+        EXPECT_EQ(harness.Told(), boxes);
+        // Opened from the main window, the messages window takes the focus.
+        EXPECT_TRUE(!boxes.empty() || QTest::qWaitForWindowActive(w.Messages()));
     }
+    // The duplicate's check found its podcast not due again: one failure.
+    EXPECT_EQ(w.Messages()->RowCount(), 1);
+    EXPECT_EQ(w.Messages()->TextAt(0),
+              "Could not open http://127.0.0.1:1/f.xml (Connection refused)");
+    Activate();
     EXPECT_EQ(inkInTheMiddle(), 0);
     QSignalSpy ended(&w, &CTessarineDlg::ended);
     for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape})
@@ -302,62 +317,66 @@ TEST_F(MainWindowTest, SelectionCommandsOpenFoldersRemoveAndShowTheContextMenu) 
 }
 
 // Quitting (by the window's close button, as the command does) while a
-// failing feed's box is open and a transfer runs ends both: no box stays, the
-// enclosure has no file, and what arrived waits for the next check to resume.
-TEST_F(MainWindowTest, QuitDuringATransferWithAMessageBoxOpen) {
-    SetShowMessageBox({}); // the real box, open when quit comes
+// failing feed's message is open and a transfer runs ends both: no message
+// window stays, the enclosure has no file, and what arrived waits for the
+// next check to resume.
+TEST_F(MainWindowTest, QuitDuringATransferWithTheMessagesOpen) {
     LoopbackServer server;
     server.Serve("/f.xml", MakeFeed("Show", {{server.Url("/big.mp3")}}), "text/xml");
     server.ServePartial("/big.mp3", 10000000, 100000, true);
     server.Start();
     auto& w = Window(SettingsFor({"http://127.0.0.1:1/refused.xml", server.Url("/f.xml")}));
     const std::string target = base + "Show/big.mp3", partial = PartialFile::PathFor(target);
-    QString boxText;
-    OnNextModal([&](QDialog* dialog) {
-        boxText = static_cast<QMessageBox*>(dialog)->text();
-        // The row says "Downloading" before the reply comes: wait for its first bytes too.
-        EXPECT_TRUE(WaitFor([&] {
-            std::error_code error;
-            return Cell(w.DownloadList(), 0, DownloadTableModel::ColumnStatus) == "Downloading" &&
-                   fs::file_size(partial, error) > 0 && !error;
-        }));
-        w.close();
-    });
     w.OnCommand(ID_CHECK_NEW_ITEMS);
+    // The row says "Downloading" before the reply comes: wait for its first bytes too.
+    ASSERT_TRUE(WaitFor([&] {
+        std::error_code error;
+        return w.Messages()->isVisible() && Cell(w.DownloadList(), 0, DownloadTableModel::ColumnStatus) == "Downloading" &&
+               fs::file_size(partial, error) > 0 && !error;
+    }));
+    EXPECT_EQ(w.Messages()->TextAt(0),
+              "Could not open http://127.0.0.1:1/refused.xml (Connection refused)");
+    w.close();
     EXPECT_TRUE(WaitFor([&] { return w.HasEnded(); }));
-    EXPECT_TRUE(boxText.startsWith("Could not open http://127.0.0.1:1/refused.xml"));
+    EXPECT_FALSE(w.Messages()->isVisible());
     EXPECT_FALSE(Engine().IsBusy());
-    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     EXPECT_FALSE(fs::exists(target));
     EXPECT_TRUE(fs::exists(partial));
 }
 
-// Unattended, the window starts minimized and the check goes on behind a
-// failing feed's open message box; the program ends only once it is closed.
-// A channel titled ".." gets a folder of its own inside the base.
-TEST_F(MainWindowTest, UnattendedAFailingFeedsMessageDoesNotHoldUpTheOthers) {
-    SetShowMessageBox({}); // the real box, left open
+// Unattended, the window starts minimized and the check goes on while the
+// messages window gathers the failing feeds' messages, each with its reason;
+// the program ends only once that window is closed. A channel titled ".."
+// gets a folder of its own inside the base.
+TEST_F(MainWindowTest, UnattendedTheMessagesWindowHoldsUpOnlyTheEnd) {
     LoopbackServer server;
     server.Serve("/b.xml", MakeFeed("..", {{server.Url("/b/1.mp3")}}), "text/xml");
     server.Serve("/b/1.mp3", "one");
+    server.Serve("/gone.xml", "<html>Not here</html>", "text/html", 404);
     server.Start();
-    auto& w = Window(SettingsFor({"http://127.0.0.1:1/refused.xml", server.Url("/b.xml")}),
+    auto& w = Window(SettingsFor({"http://127.0.0.1:1/refused.xml", server.Url("/gone.xml"),
+                                  server.Url("/b.xml"), "http://tessarine.invalid/c.xml"}),
                      {true, false});
     EXPECT_TRUE(w.isMinimized());
-    QMessageBox* box = nullptr;
-    ASSERT_TRUE(WaitFor([&] {
-        box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        return box != nullptr;
-    }));
-    EXPECT_TRUE(box->text().startsWith("Could not open http://127.0.0.1:1/refused.xml"));
-    EXPECT_TRUE(WaitIdle());
+    MessagesWindow* messages = w.Messages();
+    ASSERT_TRUE(WaitFor([&] { return messages->RowCount() == 3 && !Engine().IsBusy(); }));
     EXPECT_EQ(ReadFile(base + "__/1.mp3"), "one");
     // The worker is idle, so the end of its cycle is posted: hand the window
     // that, and whatever it posts in turn, without waiting on the clock.
+    events->Deliver();
     for (int round = 0; round < 3; ++round)
         QCoreApplication::sendPostedEvents();
-    EXPECT_FALSE(w.HasEnded()); // the message is still being read
-    box->accept();
+    ASSERT_TRUE(messages->isVisible());
+    const QStringList told = {
+        "Could not open http://127.0.0.1:1/refused.xml (Connection refused)",
+        "Could not open " + QString::fromStdString(server.Url("/gone.xml")) +
+            " (HTTP status 404 Not Found)",
+        "Could not open http://tessarine.invalid/c.xml (Server name not found)"};
+    for (int row = 0; row < 3; ++row)
+        EXPECT_EQ(messages->TextAt(row), told[row]);
+    EXPECT_TRUE(harness.Told().empty()); // no box
+    EXPECT_FALSE(w.HasEnded());          // the messages are still being read
+    QTest::mouseClick(messages->findChild<QPushButton*>("closeButton"), Qt::LeftButton);
     EXPECT_TRUE(WaitFor([&] { return w.HasEnded(); }));
 }
 
@@ -1157,4 +1176,103 @@ TEST_F(MainWindowTest, FailedPlaceholderPodcastsAreToldApartAndKeepTheirStatus) 
         list = w->SubscriptionList();
     }
     harness.Told();
+}
+
+namespace {
+class MessagesWindowTest : public MainWindowTest {};
+} // namespace
+
+// Five dead feeds at a start: one window (no box) with a row each, in list
+// order, each naming its reason. The next check adds its rows below the
+// first ones, which keep their times; Clear empties the list; a check after
+// closing opens it again.
+TEST_F(MessagesWindowTest, FiveDeadFeedsAtAStartGiveOneWindowWithFiveReasons) {
+    LoopbackServer server;
+    server.Serve("/gone.xml", "<html>Not here</html>", "text/html", 404);
+    server.Serve("/page.html", "<html><head><title>Home</title></head><body>Hi</body></html>",
+                 "text/html");
+    server.Serve("/list.opml", "<opml version='2.0'><body/></opml>", "text/xml");
+    server.Start();
+    const QString gone = QString::fromStdString(server.Url("/gone.xml"));
+    const QString page = QString::fromStdString(server.Url("/page.html"));
+    const QString list = QString::fromStdString(server.Url("/list.opml"));
+    std::string settings = "<TessarineSettings><settings updatestart='1' quitcomplete='0'/>";
+    for (const QString& url : {gone, page, list, QString("http://127.0.0.1:1/f.xml"),
+                               QString("http://tessarine.invalid/f.xml")})
+        settings += "<feed url='" + url.toStdString() + "'></feed>";
+    auto& w = Window(settings + "</TessarineSettings>");
+    MessagesWindow* messages = w.Messages();
+    ASSERT_TRUE(WaitFor([&] { return messages->RowCount() == 5 && !Engine().IsBusy(); }));
+    const QStringList told = {
+        "Could not open " + gone + " (HTTP status 404 Not Found)",
+        "Error! The web page " + page +
+            " names no feed. Please give the address of the podcast's feed itself.",
+        "Could not open " + list + " (Not a podcast feed)",
+        "Could not open http://127.0.0.1:1/f.xml (Connection refused)",
+        "Could not open http://tessarine.invalid/f.xml (Server name not found)"};
+    const QRegularExpression time("^\\d\\d:\\d\\d:\\d\\d$");
+    for (int row = 0; row < 5; ++row) {
+        EXPECT_EQ(messages->TextAt(row), told[row]);
+        EXPECT_TRUE(time.match(messages->TimeAt(row)).hasMatch()) << messages->TimeAt(row).toStdString();
+    }
+    EXPECT_TRUE(harness.Told().empty());
+    int windows = 0;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        windows += widget->isVisible();
+    EXPECT_EQ(windows, 2); // the main window and the messages
+    // Opened from the main window, it took the focus.
+    EXPECT_TRUE(WaitFor([&] { return QApplication::activeWindow() == messages; }));
+
+    // Ctrl+C copies the rows chosen, all of them when none is.
+    QTest::keyClick(messages, Qt::Key_C, Qt::ControlModifier);
+    const QStringList copied = QApplication::clipboard()->text().split('\n');
+    ASSERT_EQ(copied.size(), 5);
+    EXPECT_EQ(copied[4], messages->TimeAt(4) + "\t" + told[4]);
+
+    const QString firstTime = messages->TimeAt(0);
+    Activate();
+    ASSERT_TRUE(WaitFor([&] { return QApplication::activeWindow() == &w; }));
+    w.OnCommand(ID_CHECK_NEW_ITEMS);
+    ASSERT_TRUE(WaitFor([&] { return messages->RowCount() == 10 && !Engine().IsBusy(); }));
+    EXPECT_EQ(messages->TextAt(0), told[0]);
+    EXPECT_EQ(messages->TimeAt(0), firstTime);
+    EXPECT_EQ(messages->TextAt(9), told[4]);
+    EXPECT_EQ(QApplication::activeWindow(), &w); // open already: it gathered, and left the focus
+    QTest::mouseClick(messages->findChild<QPushButton*>("clearButton"), Qt::LeftButton);
+    EXPECT_EQ(messages->RowCount(), 0);
+    QTest::keyClick(messages, Qt::Key_Escape);
+    EXPECT_FALSE(messages->isVisible());
+    w.OnCommand(ID_CHECK_NEW_ITEMS);
+    ASSERT_TRUE(WaitFor([&] { return messages->RowCount() == 5 && messages->isVisible(); }));
+}
+
+// Messages that come while a dialog is open (here the counts of an import,
+// whose feeds are checked at once) are gathered behind it: the dialog keeps
+// the focus and stays in front, and the window is there once it is closed.
+TEST_F(MessagesWindowTest, AnImportsCountsStayInFrontOfItsFeedsMessages) {
+    SetShowMessageBox({}); // the real box for the counts
+    LoopbackServer server;
+    server.Serve("/gone.xml", "<html>Not here</html>", "text/html", 404);
+    server.Start();
+    auto& w = Window(kEmpty);
+    const std::string opml = harness.root / "in.opml";
+    WriteFile(opml, "<opml version='2.0'><body><outline xmlUrl='" + server.Url("/gone.xml") +
+                        "'/><outline xmlUrl='http://127.0.0.1:1/f.xml'/></body></opml>");
+    harness.chosenFiles = {QString::fromStdString(opml)};
+    bool checked = false;
+    OnNextModal([&](QDialog* counts) {
+        EXPECT_TRUE(static_cast<QMessageBox*>(counts)->text().startsWith(
+            "Subscriptions imported: 2 added"));
+        EXPECT_TRUE(WaitFor([&] { return w.Messages()->RowCount() == 2; }));
+        EXPECT_TRUE(w.Messages()->isVisible());
+        EXPECT_EQ(QApplication::activeModalWidget(), counts);
+        // The offscreen platform activates what it shows, later: the focus comes back.
+        EXPECT_TRUE(WaitFor([&] { return QApplication::activeWindow() == counts; }));
+        checked = true;
+        counts->accept();
+    });
+    w.Action(ID_IMPORT_SUBSCRIPTIONS)->trigger();
+    EXPECT_TRUE(checked);
+    EXPECT_TRUE(w.Messages()->isVisible());
+    EXPECT_EQ(w.Messages()->TextAt(1), "Could not open http://127.0.0.1:1/f.xml (Connection refused)");
 }

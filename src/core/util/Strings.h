@@ -192,6 +192,13 @@ enum StringId : int {
     TXT_TIP_LAST_CHECK,                   // a status
     TXT_TIP_LAST_CHECK_FAILED,            // the reason
     TXT_TIP_NEVER_CHECKED,
+    // The window that gathers the messages of the checks.
+    TXT_MESSAGES_CAPTION = 40800,
+    TXT_MESSAGES_TIME,  // column header
+    TXT_MESSAGES_TEXT,  // column header
+    TXT_MESSAGES_COPY,  // buttons, with their mnemonics
+    TXT_MESSAGES_CLEAR,
+    TXT_MESSAGES_CLOSE,
 };
 
 enum class Language { English, German };
