@@ -203,7 +203,10 @@ QString SubscriptionTableModel::Cell(const Row& row, int column) const {
                                        {s.name, HostAndPath(s.url).toStdString()}));
         return FromUtf8(s.name);
     case 1:
-        return FromUtf8(s.lastChecked.FormatShown());
+        // A date the settings file does not hold (never checked, or not
+        // readable) says so instead of showing an invalid date.
+        return FromUtf8(s.lastChecked.IsValid() ? s.lastChecked.FormatShown()
+                                                : LoadResString(TXT_CLI_NEVER_CHECKED));
     case 2:
         // Not checked in this run: how the last check ended, also in an
         // earlier run.

@@ -148,7 +148,7 @@ TEST_F(MainWindowTest, SetBaseDirectory) {
     auto* list = w.SubscriptionList();
     EXPECT_EQ(QStringList({Cell(list, 0, 0), Cell(list, 0, 1), Cell(list, 1, 1), Cell(list, 2, 0),
                            Cell(list, 2, 2)}),
-              QStringList({"Tom & Jerry", "28.01.2009 13:24", "Invalid DateTime", "New Podcast",
+              QStringList({"Tom & Jerry", "28.01.2009 13:24", "never", "New Podcast",
                            "Newly added"}));
     SingleInstance instance; // as the program serves its base directory
     instance.Listen(base);

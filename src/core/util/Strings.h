@@ -167,7 +167,7 @@ enum StringId : int {
     TXT_CLI_WOULD_CLEAN,         // the number of files
 
     // The command line's list and base directory; the notification's action.
-    TXT_CLI_NEVER_CHECKED = 40750, // list: the last check of a podcast never checked
+    TXT_CLI_NEVER_CHECKED = 40750, // the last check of a podcast never checked (list, window)
     TXT_CLI_BASE_CREATED,          // the base directory
     TXT_CLI_BASE_NOT_CREATED,      // the base directory, why
     TXT_NOTIFY_SHOW,               // the notification's default action
