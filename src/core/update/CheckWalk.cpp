@@ -3,6 +3,7 @@
 #include "core/feeds/FeedDiscovery.h"
 #include "core/feeds/FeedReader.h"
 #include "core/files/BaseDirectory.h"
+#include "core/files/File.h"
 #include "core/net/FeedAddress.h"
 #include "core/net/HttpClient.h"
 #include "core/net/UrlReference.h"
@@ -308,8 +309,12 @@ bool CheckWalk::QueueEpisode(EpisodeLedger::FeedStep& step, size_t index, const 
                    item.enclosureLength, {step.Podcast(), step.Key(index)}, plan.replace);
     if (queued)
         step.Queued(index);
-    else
+    else if (!plan.replace && (folder.listed.contains(fileName) ||
+                               PathExists(FeedFilePath(folder.base, folder.name, fileName))))
         step.Present(index, fileName);
+    // Otherwise the queue turned it down without a file there (its podcast
+    // was removed while the check ran, or it is queued already): the store
+    // keeps what it knew, so a later check still fetches it.
     return queued;
 }
 
