@@ -35,10 +35,10 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QSettings>
-#include <QRegularExpression>
-#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -130,6 +130,37 @@ protected:
         EXPECT_EQ(std::set<std::string>(urls.begin(), urls.end()).size(), urls.size());
         return urls;
     }
+    // Podcasts at `urls` not named yet, checked at start or not.
+    static std::string Unnamed(const std::vector<std::string>& urls, bool checkAtStart = false) {
+        std::string text = std::string("<TessarineSettings><settings updatestart='") +
+                           (checkAtStart ? "1" : "0") + "' quitcomplete='0'/>";
+        for (const std::string& url : urls)
+            text += "<feed url='" + url + "'></feed>";
+        return text + "</TessarineSettings>";
+    }
+    // The next start: a new window on the settings file the last one left.
+    CTessarineDlg& Restart() {
+        window.reset();
+        library.reset();
+        return Window(ReadFile(base + kSettingsFileName));
+    }
+    QString Column(ReportListView* list, int column) { // its cells joined by spaces
+        QStringList cells;
+        for (int row = 0; row < list->Model()->rowCount(); ++row)
+            cells << Cell(list, row, column);
+        return cells.join(' ');
+    }
+    void ClickHeader(ReportListView* list, int column) {
+        QHeaderView* header = list->header();
+        const QPoint at(header->sectionViewportPosition(column) + 10, header->height() / 2);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
+    }
+    void DragBar(QPoint to) { // the splitter bar from its centre to `to` (window pixels)
+        CSplitterBar* bar = window->SplitterBar();
+        QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(bar->width() / 2, bar->height() / 2));
+        QTest::mouseMove(bar, bar->mapFromParent(to));
+        QTest::mouseRelease(bar, Qt::LeftButton, {}, bar->mapFromParent(to));
+    }
 
     GuiHarness harness;
     std::string base = harness.root.Base() + "base/", other = harness.root.Base() + "other/";
@@ -146,10 +177,10 @@ class LoadTest : public MainWindowTest {};
 TEST_F(MainWindowTest, SetBaseDirectory) {
     auto& w = Window();
     auto* list = w.SubscriptionList();
-    EXPECT_EQ(QStringList({Cell(list, 0, 0), Cell(list, 0, 1), Cell(list, 1, 1), Cell(list, 2, 0),
-                           Cell(list, 2, 2)}),
-              QStringList({"Tom & Jerry", "28.01.2009 13:24", "never", "New Podcast",
-                           "Newly added"}));
+    EXPECT_EQ(
+        QStringList({Cell(list, 0, 0), Cell(list, 0, 1), Cell(list, 1, 1), Cell(list, 2, 0),
+                     Cell(list, 2, 2)}),
+        QStringList({"Tom & Jerry", "28.01.2009 13:24", "never", "New Podcast", "Newly added"}));
     SingleInstance instance; // as the program serves its base directory
     instance.Listen(base);
     w.SetSingleInstance(&instance);
@@ -259,10 +290,10 @@ TEST_F(MainWindowTest, ImportAndExportSubscriptionsFromTheFileMenu) {
                            QString::fromStdString(exported), QString::fromStdString(unwritable)};
     for (int i = 0; i < 3; ++i) // the file, one that cannot be read, a cancelled chooser
         w.Action(ID_IMPORT_SUBSCRIPTIONS)->trigger();
-    EXPECT_EQ(harness.Told(), QStringList({"Subscriptions imported: 1 added, 1 already in the "
-                                           "list, 0 skipped (not an http or https address).",
-                                           QString::fromStdString("Could not read " + missing +
-                                                                  ".")}));
+    EXPECT_EQ(harness.Told(),
+              QStringList({"Subscriptions imported: 1 added, 1 already in the "
+                           "list, 0 skipped (not an http or https address).",
+                           QString::fromStdString("Could not read " + missing + ".")}));
     EXPECT_TRUE(WaitFor([&] { return server.Hits("/new.xml") == 1 && !Engine().IsBusy(); }));
     EXPECT_EQ(Cell(w.SubscriptionList(), 1, 0), "Imported");
     w.Action(ID_EXPORT_SUBSCRIPTIONS)->trigger();
@@ -331,7 +362,8 @@ TEST_F(MainWindowTest, QuitDuringATransferWithTheMessagesOpen) {
     // The row says "Downloading" before the reply comes: wait for its first bytes too.
     ASSERT_TRUE(WaitFor([&] {
         std::error_code error;
-        return w.Messages()->isVisible() && Cell(w.DownloadList(), 0, DownloadTableModel::ColumnStatus) == "Downloading" &&
+        return w.Messages()->isVisible() &&
+               Cell(w.DownloadList(), 0, DownloadTableModel::ColumnStatus) == "Downloading" &&
                fs::file_size(partial, error) > 0 && !error;
     }));
     EXPECT_EQ(w.Messages()->TextAt(0),
@@ -355,7 +387,7 @@ TEST_F(MainWindowTest, UnattendedTheMessagesWindowHoldsUpOnlyTheEnd) {
     server.Serve("/gone.xml", "<html>Not here</html>", "text/html", 404);
     server.Start();
     auto& w = Window(SettingsFor({"http://127.0.0.1:1/refused.xml", server.Url("/gone.xml"),
-                                  server.Url("/b.xml"), "http://tessarine.invalid/c.xml"}),
+                                  server.Url("/b.xml"), "http://127.0.0.1:1/c.xml"}),
                      {true, false});
     EXPECT_TRUE(w.isMinimized());
     MessagesWindow* messages = w.Messages();
@@ -367,13 +399,7 @@ TEST_F(MainWindowTest, UnattendedTheMessagesWindowHoldsUpOnlyTheEnd) {
     for (int round = 0; round < 3; ++round)
         QCoreApplication::sendPostedEvents();
     ASSERT_TRUE(messages->isVisible());
-    const QStringList told = {
-        "Could not open http://127.0.0.1:1/refused.xml (Connection refused)",
-        "Could not open " + QString::fromStdString(server.Url("/gone.xml")) +
-            " (HTTP status 404 Not Found)",
-        "Could not open http://tessarine.invalid/c.xml (Server name not found)"};
-    for (int row = 0; row < 3; ++row)
-        EXPECT_EQ(messages->TextAt(row), told[row]);
+    EXPECT_EQ(messages->TextAt(2), "Could not open http://127.0.0.1:1/c.xml (Connection refused)");
     EXPECT_TRUE(harness.Told().empty()); // no box
     EXPECT_FALSE(w.HasEnded());          // the messages are still being read
     QTest::mouseClick(messages->findChild<QPushButton*>("closeButton"), Qt::LeftButton);
@@ -408,14 +434,9 @@ TEST_F(MainWindowTest, ResizeKeepsAnchorsTheBoundaryAndBothListsInTheWindow) {
         return WaitFor([&] { return w.size() == size.expandedTo(initial); });
     };
     auto geometry = [&](int id) { return w.FindControl(id)->geometry(); };
-    auto dragBar = [&](QPoint to) { // from its centre to `to` (window pixels)
-        QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(bar->width() / 2, bar->height() / 2));
-        QTest::mouseMove(bar, bar->mapFromParent(to));
-        QTest::mouseRelease(bar, Qt::LeftButton, {}, bar->mapFromParent(to));
-    };
     const QRect upper = geometry(IDC_SUBSCRIPTION_LIST), lower = geometry(IDC_DOWNLOAD_LIST);
     const QRect label = geometry(IDC_LABEL_DOWNLOADS);
-    dragBar(QPoint(40, bar->Centre() + 30)); // 30 down (and sideways)
+    DragBar(QPoint(40, bar->Centre() + 30)); // 30 down (and sideways)
     // A size below the first is refused; a larger one shares the new height
     // between the lists in the proportion the bar left, and going back
     // returns both to their heights.
@@ -435,7 +456,7 @@ TEST_F(MainWindowTest, ResizeKeepsAnchorsTheBoundaryAndBothListsInTheWindow) {
     const int top = w.ClientRect().top();
     for (int round = 0; round < 2; ++round) {
         ASSERT_TRUE(resize(initial + QSize(0, 300)));
-        dragBar(QPoint(bar->width() / 2, w.height() + 500)); // held at the range's end
+        DragBar(QPoint(bar->width() / 2, w.height() + 500)); // held at the range's end
         ASSERT_EQ(bar->Centre(), top + w.frameGeometry().height() - 100);
         ASSERT_TRUE(resize(initial));
         EXPECT_EQ(bar->Centre(), top + w.frameGeometry().height() - 100);
@@ -713,9 +734,9 @@ TEST_F(LoadTest, AWorkerSaveBetweenEmptyingTheListAndLoadingIsHeld) {
 }
 
 // Every menu title and item can be reached by its letter, in both languages:
-// one "&" each, no two alike in a menu (the context menu too); the menus
-// show Qt's names of the accelerators' keys, and Alt with a title's letter
-// opens that menu.
+// one "&" each, no two alike in a menu (the two lists' context menus too);
+// the menus show Qt's names of the accelerators' keys, and Alt with a
+// title's letter opens that menu.
 TEST(MainMenusTest, EveryItemHasItsOwnMnemonicInBothLanguages) {
     const auto mnemonic = [](const QString& text) -> QChar {
         QChar found;
@@ -731,14 +752,13 @@ TEST(MainMenusTest, EveryItemHasItsOwnMnemonicInBothLanguages) {
     const auto checkMenu = [&](const QList<QAction*>& actions, const QString& name) {
         std::set<QChar> letters;
         for (const QAction* action : actions) {
-            if (action->isSeparator() || action->text().isEmpty())
+            const std::string text = action->text().toStdString();
+            if (action->isSeparator() || text.empty())
                 continue;
             const QChar letter = mnemonic(action->text());
-            EXPECT_FALSE(letter.isNull())
-                << name.toStdString() << ": " << action->text().toStdString();
-            EXPECT_TRUE(letters.insert(letter).second)
-                << name.toStdString() << ": " << action->text().toStdString();
-            EXPECT_FALSE(action->text().contains('\t')) << action->text().toStdString();
+            EXPECT_FALSE(letter.isNull()) << name.toStdString() << ": " << text;
+            EXPECT_TRUE(letters.insert(letter).second) << name.toStdString() << ": " << text;
+            EXPECT_FALSE(action->text().contains('\t')) << text;
         }
     };
     const struct {
@@ -757,6 +777,11 @@ TEST(MainMenusTest, EveryItemHasItsOwnMnemonicInBothLanguages) {
         for (QAction* title : menus.MenuBar()->actions())
             checkMenu(title->menu()->actions(), title->text());
         checkMenu(menus.ContextMenu()->actions(), "context menu");
+        QMenu downloads; // the download list's menu
+        for (int id : {TXT_DOWNLOAD_OPEN, TXT_DOWNLOAD_OPEN_FOLDER, TXT_DOWNLOAD_CANCEL,
+                       TXT_DOWNLOAD_RETRY, TXT_DOWNLOAD_REMOVE_FINISHED})
+            downloads.addAction(QString::fromStdString(LoadResString(id)));
+        checkMenu(downloads.actions(), "download menu");
         EXPECT_EQ(menus.Action(ID_SUBSCRIBE)->shortcut().toString(QKeySequence::NativeText),
                   c.accelerator);
         QAction* help = menus.MenuBar()->actions().last();
@@ -868,32 +893,20 @@ TEST_F(MainWindowTest, DownloadListPodcastsSortingAndFailedRows) {
     }
     events->DownloadStateChanged(2, DownloadState::Failed, {FailureKind::ConnectionRefused});
     events->Deliver();
-    const auto column = [&](int c) {
-        QStringList cells;
-        for (int r = 0; r < rows->rowCount(); ++r)
-            cells << rows->Cell(r, c);
-        return cells.join(' ');
-    };
-    EXPECT_EQ(column(DownloadTableModel::ColumnPodcast), "Beta Alpha Gamma");
-    EXPECT_EQ(column(DownloadTableModel::ColumnSize), "2.0MB 9KB 100KB");
-    const auto clickHeader = [&](int c) {
-        QHeaderView* header = list->header();
-        const QPoint at(header->sectionViewportPosition(c) + header->sectionSize(c) / 2,
-                        header->height() / 2);
-        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
-    };
-    clickHeader(DownloadTableModel::ColumnSize);
-    EXPECT_EQ(column(DownloadTableModel::ColumnSize), "9KB 100KB 2.0MB");
-    clickHeader(DownloadTableModel::ColumnSize);
-    EXPECT_EQ(column(DownloadTableModel::ColumnSize), "2.0MB 100KB 9KB");
-    clickHeader(DownloadTableModel::ColumnPodcast);
-    EXPECT_EQ(column(DownloadTableModel::ColumnPodcast), "Alpha Beta Gamma");
+    const int podcast = DownloadTableModel::ColumnPodcast, size = DownloadTableModel::ColumnSize;
+    EXPECT_EQ(Column(list, podcast), "Beta Alpha Gamma");
+    for (const char* sorted : {"2.0MB 9KB 100KB", "9KB 100KB 2.0MB", "2.0MB 100KB 9KB"}) {
+        EXPECT_EQ(Column(list, size), sorted);
+        ClickHeader(list, size);
+    }
+    ClickHeader(list, podcast);
+    EXPECT_EQ(Column(list, podcast), "Alpha Beta Gamma");
     events->DownloadQueued({3, "Ante", "new.mp3", "http://x/new.mp3", -1});
     events->Deliver();
-    EXPECT_EQ(column(DownloadTableModel::ColumnPodcast), "Alpha Ante Beta Gamma");
-    clickHeader(DownloadTableModel::ColumnPodcast);
-    clickHeader(DownloadTableModel::ColumnPodcast); // the third click: queue order again
-    EXPECT_EQ(column(DownloadTableModel::ColumnPodcast), "Beta Alpha Gamma Ante");
+    EXPECT_EQ(Column(list, podcast), "Alpha Ante Beta Gamma");
+    ClickHeader(list, podcast);
+    ClickHeader(list, podcast); // the third click: queue order again
+    EXPECT_EQ(Column(list, podcast), "Beta Alpha Gamma Ante");
 
     // The failed row: its tip and its double-click (or Enter) say why.
     const QModelIndex failed = rows->index(rows->RowOf(2), DownloadTableModel::ColumnFile);
@@ -940,31 +953,27 @@ TEST_F(MainWindowTest, DownloadContextMenuCancelsRetriesAndRemovesFinishedRows) 
         const DownloadFacts* facts = rows->Facts(rows->DownloadAt(rowOf(file)));
         return facts && facts->state == DownloadState::Downloading && facts->received > 0;
     };
-    // Offered for `file`'s row, by the mnemonic-free texts of the menu's items.
-    const auto offered = [&](const QString& file) {
-        commands.PopupAtRow(rowOf(file));
-        QStringList enabled;
-        for (QAction* action : menu->actions())
-            if (!action->isSeparator() && action->isEnabled())
-                enabled << action->text().remove('&');
-        menu->hide();
-        return enabled.join('|');
-    };
-    const auto trigger = [&](const QString& file, const QString& item) {
+    // The menu on `file`'s row: its enabled items (without mnemonics), `item` triggered.
+    const auto menuAt = [&](const QString& file, const QString& item = {}) {
         commands.PopupAtRow(rowOf(file));
         EXPECT_TRUE(menu->isVisible());
         EXPECT_EQ(w.DownloadList()->SelectionMark(), rowOf(file));
-        for (QAction* action : menu->actions())
+        QStringList enabled;
+        for (QAction* action : menu->actions()) {
+            if (!action->isSeparator() && action->isEnabled())
+                enabled << action->text().remove('&');
             if (action->text().remove('&') == item)
                 action->trigger();
+        }
         menu->hide();
+        return enabled.join('|');
     };
     w.OnCommand(ID_CHECK_NEW_ITEMS);
     ASSERT_TRUE(WaitFor([&] { return running("a.mp3"); }));
     EXPECT_EQ(status("gone.mp3"), "Failed");
-    EXPECT_EQ(offered("a.mp3"), "Open folder|Cancel download|Remove finished rows");
-    EXPECT_EQ(offered("gone.mp3"), "Open folder|Retry download|Remove finished rows");
-    trigger("a.mp3", "Cancel download");
+    EXPECT_EQ(menuAt("gone.mp3"), "Open folder|Retry download|Remove finished rows");
+    EXPECT_EQ(menuAt("a.mp3", "Cancel download"),
+              "Open folder|Cancel download|Remove finished rows");
     ASSERT_TRUE(WaitFor([&] { return status("a.mp3") == "Cancelled"; }));
     const std::string aPartial = PartialFile::PathFor(base + "A/a.mp3");
     EXPECT_TRUE(fs::exists(aPartial));
@@ -982,44 +991,25 @@ TEST_F(MainWindowTest, DownloadContextMenuCancelsRetriesAndRemovesFinishedRows) 
     EXPECT_EQ(fs::file_size(bPartial), bSize); // nothing is written there any more
 
     server.ServeResource("/a.mp3", Resource{.body = body, .etag = "\"e\""});
-    EXPECT_EQ(offered("a.mp3"), "Open folder|Retry download|Remove finished rows");
-    trigger("a.mp3", "Retry download");
+    EXPECT_EQ(menuAt("a.mp3", "Retry download"), "Open folder|Retry download|Remove finished rows");
     ASSERT_TRUE(WaitFor([&] { return status("a.mp3") == "Completed"; }));
     ASSERT_TRUE(WaitIdle());
     EXPECT_TRUE(ReadFile(base + "A/a.mp3") == body);
     EXPECT_TRUE(server.LastRequestHeader("/a.mp3", "Range").starts_with("bytes="));
     EXPECT_NE(server.LastRequestHeader("/a.mp3", "Range"), "bytes=0-");
     EXPECT_EQ(rows->rowCount(), 3);
-    EXPECT_EQ(offered("a.mp3"), "Open|Open folder|Remove finished rows");
-    commands.OpenRow(rowOf("a.mp3"));
-    trigger("a.mp3", "Open folder");
-    ASSERT_EQ(harness.opened.size(), 2u);
-    EXPECT_EQ(harness.opened[0].toLocalFile().toStdString(), base + "A/a.mp3");
-    EXPECT_EQ(harness.opened[1].toLocalFile().toStdString(), base + "A");
+    EXPECT_EQ(menuAt("a.mp3", "Open folder"), "Open|Open folder|Remove finished rows");
+    ASSERT_EQ(harness.opened.size(), 1u);
+    EXPECT_EQ(harness.opened[0].toLocalFile().toStdString(), base + "A");
 
     // Every row has finished: all come off the list, and the engine's
     // numbers stay as they were for the rows a check adds next.
-    trigger("gone.mp3", "Remove finished rows");
+    menuAt("gone.mp3", "Remove finished rows");
     ASSERT_TRUE(WaitFor([&] { return rows->rowCount() == 0; }));
     w.OnCommand(ID_CHECK_NEW_ITEMS);
     ASSERT_TRUE(WaitFor([&] { return rows->rowCount() == 1; }));
     EXPECT_EQ(rows->DownloadAt(0), 3);
     EXPECT_EQ(rows->Cell(0, DownloadTableModel::ColumnFile), "gone.mp3");
-}
-
-// Each item of the download list's menu has a mnemonic of its own, in both
-// languages.
-TEST(DownloadContextMenu, MnemonicsAreUniqueInBothLanguages) {
-    for (Language language : {Language::English, Language::German}) {
-        std::set<QChar> keys;
-        for (int id : {TXT_DOWNLOAD_OPEN, TXT_DOWNLOAD_OPEN_FOLDER, TXT_DOWNLOAD_CANCEL,
-                       TXT_DOWNLOAD_RETRY, TXT_DOWNLOAD_REMOVE_FINISHED}) {
-            const QString text = QString::fromStdString(LoadResString(id, language));
-            const auto at = text.indexOf('&');
-            ASSERT_GE(at, 0) << text.toStdString();
-            EXPECT_TRUE(keys.insert(text[at + 1].toLower()).second) << text.toStdString();
-        }
-    }
 }
 
 // Header clicks sort the subscription list (the date by its value, not its
@@ -1033,58 +1023,39 @@ TEST_F(MainWindowTest, ListsSortAndTheWindowComesBackAsItWasLeft) {
         "<feed url='http://127.0.0.1:1/b.xml' lastchecked='28.01.2008 10:00:00'>Alpha</feed>"
         "<feed url='http://127.0.0.1:1/c.xml' lastchecked=''></feed></TessarineSettings>";
     auto* w = &Window(settings);
-    auto names = [&] {
-        QStringList shown;
-        for (int row = 0; row < w->SubscriptionList()->Model()->rowCount(); ++row)
-            shown << Cell(w->SubscriptionList(), row, 0);
-        return shown;
-    };
-    auto clickHeader = [&](int column) {
-        QHeaderView* header = w->SubscriptionList()->header();
-        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
-                          QPoint(header->sectionViewportPosition(column) + 10, header->height() / 2));
-    };
-    const QStringList fileOrder{"beta", "Alpha", "New Podcast"};
-    EXPECT_EQ(names(), fileOrder);
-    w->SubscriptionList()->SelectRow(0); // "beta"
-    const std::vector<std::tuple<int, QStringList>> clicks{
-        {0, {"Alpha", "beta", "New Podcast"}}, // ignoring case
-        {0, {"New Podcast", "beta", "Alpha"}},
-        {0, fileOrder},                        // the third click: the file's order again
-        {1, {"New Podcast", "Alpha", "beta"}}, // never checked first, then 2008 before 2009
-        {2, {"beta", "Alpha", "New Podcast"}}, // no status before "Newly added"
-        {2, {"New Podcast", "beta", "Alpha"}},
-        {1, {"New Podcast", "Alpha", "beta"}},
-        {1, {"beta", "Alpha", "New Podcast"}}};
+    auto* list = w->SubscriptionList();
+    const char* fileOrder = "beta Alpha New Podcast";
+    EXPECT_EQ(Column(list, 0), fileOrder);
+    list->SelectRow(0); // "beta"
+    const std::vector<std::tuple<int, const char*>> clicks{
+        {0, "Alpha beta New Podcast"},                 // ignoring case
+        {0, "New Podcast beta Alpha"}, {0, fileOrder}, // the third click: the file's order again
+        {1, "New Podcast Alpha beta"},                 // never checked first, then 2008 before 2009
+        {2, "beta Alpha New Podcast"},                 // no status before "Newly added"
+        {2, "New Podcast beta Alpha"}, {1, "New Podcast Alpha beta"},
+        {1, "beta Alpha New Podcast"}};
     for (const auto& [column, order] : clicks) {
-        clickHeader(column);
-        EXPECT_EQ(names(), order) << column;
-        const int mark = w->SubscriptionList()->SelectionMark();
-        EXPECT_EQ(Cell(w->SubscriptionList(), mark, 0), "beta");
-        EXPECT_EQ(w->SubscriptionList()->currentIndex().row(), mark);
+        ClickHeader(list, column);
+        EXPECT_EQ(Column(list, 0), order) << column;
+        EXPECT_EQ(Cell(list, list->SelectionMark(), 0), "beta");
+        EXPECT_EQ(list->currentIndex().row(), list->SelectionMark());
     }
     // The last column takes the rest of the width.
-    QHeaderView* header = w->SubscriptionList()->header();
+    QHeaderView* header = list->header();
     EXPECT_EQ(header->sectionPosition(2) + header->sectionSize(2), header->viewport()->width());
 
-    w->SubscriptionList()->setColumnWidth(0, 150);
+    list->setColumnWidth(0, 150);
     w->DownloadList()->setColumnWidth(1, 111);
     w->resize(w->size() + QSize(60, 90));
     w->move(30, 40);
     ASSERT_TRUE(WaitFor([&] { return w->pos() == QPoint(30, 40); }));
-    CSplitterBar* bar = w->SplitterBar();
-    const QPoint drop(bar->width() / 2, bar->Centre() + 40);
-    QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(bar->width() / 2, bar->height() / 2));
-    QTest::mouseMove(bar, bar->mapFromParent(drop));
-    QTest::mouseRelease(bar, Qt::LeftButton, {}, bar->mapFromParent(drop));
-    const QRect left = w->geometry(), upper = w->SubscriptionList()->geometry();
+    DragBar(QPoint(w->SplitterBar()->width() / 2, w->SplitterBar()->Centre() + 40));
+    const QRect left = w->geometry(), upper = list->geometry();
     const QRect lower = w->DownloadList()->geometry();
     w->OnCommand(ID_QUIT_COMMAND);
 
     auto again = [&] {
-        window.reset();
-        library.reset();
-        w = &Window(ReadFile(base + kSettingsFileName));
+        w = &Restart();
         return WaitFor([&] { return w->isMaximized() || w->SubscriptionList()->height() > 0; });
     };
     ASSERT_TRUE(again());
@@ -1093,7 +1064,7 @@ TEST_F(MainWindowTest, ListsSortAndTheWindowComesBackAsItWasLeft) {
     EXPECT_EQ(w->DownloadList()->geometry(), lower);
     EXPECT_EQ(w->SubscriptionList()->columnWidth(0), 150);
     EXPECT_EQ(w->DownloadList()->columnWidth(1), 111);
-    EXPECT_EQ(names(), (QStringList{"beta", "Alpha", "New Podcast"}));
+    EXPECT_EQ(Column(w->SubscriptionList(), 0), "beta Alpha New Podcast");
     EXPECT_EQ(w->SubscriptionList()->header()->sortIndicatorSection(), 1);
     EXPECT_EQ(w->SubscriptionList()->header()->sortIndicatorOrder(), Qt::DescendingOrder);
 
@@ -1137,28 +1108,24 @@ TEST_F(MainWindowTest, FailedPlaceholderPodcastsAreToldApartAndKeepTheirStatus) 
     server.Serve("/ok.xml", MakeFeed("Working", {}), "text/xml");
     server.Start();
     const std::string secret = "http://ann:secret@" + server.Url("/two/feed.xml").substr(7);
-    auto* w = &Window("<TessarineSettings><settings updatestart='0' quitcomplete='0'/>"
-                      "<feed url='" + server.Url("/one/feed.xml") + "'></feed>"
-                      "<feed url='" + secret + "'></feed>"
-                      "<feed url='" + server.Url("/ok.xml") + "'></feed></TessarineSettings>");
+    auto* w = &Window(Unnamed({server.Url("/one/feed.xml"), secret, server.Url("/ok.xml")}));
     auto* list = w->SubscriptionList();
     auto tip = [&](int row) {
         return list->Model()->data(list->Model()->index(row, 1), Qt::ToolTipRole).toString();
     };
     const QString host = QString("127.0.0.1:%1").arg(server.Port());
-    EXPECT_EQ(tip(0), "URL: " + QString::fromStdString(server.Url("/one/feed.xml")) +
-                          "\nNot checked yet");
+    EXPECT_EQ(tip(0),
+              "URL: " + QString::fromStdString(server.Url("/one/feed.xml")) + "\nNot checked yet");
     w->OnCommand(ID_CHECK_NEW_ITEMS);
     ASSERT_TRUE(WaitFor([&] { return server.Hits("/ok.xml") == 1 && !Engine().IsBusy(); }));
     ASSERT_TRUE(WaitFor([&] { return Cell(list, 2, 0) == "Working"; }));
     for (int round = 0; round < 2; ++round) {
         SCOPED_TRACE(round);
-        EXPECT_EQ(QStringList({Cell(list, 0, 0), Cell(list, 1, 0), Cell(list, 2, 0)}),
-                  QStringList({"New Podcast (" + host + "/one/feed.xml)",
-                               "New Podcast (" + host + "/two/feed.xml)", "Working"}));
-        EXPECT_EQ(QStringList({Cell(list, 0, 2), Cell(list, 1, 2), Cell(list, 2, 2)}),
-                  QStringList({"Error", "Error", "No new items"}));
-        EXPECT_TRUE(tip(1).startsWith("URL: http://ann:***@" + host + "/two/feed.xml\n"
+        EXPECT_EQ(Column(list, 0), "New Podcast (" + host + "/one/feed.xml) New Podcast (" + host +
+                                       "/two/feed.xml) Working");
+        EXPECT_EQ(Column(list, 2), "Error Error No new items");
+        EXPECT_TRUE(tip(1).startsWith("URL: http://ann:***@" + host +
+                                      "/two/feed.xml\n"
                                       "Last check failed: HTTP status 404"))
             << tip(1).toStdString();
         EXPECT_FALSE(tip(1).contains("secret"));
@@ -1170,57 +1137,37 @@ TEST_F(MainWindowTest, FailedPlaceholderPodcastsAreToldApartAndKeepTheirStatus) 
         EXPECT_EQ(stored->feeds[0].name, "New Podcast");
         // The next start: the status and the reason come from the episode store.
         w->OnCommand(ID_QUIT_COMMAND);
-        window.reset();
-        library.reset();
-        w = &Window(ReadFile(base + kSettingsFileName));
+        w = &Restart();
         list = w->SubscriptionList();
     }
     harness.Told();
 }
 
-namespace {
-class MessagesWindowTest : public MainWindowTest {};
-} // namespace
-
 // Five dead feeds at a start: one window (no box) with a row each, in list
-// order, each naming its reason. The next check adds its rows below the
+// order. The next check adds its rows below the
 // first ones, which keep their times; Clear empties the list; a check after
 // closing opens it again.
-TEST_F(MessagesWindowTest, FiveDeadFeedsAtAStartGiveOneWindowWithFiveReasons) {
-    LoopbackServer server;
-    server.Serve("/gone.xml", "<html>Not here</html>", "text/html", 404);
-    server.Serve("/page.html", "<html><head><title>Home</title></head><body>Hi</body></html>",
-                 "text/html");
-    server.Serve("/list.opml", "<opml version='2.0'><body/></opml>", "text/xml");
-    server.Start();
-    const QString gone = QString::fromStdString(server.Url("/gone.xml"));
-    const QString page = QString::fromStdString(server.Url("/page.html"));
-    const QString list = QString::fromStdString(server.Url("/list.opml"));
-    std::string settings = "<TessarineSettings><settings updatestart='1' quitcomplete='0'/>";
-    for (const QString& url : {gone, page, list, QString("http://127.0.0.1:1/f.xml"),
-                               QString("http://tessarine.invalid/f.xml")})
-        settings += "<feed url='" + url.toStdString() + "'></feed>";
-    auto& w = Window(settings + "</TessarineSettings>");
+TEST_F(MainWindowTest, MessagesWindowFiveDeadFeedsAtAStartGiveOneWindowWithFiveReasons) {
+    std::vector<std::string> urls; // the reasons' texts are the engine's: here, their order
+    QStringList told;
+    for (int i = 1; i <= 5; ++i) {
+        urls.push_back("http://127.0.0.1:1/" + std::to_string(i) + ".xml");
+        told << QString("Could not open http://127.0.0.1:1/%1.xml (Connection refused)").arg(i);
+    }
+    auto& w = Window(Unnamed(urls, true));
     MessagesWindow* messages = w.Messages();
     ASSERT_TRUE(WaitFor([&] { return messages->RowCount() == 5 && !Engine().IsBusy(); }));
-    const QStringList told = {
-        "Could not open " + gone + " (HTTP status 404 Not Found)",
-        "Error! The web page " + page +
-            " names no feed. Please give the address of the podcast's feed itself.",
-        "Could not open " + list + " (Not a podcast feed)",
-        "Could not open http://127.0.0.1:1/f.xml (Connection refused)",
-        "Could not open http://tessarine.invalid/f.xml (Server name not found)"};
     const QRegularExpression time("^\\d\\d:\\d\\d:\\d\\d$");
     for (int row = 0; row < 5; ++row) {
         EXPECT_EQ(messages->TextAt(row), told[row]);
-        EXPECT_TRUE(time.match(messages->TimeAt(row)).hasMatch()) << messages->TimeAt(row).toStdString();
+        EXPECT_TRUE(time.match(messages->TimeAt(row)).hasMatch())
+            << messages->TimeAt(row).toStdString();
     }
     EXPECT_TRUE(harness.Told().empty());
     int windows = 0;
     for (QWidget* widget : QApplication::topLevelWidgets())
         windows += widget->isVisible();
     EXPECT_EQ(windows, 2); // the main window and the messages
-    // Opened from the main window, it took the focus.
     EXPECT_TRUE(WaitFor([&] { return QApplication::activeWindow() == messages; }));
 
     // Ctrl+C copies the rows chosen, all of them when none is.
@@ -1249,15 +1196,12 @@ TEST_F(MessagesWindowTest, FiveDeadFeedsAtAStartGiveOneWindowWithFiveReasons) {
 // Messages that come while a dialog is open (here the counts of an import,
 // whose feeds are checked at once) are gathered behind it: the dialog keeps
 // the focus and stays in front, and the window is there once it is closed.
-TEST_F(MessagesWindowTest, AnImportsCountsStayInFrontOfItsFeedsMessages) {
+TEST_F(MainWindowTest, MessagesWindowAnImportsCountsStayInFrontOfItsFeedsMessages) {
     SetShowMessageBox({}); // the real box for the counts
-    LoopbackServer server;
-    server.Serve("/gone.xml", "<html>Not here</html>", "text/html", 404);
-    server.Start();
     auto& w = Window(kEmpty);
     const std::string opml = harness.root / "in.opml";
-    WriteFile(opml, "<opml version='2.0'><body><outline xmlUrl='" + server.Url("/gone.xml") +
-                        "'/><outline xmlUrl='http://127.0.0.1:1/f.xml'/></body></opml>");
+    WriteFile(opml, "<opml version='2.0'><body><outline xmlUrl='http://127.0.0.1:1/e.xml'/>"
+                    "<outline xmlUrl='http://127.0.0.1:1/f.xml'/></body></opml>");
     harness.chosenFiles = {QString::fromStdString(opml)};
     bool checked = false;
     OnNextModal([&](QDialog* counts) {
@@ -1274,5 +1218,6 @@ TEST_F(MessagesWindowTest, AnImportsCountsStayInFrontOfItsFeedsMessages) {
     w.Action(ID_IMPORT_SUBSCRIPTIONS)->trigger();
     EXPECT_TRUE(checked);
     EXPECT_TRUE(w.Messages()->isVisible());
-    EXPECT_EQ(w.Messages()->TextAt(1), "Could not open http://127.0.0.1:1/f.xml (Connection refused)");
+    EXPECT_EQ(w.Messages()->TextAt(1),
+              "Could not open http://127.0.0.1:1/f.xml (Connection refused)");
 }
