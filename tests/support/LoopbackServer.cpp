@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <locale>
 #include <sstream>
 #include <stdexcept>
 
@@ -12,6 +13,14 @@ LoopbackServer::LoopbackServer() {
     // Loopback requests must never go through a proxy from the environment.
     setenv("no_proxy", "127.0.0.1,localhost", 1);
     setenv("NO_PROXY", "127.0.0.1,localhost", 1);
+    // The server library compiles regular expressions on its threads and in
+    // the test's thread (its client, the handlers' paths). The standard
+    // library's ctype facet caches narrowed characters on first use, a write
+    // that two threads may make at once: fill the cache here, before any
+    // server thread runs, so that later uses only read it.
+    const auto& ctype = std::use_facet<std::ctype<char>>(std::locale());
+    for (int c = 1; c < 256; ++c)
+        ctype.narrow(static_cast<char>(c), '\0');
     // No delayed small replies (each would wait 40 ms for the client's delayed
     // acknowledgement); accepted sockets inherit it, so it precedes binding.
     server_.set_tcp_nodelay(true);
