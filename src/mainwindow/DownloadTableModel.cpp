@@ -150,14 +150,13 @@ QString DownloadTableModel::Text(int download, int column) const {
     }
 }
 
-QVariant DownloadTableModel::data(const QModelIndex& index, int role) const {
+QString DownloadTableModel::ToolTip(int row, int column) const {
     // A failed or cancelled row's tip says why.
-    if (role == Qt::ToolTipRole && index.isValid())
-        if (const DownloadFacts* facts = Facts(DownloadAt(index.row())); facts && facts->reason)
-            return QString::fromStdString(
-                FormatText(LoadResString(TXT_DOWNLOAD_TIP_REASON),
-                           {StateText(facts->state), FailureText(facts->reason)}));
-    return ReportTableModel::data(index, role);
+    if (const DownloadFacts* facts = Facts(DownloadAt(row)); facts && facts->reason)
+        return QString::fromStdString(
+            FormatText(LoadResString(TXT_DOWNLOAD_TIP_REASON),
+                       {StateText(facts->state), FailureText(facts->reason)}));
+    return ReportTableModel::ToolTip(row, column);
 }
 
 int DownloadTableModel::rowCount(const QModelIndex& parent) const {

@@ -53,7 +53,8 @@ public:
 
     QString Cell(int row, int column) const override;
     int rowCount(const QModelIndex& parent = {}) const override;
-    QVariant data(const QModelIndex& index, int role) const override;
+    // A failed or cancelled row's reason; the cell's text otherwise.
+    QString ToolTip(int row, int column) const override;
     // Sorts the rows by `column`; -1 puts them back in queue order.
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
