@@ -6,7 +6,7 @@ PACKAGES   := cmake make g++ pkg-config qt6-base-dev libcurl4-openssl-dev \
               libbenchmark-dev clang libclang-rt-14-dev curl xvfb xauth \
               qt6-translations-l10n dbus-daemon desktop-file-utils appstream \
               dpkg-dev lintian locales ccache g++-mingw-w64-x86-64-posix \
-              libsqlite3-dev
+              libsqlite3-dev nlohmann-json3-dev
 CMAKE_ARGS ?=
 # Where `make install` puts the program; DESTDIR is honoured as usual.
 PREFIX     ?= /usr/local

@@ -1,14 +1,14 @@
 #!/bin/bash
 # Checks the shape of the core's sources:
 #  - a file includes only from its own folder and the folders before it in
-#    the core's order (util, files, net, feeds, model, store, update, library);
+#    the core's order (util, files, net, search, feeds, model, store, update, library);
 #  - no two units (a header and its source) need each other, however long
 #    the way round;
 #  - no core source file is longer than 500 lines.
 # Prints what is wrong and exits 1; prints a summary and exits 0 otherwise.
 set -u
 root=${1:-$(cd "$(dirname "$0")/.." && pwd)}
-order=(util files net feeds model store update library)
+order=(util files net search feeds model store update library)
 declare -A rank
 for i in "${!order[@]}"; do rank[${order[$i]}]=$i; done
 

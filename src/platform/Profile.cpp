@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QSettings>
 
+#include <algorithm>
+
 #ifndef _WIN32
 #include <QFile>
 #include <QStandardPaths>
@@ -55,6 +57,28 @@ void WriteBaseDirectoryToProfile(const QString& path) {
         return;
     QSettings profile("Orvendale", "Tessarine");
     profile.setValue("Settings/Basedir", path);
+    profile.sync();
+}
+
+WatchOptions ReadWatchOptionsFromProfile() {
+    WatchOptions options;
+    if (!ProfileUsable())
+        return options;
+    QSettings profile("Orvendale", "Tessarine");
+    bool ok = false;
+    const int hours = profile.value("Settings/CheckEveryHours", 0).toInt(&ok);
+    // A damaged or negative value turns the periodic check off; a week is the most.
+    options.checkEveryHours = ok && hours > 0 ? std::min(hours, 24 * 7) : 0;
+    options.keepInTray = profile.value("Settings/KeepInTray", false).toBool();
+    return options;
+}
+
+void WriteWatchOptionsToProfile(const WatchOptions& options) {
+    if (!ProfileUsable())
+        return;
+    QSettings profile("Orvendale", "Tessarine");
+    profile.setValue("Settings/CheckEveryHours", options.checkEveryHours);
+    profile.setValue("Settings/KeepInTray", options.keepInTray);
     profile.sync();
 }
 

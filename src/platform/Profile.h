@@ -40,6 +40,14 @@ struct WindowState {
 WindowState ReadWindowStateFromProfile();
 void WriteWindowStateToProfile(const WindowState& state);
 
+// What the window does while it runs, beyond the settings file's options.
+struct WatchOptions {
+    int checkEveryHours = 0; // Settings/CheckEveryHours: "Check for new items" every N hours; 0: never
+    bool keepInTray = false; // Settings/KeepInTray: closing the window keeps the program in the tray
+};
+WatchOptions ReadWatchOptionsFromProfile();
+void WriteWatchOptionsToProfile(const WatchOptions& options);
+
 // Where a first start keeps its files: "Podcasts" in the user's home folder,
 // ending with a separator.
 QString DefaultBaseDirectory();
