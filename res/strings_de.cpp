@@ -207,9 +207,13 @@ extern const StringEntry kGermanStrings[] = {
     {TXT_NOTIFY_SHOW, "Tessarine anzeigen"},
 
     {TXT_SETTINGS_AUTOSTART_LOGIN, "bei der Anmeldung alle Podcasts prüfen"},
-    {TXT_APP_HELP, "Aufruf: tessarine [/checkandquit | /donotcheck]\n"
+    {TXT_APP_HELP, "Aufruf: tessarine [/checkandquit | /donotcheck] [LINK | DATEI]\n"
                    "\n"
                    "Abonniert Podcasts in einem Fenster und lädt ihre neuen Folgen herunter.\n"
+                   "Ein Podcast-Link (feed://, feed:https://, itpc://, podcast://, http(s)://)\n"
+                   "oder eine gespeicherte Feed-Datei öffnet den Dialog zum Abonnieren mit der\n"
+                   "Adresse des Feeds, im schon geöffneten Fenster des Basisverzeichnisses,\n"
+                   "falls es eines gibt.\n"
                    "\n"
                    "Optionen (auch mit \"-\" statt \"/\"):\n"
                    "  /checkandquit   minimiert starten, alle Podcasts prüfen, Neues\n"
@@ -242,6 +246,9 @@ extern const StringEntry kGermanStrings[] = {
     {TXT_MESSAGES_COPY, "&Kopieren"},
     {TXT_MESSAGES_CLEAR, "&Leeren"},
     {TXT_MESSAGES_CLOSE, "&Schließen"},
+    {TXT_LINK_NOT_A_PODCAST_LINK, "Tessarine kann %s nicht abonnieren: Es ist weder ein Podcast-Link (feed:, itpc:, podcast:, http oder https) noch eine gespeicherte Feed-Datei."},
+    {TXT_LINK_FILE_NOT_A_FEED, "%s ist kein Podcast-Feed (RSS oder Atom)."},
+    {TXT_LINK_FILE_NAMES_NO_ADDRESS, "Der gespeicherte Feed %s nennt seine eigene Webadresse nicht, daher kann Tessarine ihn nicht abonnieren. Abonnieren Sie ihn stattdessen über die Adresse des Feeds im Web (Datei > Podcast hinzufügen)."},
     {0, nullptr},
 };
 

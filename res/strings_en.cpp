@@ -202,9 +202,12 @@ extern const StringEntry kEnglishStrings[] = {
     {TXT_NOTIFY_SHOW, "Show Tessarine"},
 
     {TXT_SETTINGS_AUTOSTART_LOGIN, "check for new items when I log in"},
-    {TXT_APP_HELP, "Usage: tessarine [/checkandquit | /donotcheck]\n"
+    {TXT_APP_HELP, "Usage: tessarine [/checkandquit | /donotcheck] [LINK | FILE]\n"
                    "\n"
                    "Subscribes to podcasts in a window and downloads their new episodes.\n"
+                   "A podcast link (feed://, feed:https://, itpc://, podcast://, http(s)://)\n"
+                   "or a saved feed file opens the subscribe dialog with the feed's address,\n"
+                   "in the window already open for the base directory if there is one.\n"
                    "\n"
                    "Options (also with \"-\" in place of \"/\"):\n"
                    "  /checkandquit   start minimized, check every podcast, download what is\n"
@@ -236,6 +239,9 @@ extern const StringEntry kEnglishStrings[] = {
     {TXT_MESSAGES_COPY, "Co&py"},
     {TXT_MESSAGES_CLEAR, "Cl&ear"},
     {TXT_MESSAGES_CLOSE, "&Close"},
+    {TXT_LINK_NOT_A_PODCAST_LINK, "Tessarine cannot subscribe to %s: it is neither a podcast link (feed:, itpc:, podcast:, http or https) nor a saved feed file."},
+    {TXT_LINK_FILE_NOT_A_FEED, "%s is not a podcast feed (RSS or Atom)."},
+    {TXT_LINK_FILE_NAMES_NO_ADDRESS, "The saved feed %s does not name its own web address, so Tessarine cannot subscribe to it. Subscribe by the address of the feed on the web instead (File > Subscribe to Podcast)."},
     {0, nullptr},
 };
 

@@ -1,5 +1,6 @@
 #include "app/CTessarineApp.h"
 
+#include "core/feeds/FeedLink.h"
 #include "core/library/PodcastLibrary.h"
 #include "core/net/HttpClient.h"
 #include "core/util/Strings.h"
@@ -33,9 +34,33 @@ Language StartLanguage() {
                           QLocale::system().language() == QLocale::German);
 }
 
+// The links as the window takes them: a path made absolute here, as the
+// window may run in another folder. None for an unattended run, which shows
+// no dialog.
+std::vector<std::string> LinksForWindow(const CTessarineCommandLineInfo& info) {
+    std::vector<std::string> links;
+    if (info.checkAndQuit)
+        return links;
+    for (const std::string& link : info.links)
+        links.push_back(HasUrlScheme(link) ? link
+                                           : QDir::toNativeSeparators(
+                                                 QDir::cleanPath(QDir::current().absoluteFilePath(
+                                                     QString::fromStdString(link))))
+                                                 .toStdString());
+    return links;
+}
+
+QStringList ToStringList(const std::vector<std::string>& texts) {
+    QStringList list;
+    for (const std::string& text : texts)
+        list << QString::fromStdString(text);
+    return list;
+}
+
 } // namespace
 
 void CTessarineCommandLineInfo::ParseParam(std::string parameter) {
+    const std::string given = parameter;
     if (parameter == "--help" || parameter == "-h") {
         showHelp = true;
         return;
@@ -58,6 +83,8 @@ void CTessarineCommandLineInfo::ParseParam(std::string parameter) {
     } else if (strcasecmp(parameter.c_str(), "unregserver") == 0 ||
                strcasecmp(parameter.c_str(), "unregister") == 0) {
         unregisterServer = true;
+    } else if (IsLinkArgument(given)) {
+        links.push_back(given);
     }
 }
 
@@ -71,13 +98,14 @@ CTessarineCommandLineInfo CTessarineCommandLineInfo::Parse(
 
 std::optional<int> CTessarineApp::ClaimBaseDirectory(PodcastLibrary& library,
                                                      SingleInstance& instance,
-                                                     const std::string& base, bool checkAndQuit) {
+                                                     const std::string& base, bool checkAndQuit,
+                                                     const std::vector<std::string>& links) {
     switch (library.ClaimBaseDirectory(base)) {
     case PodcastLibrary::Claim::Obtained: instance.Listen(base); return std::nullopt;
     case PodcastLibrary::Claim::NoLock: return std::nullopt; // no other start is sent here
     case PodcastLibrary::Claim::HeldElsewhere: break;
     }
-    if (!checkAndQuit && SingleInstance::AskToRaise(base))
+    if (!checkAndQuit && SingleInstance::AskToOpen(base, ToStringList(links)))
         return 0;
     if (!checkAndQuit) {
         const std::string shown = base.empty() ? QDir::currentPath().toStdString() : base;
@@ -158,7 +186,8 @@ int CTessarineApp::RunWindow(const std::vector<std::string>& arguments) {
     // One program per base directory: the library holds the folder as long
     // as it lives, and the window is raised by a second start meanwhile.
     SingleInstance instance;
-    if (const auto status = ClaimBaseDirectory(library, instance, base, info.checkAndQuit))
+    const std::vector<std::string> links = LinksForWindow(info);
+    if (const auto status = ClaimBaseDirectory(library, instance, base, info.checkAndQuit, links))
         return *status;
 
     CTessarineDlg dialog(library, events);
@@ -175,6 +204,7 @@ int CTessarineApp::RunWindow(const std::vector<std::string>& arguments) {
                      Qt::QueuedConnection);
     dialog.OnInitDialog();
     dialog.ShowAsStarted();
+    dialog.OpenLinks(ToStringList(links)); // once the window shows
     const int status = QCoreApplication::exec();
     return status != 0 ? status : dialog.ExitStatus();
 }

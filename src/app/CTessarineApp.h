@@ -10,7 +10,8 @@ namespace tessarine {
 // The command line. "--help" (or "-h") and "--version" are taken as they
 // are; any other argument loses one leading "/" or "-", and the two program
 // switches are then compared exactly and case-sensitively, and each clears
-// the other, so the later one wins.
+// the other, so the later one wins. Any other argument that is a link (see
+// IsLinkArgument: a podcast link, a saved feed file) asks to subscribe.
 class CTessarineCommandLineInfo {
 public:
     bool checkAndQuit = false;
@@ -19,6 +20,7 @@ public:
     bool unregisterServer = false; // unregister, then end without a window
     bool showHelp = false;         // print the help, then end without a window
     bool showVersion = false;      // print the version, then end without a window
+    std::vector<std::string> links; // as given, in their order
 
     void ParseParam(std::string parameter);
     static CTessarineCommandLineInfo Parse(const std::vector<std::string>& arguments);
@@ -49,8 +51,10 @@ public:
     // come to the front; kExitBaseDirectoryInUse when another program holds
     // the folder, after a message box (quietly when `checkAndQuit`: an
     // unattended run neither shows a box nor raises a window).
+    // A second start hands the running window `links` to subscribe to.
     static std::optional<int> ClaimBaseDirectory(PodcastLibrary& library, SingleInstance& instance,
-                                                 const std::string& base, bool checkAndQuit);
+                                                 const std::string& base, bool checkAndQuit,
+                                                 const std::vector<std::string>& links = {});
     static constexpr int kExitBaseDirectoryInUse = 1;
     // An unattended run whose base directory does not exist.
     static constexpr int kExitBaseDirectoryMissing = 1;

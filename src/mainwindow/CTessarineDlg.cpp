@@ -1,6 +1,7 @@
 #include "mainwindow/CTessarineDlg.h"
 
 #include "controls/CSplitterBar.h"
+#include "core/feeds/FeedLink.h"
 #include "core/net/UrlReference.h"
 #include "core/util/Strings.h"
 #include "dialogs/CAboutDlg.h"
@@ -22,6 +23,7 @@
 #include "platform/Desktop.h"
 #include "platform/Notifier.h"
 #include "platform/Profile.h"
+#include "platform/SingleInstance.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -325,9 +327,70 @@ void CTessarineDlg::OnCheckForNewItems() {
 
 void CTessarineDlg::OnUpdateThisPodcast() { library_.UpdateNow(GetSelectedSubscription()); }
 
-void CTessarineDlg::OnSubscribe() {
+void CTessarineDlg::SetSingleInstance(SingleInstance* instance) {
+    if (singleInstance_ != nullptr)
+        disconnect(singleInstance_, &SingleInstance::linksReceived, this,
+                   &CTessarineDlg::OpenLinks);
+    singleInstance_ = instance;
+    if (instance != nullptr)
+        connect(instance, &SingleInstance::linksReceived, this, &CTessarineDlg::OpenLinks);
+}
+
+void CTessarineDlg::OpenLinks(const QStringList& links) {
+    if (closing_ || HasEnded())
+        return;
+    pendingLinks_ += links;
+    PostOpenNextLink();
+}
+
+void CTessarineDlg::PostOpenNextLink() {
+    if (!pendingLinks_.isEmpty())
+        QMetaObject::invokeMethod(this, &CTessarineDlg::OpenNextLink, Qt::QueuedConnection);
+}
+
+void CTessarineDlg::OpenNextLink() {
+    if (closing_ || HasEnded())
+        pendingLinks_.clear();
+    if (subscribing_ || pendingLinks_.isEmpty())
+        return; // the end of the dialog in the way looks again
+    const QString link = pendingLinks_.takeFirst();
+    const FeedLink feed = FeedOfLink(link.toStdString());
+    if (feed.kind == FeedLink::Kind::Address) {
+        OnSubscribe(FromUtf8(feed.address));
+        return;
+    }
+    std::string text;
+    switch (feed.kind) {
+    case FeedLink::Kind::Unreadable:
+        text = FormatResString(TXT_CLI_READ_FAILED, feed.path);
+        break;
+    case FeedLink::Kind::NotAFeed:
+        text = FormatResString(TXT_LINK_FILE_NOT_A_FEED, feed.path);
+        break;
+    case FeedLink::Kind::NamesNoAddress:
+        text = FormatResString(TXT_LINK_FILE_NAMES_NO_ADDRESS, feed.path);
+        break;
+    default:
+        text = FormatResString(TXT_LINK_NOT_A_PODCAST_LINK, link.toStdString());
+        break;
+    }
+    subscribing_ = true;
+    ShowMessageBox(this, QMessageBox::Warning, FromUtf8(text));
+    subscribing_ = false;
+    PostOpenNextLink();
+}
+
+void CTessarineDlg::OnSubscribe(const QString& address) {
+    // One subscribe dialog at a time: links that come meanwhile wait for it.
+    if (subscribing_)
+        return;
     TessarineAddFeedDlg dialog(this);
-    if (dialog.exec() != QDialog::Accepted)
+    dialog.feedUrl = address;
+    subscribing_ = true;
+    const int result = dialog.exec();
+    subscribing_ = false;
+    PostOpenNextLink();
+    if (result != QDialog::Accepted)
         return;
     using Outcome = PodcastLibrary::Subscribed::Outcome;
     const PodcastLibrary::Subscribed added = library_.Subscribe(dialog.feedUrl.toStdString());

@@ -10,6 +10,7 @@
 #include "mainwindow/NewEpisodeNews.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <vector>
@@ -48,11 +49,19 @@ public:
     void ShowAsStarted();
 
     // The holder of the base directory's lock, which a change of base
-    // directory moves (none: the change takes no lock).
-    void SetSingleInstance(SingleInstance* instance) { singleInstance_ = instance; }
+    // directory moves (none: the change takes no lock). The links a second
+    // start hands it are opened here (OpenLinks).
+    void SetSingleInstance(SingleInstance* instance);
     // Where the news of downloaded episodes goes after a check (the
     // desktop's notifications unless replaced; none: not told).
     void SetNotifier(std::unique_ptr<Notifier> notifier);
+
+    // Subscribes to links handed to the program (podcast links, saved feed
+    // files; see FeedOfLink): one after another, each in the subscribe
+    // dialog filled with its feed's address, or a box saying why there is
+    // none. Returns at once: they open from the event loop, each once no
+    // other subscribe dialog or link is in the way.
+    void OpenLinks(const QStringList& links);
 
     // Runs a command as a menu item, an accelerator or a post does.
     void OnCommand(int id);
@@ -93,7 +102,11 @@ private:
     // Commands.
     void OnCheckForNewItems();
     void OnUpdateThisPodcast();
-    void OnSubscribe();
+    // The subscribe dialog, its field filled with `address`.
+    void OnSubscribe(const QString& address = {});
+    // The next of the links waiting, unless the window is busy with one.
+    void OpenNextLink();
+    void PostOpenNextLink();
     void OnRemovePodcast();
     void OnImportSubscriptions();
     void OnExportSubscriptions();
@@ -145,6 +158,9 @@ private:
     NewEpisodeNews news_; // tells the desktop of new episodes after a check
     QSize templateSize_;  // the size the layout gives: never made smaller than that
     bool startMaximized_ = false;
+
+    QStringList pendingLinks_; // handed to the window, not yet opened
+    bool subscribing_ = false; // a subscribe dialog or a link's box is open
 
     bool quitDue_ = false; // the quit rule said to end once the messages are read
     bool closing_ = false;

@@ -8,6 +8,8 @@
 #include <QLocalSocket>
 #include <QThread>
 
+#include <memory>
+
 #ifndef _WIN32
 #include <unistd.h>
 #endif
@@ -15,8 +17,15 @@
 namespace tessarine {
 namespace {
 
+// A start's request: a line "link <percent-encoded link>" per link, then
+// the line "raise"; the window answers "ok" once it has taken them.
 constexpr char kRaiseRequest[] = "raise\n";
 constexpr char kRaiseAnswer[] = "ok\n";
+constexpr char kLinkLine[] = "link ";
+// What one request may bring: far more than any start is given, and a
+// bound on what another program of the user's could make the window hold.
+constexpr int kMaxLinks = 256;
+constexpr qint64 kMaxLineBytes = 64 * 1024;
 
 QString UserId() {
 #ifdef _WIN32
@@ -40,6 +49,14 @@ QString SingleInstance::ServerName(const std::string& base) {
 }
 
 bool SingleInstance::AskToRaise(const std::string& base, int timeoutMs) {
+    return AskToOpen(base, {}, timeoutMs);
+}
+
+bool SingleInstance::AskToOpen(const std::string& base, const QStringList& links, int timeoutMs) {
+    QByteArray request;
+    for (const QString& link : links.mid(0, kMaxLinks))
+        request += kLinkLine + link.toUtf8().toPercentEncoding() + '\n';
+    request += kRaiseRequest;
     const QString name = ServerName(base);
     const QDeadlineTimer deadline(timeoutMs);
     // The window may still be on its way up: it takes the lock before it
@@ -52,7 +69,7 @@ bool SingleInstance::AskToRaise(const std::string& base, int timeoutMs) {
             QThread::msleep(50);
             continue;
         }
-        socket.write(kRaiseRequest);
+        socket.write(request);
         if (!socket.waitForBytesWritten(static_cast<int>(deadline.remainingTime())))
             return false;
         while (!socket.canReadLine() &&
@@ -85,15 +102,33 @@ void SingleInstance::Listen(const std::string& base) {
     connect(server_, &QLocalServer::newConnection, this, [this, server = server_] {
         while (QLocalSocket* socket = server->nextPendingConnection()) {
             connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-            connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-                if (!socket->canReadLine())
+            // The links of this request so far, until its "raise".
+            auto links = std::make_shared<QStringList>();
+            connect(socket, &QLocalSocket::readyRead, this, [this, socket, links] {
+                while (socket->canReadLine()) {
+                    const QByteArray line = socket->readLine(kMaxLineBytes + 1);
+                    if (line.startsWith(kLinkLine) && line.endsWith('\n') &&
+                        links->size() < kMaxLinks) {
+                        const QByteArray encoded = line.mid(qstrlen(kLinkLine)).chopped(1);
+                        const QString link =
+                            QString::fromUtf8(QByteArray::fromPercentEncoding(encoded));
+                        if (!link.isEmpty())
+                            links->append(link);
+                        continue;
+                    }
+                    if (line == kRaiseRequest) {
+                        emit raiseRequested();
+                        if (!links->isEmpty())
+                            emit linksReceived(*links);
+                        socket->write(kRaiseAnswer);
+                        socket->flush();
+                    }
+                    socket->disconnectFromServer();
                     return;
-                if (socket->readLine() == kRaiseRequest) {
-                    emit raiseRequested();
-                    socket->write(kRaiseAnswer);
-                    socket->flush();
                 }
-                socket->disconnectFromServer();
+                // A line longer than any request makes is no request.
+                if (socket->bytesAvailable() > kMaxLineBytes)
+                    socket->disconnectFromServer();
             });
         }
     });

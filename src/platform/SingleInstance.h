@@ -3,10 +3,12 @@
 // (see PodcastLibrary::ClaimBaseDirectory); while it does, the window listens
 // on a local socket named after the user and the folder, so that a second
 // start by the same user can ask the window already running there to come to
-// the front instead of opening a second one.
+// the front instead of opening a second one, and hand it the links it was
+// started with (podcast links, saved feed files) to subscribe to there.
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <string>
 
@@ -33,10 +35,17 @@ public:
     // Asks the window serving `base` to come to the front; true when it
     // answered within `timeoutMs`.
     static bool AskToRaise(const std::string& base, int timeoutMs = 3000);
+    // As AskToRaise, handing the window `links` as well (each as the second
+    // start was given it, paths made absolute); true when it answered.
+    static bool AskToOpen(const std::string& base, const QStringList& links, int timeoutMs = 3000);
 
 signals:
     // A second start asks this program's window to come to the front.
     void raiseRequested();
+    // ... and to subscribe to these links (after raiseRequested; none empty).
+    // Whoever acts on them must not wait for a user here: the second start
+    // waits for the answer, which is sent when this returns.
+    void linksReceived(const QStringList& links);
 
 private:
     QLocalServer* server_ = nullptr;

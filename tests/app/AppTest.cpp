@@ -4,13 +4,19 @@
 #include "core/files/BaseDirectoryLock.h"
 #include "core/model/SettingsFile.h"
 #include "core/util/Strings.h"
+#include "mainwindow/CTessarineDlg.h"
 #include "platform/SingleInstance.h"
 #include "support/Feeds.h"
 #include "support/GuiHarness.h"
 #include "support/LoopbackServer.h"
 
+#include <QApplication>
+#include <QDialog>
+#include <QLineEdit>
+#include <QPointer>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -269,4 +275,45 @@ TEST(Program, RegistrationHelpAndVersionRunWithoutADisplay) {
     for (auto& entry : fs::directory_iterator(program.base))
         names.push_back(entry.path().filename().string());
     EXPECT_EQ(names, std::vector<std::string>{kSettingsFileName});
+}
+
+// A link at a start with no window running there: the window shows first,
+// then the subscribe dialog filled with the feed's address. An unattended run
+// opens none; the switches stay what they were beside a link.
+TEST(Program, ALinkAtStartOpensTheSubscribeDialogOnceTheWindowShows) {
+    const auto parsed = CTessarineCommandLineInfo::Parse(
+        {"feed://h/a", "/checkandquit", "-x", "/donotcheck", "dir/f.xml", "checkandquit"});
+    EXPECT_TRUE(parsed.checkAndQuit && !parsed.doNotCheck);
+    EXPECT_EQ(parsed.links, (std::vector<std::string>{"feed://h/a", "dir/f.xml"}));
+
+    GuiHarness harness;
+    const std::string base = harness.root.Base() + "pods/";
+    fs::create_directories(base);
+    WriteFile(base + kSettingsFileName, SettingsWith({}));
+    harness.SetProfileBaseDirectory(QString::fromStdString(base));
+    // Each subscribe dialog: its field and whether its window showed, then
+    // cancelled, and the window quit.
+    QStringList shown;
+    bool windowShown = false;
+    QPointer<QDialog> seen;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr || dialog == seen)
+            return;
+        seen = dialog;
+        shown << dialog->findChild<QLineEdit*>("feedUrl")->text();
+        auto* window = qobject_cast<CTessarineDlg*>(dialog->parentWidget());
+        windowShown = window != nullptr && window->isVisible();
+        dialog->reject();
+        if (window != nullptr)
+            window->PostCommand(ID_QUIT_COMMAND);
+    });
+    watch.start(10);
+    EXPECT_EQ(CTessarineApp::RunWindow({"/checkandquit", "feed://127.0.0.1:1/x.xml"}), 0);
+    EXPECT_TRUE(shown.isEmpty());
+    EXPECT_EQ(CTessarineApp::RunWindow({"feed:https://127.0.0.1:1/x.xml"}), 0);
+    EXPECT_EQ(shown, QStringList{"https://127.0.0.1:1/x.xml"});
+    EXPECT_TRUE(windowShown);
+    EXPECT_TRUE(harness.Told().empty());
 }

@@ -7,6 +7,7 @@
 #include "core/feeds/FeedCache.h"
 #include "core/feeds/FeedDate.h"
 #include "core/feeds/FeedDiscovery.h"
+#include "core/feeds/FeedLink.h"
 #include "core/feeds/FeedReader.h"
 #include "core/files/BaseDirectory.h"
 #include "core/update/PartialFile.h"
@@ -406,6 +407,77 @@ TEST(FeedOfPage, TheFirstFeedAPageNamesResolvedAgainstThePage) {
         EXPECT_EQ(found.kind, c.kind) << c.body;
         EXPECT_EQ(found.url, c.url) << c.body;
     }
+}
+
+// Links a browser hands the program: podcast links become the feed's web
+// address; a saved feed file gives the address it names for itself (the one
+// it moved to first), read from its path or its file: URL.
+TEST(FeedLink, PodcastLinksAndSavedFeedFiles) {
+    TempDir dir;
+    const std::string atom = " xmlns:atom=\"http://www.w3.org/2005/Atom\"";
+    const std::string self = "<atom:link rel=\" Self \" type=\"application/rss+xml\" "
+                             "href=\" https://h.example/self.xml \"/>";
+    const std::pair<std::string, std::string> files[] = {
+        // clang-format off
+        {"saved copy.xml", "<rss" + atom + "><channel><title>T</title><atom:link rel=\"alternate\" "
+                           "href=\"http://h.example/page\"/>" + self + "</channel></rss>"},
+        {"moved.xml", "<rss" + atom + "><channel>" + self + "<itunes:new-feed-url>"
+                      "http://new.example/f</itunes:new-feed-url></channel></rss>"},
+        {"atom.xml", "<feed xmlns=\"http://www.w3.org/2005/Atom\"><link href=\"http://h.example/\"/>"
+                     "<link rel=\"self\" href=\"http://h.example/atom\"/></feed>"},
+        // A "link" of RSS's own, a relative or non-web self link: no address.
+        {"none.xml", "<rss><channel><link rel=\"self\" href=\"http://h.example/rss\"/>"
+                     "<x:link xmlns:x=\"urn:other\" rel=\"self\" href=\"http://h.example/x\"/>"
+                     "<atom:link rel=\"self\" href=\"/feed.xml\"/></channel></rss>"},
+        {"page.html", "<!DOCTYPE html><html><head><link rel=\"self\" href=\"http://h/\"/></head></html>"},
+        // clang-format on
+    };
+    for (const auto& [name, text] : files)
+        WriteFile(dir.Path() / name, text);
+    const std::string folder = dir.Path().string();
+    using Kind = FeedLink::Kind;
+    const struct {
+        std::string link;
+        Kind kind;
+        std::string address; // or, for a file's kinds, its path
+    } cases[] = {
+        // clang-format off
+        {"feed://h.example/f.xml", Kind::Address, "http://h.example/f.xml"},
+        {"feed:https://h.example/f.xml", Kind::Address, "https://h.example/f.xml"},
+        {"ITPC://h.example/f.xml", Kind::Address, "http://h.example/f.xml"},
+        {"podcast://h.example:8080/f?x=1", Kind::Address, "http://h.example:8080/f?x=1"},
+        {"https://h.example/f.xml", Kind::Address, "https://h.example/f.xml"},
+        {"mailto:x@h.example", Kind::NotALink, ""},
+        {"feed:", Kind::NotALink, ""},
+        {"", Kind::NotALink, ""},
+        {"file://elsewhere/tmp/f.xml", Kind::NotALink, ""},
+        // Files by path and by URL, percent-encoded, of no host or localhost.
+        {folder + "/saved copy.xml", Kind::Address, "https://h.example/self.xml"},
+        {"file://" + folder + "/saved%20copy.xml", Kind::Address, "https://h.example/self.xml"},
+        {"FILE://localhost" + folder + "/moved.xml", Kind::Address, "http://new.example/f"},
+        {"file:" + folder + "/atom.xml", Kind::Address, "http://h.example/atom"},
+        {folder + "/none.xml", Kind::NamesNoAddress, folder + "/none.xml"},
+        {folder + "/page.html", Kind::NotAFeed, folder + "/page.html"},
+        {folder + "/missing.xml", Kind::Unreadable, folder + "/missing.xml"},
+        {"file://" + folder, Kind::Unreadable, folder},
+        // clang-format on
+    };
+    for (const auto& c : cases) {
+        const FeedLink found = FeedOfLink(c.link);
+        EXPECT_EQ(found.kind, c.kind) << c.link;
+        EXPECT_EQ(c.kind == Kind::Address ? found.address : found.path, c.address) << c.link;
+    }
+
+    // Which program arguments are links: a scheme of two letters or more, or
+    // a path; a lone switch word is none.
+    // clang-format off
+    const std::pair<std::string, bool> arguments[] = {
+        {"feed://h/f", true}, {"localhost:8080/f", true}, {"dir/f.xml", true},
+        {folder + "/none.xml", true}, {"/checkandquit", false}, {"-x", false},
+        {"donotcheck", false}, {"c:", false}, {"", false}};
+    // clang-format on
+    for (const auto& [argument, link] : arguments)
+        EXPECT_EQ(IsLinkArgument(argument), link) << argument;
 }
 
 TEST(EnclosureNames, OneDistinctStableNamePerUrl) {

@@ -34,6 +34,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -41,10 +42,12 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <deque>
 #include <filesystem>
 #include <optional>
 #include <random>
@@ -1220,4 +1223,82 @@ TEST_F(MainWindowTest, MessagesWindowAnImportsCountsStayInFrontOfItsFeedsMessage
     EXPECT_TRUE(w.Messages()->isVisible());
     EXPECT_EQ(w.Messages()->TextAt(1),
               "Could not open http://127.0.0.1:1/f.xml (Connection refused)");
+}
+
+// Links handed over by a second start of the real program (a browser's
+// podcast links, saved feed files by a path relative to where it started):
+// it ends with 0 while the first dialog is still open, as the window answers
+// before it opens any; then each link in turn fills the subscribe dialog or
+// is told in a box. A subscribe dialog already open holds the next link back
+// until it is closed.
+TEST_F(MainWindowTest, LinksFromASecondStartFillTheSubscribeDialogInTurn) {
+    auto& w = Window(kEmpty);
+    SingleInstance instance; // as the program serves its base directory
+    instance.Listen(base);
+    w.SetSingleInstance(&instance);
+    const std::string saved = harness.root.Base() + "saved/";
+    fs::create_directories(saved);
+    WriteFile(saved + "copy.xml", "<rss xmlns:atom='http://www.w3.org/2005/Atom'><channel>"
+                                  "<atom:link rel='self' href='https://127.0.0.1:1/copy.xml'/>"
+                                  "</channel></rss>");
+    WriteFile(saved + "none.xml", "<rss><channel><title>No address</title></channel></rss>");
+
+    // Each subscribe dialog as it opens: its field recorded, then the next
+    // scripted action (cancel when none is left).
+    QStringList shown;
+    std::deque<std::function<void(QDialog*)>> actions;
+    QPointer<QDialog> seen;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr || dialog == seen)
+            return;
+        seen = dialog;
+        shown << dialog->findChild<QLineEdit*>("feedUrl")->text();
+        if (actions.empty())
+            return dialog->reject();
+        const auto action = actions.front();
+        actions.pop_front();
+        action(dialog);
+    });
+    watch.start(10);
+
+    QProcess second;
+    second.setWorkingDirectory(QString::fromStdString(saved));
+    bool endedWhileOpen = false;
+    actions.push_back([&](QDialog* dialog) {
+        endedWhileOpen = WaitFor([&] { return second.state() == QProcess::NotRunning; });
+        dialog->accept();
+    });
+    second.start(TESSARINE_BINARY,
+                 {"feed://127.0.0.1:1/f.xml", "copy.xml", "none.xml", "mailto:x@example.org"});
+    ASSERT_TRUE(WaitFor([&] { return harness.messages.size() == 2; }));
+    EXPECT_TRUE(endedWhileOpen);
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_EQ(shown, QStringList({"http://127.0.0.1:1/f.xml", "https://127.0.0.1:1/copy.xml"}));
+    EXPECT_EQ(harness.Told(),
+              QStringList({QString::fromStdString(
+                               "The saved feed " + saved +
+                               "none.xml does not name its own web address, so Tessarine cannot "
+                               "subscribe to it. Subscribe by the address of the feed on the web "
+                               "instead (File > Subscribe to Podcast)."),
+                           "Tessarine cannot subscribe to mailto:x@example.org: it is neither a "
+                           "podcast link (feed:, itpc:, podcast:, http or https) nor a saved "
+                           "feed file."}));
+    EXPECT_EQ(ModelUrls(), std::vector<std::string>{"http://127.0.0.1:1/f.xml"});
+
+    // The user's own subscribe dialog first; the link waits for it.
+    shown.clear();
+    actions.push_back([&](QDialog* dialog) {
+        w.OpenLinks({"itpc://127.0.0.1:1/g.xml"});
+        QCoreApplication::processEvents(); // the posted look at the links
+        EXPECT_EQ(QApplication::activeModalWidget(), dialog);
+        dialog->reject();
+    });
+    w.OnCommand(ID_SUBSCRIBE);
+    ASSERT_TRUE(
+        WaitFor([&] { return shown.size() == 2 && QApplication::activeModalWidget() == nullptr; }));
+    EXPECT_EQ(shown, QStringList({"", "http://127.0.0.1:1/g.xml"}));
+    EXPECT_EQ(ModelUrls(), std::vector<std::string>{"http://127.0.0.1:1/f.xml"});
 }

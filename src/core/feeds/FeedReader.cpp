@@ -161,13 +161,31 @@ std::string MediaUrl(const TiXmlElement& item) {
     return {};
 }
 
-// A moved feed's new address as named in the document: trimmed, an http or
-// https URL with something after the scheme, else empty.
-std::string WebAddress(const TiXmlElement* element) {
-    const std::string url = TrimWhiteSpace(TextOf(element));
+// An address as a feed names it: trimmed, an http or https URL with
+// something after the scheme, else empty.
+std::string WebAddress(std::string_view text) {
+    const std::string url = TrimWhiteSpace(text);
     for (const std::string_view scheme : {"http://", "https://"})
         if (url.size() > scheme.size() && StartsWithIgnoringCase(url, scheme))
             return UrlAsValidUtf8(url);
+    return {};
+}
+
+// A moved feed's new address as named in the document's `element`.
+std::string WebAddress(const TiXmlElement* element) { return WebAddress(TextOf(element)); }
+
+// The first usable "href" of an Atom "link" of rel "self" among the
+// children of `parent` (the RSS channel, or the Atom feed itself).
+std::string SelfAddress(const TiXmlElement& parent) {
+    for (const TiXmlElement* child = parent.FirstChildElement(); child != nullptr;
+         child = child->NextSiblingElement()) {
+        const char* rel = child->Attribute("rel");
+        const char* href = child->Attribute("href");
+        if (rel != nullptr && href != nullptr && LowerAscii(TrimWhiteSpace(rel)) == "self" &&
+            IsNamed(*child, "link", kAtomNamespace, "atom"))
+            if (std::string url = WebAddress(href); !url.empty())
+                return url;
+    }
     return {};
 }
 
@@ -293,6 +311,23 @@ FeedDocument ReadFeed(const std::string& text) {
     // kept blanks the parser would otherwise condense.
     feed.channelTitle = CondensedText(ChildText(*titled, titleName.c_str()));
     return feed;
+}
+
+std::string FeedSelfUrl(const std::string& text) {
+    if (NestsDeeperThan(text, kMaxXmlDepth))
+        return {};
+    TiXmlDocument document;
+    std::string padded;
+    document.Parse(ParserInput(text, padded), nullptr, TIXML_DEFAULT_ENCODING);
+    const TiXmlElement* root = document.RootElement();
+    if (root == nullptr)
+        return {};
+    if (IsAtomRoot(*root))
+        return SelfAddress(*root);
+    const std::string_view local = LocalName(*root);
+    const TiXmlElement* channel =
+        (local == "rss" || local == "RDF") ? root->FirstChildElement("channel") : nullptr;
+    return channel != nullptr ? SelfAddress(*channel) : std::string();
 }
 
 } // namespace tessarine

@@ -68,6 +68,12 @@ struct FeedDocument {
 // a channel.
 FeedDocument ReadFeed(const std::string& text);
 
+// The address a feed document gives for itself: the "href" of the first
+// Atom "link" of rel "self" in the RSS channel or the Atom feed, trimmed, its
+// stray bytes percent-encoded; empty when there is none that is an http or
+// https URL, or `text` is no feed. A saved copy of a feed is known by it.
+std::string FeedSelfUrl(const std::string& text);
+
 // Leading and trailing white space removed.
 std::string TrimWhiteSpace(std::string_view text);
 

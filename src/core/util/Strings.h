@@ -199,6 +199,10 @@ enum StringId : int {
     TXT_MESSAGES_COPY,  // buttons, with their mnemonics
     TXT_MESSAGES_CLEAR,
     TXT_MESSAGES_CLOSE,
+    // Links handed to the program to subscribe to (podcast links, saved feed files).
+    TXT_LINK_NOT_A_PODCAST_LINK = 41000, // the link
+    TXT_LINK_FILE_NOT_A_FEED,            // the file's path
+    TXT_LINK_FILE_NAMES_NO_ADDRESS,      // the file's path
 };
 
 enum class Language { English, German };
