@@ -248,7 +248,7 @@ extern const StringEntry kGermanStrings[] = {
     {TXT_MESSAGES_CLOSE, "&Schließen"},
     {TXT_LINK_NOT_A_PODCAST_LINK, "Tessarine kann %s nicht abonnieren: Es ist weder ein Podcast-Link (feed:, itpc:, podcast:, http oder https) noch eine gespeicherte Feed-Datei."},
     {TXT_LINK_FILE_NOT_A_FEED, "%s ist kein Podcast-Feed (RSS oder Atom)."},
-    {TXT_LINK_FILE_NAMES_NO_ADDRESS, "Der gespeicherte Feed %s nennt seine eigene Webadresse nicht, daher kann Tessarine ihn nicht abonnieren. Abonnieren Sie ihn stattdessen über die Adresse des Feeds im Web (Datei > Podcast hinzufügen)."},
+    {TXT_LINK_FILE_NAMES_NO_ADDRESS, "Der gespeicherte Feed %s nennt seine eigene Webadresse nicht, daher kann Tessarine ihn nicht abonnieren. Drücken Sie Strg+A, um den Podcast stattdessen über die Adresse seines Feeds hinzuzufügen."},
     {0, nullptr},
 };
 

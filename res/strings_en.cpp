@@ -241,7 +241,7 @@ extern const StringEntry kEnglishStrings[] = {
     {TXT_MESSAGES_CLOSE, "&Close"},
     {TXT_LINK_NOT_A_PODCAST_LINK, "Tessarine cannot subscribe to %s: it is neither a podcast link (feed:, itpc:, podcast:, http or https) nor a saved feed file."},
     {TXT_LINK_FILE_NOT_A_FEED, "%s is not a podcast feed (RSS or Atom)."},
-    {TXT_LINK_FILE_NAMES_NO_ADDRESS, "The saved feed %s does not name its own web address, so Tessarine cannot subscribe to it. Subscribe by the address of the feed on the web instead (File > Subscribe to Podcast)."},
+    {TXT_LINK_FILE_NAMES_NO_ADDRESS, "The saved feed %s does not name its own web address, so Tessarine cannot subscribe to it. Press Ctrl+A to subscribe to the podcast by its feed address instead."},
     {0, nullptr},
 };
 

@@ -23,6 +23,12 @@ out=$(desktop-file-validate "$entry" 2>&1) || fail "desktop-file-validate: $out"
 [ -z "$out" ] || fail "desktop-file-validate reports: $out"
 exec_program=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$entry")
 [ -x "$prefix/bin/$exec_program" ] || fail "Exec= names $exec_program, which is not installed"
+# The links a browser opens come to the program as its argument: the podcast
+# schemes, and saved feeds.
+grep -qx 'Exec=tessarine %u' "$entry" || fail "Exec= does not take the link"
+for type in x-scheme-handler/feed x-scheme-handler/podcast x-scheme-handler/itpc application/rss+xml; do
+    grep -q "^MimeType=\(.*;\)\?$type;" "$entry" || fail "MimeType= lacks $type"
+done
 icon=$(sed -n 's/^Icon=//p' "$entry")
 [ "$icon" = "$id" ] || fail "Icon= is '$icon'"
 

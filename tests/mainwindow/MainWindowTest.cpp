@@ -1281,8 +1281,8 @@ TEST_F(MainWindowTest, LinksFromASecondStartFillTheSubscribeDialogInTurn) {
               QStringList({QString::fromStdString(
                                "The saved feed " + saved +
                                "none.xml does not name its own web address, so Tessarine cannot "
-                               "subscribe to it. Subscribe by the address of the feed on the web "
-                               "instead (File > Subscribe to Podcast)."),
+                               "subscribe to it. Press Ctrl+A to subscribe to the podcast by its "
+                               "feed address instead."),
                            "Tessarine cannot subscribe to mailto:x@example.org: it is neither a "
                            "podcast link (feed:, itpc:, podcast:, http or https) nor a saved "
                            "feed file."}));
