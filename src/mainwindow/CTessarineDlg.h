@@ -9,8 +9,10 @@
 #include "mainwindow/Commands.h"
 #include "mainwindow/NewEpisodeNews.h"
 
+#include <QPointer>
 #include <QString>
 
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -24,6 +26,7 @@ class Autostart;
 class CSplitterBar;
 class DownloadCommands;
 class DownloadTableModel;
+class EpisodesWindow;
 class MainMenus;
 class MainWindowLayout;
 class MessageQueue;
@@ -53,6 +56,13 @@ public:
     // Where the news of downloaded episodes goes after a check (the
     // desktop's notifications unless replaced; none: not told).
     void SetNotifier(std::unique_ptr<Notifier> notifier);
+
+    // Opens the Episodes window of the podcast that `url` names (see
+    // PodcastLibrary::FindPodcast), or raises it when it is open already;
+    // nothing for a podcast that is not listed. The window opened; null when none.
+    EpisodesWindow* ShowEpisodes(const std::string& url);
+    // The Episodes window open for `record`; null when none is.
+    EpisodesWindow* EpisodesWindowOf(const SubscriptionPtr& record) const;
 
     // Runs a command as a menu item, an accelerator or a post does.
     void OnCommand(int id);
@@ -101,6 +111,8 @@ private:
     void OnSetBaseDirectory();
     void OnOpenBaseDirectory();
     void OnOpenPodcastFolder();
+    void OnShowEpisodes();
+    EpisodesWindow* ShowEpisodesOf(const SubscriptionPtr& record);
     void OnDownloadDoubleClick();
     void OnInformation();
     void OnAbout();
@@ -143,6 +155,8 @@ private:
     DownloadCommands* downloads_ = nullptr;
     std::unique_ptr<MainWindowLayout> layout_;
     NewEpisodeNews news_; // tells the desktop of new episodes after a check
+    // The Episodes windows open, one per podcast.
+    std::map<const Subscription*, QPointer<EpisodesWindow>> episodeWindows_;
     QSize templateSize_;  // the size the layout gives: never made smaller than that
     bool startMaximized_ = false;
 
