@@ -152,11 +152,12 @@ QString EpisodeTableModel::StateCell(int row) const {
             return QString::fromStdString(
                 FormatResString(TXT_EPISODE_DOWNLOADING, PercentText(d->received, d->total)));
     }
-    if (e.again && e.state != EpisodeState::Queued)
-        return Text(TXT_EPISODE_AGAIN);
+    // A failure says why even when the next check tries again.
     if (e.state == EpisodeState::Failed && !e.reason.empty())
         return QString::fromStdString(
             FormatResString(TXT_EPISODE_FAILED_BECAUSE, FailureCell(e.reason).toStdString()));
+    if (e.again && e.state != EpisodeState::Queued && e.state != EpisodeState::Failed)
+        return Text(TXT_EPISODE_AGAIN);
     return StoredStateText(e.state);
 }
 

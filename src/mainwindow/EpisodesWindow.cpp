@@ -1,6 +1,7 @@
 #include "mainwindow/EpisodesWindow.h"
 
 #include "core/util/Strings.h"
+#include "display/DisplayText.h"
 #include "mainwindow/EpisodeTableModel.h"
 #include "platform/Desktop.h"
 
@@ -105,10 +106,17 @@ EpisodesWindow::EpisodesWindow(PodcastLibrary& library, SubscriptionPtr record, 
                                    width("00:00:00", TXT_EPISODES_COLUMN_DURATION));
     view_->header()->resizeSection(EpisodeTableModel::ColumnSize,
                                    width("000.0MB", TXT_EPISODES_COLUMN_SIZE));
+    // Wide enough for a download's progress and the usual failure; a longer
+    // reason shows in the cell's tooltip.
+    Failure usual{FailureKind::HttpStatus};
+    usual.httpStatus = 404;
+    const QString states[] = {
+        QString::fromStdString(FormatResString(TXT_EPISODE_DOWNLOADING, "100%")),
+        QString::fromStdString(FormatResString(TXT_EPISODE_FAILED_BECAUSE, FailureText(usual)))};
     view_->header()->resizeSection(
         EpisodeTableModel::ColumnState,
-        width(QString::fromStdString(FormatResString(TXT_EPISODE_DOWNLOADING, "100%")),
-              TXT_EPISODES_COLUMN_STATE));
+        std::max(width(states[0], TXT_EPISODES_COLUMN_STATE),
+                 width(states[1], TXT_EPISODES_COLUMN_STATE)));
     noStore_->setWordWrap(true);
     noStore_->hide();
 
@@ -183,7 +191,7 @@ EpisodesWindow::EpisodesWindow(PodcastLibrary& library, SubscriptionPtr record, 
         menu_->popup(view_->viewport()->mapToGlobal(at));
     });
 
-    resize(760, 440);
+    resize(820, 460);
     UpdateTitle();
     Reload();
     // The downloads listed already: those of this podcast's episodes that
