@@ -1,6 +1,6 @@
 // The benchmark suite: `make bench` runs it in a release build.
 //
-//   tessarine_bench [--only=transfer,huge,many,startup,network] [--runs=N] [--big-runs=N]
+//   tessarine_bench [--only=transfer,huge,many,startup,network,episodes] [--runs=N] [--big-runs=N]
 //                   [--no-results]
 //
 // It prints one table and, unless --no-results is given or only some
@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
             writeResults = false;
         } else {
             std::cerr << "usage: " << argv[0]
-                      << " [--only=transfer,huge,many,startup,network] [--runs=N] [--big-runs=N]"
+                      << " [--only=transfer,huge,many,startup,network,episodes] [--runs=N] [--big-runs=N]"
                          " [--no-results]\n";
             return 2;
         }
@@ -107,6 +107,8 @@ int main(int argc, char** argv) {
         StartupBenchmark(settings, report);
     if (wanted("network"))
         NetworkBenchmark(settings, server, report);
+    if (wanted("episodes"))
+        EpisodesBenchmark(settings, report);
 
     report.Print();
     std::cout << "\n(total " << FormatSeconds(SecondsSince(start)) << ")" << std::endl;

@@ -31,4 +31,8 @@ void StartupBenchmark(const Settings& settings, Report& report);
 // settings file's writes in a cycle of 2,000 feeds, and resuming half of 1 GiB.
 void NetworkBenchmark(const Settings& settings, ServerProcess& server, Report& report);
 
+// 7. The Episodes window of a podcast with 5,000 stored episodes: opening it
+// and scrolling through it.
+void EpisodesBenchmark(const Settings& settings, Report& report);
+
 } // namespace bench

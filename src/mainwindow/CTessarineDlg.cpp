@@ -11,6 +11,7 @@
 #include "display/DisplayText.h"
 #include "mainwindow/DownloadCommands.h"
 #include "mainwindow/DownloadTableModel.h"
+#include "mainwindow/EpisodesWindow.h"
 #include "mainwindow/MainMenus.h"
 #include "mainwindow/MainWindowLayout.h"
 #include "mainwindow/MessageQueue.h"
@@ -120,6 +121,17 @@ CTessarineDlg::CTessarineDlg(PodcastLibrary& library, QueuedEngineView& events, 
             &CTessarineDlg::OnDownloadsChanged);
     connect(&events, &QueuedEngineView::messagePosted, this, &CTessarineDlg::OnMessage);
     connect(&events, &QueuedEngineView::cyclesEnded, this, &CTessarineDlg::OnCyclesEnded);
+    // The Episodes windows follow the library too.
+    connect(&events, &QueuedEngineView::episodesChanged, this, [this](const std::string& url) {
+        for (const auto& [record, window] : episodeWindows_)
+            if (window)
+                window->OnEpisodesChanged(url);
+    });
+    connect(&events, &QueuedEngineView::subscriptionsChanged, this, [this] {
+        for (const auto& [record, window] : episodeWindows_)
+            if (window)
+                window->OnSubscriptionsChanged();
+    });
     // A click on the news of new episodes brings the window to the front.
     news_.SetActivation([this] {
         if (HasEnded())
@@ -244,6 +256,7 @@ void CTessarineDlg::OnCommand(int id) {
     case ID_REMOVE_PODCAST: OnRemovePodcast(); break;
     case ID_UPDATE_THIS_PODCAST: OnUpdateThisPodcast(); break;
     case ID_OPEN_PODCAST_FOLDER: OnOpenPodcastFolder(); break;
+    case ID_SHOW_EPISODES: OnShowEpisodes(); break;
     case ID_OPEN_BASE_DIRECTORY: OnOpenBaseDirectory(); break;
     case ID_INFORMATION: OnInformation(); break;
     case ID_IMPORT_SUBSCRIPTIONS: OnImportSubscriptions(); break;
@@ -264,6 +277,9 @@ void CTessarineDlg::OnDownloadsChanged(const std::vector<DownloadEvent>& events)
         return;
     downloadRows_->Apply(events);
     news_.Apply(events);
+    for (const auto& [record, window] : episodeWindows_)
+        if (window)
+            window->OnDownloadsChanged(events);
 }
 
 void CTessarineDlg::OnMessage(const Message& message) {
@@ -449,6 +465,38 @@ void CTessarineDlg::OnOpenPodcastFolder() {
         OpenPath(library_.FolderOf(record));
 }
 
+void CTessarineDlg::OnShowEpisodes() {
+    if (const SubscriptionPtr record = GetSelectedSubscription())
+        ShowEpisodesOf(record);
+}
+
+EpisodesWindow* CTessarineDlg::ShowEpisodes(const std::string& url) {
+    const SubscriptionPtr record = library_.FindPodcast(url);
+    return record ? ShowEpisodesOf(record) : nullptr;
+}
+
+EpisodesWindow* CTessarineDlg::EpisodesWindowOf(const SubscriptionPtr& record) const {
+    const auto found = episodeWindows_.find(record.get());
+    return found == episodeWindows_.end() ? nullptr : found->second.data();
+}
+
+EpisodesWindow* CTessarineDlg::ShowEpisodesOf(const SubscriptionPtr& record) {
+    if (closing_ || !record)
+        return nullptr;
+    // Windows closed since are forgotten.
+    std::erase_if(episodeWindows_, [](const auto& open) { return open.second.isNull(); });
+    EpisodesWindow* window = EpisodesWindowOf(record);
+    if (window == nullptr) {
+        window = new EpisodesWindow(library_, record, this);
+        episodeWindows_[record.get()] = window;
+    }
+    window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+    window->show();
+    window->raise();
+    window->activateWindow();
+    return window;
+}
+
 void CTessarineDlg::OnDownloadDoubleClick() {
     downloads_->OpenRow(downloads_->CurrentRow());
 }
@@ -474,6 +522,9 @@ void CTessarineDlg::OnQuit() {
     // transfer under way has stopped; events still on their way are dropped.
     messages_->CloseAll();
     messagesWindow_->close();
+    for (const auto& [record, window] : episodeWindows_)
+        if (window)
+            window->close();
     library_.Shutdown();
     ended_ = true;
     hide();
@@ -517,10 +568,17 @@ bool CTessarineDlg::eventFilter(QObject* watched, QEvent* event) {
 bool CTessarineDlg::OnListKey(ReportListView* list, const QKeyEvent& key) {
     // Keys without modifiers on a selected row: Enter does what a
     // double-click does, Delete removes a subscription as the context
-    // menu's "Remove" does. Everything else is the list's.
-    if ((key.modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier || list->SelectionMark() < 0)
-        return false;
+    // menu's "Remove" does; Ctrl+Enter on a podcast opens its episodes.
+    // Everything else is the list's.
     const bool subscriptions = list == subscriptionList_;
+    const Qt::KeyboardModifiers modifiers = key.modifiers() & ~Qt::KeypadModifier;
+    if (subscriptions && modifiers == Qt::ControlModifier && list->SelectionMark() >= 0 &&
+        (key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter)) {
+        OnShowEpisodes();
+        return true;
+    }
+    if (modifiers != Qt::NoModifier || list->SelectionMark() < 0)
+        return false;
     switch (key.key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:

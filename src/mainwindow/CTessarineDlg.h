@@ -9,9 +9,11 @@
 #include "mainwindow/Commands.h"
 #include "mainwindow/NewEpisodeNews.h"
 
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -25,6 +27,7 @@ class Autostart;
 class CSplitterBar;
 class DownloadCommands;
 class DownloadTableModel;
+class EpisodesWindow;
 class MainMenus;
 class MainWindowLayout;
 class MessageQueue;
@@ -62,6 +65,12 @@ public:
     // none. Returns at once: they open from the event loop, each once no
     // other subscribe dialog or link is in the way.
     void OpenLinks(const QStringList& links);
+    // Opens the Episodes window of the podcast that `url` names (see
+    // PodcastLibrary::FindPodcast), or raises it when it is open already;
+    // nothing for a podcast that is not listed. The window opened; null when none.
+    EpisodesWindow* ShowEpisodes(const std::string& url);
+    // The Episodes window open for `record`; null when none is.
+    EpisodesWindow* EpisodesWindowOf(const SubscriptionPtr& record) const;
 
     // Runs a command as a menu item, an accelerator or a post does.
     void OnCommand(int id);
@@ -114,6 +123,8 @@ private:
     void OnSetBaseDirectory();
     void OnOpenBaseDirectory();
     void OnOpenPodcastFolder();
+    void OnShowEpisodes();
+    EpisodesWindow* ShowEpisodesOf(const SubscriptionPtr& record);
     void OnDownloadDoubleClick();
     void OnInformation();
     void OnAbout();
@@ -156,6 +167,8 @@ private:
     DownloadCommands* downloads_ = nullptr;
     std::unique_ptr<MainWindowLayout> layout_;
     NewEpisodeNews news_; // tells the desktop of new episodes after a check
+    // The Episodes windows open, one per podcast.
+    std::map<const Subscription*, QPointer<EpisodesWindow>> episodeWindows_;
     QSize templateSize_;  // the size the layout gives: never made smaller than that
     bool startMaximized_ = false;
 

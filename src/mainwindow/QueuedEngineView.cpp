@@ -44,6 +44,8 @@ void QueuedEngineView::MessagePosted(const Message& message) { Push(message); }
 
 void QueuedEngineView::CycleEnded(bool quit) { Push(CycleEndEvent{quit}); }
 
+void QueuedEngineView::EpisodesChanged(const std::string& url) { Push(EpisodesEvent{url}); }
+
 void QueuedEngineView::Push(Event event) {
     bool first;
     {
@@ -98,6 +100,8 @@ void QueuedEngineView::Deliver() {
         flushRefresh();
         if (const Message* message = std::get_if<Message>(&event))
             emit messagePosted(*message);
+        else if (const EpisodesEvent* episodes = std::get_if<EpisodesEvent>(&event))
+            emit episodesChanged(episodes->url);
         else
             emit cyclesEnded(std::get<CycleEndEvent>(event).quit);
     }

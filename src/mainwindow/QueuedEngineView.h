@@ -13,6 +13,7 @@
 #include <QObject>
 
 #include <mutex>
+#include <string>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -37,6 +38,7 @@ public:
     void DownloadProgress(size_t index, int64_t received, int64_t total) override;
     void MessagePosted(const Message& message) override;
     void CycleEnded(bool quit) override;
+    void EpisodesChanged(const std::string& url) override;
 
     // Hands on every event that has arrived, now (on this object's thread).
     Q_INVOKABLE void Deliver();
@@ -48,13 +50,19 @@ signals:
     void downloadsChanged(const std::vector<DownloadEvent>& events);
     void messagePosted(const Message& message);
     void cyclesEnded(bool quit);
+    // The episodes of the podcast at `url` changed in the store.
+    void episodesChanged(const std::string& url);
 
 private:
     struct SubscriptionsEvent {};
     struct CycleEndEvent {
         bool quit = false;
     };
-    using Event = std::variant<SubscriptionsEvent, DownloadEvent, Message, CycleEndEvent>;
+    struct EpisodesEvent {
+        std::string url;
+    };
+    using Event =
+        std::variant<SubscriptionsEvent, DownloadEvent, Message, CycleEndEvent, EpisodesEvent>;
     void Push(Event event);
     void PostDelivery();
 

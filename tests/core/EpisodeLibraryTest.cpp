@@ -40,6 +40,7 @@ struct ShowFeed {
     std::string query;              // appended to every enclosure URL
     std::string prefix = "/media/"; // where the enclosures are served
     std::string extra;              // more channel elements
+    std::string itemExtra;          // more elements of every item
 
     std::string Text() const {
         std::string text = "<?xml version=\"1.0\"?>\n<rss version=\"2.0\" "
@@ -50,7 +51,7 @@ struct ShowFeed {
             const std::string n = std::to_string(i);
             text += "<item><title>Episode " + n + "</title><guid>ep-" + n + "</guid><pubDate>" +
                     DaysBefore(episodes - i) + "</pubDate><enclosure url=\"" + prefix + "ep" + n +
-                    ".mp3" + query + "\" length=\"5\" type=\"audio/mpeg\"/></item>";
+                    ".mp3" + query + "\" length=\"5\" type=\"audio/mpeg\"/>" + itemExtra + "</item>";
         }
         return text + "</channel></rss>";
     }
@@ -197,6 +198,69 @@ TEST_F(EpisodeLibraryTest, ADeletedEpisodeStaysDeletedAndAgainFetchesItOnce) {
     EXPECT_EQ(ReadFile(base + "Show/ep3.mp3"), "audio3");
     Check();
     EXPECT_EQ(Hits(3), (std::vector<int>{1, 2, 2}));
+}
+
+// What the Episodes window does to episodes picked by key: delete their
+// files (fetched again or not as refetch-deleted says), mark them as not
+// wanted, download them again; and what it lists of them.
+TEST_F(EpisodeLibraryTest, PickedEpisodesDeletedUnwantedAndFetchedAgainByKey) {
+    ShowFeed feed;
+    feed.itemExtra = "<itunes:duration>1:02:03</itunes:duration>";
+    ServeFeed("/feed.xml", feed);
+    Start();
+    const SubscriptionPtr show = Subscribe("/feed.xml");
+    ASSERT_TRUE(library->WaitForIdle(1min));
+    Set(show, "refetch-deleted", "no");
+    std::vector<StoredEpisode> episodes;
+    ASSERT_EQ(library->EpisodesOf(show, episodes), PodcastLibrary::EpisodeQuery::Done);
+    ASSERT_EQ(episodes.size(), 3u);
+    std::vector<std::string> keys;
+    for (const StoredEpisode& e : episodes) {
+        keys.push_back(e.key);
+        EXPECT_EQ(e.duration, 3723);
+        EXPECT_EQ(e.size, 6) << "the file's size, not the 5 bytes announced";
+    }
+    EXPECT_EQ(library->EpisodeFile(show, keys[0]), base + "Show/ep3.mp3");
+    EXPECT_EQ(library->EpisodeFile(show, "nothing"), std::nullopt);
+
+    const auto pick = [&](PodcastLibrary::EpisodePick what, std::vector<std::string> picked) {
+        size_t changed = 99;
+        EXPECT_EQ(library->PickEpisodes(show, what, picked, &changed),
+                  PodcastLibrary::EpisodeQuery::Done);
+        return changed;
+    };
+    using Pick = PodcastLibrary::EpisodePick;
+    // Only downloaded files are deleted; unknown keys are passed over.
+    EXPECT_EQ(pick(Pick::DeleteFile, {keys[0], "nothing"}), 1u);
+    EXPECT_EQ(pick(Pick::DeleteFile, {keys[0]}), 0u);
+    EXPECT_FALSE(fs::exists(base + "Show/ep3.mp3"));
+    Check();
+    EXPECT_EQ(Hits(3), (std::vector<int>{1, 1, 1}));
+    // Downloaded episodes are not marked as unwanted; the deleted one is.
+    EXPECT_EQ(pick(Pick::NotWanted, {keys[0], keys[1]}), 1u);
+    EXPECT_EQ(States(show), (Texts{"Episode 3: skipped Show/ep3.mp3",
+                                   "Episode 2: downloaded Show/ep2.mp3",
+                                   "Episode 1: downloaded Show/ep1.mp3"}));
+    // Asked for again, it is fetched once, whatever it was.
+    EXPECT_EQ(pick(Pick::DownloadAgain, {keys[0]}), 1u);
+    Check();
+    Check();
+    EXPECT_EQ(Hits(3), (std::vector<int>{1, 1, 2}));
+    EXPECT_EQ(States(show)[0], "Episode 3: downloaded Show/ep3.mp3");
+
+    // With refetch-deleted the next check downloads a deleted file again.
+    Set(show, "refetch-deleted", "inherit");
+    EXPECT_EQ(pick(Pick::DeleteFile, {keys[1]}), 1u);
+    EXPECT_FALSE(fs::exists(base + "Show/ep2.mp3"));
+    Check();
+    EXPECT_EQ(Hits(3), (std::vector<int>{1, 2, 2}));
+    // A link put where a file was is not followed: only the record changes.
+    fs::remove(base + "Show/ep1.mp3");
+    fs::create_symlink(base + "Show/ep2.mp3", base + "Show/ep1.mp3");
+    EXPECT_EQ(pick(Pick::DeleteFile, {keys[2]}), 1u);
+    EXPECT_TRUE(fs::is_symlink(base + "Show/ep1.mp3"));
+    EXPECT_TRUE(fs::exists(base + "Show/ep2.mp3"));
+    EXPECT_TRUE(view.Messages().empty()) << view.Messages().front();
 }
 
 TEST_F(EpisodeLibraryTest, AnEnclosureThatChangesItsUrlIsTheSameEpisode) {

@@ -218,6 +218,41 @@ TEST(FeedReader, GuidsMovedFeedsAndMediaContent) {
         EXPECT_EQ(LibrarySummary(ReadFeed(text)), summary) << text;
 }
 
+// The running time of an item: the forms feeds write, and odd values left out.
+TEST(FeedReader, ItunesDuration) {
+    const std::pair<const char*, int64_t> forms[] = {
+        {"1:02:03", 3723}, {"02:03", 123}, {"75:30", 4530}, {"3723", 3723}, {" 45\n", 45},
+        {"0:00:07", 7},    {"1834.5", 1834}, {"12:03.250", 723}, {"10:00:00:00", -1},
+        {"1:60:00", -1},   {"5:75", -1},     {"", -1},        {"0", -1},        {"0:00", -1},
+        {"-5", -1},        {"1h30m", -1},    {"1::2", -1},    {":30", -1},      {"30.", -1},
+        {"1:2:3", 3723},   {"9999999999", -1},
+    };
+    for (const auto& [text, seconds] : forms)
+        EXPECT_EQ(ParseDuration(text), seconds) << text;
+
+    // Read from an item by the directory's namespace, whatever its prefix,
+    // in RSS and Atom; not by a prefix bound to something else.
+    const FeedDocument rss = ReadFeed(
+        "<rss xmlns:i=\"http://www.itunes.com/dtds/podcast-1.0.dtd\"><channel>"
+        "<item><enclosure url=\"u1\"/><i:duration>1:00</i:duration></item>"
+        "<item><enclosure url=\"u2\"/><itunes:duration>42</itunes:duration></item>"
+        "<item><enclosure url=\"u3\"/><x:duration xmlns:x=\"urn:other\">42</x:duration>"
+        "<duration>9</duration></item>"
+        "<item><enclosure url=\"u4\"/><itunes:duration>soon</itunes:duration></item>"
+        "</channel></rss>");
+    ASSERT_EQ(rss.items.size(), 4u);
+    EXPECT_EQ(rss.items[0].duration, 60);
+    EXPECT_EQ(rss.items[1].duration, 42);
+    EXPECT_EQ(rss.items[2].duration, -1);
+    EXPECT_EQ(rss.items[3].duration, -1);
+    const FeedDocument atom = ReadFeed(
+        "<feed xmlns=\"http://www.w3.org/2005/Atom\" "
+        "xmlns:itunes=\"http://www.itunes.com/dtds/podcast-1.0.dtd\"><entry><link rel=\"enclosure\" "
+        "href=\"u\"/><itunes:duration>01:00:00</itunes:duration></entry></feed>");
+    ASSERT_EQ(atom.items.size(), 1u);
+    EXPECT_EQ(atom.items[0].duration, 3600);
+}
+
 TEST(FeedReader, EpisodeKeys) {
     const auto item = [](std::string url, std::string guid, std::string title = "",
                          std::string date = "", std::string mediaUrl = "") {

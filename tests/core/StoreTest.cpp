@@ -106,6 +106,38 @@ TEST_F(Store, KeepsItsEpisodesAcrossReopeningAndMigratesOnce) {
     EXPECT_FALSE(fs::exists(path + "-wal"));
 }
 
+// A store of the version before running times and sizes gains them, its
+// episodes unknown in both until a check or a download tells; after that
+// they are kept like the rest.
+TEST_F(Store, RunningTimeAndSizeJoinAnOlderStore) {
+    OpenWithPodcast();
+    StoredEpisode a = Episode("a", "2024-01-01");
+    ASSERT_FALSE(store.PutEpisode(podcast, a));
+    ASSERT_FALSE(store.Db().Execute("ALTER TABLE episode DROP COLUMN duration;"
+                                    " ALTER TABLE episode DROP COLUMN size;"
+                                    " PRAGMA user_version = 2"));
+    store.Close();
+    ASSERT_EQ(store.Open(dir.Base()), Result::Opened) << store.Error().message;
+    EXPECT_EQ(store.FoundVersion(), 2);
+    std::vector<StoredEpisode> episodes;
+    ASSERT_FALSE(store.Episodes(podcast, episodes));
+    EXPECT_EQ(episodes, std::vector<StoredEpisode>{a});
+    EXPECT_EQ(a.duration, -1);
+    EXPECT_EQ(a.size, -1);
+
+    // What the feed says of the running time is taken with its texts; the
+    // size only with what was decided (the file's once it is there).
+    a.duration = 3723;
+    a.size = 5;
+    ASSERT_FALSE(store.PutEpisode(podcast, a));
+    ASSERT_FALSE(store.Episodes(podcast, episodes));
+    EXPECT_EQ(episodes[0].duration, 3723);
+    EXPECT_EQ(episodes[0].size, -1);
+    ASSERT_FALSE(store.PutEpisode(podcast, a, true));
+    ASSERT_FALSE(store.Episodes(podcast, episodes));
+    EXPECT_EQ(episodes, std::vector<StoredEpisode>{a});
+}
+
 // A migration that fails leaves the file as it was: the tables it made
 // before the failure go with it, and the version stays.
 TEST_F(Store, AFailedMigrationChangesNothing) {

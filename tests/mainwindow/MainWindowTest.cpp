@@ -5,9 +5,12 @@
 #include "core/model/SettingsFile.h"
 #include "core/update/PartialFile.h"
 #include "core/util/Strings.h"
+#include "display/DisplayText.h"
 #include "mainwindow/CTessarineDlg.h"
 #include "mainwindow/DownloadCommands.h"
 #include "mainwindow/DownloadTableModel.h"
+#include "mainwindow/EpisodeTableModel.h"
+#include "mainwindow/EpisodesWindow.h"
 #include "mainwindow/MainMenus.h"
 #include "mainwindow/MessagesWindow.h"
 #include "mainwindow/QueuedEngineView.h"
@@ -27,6 +30,10 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QPointer>
+#include <QTreeView>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QGuiApplication>
@@ -1301,4 +1308,162 @@ TEST_F(MainWindowTest, LinksFromASecondStartFillTheSubscribeDialogInTurn) {
         WaitFor([&] { return shown.size() == 2 && QApplication::activeModalWidget() == nullptr; }));
     EXPECT_EQ(shown, QStringList({"", "http://127.0.0.1:1/g.xml"}));
     EXPECT_EQ(ModelUrls(), std::vector<std::string>{"http://127.0.0.1:1/f.xml"});
+}
+
+// ---- The Episodes window ----
+
+namespace {
+
+// A feed of four episodes, newest first: three served, the oldest gone.
+std::string EpisodesFeed(const LoopbackServer& server) {
+    const char* items[][4] = {
+        {"Gamma three", "Wed, 03 Jan 2024 10:00:00 +0000", "1:02:03", "/3.mp3"},
+        {"Beta two", "Tue, 02 Jan 2024 10:00:00 +0000", "45:10", "/2.mp3"},
+        {"Alpha one", "Mon, 01 Jan 2024 10:00:00 +0000", "90", "/1.mp3"},
+        {"Lost zero", "Sun, 31 Dec 2023 10:00:00 +0000", "", "/gone.mp3"},
+    };
+    std::string text = "<?xml version=\"1.0\"?><rss version=\"2.0\" "
+                       "xmlns:itunes=\"http://www.itunes.com/dtds/podcast-1.0.dtd\"><channel>"
+                       "<title>A</title>";
+    for (const auto& item : items)
+        text += std::string("<item><title>") + item[0] + "</title><guid>" + item[3] +
+                "</guid><pubDate>" + item[1] + "</pubDate><itunes:duration>" + item[2] +
+                "</itunes:duration><enclosure url=\"" + server.Url(item[3]) +
+                "\" length=\"2000000\" type=\"audio/mpeg\"/></item>";
+    return text + "</channel></rss>";
+}
+
+} // namespace
+
+// Opened from the subscription list (Ctrl+Enter, the context menu), one
+// window per podcast: its episodes newest first with date, running time,
+// size and state, filtered by state and title; Play, Show in folder,
+// Delete file (with refetch-deleted off the next check fetches nothing),
+// Download (one more transfer) and Not wanted on the picked episodes.
+TEST_F(MainWindowTest, EpisodesWindowListsFiltersAndActsOnPickedEpisodes) {
+    LoopbackServer server;
+    for (const char* path : {"/1.mp3", "/2.mp3", "/3.mp3"})
+        server.Serve(path, std::string("audio") + path, "audio/mpeg");
+    server.Serve("/gone.mp3", "missing", "text/plain", 404);
+    server.Start();
+    server.Serve("/a.xml", EpisodesFeed(server), "text/xml");
+    auto& w = Window(SettingsFor({server.Url("/a.xml")}));
+    w.OnCommand(ID_CHECK_NEW_ITEMS);
+    ASSERT_TRUE(WaitIdle());
+    const SubscriptionPtr record = library->FindPodcast("A");
+    ASSERT_TRUE(record);
+    std::string problem;
+    ASSERT_EQ(library->ChangeSettings(record, {{"refetch-deleted", "no"}}, problem),
+              PodcastLibrary::SettingsResult::Done);
+
+    QStringList items;
+    for (QAction* action : w.ContextMenu()->actions())
+        items << action->text();
+    EXPECT_TRUE(items.contains(QString::fromStdString(LoadResString(TXT_EPISODES_MENU))));
+    w.SubscriptionList()->SelectRow(0);
+    w.SubscriptionList()->setFocus();
+    QTest::keyClick(w.SubscriptionList(), Qt::Key_Return, Qt::ControlModifier);
+    EpisodesWindow* episodes = w.EpisodesWindowOf(record);
+    ASSERT_NE(episodes, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(episodes));
+    EXPECT_EQ(w.ShowEpisodes(server.Url("/a.xml")), episodes);
+    EXPECT_EQ(episodes->windowTitle(), "Episodes of A");
+    EXPECT_TRUE(harness.opened.empty()) << "Ctrl+Enter does not open the folder";
+
+    const auto column = [&](int col) {
+        QStringList cells;
+        for (int r = 0; r < episodes->Filter()->rowCount(); ++r)
+            cells << episodes->Filter()->index(r, col).data().toString();
+        return cells.join('|').toStdString();
+    };
+    using M = EpisodeTableModel;
+    EXPECT_EQ(column(M::ColumnTitle), "Gamma three|Beta two|Alpha one|Lost zero");
+    EXPECT_EQ(column(M::ColumnDuration), "1:02:03|45:10|1:30|");
+    EXPECT_EQ(column(M::ColumnSize), SizeText(11) + "|" + SizeText(11) + "|" + SizeText(11) + "|" +
+                                         SizeText(2000000));
+    EXPECT_EQ(column(M::ColumnState), "Downloaded|Downloaded|Downloaded|Failed: HTTP status 404");
+    EXPECT_TRUE(column(M::ColumnDate).starts_with("2024-01-0"));
+    EXPECT_EQ(episodes->Summary()->text(), "4 of 4 episodes");
+
+    // The state filter and the search narrow the list together.
+    episodes->StateChoice()->setCurrentIndex(7); // Failed
+    EXPECT_EQ(column(M::ColumnTitle), "Lost zero");
+    episodes->StateChoice()->setCurrentIndex(0);
+    QTest::keyClicks(episodes->Search(), "TWO  be");
+    EXPECT_EQ(column(M::ColumnTitle), "Beta two");
+    EXPECT_EQ(episodes->Summary()->text(), "1 of 4 episodes");
+    episodes->Search()->clear();
+
+    // Keys on the list: Enter plays, Delete deletes the file (once the user
+    // agreed), Ctrl+D downloads again.
+    episodes->View()->setFocus();
+    episodes->Pick({"Alpha one"});
+    QTest::keyClick(episodes->View(), Qt::Key_Return);
+    ASSERT_EQ(harness.opened.size(), 1u);
+    EXPECT_EQ(harness.opened[0].toLocalFile().toStdString(), base + "A/1.mp3");
+    episodes->Run(EpisodesWindow::Command::ShowInFolder);
+    ASSERT_EQ(harness.opened.size(), 2u);
+    EXPECT_EQ(harness.opened[1].toLocalFile().toStdString(), base + "A");
+
+    episodes->Pick({"Beta two", "Lost zero"});
+    EXPECT_TRUE(episodes->Action(EpisodesWindow::Command::DeleteFile)->isEnabled());
+    QTest::keyClick(episodes->View(), Qt::Key_Delete); // answered No
+    EXPECT_TRUE(fs::exists(base + "A/2.mp3"));
+    harness.answers = {QMessageBox::Yes};
+    QTest::keyClick(episodes->View(), Qt::Key_Delete);
+    EXPECT_FALSE(fs::exists(base + "A/2.mp3"));
+    ASSERT_TRUE(WaitFor([&] { return column(M::ColumnState).starts_with("Downloaded|Deleted|"); }));
+    EXPECT_EQ(episodes->PickedRows(), (std::vector<int>{1, 3})) << "the pick stays";
+    w.OnCommand(ID_CHECK_NEW_ITEMS);
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(server.Hits("/2.mp3"), 1);
+
+    episodes->Pick({"Beta two"});
+    QTest::keyClick(episodes->View(), Qt::Key_D, Qt::ControlModifier);
+    ASSERT_TRUE(
+        WaitFor([&] { return column(M::ColumnState).starts_with("Downloaded|Downloaded|"); }));
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(server.Hits("/2.mp3"), 2);
+    EXPECT_TRUE(fs::exists(base + "A/2.mp3"));
+
+    // Not wanted: only for what is not downloaded.
+    episodes->Pick({"Gamma three"});
+    EXPECT_FALSE(episodes->Action(EpisodesWindow::Command::NotWanted)->isEnabled());
+    episodes->Pick({"Lost zero"});
+    episodes->ContextMenu()->popup(episodes->View()->mapToGlobal(QPoint(5, 5)));
+    episodes->Action(EpisodesWindow::Command::NotWanted)->trigger();
+    episodes->ContextMenu()->hide();
+    ASSERT_TRUE(WaitFor([&] { return column(M::ColumnState).ends_with("|Not wanted"); }));
+    const int goneHits = server.Hits("/gone.mp3");
+    w.OnCommand(ID_CHECK_NEW_ITEMS);
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(server.Hits("/gone.mp3"), goneHits) << "not asked for again";
+
+    // Removing the podcast closes its window.
+    QPointer<EpisodesWindow> open = episodes;
+    w.OnCommand(ID_REMOVE_PODCAST);
+    EXPECT_TRUE(WaitFor([&] { return open.isNull(); }));
+}
+
+// A download of one of the podcast's episodes shows its progress in the
+// window open meanwhile, then its end as the store records it.
+TEST_F(MainWindowTest, EpisodesWindowFollowsARunningDownload) {
+    std::string body(200000, 'x');
+    LoopbackServer server;
+    server.ServeResource("/1.mp3", {.body = body, .trickleBytes = 2000, .trickleEveryMs = 10});
+    server.Start();
+    server.Serve("/a.xml", MakeFeed("A", {{server.Url("/1.mp3"), "One"}}), "text/xml");
+    auto& w = Window(SettingsFor({server.Url("/a.xml")}));
+    EpisodesWindow* episodes = w.ShowEpisodes(server.Url("/a.xml"));
+    ASSERT_NE(episodes, nullptr);
+    EXPECT_EQ(episodes->Rows()->rowCount(), 0); // never checked
+    const auto state = [&] {
+        return episodes->Rows()->Cell(0, EpisodeTableModel::ColumnState);
+    };
+    w.OnCommand(ID_CHECK_NEW_ITEMS);
+    ASSERT_TRUE(WaitFor([&] { return state().startsWith("Downloading "); }));
+    EXPECT_EQ(episodes->Rows()->Cell(0, EpisodeTableModel::ColumnTitle), "One");
+    ASSERT_TRUE(WaitFor([&] { return state() == "Downloaded"; }));
+    EXPECT_EQ(episodes->Rows()->Cell(0, EpisodeTableModel::ColumnSize),
+              QString::fromStdString(SizeText(200000)));
 }

@@ -20,7 +20,7 @@ namespace {
 // resolution of enclosure URLs would make something else of the same bytes:
 // a stored document stands for what they make of its body. A file of another
 // version is no entry.
-constexpr uint32_t kFormatVersion = 5;
+constexpr uint32_t kFormatVersion = 6;
 constexpr std::string_view kMagic = "TESSARINE-FEED-CACHE\n";
 // An entry holds what was read from one feed of at most the fetcher's 64 MiB:
 // one larger than twice that is none of ours, and is not read.
@@ -32,9 +32,10 @@ constexpr std::size_t kMaxEntryBytes = std::size_t{128} << 20;
 template <class Item, class Visit>
 void ForEachField(Item& item,
                   Visit&& visit) requires std::is_same_v<std::remove_const_t<Item>, FeedItem> {
-    auto& [enclosureUrl, enclosureLength, title, description, pubDate, guid, mediaUrl] = item;
+    auto& [enclosureUrl, enclosureLength, title, description, pubDate, guid, mediaUrl, duration] =
+        item;
     visit(enclosureUrl), visit(enclosureLength), visit(title), visit(description), visit(pubDate);
-    visit(guid), visit(mediaUrl);
+    visit(guid), visit(mediaUrl), visit(duration);
 }
 template <class Document, class Visit>
 void ForEachField(Document& document, Visit&& visit) requires

@@ -31,6 +31,40 @@ std::string TrimWhiteSpace(std::string_view text) {
     return std::string(Trimmed(text, IsXmlWhiteSpace));
 }
 
+int64_t ParseDuration(std::string_view text) {
+    std::string_view rest = Trimmed(text, IsXmlWhiteSpace);
+    // A fraction of the last part ("1834.5", "12:03.250") is dropped.
+    if (const size_t dot = rest.find('.'); dot != std::string_view::npos) {
+        const std::string_view fraction = rest.substr(dot + 1);
+        if (fraction.empty() || fraction.find_first_not_of("0123456789") != std::string_view::npos)
+            return -1;
+        rest = rest.substr(0, dot);
+    }
+    int64_t parts[3] = {0, 0, 0};
+    int count = 0;
+    while (true) {
+        const size_t colon = rest.find(':');
+        const std::string_view part = rest.substr(0, colon);
+        // At most 9 digits a part: no overflow, and no running time is longer.
+        if (count == 3 || part.empty() || part.size() > 9 ||
+            part.find_first_not_of("0123456789") != std::string_view::npos)
+            return -1;
+        parts[count++] = ParseDecimal(part);
+        if (colon == std::string_view::npos)
+            break;
+        rest = rest.substr(colon + 1);
+    }
+    int64_t seconds = 0;
+    for (int i = 0; i < count; ++i) {
+        // The first part may be any size ("90:00" is ninety minutes); the
+        // ones after a colon are minutes and seconds of the one before.
+        if (i > 0 && parts[i] >= 60)
+            return -1;
+        seconds = seconds * 60 + parts[i];
+    }
+    return seconds > 0 ? seconds : -1;
+}
+
 namespace {
 
 constexpr const char* kAtomNamespace = "http://www.w3.org/2005/Atom";
@@ -100,6 +134,16 @@ bool IsNamed(const TiXmlElement& element, std::string_view local, std::string_vi
 
 constexpr std::string_view kItunesNamespace = "http://www.itunes.com/dtds/podcast-1.0.dtd";
 constexpr std::string_view kMediaNamespace = "http://search.yahoo.com/mrss/";
+
+// The first child of `item` that is `local` of the podcast directory's
+// vocabulary, or null.
+const TiXmlElement* ItunesChild(const TiXmlElement& item, std::string_view local) {
+    for (const TiXmlElement* child = item.FirstChildElement(); child != nullptr;
+         child = child->NextSiblingElement())
+        if (IsNamed(*child, local, kItunesNamespace, "itunes"))
+            return child;
+    return nullptr;
+}
 
 // The trimmed "url" of a Media RSS "content" that is audio or video by its
 // MIME type or its "medium"; empty for anything else (a cover picture).
@@ -232,6 +276,8 @@ void ReadRss(const TiXmlElement& root, const TiXmlElement& channel, bool rdf, Fe
         entry.description = ChildText(*item, "description");
         entry.pubDate = ChildText(*item, "pubDate");
         entry.guid = TrimWhiteSpace(ChildText(*item, "guid"));
+        if (const TiXmlElement* duration = ItunesChild(*item, "duration"))
+            entry.duration = ParseDuration(TextOf(duration));
         (enclosure != nullptr ? feed.items : feed.mediaItems).push_back(std::move(entry));
     }
 }
@@ -265,6 +311,8 @@ void ReadAtom(const TiXmlElement& root, FeedDocument& feed) {
         item.description = firstText(*entry, "summary", "content");
         item.pubDate = firstText(*entry, "published", "updated");
         item.guid = TrimWhiteSpace(ChildText(*entry, name("id").c_str()));
+        if (const TiXmlElement* duration = ItunesChild(*entry, "duration"))
+            item.duration = ParseDuration(TextOf(duration));
         (href != nullptr ? feed.items : feed.mediaItems).push_back(std::move(item));
     }
 }

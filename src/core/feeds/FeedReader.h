@@ -44,6 +44,9 @@ struct FeedItem {
     // "content" (a child of the item or of a "group" in it) whose "type" or
     // "medium" is audio or video, trimmed; empty otherwise.
     std::string mediaUrl{};
+    // The item's "itunes:duration" in seconds (see ParseDuration); -1 when
+    // absent or not understood.
+    int64_t duration = -1;
 };
 
 struct FeedDocument {
@@ -73,6 +76,11 @@ FeedDocument ReadFeed(const std::string& text);
 // stray bytes percent-encoded; empty when there is none that is an http or
 // https URL, or `text` is no feed. A saved copy of a feed is known by it.
 std::string FeedSelfUrl(const std::string& text);
+// A running time as feeds write it: "H:MM:SS", "MM:SS" or whole seconds
+// (a fraction of a second is dropped), blanks around it allowed. -1 for
+// anything else: no digits, a part that is no number, minutes or seconds of
+// 60 or more after a colon, more than three parts, or no time at all.
+int64_t ParseDuration(std::string_view text);
 
 // Leading and trailing white space removed.
 std::string TrimWhiteSpace(std::string_view text);

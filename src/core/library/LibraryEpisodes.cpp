@@ -191,6 +191,39 @@ PodcastLibrary::AgainResult PodcastLibrary::DownloadAgain(const SubscriptionPtr&
     return AgainResult::Failed;
 }
 
+PodcastLibrary::EpisodeQuery PodcastLibrary::PickEpisodes(const SubscriptionPtr& record,
+                                                          EpisodePick pick,
+                                                          const std::vector<std::string>& keys,
+                                                          size_t* changed) {
+    if (changed != nullptr)
+        *changed = 0;
+    if (!episodes_.IsOpen())
+        return EpisodeQuery::NoStore;
+    if (!record)
+        return EpisodeQuery::Failed;
+    const EpisodeLedger::Pick ledgerPick = pick == EpisodePick::DeleteFile ? EpisodeLedger::Pick::DeleteFile
+                                           : pick == EpisodePick::NotWanted
+                                               ? EpisodeLedger::Pick::NotWanted
+                                               : EpisodeLedger::Pick::Again;
+    const std::string url = model_.Values(record).url;
+    const std::optional<size_t> done =
+        episodes_.PickEpisodes(model_.BaseDirectory(), url, ledgerPick, keys);
+    if (!done)
+        return EpisodeQuery::Failed;
+    if (changed != nullptr)
+        *changed = *done;
+    if (*done > 0)
+        events_.EpisodesChanged(url);
+    return EpisodeQuery::Done;
+}
+
+std::optional<std::string> PodcastLibrary::EpisodeFile(const SubscriptionPtr& record,
+                                                       const std::string& key) const {
+    if (!record)
+        return std::nullopt;
+    return episodes_.EpisodeFile(model_.BaseDirectory(), model_.Values(record).url, key);
+}
+
 PodcastLibrary::EpisodeQuery PodcastLibrary::CleanUp(bool dryRun, std::vector<CleanedFile>& files) {
     files.clear();
     if (!episodes_.IsOpen())

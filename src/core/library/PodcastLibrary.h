@@ -211,6 +211,20 @@ public:
     // (its title, its file's name or its guid) once, whatever became of it.
     AgainResult DownloadAgain(const SubscriptionPtr& record, const std::string& episode);
 
+    // What the episode list does to the episodes the user picked (see
+    // EpisodeLedger::Pick): delete their files (whether a check downloads
+    // them again follows the podcast's refetch-deleted), mark them as not
+    // wanted, or download them once more with the next check.
+    enum class EpisodePick { DeleteFile, NotWanted, DownloadAgain };
+    // Applies `pick` to the episodes of `record` named by their keys; tells
+    // EpisodesChanged when any changed. `changed`: how many did.
+    EpisodeQuery PickEpisodes(const SubscriptionPtr& record, EpisodePick pick,
+                              const std::vector<std::string>& keys, size_t* changed = nullptr);
+    // The path of the file of `record`'s episode `key`; none when the store
+    // knows no file of it.
+    std::optional<std::string> EpisodeFile(const SubscriptionPtr& record,
+                                           const std::string& key) const;
+
     // A downloaded file the clean-up removes (or would remove).
     struct CleanedFile {
         std::string podcast; // the subscription's name

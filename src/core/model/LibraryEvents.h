@@ -92,6 +92,12 @@ public:
 
     virtual void MessagePosted(const Message& message) = 0;
 
+    // What the episode store records of the podcast at `url` changed: a
+    // check recorded its episodes, a download of one ended, or the user
+    // changed some through the library. Nothing for a front end that does
+    // not list episodes.
+    virtual void EpisodesChanged(const std::string& url) { (void)url; }
+
     // The worker has ended its cycles and nothing is pending. `quit`: the
     // quit rule says that the program ends now (once the user has read the
     // messages still open).

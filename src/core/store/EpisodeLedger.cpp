@@ -93,6 +93,8 @@ void EpisodeLedger::Fill(const std::vector<Listed>& listed, std::time_t now) {
                 KindAt(FeedFilePath(base_, l.folder, name), false) == EntryKind::Regular) {
                 episode.state = EpisodeState::Downloaded;
                 episode.file = StoredPath(l.folder, name);
+                if (const auto stamp = FileStamp::Of(FeedFilePath(base_, l.folder, name)))
+                    episode.size = stamp->size;
             }
             store_.PutEpisode(podcast, episode);
         }
@@ -303,9 +305,13 @@ void EpisodeLedger::Downloaded(const std::string& base, int64_t podcast, const s
     std::lock_guard lock(mutex_);
     if (!For(base) || podcast == 0)
         return;
-    Statement done(store_.Db(), "UPDATE episode SET state = 'downloaded', file = ?3, again = 0,"
-                                " attempts = 0, reason = '' WHERE podcast_id = ?1 AND key = ?2");
-    done.Bind(1, podcast).Bind(2, key).Bind(3, file).Run();
+    // The size is the file's now; what the feed announced may differ.
+    const std::optional<FileStamp> stamp = FileStamp::Of(FeedFilePath(base_, std::string(), file));
+    Statement done(store_.Db(),
+                   "UPDATE episode SET state = 'downloaded', file = ?3, again = 0,"
+                   " attempts = 0, reason = '', size = CASE WHEN ?4 >= 0 THEN ?4 ELSE size END"
+                   " WHERE podcast_id = ?1 AND key = ?2");
+    done.Bind(1, podcast).Bind(2, key).Bind(3, file).Bind(4, stamp ? stamp->size : -1).Run();
 }
 
 void EpisodeLedger::Failed(const std::string& base, int64_t podcast, const std::string& key,

@@ -236,6 +236,25 @@ public:
     Again DownloadAgain(const std::string& base, const std::string& url,
                         const std::string& episode);
 
+    // What the episode list does to episodes the user picked.
+    enum class Pick {
+        DeleteFile, // a downloaded episode's file goes; recorded as Deleted
+        NotWanted,  // one not downloaded is Skipped (any request to fetch it again is dropped)
+        Again,      // the next check downloads it once more
+    };
+    // Applies `pick` to the episodes of `url`'s podcast named by `keys` (keys
+    // it does not know, and episodes the pick does not apply to, are passed
+    // over): how many changed, none when there is no store or it failed. A
+    // file is deleted only when it is a regular file; its record changes
+    // first, so that a program killed in between never lists a downloaded
+    // episode without its file.
+    std::optional<size_t> PickEpisodes(const std::string& base, const std::string& url, Pick pick,
+                                       const std::vector<std::string>& keys);
+    // The path of the file of the episode `key` of `url`'s podcast (its
+    // base directory's path joined to it); none when it has no file.
+    std::optional<std::string> EpisodeFile(const std::string& base, const std::string& url,
+                                           const std::string& key);
+
     // ---- Clean-up ----
     struct Removal {
         std::string url;   // the podcast's

@@ -126,6 +126,17 @@ void EpisodeLedger::FeedStep::Rank(const std::vector<const FeedItem*>& feedItems
                 e.date = date;
             item.changed = true;
         }
+        // A running time the feed stops giving stays known; the announced
+        // length counts until the file is there to tell its own.
+        if (f.duration > 0 && e.duration != f.duration) {
+            e.duration = f.duration;
+            item.changed = true;
+        }
+        if (f.enclosureLength > 0 && e.state != EpisodeState::Downloaded &&
+            e.size != f.enclosureLength) {
+            e.size = f.enclosureLength;
+            item.changed = true;
+        }
         moments[i] = ParseFeedDate(f.pubDate);
     }
 
@@ -247,7 +258,15 @@ void EpisodeLedger::FeedStep::Queued(size_t index) {
 
 void EpisodeLedger::FeedStep::Present(size_t index, const std::string& fileName) {
     Item& item = items_[index];
+    const bool wasDownloaded = item.episode.state == EpisodeState::Downloaded;
     SetState(item, EpisodeState::Downloaded, StoredPath(folder_, fileName));
+    // Only a file met now for the first time is looked at for its size.
+    if (!wasDownloaded || item.episode.size < 0)
+        if (const auto stamp = FileStamp::Of(FeedFilePath(base_, std::string(), item.episode.file));
+            stamp && stamp->size != item.episode.size) {
+            item.episode.size = stamp->size;
+            item.changed = true;
+        }
     if (item.episode.again) {
         item.episode.again = false;
         item.changed = true;

@@ -108,6 +108,14 @@ CREATE TABLE archive_memo (
     links_hash INTEGER NOT NULL
 ) WITHOUT ROWID;
 )sql",
+    // 3: what the episode list shows of each episode.
+    R"sql(
+-- The running time in seconds the feed gives; -1 when it gives none.
+ALTER TABLE episode ADD COLUMN duration INTEGER NOT NULL DEFAULT -1;
+-- Bytes: the file's once downloaded, before that the enclosure's announced
+-- length; -1 when neither is known.
+ALTER TABLE episode ADD COLUMN size INTEGER NOT NULL DEFAULT -1;
+)sql",
 };
 
 constexpr const char* kStateNames[] = {"new",     "queued",  "downloaded", "deleted",
@@ -260,11 +268,14 @@ DbError EpisodeStore::Podcast(const std::string& url, const std::string& folder,
 DbError EpisodeStore::PutEpisode(int64_t podcast, const StoredEpisode& episode, bool decided) {
     const std::string sql =
         std::string("INSERT INTO episode (podcast_id, key, guid, url, title, date, state, file,"
-                    " attempts, reason, first_seen, again)"
-                    " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12)"
+                    " attempts, reason, first_seen, again, duration, size)"
+                    " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14)"
                     " ON CONFLICT (podcast_id, key) DO UPDATE SET guid = excluded.guid,"
-                    " url = excluded.url, title = excluded.title, date = excluded.date") +
-        (decided ? ", state = excluded.state, file = excluded.file, again = excluded.again" : "");
+                    " url = excluded.url, title = excluded.title, date = excluded.date,"
+                    " duration = excluded.duration") +
+        (decided ? ", state = excluded.state, file = excluded.file, again = excluded.again,"
+                   " size = excluded.size"
+                 : "");
     std::unique_ptr<Statement>& cached = decided ? putDecided_ : putTexts_;
     if (cached)
         cached->Reset();
@@ -283,13 +294,15 @@ DbError EpisodeStore::PutEpisode(int64_t podcast, const StoredEpisode& episode, 
         .Bind(10, episode.reason)
         .Bind(11, episode.firstSeen)
         .Bind(12, episode.again ? 1 : 0)
+        .Bind(13, episode.duration)
+        .Bind(14, episode.size)
         .Run();
 }
 
 DbError EpisodeStore::Episodes(int64_t podcast, std::vector<StoredEpisode>& episodes) {
     episodes.clear();
     Statement read(db_, "SELECT key, guid, url, title, date, state, file, attempts, reason,"
-                        " first_seen, again FROM episode WHERE podcast_id = ?1"
+                        " first_seen, again, duration, size FROM episode WHERE podcast_id = ?1"
                         " ORDER BY date DESC, first_seen DESC, id ASC");
     read.Bind(1, podcast);
     while (read.Step()) {
@@ -306,6 +319,8 @@ DbError EpisodeStore::Episodes(int64_t podcast, std::vector<StoredEpisode>& epis
         e.reason = read.Text(8);
         e.firstSeen = read.Int(9);
         e.again = read.Int(10) != 0;
+        e.duration = read.Int(11);
+        e.size = read.Int(12);
         episodes.push_back(std::move(e));
     }
     return read.Error();

@@ -46,6 +46,10 @@ struct StoredEpisode {
     std::string reason;
     int64_t firstSeen = 0; // seconds since the epoch
     bool again = false;    // the next check downloads it once more
+    int64_t duration = -1; // its running time in seconds as the feed gives it; -1 unknown
+    // Its size in bytes: the file's once downloaded, else what the feed
+    // announced for its enclosure; -1 unknown.
+    int64_t size = -1;
 
     bool operator==(const StoredEpisode&) const = default;
 };
@@ -97,9 +101,10 @@ public:
     DbError Podcast(const std::string& url, const std::string& folder, int64_t& id,
                     bool checked = true);
     // Adds the episode, or updates what the feed says of it (guid, URL,
-    // title, date) when the podcast has one of its key: what became of it
-    // (state, file, attempts, reason) and when it was first seen stay; with
-    // `decided` also its state, file and whether it is asked for again.
+    // title, date, duration) when the podcast has one of its key: what
+    // became of it (state, file, attempts, reason, size) and when it was
+    // first seen stay; with `decided` also its state, file, size and whether
+    // it is asked for again.
     DbError PutEpisode(int64_t podcast, const StoredEpisode& episode, bool decided = false);
     // The podcast's episodes, newest first: by date, then (for episodes
     // without one) the later first seen, then the order the feed gave them.

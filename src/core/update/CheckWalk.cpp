@@ -290,6 +290,8 @@ bool CheckWalk::RecordFeed(const SubscriptionPtr& s, const CheckStart& check,
 
     model_.FinishCheck(s, name, feedQueued, OleDateTime::FromTime(options_.clock->CalendarNow()));
     TellCheckEnded(s, check.url, {});
+    if (step.Active())
+        events_.EpisodesChanged(model_.Values(s).url);
     saves_.Changed();
     return true;
 }

@@ -99,6 +99,12 @@ void DownloadRun::RecordDone(const DownloadStep& step) {
     const std::string folder = FeedFolderName(entry.folder);
     episodes_->Downloaded(step.base, entry.episode.podcast, entry.episode.key,
                           folder.empty() ? entry.fileName : folder + '/' + entry.fileName);
+    TellEpisodesChanged(entry);
+}
+
+void DownloadRun::TellEpisodesChanged(const DownloadEntry& entry) {
+    if (const SubscriptionPtr record = entry.subscription.lock())
+        events_.EpisodesChanged(model_.Values(record).url);
 }
 
 void DownloadRun::RecordFailed(const DownloadStep& step, const Failure& reason) {
@@ -113,6 +119,7 @@ void DownloadRun::RecordFailed(const DownloadStep& step, const Failure& reason) 
     if (!reason.detail.empty())
         text += ": " + reason.detail;
     episodes_->Failed(step.base, entry.episode.podcast, entry.episode.key, text);
+    TellEpisodesChanged(entry);
 }
 
 void DownloadRun::SetEntryState(size_t row, DownloadState state, const Failure& reason) {

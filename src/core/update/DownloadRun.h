@@ -39,6 +39,8 @@ private:
     // could not be fetched.
     void RecordDone(const DownloadStep& step);
     void RecordFailed(const DownloadStep& step, const Failure& reason);
+    // Tells that the episodes of the entry's podcast changed.
+    void TellEpisodesChanged(const DownloadEntry& entry);
     // The transfer of the waiting entry at `row` into `target`; false when
     // the cycle was cancelled meanwhile.
     bool Transfer(HttpSession& session, size_t row, const DownloadStep& step,

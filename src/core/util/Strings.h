@@ -203,6 +203,41 @@ enum StringId : int {
     TXT_LINK_NOT_A_PODCAST_LINK = 41000, // the link
     TXT_LINK_FILE_NOT_A_FEED,            // the file's path
     TXT_LINK_FILE_NAMES_NO_ADDRESS,      // the file's path
+    // The Episodes window of a podcast.
+    TXT_EPISODES_MENU = 40850, // the subscription context menu's item, with its mnemonic
+    TXT_EPISODES_CAPTION, // the window's title: the podcast's name
+    TXT_EPISODES_COLUMN_TITLE, // column headers
+    TXT_EPISODES_COLUMN_DATE,
+    TXT_EPISODES_COLUMN_DURATION,
+    TXT_EPISODES_COLUMN_SIZE,
+    TXT_EPISODES_COLUMN_STATE,
+    TXT_EPISODES_SHOW, // labels and buttons, with their mnemonics
+    TXT_EPISODES_SEARCH,
+    TXT_EPISODES_PLAY,
+    TXT_EPISODES_SHOW_IN_FOLDER,
+    TXT_EPISODES_DELETE_FILE,
+    TXT_EPISODES_DOWNLOAD,
+    TXT_EPISODES_NOT_WANTED,
+    TXT_EPISODES_CLOSE,
+    TXT_EPISODES_SEARCH_HINT, // the search field while it is empty
+    TXT_EPISODES_ALL, // the state filter's choices
+    TXT_EPISODE_NEW, // an episode's state (also the filter's choices)
+    TXT_EPISODE_QUEUED,
+    TXT_EPISODE_DOWNLOADED,
+    TXT_EPISODE_DELETED,
+    TXT_EPISODE_REMOVED,
+    TXT_EPISODE_SKIPPED,
+    TXT_EPISODE_FAILED,
+    TXT_EPISODE_FAILED_BECAUSE, // a failed episode's state: why
+    TXT_EPISODE_AGAIN, // downloaded once more by the next check
+    TXT_EPISODE_WAITING, // its download waits in the download list
+    TXT_EPISODE_DOWNLOADING, // its download runs: the percentage
+    TXT_EPISODES_COUNT, // shown, of all the podcast's
+    TXT_EPISODES_NO_STORE, // the list cannot be read
+    TXT_EPISODES_DELETE_ONE, // confirmations: the episode's title
+    TXT_EPISODES_DELETE_MANY, // the number of files
+    TXT_EPISODES_FILE_GONE, // the file's path
+    TXT_EPISODES_DATE_FORMAT, // how the date column shows a date (Qt's date format)
 };
 
 enum class Language { English, German };
