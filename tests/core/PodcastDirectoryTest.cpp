@@ -80,6 +80,7 @@ TEST(PodcastDirectory, AppleAnswersBecomeResultsOrReasons) {
         {"html", {200, "<!DOCTYPE html><html><body>Maintenance</body></html>"}},
         {"shape", {200, R"({"errorMessage": "Invalid value(s) for key(s): [mediaType]"})"}},
         {"array", {200, R"([{"feedUrl": "http://a.example/"}])"}},
+        {"caf\xC3\xA9 & co=1+2", {200, R"({"resultCount": 0, "results": []})"}},
     };
     server.Server().Get("/search", [&](const httplib::Request& request, httplib::Response& response) {
         std::lock_guard lock(mutex);
@@ -177,7 +178,10 @@ TEST(PodcastDirectory, UnreachableSilentAndCancelledSearches) {
     options.clock = &clock;
     auto silent = std::async(std::launch::async, [&] { return MakeAppleDirectory(options)->Search("x"); });
     ASSERT_TRUE(asked.Wait());
-    clock.Advance(std::chrono::seconds(options.stallTimeoutSeconds + 1));
+    // The transfer notes when it last heard something on its own thread:
+    // the clock is moved on until it has noticed the silence.
+    while (silent.wait_for(10ms) != std::future_status::ready)
+        clock.Advance(std::chrono::seconds(options.stallTimeoutSeconds + 1));
     const DirectorySearch timedOut = silent.get();
     EXPECT_EQ(timedOut.outcome, Outcome::NoNetwork);
     EXPECT_EQ(timedOut.failure.kind, FailureKind::TimedOut);
