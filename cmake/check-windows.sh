@@ -27,6 +27,7 @@ ln -sfn "$curl_include" "$out/include/curl"
 ln -sfn /usr/include/tinyxml.h "$out/include/tinyxml.h"
 ln -sfn /usr/include/sqlite3.h "$out/include/sqlite3.h"
 ln -sfn /usr/include/sqlite3ext.h "$out/include/sqlite3ext.h"
+ln -sfn /usr/include/nlohmann "$out/include/nlohmann"
 
 flags=(-std=c++20 -fsyntax-only -Wall -Wextra -Werror
        -DTESSARINE_VERSION=\"0\"

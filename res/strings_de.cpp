@@ -126,6 +126,10 @@ extern const StringEntry kGermanStrings[] = {
                    "                 (\"-\": Standardeingabe)\n"
                    "  export DATEI   die Abonnements als OPML-Datei speichern\n"
                    "                 (\"-\": Standardausgabe)\n"
+                   "  search BEGRIFF\n"
+                   "                 Podcasts nach Namen suchen: Titel, Autor, Folgen, Feed-URL\n"
+                   "                 (im Podcast-Verzeichnis von Apple; --index: im Podcast\n"
+                   "                 Index, mit dessen Schlüssel und Geheimnis)\n"
                    "\n"
                    "Die Folgenbibliothek (PODCAST: URL oder Name eines Abonnements):\n"
                    "  episodes PODCAST      seine Folgen anzeigen: Status, Datum, Titel, Datei\n"
@@ -284,6 +288,18 @@ extern const StringEntry kGermanStrings[] = {
     {TXT_EPISODES_DELETE_MANY, "Die Dateien von %s Folgen löschen?"},
     {TXT_EPISODES_FILE_GONE, "Die Datei %s ist nicht mehr vorhanden."},
     {TXT_EPISODES_DATE_FORMAT, "dd.MM.yyyy HH:mm"},
+
+    {TXT_SEARCH_NOTHING_FOUND, "%s hat zu „%s“ keinen Podcast gefunden."},
+    {TXT_SEARCH_NO_NETWORK, "%s ist nicht erreichbar: %s"},
+    {TXT_SEARCH_REFUSED, "%s hat die Suche abgelehnt: %s"},
+    {TXT_SEARCH_ODD_ANSWER, "Die Antwort von %s ist keine Liste von Podcasts."},
+    {TXT_SEARCH_KEYS_REFUSED, "%s hat Schlüssel und Geheimnis nicht angenommen: %s"},
+    {TXT_CLI_SEARCH_NEEDS, "search braucht einen Suchbegriff."},
+    {TXT_CLI_SEARCH_NEEDS_KEYS, "Der Podcast Index braucht einen Schlüssel und ein Geheimnis: Geben Sie "
+                                  "sie unter „Podcasts suchen“ ein oder setzen Sie "
+                                  "TESSARINE_PODCASTINDEX_KEY und TESSARINE_PODCASTINDEX_SECRET."},
+    {TXT_CLI_COLUMN_AUTHOR, "Autor"},
+    {TXT_CLI_COLUMN_EPISODES, "Folgen"},
     {0, nullptr},
 };
 

@@ -124,6 +124,9 @@ extern const StringEntry kEnglishStrings[] = {
                    "  remove URL    remove the subscription of URL (its files stay)\n"
                    "  import FILE   add the feeds of an OPML file (\"-\": standard input)\n"
                    "  export FILE   write the subscriptions as OPML (\"-\": standard output)\n"
+                   "  search TERM   find podcasts by name: title, author, episodes, feed URL\n"
+                   "                (in the Apple podcast directory; --index: in the Podcast\n"
+                   "                Index, with its key and secret)\n"
                    "\n"
                    "The episode library (PODCAST: the URL or name of a subscription):\n"
                    "  episodes PODCAST      show its episodes: state, date, title, file\n"
@@ -277,6 +280,17 @@ extern const StringEntry kEnglishStrings[] = {
     {TXT_EPISODES_DELETE_MANY, "Delete the files of %s episodes?"},
     {TXT_EPISODES_FILE_GONE, "The file %s is not there any more."},
     {TXT_EPISODES_DATE_FORMAT, "yyyy-MM-dd HH:mm"},
+
+    {TXT_SEARCH_NOTHING_FOUND, "%s found no podcast for \"%s\"."},
+    {TXT_SEARCH_NO_NETWORK, "Could not reach %s: %s"},
+    {TXT_SEARCH_REFUSED, "%s refused the search: %s"},
+    {TXT_SEARCH_ODD_ANSWER, "%s sent an answer that is no list of podcasts."},
+    {TXT_SEARCH_KEYS_REFUSED, "%s did not accept the key and secret: %s"},
+    {TXT_CLI_SEARCH_NEEDS, "search needs a search term."},
+    {TXT_CLI_SEARCH_NEEDS_KEYS, "The Podcast Index needs a key and a secret: enter them in Find Podcasts, "
+                                  "or set TESSARINE_PODCASTINDEX_KEY and TESSARINE_PODCASTINDEX_SECRET."},
+    {TXT_CLI_COLUMN_AUTHOR, "Author"},
+    {TXT_CLI_COLUMN_EPISODES, "Episodes"},
     {0, nullptr},
 };
 

@@ -1,6 +1,7 @@
 #include "cli/CliArguments.h"
 
 #include "core/util/Strings.h"
+#include "core/util/Text.h"
 
 namespace tessarine {
 
@@ -19,7 +20,7 @@ constexpr CommandName kCommands[] = {
     {"import", CliCommand::Import, true},     {"export", CliCommand::Export, true},
     {"episodes", CliCommand::Episodes, true}, {"get", CliCommand::Get, false},
     {"set", CliCommand::Set, false},          {"again", CliCommand::Again, false},
-    {"cleanup", CliCommand::Cleanup, false},
+    {"cleanup", CliCommand::Cleanup, false},   {"search", CliCommand::Search, false},
 };
 
 // The words after get, set or again into `result`, or the usage error.
@@ -106,6 +107,8 @@ CliArguments CliArguments::Parse(const std::vector<std::string>& arguments) {
             result.defaults = true; // only get and set take it: see below
         } else if (a == "--dry-run") {
             result.dryRun = true; // only cleanup takes it
+        } else if (a == "--index") {
+            result.index = true; // only search takes it
         } else if (a.starts_with("--base=")) {
             result.base = a.substr(7);
             result.baseGiven = true;
@@ -146,6 +149,18 @@ CliArguments CliArguments::Parse(const std::vector<std::string>& arguments) {
     }
     if (result.dryRun && found->command != CliCommand::Cleanup) {
         result.error = FormatResString(TXT_CLI_UNKNOWN_OPTION, "--dry-run");
+        return result;
+    }
+    if (result.index && found->command != CliCommand::Search) {
+        result.error = FormatResString(TXT_CLI_UNKNOWN_OPTION, "--index");
+        return result;
+    }
+    if (found->command == CliCommand::Search) {
+        // The words of the term need no quotes: search the daily news.
+        for (size_t i = 1; i < words.size(); ++i)
+            result.argument += (i > 1 ? " " : "") + words[i];
+        if (Trimmed(result.argument, [](char c) { return c == ' ' || c == '\t'; }).empty())
+            result.error = LoadResString(TXT_CLI_SEARCH_NEEDS);
         return result;
     }
     if (getOrSet || found->command == CliCommand::Again) {

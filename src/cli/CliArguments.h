@@ -1,9 +1,9 @@
 #pragma once
 // The command line of tessarine-cli:
 //   tessarine-cli [--base DIR] [--quiet] COMMAND [ARGUMENT...]
-// Options may stand before or after the command; "--" ends them. Two options
-// belong to commands: --default to get and set, --dry-run to cleanup;
-// anywhere else they are unknown options.
+// Options may stand before or after the command; "--" ends them. Three
+// options belong to commands: --default to get and set, --dry-run to
+// cleanup, --index to search; anywhere else they are unknown options.
 
 #include <string>
 #include <utility>
@@ -26,19 +26,22 @@ enum class CliCommand {
     Set,
     Again,
     Cleanup,
+    Search,
 };
 
 class CliArguments {
 public:
     CliCommand command = CliCommand::None;
     // The URL or file of add, remove, import, export; the podcast of
-    // episodes, get, set and again (empty with --default).
+    // episodes, get, set and again (empty with --default); search's term
+    // (its words joined by blanks).
     std::string argument;
     std::string episode; // again's episode: its title, file name or guid
     // set's KEY=VALUE words, split at their first "=" (the key is never empty).
     std::vector<std::pair<std::string, std::string>> settings;
     bool defaults = false; // --default: get and set work on every podcast's default
     bool dryRun = false;   // --dry-run: cleanup only tells what it would remove
+    bool index = false;    // --index: search asks the Podcast Index
     std::string base;      // --base DIR; empty when not given
     bool baseGiven = false;
     bool quiet = false;

@@ -6,6 +6,7 @@
 #include "core/files/FileStore.h"
 #include "core/library/PodcastLibrary.h"
 #include "core/net/UrlReference.h"
+#include "core/search/PodcastDirectory.h"
 #include "core/util/Strings.h"
 #include "core/util/Text.h"
 #include "display/DisplayText.h"
@@ -471,10 +472,99 @@ int Session::Cleanup() {
     return kExitSuccess;
 }
 
+// ---- Searching a directory ----
+
+// `text` cut to `columns` characters, an ellipsis standing for the rest.
+std::string FitColumns(const std::string& text, size_t columns) {
+    if (Columns(text) <= columns)
+        return text;
+    if (columns == 0)
+        return {};
+    std::string cut;
+    size_t taken = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const bool starts = (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
+        if (starts && ++taken > columns - 1)
+            break;
+        cut += text[i];
+    }
+    return cut + "\xE2\x80\xA6";
+}
+
+int Search(const CliArguments& args, const CliConsole& console,
+           const SearchCredentials& credentials) {
+    std::unique_ptr<PodcastDirectory> directory;
+    if (!args.index) {
+        directory = MakeAppleDirectory();
+    } else if (credentials.key.empty() || credentials.secret.empty()) {
+        std::fputs((LoadResString(TXT_CLI_SEARCH_NEEDS_KEYS) + "\n").c_str(), console.err);
+        return kExitUsage;
+    } else {
+        directory = MakePodcastIndexDirectory(credentials.key, credentials.secret);
+    }
+    const DirectorySearch found = directory->Search(args.argument);
+    if (found.results.empty()) {
+        // Nothing found is an answer (told unless --quiet); a failure is not.
+        const bool failed = found.outcome != DirectorySearch::Outcome::Found;
+        if (failed || !args.quiet) {
+            const std::string text =
+                DirectorySearchText(directory->Name(), found, args.argument, args.index);
+            std::fputs((text + "\n").c_str(), console.err);
+        }
+        return failed ? kExitFailure : kExitSuccess;
+    }
+    std::vector<Row> rows;
+    for (const DirectoryResult& r : found.results)
+        rows.push_back({NoTabs(r.title), NoTabs(r.author),
+                        r.episodes >= 0 ? std::to_string(r.episodes) : "", r.feedUrl});
+    Row heading = {LoadResString(TXT_CLI_COLUMN_TITLE), LoadResString(TXT_CLI_COLUMN_AUTHOR),
+                   LoadResString(TXT_CLI_COLUMN_EPISODES), LoadResString(TXT_CLI_COLUMN_URL)};
+    if (console.outIsTerminal) {
+        // The feed URL stays whole (it is what add takes); where the lines
+        // are wider than the terminal, title and author give way, the title
+        // keeping the larger part.
+        size_t title = 0, author = 0, episodes = 0, url = 0;
+        for (const Row& row : rows) {
+            title = std::max(title, Columns(row[0]));
+            author = std::max(author, Columns(row[1]));
+            episodes = std::max(episodes, Columns(row[2]));
+            url = std::max(url, Columns(row[3]));
+        }
+        title = std::max(title, Columns(heading[0]));
+        author = std::max(author, Columns(heading[1]));
+        episodes = std::max(episodes, Columns(heading[2]));
+        const size_t width = console.width();
+        const size_t fixed = episodes + url + 6; // with the gaps between the columns
+        constexpr size_t kNarrowest = 8;
+        if (title + author + fixed > width) {
+            const size_t room = width > fixed + 2 * kNarrowest ? width - fixed : 2 * kNarrowest;
+            const size_t authorRoom = std::max(kNarrowest, std::min(author, room / 3));
+            author = std::min(author, authorRoom);
+            title = std::max(kNarrowest, room - author);
+        }
+        for (Row& row : rows) {
+            row[0] = FitColumns(row[0], title);
+            row[1] = FitColumns(row[1], author);
+            // Counts line up at the right.
+            row[2] = std::string(episodes - Columns(row[2]), ' ') + row[2];
+        }
+        heading[0] = FitColumns(heading[0], title);
+        heading[1] = FitColumns(heading[1], author);
+        heading[2] = std::string(episodes - Columns(heading[2]), ' ') + heading[2];
+    }
+    const std::string text = Table(std::move(rows), std::move(heading), console.outIsTerminal);
+    const bool written = std::fputs(text.c_str(), console.out) >= 0;
+    if (std::fflush(console.out) == 0 && written)
+        return kExitSuccess;
+    std::fputs((LoadResString(IDS_STDOUT_FAILED) + "\n").c_str(), console.err);
+    return kExitFailure;
+}
+
 } // namespace
 
 int TessarineCli::Run(const std::vector<std::string>& arguments, const std::string& profileBase,
-                      const std::string& feedCacheFolder, const CliConsole& console) {
+                      const std::string& feedCacheFolder, const CliConsole& console,
+                      const SearchCredentials& credentials) {
     const CliArguments args = CliArguments::Parse(arguments);
     if (!args.error.empty()) {
         const std::string text = args.error + "\n" + LoadResString(TXT_CLI_USAGE_HINT) + "\n";
@@ -489,6 +579,9 @@ int TessarineCli::Run(const std::vector<std::string>& arguments, const std::stri
         std::fputs("tessarine-cli " TESSARINE_VERSION "\n", console.out);
         return kExitSuccess;
     }
+    // A search needs no base directory: it neither reads nor writes one.
+    if (args.command == CliCommand::Search)
+        return Search(args, console, credentials);
     EngineOptions options;
     options.feedCacheDirectory = feedCacheFolder;
     Session session(args, console, std::move(options));

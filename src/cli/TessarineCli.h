@@ -25,6 +25,13 @@ struct CliConsole {
     std::function<size_t()> width = [] { return size_t{80}; };
 };
 
+// The Podcast Index's key and secret for search --index; empty when the
+// user has none.
+struct SearchCredentials {
+    std::string key;
+    std::string secret;
+};
+
 class TessarineCli {
 public:
     // Runs the command line `arguments` (without the program name).
@@ -32,7 +39,8 @@ public:
     // no --base is given; empty: the current folder), `feedCacheFolder` the
     // feed cache's folder the platform chose (empty: no cache).
     static int Run(const std::vector<std::string>& arguments, const std::string& profileBase,
-                   const std::string& feedCacheFolder, const CliConsole& console);
+                   const std::string& feedCacheFolder, const CliConsole& console,
+                   const SearchCredentials& credentials = {});
 };
 
 } // namespace tessarine

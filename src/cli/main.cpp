@@ -137,10 +137,25 @@ int main(int argc, char** argv) {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
 #endif
     const CliArguments parsed = CliArguments::Parse(arguments);
+    // A search works on no base directory: none is made for it.
     const bool needsBase = parsed.error.empty() && !parsed.baseGiven &&
                            parsed.command != CliCommand::Help &&
-                           parsed.command != CliCommand::Version;
+                           parsed.command != CliCommand::Version &&
+                           parsed.command != CliCommand::Search;
     const std::string profileBase =
         (needsBase ? BaseDirectoryForStart() : ReadBaseDirectoryFromProfile()).toStdString();
-    return TessarineCli::Run(arguments, profileBase, FeedCacheFolder(), console);
+    // The Podcast Index's key and secret: the environment's pair, else the
+    // one entered in the window.
+    SearchCredentials credentials;
+    if (parsed.command == CliCommand::Search && parsed.index) {
+        const char* key = std::getenv("TESSARINE_PODCASTINDEX_KEY");
+        const char* secret = std::getenv("TESSARINE_PODCASTINDEX_SECRET");
+        if (key != nullptr && *key != '\0' && secret != nullptr && *secret != '\0') {
+            credentials = {key, secret};
+        } else {
+            const PodcastIndexKeys keys = ReadPodcastIndexKeysFromProfile();
+            credentials = {keys.key.toStdString(), keys.secret.toStdString()};
+        }
+    }
+    return TessarineCli::Run(arguments, profileBase, FeedCacheFolder(), console, credentials);
 }

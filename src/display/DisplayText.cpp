@@ -116,4 +116,28 @@ std::string FailureText(const Failure& failure) {
     return {};
 }
 
+std::string DirectorySearchText(const std::string& directory, const DirectorySearch& search,
+                                const std::string& term, bool withKeys) {
+    using Outcome = DirectorySearch::Outcome;
+    switch (search.outcome) {
+    case Outcome::Found:
+        return search.results.empty()
+                   ? FormatText(LoadResString(TXT_SEARCH_NOTHING_FOUND), {directory, term})
+                   : std::string();
+    case Outcome::NoNetwork:
+        return FormatText(LoadResString(TXT_SEARCH_NO_NETWORK),
+                          {directory, FailureText(search.failure)});
+    case Outcome::Refused: {
+        // A service that takes credentials answers 401 or 403 to wrong ones.
+        const bool credentials =
+            withKeys && (search.httpStatus == 401 || search.httpStatus == 403);
+        return FormatText(LoadResString(credentials ? TXT_SEARCH_KEYS_REFUSED : TXT_SEARCH_REFUSED),
+                          {directory, FailureText(search.failure)});
+    }
+    case Outcome::OddAnswer:
+        return FormatResString(TXT_SEARCH_ODD_ANSWER, directory);
+    }
+    return {};
+}
+
 } // namespace tessarine

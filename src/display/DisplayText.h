@@ -6,6 +6,7 @@
 
 #include "core/model/DownloadQueue.h"
 #include "core/model/LibraryEvents.h"
+#include "core/search/PodcastDirectory.h"
 #include "core/util/Failure.h"
 
 #include <cstdint>
@@ -38,5 +39,12 @@ std::string MessageWithReason(const Message& message);
 // Why something failed, in a few words ("Connection refused",
 // "HTTP status 404 Not Found"); empty for no failure.
 std::string FailureText(const Failure& failure);
+
+// What the user is told about a search of `directory` (its Name()) for
+// `term` that brought no results: nothing found, or why it failed; with
+// `withKeys` (a directory asked with the user's key and secret) a 401 or 403
+// says that they were not accepted. Empty when there are results.
+std::string DirectorySearchText(const std::string& directory, const DirectorySearch& search,
+                                const std::string& term, bool withKeys = false);
 
 } // namespace tessarine

@@ -82,6 +82,36 @@ void WriteWatchOptionsToProfile(const WatchOptions& options) {
     profile.sync();
 }
 
+PodcastIndexKeys ReadPodcastIndexKeysFromProfile() {
+    PodcastIndexKeys keys;
+    if (!ProfileUsable())
+        return keys;
+    const QSettings profile("Orvendale", "Tessarine");
+    keys.key = profile.value("Search/PodcastIndexKey").toString().trimmed();
+    keys.secret = profile.value("Search/PodcastIndexSecret").toString().trimmed();
+    return keys;
+}
+
+void WritePodcastIndexKeysToProfile(const PodcastIndexKeys& keys) {
+    if (!ProfileUsable())
+        return;
+    QSettings profile("Orvendale", "Tessarine");
+    const auto write = [&](const char* name, const QString& value) {
+        if (value.trimmed().isEmpty())
+            profile.remove(name);
+        else
+            profile.setValue(name, value.trimmed());
+    };
+    write("Search/PodcastIndexKey", keys.key);
+    write("Search/PodcastIndexSecret", keys.secret);
+    profile.sync();
+#ifndef _WIN32
+    // (On Windows the profile lives in the user's own part of the registry.)
+    if (!keys.secret.trimmed().isEmpty())
+        QFile::setPermissions(profile.fileName(), QFile::ReadOwner | QFile::WriteOwner);
+#endif
+}
+
 namespace {
 
 ListState ReadListState(const QSettings& profile, const QString& list) {

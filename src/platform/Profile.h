@@ -48,6 +48,20 @@ struct WatchOptions {
 WatchOptions ReadWatchOptionsFromProfile();
 void WriteWatchOptionsToProfile(const WatchOptions& options);
 
+// The Podcast Index's key and secret as the user entered them (group
+// "Search": PodcastIndexKey, PodcastIndexSecret), trimmed; both empty when
+// none were entered. The window's Find Podcasts and tessarine-cli search
+// use the same pair.
+struct PodcastIndexKeys {
+    QString key;
+    QString secret;
+    bool IsSet() const { return !key.isEmpty() && !secret.isEmpty(); }
+};
+PodcastIndexKeys ReadPodcastIndexKeysFromProfile();
+// Writes both (empty ones remove them). The secret is a credential: the
+// profile is then readable by its owner alone.
+void WritePodcastIndexKeysToProfile(const PodcastIndexKeys& keys);
+
 // Where a first start keeps its files: "Podcasts" in the user's home folder,
 // ending with a separator.
 QString DefaultBaseDirectory();

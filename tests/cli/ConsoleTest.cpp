@@ -23,10 +23,11 @@ std::string Parsed(std::vector<std::string> line) {
         return "error: " + a.error;
     static const char* const names[] = {"none", "help",   "version", "check",  "list",
                                         "add",  "remove", "import",  "export", "episodes",
-                                        "get",  "set",    "again",   "cleanup"};
+                                        "get",  "set",    "again",   "cleanup", "search"};
     std::string parsed = std::string(names[static_cast<int>(a.command)]) + "|" + a.argument + "|" +
                          (a.baseGiven ? a.base : "-") + "|" + (a.quiet ? "q" : "");
-    parsed += std::string(a.defaults ? " default" : "") + (a.dryRun ? " dry-run" : "");
+    parsed += std::string(a.defaults ? " default" : "") + (a.dryRun ? " dry-run" : "") +
+              (a.index ? " index" : "");
     if (!a.episode.empty())
         parsed += " episode=" + a.episode;
     for (const auto& [key, value] : a.settings)
@@ -114,6 +115,13 @@ TEST(CliArguments, CommandsOptionsAndUsageErrors) {
     EXPECT_EQ(Parsed({"again", "Show"}), "error: again needs a podcast and an episode.");
     EXPECT_EQ(Parsed({"again", "Show", "one", "two"}), "error: Unexpected argument: two");
     EXPECT_EQ(Parsed({"--default", "cleanup"}), "error: Unknown option: --default");
+
+    // A search's words are its term, quoted or not; only search takes --index.
+    EXPECT_EQ(Parsed({"search", "the", "daily  news"}), "search|the daily  news|-|");
+    EXPECT_EQ(Parsed({"--index", "search", "--", "-1 club"}), "search|-1 club|-| index");
+    EXPECT_EQ(Parsed({"search"}), "error: search needs a search term.");
+    EXPECT_EQ(Parsed({"search", " ", ""}), "error: search needs a search term.");
+    EXPECT_EQ(Parsed({"list", "--index"}), "error: Unknown option: --index");
 }
 
 TEST(ConsoleProgress, DownloadLineFitsItsWidth) {

@@ -3,6 +3,7 @@
 #include "core/files/BaseDirectory.h"
 #include "core/files/BaseDirectoryLock.h"
 #include "core/model/SettingsFile.h"
+#include "core/search/PodcastDirectory.h"
 #include "core/store/EpisodeStore.h"
 #include "support/Feeds.h"
 #include "support/LoopbackServer.h"
@@ -64,6 +65,7 @@ public:
     TempDir root;
     std::string base = root.Base() + "pods/";
     std::string language = "en";
+    Lines environment; // further NAME=VALUE entries for the program
 
     Cli() {
         fs::create_directories(root.Path() / "config/Orvendale");
@@ -82,6 +84,7 @@ public:
         Lines env = {"XDG_CONFIG_HOME=" + root.Path().string() + "/config",
                      "HOME=" + root.Path().string(), "TESSARINE_LANG=" + language,
                      "no_proxy=127.0.0.1,localhost", "NO_PROXY=127.0.0.1"};
+        env.insert(env.end(), environment.begin(), environment.end());
         for (char** e = environ; *e != nullptr; ++e) {
             const std::string entry = *e; // the path and the sanitizers' options
             if (entry.starts_with("PATH=") || entry.find("SAN_OPTIONS=") < entry.find('='))
@@ -323,6 +326,132 @@ TEST(TessarineCli, UsageAddressesAndBadInputInEitherLanguage) {
               (Lines{server.Url("/feed.xml"), server.Url("/feed.xml?from=page")}));
     // Only the address added as a feed was fetched, not the feeds pages name.
     EXPECT_EQ(server.Hits("/feed.xml"), 1);
+}
+
+// search asks the Apple directory (or with --index the Podcast Index, with
+// the key and secret of the profile or the environment) and prints title,
+// author, episodes and feed URL: tab-separated for programs, in columns
+// that fit the terminal for a person. It needs no base directory and makes
+// none; a failure says why and ends with 1.
+TEST(TessarineCli, SearchPrintsWhatTheDirectoryFound) {
+    LoopbackServer server;
+    const std::string longTitle = "The Extraordinarily Long Title of a Podcast About Everything "
+                                  "Under the Sun";
+    const std::map<std::string, std::pair<int, std::string>> apple = {
+        {"garden",
+         {200, R"({"resultCount": 3, "results": [
+            {"collectionName": ")" + longTitle + R"(", "artistName": "Gärtnerei Ölberg",
+             "feedUrl": "https://a.example.com/feed.xml", "trackCount": 1204},
+            {"collectionName": "No Feed", "artistName": "X", "trackCount": 3},
+            {"collectionName": "Tab\there", "artistName": "Solo", "feedUrl": "http://b.example.org/rss"}]})"}},
+        {"zzz", {200, R"({"resultCount": 0, "results": []})"}},
+        {"broken", {500, "oops"}},
+        {"odd", {200, "<html>busy</html>"}},
+    };
+    server.Server().Get("/search", [&](const httplib::Request& request, httplib::Response& response) {
+        const auto& [status, body] = apple.at(request.get_param_value("term"));
+        response.status = status;
+        response.set_content(body, "text/javascript");
+    });
+    std::mutex mutex;
+    std::string key, signature;
+    server.Server().Get("/api/1.0/search/byterm", [&](const httplib::Request& request,
+                                                      httplib::Response& response) {
+        std::lock_guard lock(mutex);
+        key = request.get_header_value("X-Auth-Key");
+        const bool signedRight =
+            request.get_header_value("Authorization") ==
+            PodcastIndexAuthorization(key, key == "envkey" ? "envsecret" : "profilesecret",
+                                      std::stoll(request.get_header_value("X-Auth-Date")));
+        response.status = signedRight && key != "wrong" ? 200 : 401;
+        response.set_content(signedRight ? R"({"status": "true", "feeds": [{"title": "Indexed",
+            "url": "https://i.example.com/f", "author": "Ix", "episodeCount": 5}]})"
+                                         : R"({"status": "false", "description": "bad"})",
+                             "application/json");
+    });
+    server.Start();
+    LoopbackServer gone;
+    gone.Start();
+    const std::string goneUrl = gone.Url("");
+    gone.Stop();
+
+    Cli cli;
+    // A first start: no base directory is remembered, none is made.
+    fs::remove(cli.root.Path() / "config/Orvendale/Tessarine.conf");
+    fs::remove(cli.base);
+    cli.environment = {"TESSARINE_SEARCH_URL=" + server.Url(""),
+                       "TESSARINE_PODCASTINDEX_URL=" + server.Url("/")};
+    ExpectSaid(cli.Run({"search", "garden"}), 0,
+               longTitle + "\tGärtnerei Ölberg\t1204\thttps://a.example.com/feed.xml\n"
+                           "Tab here\tSolo\t\thttp://b.example.org/rss\n");
+    EXPECT_FALSE(fs::exists(cli.root.Path() / "Podcasts"));
+    EXPECT_FALSE(fs::exists(cli.base));
+
+    // On a terminal of 100 columns: the URLs whole, the title cut to fit.
+    const Result terminal = cli.OnTerminal({"search", "garden"});
+    EXPECT_EQ(terminal.status, 0);
+    const Lines drawn = Split(terminal.out);
+    ASSERT_EQ(drawn.size(), 3u) << terminal.out;
+    EXPECT_TRUE(drawn[0].starts_with("Title ")) << drawn[0];
+    EXPECT_TRUE(drawn[0].ends_with("  Author            Episodes  URL\r")) << drawn[0];
+    EXPECT_TRUE(drawn[1].ends_with("…  Gärtnerei Ölberg      1204  https://a.example.com/feed.xml\r"))
+        << drawn[1];
+    EXPECT_TRUE(drawn[1].starts_with("The Extraordinarily Long Title")) << drawn[1];
+    EXPECT_TRUE(drawn[2].ends_with("  Solo                        http://b.example.org/rss\r"))
+        << drawn[2];
+    for (const std::string& line : drawn) {
+        size_t columns = 0;
+        for (const char c : line)
+            columns += (static_cast<unsigned char>(c) & 0xC0) != 0x80 && c != '\r' ? 1 : 0;
+        EXPECT_LE(columns, 100u) << line;
+    }
+
+    const struct {
+        Lines arguments;
+        int status;
+        std::string said;
+        const char* language = "en";
+    } cases[] = {
+        // Nothing found is an answer: told, but no failure (and --quiet keeps it to itself).
+        {{"search", "zzz"}, 0, "Apple Podcasts found no podcast for \"zzz\".\n"},
+        {{"search", "zzz"}, 0, "Apple Podcasts hat zu „zzz“ keinen Podcast gefunden.\n", "de"},
+        {{"-q", "search", "zzz"}, 0, ""},
+        {{"search", "broken"}, 1,
+         "Apple Podcasts refused the search: HTTP status 500 Internal Server Error\n"},
+        {{"search", "odd"}, 1, "Apple Podcasts sent an answer that is no list of podcasts.\n"},
+        {{"search"}, 2, "search needs a search term.\nTry \"tessarine-cli --help\" for more information.\n"},
+        {{"search", "--index", "garden"}, 2,
+         "The Podcast Index needs a key and a secret: enter them in Find Podcasts, or set "
+         "TESSARINE_PODCASTINDEX_KEY and TESSARINE_PODCASTINDEX_SECRET.\n"},
+    };
+    // None of them prints a result: what they say goes to standard error.
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments.back());
+        cli.language = c.language;
+        const Result r = cli.Run(c.arguments);
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(r.err, c.said);
+        EXPECT_EQ(r.out, "");
+    }
+    cli.language = "en";
+
+    // The key and secret entered in the window, or the environment's.
+    WriteFile(cli.root.Path() / "config/Orvendale/Tessarine.conf",
+              "[Search]\nPodcastIndexKey=profilekey\nPodcastIndexSecret=profilesecret\n");
+    ExpectSaid(cli.Run({"search", "--index", "garden"}), 0,
+               "Indexed\tIx\t5\thttps://i.example.com/f\n");
+    EXPECT_EQ(key, "profilekey");
+    cli.environment.push_back("TESSARINE_PODCASTINDEX_KEY=envkey");
+    cli.environment.push_back("TESSARINE_PODCASTINDEX_SECRET=envsecret");
+    ExpectSaid(cli.Run({"search", "--index", "garden"}), 0,
+               "Indexed\tIx\t5\thttps://i.example.com/f\n");
+    EXPECT_EQ(key, "envkey");
+    cli.environment.back() = "TESSARINE_PODCASTINDEX_SECRET=wrong";
+    ExpectSaid(cli.Run({"search", "--index", "garden"}), 1,
+               "Podcast Index did not accept the key and secret: HTTP status 401 Unauthorized\n");
+
+    cli.environment = {"TESSARINE_SEARCH_URL=" + goneUrl};
+    ExpectSaid(cli.Run({"search", "garden"}), 1, "Could not reach Apple Podcasts: Connection refused\n");
 }
 
 // get prints the options for a program (key, value, "inherited" or nothing, tab-separated)

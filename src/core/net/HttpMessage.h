@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tessarine {
 
@@ -57,6 +58,9 @@ struct HttpRequest {
     // a reply whose Content-Range fits what it holds (see MayResume).
     int64_t resumeFrom = -1;
     HttpValidators resumeIf{};
+    // Further header lines ("Name: value"), such as a service's credentials;
+    // a line that is not sendable (see SendableValue) is left out.
+    std::vector<std::string> headers{};
 };
 
 // How a request ended. Only one holds: a request the network ended was not

@@ -138,6 +138,9 @@ void HttpTransfer::Prepare(const std::string& url, const HttpRequest& request,
         add("If-None-Match: " + request.ifChanged.etag);
     if (SendableValue(request.ifChanged.lastModified))
         add("If-Modified-Since: " + request.ifChanged.lastModified);
+    for (const std::string& line : request.headers)
+        if (SendableValue(line))
+            add(line);
     std::string range;
     if (request.resumeFrom > 0) {
         const std::string ifRange = IfRangeValue(request.resumeIf);

@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <ctime>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,9 +34,12 @@ struct DirectoryResult {
 struct DirectorySearch {
     enum class Outcome {
         Found,       // `results` holds what was found (possibly nothing)
-        NoNetwork,   // the directory could not be reached (`failure` says why)
-        Refused,     // it answered with an HTTP error (`httpStatus`)
+        NoNetwork,   // the directory could not be reached (`failure` says why:
+                     // TimedOut, NameNotFound, ConnectionRefused...; Cancelled
+                     // when the cancel flag ended the request)
+        Refused,     // it answered with an HTTP error (`httpStatus`, `failure`)
         OddAnswer,   // it answered with something that is no search result
+                     // (`failure.detail` says what; TooLarge for a huge answer)
     };
     Outcome outcome = Outcome::Found;
     std::vector<DirectoryResult> results;
@@ -59,14 +63,32 @@ public:
 // a test's server); the path and query stay "/search?media=podcast&entity=podcast&term=...".
 std::string AppleDirectoryBase();
 
-// The Apple directory (no key), with the program's HTTP options.
-std::unique_ptr<PodcastDirectory> MakeAppleDirectory(HttpOptions options = {});
+// The Podcast Index's Authorization header for a request at `unixTime`:
+// SHA-1 of key, secret and time written as decimal, in lower-case hex.
+std::string PodcastIndexAuthorization(const std::string& key, const std::string& secret,
+                                      std::time_t unixTime);
+
+// A search term as a query's value: UTF-8 percent-encoded, blanks as "+".
+std::string SearchQueryValue(const std::string& term);
+
+// The HTTP options of a search: someone waits for the answer, so a
+// directory that does not connect or falls silent is given up on after
+// 20 seconds instead of the minute a feed gets.
+HttpOptions DirectoryHttpOptions();
+
+// The Apple directory (no key).
+std::unique_ptr<PodcastDirectory> MakeAppleDirectory(HttpOptions options = DirectoryHttpOptions());
+// Where the Podcast Index is asked: "https://api.podcastindex.org", or the
+// value of TESSARINE_PODCASTINDEX_URL when that is set (as above); the path
+// and query stay "/api/1.0/search/byterm?q=...".
+std::string PodcastIndexBase();
+
 // The Podcast Index with the user's key and secret; `base` its scheme and
-// host ("https://api.podcastindex.org" when empty). The X-Auth-Date header
-// takes its seconds from the options' clock.
+// host (PodcastIndexBase() when empty). The X-Auth-Date header takes its
+// seconds from the options' clock (its calendar time).
 std::unique_ptr<PodcastDirectory> MakePodcastIndexDirectory(const std::string& key,
                                                             const std::string& secret,
-                                                            HttpOptions options = {},
+                                                            HttpOptions options = DirectoryHttpOptions(),
                                                             std::string base = {});
 
 } // namespace tessarine

@@ -238,6 +238,16 @@ enum StringId : int {
     TXT_EPISODES_DELETE_MANY, // the number of files
     TXT_EPISODES_FILE_GONE, // the file's path
     TXT_EPISODES_DATE_FORMAT, // how the date column shows a date (Qt's date format)
+    // Searching a podcast directory: what came of it, and the command line's search.
+    TXT_SEARCH_NOTHING_FOUND = 41050, // the directory's name, the term
+    TXT_SEARCH_NO_NETWORK,            // the directory's name, the reason
+    TXT_SEARCH_REFUSED,               // the directory's name, the reason
+    TXT_SEARCH_ODD_ANSWER,            // the directory's name
+    TXT_SEARCH_KEYS_REFUSED,          // the directory's name, the reason
+    TXT_CLI_SEARCH_NEEDS,
+    TXT_CLI_SEARCH_NEEDS_KEYS,
+    TXT_CLI_COLUMN_AUTHOR,
+    TXT_CLI_COLUMN_EPISODES,
 };
 
 enum class Language { English, German };

@@ -1,0 +1,291 @@
+// Searching the podcast directories against loopback servers that answer in
+// the services' documented shapes, and the pieces a search is signed with.
+#include "core/search/PodcastDirectory.h"
+#include "core/util/Sha1.h"
+
+#include "support/LoopbackServer.h"
+#include "support/TestClock.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <future>
+#include <mutex>
+
+using namespace tessarine;
+using namespace tessarine::test;
+using namespace std::chrono_literals;
+using Outcome = DirectorySearch::Outcome;
+
+namespace {
+
+// Two podcasts as the Apple directory describes them, a third it knows no
+// feed of, and a fourth whose title came in Latin-1.
+const char kAppleAnswer[] = R"({
+ "resultCount": 4,
+ "results": [
+  {"wrapperType": "track", "kind": "podcast", "collectionId": 1200361736, "trackId": 1200361736,
+   "artistName": "The Newsroom", "collectionName": "The Morning Brief", "trackName": "The Morning Brief",
+   "feedUrl": "https://feeds.example.com/morning", "trackCount": 2315,
+   "artworkUrl30": "https://is1.example.com/30x30bb.jpg", "artworkUrl60": "https://is1.example.com/60x60bb.jpg",
+   "artworkUrl100": "https://is1.example.com/100x100bb.jpg", "artworkUrl600": "https://is1.example.com/600x600bb.jpg",
+   "releaseDate": "2026-12-07T10:45:00Z", "country": "USA", "primaryGenreName": "Daily News",
+   "genreIds": ["1526", "26"], "genres": ["Daily News", "Podcasts"]},
+  {"wrapperType": "track", "kind": "podcast", "artistName": "Anna \u00d6zdemir",
+   "collectionName": "  Gartenfunk  ", "feedUrl": "http://garten.example.org/feed.xml",
+   "artworkUrl60": "https://is2.example.com/60x60bb.jpg", "primaryGenreName": "Home & Garden"},
+  {"wrapperType": "track", "kind": "podcast", "artistName": "Nobody", "collectionName": "No Feed",
+   "trackCount": 3},
+  {"wrapperType": "track", "kind": "podcast", "collectionName": "Caf)"
+                            "\xE9"
+                            R"( Talk", "feedUrl": "https://cafe.example.net/rss",
+   "trackCount": "12", "artistName": 42}
+ ]
+})";
+
+// The Podcast Index's answer to a search by term, as documented.
+const char kIndexAnswer[] = R"({
+ "status": "true",
+ "feeds": [
+  {"id": 522613, "title": "This Week in Gardens", "url": "https://gardens.example.com/feed",
+   "originalUrl": "http://old.example.com/feed", "link": "https://gardens.example.com",
+   "description": "Weekly.", "author": "", "ownerName": "Garden Folk",
+   "image": "https://gardens.example.com/image.png", "artwork": "https://gardens.example.com/art.png",
+   "lastUpdateTime": 1607323495, "lastCrawlTime": 1607632436, "itunesId": 201671138,
+   "language": "en", "type": 0, "dead": 0, "episodeCount": 704, "newestItemPubdate": 1714557600,
+   "categories": {"77": "Society", "78": "Culture", "1": "Arts"}, "locked": 0},
+  {"id": 7, "title": "Gone Feed", "url": "", "author": "X", "categories": null},
+  {"id": 8, "title": "Old URL Only", "url": null, "originalUrl": "http://only.example.com/rss",
+   "author": "Y", "image": "https://only.example.com/i.png", "categories": []}
+ ],
+ "count": 3,
+ "query": "gardens",
+ "description": "Found matching feeds"
+})";
+
+} // namespace
+
+// What the Apple directory answers becomes results, an empty list, or a
+// reason; the request asks what the documentation says, the term encoded.
+TEST(PodcastDirectory, AppleAnswersBecomeResultsOrReasons) {
+    LoopbackServer server;
+    std::mutex mutex;
+    std::string query; // the last request's path and query as sent
+    std::map<std::string, std::pair<int, std::string>> answers = {
+        {"morning", {200, kAppleAnswer}},
+        {"nothing", {200, R"({"resultCount": 0, "results": []})"}},
+        {"broken", {500, "<html>Internal Server Error</html>"}},
+        {"malformed", {200, R"({"resultCount": 1, "results": [{"feedUrl": "http://a/"})"}},
+        {"html", {200, "<!DOCTYPE html><html><body>Maintenance</body></html>"}},
+        {"shape", {200, R"({"errorMessage": "Invalid value(s) for key(s): [mediaType]"})"}},
+        {"array", {200, R"([{"feedUrl": "http://a.example/"}])"}},
+        {"caf\xC3\xA9 & co=1+2", {200, R"({"resultCount": 0, "results": []})"}},
+    };
+    server.Server().Get("/search", [&](const httplib::Request& request, httplib::Response& response) {
+        std::lock_guard lock(mutex);
+        query = request.target;
+        const auto& [status, body] = answers[request.get_param_value("term")];
+        response.status = status;
+        response.set_content(body, "text/javascript; charset=utf-8");
+    });
+    server.Start();
+    // A trailing slash of the variable is not doubled.
+    ScopedEnv mirror("TESSARINE_SEARCH_URL", server.Url("/"));
+    EXPECT_EQ(AppleDirectoryBase(), server.Url(""));
+    const auto apple = MakeAppleDirectory();
+    EXPECT_EQ(apple->Name(), "Apple Podcasts");
+
+    DirectorySearch found = apple->Search("  morning ");
+    EXPECT_EQ(query, "/search?media=podcast&entity=podcast&term=morning");
+    ASSERT_EQ(found.outcome, Outcome::Found);
+    EXPECT_EQ(found.httpStatus, 200);
+    ASSERT_EQ(found.results.size(), 3u); // the one without a feed is left out
+    const DirectoryResult& first = found.results[0];
+    EXPECT_EQ(first.title, "The Morning Brief");
+    EXPECT_EQ(first.author, "The Newsroom");
+    EXPECT_EQ(first.feedUrl, "https://feeds.example.com/morning");
+    EXPECT_EQ(first.episodes, 2315);
+    EXPECT_EQ(first.genre, "Daily News");
+    EXPECT_EQ(first.latest, "2026-12-07T10:45:00Z");
+    EXPECT_EQ(first.artworkUrl, "https://is1.example.com/100x100bb.jpg");
+    // Missing fields stay empty (or -1); the smaller artwork stands in.
+    const DirectoryResult& second = found.results[1];
+    EXPECT_EQ(second.title, "Gartenfunk");
+    EXPECT_EQ(second.author, "Anna \xC3\x96zdemir");
+    EXPECT_EQ(second.episodes, -1);
+    EXPECT_EQ(second.latest, "");
+    EXPECT_EQ(second.artworkUrl, "https://is2.example.com/60x60bb.jpg");
+    // A Latin-1 byte in the title comes out as its character; a count given
+    // as text is read, an author that is no text is none.
+    const DirectoryResult& third = found.results[2];
+    EXPECT_EQ(third.title, "Caf\xC3\xA9 Talk");
+    EXPECT_EQ(third.episodes, 12);
+    EXPECT_EQ(third.author, "");
+
+    // Letters beyond ASCII, blanks and the query's own punctuation are encoded.
+    DirectorySearch none = apple->Search("caf\xC3\xA9 & co=1+2");
+    EXPECT_EQ(query, "/search?media=podcast&entity=podcast&term=caf%C3%A9+%26+co%3D1%2B2");
+    EXPECT_EQ(none.outcome, Outcome::Found);
+    EXPECT_TRUE(none.results.empty());
+    none = apple->Search("nothing");
+    EXPECT_EQ(none.outcome, Outcome::Found);
+    EXPECT_TRUE(none.results.empty());
+
+    const DirectorySearch refused = apple->Search("broken");
+    EXPECT_EQ(refused.outcome, Outcome::Refused);
+    EXPECT_EQ(refused.httpStatus, 500);
+    EXPECT_EQ(refused.failure.kind, FailureKind::HttpStatus);
+    EXPECT_EQ(refused.failure.httpStatus, 500);
+    EXPECT_TRUE(refused.results.empty());
+
+    for (const char* odd : {"malformed", "html", "shape", "array"}) {
+        SCOPED_TRACE(odd);
+        const DirectorySearch answer = apple->Search(odd);
+        EXPECT_EQ(answer.outcome, Outcome::OddAnswer);
+        EXPECT_FALSE(answer.failure.detail.empty());
+        EXPECT_TRUE(answer.results.empty());
+    }
+}
+
+// A directory that cannot be reached, that falls silent, or a search the
+// user ends: no results, and why. The silence is measured on the test's
+// clock: the search gives up once the clock passes the limit.
+TEST(PodcastDirectory, UnreachableSilentAndCancelledSearches) {
+    LoopbackServer gone;
+    gone.Start();
+    const std::string goneUrl = gone.Url("");
+    gone.Stop();
+    {
+        ScopedEnv mirror("TESSARINE_SEARCH_URL", goneUrl);
+        const DirectorySearch refused = MakeAppleDirectory()->Search("x");
+        EXPECT_EQ(refused.outcome, Outcome::NoNetwork);
+        EXPECT_EQ(refused.failure.kind, FailureKind::ConnectionRefused);
+        const DirectorySearch index = MakePodcastIndexDirectory("k", "s", {}, goneUrl)->Search("x");
+        EXPECT_EQ(index.outcome, Outcome::NoNetwork);
+    }
+
+    LoopbackServer slow;
+    Signal asked;
+    slow.Server().Get("/search", [&](const httplib::Request&, httplib::Response&) {
+        asked.Set();
+        slow.HoldUntilStopped();
+    });
+    slow.Start();
+    ScopedEnv mirror("TESSARINE_SEARCH_URL", slow.Url(""));
+    TestClock clock;
+    HttpOptions options = DirectoryHttpOptions();
+    options.clock = &clock;
+    auto silent = std::async(std::launch::async, [&] { return MakeAppleDirectory(options)->Search("x"); });
+    ASSERT_TRUE(asked.Wait());
+    // The transfer notes when it last heard something on its own thread:
+    // the clock is moved on until it has noticed the silence.
+    while (silent.wait_for(10ms) != std::future_status::ready)
+        clock.Advance(std::chrono::seconds(options.stallTimeoutSeconds + 1));
+    const DirectorySearch timedOut = silent.get();
+    EXPECT_EQ(timedOut.outcome, Outcome::NoNetwork);
+    EXPECT_EQ(timedOut.failure.kind, FailureKind::TimedOut);
+
+    std::atomic<bool> cancel{true};
+    const DirectorySearch cancelled = MakeAppleDirectory()->Search("x", &cancel);
+    EXPECT_EQ(cancelled.outcome, Outcome::NoNetwork);
+    EXPECT_EQ(cancelled.failure.kind, FailureKind::Cancelled);
+}
+
+// The Podcast Index: every request signed as documented (a known vector for
+// the clock's time), its feeds read, its refusals told.
+TEST(PodcastDirectory, PodcastIndexSignsItsRequestsAndReadsItsFeeds) {
+    const std::string key = "UXKCGDSYGUUEVQJSYDZH", secret = "secret$value^with!punctuation";
+    // sha1("UXKCGDSYGUUEVQJSYDZH" "secret$value^with!punctuation" "1700000000")
+    const std::string signature = "b67fcda962b8cb8c396e0730106b985f2319f3ad";
+    EXPECT_EQ(PodcastIndexAuthorization(key, secret, 1700000000), signature);
+
+    LoopbackServer server;
+    std::mutex mutex;
+    httplib::Headers headers;
+    std::string query;
+    std::map<std::string, std::pair<int, std::string>> answers = {
+        {"gardens", {200, kIndexAnswer}},
+        {"none", {200, R"({"status": "true", "feeds": [], "count": 0, "query": "none"})"}},
+        {"denied", {401, R"({"status": "false", "description": "Authorization header doesn't match"})"}},
+        {"false", {200, R"({"status": "false", "description": "Invalid parameters"})"}},
+        {"truncated", {200, R"({"status": "true", "feeds": [{"title": "A", "url": )"}},
+    };
+    server.Server().Get("/api/1.0/search/byterm",
+                        [&](const httplib::Request& request, httplib::Response& response) {
+                            std::lock_guard lock(mutex);
+                            headers = request.headers;
+                            query = request.target;
+                            const auto& [status, body] = answers[request.get_param_value("q")];
+                            response.status = status;
+                            response.set_content(body, "application/json");
+                        });
+    server.Start();
+    TestClock clock; // its calendar stands at 1700000000
+    HttpOptions options = DirectoryHttpOptions();
+    options.clock = &clock;
+    const auto index = MakePodcastIndexDirectory(key, secret, options, server.Url("/"));
+    EXPECT_EQ(index->Name(), "Podcast Index");
+
+    const DirectorySearch found = index->Search("gardens");
+    {
+        std::lock_guard lock(mutex);
+        EXPECT_EQ(query, "/api/1.0/search/byterm?q=gardens");
+        auto header = [&](const char* name) {
+            const auto at = headers.find(name);
+            return at == headers.end() ? std::string("(none)") : at->second;
+        };
+        EXPECT_EQ(header("X-Auth-Key"), key);
+        EXPECT_EQ(header("X-Auth-Date"), "1700000000");
+        EXPECT_EQ(header("Authorization"), signature);
+        EXPECT_EQ(header("User-Agent"), "Tessarine/1.0");
+    }
+    ASSERT_EQ(found.outcome, Outcome::Found);
+    ASSERT_EQ(found.results.size(), 2u);
+    const DirectoryResult& gardens = found.results[0];
+    EXPECT_EQ(gardens.title, "This Week in Gardens");
+    EXPECT_EQ(gardens.feedUrl, "https://gardens.example.com/feed");
+    EXPECT_EQ(gardens.author, "Garden Folk"); // the owner, as the author is empty
+    EXPECT_EQ(gardens.episodes, 704);
+    EXPECT_EQ(gardens.genre, "Society"); // the first category as the service lists them
+    EXPECT_EQ(gardens.latest, "2024-05-01T10:00:00Z");
+    EXPECT_EQ(gardens.artworkUrl, "https://gardens.example.com/art.png");
+    const DirectoryResult& old = found.results[1];
+    EXPECT_EQ(old.feedUrl, "http://only.example.com/rss");
+    EXPECT_EQ(old.genre, "");
+    EXPECT_EQ(old.episodes, -1);
+    EXPECT_EQ(old.artworkUrl, "https://only.example.com/i.png");
+
+    // The date goes on with the clock, and so does the signature.
+    clock.Advance(90s);
+    EXPECT_EQ(index->Search("none").results.size(), 0u);
+    {
+        std::lock_guard lock(mutex);
+        EXPECT_EQ(headers.find("X-Auth-Date")->second, "1700000090");
+        EXPECT_EQ(headers.find("Authorization")->second,
+                  PodcastIndexAuthorization(key, secret, 1700000090));
+    }
+
+    const DirectorySearch denied = index->Search("denied");
+    EXPECT_EQ(denied.outcome, Outcome::Refused);
+    EXPECT_EQ(denied.httpStatus, 401);
+    const DirectorySearch refusedInBody = index->Search("false");
+    EXPECT_EQ(refusedInBody.outcome, Outcome::OddAnswer);
+    EXPECT_EQ(refusedInBody.failure.detail, "Invalid parameters");
+    EXPECT_EQ(index->Search("truncated").outcome, Outcome::OddAnswer);
+}
+
+TEST(Sha1, KnownDigestsAcrossBlockBoundaries) {
+    const std::pair<std::string, const char*> vectors[] = {
+        {"", "da39a3ee5e6b4b0d3255bfef95601890afd80709"},
+        {"abc", "a9993e364706816aba3e25717850c26c9cd0d89d"},
+        {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+         "84983e441c3bd26ebaae4aa1f95129e5e54670f1"},
+        {std::string(55, 'a'), "c1c8bbdc22796e28c0e15163d20899b65621d65a"},
+        {std::string(56, 'a'), "c2db330f6083854c99d4b5bfb6e8f29f201be699"},
+        {std::string(64, 'a'), "0098ba824b5c16427bd7a1122a5a442a25ec644d"},
+        {std::string(1000000, 'a'), "34aa973cd4c4daa4f61eeb2bdbad27316534016f"},
+    };
+    for (const auto& [data, digest] : vectors)
+        EXPECT_EQ(Sha1Hex(data), digest) << data.size() << " bytes";
+}
