@@ -242,6 +242,13 @@ extern const StringEntry kGermanStrings[] = {
     {TXT_MESSAGES_COPY, "&Kopieren"},
     {TXT_MESSAGES_CLEAR, "&Leeren"},
     {TXT_MESSAGES_CLOSE, "&Schließen"},
+
+    {TXT_TRAY_SHOW_WINDOW, "Fenster &anzeigen"},
+    {TXT_TRAY_HIDE_WINDOW, "Fenster &ausblenden"},
+    {TXT_TRAY_LAST_CHECK, "Letzte Prüfung: %s"},
+    {TXT_TRAY_DOWNLOADING, "Wird heruntergeladen: %s (%s)"},
+    {TXT_TRAY_MORE_DOWNLOADING, "und %s weitere Downloads"},
+    {TXT_TRAY_WAITING, "%s in der Warteschlange"},
     {0, nullptr},
 };
 

@@ -236,6 +236,13 @@ extern const StringEntry kEnglishStrings[] = {
     {TXT_MESSAGES_COPY, "Co&py"},
     {TXT_MESSAGES_CLEAR, "Cl&ear"},
     {TXT_MESSAGES_CLOSE, "&Close"},
+
+    {TXT_TRAY_SHOW_WINDOW, "&Show window"},
+    {TXT_TRAY_HIDE_WINDOW, "&Hide window"},
+    {TXT_TRAY_LAST_CHECK, "Last check: %s"},
+    {TXT_TRAY_DOWNLOADING, "Downloading: %s (%s)"},
+    {TXT_TRAY_MORE_DOWNLOADING, "and %s more downloading"},
+    {TXT_TRAY_WAITING, "%s waiting"},
     {0, nullptr},
 };
 

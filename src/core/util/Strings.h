@@ -199,6 +199,13 @@ enum StringId : int {
     TXT_MESSAGES_COPY,  // buttons, with their mnemonics
     TXT_MESSAGES_CLEAR,
     TXT_MESSAGES_CLOSE,
+    // The tray icon: its menu and its tooltip.
+    TXT_TRAY_SHOW_WINDOW = 40950, // menu items, with their mnemonics
+    TXT_TRAY_HIDE_WINDOW,
+    TXT_TRAY_LAST_CHECK,          // the date and time
+    TXT_TRAY_DOWNLOADING,         // the file's name, how far it got
+    TXT_TRAY_MORE_DOWNLOADING,    // the number of other downloads under way
+    TXT_TRAY_WAITING,             // the number of downloads waiting
 };
 
 enum class Language { English, German };
