@@ -300,6 +300,13 @@ extern const StringEntry kGermanStrings[] = {
                                   "TESSARINE_PODCASTINDEX_KEY und TESSARINE_PODCASTINDEX_SECRET."},
     {TXT_CLI_COLUMN_AUTHOR, "Autor"},
     {TXT_CLI_COLUMN_EPISODES, "Folgen"},
+
+    {TXT_TRAY_SHOW_WINDOW, "Fenster &anzeigen"},
+    {TXT_TRAY_HIDE_WINDOW, "Fenster &ausblenden"},
+    {TXT_TRAY_LAST_CHECK, "Letzte Prüfung: %s"},
+    {TXT_TRAY_DOWNLOADING, "Wird heruntergeladen: %s (%s)"},
+    {TXT_TRAY_MORE_DOWNLOADING, "und %s weitere Downloads"},
+    {TXT_TRAY_WAITING, "%s in der Warteschlange"},
     {0, nullptr},
 };
 

@@ -291,6 +291,13 @@ extern const StringEntry kEnglishStrings[] = {
                                   "or set TESSARINE_PODCASTINDEX_KEY and TESSARINE_PODCASTINDEX_SECRET."},
     {TXT_CLI_COLUMN_AUTHOR, "Author"},
     {TXT_CLI_COLUMN_EPISODES, "Episodes"},
+
+    {TXT_TRAY_SHOW_WINDOW, "&Show window"},
+    {TXT_TRAY_HIDE_WINDOW, "&Hide window"},
+    {TXT_TRAY_LAST_CHECK, "Last check: %s"},
+    {TXT_TRAY_DOWNLOADING, "Downloading: %s (%s)"},
+    {TXT_TRAY_MORE_DOWNLOADING, "and %s more downloading"},
+    {TXT_TRAY_WAITING, "%s waiting"},
     {0, nullptr},
 };
 

@@ -200,6 +200,9 @@ int CTessarineApp::RunWindow(const std::vector<std::string>& arguments) {
         dialog.raise();
         dialog.activateWindow();
     });
+    // The program ends when the window ends, never because no window is
+    // left in view: the window may be hidden in the tray.
+    QApplication::setQuitOnLastWindowClosed(false);
     QObject::connect(&dialog, &CTessarineDlg::ended, qApp, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     dialog.OnInitDialog();

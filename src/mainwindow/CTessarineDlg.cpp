@@ -3,6 +3,7 @@
 #include "controls/CSplitterBar.h"
 #include "core/feeds/FeedLink.h"
 #include "core/net/UrlReference.h"
+#include "core/util/OleDateTime.h"
 #include "core/util/Strings.h"
 #include "dialogs/CAboutDlg.h"
 #include "dialogs/TessarineAddFeedDlg.h"
@@ -16,17 +17,21 @@
 #include "mainwindow/MainWindowLayout.h"
 #include "mainwindow/MessageQueue.h"
 #include "mainwindow/MessagesWindow.h"
+#include "mainwindow/PeriodicCheck.h"
 #include "mainwindow/QueuedEngineView.h"
 #include "mainwindow/ReportListView.h"
 #include "mainwindow/SubscriptionFiles.h"
 #include "mainwindow/SubscriptionTableModel.h"
+#include "mainwindow/TrayIcon.h"
 #include "platform/Autostart.h"
 #include "platform/Desktop.h"
 #include "platform/Notifier.h"
 #include "platform/Profile.h"
 #include "platform/SingleInstance.h"
+#include "platform/SystemTray.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
@@ -132,15 +137,17 @@ CTessarineDlg::CTessarineDlg(PodcastLibrary& library, QueuedEngineView& events, 
             if (window)
                 window->OnSubscriptionsChanged();
     });
-    // A click on the news of new episodes brings the window to the front.
-    news_.SetActivation([this] {
-        if (HasEnded())
-            return;
-        setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
-        show();
-        raise();
-        activateWindow();
-    });
+    news_.SetActivation(
+        [this](const std::vector<std::string>& podcasts) { OnNewsChosen(podcasts); });
+
+    // Keeping watch is for a window at the desk: an unattended run only
+    // checks once and ends, as it always did.
+    periodic_ = new PeriodicCheck(
+        library_.TimeSource(), [this] { return library_.IsBusy(); },
+        [this] { OnCommand(ID_CHECK_NEW_ITEMS); }, this);
+    tray_ = new TrayIcon(
+        this, [this] { ToggleFromTray(); }, [this](int id) { OnCommand(id); },
+        !library_.Switches().checkAndQuit && HasSystemTray());
 }
 
 // The library outlives the window and ends its worker itself.
@@ -188,6 +195,23 @@ void CTessarineDlg::OnInitDialog() {
     library_.SetAutostartState(options.autostart, options.runKeyOpen);
     layout_->CreateBar();
     RestoreWindowState();
+
+    // Until a check runs here, the tray tells the newest date the list shows.
+    OleDateTime newest;
+    for (const SubscriptionSnapshot& row : library_.SubscriptionRows())
+        if (row.values.lastChecked.IsValid() &&
+            (!newest.IsValid() || row.values.lastChecked.Value() > newest.Value()))
+            newest = row.values.lastChecked;
+    lastCheckShown_ = newest.IsValid() ? newest.FormatShown() : std::string();
+    RefreshTrayToolTip();
+    WatchOptionsChanged();
+}
+
+void CTessarineDlg::WatchOptionsChanged() {
+    const WatchOptions options = library_.Switches().checkAndQuit ? WatchOptions{}
+                                                                  : ReadWatchOptionsFromProfile();
+    periodic_->SetEveryHours(options.checkEveryHours);
+    keepInTray_ = options.keepInTray;
 }
 
 void CTessarineDlg::ShowAsStarted() {
@@ -280,6 +304,7 @@ void CTessarineDlg::OnDownloadsChanged(const std::vector<DownloadEvent>& events)
     for (const auto& [record, window] : episodeWindows_)
         if (window)
             window->OnDownloadsChanged(events);
+    RefreshTrayToolTip();
 }
 
 void CTessarineDlg::OnMessage(const Message& message) {
@@ -303,6 +328,67 @@ void CTessarineDlg::QuitWhenMessagesRead() {
     // A user at the desk still reads every message before the program ends.
     if (quitDue_ && messages_->IsIdle() && !messagesWindow_->isVisible())
         OnQuit();
+}
+
+// ---- Keeping watch ----
+
+void CTessarineDlg::ShowInFront() {
+    if (HasEnded())
+        return;
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    show();
+    raise();
+    activateWindow();
+}
+
+void CTessarineDlg::ToggleFromTray() {
+    if (closing_)
+        return;
+    // A dialog that waits for an answer keeps the window in view.
+    if (!isVisible() || isMinimized() || QApplication::activeModalWidget() != nullptr)
+        ShowInFront();
+    else
+        HideIntoTray();
+}
+
+void CTessarineDlg::HideIntoTray() {
+    // Kept as it is now: the window comes back there, and a quit from the
+    // tray finds it hidden.
+    if (!isMinimized())
+        SaveWindowState();
+    hide();
+}
+
+void CTessarineDlg::OnNewsChosen(const std::vector<std::string>& podcasts) {
+    // The news names podcasts as their downloads do, by their names.
+    if (podcasts.size() == 1)
+        if (const SubscriptionPtr record = library_.FindPodcast(podcasts.front())) {
+            const std::vector<SubscriptionSnapshot> rows = library_.SubscriptionRows();
+            const auto row = std::find_if(rows.begin(), rows.end(), [&](const auto& r) {
+                return r.record == record;
+            });
+            if (row != rows.end()) {
+                ShowPodcastEpisodes(row->values.url);
+                return;
+            }
+        }
+    ShowInFront();
+}
+
+void CTessarineDlg::ShowPodcastEpisodes(const std::string& url) {
+    ShowInFront();
+    const SubscriptionPtr record = library_.FindPodcast(url);
+    for (int row = 0; record && row < subscriptionRows_->rowCount(); ++row)
+        if (subscriptionRows_->RecordAt(row) == record) {
+            subscriptionList_->SelectRow(row);
+            subscriptionList_->scrollTo(subscriptionRows_->index(row, 0));
+            break;
+        }
+    ShowEpisodes(url);
+}
+
+void CTessarineDlg::RefreshTrayToolTip() {
+    tray_->SetToolTip(TrayToolTipText(lastCheckShown_, *downloadRows_));
 }
 
 // ---- Commands ----
@@ -332,6 +418,10 @@ void CTessarineDlg::ReportLoad(const LoadResult& loaded) {
 }
 
 void CTessarineDlg::OnCheckForNewItems() {
+    // Whoever asked for it, the next periodic check is counted from now.
+    periodic_->CheckBegan();
+    lastCheckShown_ = OleDateTime::FromTime(library_.TimeSource().CalendarNow()).FormatShown();
+    RefreshTrayToolTip();
     // An unattended run with nothing to check has nothing to wait for: it
     // ends as it would after a cycle (once the messages are read).
     if (!library_.CheckForNewItems() && library_.Switches().checkAndQuit &&
@@ -515,8 +605,9 @@ void CTessarineDlg::OnQuit() {
     if (closing_)
         return;
     closing_ = true;
-    // A window left minimised (an unattended run) keeps what was stored.
-    if (!isMinimized())
+    // A window left minimised (an unattended run) keeps what was stored,
+    // one hidden in the tray what it stored when it went there.
+    if (!isMinimized() && isVisible())
         SaveWindowState();
     // The worker never waits for this thread, so it ends as soon as the
     // transfer under way has stopped; events still on their way are dropped.
@@ -539,7 +630,24 @@ void CTessarineDlg::OnContextMenu(QPoint globalPos, bool fromKeyboard) {
 
 void CTessarineDlg::closeEvent(QCloseEvent* event) {
     event->ignore();
+    // With the tray to come back from, closing may only hide the window.
+    if (keepInTray_ && tray_->Icon() != nullptr && !closing_) {
+        HideIntoTray();
+        return;
+    }
     OnQuit();
+}
+
+void CTessarineDlg::changeEvent(QEvent* event) {
+    CAnchoredDialog::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && tray_ != nullptr)
+        tray_->WindowShownOrHidden();
+}
+
+void CTessarineDlg::hideEvent(QHideEvent* event) {
+    CAnchoredDialog::hideEvent(event);
+    if (tray_ != nullptr)
+        tray_->WindowShownOrHidden();
 }
 
 void CTessarineDlg::contextMenuEvent(QContextMenuEvent* event) {
@@ -607,6 +715,8 @@ void CTessarineDlg::showEvent(QShowEvent* event) {
     // A window shown larger (as it was left, or maximised) can still be made
     // as small as the layout's size.
     setMinimumSize(templateSize_);
+    if (tray_ != nullptr)
+        tray_->WindowShownOrHidden();
 }
 
 void CTessarineDlg::resizeEvent(QResizeEvent* event) {

@@ -33,10 +33,12 @@ class MainWindowLayout;
 class MessageQueue;
 class MessagesWindow;
 class Notifier;
+class PeriodicCheck;
 class QueuedEngineView;
 class ReportListView;
 class SingleInstance;
 class SubscriptionTableModel;
+class TrayIcon;
 
 class CTessarineDlg : public CAnchoredDialog {
     Q_OBJECT
@@ -58,6 +60,10 @@ public:
     // Where the news of downloaded episodes goes after a check (the
     // desktop's notifications unless replaced; none: not told).
     void SetNotifier(std::unique_ptr<Notifier> notifier);
+    // The profile's periodic check and whether closing keeps the program in
+    // the tray, read again (at start, and after the settings dialog). An
+    // unattended run ("/checkandquit") neither checks again nor stays.
+    void WatchOptionsChanged();
 
     // Subscribes to links handed to the program (podcast links, saved feed
     // files; see FeedOfLink): one after another, each in the subscribe
@@ -90,6 +96,9 @@ public:
     QAction* Action(int commandId) const;
     // The window that gathers the messages of the checks.
     MessagesWindow* Messages() const { return messagesWindow_; }
+    // The check every N hours, and the icon in the tray with its menu.
+    PeriodicCheck* PeriodicChecks() const { return periodic_; }
+    TrayIcon* Tray() const { return tray_; }
     bool HasEnded() const { return ended_; }
     // The program's exit status once the window has ended: 1 after an
     // unattended run whose settings file could not be read, else 0.
@@ -100,9 +109,11 @@ signals:
     void ended();
 
 protected:
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -140,6 +151,20 @@ private:
     // the messages window closed).
     void QuitWhenMessagesRead();
 
+    // The window in front again: shown, not minimised, active.
+    void ShowInFront();
+    // The tray's click and its first item: a window in view goes into the
+    // tray, any other comes to the front.
+    void ToggleFromTray();
+    void HideIntoTray();
+    // The user chose the news of new episodes from `podcasts`.
+    void OnNewsChosen(const std::vector<std::string>& podcasts);
+    // Shows the episodes of the podcast at `url`: the window brought to the
+    // front with the podcast's row selected, and its Episodes window.
+    void ShowPodcastEpisodes(const std::string& url);
+    // The tray's tooltip after a change of what it tells.
+    void RefreshTrayToolTip();
+
     SubscriptionPtr GetSelectedSubscription() const;
     // After a load: the records left out because their URL was listed
     // already, and (once the window is up) a settings file that could not be
@@ -169,6 +194,10 @@ private:
     NewEpisodeNews news_; // tells the desktop of new episodes after a check
     // The Episodes windows open, one per podcast.
     std::map<const Subscription*, QPointer<EpisodesWindow>> episodeWindows_;
+    PeriodicCheck* periodic_ = nullptr;
+    TrayIcon* tray_ = nullptr;
+    bool keepInTray_ = false; // closing hides the window into the tray (when there is one)
+    std::string lastCheckShown_; // the newest date a podcast was checked, as shown; empty: none
     QSize templateSize_;  // the size the layout gives: never made smaller than that
     bool startMaximized_ = false;
 

@@ -3,23 +3,28 @@
 #include "mainwindow/DownloadTableModel.h"
 #include "platform/Notifier.h"
 
+#include <algorithm>
+
 namespace tessarine {
 
-NewEpisodeNews::NewEpisodeNews(std::unique_ptr<Notifier> notifier)
-    : notifier_(std::move(notifier)) {}
+NewEpisodeNews::NewEpisodeNews(std::unique_ptr<Notifier> notifier) {
+    SetNotifier(std::move(notifier));
+}
 
 NewEpisodeNews::~NewEpisodeNews() = default;
 
 void NewEpisodeNews::SetNotifier(std::unique_ptr<Notifier> notifier) {
     notifier_ = std::move(notifier);
     if (notifier_ != nullptr)
-        notifier_->SetActivation(activated_);
+        notifier_->SetActivation([this] { Activated(); });
 }
 
-void NewEpisodeNews::SetActivation(std::function<void()> activated) {
-    activated_ = std::move(activated);
-    if (notifier_ != nullptr)
-        notifier_->SetActivation(activated_);
+void NewEpisodeNews::SetActivation(Activation activated) { activated_ = std::move(activated); }
+
+void NewEpisodeNews::Activated() const {
+    // Each news replaces the one before on the desktop: a click is on the last.
+    if (activated_)
+        activated_(told_);
 }
 
 void NewEpisodeNews::Apply(const std::vector<DownloadEvent>& events) {
@@ -52,8 +57,13 @@ void NewEpisodeNews::Report(const DownloadTableModel& downloads) {
     for (int row : rows)
         if (const DownloadFacts* facts = downloads.Facts(row))
             podcasts.push_back(facts->podcast);
-    if (notifier_ != nullptr)
-        NotifyNewEpisodes(*notifier_, static_cast<int>(rows.size()), podcasts);
+    if (notifier_ == nullptr || rows.empty())
+        return;
+    NotifyNewEpisodes(*notifier_, static_cast<int>(rows.size()), podcasts);
+    told_.clear();
+    for (const std::string& name : podcasts)
+        if (std::find(told_.begin(), told_.end(), name) == told_.end())
+            told_.push_back(name);
 }
 
 } // namespace tessarine

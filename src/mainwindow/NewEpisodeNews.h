@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace tessarine {
@@ -22,10 +23,13 @@ public:
     // Tells `notifier` (none: nobody).
     explicit NewEpisodeNews(std::unique_ptr<Notifier> notifier);
     ~NewEpisodeNews();
+    NewEpisodeNews(const NewEpisodeNews&) = delete; // the notifier calls back into this one
+    NewEpisodeNews& operator=(const NewEpisodeNews&) = delete;
     void SetNotifier(std::unique_ptr<Notifier> notifier);
     // Called when the user chooses a notification (of this notifier or a
-    // later one).
-    void SetActivation(std::function<void()> activated);
+    // later one) with the podcasts it named, each once, in its order.
+    using Activation = std::function<void(const std::vector<std::string>& podcasts)>;
+    void SetActivation(Activation activated);
 
     // Follows a batch of download events, in their order.
     void Apply(const std::vector<DownloadEvent>& events);
@@ -36,10 +40,13 @@ public:
     void Report(const DownloadTableModel& downloads);
 
 private:
+    void Activated() const;
+
     std::unique_ptr<Notifier> notifier_;
-    std::function<void()> activated_;
+    Activation activated_;
     std::vector<DownloadState> states_; // each row's state as the events left it
     std::vector<int> done_;
+    std::vector<std::string> told_; // the podcasts of the last news, each once
 };
 
 } // namespace tessarine

@@ -13,12 +13,15 @@
 #include "mainwindow/EpisodesWindow.h"
 #include "mainwindow/MainMenus.h"
 #include "mainwindow/MessagesWindow.h"
+#include "mainwindow/PeriodicCheck.h"
 #include "mainwindow/QueuedEngineView.h"
 #include "mainwindow/ReportListView.h"
+#include "mainwindow/TrayIcon.h"
 #include "platform/Autostart.h"
 #include "platform/CacheFolder.h"
 #include "platform/Desktop.h"
 #include "platform/Notifier.h"
+#include "platform/Profile.h"
 #include "platform/QtTranslations.h"
 #include "platform/SingleInstance.h"
 #include "support/Feeds.h"
@@ -26,6 +29,7 @@
 #include "support/LibraryTestAccess.h"
 #include "support/LoopbackServer.h"
 #include "support/Sanitized.h"
+#include "support/TestClock.h"
 #include "support/UpdateEngineTestAccess.h"
 
 #include <QApplication>
@@ -48,6 +52,7 @@
 #include <QScreen>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QSystemTrayIcon>
 #include <QTest>
 #include <QTimer>
 
@@ -97,6 +102,8 @@ protected:
         events = std::make_unique<QueuedEngineView>();
         EngineOptions options; // the cache as the program chooses it
         options.feedCacheDirectory = FeedCacheFolder();
+        if (onTestClock)
+            options.clock = &testClock;
         library = std::make_unique<PodcastLibrary>(*events, switches, std::move(options));
         EXPECT_EQ(library->ClaimBaseDirectory(base), PodcastLibrary::Claim::Obtained);
         window = std::make_unique<CTessarineDlg>(*library, *events);
@@ -174,6 +181,8 @@ protected:
 
     GuiHarness harness;
     std::string base = harness.root.Base() + "base/", other = harness.root.Base() + "other/";
+    TestClock testClock;      // the library's clock when onTestClock is set
+    bool onTestClock = false; // else the machine's
     // Destroyed in this order: the window, the library's worker, the events it reports to.
     std::unique_ptr<QueuedEngineView> events;
     std::unique_ptr<PodcastLibrary> library;
@@ -396,10 +405,15 @@ TEST_F(MainWindowTest, UnattendedTheMessagesWindowHoldsUpOnlyTheEnd) {
     server.Serve("/b/1.mp3", "one");
     server.Serve("/gone.xml", "<html>Not here</html>", "text/html", 404);
     server.Start();
+    // Keeping watch is for a window at the desk: none of it in an unattended run.
+    harness.systemTray = true;
+    WriteWatchOptionsToProfile({2, true});
     auto& w = Window(SettingsFor({"http://127.0.0.1:1/refused.xml", server.Url("/gone.xml"),
                                   server.Url("/b.xml"), "http://127.0.0.1:1/c.xml"}),
                      {true, false});
     EXPECT_TRUE(w.isMinimized());
+    EXPECT_EQ(w.PeriodicChecks()->EveryHours(), 0);
+    EXPECT_EQ(w.Tray()->Icon(), nullptr);
     MessagesWindow* messages = w.Messages();
     ASSERT_TRUE(WaitFor([&] { return messages->RowCount() == 3 && !Engine().IsBusy(); }));
     EXPECT_EQ(ReadFile(base + "__/1.mp3"), "one");
@@ -1466,4 +1480,245 @@ TEST_F(MainWindowTest, EpisodesWindowFollowsARunningDownload) {
     ASSERT_TRUE(WaitFor([&] { return state() == "Downloaded"; }));
     EXPECT_EQ(episodes->Rows()->Cell(0, EpisodeTableModel::ColumnSize),
               QString::fromStdString(SizeText(200000)));
+}
+
+// ---- Keeping watch: the periodic check, the tray, the news's click ----
+
+// Hours pass by either of the clock's times: a suspended machine's monotonic
+// time stands still, a calendar set back gives no negative time. A check
+// that falls due during a cycle waits for its end; the next is counted from
+// the last check, whoever asked for it.
+TEST(PeriodicCheckTest, DueByEitherTimeWaitsForTheCycleCountsFromTheLastCheck) {
+    struct SplitClock final : Clock {
+        TimePoint steady{};
+        std::time_t calendar = 1700000000;
+        TimePoint Now() const override { return steady; }
+        std::time_t CalendarNow() const override { return calendar; }
+        bool WaitUntil(std::condition_variable&, std::unique_lock<std::mutex>&, TimePoint,
+                       const std::function<bool()>& done) const override {
+            return done();
+        }
+    } clock;
+    using std::chrono::hours, std::chrono::minutes;
+    const auto pass = [&](std::chrono::seconds steady, std::chrono::seconds calendar) {
+        clock.steady += steady;
+        clock.calendar += calendar.count();
+    };
+    bool busy = false;
+    int checks = 0;
+    PeriodicCheck periodic(clock, [&] { return busy; }, [&] { ++checks; });
+    auto* timer = periodic.findChild<QTimer*>("periodicCheck");
+    pass(hours(9), hours(9));
+    EXPECT_FALSE(periodic.RunIfDue()); // off
+    EXPECT_FALSE(timer->isActive());
+    periodic.SetEveryHours(2); // counted from the start: due at once
+    EXPECT_TRUE(timer->isActive());
+    EXPECT_TRUE(periodic.RunIfDue());
+    pass(hours(2) - minutes(1), hours(2) - minutes(1));
+    EXPECT_FALSE(periodic.RunIfDue());
+    pass(minutes(1), minutes(1));
+    busy = true;
+    EXPECT_TRUE(periodic.Due());
+    EXPECT_FALSE(periodic.RunIfDue());
+    busy = false;
+    EXPECT_TRUE(periodic.RunIfDue());
+    pass(hours(1), hours(1));
+    periodic.CheckBegan(); // the user's check
+    pass(hours(1) + minutes(30), hours(1) + minutes(30));
+    EXPECT_FALSE(periodic.RunIfDue());
+    pass(minutes(30), minutes(30));
+    EXPECT_TRUE(periodic.RunIfDue());
+    pass({}, hours(2)); // the machine slept
+    EXPECT_TRUE(periodic.RunIfDue());
+    pass(hours(2) - minutes(1), -hours(24)); // the calendar set back a day
+    EXPECT_FALSE(periodic.RunIfDue());
+    pass(minutes(1), minutes(1));
+    EXPECT_TRUE(periodic.RunIfDue());
+    EXPECT_EQ(checks, 5);
+    periodic.SetEveryHours(0);
+    pass(hours(24), hours(24));
+    EXPECT_FALSE(periodic.RunIfDue());
+    EXPECT_FALSE(timer->isActive());
+}
+
+// The tooltip names the downloads under way with how far each got (by size
+// without an announced total), counts those past three and those waiting;
+// finished and failed ones are not told.
+// GCC's optimiser takes the unused Failure of a moved event variant for read.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+TEST(TrayToolTipTest, LastCheckDownloadsUnderWayAndWaiting) {
+    DownloadTableModel rows;
+    std::vector<DownloadEvent> events;
+    const std::vector<std::pair<DownloadState, int64_t>> downloads = {
+        {DownloadState::Downloading, 100}, {DownloadState::Waiting, 0},
+        {DownloadState::Done, 100},        {DownloadState::Downloading, 0},
+        {DownloadState::Failed, 0},        {DownloadState::Waiting, 0},
+        {DownloadState::Downloading, -1},  {DownloadState::Downloading, 100},
+        {DownloadState::Downloading, 100}};
+    for (size_t i = 0; i < downloads.size(); ++i) {
+        events.push_back(QueuedDownload{i, "Show", "f" + std::to_string(i) + ".mp3", "http://x/"});
+        events.push_back(DownloadStateChange{i, downloads[i].first});
+        if (downloads[i].second > 0)
+            events.push_back(DownloadBytes{i, 45 << 10, downloads[i].second << 10});
+        else if (downloads[i].second < 0) // no length announced
+            events.push_back(DownloadBytes{i, 2 << 20, 0});
+    }
+    rows.Apply(events);
+    EXPECT_EQ(TrayToolTipText("08.12.2026 17:50", rows).toStdString(),
+              "Tessarine\nLast check: 08.12.2026 17:50\nDownloading: f0.mp3 (45%)\n"
+              "Downloading: f3.mp3 (0%)\nDownloading: f6.mp3 (2.0MB)\n"
+              "and 2 more downloading\n2 waiting");
+    EXPECT_EQ(TrayToolTipText("", DownloadTableModel()), "Tessarine\nNot checked yet");
+}
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
+
+class WatchTest : public MainWindowTest {};
+
+// The check every N hours runs on the library's clock, also minimised: a
+// check that falls due during "Update this podcast now" waits for its end.
+// The tray's tooltip tells the check's time; the settings' change turns the
+// schedule off.
+TEST_F(WatchTest, PeriodicCheckRunsOnTheLibrarysClockAndWaitsForTheCycle) {
+    LoopbackServer server, stall;
+    stall.ServePartial("/big.mp3", 10000000, 100000, true);
+    stall.Start();
+    server.Serve("/f.xml", MakeFeed("Show", {{stall.Url("/big.mp3")}}), "text/xml");
+    server.Start();
+    WriteWatchOptionsToProfile({2, false});
+    onTestClock = true;
+    auto& w = Window(SettingsFor({server.Url("/f.xml")}));
+    EXPECT_EQ(w.Tray()->ToolTip(), "Tessarine\nNot checked yet");
+    PeriodicCheck* periodic = w.PeriodicChecks();
+    EXPECT_TRUE(periodic->findChild<QTimer*>("periodicCheck")->isActive());
+    testClock.Advance(std::chrono::hours(2) - std::chrono::seconds(1));
+    EXPECT_FALSE(periodic->RunIfDue());
+    testClock.Advance(std::chrono::seconds(1));
+    w.SubscriptionList()->SelectRow(0);
+    w.OnCommand(ID_UPDATE_THIS_PODCAST);
+    ASSERT_TRUE(WaitFor([&] {
+        return w.Tray()->ToolTip() == "Tessarine\nNot checked yet\nDownloading: big.mp3 (1%)";
+    }));
+    EXPECT_FALSE(periodic->RunIfDue()); // due, but the cycle runs
+    stall.Stop(); // the transfer fails, the cycle ends
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(server.Hits("/f.xml"), 1);
+    w.showMinimized();
+    EXPECT_TRUE(periodic->RunIfDue());
+    const std::string checked = OleDateTime::FromTime(testClock.CalendarNow()).FormatShown();
+    ASSERT_TRUE(WaitFor([&] { return server.Hits("/f.xml") == 2 && !Engine().IsBusy(); }));
+    events->Deliver();
+    EXPECT_EQ(w.Tray()->ToolTip().toStdString(), "Tessarine\nLast check: " + checked);
+    EXPECT_TRUE(w.isMinimized());
+    WriteWatchOptionsToProfile({0, false});
+    w.WatchOptionsChanged();
+    testClock.Advance(std::chrono::hours(24));
+    EXPECT_FALSE(periodic->RunIfDue());
+    EXPECT_FALSE(periodic->findChild<QTimer*>("periodicCheck")->isActive());
+}
+
+// Closing hides the window into the tray only when the option asks for it
+// and the desktop has a tray; otherwise it ends the program as before. The
+// tray's menu shows and hides the window (its item saying which), checks for
+// new items and quits as the window's menu does.
+TEST_F(WatchTest, TrayMenuShowsHidesChecksAndQuitsClosingKeepsItOnlyWithATray) {
+    for (const auto& [keep, tray] : {std::pair{true, false}, {false, true}, {true, true}}) {
+        SCOPED_TRACE(std::to_string(keep) + " " + std::to_string(tray));
+        harness.systemTray = tray;
+        WriteWatchOptionsToProfile({0, keep});
+        auto& w = window ? Restart() : Window(SettingsFor({"http://127.0.0.1:1/r.xml"}));
+        EXPECT_EQ(w.Tray()->Icon() != nullptr, tray);
+        w.close();
+        EXPECT_EQ(w.HasEnded(), !(keep && tray));
+    }
+    CTessarineDlg& w = *window;
+    QAction* showHide = w.Tray()->Menu()->actions().value(0);
+    const auto items = [&] {
+        QStringList texts;
+        for (QAction* action : w.Tray()->Menu()->actions())
+            texts << (action->isSeparator() ? "-" : action->text());
+        return texts;
+    };
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_EQ(items(), QStringList({"&Show window", "-", "&Check for new items", "-", "&Quit"}));
+    showHide->trigger();
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(showHide->text(), "&Hide window");
+    showHide->trigger();
+    EXPECT_FALSE(w.isVisible());
+    w.showMinimized(); // shown, but not in view
+    EXPECT_EQ(showHide->text(), "&Show window");
+    showHide->trigger();
+    EXPECT_FALSE(w.isMinimized());
+    EXPECT_TRUE(w.isVisible());
+    // While a dialog waits for an answer the window stays, and so does the program.
+    bool waited = false;
+    OnNextModal([&](QDialog* dialog) {
+        emit w.Tray()->Menu()->aboutToShow();
+        EXPECT_FALSE(w.Tray()->Menu()->actions().value(4)->isEnabled());
+        showHide->trigger();
+        EXPECT_TRUE(w.isVisible());
+        waited = true;
+        dialog->reject();
+    });
+    w.OnCommand(ID_ABOUT);
+    EXPECT_TRUE(waited);
+    emit w.Tray()->Menu()->aboutToShow();
+    EXPECT_TRUE(w.Tray()->Menu()->actions().value(4)->isEnabled());
+    const uint64_t cycles = UpdateEngineTestAccess::CyclesRun(Engine());
+    w.Tray()->Menu()->actions().value(2)->trigger();
+    EXPECT_TRUE(WaitFor([&] { return UpdateEngineTestAccess::CyclesRun(Engine()) > cycles; }));
+    w.Tray()->Menu()->actions().value(4)->trigger();
+    EXPECT_TRUE(w.HasEnded());
+    SetLanguage(Language::German);
+    TrayIcon german(&w, [] {}, [](int) {}, false);
+    QStringList texts;
+    for (QAction* action : german.Menu()->actions())
+        texts << action->text();
+    SetLanguage(Language::English);
+    EXPECT_EQ(texts, QStringList({"Fenster &anzeigen", "", "Auf neue Einträge &prüfen", "",
+                                  "&Beenden"}));
+}
+
+// A click on the news of one podcast's episodes shows that podcast; the news
+// of several, or of a podcast no longer listed, brings the window back as it is.
+TEST_F(WatchTest, TheNewsOfOnePodcastOpensItsEpisodesOfSeveralRaisesTheWindow) {
+    struct Recorder : Notifier {
+        bool Notify(const QString&, const QString&) override { return true; }
+        void Choose() const { Activated(); }
+    };
+    auto& w = Window();
+    auto recorder = std::make_unique<Recorder>();
+    const Recorder* notification = recorder.get();
+    w.SetNotifier(std::move(recorder));
+    size_t next = 0;
+    const auto downloaded = [&](const std::vector<std::string>& podcasts) {
+        for (const std::string& podcast : podcasts) {
+            events->DownloadQueued({next, podcast, "f" + std::to_string(next), "http://x/", -1});
+            events->DownloadStateChanged(next, DownloadState::Downloading, {});
+            events->DownloadStateChanged(next++, DownloadState::Done, {});
+        }
+        events->CycleEnded(false);
+        events->Deliver();
+    };
+    const std::vector<std::pair<std::vector<std::string>, int>> cases = {
+        {{"Second", "Second"}, 1}, {{"Second", "Tom & Jerry"}, 2}, {{"Gone"}, 2}};
+    for (const auto& [podcasts, selected] : cases) {
+        w.SubscriptionList()->SelectRow(2);
+        downloaded(podcasts);
+        w.showMinimized();
+        notification->Choose();
+        EXPECT_FALSE(w.isMinimized());
+        EXPECT_EQ(w.SubscriptionList()->SelectionMark(), selected) << podcasts.back();
+        // One podcast named: its Episodes window opens too.
+        const SubscriptionPtr second = w.Library().FindPodcast("Second");
+        EXPECT_EQ(w.EpisodesWindowOf(second) != nullptr, selected == 1)
+            << podcasts.back();
+        if (EpisodesWindow* episodes = w.EpisodesWindowOf(second))
+            delete episodes;
+    }
 }

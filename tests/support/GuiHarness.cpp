@@ -1,6 +1,7 @@
 #include "support/GuiHarness.h"
 
 #include "platform/Desktop.h"
+#include "platform/SystemTray.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -51,6 +52,7 @@ GuiHarness::GuiHarness() {
         };
         (kind == "save" ? SetChooseSaveFile : SetChooseOpenFile)(chooser);
     }
+    SetHasSystemTray([this] { return systemTray; });
 }
 
 GuiHarness::~GuiHarness() {
@@ -59,6 +61,7 @@ GuiHarness::~GuiHarness() {
     SetShowMessageBox({});
     SetOpenWithDesktop({});
     SetChooseFolder({});
+    SetHasSystemTray({});
 }
 
 void GuiHarness::SetProfileBaseDirectory(const QString& path) {

@@ -38,6 +38,7 @@ public:
     // "open" or "save", its caption and its filter.
     std::deque<QString> chosenFiles;
     std::vector<QStringList> fileChoosers;
+    bool systemTray = false; // whether the desktop has a tray (offscreen has none)
 
     TempDir root;
 

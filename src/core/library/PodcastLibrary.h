@@ -146,6 +146,9 @@ public:
     // Waits until no cycle is under way or asked for; false when `timeout`
     // passed first.
     bool WaitForIdle(std::chrono::milliseconds timeout);
+    // The clock the engine times and dates by: a front end that runs checks
+    // on a schedule measures it on the same clock.
+    const Clock& TimeSource() const { return *engine_.Options().clock; }
 
     std::string BaseDirectory() const { return model_.BaseDirectory(); }
     OptionSet Options() const { return model_.Options(); }

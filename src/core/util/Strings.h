@@ -248,6 +248,13 @@ enum StringId : int {
     TXT_CLI_SEARCH_NEEDS_KEYS,
     TXT_CLI_COLUMN_AUTHOR,
     TXT_CLI_COLUMN_EPISODES,
+    // The tray icon: its menu and its tooltip.
+    TXT_TRAY_SHOW_WINDOW = 40950, // menu items, with their mnemonics
+    TXT_TRAY_HIDE_WINDOW,
+    TXT_TRAY_LAST_CHECK,          // the date and time
+    TXT_TRAY_DOWNLOADING,         // the file's name, how far it got
+    TXT_TRAY_MORE_DOWNLOADING,    // the number of other downloads under way
+    TXT_TRAY_WAITING,             // the number of downloads waiting
 };
 
 enum class Language { English, German };
