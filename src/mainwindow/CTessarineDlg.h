@@ -62,6 +62,10 @@ public:
     // Menu key, Shift+F10) puts it below the selected row of the focused list.
     void OnContextMenu(QPoint globalPos, bool fromKeyboard);
 
+    // The Settings dialog changed what the window does while it runs (the
+    // periodic check, the tray): the window takes the options anew.
+    void WatchOptionsChanged();
+
     PodcastLibrary& Library() { return library_; }
     ReportListView* SubscriptionList() const { return subscriptionList_; }
     ReportListView* DownloadList() const { return downloadList_; }
@@ -98,6 +102,7 @@ private:
     void OnImportSubscriptions();
     void OnExportSubscriptions();
     void OnSettings();
+    void OnPodcastSettings();
     void OnSetBaseDirectory();
     void OnOpenBaseDirectory();
     void OnOpenPodcastFolder();

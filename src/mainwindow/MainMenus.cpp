@@ -48,6 +48,7 @@ MainMenus::MainMenus(QWidget* window, CommandFn onCommand)
     AddContextCommand(ID_OPEN_BASE_DIRECTORY, TXT_MENU_OPEN_BASEDIR);
     contextMenu_->addSeparator();
     AddContextCommand(ID_UPDATE_THIS_PODCAST, TXT_CONTEXT_UPDATE);
+    AddContextCommand(ID_PODCAST_SETTINGS, TXT_CONTEXT_PODCAST_SETTINGS);
     contextMenu_->addSeparator();
     AddContextCommand(ID_REMOVE_PODCAST, TXT_MENU_REMOVE);
 
