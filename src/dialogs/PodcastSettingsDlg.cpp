@@ -74,9 +74,9 @@ void PodcastSettingsDlg::ShowExample() {
 }
 
 void PodcastSettingsDlg::Refuse(int textId, const std::string& arg) {
-    ShowMessageBox(this, QMessageBox::Critical,
-                   QString::fromStdString(arg.empty() ? LoadResString(textId)
-                                                      : FormatResString(textId, arg)));
+    ShowMessageBox(
+        this, QMessageBox::Critical,
+        QString::fromStdString(arg.empty() ? LoadResString(textId) : FormatResString(textId, arg)));
 }
 
 void PodcastSettingsDlg::accept() {
@@ -84,11 +84,16 @@ void PodcastSettingsDlg::accept() {
     std::string url;
     switch (library_.ChangeAddress(record_, urlEdit_->text().toStdString(), url)) {
     case Change::Changed:
-    case Change::Unchanged: break;
-    case Change::NotAFeedAddress: return Refuse(IDS_NOT_A_FEED_ADDRESS, url);
-    case Change::AlreadySubscribed: return Refuse(IDS_DUPLICATE_URL, url);
-    case Change::Busy: return Refuse(IDS_ADDRESS_BUSY);
-    case Change::Failed: return Refuse(IDS_ADDRESS_NOT_CHANGED);
+    case Change::Unchanged:
+        break;
+    case Change::NotAFeedAddress:
+        return Refuse(IDS_NOT_A_FEED_ADDRESS, url);
+    case Change::AlreadySubscribed:
+        return Refuse(IDS_DUPLICATE_URL, url);
+    case Change::Busy:
+        return Refuse(IDS_ADDRESS_BUSY);
+    case Change::Failed:
+        return Refuse(IDS_ADDRESS_NOT_CHANGED);
     }
     urlEdit_->setText(QString::fromStdString(url));
     const std::vector<PodcastLibrary::SettingChange> changes = rows_->Changes();

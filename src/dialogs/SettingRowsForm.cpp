@@ -84,13 +84,12 @@ SettingRowsForm::SettingRowsForm(QWidget* dialog, DialogTemplate& form, const Ge
         const std::string name = spec.key;
         QLabel* label = form.Label(ResText(spec.label), (name + "Label").c_str(), g.x, y + 2,
                                    g.choiceX - g.x - 3, 8);
-        row.choice = form.Place(new QComboBox(dialog), name.c_str(), g.choiceX, y, g.choiceWidth,
-                                12);
+        row.choice =
+            form.Place(new QComboBox(dialog), name.c_str(), g.choiceX, y, g.choiceWidth, 12);
         label->setBuddy(row.choice);
         if (inherits_) {
             row.byDefault = defaultValues[spec.key];
-            const int word =
-                OwnChoice(spec, row.byDefault) == 0 ? spec.firstText : spec.secondText;
+            const int word = OwnChoice(spec, row.byDefault) == 0 ? spec.firstText : spec.secondText;
             row.choice->addItem(QString::fromStdString(
                 FormatResString(TXT_PODSET_AS_IN_SETTINGS, ChoiceWord(word).toStdString())));
         }
@@ -119,6 +118,7 @@ SettingRowsForm::SettingRowsForm(QWidget* dialog, DialogTemplate& form, const Ge
     note_ = form.Label(QString(), "namesNote", g.choiceX, y, g.right - g.choiceX, 8);
     bottom_ = y + 8;
     connect(this, &SettingRowsForm::changed, this, &SettingRowsForm::UpdateNote);
+    UpdateFields();
 }
 
 void SettingRowsForm::ShowValue(Row& row, const std::string& value) {

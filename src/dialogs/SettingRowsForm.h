@@ -71,10 +71,10 @@ private:
     struct Row {
         std::string key;
         QComboBox* choice = nullptr;
-        QSpinBox* count = nullptr;   // Count keys
+        QSpinBox* count = nullptr;    // Count keys
         QLineEdit* pattern = nullptr; // the names
-        std::string loaded;          // the value shown by Load; "inherit" when inherited
-        std::string byDefault;       // the default's value, for a podcast's row
+        std::string loaded;           // the value shown by Load; "inherit" when inherited
+        std::string byDefault;        // the default's value, for a podcast's row
     };
     // The value the row holds now, "inherit" when it follows the default.
     std::string ValueOf(const Row& row) const;

@@ -43,8 +43,8 @@ TessarineOptions::TessarineOptions(QWidget* parent) : QDialog(parent) {
     // language puts it, between the box's text and the label after it.
     const QString every = ResText(TXT_SETTINGS_CHECK_EVERY);
     const qsizetype at = every.indexOf(QLatin1String("%s"));
-    checkEveryBox_ = form.Place(new QCheckBox(every.left(at).trimmed(), this), "checkEvery", 13,
-                                114, 10, 10);
+    checkEveryBox_ =
+        form.Place(new QCheckBox(every.left(at).trimmed(), this), "checkEvery", 13, 114, 10, 10);
     checkEveryBox_->resize(checkEveryBox_->sizeHint().width(), checkEveryBox_->height());
     checkEveryHours_ = form.Place(new QSpinBox(this), "checkEveryHours", 0, 113, 30, 12);
     checkEveryHours_->move(checkEveryBox_->geometry().right() + form.Units().X(3),
@@ -53,8 +53,8 @@ TessarineOptions::TessarineOptions(QWidget* parent) : QDialog(parent) {
     QLabel* hours = form.Label(every.mid(at + 2).trimmed(), "checkEveryUnit", 0, 115, 60, 8);
     hours->setGeometry(checkEveryHours_->geometry().right() + form.Units().X(3), hours->y(),
                        hours->sizeHint().width(), hours->height());
-    keepInTrayBox_ = form.CheckBox(TXT_SETTINGS_KEEP_IN_TRAY, "keepInTray", 13, 128, 180, 10,
-                                   maxRight);
+    keepInTrayBox_ =
+        form.CheckBox(TXT_SETTINGS_KEEP_IN_TRAY, "keepInTray", 13, 128, 180, 10, maxRight);
     connect(checkEveryBox_, &QCheckBox::toggled, checkEveryHours_, &QSpinBox::setEnabled);
 
     SettingRowsForm::Geometry rows;

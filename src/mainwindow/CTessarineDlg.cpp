@@ -378,8 +378,9 @@ void CTessarineDlg::OnSettings() {
     library_.SetBehaviourOptions(options.updateStart, options.quitComplete);
     ApplyAutostartChoice(options, *autostart_, programPath_);
     library_.SetAutostartState(options.autostart, options.runKeyOpen);
+    const std::vector<PodcastLibrary::SettingChange> changes = dialog.PodcastDefaultChanges();
     std::string problem;
-    if (const auto changes = dialog.PodcastDefaultChanges(); stored && !changes.empty() &&
+    if (stored && !changes.empty() &&
         library_.ChangeSettings(nullptr, changes, problem) != PodcastLibrary::SettingsResult::Done)
         ShowMessageBox(this, QMessageBox::Critical, Text(IDS_SETTINGS_NOT_STORED));
     WriteWatchOptionsToProfile({dialog.CheckEveryHours(), dialog.KeepInTray()});

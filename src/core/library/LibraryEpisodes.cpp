@@ -230,8 +230,7 @@ PodcastLibrary::AddressChange PodcastLibrary::ChangeAddress(const SubscriptionPt
     if (engine_.IsBusy())
         return AddressChange::Busy;
     if (!model_.ChangeUrl(record, *to))
-        return model_.IsSubscribed(*to) ? AddressChange::AlreadySubscribed
-                                        : AddressChange::Failed;
+        return model_.IsSubscribed(*to) ? AddressChange::AlreadySubscribed : AddressChange::Failed;
     const std::string base = model_.BaseDirectory();
     if (episodes_.IsOpen()) {
         if (episodes_.MoveTo(base, from, *to, engine_.Options().clock->CalendarNow(), true) !=

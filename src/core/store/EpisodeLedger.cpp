@@ -232,8 +232,7 @@ bool EpisodeLedger::MovedAwayFrom(const std::string& base, const std::string& to
 }
 
 EpisodeLedger::Move EpisodeLedger::MoveTo(const std::string& base, const std::string& from,
-                                          const std::string& to, std::time_t now,
-                                          bool byHand) {
+                                          const std::string& to, std::time_t now, bool byHand) {
     std::lock_guard lock(mutex_);
     if (!For(base))
         return Move::NoStore;
