@@ -6,6 +6,7 @@
 #include "core/util/OleDateTime.h"
 #include "core/util/Strings.h"
 #include "dialogs/CAboutDlg.h"
+#include "dialogs/PodcastSettingsDlg.h"
 #include "dialogs/TessarineAddFeedDlg.h"
 #include "dialogs/TessarineInfo.h"
 #include "dialogs/TessarineOptions.h"
@@ -285,6 +286,7 @@ void CTessarineDlg::OnCommand(int id) {
     case ID_INFORMATION: OnInformation(); break;
     case ID_IMPORT_SUBSCRIPTIONS: OnImportSubscriptions(); break;
     case ID_EXPORT_SUBSCRIPTIONS: OnExportSubscriptions(); break;
+    case ID_PODCAST_SETTINGS: OnPodcastSettings(); break;
     default: break;
     }
 }
@@ -532,11 +534,34 @@ void CTessarineDlg::OnExportSubscriptions() { ExportSubscriptions(this, library_
 void CTessarineDlg::OnSettings() {
     OptionSet options = library_.Options();
     TessarineOptions dialog(this);
+    // Without the episode library the defaults are the built-in ones, shown
+    // but not to be changed.
+    std::vector<SettingRow> defaults;
+    const bool stored =
+        library_.SettingsOf(nullptr, defaults) == PodcastLibrary::EpisodeQuery::Done;
+    dialog.SetPodcastDefaults(stored ? defaults : ListSettings({}, {}, true), stored);
+    const WatchOptions watch = ReadWatchOptionsFromProfile();
+    dialog.SetWatchOptions(watch.checkEveryHours, watch.keepInTray);
     if (dialog.EditOptions(options) != QDialog::Accepted)
         return;
     library_.SetBehaviourOptions(options.updateStart, options.quitComplete);
     ApplyAutostartChoice(options, *autostart_, programPath_);
     library_.SetAutostartState(options.autostart, options.runKeyOpen);
+    const std::vector<PodcastLibrary::SettingChange> changes = dialog.PodcastDefaultChanges();
+    std::string problem;
+    if (stored && !changes.empty() &&
+        library_.ChangeSettings(nullptr, changes, problem) != PodcastLibrary::SettingsResult::Done)
+        ShowMessageBox(this, QMessageBox::Critical, Text(IDS_SETTINGS_NOT_STORED));
+    WriteWatchOptionsToProfile({dialog.CheckEveryHours(), dialog.KeepInTray()});
+    WatchOptionsChanged();
+}
+
+void CTessarineDlg::OnPodcastSettings() {
+    const SubscriptionPtr record = GetSelectedSubscription();
+    if (!record)
+        return;
+    PodcastSettingsDlg dialog(library_, record, this);
+    dialog.exec();
 }
 
 void CTessarineDlg::OnSetBaseDirectory() {

@@ -131,6 +131,7 @@ private:
     void OnImportSubscriptions();
     void OnExportSubscriptions();
     void OnSettings();
+    void OnPodcastSettings();
     void OnSetBaseDirectory();
     void OnOpenBaseDirectory();
     void OnOpenPodcastFolder();

@@ -19,6 +19,7 @@ enum CommandId : int {
     ID_IMPORT_SUBSCRIPTIONS = 32800,
     ID_EXPORT_SUBSCRIPTIONS = 32801,
     ID_SHOW_EPISODES = 32810,
+    ID_PODCAST_SETTINGS = 32900,
 };
 
 // Control ids of the main window.

@@ -49,6 +49,7 @@ MainMenus::MainMenus(QWidget* window, CommandFn onCommand)
     contextMenu_->addSeparator();
     AddContextCommand(ID_UPDATE_THIS_PODCAST, TXT_CONTEXT_UPDATE);
     AddContextCommand(ID_SHOW_EPISODES, TXT_EPISODES_MENU);
+    AddContextCommand(ID_PODCAST_SETTINGS, TXT_CONTEXT_PODCAST_SETTINGS);
     contextMenu_->addSeparator();
     AddContextCommand(ID_REMOVE_PODCAST, TXT_MENU_REMOVE);
 

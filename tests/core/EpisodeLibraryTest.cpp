@@ -440,6 +440,78 @@ TEST_F(EpisodeLibraryTest, AMovedFeedIsFollowedOnceTheNewAddressAnswersWithAFeed
     EXPECT_EQ(Hits(3), (std::vector<int>{1, 1, 1})); // one podcast, its files kept
 }
 
+// The user gives a podcast another address: it keeps its folder, files,
+// episodes and options, may go back to an address it left, and the change
+// waits while a cycle runs.
+TEST_F(EpisodeLibraryTest, AnAddressChangedByHandKeepsFolderEpisodesAndOptions) {
+    using Change = PodcastLibrary::AddressChange;
+    ShowFeed feed;
+    ServeFeed("/old.xml", feed);
+    feed.episodes = 4;
+    ServeFeed("/new.xml", feed);
+    ShowFeed other;
+    other.title = "Other";
+    other.episodes = 1;
+    ServeFeed("/other.xml", other);
+    server.ServePartial("/media/ep5.mp3", 1000, 10, true);
+    Start();
+    const SubscriptionPtr show = Subscribe("/old.xml");
+    ASSERT_TRUE(library->WaitForIdle(1min));
+    Set(show, "keep", "5");
+    const auto change = [&](const std::string& typed, Change expected) {
+        std::string url;
+        EXPECT_EQ(library->ChangeAddress(show, typed, url), expected) << typed;
+        return url;
+    };
+    const std::string newUrl = server.Url("/new.xml");
+    EXPECT_EQ(change("feed:" + newUrl, Change::Changed), newUrl);
+    const std::string settings = ReadFile(base + kSettingsFileName);
+    EXPECT_NE(settings.find(newUrl), std::string::npos);
+    EXPECT_EQ(settings.find(server.Url("/old.xml")), std::string::npos);
+    EXPECT_EQ(library->FindPodcast(newUrl), show);
+    std::vector<SettingRow> rows;
+    ASSERT_EQ(library->SettingsOf(show, rows), PodcastLibrary::EpisodeQuery::Done);
+    EXPECT_EQ(rows[3].value + (rows[3].inherited ? " inherited" : ""), "5");
+    Check();
+    EXPECT_EQ(Hits(4), (std::vector<int>{1, 1, 1, 1})); // only the new episode
+    EXPECT_EQ(States(show).front(), "Episode 4: downloaded Show/ep4.mp3");
+    EXPECT_EQ(Files("Show").size(), 5u) << testing::PrintToString(Files("Show")); // + archive
+
+    // The newest episode shows what a rule of file names makes of it.
+    const std::optional<StoredEpisode> newest = library->NewestEpisode(show);
+    ASSERT_TRUE(newest);
+    const struct {
+        const char* names;
+        const char* file;
+    } examples[] = {{"{date} {title}.{ext}", "2023-11-14 Episode 4.mp3"},
+                    {"{podcast} - {title}", "Show - Episode 4"},
+                    {"url", "ep4.mp3"},
+                    {"{nothing}", "ep4.mp3"}};
+    for (const auto& e : examples)
+        EXPECT_EQ(PodcastLibrary::EpisodeFileNameFor(*newest, "Show", e.names), e.file);
+
+    Subscribe("/other.xml");
+    ASSERT_TRUE(library->WaitForIdle(1min));
+    EXPECT_EQ(change("ftp://example.org/feed.xml", Change::NotAFeedAddress),
+              "ftp://example.org/feed.xml");
+    change(" " + newUrl + " ", Change::Unchanged);
+    change("127.0.0.1:" + std::to_string(server.Port()) + "/other.xml", Change::AlreadySubscribed);
+    EXPECT_EQ(library->FindPodcast(newUrl), show);
+    // Back to the address it moved away from: the user's word.
+    change(server.Url("/old.xml"), Change::Changed);
+    EXPECT_EQ(library->FindPodcast(server.Url("/old.xml")), show);
+
+    // While a download runs, the address stays.
+    feed.episodes = 5;
+    ServeFeed("/old.xml", feed);
+    library->CheckForNewItems();
+    ASSERT_TRUE(server.AwaitRequests([&] { return server.Hits("/media/ep5.mp3") > 0; }));
+    change(newUrl, Change::Busy);
+    EXPECT_EQ(library->FindPodcast(server.Url("/old.xml")), show);
+    server.Stop();
+    EXPECT_TRUE(library->WaitForIdle(1min));
+}
+
 TEST_F(EpisodeLibraryTest, NamePatternsMediaContentAndThePlayableOfSeveralEnclosures) {
     const auto item = [&](const std::string& title, const std::string& inside) {
         return "<item><title>" + title + "</title><guid>" + title + "</guid>" + inside + "</item>";

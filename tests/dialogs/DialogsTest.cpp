@@ -115,7 +115,8 @@ TEST(DialogKeys, TabWalksTheControlsInOrderEscapeCancelsEnterTakes) {
          },
          {"feedUrl", "ok", "cancel"}},
         {[] { return std::make_unique<TessarineOptions>(); },
-         {"updateStart", "quitComplete", "autostart", "ok", "cancel"}},
+         {"updateStart", "quitComplete", "autostart", "checkEvery", "keepInTray", "paused",
+          "refetch-deleted", "on-subscribe", "keep", "keep-days", "names", "ok", "cancel"}},
         {[] { return std::make_unique<TessarineInfo>(); }, {"ok", "exampleUrl"}},
         {[] { return std::make_unique<CAboutDlg>(); }, {"ok", "link"}},
     };

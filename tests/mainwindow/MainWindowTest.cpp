@@ -45,7 +45,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPointer>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -53,6 +52,7 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
+#include <QSpinBox>
 #include <QTest>
 #include <QTimer>
 
@@ -430,6 +430,8 @@ TEST_F(MainWindowTest, UnattendedTheMessagesWindowHoldsUpOnlyTheEnd) {
     EXPECT_TRUE(WaitFor([&] { return w.HasEnded(); }));
 }
 
+// OK also stores the watch options in the profile and the defaults the user
+// changed (only those) in the episode library.
 TEST_F(MainWindowTest, SettingsOkSavesAndAppliesAutostartCancelChangesNothing) {
     const std::string entry = Autostart::EntryPath().toStdString();
     Window(kEmpty);
@@ -437,6 +439,13 @@ TEST_F(MainWindowTest, SettingsOkSavesAndAppliesAutostartCancelChangesNothing) {
         OnNextModal([&](QDialog* dialog) {
             dialog->findChild<QCheckBox*>("quitComplete")->setChecked(true);
             dialog->findChild<QCheckBox*>("autostart")->setChecked(true);
+            auto* hours = dialog->findChild<QSpinBox*>("checkEveryHours");
+            EXPECT_FALSE(hours->isEnabled()); // off by default
+            dialog->findChild<QCheckBox*>("checkEvery")->setChecked(true);
+            hours->setValue(6);
+            dialog->findChild<QCheckBox*>("keepInTray")->setChecked(true);
+            dialog->findChild<QComboBox*>("keep")->setCurrentIndex(1);
+            dialog->findChild<QSpinBox*>("keepCount")->setValue(7);
             ok ? dialog->accept() : dialog->reject();
         });
         window->OnCommand(ID_SETTINGS);
@@ -444,6 +453,112 @@ TEST_F(MainWindowTest, SettingsOkSavesAndAppliesAutostartCancelChangesNothing) {
         EXPECT_EQ(saved == kEmpty, !ok);
         EXPECT_EQ(saved.find("quitcomplete=\"1\"") != std::string::npos, ok);
         EXPECT_EQ(fs::exists(entry), ok);
+        const WatchOptions watch = ReadWatchOptionsFromProfile();
+        EXPECT_EQ(watch.checkEveryHours, ok ? 6 : 0);
+        EXPECT_EQ(watch.keepInTray, ok);
+        std::vector<SettingRow> defaults;
+        ASSERT_EQ(library->SettingsOf(nullptr, defaults), PodcastLibrary::EpisodeQuery::Done);
+        for (const SettingRow& row : defaults)
+            EXPECT_EQ(row.inherited, !ok || row.key != "keep") << row.key;
+        EXPECT_EQ(defaults[3].value, ok ? "7" : "all");
+    }
+}
+
+// The podcast settings dialog shows inherited values as the Settings have
+// them, names files by example, refuses a URL another podcast has and
+// stores the new URL and the options, which the command line reads back.
+TEST_F(MainWindowTest, PodcastSettingsAreSavedAndTheCommandLineReadsThemBack) {
+    LoopbackServer server;
+    server.Serve(
+        "/a.xml",
+        MakeFeed("Show", {{server.Url("/old.mp3"), "Old", "", "Tue, 27 Jan 2009 10:00:00 +0000"},
+                          {server.Url("/new.mp3?x=1"), "New / Best", "",
+                           "Wed, 28 Jan 2009 10:00:00 +0000"}}),
+        "text/xml");
+    server.Serve("/b.xml", MakeFeed("Other", {}), "text/xml");
+    for (const char* file : {"/old.mp3", "/new.mp3"})
+        server.Serve(file, "audio");
+    server.Start();
+    auto& w = Window(SettingsFor({server.Url("/a.xml"), server.Url("/b.xml")}));
+    w.OnCommand(ID_CHECK_NEW_ITEMS);
+    ASSERT_TRUE(WaitIdle());
+    std::string problem;
+    ASSERT_EQ(library->ChangeSettings(nullptr, {{"keep", "7"}}, problem),
+              PodcastLibrary::SettingsResult::Done);
+    const std::string moved = server.Url("/moved.xml");
+    w.SubscriptionList()->SelectRow(0);
+    OnNextModal([&](QDialog* dialog) {
+        const auto combo = [&](const char* key) { return dialog->findChild<QComboBox*>(key); };
+        auto* note = dialog->findChild<QLabel*>("namesNote");
+        auto* ok = dialog->findChild<QPushButton*>("ok");
+        EXPECT_EQ(combo("paused")->currentText(), "As in Settings (No)");
+        EXPECT_EQ(combo("keep")->currentText(), "As in Settings (Newest)");
+        EXPECT_EQ(dialog->findChild<QSpinBox*>("keepCount")->value(), 7);
+        EXPECT_FALSE(dialog->findChild<QSpinBox*>("keepCount")->isEnabled());
+        EXPECT_EQ(note->text(), "Example: new.mp3");
+        combo("names")->setCurrentIndex(2);
+        auto* pattern = dialog->findChild<QLineEdit*>("namesPattern");
+        QTest::keyClicks(pattern, "{nothing}");
+        EXPECT_EQ(note->text(), "A pattern needs {title} or {date}");
+        EXPECT_FALSE(ok->isEnabled());
+        pattern->clear();
+        QTest::keyClicks(pattern, "{date} {title}.{ext}");
+        EXPECT_EQ(note->text(), "Example: 2009-01-28 New _ Best.mp3");
+        EXPECT_TRUE(ok->isEnabled());
+        combo("paused")->setCurrentIndex(2);
+        combo("keep")->setCurrentIndex(2);
+        dialog->findChild<QSpinBox*>("keepCount")->setValue(3);
+        auto* url = dialog->findChild<QLineEdit*>("feedUrl");
+        EXPECT_EQ(url->text().toStdString(), server.Url("/a.xml"));
+        url->setText(QString::fromStdString(server.Url("/b.xml")));
+        QTest::mouseClick(ok, Qt::LeftButton);
+        EXPECT_TRUE(dialog->isVisible()); // refused: the dialog stays
+        url->setText(QString::fromStdString("feed:" + moved));
+        QTest::mouseClick(ok, Qt::LeftButton);
+    });
+    w.OnCommand(ID_PODCAST_SETTINGS);
+    EXPECT_EQ(harness.Told(), QStringList{QString::fromStdString(
+                                  FormatResString(IDS_DUPLICATE_URL, server.Url("/b.xml")))});
+    EXPECT_EQ(ModelUrls(), (std::vector<std::string>{moved, server.Url("/b.xml")}));
+    EXPECT_EQ(StoredUrls(base), ModelUrls());
+
+    window.reset();
+    library.reset();
+    for (const std::string& podcast : {moved, std::string("Show")}) {
+        QProcess cli;
+        cli.start(TESSARINE_CLI_BINARY,
+                  {"--base", QString::fromStdString(base), "get", QString::fromStdString(podcast)});
+        ASSERT_TRUE(cli.waitForFinished(30000));
+        EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+        EXPECT_EQ(cli.readAllStandardOutput().toStdString(),
+                  "paused\tyes\t\nrefetch-deleted\tyes\tinherited\n"
+                  "on-subscribe\tall\tinherited\nkeep\t3\t\n"
+                  "keep-days\tall\tinherited\nnames\t{date} {title}.{ext}\t\n");
+    }
+}
+
+// Every text of the two settings dialogs shows whole, in both languages, and
+// every control lies inside its dialog.
+TEST_F(MainWindowTest, SettingsDialogsShowEveryTextWholeInBothLanguages) {
+    auto& w = Window();
+    w.SubscriptionList()->SelectRow(0);
+    for (Language language : {Language::German, Language::English}) {
+        SetLanguage(language);
+        for (int command : {ID_SETTINGS, ID_PODCAST_SETTINGS}) {
+            OnNextModal([&](QDialog* dialog) {
+                for (QWidget* control :
+                     dialog->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+                    const std::string name = control->objectName().toStdString();
+                    EXPECT_TRUE(dialog->rect().contains(control->geometry())) << name;
+                    if (qobject_cast<QLabel*>(control) || qobject_cast<QAbstractButton*>(control) ||
+                        qobject_cast<QComboBox*>(control)) {
+                        EXPECT_LE(control->sizeHint().width(), control->width()) << name;
+                    }
+                }
+                dialog->reject();
+            });
+            w.OnCommand(command);
+        }
     }
 }
 

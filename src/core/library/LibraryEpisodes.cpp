@@ -2,8 +2,12 @@
 // claimed base directory and the operations the front ends call on it.
 #include "core/library/PodcastLibrary.h"
 
+#include "core/feeds/EnclosureNames.h"
+#include "core/feeds/EpisodeFileName.h"
+#include "core/feeds/FeedCache.h"
 #include "core/files/BaseDirectory.h"
 #include "core/net/FeedAddress.h"
+#include "core/store/LedgerText.h"
 #include "core/util/Strings.h"
 #include "core/util/Text.h"
 
@@ -240,6 +244,65 @@ PodcastLibrary::EpisodeQuery PodcastLibrary::CleanUp(bool dryRun, std::vector<Cl
     for (EpisodeLedger::Removal& r : removals)
         files.push_back({names[r.url], std::move(r.title), std::move(r.file)});
     return sound ? EpisodeQuery::Done : EpisodeQuery::Failed;
+}
+
+PodcastLibrary::AddressChange PodcastLibrary::ChangeAddress(const SubscriptionPtr& record,
+                                                            const std::string& typed,
+                                                            std::string& url) {
+    const std::optional<std::string> to = FeedAddress(typed);
+    url = to ? *to : TrimWhiteSpace(typed);
+    if (!to)
+        return AddressChange::NotAFeedAddress;
+    if (!record)
+        return AddressChange::Failed;
+    const std::string from = model_.Values(record).url;
+    if (*to == from)
+        return AddressChange::Unchanged;
+    // Cycles start only at a front end's request, on its own thread: none
+    // begins between this look and the change.
+    if (engine_.IsBusy())
+        return AddressChange::Busy;
+    if (!model_.ChangeUrl(record, *to))
+        return model_.IsSubscribed(*to) ? AddressChange::AlreadySubscribed : AddressChange::Failed;
+    const std::string base = model_.BaseDirectory();
+    if (episodes_.IsOpen()) {
+        if (episodes_.MoveTo(base, from, *to, engine_.Options().clock->CalendarNow(), true) !=
+            EpisodeLedger::Move::Moved) {
+            model_.ChangeUrl(record, from);
+            return AddressChange::Failed;
+        }
+        // How its checks ended stays the podcast's under its new address.
+        model_.AdoptCheckStatuses(episodes_.CheckStatuses(base), true);
+        model_.AdoptCheckFailures(episodes_.CheckFailures(base));
+    }
+    // What was fetched from the old address says nothing of the new one.
+    FeedCache(engine_.Options().feedCacheDirectory.value_or(std::string())).Forget(from);
+    model_.SaveSettings();
+    events_.SubscriptionsChanged();
+    return AddressChange::Changed;
+}
+
+std::optional<StoredEpisode> PodcastLibrary::NewestEpisode(const SubscriptionPtr& record) {
+    std::vector<StoredEpisode> episodes;
+    if (EpisodesOf(record, episodes) != EpisodeQuery::Done || episodes.empty())
+        return std::nullopt;
+    return std::move(episodes.front());
+}
+
+std::string PodcastLibrary::EpisodeFileNameFor(const StoredEpisode& episode,
+                                               const std::string& podcast,
+                                               const std::string& names) {
+    const std::string urlName = FileNameFromUrl(episode.url);
+    std::string rule = names;
+    if (!NormaliseSetting("names", rule) || rule == "url")
+        return urlName;
+    EpisodeNameParts parts;
+    if (const std::optional<std::time_t> at = EpisodeMoment(episode.date))
+        parts.date = IsoDate(*at);
+    parts.title = episode.title;
+    parts.podcast = podcast;
+    parts.urlName = urlName;
+    return PatternFileName(rule, parts);
 }
 
 } // namespace tessarine

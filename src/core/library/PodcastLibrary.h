@@ -238,6 +238,32 @@ public:
     // list order; with `dryRun` nothing is deleted or recorded.
     EpisodeQuery CleanUp(bool dryRun, std::vector<CleanedFile>& files);
 
+    // ---- A podcast's address and file names, changed by hand ----
+    enum class AddressChange {
+        Changed,
+        Unchanged,         // the same address as before
+        NotAFeedAddress,   // refused (see FeedAddress)
+        AlreadySubscribed, // another podcast is listed under it
+        Busy,              // a cycle runs: the change waits until it has ended
+        Failed,            // not listed, or the store could not follow
+    };
+    // The manual form of a feed that moved: `record` takes the address
+    // `typed` in its stored form (given back in `url`) and keeps its name,
+    // folder, archive, episodes and options, as when its feed moved for
+    // good; a podcast may go back to an address it moved away from this way.
+    // The settings are saved. Refused while a cycle runs, whose check knows
+    // the podcast by its old address.
+    AddressChange ChangeAddress(const SubscriptionPtr& record, const std::string& typed,
+                                std::string& url);
+    // The newest episode the store knows of `record`; none when it knows
+    // none (or there is no store).
+    std::optional<StoredEpisode> NewestEpisode(const SubscriptionPtr& record);
+    // The file name that the value `names` of the key "names" ("url" or a
+    // pattern) gives `episode` of the podcast called `podcast`, as a check
+    // names a new download (a name taken already would still get a tag).
+    static std::string EpisodeFileNameFor(const StoredEpisode& episode, const std::string& podcast,
+                                          const std::string& names);
+
     // Cancels the cycle under way and waits for the worker to end.
     void Shutdown();
     // Shutdown, then lets go of the base directory's lock.

@@ -234,7 +234,7 @@ bool EpisodeLedger::MovedAwayFrom(const std::string& base, const std::string& to
 }
 
 EpisodeLedger::Move EpisodeLedger::MoveTo(const std::string& base, const std::string& from,
-                                          const std::string& to, std::time_t now) {
+                                          const std::string& to, std::time_t now, bool byHand) {
     std::lock_guard lock(mutex_);
     if (!For(base))
         return Move::NoStore;
@@ -242,13 +242,18 @@ EpisodeLedger::Move EpisodeLedger::MoveTo(const std::string& base, const std::st
     const int64_t podcast = PodcastId(from);
     if (podcast == 0)
         return Move::Failed;
-    {
+    if (!byHand) {
         Statement back(db, "SELECT 1 FROM podcast_url_history WHERE url = ?1");
         if (back.Bind(1, to).Step())
             return Move::MovedAwayFrom;
     }
     EndBatch();
     Transaction transaction(db);
+    if (byHand) {
+        Statement forget(db, "DELETE FROM podcast_url_history WHERE url = ?1");
+        if (forget.Bind(1, to).Run())
+            return Move::Failed;
+    }
     // A podcast the store met at the new address before (subscribed once,
     // since removed) gives way: the moving one keeps its episodes.
     Statement stale(db, "DELETE FROM podcast WHERE url = ?1 AND id <> ?2");

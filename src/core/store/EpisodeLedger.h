@@ -86,8 +86,12 @@ public:
         NoStore,
         Failed,
     };
+    // The podcast at `from` is known under `to` from now on, keeping its
+    // episodes and options. A move the user made (`byHand`) may also go back
+    // to an address a podcast moved away from: that address is then no
+    // longer one to stay away from.
     Move MoveTo(const std::string& base, const std::string& from, const std::string& to,
-                std::time_t now);
+                std::time_t now, bool byHand = false);
     // Whether a podcast of the store moved away from `to`.
     bool MovedAwayFrom(const std::string& base, const std::string& to);
     // Whether the user still is to be told that `url`'s podcast cannot move
