@@ -24,6 +24,7 @@ class Autostart;
 class CSplitterBar;
 class DownloadCommands;
 class DownloadTableModel;
+class FindPodcastsWindow;
 class MainMenus;
 class MainWindowLayout;
 class MessageQueue;
@@ -72,6 +73,8 @@ public:
     QAction* Action(int commandId) const;
     // The window that gathers the messages of the checks.
     MessagesWindow* Messages() const { return messagesWindow_; }
+    // The Find Podcasts window; none until "Find Podcasts..." first opens it.
+    FindPodcastsWindow* FindPodcasts() const { return findWindow_; }
     bool HasEnded() const { return ended_; }
     // The program's exit status once the window has ended: 1 after an
     // unattended run whose settings file could not be read, else 0.
@@ -94,6 +97,10 @@ private:
     void OnCheckForNewItems();
     void OnUpdateThisPodcast();
     void OnSubscribe();
+    void OnFindPodcasts();
+    // Subscribes to `typed` as the subscribe dialog does, telling a refusal
+    // in a box over `owner`; true when it was added.
+    bool SubscribeTo(const std::string& typed, QWidget* owner);
     void OnRemovePodcast();
     void OnImportSubscriptions();
     void OnExportSubscriptions();
@@ -136,6 +143,7 @@ private:
     MainMenus* menus_ = nullptr;
     MessageQueue* messages_ = nullptr;          // boxes of the start-up
     MessagesWindow* messagesWindow_ = nullptr; // the checks' messages
+    FindPodcastsWindow* findWindow_ = nullptr;
     SubscriptionTableModel* subscriptionRows_ = nullptr;
     DownloadTableModel* downloadRows_ = nullptr;
     ReportListView* subscriptionList_ = nullptr;

@@ -18,6 +18,7 @@ enum CommandId : int {
     ID_INFORMATION = 32797,
     ID_IMPORT_SUBSCRIPTIONS = 32800,
     ID_EXPORT_SUBSCRIPTIONS = 32801,
+    ID_FIND_PODCASTS = 32810,
 };
 
 // Control ids of the main window.
