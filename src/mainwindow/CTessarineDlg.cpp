@@ -14,6 +14,7 @@
 #include "mainwindow/DownloadCommands.h"
 #include "mainwindow/DownloadTableModel.h"
 #include "mainwindow/EpisodesWindow.h"
+#include "mainwindow/FindPodcastsWindow.h"
 #include "mainwindow/MainMenus.h"
 #include "mainwindow/MainWindowLayout.h"
 #include "mainwindow/MessageQueue.h"
@@ -25,6 +26,7 @@
 #include "mainwindow/SubscriptionTableModel.h"
 #include "mainwindow/TrayIcon.h"
 #include "platform/Autostart.h"
+#include "platform/CacheFolder.h"
 #include "platform/Desktop.h"
 #include "platform/Notifier.h"
 #include "platform/Profile.h"
@@ -123,6 +125,10 @@ CTessarineDlg::CTessarineDlg(PodcastLibrary& library, QueuedEngineView& events, 
 
     connect(&events, &QueuedEngineView::subscriptionsChanged, subscriptionRows_,
             &SubscriptionTableModel::Sync);
+    connect(&events, &QueuedEngineView::subscriptionsChanged, this, [this] {
+        if (findWindow_ != nullptr)
+            findWindow_->RefreshMarks();
+    });
     connect(&events, &QueuedEngineView::downloadsChanged, this,
             &CTessarineDlg::OnDownloadsChanged);
     connect(&events, &QueuedEngineView::messagePosted, this, &CTessarineDlg::OnMessage);
@@ -272,6 +278,7 @@ void CTessarineDlg::OnCommand(int id) {
         return;
     switch (id) {
     case ID_SUBSCRIBE: OnSubscribe(); break;
+    case ID_FIND_PODCASTS: OnFindPodcasts(); break;
     case ID_CHECK_NEW_ITEMS: OnCheckForNewItems(); break;
     case ID_SETTINGS: OnSettings(); break;
     case ID_SET_BASE_DIRECTORY: OnSetBaseDirectory(); break;
@@ -498,18 +505,38 @@ void CTessarineDlg::OnSubscribe(const QString& address) {
     const int result = dialog.exec();
     subscribing_ = false;
     PostOpenNextLink();
-    if (result != QDialog::Accepted)
-        return;
+    if (result == QDialog::Accepted)
+        SubscribeTo(dialog.feedUrl.toStdString(), this);
+}
+
+bool CTessarineDlg::SubscribeTo(const std::string& typed, QWidget* owner) {
     using Outcome = PodcastLibrary::Subscribed::Outcome;
-    const PodcastLibrary::Subscribed added = library_.Subscribe(dialog.feedUrl.toStdString());
-    if (added.outcome == Outcome::Added)
+    const PodcastLibrary::Subscribed added = library_.Subscribe(typed);
+    if (added.outcome == Outcome::Added) {
         subscriptionRows_->Sync();
-    else
-        ShowMessageBox(this, QMessageBox::Critical,
-                       FromUtf8(FormatResString(added.outcome == Outcome::NotAFeedAddress
-                                                    ? IDS_NOT_A_FEED_ADDRESS
-                                                    : IDS_DUPLICATE_URL,
-                                                added.url)));
+        return true;
+    }
+    ShowMessageBox(owner, QMessageBox::Critical,
+                   FromUtf8(FormatResString(added.outcome == Outcome::NotAFeedAddress
+                                                ? IDS_NOT_A_FEED_ADDRESS
+                                                : IDS_DUPLICATE_URL,
+                                            added.url)));
+    return false;
+}
+
+void CTessarineDlg::OnFindPodcasts() {
+    if (findWindow_ == nullptr) {
+        FindPodcastsWindow::Options options;
+        // Thumbnails of the artwork can be thrown away: they go with the cache.
+        const std::string cache = ProgramCacheFolder();
+        if (!cache.empty())
+            options.artworkFolder = cache + "/artwork";
+        findWindow_ = new FindPodcastsWindow(this, library_, std::move(options),
+                                             [this](const std::string& feedUrl) {
+                                                 return SubscribeTo(feedUrl, findWindow_);
+                                             });
+    }
+    findWindow_->Open();
 }
 
 void CTessarineDlg::OnRemovePodcast() {
@@ -641,6 +668,8 @@ void CTessarineDlg::OnQuit() {
     for (const auto& [record, window] : episodeWindows_)
         if (window)
             window->close();
+    if (findWindow_ != nullptr)
+        findWindow_->close();
     library_.Shutdown();
     ended_ = true;
     hide();

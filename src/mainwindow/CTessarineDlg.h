@@ -28,6 +28,7 @@ class CSplitterBar;
 class DownloadCommands;
 class DownloadTableModel;
 class EpisodesWindow;
+class FindPodcastsWindow;
 class MainMenus;
 class MainWindowLayout;
 class MessageQueue;
@@ -99,6 +100,8 @@ public:
     // The check every N hours, and the icon in the tray with its menu.
     PeriodicCheck* PeriodicChecks() const { return periodic_; }
     TrayIcon* Tray() const { return tray_; }
+    // The Find Podcasts window; none until "Find Podcasts..." first opens it.
+    FindPodcastsWindow* FindPodcasts() const { return findWindow_; }
     bool HasEnded() const { return ended_; }
     // The program's exit status once the window has ended: 1 after an
     // unattended run whose settings file could not be read, else 0.
@@ -127,6 +130,10 @@ private:
     // The next of the links waiting, unless the window is busy with one.
     void OpenNextLink();
     void PostOpenNextLink();
+    void OnFindPodcasts();
+    // Subscribes to `typed` as the subscribe dialog does, telling a refusal
+    // in a box over `owner`; true when it was added.
+    bool SubscribeTo(const std::string& typed, QWidget* owner);
     void OnRemovePodcast();
     void OnImportSubscriptions();
     void OnExportSubscriptions();
@@ -186,6 +193,7 @@ private:
     MainMenus* menus_ = nullptr;
     MessageQueue* messages_ = nullptr;          // boxes of the start-up
     MessagesWindow* messagesWindow_ = nullptr; // the checks' messages
+    FindPodcastsWindow* findWindow_ = nullptr;
     SubscriptionTableModel* subscriptionRows_ = nullptr;
     DownloadTableModel* downloadRows_ = nullptr;
     ReportListView* subscriptionList_ = nullptr;

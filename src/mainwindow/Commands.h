@@ -20,6 +20,7 @@ enum CommandId : int {
     ID_EXPORT_SUBSCRIPTIONS = 32801,
     ID_SHOW_EPISODES = 32810,
     ID_PODCAST_SETTINGS = 32900,
+    ID_FIND_PODCASTS = 32811,
 };
 
 // Control ids of the main window.

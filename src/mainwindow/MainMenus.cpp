@@ -24,6 +24,7 @@ MainMenus::MainMenus(QWidget* window, CommandFn onCommand)
       menuBar_(new QMenuBar(window)), contextMenu_(new QMenu(window)) {
     QMenu* file = menuBar_->addMenu(Text(TXT_MENU_FILE));
     AddCommand(file, ID_SUBSCRIBE, TXT_MENU_SUBSCRIBE, QKeySequence(Qt::CTRL | Qt::Key_A));
+    AddCommand(file, ID_FIND_PODCASTS, TXT_MENU_FIND_PODCASTS, {});
     AddCommand(file, ID_REMOVE_PODCAST, TXT_MENU_REMOVE, {});
     AddCommand(file, ID_IMPORT_SUBSCRIPTIONS, TXT_MENU_IMPORT, {});
     AddCommand(file, ID_EXPORT_SUBSCRIPTIONS, TXT_MENU_EXPORT, {});

@@ -112,6 +112,20 @@ void WritePodcastIndexKeysToProfile(const PodcastIndexKeys& keys) {
 #endif
 }
 
+QString ReadSearchDirectoryFromProfile() {
+    if (!ProfileUsable())
+        return {};
+    return QSettings("Orvendale", "Tessarine").value("Search/Directory").toString();
+}
+
+void WriteSearchDirectoryToProfile(const QString& directory) {
+    if (!ProfileUsable())
+        return;
+    QSettings profile("Orvendale", "Tessarine");
+    profile.setValue("Search/Directory", directory);
+    profile.sync();
+}
+
 namespace {
 
 ListState ReadListState(const QSettings& profile, const QString& list) {

@@ -61,6 +61,10 @@ PodcastIndexKeys ReadPodcastIndexKeysFromProfile();
 // Writes both (empty ones remove them). The secret is a credential: the
 // profile is then readable by its owner alone.
 void WritePodcastIndexKeysToProfile(const PodcastIndexKeys& keys);
+// The directory the Find Podcasts window searches (Search/Directory):
+// "podcastindex", else the Apple directory ("apple").
+QString ReadSearchDirectoryFromProfile();
+void WriteSearchDirectoryToProfile(const QString& directory);
 
 // Where a first start keeps its files: "Podcasts" in the user's home folder,
 // ending with a separator.

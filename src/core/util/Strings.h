@@ -291,6 +291,35 @@ enum StringId : int {
     TXT_SETTINGS_CHECK_EVERY,
     TXT_SETTINGS_KEEP_IN_TRAY,
     TXT_SETTINGS_DEFAULTS_GROUP,
+    // The Find Podcasts window and the Podcast Index's key.
+    TXT_MENU_FIND_PODCASTS = 41100,
+    TXT_FIND_CAPTION,
+    TXT_FIND_DIRECTORY_LABEL,
+    TXT_FIND_TERM_LABEL,
+    TXT_FIND_SEARCH,
+    TXT_FIND_INDEX_KEY,
+    TXT_FIND_SUBSCRIBE,
+    TXT_FIND_CLOSE,
+    TXT_FIND_COLUMN_TITLE, // the result list's column headers
+    TXT_FIND_COLUMN_AUTHOR,
+    TXT_FIND_COLUMN_EPISODES,
+    TXT_FIND_COLUMN_GENRE,
+    TXT_FIND_COLUMN_LATEST,
+    TXT_FIND_COLUMN_STATUS,
+    TXT_FIND_SUBSCRIBED,   // a result already in the subscription list
+    TXT_FIND_HINT,         // the empty list's hint: where the term goes
+    TXT_FIND_SEARCHING,    // the directory, the term
+    TXT_FIND_FOUND,        // the directory, the number of podcasts
+    TXT_FIND_NOTHING,      // the directory, the term
+    TXT_FIND_NO_NETWORK,   // the directory, why
+    TXT_FIND_REFUSED,      // the directory, why
+    TXT_FIND_ODD_ANSWER,   // the directory
+    TXT_FIND_SUBSCRIBED_TO, // the podcast's title
+    TXT_KEY_CAPTION,
+    TXT_KEY_INTRO,
+    TXT_KEY_KEY_LABEL,
+    TXT_KEY_SECRET_LABEL,
+    TXT_FIND_NEEDS_KEY,    // the Podcast Index chosen without a key
 };
 
 enum class Language { English, German };
