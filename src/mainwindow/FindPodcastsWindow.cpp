@@ -59,6 +59,10 @@ FindPodcastsWindow::FindPodcastsWindow(QWidget* owner, const PodcastLibrary& lib
 FindPodcastsWindow::~FindPodcastsWindow() {
     CancelSearch();
     searches_.waitForDone();
+    // The list and its model read the thumbnails, which end before the
+    // dialog's children would: they go first.
+    delete list_;
+    delete model_;
 }
 
 void FindPodcastsWindow::CreateControls() {
