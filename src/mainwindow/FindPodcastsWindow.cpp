@@ -60,9 +60,15 @@ FindPodcastsWindow::~FindPodcastsWindow() {
     CancelSearch();
     searches_.waitForDone();
     // The list and its model read the thumbnails, which end before the
-    // dialog's children would: they go first.
+    // dialog's children would: they go first, without this window watching
+    // their events any more.
+    list_->viewport()->removeEventFilter(this);
+    list_->removeEventFilter(this);
+    term_->removeEventFilter(this);
     delete list_;
+    list_ = nullptr;
     delete model_;
+    model_ = nullptr;
 }
 
 void FindPodcastsWindow::CreateControls() {
