@@ -246,19 +246,29 @@ void FindPodcastsWindow::Search() {
     std::shared_ptr<PodcastDirectory> shared(std::move(directory));
     searches_.start([this, shared, cancel, generation, name, term] {
         DirectorySearch answer = shared->Search(term.toStdString(), cancel.get());
-        // Posted to the window, which waits for this worker before it goes.
-        QMetaObject::invokeMethod(
-            this,
-            [this, generation, name, term, answer = std::move(answer)]() mutable {
-                if (generation != generation_)
-                    return; // a later search, or the window closed meanwhile
-                searching_ = false;
-                ShowDirectoryAnswer(name, term, std::move(answer));
-                UpdateButtons();
-                emit searchEnded();
-            },
-            Qt::QueuedConnection);
+        {
+            std::lock_guard lock(answersMutex_);
+            answers_.push_back({generation, name, term, std::move(answer)});
+        }
+        // The window waits for this worker before it goes.
+        QMetaObject::invokeMethod(this, "TakeAnswers", Qt::QueuedConnection);
     });
+}
+
+void FindPodcastsWindow::TakeAnswers() {
+    std::vector<Answer> answers;
+    {
+        std::lock_guard lock(answersMutex_);
+        answers.swap(answers_);
+    }
+    for (Answer& answer : answers) {
+        if (answer.generation != generation_)
+            continue; // a later search, or the window closed meanwhile
+        searching_ = false;
+        ShowDirectoryAnswer(answer.name, answer.term, std::move(answer.search));
+        UpdateButtons();
+        emit searchEnded();
+    }
 }
 
 void FindPodcastsWindow::ShowDirectoryAnswer(const QString& directory, const QString& term,

@@ -18,7 +18,9 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <vector>
 
 class QComboBox;
 class QLabel;
@@ -74,6 +76,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
+private slots:
+    // Shows the answers the workers handed over (see Search).
+    void TakeAnswers();
+
 private:
     void CreateControls();
     void OnDirectoryChosen(int index);
@@ -102,6 +108,16 @@ private:
     QLabel* status_ = nullptr;
     QPushButton* subscribeButton_ = nullptr;
     QPushButton* close_ = nullptr;
+
+    // Answers handed from a search's worker to the window: through a lock of
+    // our own, as the event queue's lock is hidden from the race checker.
+    struct Answer {
+        int generation = 0;
+        QString name, term;
+        DirectorySearch search;
+    };
+    std::mutex answersMutex_;
+    std::vector<Answer> answers_; // guarded by answersMutex_
 
     QThreadPool searches_;
     std::shared_ptr<std::atomic<bool>> cancel_; // of the search under way

@@ -355,6 +355,10 @@ TEST(TessarineCli, SearchPrintsWhatTheDirectoryFound) {
     });
     std::mutex mutex;
     std::string key, signature;
+    const auto keySeen = [&] {
+        std::lock_guard lock(mutex);
+        return key;
+    };
     server.Server().Get("/api/1.0/search/byterm", [&](const httplib::Request& request,
                                                       httplib::Response& response) {
         std::lock_guard lock(mutex);
@@ -440,12 +444,12 @@ TEST(TessarineCli, SearchPrintsWhatTheDirectoryFound) {
               "[Search]\nPodcastIndexKey=profilekey\nPodcastIndexSecret=profilesecret\n");
     ExpectSaid(cli.Run({"search", "--index", "garden"}), 0,
                "Indexed\tIx\t5\thttps://i.example.com/f\n");
-    EXPECT_EQ(key, "profilekey");
+    EXPECT_EQ(keySeen(), "profilekey");
     cli.environment.push_back("TESSARINE_PODCASTINDEX_KEY=envkey");
     cli.environment.push_back("TESSARINE_PODCASTINDEX_SECRET=envsecret");
     ExpectSaid(cli.Run({"search", "--index", "garden"}), 0,
                "Indexed\tIx\t5\thttps://i.example.com/f\n");
-    EXPECT_EQ(key, "envkey");
+    EXPECT_EQ(keySeen(), "envkey");
     cli.environment.back() = "TESSARINE_PODCASTINDEX_SECRET=wrong";
     ExpectSaid(cli.Run({"search", "--index", "garden"}), 1,
                "Podcast Index did not accept the key and secret: HTTP status 401 Unauthorized\n");

@@ -90,6 +90,10 @@ TEST(PodcastDirectory, AppleAnswersBecomeResultsOrReasons) {
         response.set_content(body, "text/javascript; charset=utf-8");
     });
     server.Start();
+    const auto asked = [&] {
+        std::lock_guard lock(mutex);
+        return query;
+    };
     // A trailing slash of the variable is not doubled.
     ScopedEnv mirror("TESSARINE_SEARCH_URL", server.Url("/"));
     EXPECT_EQ(AppleDirectoryBase(), server.Url(""));
@@ -97,7 +101,7 @@ TEST(PodcastDirectory, AppleAnswersBecomeResultsOrReasons) {
     EXPECT_EQ(apple->Name(), "Apple Podcasts");
 
     DirectorySearch found = apple->Search("  morning ");
-    EXPECT_EQ(query, "/search?media=podcast&entity=podcast&term=morning");
+    EXPECT_EQ(asked(), "/search?media=podcast&entity=podcast&term=morning");
     ASSERT_EQ(found.outcome, Outcome::Found);
     EXPECT_EQ(found.httpStatus, 200);
     ASSERT_EQ(found.results.size(), 3u); // the one without a feed is left out
@@ -125,7 +129,7 @@ TEST(PodcastDirectory, AppleAnswersBecomeResultsOrReasons) {
 
     // Letters beyond ASCII, blanks and the query's own punctuation are encoded.
     DirectorySearch none = apple->Search("caf\xC3\xA9 & co=1+2");
-    EXPECT_EQ(query, "/search?media=podcast&entity=podcast&term=caf%C3%A9+%26+co%3D1%2B2");
+    EXPECT_EQ(asked(), "/search?media=podcast&entity=podcast&term=caf%C3%A9+%26+co%3D1%2B2");
     EXPECT_EQ(none.outcome, Outcome::Found);
     EXPECT_TRUE(none.results.empty());
     none = apple->Search("nothing");
