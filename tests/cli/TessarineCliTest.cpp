@@ -334,7 +334,9 @@ TEST(TessarineCli, UsageAddressesAndBadInputInEitherLanguage) {
 // that fit the terminal for a person. It needs no base directory and makes
 // none; a failure says why and ends with 1.
 TEST(TessarineCli, SearchPrintsWhatTheDirectoryFound) {
-    LoopbackServer server;
+    std::mutex mutex; // guards what the Podcast Index's handler records
+    std::string key, signature;
+    LoopbackServer server; // ends before what its handlers use
     const std::string longTitle = "The Extraordinarily Long Title of a Podcast About Everything "
                                   "Under the Sun";
     const std::map<std::string, std::pair<int, std::string>> apple = {
@@ -353,8 +355,6 @@ TEST(TessarineCli, SearchPrintsWhatTheDirectoryFound) {
         response.status = status;
         response.set_content(body, "text/javascript");
     });
-    std::mutex mutex;
-    std::string key, signature;
     const auto keySeen = [&] {
         std::lock_guard lock(mutex);
         return key;

@@ -69,7 +69,6 @@ const char kIndexAnswer[] = R"({
 // What the Apple directory answers becomes results, an empty list, or a
 // reason; the request asks what the documentation says, the term encoded.
 TEST(PodcastDirectory, AppleAnswersBecomeResultsOrReasons) {
-    LoopbackServer server;
     std::mutex mutex;
     std::string query; // the last request's path and query as sent
     std::map<std::string, std::pair<int, std::string>> answers = {
@@ -82,6 +81,7 @@ TEST(PodcastDirectory, AppleAnswersBecomeResultsOrReasons) {
         {"array", {200, R"([{"feedUrl": "http://a.example/"}])"}},
         {"caf\xC3\xA9 & co=1+2", {200, R"({"resultCount": 0, "results": []})"}},
     };
+    LoopbackServer server; // ends first: its handler uses what is above
     server.Server().Get("/search", [&](const httplib::Request& request, httplib::Response& response) {
         std::lock_guard lock(mutex);
         query = request.target;
@@ -169,8 +169,8 @@ TEST(PodcastDirectory, UnreachableSilentAndCancelledSearches) {
         EXPECT_EQ(index.outcome, Outcome::NoNetwork);
     }
 
+    Signal asked; // outlives the server, whose handler sets it
     LoopbackServer slow;
-    Signal asked;
     slow.Server().Get("/search", [&](const httplib::Request&, httplib::Response&) {
         asked.Set();
         slow.HoldUntilStopped();
@@ -204,7 +204,6 @@ TEST(PodcastDirectory, PodcastIndexSignsItsRequestsAndReadsItsFeeds) {
     const std::string signature = "b67fcda962b8cb8c396e0730106b985f2319f3ad";
     EXPECT_EQ(PodcastIndexAuthorization(key, secret, 1700000000), signature);
 
-    LoopbackServer server;
     std::mutex mutex;
     httplib::Headers headers;
     std::string query;
@@ -215,6 +214,7 @@ TEST(PodcastDirectory, PodcastIndexSignsItsRequestsAndReadsItsFeeds) {
         {"false", {200, R"({"status": "false", "description": "Invalid parameters"})"}},
         {"truncated", {200, R"({"status": "true", "feeds": [{"title": "A", "url": )"}},
     };
+    LoopbackServer server; // ends first: its handler uses what is above
     server.Server().Get("/api/1.0/search/byterm",
                         [&](const httplib::Request& request, httplib::Response& response) {
                             std::lock_guard lock(mutex);

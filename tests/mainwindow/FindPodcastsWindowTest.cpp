@@ -83,26 +83,33 @@ protected:
         server.Server().Get("/search", [this](const httplib::Request& request,
                                               httplib::Response& response) {
             std::string answer;
+            int status = 200;
             {
                 std::lock_guard lock(mutex);
                 terms.push_back(request.get_param_value("term"));
                 media = request.get_param_value("media") + "/" + request.get_param_value("entity");
                 answer = searchAnswer;
+                status = searchStatus;
             }
             if (answer == "hold")
                 return server.HoldUntilStopped();
-            response.status = searchStatus;
+            response.status = status;
             response.set_content(answer, "application/json");
         });
-        server.Start();
+        // Started with the window: a test serves its own paths before.
     }
     ~FindPodcastsTest() override {
         window.reset();
         library.reset();
+        server.Stop(); // before the members its handler uses end
     }
 
     // The main window on a settings file listing `urls`, shown.
     CTessarineDlg& Window(const std::vector<std::string>& urls = {}) {
+        if (!started) {
+            server.Start();
+            started = true;
+        }
         std::string settings = "<TessarineSettings><settings updatestart='0' quitcomplete='0'/>";
         for (const std::string& url : urls)
             settings += "<feed url='" + url + "'>Listed</feed>";
@@ -161,6 +168,7 @@ protected:
     std::string media;              // under mutex
     std::string searchAnswer = AppleAnswer({});
     int searchStatus = 200;
+    bool started = false; // the server
     std::unique_ptr<QueuedEngineView> events;
     std::unique_ptr<PodcastLibrary> library;
     std::unique_ptr<CTessarineDlg> window;

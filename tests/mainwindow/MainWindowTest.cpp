@@ -1474,8 +1474,8 @@ TEST_F(MainWindowTest, EpisodesWindowListsFiltersAndActsOnPickedEpisodes) {
     for (const char* path : {"/1.mp3", "/2.mp3", "/3.mp3"})
         server.Serve(path, std::string("audio") + path, "audio/mpeg");
     server.Serve("/gone.mp3", "missing", "text/plain", 404);
-    server.Start();
     server.Serve("/a.xml", EpisodesFeed(server), "text/xml");
+    server.Start();
     auto& w = Window(SettingsFor({server.Url("/a.xml")}));
     w.OnCommand(ID_CHECK_NEW_ITEMS);
     ASSERT_TRUE(WaitIdle());
@@ -1580,8 +1580,8 @@ TEST_F(MainWindowTest, EpisodesWindowFollowsARunningDownload) {
     std::string body(200000, 'x');
     LoopbackServer server;
     server.ServeResource("/1.mp3", {.body = body, .trickleBytes = 2000, .trickleEveryMs = 10});
-    server.Start();
     server.Serve("/a.xml", MakeFeed("A", {{server.Url("/1.mp3"), "One"}}), "text/xml");
+    server.Start();
     auto& w = Window(SettingsFor({server.Url("/a.xml")}));
     EpisodesWindow* episodes = w.ShowEpisodes(server.Url("/a.xml"));
     ASSERT_NE(episodes, nullptr);
