@@ -49,8 +49,6 @@ FindPodcastsWindow::FindPodcastsWindow(QWidget* owner, const PodcastLibrary& lib
     setObjectName(QStringLiteral("findPodcastsWindow"));
     setWindowTitle(Text(TXT_FIND_CAPTION));
     setModal(false);
-    // One search at a time; a cancelled one ends while the next may start.
-    searches_.setMaxThreadCount(2);
     CreateControls();
     RefreshMarks();
     UpdateButtons();
@@ -58,7 +56,8 @@ FindPodcastsWindow::FindPodcastsWindow(QWidget* owner, const PodcastLibrary& lib
 
 FindPodcastsWindow::~FindPodcastsWindow() {
     CancelSearch();
-    searches_.waitForDone();
+    for (std::thread& search : searches_)
+        search.join();
     // The list and its model read the thumbnails, which end before the
     // dialog's children would: they go first, without this window watching
     // their events any more.
@@ -244,7 +243,9 @@ void FindPodcastsWindow::Search() {
     SetStatus(Format(TXT_FIND_SEARCHING, name, term));
     UpdateButtons();
     std::shared_ptr<PodcastDirectory> shared(std::move(directory));
-    searches_.start([this, shared, cancel, generation, name, term] {
+    // A thread of its own per search (a cancelled one ends while the next
+    // runs); all are joined when the window goes.
+    searches_.emplace_back([this, shared, cancel, generation, name, term] {
         DirectorySearch answer = shared->Search(term.toStdString(), cancel.get());
         {
             std::lock_guard lock(answersMutex_);

@@ -13,13 +13,13 @@
 
 #include <QDialog>
 #include <QString>
-#include <QThreadPool>
 
 #include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 class QComboBox;
@@ -119,7 +119,7 @@ private:
     std::mutex answersMutex_;
     std::vector<Answer> answers_; // guarded by answersMutex_
 
-    QThreadPool searches_;
+    std::vector<std::thread> searches_;
     std::shared_ptr<std::atomic<bool>> cancel_; // of the search under way
     int generation_ = 0; // counts searches: only the latest one's answer shows
     bool searching_ = false;
