@@ -49,9 +49,9 @@ constexpr int kMaxCount = 1000000;
 const char kInherit[] = "inherit";
 
 const KeyRow& SpecOf(const std::string& key) {
-    for (const KeyRow& spec : kRows)
-        if (key == spec.key)
-            return spec;
+    for (const KeyRow& keyRow : kRows)
+        if (key == keyRow.key)
+            return keyRow;
     return kRows[0];
 }
 
@@ -63,9 +63,9 @@ QString ChoiceWord(int textId) {
     return text;
 }
 
-// The index of the own choice that `value` of `spec` is: 0 the first, 1 the second.
-int OwnChoice(const KeyRow& spec, const std::string& value) {
-    return value == spec.firstValue ? 0 : 1;
+// The index of the own choice that `value` of `keyRow` is: 0 the first, 1 the second.
+int OwnChoice(const KeyRow& keyRow, const std::string& value) {
+    return value == keyRow.firstValue ? 0 : 1;
 }
 
 } // namespace
@@ -78,29 +78,29 @@ SettingRowsForm::SettingRowsForm(QWidget* dialog, DialogTemplate& form, const Ge
         defaultValues[row.key] = row.value;
     int y = g.y;
     const int fieldX = g.choiceX + g.choiceWidth + 4;
-    for (const KeyRow& spec : kRows) {
+    for (const KeyRow& keyRow : kRows) {
         Row row;
-        row.key = spec.key;
-        const std::string name = spec.key;
-        QLabel* label = form.Label(ResText(spec.label), (name + "Label").c_str(), g.x, y + 2,
+        row.key = keyRow.key;
+        const std::string name = keyRow.key;
+        QLabel* label = form.Label(ResText(keyRow.label), (name + "Label").c_str(), g.x, y + 2,
                                    g.choiceX - g.x - 3, 8);
         row.choice =
             form.Place(new QComboBox(dialog), name.c_str(), g.choiceX, y, g.choiceWidth, 12);
         label->setBuddy(row.choice);
         if (inherits_) {
-            row.byDefault = defaultValues[spec.key];
-            const int word = OwnChoice(spec, row.byDefault) == 0 ? spec.firstText : spec.secondText;
+            row.byDefault = defaultValues[keyRow.key];
+            const int word = OwnChoice(keyRow, row.byDefault) == 0 ? keyRow.firstText : keyRow.secondText;
             row.choice->addItem(QString::fromStdString(
                 FormatResString(TXT_PODSET_AS_IN_SETTINGS, ChoiceWord(word).toStdString())));
         }
-        row.choice->addItem(ResText(spec.firstText));
-        row.choice->addItem(ResText(spec.secondText));
-        if (spec.kind == Kind::Count) {
+        row.choice->addItem(ResText(keyRow.firstText));
+        row.choice->addItem(ResText(keyRow.secondText));
+        if (keyRow.kind == Kind::Count) {
             row.count = form.Place(new QSpinBox(dialog), (name + "Count").c_str(), fieldX, y,
                                    std::min(45, g.right - fieldX), 12);
-            row.count->setRange(spec.least, kMaxCount);
+            row.count->setRange(keyRow.least, kMaxCount);
             connect(row.count, &QSpinBox::valueChanged, this, [this] { emit changed(); });
-        } else if (spec.kind == Kind::Pattern) {
+        } else if (keyRow.kind == Kind::Pattern) {
             if (g.patternRow)
                 y += g.step;
             const int patternX = g.patternRow ? g.choiceX : fieldX;
@@ -122,8 +122,8 @@ SettingRowsForm::SettingRowsForm(QWidget* dialog, DialogTemplate& form, const Ge
 }
 
 void SettingRowsForm::ShowValue(Row& row, const std::string& value) {
-    const KeyRow& spec = SpecOf(row.key);
-    const int own = OwnChoice(spec, value);
+    const KeyRow& keyRow = SpecOf(row.key);
+    const int own = OwnChoice(keyRow, value);
     if (own == 1 && row.count)
         row.count->setValue(static_cast<int>(ParseDecimal(value)));
     if (own == 1 && row.pattern)
@@ -147,17 +147,17 @@ void SettingRowsForm::Load(const std::vector<SettingRow>& rows) {
 }
 
 std::string SettingRowsForm::ValueOf(const Row& row) const {
-    const KeyRow& spec = SpecOf(row.key);
+    const KeyRow& keyRow = SpecOf(row.key);
     const int index = row.choice->currentIndex() - (inherits_ ? 1 : 0);
     if (index < 0)
         return kInherit;
     if (index == 0)
-        return spec.firstValue;
+        return keyRow.firstValue;
     if (row.count)
         return std::to_string(row.count->value());
     if (row.pattern)
         return row.pattern->text().toStdString();
-    return spec.secondValue;
+    return keyRow.secondValue;
 }
 
 std::vector<PodcastLibrary::SettingChange> SettingRowsForm::Changes() const {
