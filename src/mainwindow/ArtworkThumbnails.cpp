@@ -44,15 +44,17 @@ QImage Scaled(const QImage& image) {
 } // namespace
 
 ArtworkThumbnails::ArtworkThumbnails(std::string folder, HttpOptions options, QObject* parent)
-    : QObject(parent), folder_(std::move(folder)), options_(std::move(options)) {
-    // A list asks for a screenful at a time: a few fetches at once fill it
-    // soon without flooding the artwork's servers.
-    workers_.setMaxThreadCount(3);
-}
+    : QObject(parent), folder_(std::move(folder)), options_(std::move(options)) {}
 
 ArtworkThumbnails::~ArtworkThumbnails() {
     cancel_ = true;
-    workers_.waitForDone();
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    for (std::thread& worker : workers_)
+        worker.join();
 }
 
 QPixmap ArtworkThumbnails::Thumbnail(const std::string& url) const {
@@ -77,26 +79,57 @@ void ArtworkThumbnails::Request(const std::string& url) {
         return;
     }
     entries_[url].state = State::Loading;
-    workers_.start([this, url] {
-        if (cancel_)
-            return;
+    {
+        std::lock_guard lock(mutex_);
+        wanted_.push_back(url);
+    }
+    wake_.notify_one();
+    // The workers start with the first request and stay until the end; a
+    // window whose list shows no artwork starts none.
+    while (workers_.size() < kWorkers)
+        workers_.emplace_back([this] { Work(); });
+}
+
+void ArtworkThumbnails::Work() {
+    for (;;) {
+        std::string url;
+        {
+            std::unique_lock lock(mutex_);
+            wake_.wait(lock, [this] { return stopping_ || !wanted_.empty(); });
+            if (stopping_)
+                return;
+            url = std::move(wanted_.front());
+            wanted_.pop_front();
+        }
         QImage image = Load(url);
-        // Posted to this object: dropped with it should it go first (it
-        // waits for its workers, so it is alive while this runs).
-        QMetaObject::invokeMethod(
-            this,
-            [this, url, image = std::move(image)] {
-                Entry& entry = entries_[url];
-                if (image.isNull()) {
-                    entry.state = State::Failed;
-                    return;
-                }
-                entry.state = State::Loaded;
-                entry.pixmap = QPixmap::fromImage(image);
-                emit ready(QString::fromStdString(url));
-            },
-            Qt::QueuedConnection);
-    });
+        {
+            std::lock_guard lock(mutex_);
+            if (stopping_)
+                return;
+            loaded_.emplace_back(std::move(url), std::move(image));
+        }
+        // Posted to this object: dropped with it should it go first. The
+        // destructor joins the workers, so it is alive while this is posted.
+        QMetaObject::invokeMethod(this, "TakeLoaded", Qt::QueuedConnection);
+    }
+}
+
+void ArtworkThumbnails::TakeLoaded() {
+    std::vector<std::pair<std::string, QImage>> loaded;
+    {
+        std::lock_guard lock(mutex_);
+        loaded.swap(loaded_);
+    }
+    for (auto& [url, image] : loaded) {
+        Entry& entry = entries_[url];
+        if (image.isNull()) {
+            entry.state = State::Failed;
+            continue;
+        }
+        entry.state = State::Loaded;
+        entry.pixmap = QPixmap::fromImage(image);
+        emit ready(QString::fromStdString(url));
+    }
 }
 
 QImage ArtworkThumbnails::Load(const std::string& url) const {

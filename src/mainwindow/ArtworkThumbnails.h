@@ -10,12 +10,16 @@
 #include <QObject>
 #include <QPixmap>
 #include <QString>
-#include <QThreadPool>
 
 #include <atomic>
+#include <condition_variable>
+#include <deque>
 #include <map>
-#include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <utility>
+#include <vector>
 
 namespace tessarine {
 
@@ -34,6 +38,9 @@ public:
     static constexpr int64_t kMaxArtworkBytes = int64_t{8} << 20;
     // The folder keeps the newest this many thumbnails.
     static constexpr int kMaxFiles = 2000;
+    // A list asks for a screenful at a time: a few fetches at once fill it
+    // soon without flooding the artwork's servers.
+    static constexpr size_t kWorkers = 3;
 
     // The thumbnail of `url` once it is loaded; a null pixmap before, and
     // for artwork that could not be had.
@@ -49,6 +56,10 @@ signals:
     // The thumbnail of `url` is loaded.
     void ready(const QString& url);
 
+private slots:
+    // On the GUI thread: takes what the workers loaded.
+    void TakeLoaded();
+
 private:
     enum class State { Loading, Loaded, Failed };
     struct Entry {
@@ -61,11 +72,19 @@ private:
     void Store(const std::string& url, const QImage& thumbnail) const;
     // Keeps the folder at kMaxFiles, dropping the oldest thumbnails.
     void Prune() const;
+    // A worker's loop: loads the addresses asked for until the end.
+    void Work();
 
     std::string folder_;
     HttpOptions options_;
     std::map<std::string, Entry> entries_; // GUI thread only
-    QThreadPool workers_;
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<std::string> wanted_;                     // guarded by mutex_
+    std::vector<std::pair<std::string, QImage>> loaded_; // guarded by mutex_
+    bool stopping_ = false;                              // guarded by mutex_
+    std::vector<std::thread> workers_;                   // GUI thread only
     std::atomic<bool> cancel_{false};
     mutable std::atomic<bool> pruned_{false};
 };

@@ -336,7 +336,6 @@ TEST(TessarineCli, UsageAddressesAndBadInputInEitherLanguage) {
 TEST(TessarineCli, SearchPrintsWhatTheDirectoryFound) {
     std::mutex mutex; // guards what the Podcast Index's handler records
     std::string key, signature;
-    LoopbackServer server; // ends before what its handlers use
     const std::string longTitle = "The Extraordinarily Long Title of a Podcast About Everything "
                                   "Under the Sun";
     const std::map<std::string, std::pair<int, std::string>> apple = {
@@ -350,6 +349,7 @@ TEST(TessarineCli, SearchPrintsWhatTheDirectoryFound) {
         {"broken", {500, "oops"}},
         {"odd", {200, "<html>busy</html>"}},
     };
+    LoopbackServer server; // ends before what its handlers use
     server.Server().Get("/search", [&](const httplib::Request& request, httplib::Response& response) {
         const auto& [status, body] = apple.at(request.get_param_value("term"));
         response.status = status;
