@@ -279,7 +279,7 @@ extern const StringEntry kEnglishStrings[] = {
     {TXT_EPISODES_DELETE_ONE, "Delete the file of \"%s\"?"},
     {TXT_EPISODES_DELETE_MANY, "Delete the files of %s episodes?"},
     {TXT_EPISODES_FILE_GONE, "The file %s is not there any more."},
-    {TXT_EPISODES_DATE_FORMAT, "yyyy-MM-dd HH:mm"},
+    {TXT_EPISODES_DATE_FORMAT, "dd.MM.yyyy HH:mm"},
 
     {TXT_SEARCH_NOTHING_FOUND, "%s found no podcast for \"%s\"."},
     {TXT_SEARCH_NO_NETWORK, "Could not reach %s: %s"},
