@@ -295,13 +295,7 @@ TEST(Program, ALinkAtStartOpensTheSubscribeDialogOnceTheWindowShows) {
     // cancelled, and the window quit.
     QStringList shown;
     bool windowShown = false;
-    QPointer<QDialog> seen;
-    QTimer watch;
-    QObject::connect(&watch, &QTimer::timeout, [&] {
-        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        if (dialog == nullptr || dialog == seen)
-            return;
-        seen = dialog;
+    const ModalWatch watch([&](QDialog* dialog) {
         shown << dialog->findChild<QLineEdit*>("feedUrl")->text();
         auto* window = qobject_cast<CTessarineDlg*>(dialog->parentWidget());
         windowShown = window != nullptr && window->isVisible();
@@ -309,7 +303,6 @@ TEST(Program, ALinkAtStartOpensTheSubscribeDialogOnceTheWindowShows) {
         if (window != nullptr)
             window->PostCommand(ID_QUIT_COMMAND);
     });
-    watch.start(10);
     EXPECT_EQ(CTessarineApp::RunWindow({"/checkandquit", "feed://127.0.0.1:1/x.xml"}), 0);
     EXPECT_TRUE(shown.isEmpty());
     EXPECT_EQ(CTessarineApp::RunWindow({"feed:https://127.0.0.1:1/x.xml"}), 0);

@@ -1383,13 +1383,7 @@ TEST_F(MainWindowTest, LinksFromASecondStartFillTheSubscribeDialogInTurn) {
     // scripted action (cancel when none is left).
     QStringList shown;
     std::deque<std::function<void(QDialog*)>> actions;
-    QPointer<QDialog> seen;
-    QTimer watch;
-    QObject::connect(&watch, &QTimer::timeout, [&] {
-        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        if (dialog == nullptr || dialog == seen)
-            return;
-        seen = dialog;
+    const ModalWatch watch([&](QDialog* dialog) {
         shown << dialog->findChild<QLineEdit*>("feedUrl")->text();
         if (actions.empty())
             return dialog->reject();
@@ -1397,7 +1391,6 @@ TEST_F(MainWindowTest, LinksFromASecondStartFillTheSubscribeDialogInTurn) {
         actions.pop_front();
         action(dialog);
     });
-    watch.start(10);
 
     QProcess second;
     second.setWorkingDirectory(QString::fromStdString(saved));

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QPointer>
 #include <QSettings>
 #include <QTimer>
 
@@ -86,5 +87,19 @@ void OnNextModal(std::function<void(QDialog*)> action) {
     });
     timer->start();
 }
+
+ModalWatch::ModalWatch(std::function<void(QDialog*)> action) : timer_(std::make_unique<QTimer>()) {
+    QObject::connect(timer_.get(), &QTimer::timeout,
+                     [action = std::move(action), seen = QPointer<QDialog>()]() mutable {
+                         auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+                         if (dialog == nullptr || dialog == seen)
+                             return;
+                         seen = dialog;
+                         action(dialog);
+                     });
+    timer_->start(10);
+}
+
+ModalWatch::~ModalWatch() = default;
 
 } // namespace tessarine::test

@@ -11,6 +11,7 @@
 #include <QUrl>
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -49,5 +50,15 @@ private:
 
 // Runs `action` on the next modal dialog that opens (from within its exec()).
 void OnNextModal(std::function<void(class QDialog*)> action);
+
+// Runs `action` once on each modal dialog that opens while it lives.
+class ModalWatch {
+public:
+    explicit ModalWatch(std::function<void(QDialog*)> action);
+    ~ModalWatch();
+
+private:
+    std::unique_ptr<class QTimer> timer_;
+};
 
 } // namespace tessarine::test
