@@ -157,6 +157,14 @@ public:
 
 // A run said `said` (on standard output when it succeeded, else on standard
 // error) and nothing on the other stream.
+// A run of the program and what it should end with and say.
+struct CliCase {
+    Lines arguments;
+    int status;
+    std::string said;
+    const char* language = "en";
+};
+
 void ExpectSaid(const Result& r, int status, const std::string& said) {
     EXPECT_EQ(r.status, status);
     EXPECT_EQ(status == 0 ? r.out : r.err, said);
@@ -269,12 +277,7 @@ TEST(TessarineCli, UsageAddressesAndBadInputInEitherLanguage) {
     WriteFile(cli.root / "feed.xml", MakeFeed("Not OPML", {}));
     const std::string hint = "Try \"tessarine-cli --help\" for more information.\n";
     const std::string hinweis = "Weitere Informationen mit \"tessarine-cli --help\".\n";
-    const struct {
-        Lines arguments;
-        int status;
-        std::string said;
-        const char* language = "en";
-    } cases[] = {
+    const CliCase cases[] = {
         // clang-format off
         {{}, 2, "No command given.\nTry \"tessarine-cli --help\" for more information.\n"},
         {{"--help"}, 0, "Usage: tessarine-cli [--base DIR] [--quiet] COMMAND\n"},
@@ -410,12 +413,7 @@ TEST(TessarineCli, SearchPrintsWhatTheDirectoryFound) {
         EXPECT_LE(columns, 100u) << line;
     }
 
-    const struct {
-        Lines arguments;
-        int status;
-        std::string said;
-        const char* language = "en";
-    } cases[] = {
+    const CliCase cases[] = {
         // Nothing found is an answer: told, but no failure (and --quiet keeps it to itself).
         {{"search", "zzz"}, 0, "Apple Podcasts found no podcast for \"zzz\".\n"},
         {{"search", "zzz"}, 0, "Apple Podcasts hat zu „zzz“ keinen Podcast gefunden.\n", "de"},

@@ -64,6 +64,12 @@ const char kIndexAnswer[] = R"({
  "description": "Found matching feeds"
 })";
 
+// A result's fields in one line: title|author|feed|episodes|genre|latest|artwork.
+std::string Fields(const DirectoryResult& r) {
+    return r.title + "|" + r.author + "|" + r.feedUrl + "|" + std::to_string(r.episodes) + "|" +
+           r.genre + "|" + r.latest + "|" + r.artworkUrl;
+}
+
 } // namespace
 
 // What the Apple directory answers becomes results, an empty list, or a
@@ -105,21 +111,13 @@ TEST(PodcastDirectory, AppleAnswersBecomeResultsOrReasons) {
     ASSERT_EQ(found.outcome, Outcome::Found);
     EXPECT_EQ(found.httpStatus, 200);
     ASSERT_EQ(found.results.size(), 3u); // the one without a feed is left out
-    const DirectoryResult& first = found.results[0];
-    EXPECT_EQ(first.title, "The Morning Brief");
-    EXPECT_EQ(first.author, "The Newsroom");
-    EXPECT_EQ(first.feedUrl, "https://feeds.example.com/morning");
-    EXPECT_EQ(first.episodes, 2315);
-    EXPECT_EQ(first.genre, "Daily News");
-    EXPECT_EQ(first.latest, "2026-12-07T10:45:00Z");
-    EXPECT_EQ(first.artworkUrl, "https://is1.example.com/100x100bb.jpg");
+    EXPECT_EQ(Fields(found.results[0]),
+              "The Morning Brief|The Newsroom|https://feeds.example.com/morning|2315|Daily News|"
+              "2026-12-07T10:45:00Z|https://is1.example.com/100x100bb.jpg");
     // Missing fields stay empty (or -1); the smaller artwork stands in.
-    const DirectoryResult& second = found.results[1];
-    EXPECT_EQ(second.title, "Gartenfunk");
-    EXPECT_EQ(second.author, "Anna \xC3\x96zdemir");
-    EXPECT_EQ(second.episodes, -1);
-    EXPECT_EQ(second.latest, "");
-    EXPECT_EQ(second.artworkUrl, "https://is2.example.com/60x60bb.jpg");
+    EXPECT_EQ(Fields(found.results[1]),
+              "Gartenfunk|Anna \xC3\x96zdemir|http://garten.example.org/feed.xml|-1|"
+              "Home & Garden||https://is2.example.com/60x60bb.jpg");
     // A Latin-1 byte in the title comes out as its character; a count given
     // as text is read, an author that is no text is none.
     const DirectoryResult& third = found.results[2];
@@ -246,19 +244,14 @@ TEST(PodcastDirectory, PodcastIndexSignsItsRequestsAndReadsItsFeeds) {
     }
     ASSERT_EQ(found.outcome, Outcome::Found);
     ASSERT_EQ(found.results.size(), 2u);
-    const DirectoryResult& gardens = found.results[0];
-    EXPECT_EQ(gardens.title, "This Week in Gardens");
-    EXPECT_EQ(gardens.feedUrl, "https://gardens.example.com/feed");
-    EXPECT_EQ(gardens.author, "Garden Folk"); // the owner, as the author is empty
-    EXPECT_EQ(gardens.episodes, 704);
-    EXPECT_EQ(gardens.genre, "Society"); // the first category as the service lists them
-    EXPECT_EQ(gardens.latest, "2024-05-01T10:00:00Z");
-    EXPECT_EQ(gardens.artworkUrl, "https://gardens.example.com/art.png");
-    const DirectoryResult& old = found.results[1];
-    EXPECT_EQ(old.feedUrl, "http://only.example.com/rss");
-    EXPECT_EQ(old.genre, "");
-    EXPECT_EQ(old.episodes, -1);
-    EXPECT_EQ(old.artworkUrl, "https://only.example.com/i.png");
+    // The owner stands in for an empty author; the genre is the first
+    // category as the service lists them.
+    EXPECT_EQ(Fields(found.results[0]),
+              "This Week in Gardens|Garden Folk|https://gardens.example.com/feed|704|Society|"
+              "2024-05-01T10:00:00Z|https://gardens.example.com/art.png");
+    // Only the original address: it stands in for the feed's.
+    EXPECT_EQ(Fields(found.results[1]),
+              "Old URL Only|Y|http://only.example.com/rss|-1|||https://only.example.com/i.png");
 
     // The date goes on with the clock, and so does the signature.
     clock.Advance(90s);
