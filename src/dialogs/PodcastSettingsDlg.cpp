@@ -37,13 +37,8 @@ PodcastSettingsDlg::PodcastSettingsDlg(PodcastLibrary& library, SubscriptionPtr 
     urlEdit_->setCursorPosition(0);
     urlLabel->setBuddy(urlEdit_);
 
-    SettingRowsForm::Geometry geometry;
-    geometry.x = 7;
-    geometry.y = 40;
-    geometry.choiceX = 80;
-    geometry.choiceWidth = 160;
-    geometry.right = 293;
-    geometry.patternRow = true;
+    const SettingRowsForm::Geometry geometry{
+        .x = 7, .y = 40, .choiceX = 80, .choiceWidth = 160, .right = 293, .patternRow = true};
     rows_ = new SettingRowsForm(this, form, geometry, defaults);
     QPushButton* ok = form.OkButton(94, 164);
     form.CancelButton(155, 164);

@@ -57,12 +57,8 @@ TessarineOptions::TessarineOptions(QWidget* parent) : QDialog(parent) {
         form.CheckBox(TXT_SETTINGS_KEEP_IN_TRAY, "keepInTray", 13, 128, 180, 10, maxRight);
     connect(checkEveryBox_, &QCheckBox::toggled, checkEveryHours_, &QSpinBox::setEnabled);
 
-    SettingRowsForm::Geometry rows;
-    rows.x = 13;
-    rows.y = 158;
-    rows.choiceX = 90;
-    rows.choiceWidth = 98;
-    rows.right = 244;
+    const SettingRowsForm::Geometry rows{
+        .x = 13, .y = 158, .choiceX = 90, .choiceWidth = 98, .right = 244};
     defaults_ = new SettingRowsForm(this, form, rows, std::nullopt);
     defaults_->SetPatternNote(ResText(TXT_PODSET_PLACEHOLDERS));
 

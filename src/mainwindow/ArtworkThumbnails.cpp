@@ -66,8 +66,7 @@ std::string ArtworkThumbnails::FileOf(const std::string& url) const {
     if (folder_.empty())
         return {};
     char name[24];
-    std::snprintf(name, sizeof name, "%016llx.png",
-                  static_cast<unsigned long long>(Fnv1a(url)));
+    std::snprintf(name, sizeof name, "%016llx.png", static_cast<unsigned long long>(Fnv1a(url)));
     return (fs::path(folder_) / name).string();
 }
 

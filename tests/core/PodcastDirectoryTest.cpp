@@ -88,13 +88,14 @@ TEST(PodcastDirectory, AppleAnswersBecomeResultsOrReasons) {
         {"caf\xC3\xA9 & co=1+2", {200, R"({"resultCount": 0, "results": []})"}},
     };
     LoopbackServer server; // ends first: its handler uses what is above
-    server.Server().Get("/search", [&](const httplib::Request& request, httplib::Response& response) {
-        std::lock_guard lock(mutex);
-        query = request.target;
-        const auto& [status, body] = answers[request.get_param_value("term")];
-        response.status = status;
-        response.set_content(body, "text/javascript; charset=utf-8");
-    });
+    server.Server().Get("/search",
+                        [&](const httplib::Request& request, httplib::Response& response) {
+                            std::lock_guard lock(mutex);
+                            query = request.target;
+                            const auto& [status, body] = answers[request.get_param_value("term")];
+                            response.status = status;
+                            response.set_content(body, "text/javascript; charset=utf-8");
+                        });
     server.Start();
     const auto asked = [&] {
         std::lock_guard lock(mutex);
@@ -178,7 +179,8 @@ TEST(PodcastDirectory, UnreachableSilentAndCancelledSearches) {
     TestClock clock;
     HttpOptions options = DirectoryHttpOptions();
     options.clock = &clock;
-    auto silent = std::async(std::launch::async, [&] { return MakeAppleDirectory(options)->Search("x"); });
+    auto silent =
+        std::async(std::launch::async, [&] { return MakeAppleDirectory(options)->Search("x"); });
     ASSERT_TRUE(asked.Wait());
     // The transfer notes when it last heard something on its own thread:
     // the clock is moved on until it has noticed the silence.
@@ -208,7 +210,8 @@ TEST(PodcastDirectory, PodcastIndexSignsItsRequestsAndReadsItsFeeds) {
     std::map<std::string, std::pair<int, std::string>> answers = {
         {"gardens", {200, kIndexAnswer}},
         {"none", {200, R"({"status": "true", "feeds": [], "count": 0, "query": "none"})"}},
-        {"denied", {401, R"({"status": "false", "description": "Authorization header doesn't match"})"}},
+        {"denied",
+         {401, R"({"status": "false", "description": "Authorization header doesn't match"})"}},
         {"false", {200, R"({"status": "false", "description": "Invalid parameters"})"}},
         {"truncated", {200, R"({"status": "true", "feeds": [{"title": "A", "url": )"}},
     };
