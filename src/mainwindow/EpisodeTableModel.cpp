@@ -1,11 +1,13 @@
 #include "mainwindow/EpisodeTableModel.h"
 
+#include "core/feeds/EnclosureNames.h"
 #include "core/util/Strings.h"
 #include "display/DisplayText.h"
 
 #include <QDateTime>
 
 #include <cstdlib>
+#include <filesystem>
 
 namespace tessarine {
 namespace {
@@ -161,12 +163,22 @@ QString EpisodeTableModel::StateCell(int row) const {
     return StoredStateText(e.state);
 }
 
+QString EpisodeTableModel::TitleOf(const StoredEpisode& episode) {
+    if (!episode.title.empty())
+        return QString::fromStdString(episode.title);
+    // The list would show an empty row: the file the episode has, or gets,
+    // tells it apart as the download list does.
+    if (!episode.file.empty())
+        return QString::fromStdString(std::filesystem::path(episode.file).filename().string());
+    return QString::fromStdString(FileNameFromUrl(episode.url));
+}
+
 QString EpisodeTableModel::Cell(int row, int column) const {
     const StoredEpisode* e = At(row);
     if (e == nullptr)
         return {};
     switch (column) {
-    case ColumnTitle: return QString::fromStdString(e->title);
+    case ColumnTitle: return TitleOf(*e);
     case ColumnDate: {
         const QDateTime at = StoredMoment(e->date);
         return at.isValid() ? at.toLocalTime().toString(Text(TXT_EPISODES_DATE_FORMAT))
@@ -243,7 +255,7 @@ bool EpisodeFilter::filterAcceptsRow(int sourceRow, const QModelIndex&) const {
         return false;
     if (words_.isEmpty())
         return true;
-    const QString title = QString::fromStdString(e->title);
+    const QString title = EpisodeTableModel::TitleOf(*e);
     for (const QString& word : words_)
         if (!title.contains(word, Qt::CaseInsensitive))
             return false;

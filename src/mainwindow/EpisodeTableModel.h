@@ -47,6 +47,8 @@ public:
     // Whether the episode in `row` is waiting for or under download now.
     bool Downloading(int row) const;
     QString Cell(int row, int column) const;
+    // The episode's title; for an episode without one, the name of its file.
+    static QString TitleOf(const StoredEpisode& episode);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

@@ -291,7 +291,8 @@ void EpisodesWindow::Pick(const std::vector<std::string>& titles) {
     QItemSelection selection;
     for (int row = 0; row < filter_->rowCount(); ++row) {
         const QModelIndex at = filter_->index(row, 0);
-        if (wanted.contains(rows_->At(filter_->mapToSource(at).row())->title))
+        const StoredEpisode& episode = *rows_->At(filter_->mapToSource(at).row());
+        if (wanted.contains(EpisodeTableModel::TitleOf(episode).toStdString()))
             selection.select(at, at);
     }
     view_->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect |
@@ -371,7 +372,9 @@ void EpisodesWindow::Run(Command command) {
         if (keys.size() == 1) {
             for (int row : PickedRows())
                 if (rows_->At(row)->key == keys.front())
-                    question = FormatResString(TXT_EPISODES_DELETE_ONE, rows_->At(row)->title);
+                    question = FormatResString(TXT_EPISODES_DELETE_ONE,
+                                               EpisodeTableModel::TitleOf(*rows_->At(row))
+                                                   .toStdString());
         } else {
             question = FormatResString(TXT_EPISODES_DELETE_MANY, std::to_string(keys.size()));
         }

@@ -66,7 +66,8 @@ public:
     QLabel* Summary() const { return summary_; }
     // The rows of the model (not the filter) picked now, in list order.
     std::vector<int> PickedRows() const;
-    // Selects the episodes with these titles (in the filtered list).
+    // Selects the episodes with these titles as the list shows them (in the
+    // filtered list).
     void Pick(const std::vector<std::string>& titles);
 
 signals:

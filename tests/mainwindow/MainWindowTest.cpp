@@ -1442,7 +1442,7 @@ std::string EpisodesFeed(const LoopbackServer& server) {
         {"Gamma three", "Wed, 03 Jan 2024 10:00:00 +0000", "1:02:03", "/3.mp3"},
         {"Beta two", "Tue, 02 Jan 2024 10:00:00 +0000", "45:10", "/2.mp3"},
         {"Alpha one", "Mon, 01 Jan 2024 10:00:00 +0000", "90", "/1.mp3"},
-        {"Lost zero", "Sun, 31 Dec 2023 10:00:00 +0000", "", "/gone.mp3"},
+        {"", "Sun, 31 Dec 2023 10:00:00 +0000", "", "/gone.mp3"}, // untitled
     };
     std::string text = "<?xml version=\"1.0\"?><rss version=\"2.0\" "
                        "xmlns:itunes=\"http://www.itunes.com/dtds/podcast-1.0.dtd\"><channel>"
@@ -1499,7 +1499,8 @@ TEST_F(MainWindowTest, EpisodesWindowListsFiltersAndActsOnPickedEpisodes) {
         return cells.join('|').toStdString();
     };
     using M = EpisodeTableModel;
-    EXPECT_EQ(column(M::ColumnTitle), "Gamma three|Beta two|Alpha one|Lost zero");
+    // An episode without a title goes by its file's name.
+    EXPECT_EQ(column(M::ColumnTitle), "Gamma three|Beta two|Alpha one|gone.mp3");
     EXPECT_EQ(column(M::ColumnDuration), "1:02:03|45:10|1:30|");
     EXPECT_EQ(column(M::ColumnSize), SizeText(11) + "|" + SizeText(11) + "|" + SizeText(11) + "|" +
                                          SizeText(2000000));
@@ -1511,8 +1512,11 @@ TEST_F(MainWindowTest, EpisodesWindowListsFiltersAndActsOnPickedEpisodes) {
 
     // The state filter and the search narrow the list together.
     episodes->StateChoice()->setCurrentIndex(7); // Failed
-    EXPECT_EQ(column(M::ColumnTitle), "Lost zero");
+    EXPECT_EQ(column(M::ColumnTitle), "gone.mp3");
     episodes->StateChoice()->setCurrentIndex(0);
+    QTest::keyClicks(episodes->Search(), "GONE");
+    EXPECT_EQ(column(M::ColumnTitle), "gone.mp3");
+    episodes->Search()->clear();
     QTest::keyClicks(episodes->Search(), "TWO  be");
     EXPECT_EQ(column(M::ColumnTitle), "Beta two");
     EXPECT_EQ(episodes->Summary()->text(), "1 of 4 episodes");
@@ -1529,7 +1533,7 @@ TEST_F(MainWindowTest, EpisodesWindowListsFiltersAndActsOnPickedEpisodes) {
     ASSERT_EQ(harness.opened.size(), 2u);
     EXPECT_EQ(harness.opened[1].toLocalFile().toStdString(), base + "A");
 
-    episodes->Pick({"Beta two", "Lost zero"});
+    episodes->Pick({"Beta two", "gone.mp3"});
     EXPECT_TRUE(episodes->Action(EpisodesWindow::Command::DeleteFile)->isEnabled());
     QTest::keyClick(episodes->View(), Qt::Key_Delete); // answered No
     EXPECT_TRUE(fs::exists(base + "A/2.mp3"));
@@ -1553,7 +1557,7 @@ TEST_F(MainWindowTest, EpisodesWindowListsFiltersAndActsOnPickedEpisodes) {
     // Not wanted: only for what is not downloaded.
     episodes->Pick({"Gamma three"});
     EXPECT_FALSE(episodes->Action(EpisodesWindow::Command::NotWanted)->isEnabled());
-    episodes->Pick({"Lost zero"});
+    episodes->Pick({"gone.mp3"});
     episodes->ContextMenu()->popup(episodes->View()->mapToGlobal(QPoint(5, 5)));
     episodes->Action(EpisodesWindow::Command::NotWanted)->trigger();
     episodes->ContextMenu()->hide();
