@@ -100,11 +100,9 @@ TEST(PodcastDirectory, AppleAnswersBecomeResultsOrReasons) {
         std::lock_guard lock(mutex);
         return query;
     };
-    // A trailing slash of the variable is not doubled.
+    // A trailing slash of the variable is not doubled in the path asked for.
     ScopedEnv mirror("TESSARINE_SEARCH_URL", server.Url("/"));
-    EXPECT_EQ(AppleDirectoryBase(), server.Url(""));
     const auto apple = MakeAppleDirectory();
-    EXPECT_EQ(apple->Name(), "Apple Podcasts");
 
     DirectorySearch found = apple->Search("  morning ");
     EXPECT_EQ(asked(), "/search?media=podcast&entity=podcast&term=morning");
@@ -225,7 +223,6 @@ TEST(PodcastDirectory, PodcastIndexSignsItsRequestsAndReadsItsFeeds) {
     HttpOptions options = DirectoryHttpOptions();
     options.clock = &clock;
     const auto index = MakePodcastIndexDirectory(key, secret, options, server.Url("/"));
-    EXPECT_EQ(index->Name(), "Podcast Index");
 
     const DirectorySearch found = index->Search("gardens");
     {

@@ -1711,9 +1711,7 @@ TEST_F(WatchTest, PeriodicCheckRunsOnTheLibrarysClockAndWaitsForTheCycle) {
     WriteWatchOptionsToProfile({2, false});
     onTestClock = true;
     auto& w = Window(SettingsFor({server.Url("/f.xml")}));
-    EXPECT_EQ(w.Tray()->ToolTip(), "Tessarine\nNot checked yet");
     PeriodicCheck* periodic = w.PeriodicChecks();
-    EXPECT_TRUE(periodic->findChild<QTimer*>("periodicCheck")->isActive());
     testClock.Advance(std::chrono::hours(2) - std::chrono::seconds(1));
     EXPECT_FALSE(periodic->RunIfDue());
     testClock.Advance(std::chrono::seconds(1));
@@ -1737,7 +1735,6 @@ TEST_F(WatchTest, PeriodicCheckRunsOnTheLibrarysClockAndWaitsForTheCycle) {
     w.WatchOptionsChanged();
     testClock.Advance(std::chrono::hours(24));
     EXPECT_FALSE(periodic->RunIfDue());
-    EXPECT_FALSE(periodic->findChild<QTimer*>("periodicCheck")->isActive());
 }
 
 // Closing hides the window into the tray only when the option asks for it
