@@ -1,5 +1,6 @@
 #include "mainwindow/ArtworkThumbnails.h"
 
+#include "core/net/FeedAddress.h"
 #include "core/net/HttpClient.h"
 #include "core/util/Fnv1a.h"
 
@@ -8,7 +9,6 @@
 #include <QSaveFile>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -19,16 +19,6 @@ namespace tessarine {
 namespace {
 
 namespace fs = std::filesystem;
-
-bool IsWebAddress(const std::string& url) {
-    const auto startsWith = [&url](const char* prefix) {
-        const size_t n = std::char_traits<char>::length(prefix);
-        return url.size() > n && std::equal(prefix, prefix + n, url.begin(), [](char a, char b) {
-                   return a == std::tolower(static_cast<unsigned char>(b));
-               });
-    };
-    return startsWith("http://") || startsWith("https://");
-}
 
 QImage Scaled(const QImage& image) {
     if (image.isNull())
@@ -73,7 +63,7 @@ std::string ArtworkThumbnails::FileOf(const std::string& url) const {
 void ArtworkThumbnails::Request(const std::string& url) {
     if (url.empty() || entries_.count(url) != 0)
         return;
-    if (!IsWebAddress(url)) {
+    if (!IsWebUrl(url)) {
         entries_[url].state = State::Failed;
         return;
     }

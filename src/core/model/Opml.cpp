@@ -328,10 +328,6 @@ std::optional<std::vector<OpmlFeed>> ReadOpml(std::string_view bytes) {
     return feeds;
 }
 
-bool IsWebUrl(std::string_view url) {
-    return StartsWithIgnoringCase(url, "http://") || StartsWithIgnoringCase(url, "https://");
-}
-
 OpmlImportCounts AddOpmlFeeds(SubscriptionList& list, const std::vector<OpmlFeed>& feeds) {
     OpmlImportCounts counts;
     for (const OpmlFeed& feed : feeds) {

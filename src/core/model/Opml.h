@@ -54,10 +54,6 @@ std::optional<std::vector<OpmlFeed>> ReadOpml(std::string_view bytes);
 // its value.
 std::string OpmlTextAsUtf8(std::string_view bytes);
 
-// Whether a subscription can be made of `url`: it starts with "http://" or
-// "https://" (in any letter case).
-bool IsWebUrl(std::string_view url);
-
 struct OpmlImportCounts {
     std::size_t added = 0;   // appended to the list
     std::size_t present = 0; // the feed was in the list already

@@ -142,6 +142,10 @@ std::optional<std::string> FeedAddress(std::string_view typed) {
     return UrlAsValidUtf8(url);
 }
 
+bool IsWebUrl(std::string_view url) {
+    return StartsWithIgnoringCase(url, "http://") || StartsWithIgnoringCase(url, "https://");
+}
+
 std::string FeedAddressKey(std::string_view url) {
     const std::optional<Authority> parts = SplitWebUrl(url);
     if (!parts)

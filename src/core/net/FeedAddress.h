@@ -20,6 +20,10 @@ namespace tessarine {
 // letter case included. A result gives itself again.
 std::optional<std::string> FeedAddress(std::string_view typed);
 
+// Whether `url` starts with "http://" or "https://" (in any letter case): an
+// address the program can fetch.
+bool IsWebUrl(std::string_view url);
+
 // The form of `url` in which two addresses of the same feed are equal: the
 // scheme and the host in lower case, and no port where it is the scheme's
 // default (80 for http, 443 for https). User name, password, path and query

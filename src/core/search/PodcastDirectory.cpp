@@ -1,6 +1,8 @@
 #include "core/search/PodcastDirectory.h"
 
+#include "core/net/FeedAddress.h"
 #include "core/net/HttpClient.h"
+#include "core/util/OleDateTime.h"
 #include "core/util/Sha1.h"
 #include "core/util/Text.h"
 #include "core/util/XmlText.h"
@@ -19,6 +21,7 @@ namespace {
 // no answer to a search.
 constexpr int64_t kMaxAnswerBytes = int64_t{8} << 20;
 constexpr long kDirectoryTimeoutSeconds = 20;
+constexpr int64_t kYear10000 = 253402300800; // 10000-01-01, in seconds since 1970
 
 // Objects keep the order the service wrote them in (the first category of a
 // podcast is its main one).
@@ -30,14 +33,14 @@ std::string WithoutTrailingSlashes(std::string text) {
     return text;
 }
 
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
 // A member that is a text, trimmed; empty when it is missing or no text.
 std::string TextOf(const Json& object, const char* name) {
     const auto found = object.find(name);
     if (found == object.end() || !found->is_string())
         return {};
-    return std::string(Trimmed(found->get_ref<const std::string&>(), [](char c) {
-        return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-    }));
+    return std::string(Trimmed(found->get_ref<const std::string&>(), IsBlank));
 }
 
 // The first of the named members that is a non-empty text.
@@ -65,34 +68,23 @@ int64_t CountOf(const Json& object, const char* name) {
     return -1;
 }
 
-bool IsWebAddress(const std::string& url) {
-    return StartsWithIgnoringCase(url, "http://") || StartsWithIgnoringCase(url, "https://");
+// Seconds since 1970 (at least 0) as "YYYY-MM-DDTHH:MM:SSZ".
+std::string IsoDate(int64_t seconds) {
+    int year = 0, month = 0, day = 0;
+    CivilFromDays(seconds / 86400, year, month, day);
+    const int64_t rest = seconds % 86400;
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02dZ", year, month, day,
+                  static_cast<int>(rest / 3600), static_cast<int>(rest / 60 % 60),
+                  static_cast<int>(rest % 60));
+    return text;
 }
 
-// Seconds since 1970 as "YYYY-MM-DDTHH:MM:SSZ" (the proleptic Gregorian
-// calendar, without the system's time functions, which differ by platform).
-std::string IsoDate(int64_t seconds) {
-    int64_t days = seconds / 86400, rest = seconds % 86400;
-    if (rest < 0) {
-        rest += 86400;
-        --days;
-    }
-    // Days to civil date (H. Hinnant's algorithm).
-    days += 719468;
-    const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-    const int64_t dayOfEra = days - era * 146097;
-    const int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const int64_t mp = (5 * dayOfYear + 2) / 153;
-    const int64_t day = dayOfYear - (153 * mp + 2) / 5 + 1;
-    const int64_t month = mp < 10 ? mp + 3 : mp - 9;
-    const int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
-    char text[128];
-    std::snprintf(text, sizeof text, "%04lld-%02lld-%02lldT%02lld:%02lld:%02lldZ",
-                  static_cast<long long>(year), static_cast<long long>(month),
-                  static_cast<long long>(day), static_cast<long long>(rest / 3600),
-                  static_cast<long long>(rest / 60 % 60), static_cast<long long>(rest % 60));
-    return text;
+// The scheme and host a mirror named in `variable` gives, else `standard`.
+std::string BaseFromEnvironment(const char* variable, const char* standard) {
+    const char* mirror = std::getenv(variable);
+    std::string base = mirror != nullptr ? WithoutTrailingSlashes(mirror) : std::string();
+    return base.empty() ? standard : base;
 }
 
 DirectorySearch OddAnswer(std::string detail, FailureKind kind = FailureKind::None) {
@@ -122,25 +114,18 @@ DirectorySearch Ask(const HttpOptions& options, const std::atomic<bool>* cancel,
     search.httpStatus = result.status;
     if (result.TooLarge())
         return OddAnswer({}, FailureKind::TooLarge);
-    if (!result.opened || result.NetworkFailure() || result.Cancelled()) {
-        search.outcome = DirectorySearch::Outcome::NoNetwork;
+    const bool answered = result.opened && !result.NetworkFailure() && !result.Cancelled();
+    const bool refused = answered && (result.status < 200 || result.status > 299);
+    if (!answered || refused || !result.Complete()) {
+        // A refusal is told by its status; anything else that cut the
+        // answer short counts as no network.
+        search.outcome = refused ? DirectorySearch::Outcome::Refused
+                                 : DirectorySearch::Outcome::NoNetwork;
         search.failure = result.failure;
         if (!search.failure)
-            search.failure = {FailureKind::NetworkError, 0, {}, result.error};
-        return search;
-    }
-    if (result.status < 200 || result.status > 299) {
-        search.outcome = DirectorySearch::Outcome::Refused;
-        search.failure = result.failure;
-        if (!search.failure)
-            search.failure = {FailureKind::HttpStatus, result.status, result.reasonPhrase, {}};
-        return search;
-    }
-    if (!result.Complete()) {
-        search.outcome = DirectorySearch::Outcome::NoNetwork;
-        search.failure = result.failure;
-        if (!search.failure)
-            search.failure = {FailureKind::NetworkError, 0, {}, result.error};
+            search.failure = refused ? Failure{FailureKind::HttpStatus, result.status,
+                                               result.reasonPhrase, {}}
+                                     : Failure{FailureKind::NetworkError, 0, {}, result.error};
         return search;
     }
     // Titles in another encoding than the promised UTF-8 would make the
@@ -158,9 +143,7 @@ DirectorySearch Ask(const HttpOptions& options, const std::atomic<bool>* cancel,
     return search;
 }
 
-std::string TrimmedTerm(const std::string& term) {
-    return std::string(Trimmed(term, [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }));
-}
+std::string TrimmedTerm(const std::string& term) { return std::string(Trimmed(term, IsBlank)); }
 
 // ---- The Apple directory ----
 // GET /search?media=podcast&entity=podcast&term=...
@@ -179,7 +162,7 @@ std::string ReadAppleAnswer(const Json& document, std::vector<DirectoryResult>& 
         result.feedUrl = TextOf(entry, "feedUrl");
         // Apps, books and podcasts whose feed the directory does not give
         // cannot be subscribed to.
-        if (!IsWebAddress(result.feedUrl))
+        if (!IsWebUrl(result.feedUrl))
             continue;
         result.title = FirstTextOf(entry, {"collectionName", "trackName"});
         result.author = TextOf(entry, "artistName");
@@ -232,7 +215,7 @@ std::string ReadIndexAnswer(const Json& document, std::vector<DirectoryResult>& 
             continue;
         DirectoryResult result;
         result.feedUrl = FirstTextOf(entry, {"url", "originalUrl"});
-        if (!IsWebAddress(result.feedUrl))
+        if (!IsWebUrl(result.feedUrl))
             continue;
         result.title = TextOf(entry, "title");
         result.author = FirstTextOf(entry, {"author", "ownerName"});
@@ -246,7 +229,9 @@ std::string ReadIndexAnswer(const Json& document, std::vector<DirectoryResult>& 
                 }
             }
         }
-        if (const int64_t newest = CountOf(entry, "newestItemPubdate"); newest > 0)
+        // Beyond the year 9999 is no date a list could show.
+        if (const int64_t newest = CountOf(entry, "newestItemPubdate");
+            newest > 0 && newest < kYear10000)
             result.latest = IsoDate(newest);
         result.artworkUrl = FirstTextOf(entry, {"artwork", "image"});
         results.push_back(std::move(result));
@@ -289,15 +274,11 @@ HttpOptions DirectoryHttpOptions() {
 }
 
 std::string AppleDirectoryBase() {
-    const char* mirror = std::getenv("TESSARINE_SEARCH_URL");
-    std::string base = mirror != nullptr ? WithoutTrailingSlashes(mirror) : std::string();
-    return base.empty() ? "https://itunes.apple.com" : base;
+    return BaseFromEnvironment("TESSARINE_SEARCH_URL", "https://itunes.apple.com");
 }
 
 std::string PodcastIndexBase() {
-    const char* mirror = std::getenv("TESSARINE_PODCASTINDEX_URL");
-    std::string base = mirror != nullptr ? WithoutTrailingSlashes(mirror) : std::string();
-    return base.empty() ? "https://api.podcastindex.org" : base;
+    return BaseFromEnvironment("TESSARINE_PODCASTINDEX_URL", "https://api.podcastindex.org");
 }
 
 std::string PodcastIndexAuthorization(const std::string& key, const std::string& secret,
