@@ -33,7 +33,9 @@ std::string WithoutTrailingSlashes(std::string text) {
     return text;
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 // A member that is a text, trimmed; empty when it is missing or no text.
 std::string TextOf(const Json& object, const char* name) {
@@ -119,13 +121,13 @@ DirectorySearch Ask(const HttpOptions& options, const std::atomic<bool>* cancel,
     if (!answered || refused || !result.Complete()) {
         // A refusal is told by its status; anything else that cut the
         // answer short counts as no network.
-        search.outcome = refused ? DirectorySearch::Outcome::Refused
-                                 : DirectorySearch::Outcome::NoNetwork;
+        search.outcome =
+            refused ? DirectorySearch::Outcome::Refused : DirectorySearch::Outcome::NoNetwork;
         search.failure = result.failure;
         if (!search.failure)
-            search.failure = refused ? Failure{FailureKind::HttpStatus, result.status,
-                                               result.reasonPhrase, {}}
-                                     : Failure{FailureKind::NetworkError, 0, {}, result.error};
+            search.failure =
+                refused ? Failure{FailureKind::HttpStatus, result.status, result.reasonPhrase, {}}
+                        : Failure{FailureKind::NetworkError, 0, {}, result.error};
         return search;
     }
     // Titles in another encoding than the promised UTF-8 would make the
@@ -143,7 +145,9 @@ DirectorySearch Ask(const HttpOptions& options, const std::atomic<bool>* cancel,
     return search;
 }
 
-std::string TrimmedTerm(const std::string& term) { return std::string(Trimmed(term, IsBlank)); }
+std::string TrimmedTerm(const std::string& term) {
+    return std::string(Trimmed(term, IsBlank));
+}
 
 // ---- The Apple directory ----
 // GET /search?media=podcast&entity=podcast&term=...
@@ -182,9 +186,9 @@ public:
     std::string Name() const override { return "Apple Podcasts"; }
 
     DirectorySearch Search(const std::string& term, const std::atomic<bool>* cancel) override {
-        const std::string url = AppleDirectoryBase() +
-                                "/search?media=podcast&entity=podcast&term=" +
-                                SearchQueryValue(TrimmedTerm(term));
+        const std::string url =
+            AppleDirectoryBase() +
+            "/search?media=podcast&entity=podcast&term=" + SearchQueryValue(TrimmedTerm(term));
         return Ask(options_, cancel, url, HttpRequest{.compressed = true}, ReadAppleAnswer);
     }
 
@@ -312,7 +316,8 @@ std::unique_ptr<PodcastDirectory> MakeAppleDirectory(HttpOptions options) {
 std::unique_ptr<PodcastDirectory> MakePodcastIndexDirectory(const std::string& key,
                                                             const std::string& secret,
                                                             HttpOptions options, std::string base) {
-    return std::make_unique<PodcastIndexDirectory>(key, secret, std::move(options), std::move(base));
+    return std::make_unique<PodcastIndexDirectory>(key, secret, std::move(options),
+                                                   std::move(base));
 }
 
 } // namespace tessarine

@@ -26,20 +26,20 @@ struct DirectoryResult {
     std::string feedUrl;
     int64_t episodes = -1; // -1 when the directory does not say
     std::string genre;
-    std::string latest;    // the latest episode's date, ISO 8601 (YYYY-MM-DD...); may be empty
+    std::string latest; // the latest episode's date, ISO 8601 (YYYY-MM-DD...); may be empty
     std::string artworkUrl;
 };
 
 // How a search ended.
 struct DirectorySearch {
     enum class Outcome {
-        Found,       // `results` holds what was found (possibly nothing)
-        NoNetwork,   // the directory could not be reached (`failure` says why:
-                     // TimedOut, NameNotFound, ConnectionRefused...; Cancelled
-                     // when the cancel flag ended the request)
-        Refused,     // it answered with an HTTP error (`httpStatus`, `failure`)
-        OddAnswer,   // it answered with something that is no search result
-                     // (`failure.detail` says what; TooLarge for a huge answer)
+        Found,     // `results` holds what was found (possibly nothing)
+        NoNetwork, // the directory could not be reached (`failure` says why:
+                   // TimedOut, NameNotFound, ConnectionRefused...; Cancelled
+                   // when the cancel flag ended the request)
+        Refused,   // it answered with an HTTP error (`httpStatus`, `failure`)
+        OddAnswer, // it answered with something that is no search result
+                   // (`failure.detail` says what; TooLarge for a huge answer)
     };
     Outcome outcome = Outcome::Found;
     std::vector<DirectoryResult> results;
@@ -86,9 +86,8 @@ std::string PodcastIndexBase();
 // The Podcast Index with the user's key and secret; `base` its scheme and
 // host (PodcastIndexBase() when empty). The X-Auth-Date header takes its
 // seconds from the options' clock (its calendar time).
-std::unique_ptr<PodcastDirectory> MakePodcastIndexDirectory(const std::string& key,
-                                                            const std::string& secret,
-                                                            HttpOptions options = DirectoryHttpOptions(),
-                                                            std::string base = {});
+std::unique_ptr<PodcastDirectory>
+MakePodcastIndexDirectory(const std::string& key, const std::string& secret,
+                          HttpOptions options = DirectoryHttpOptions(), std::string base = {});
 
 } // namespace tessarine
