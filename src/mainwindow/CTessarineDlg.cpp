@@ -125,24 +125,18 @@ CTessarineDlg::CTessarineDlg(PodcastLibrary& library, QueuedEngineView& events, 
 
     connect(&events, &QueuedEngineView::subscriptionsChanged, subscriptionRows_,
             &SubscriptionTableModel::Sync);
-    connect(&events, &QueuedEngineView::subscriptionsChanged, this, [this] {
-        if (findWindow_ != nullptr)
-            findWindow_->RefreshMarks();
-    });
     connect(&events, &QueuedEngineView::downloadsChanged, this,
             &CTessarineDlg::OnDownloadsChanged);
     connect(&events, &QueuedEngineView::messagePosted, this, &CTessarineDlg::OnMessage);
     connect(&events, &QueuedEngineView::cyclesEnded, this, &CTessarineDlg::OnCyclesEnded);
-    // The Episodes windows follow the library too.
+    // The Episodes windows and Find Podcasts' marks follow the library too.
     connect(&events, &QueuedEngineView::episodesChanged, this, [this](const std::string& url) {
-        for (const auto& [record, window] : episodeWindows_)
-            if (window)
-                window->OnEpisodesChanged(url);
+        ForEachEpisodesWindow([&](EpisodesWindow& window) { window.OnEpisodesChanged(url); });
     });
     connect(&events, &QueuedEngineView::subscriptionsChanged, this, [this] {
-        for (const auto& [record, window] : episodeWindows_)
-            if (window)
-                window->OnSubscriptionsChanged();
+        ForEachEpisodesWindow([](EpisodesWindow& window) { window.OnSubscriptionsChanged(); });
+        if (findWindow_ != nullptr)
+            findWindow_->RefreshMarks();
     });
     news_.SetActivation(
         [this](const std::vector<std::string>& podcasts) { OnNewsChosen(podcasts); });
@@ -310,9 +304,7 @@ void CTessarineDlg::OnDownloadsChanged(const std::vector<DownloadEvent>& events)
         return;
     downloadRows_->Apply(events);
     news_.Apply(events);
-    for (const auto& [record, window] : episodeWindows_)
-        if (window)
-            window->OnDownloadsChanged(events);
+    ForEachEpisodesWindow([&](EpisodesWindow& window) { window.OnDownloadsChanged(events); });
     RefreshTrayToolTip();
 }
 
@@ -372,28 +364,28 @@ void CTessarineDlg::OnNewsChosen(const std::vector<std::string>& podcasts) {
     // The news names podcasts as their downloads do, by their names.
     if (podcasts.size() == 1)
         if (const SubscriptionPtr record = library_.FindPodcast(podcasts.front())) {
-            const std::vector<SubscriptionSnapshot> rows = library_.SubscriptionRows();
-            const auto row = std::find_if(rows.begin(), rows.end(), [&](const auto& r) {
-                return r.record == record;
-            });
-            if (row != rows.end()) {
-                ShowPodcastEpisodes(row->values.url);
-                return;
-            }
+            ShowPodcastEpisodes(record);
+            return;
         }
     ShowInFront();
 }
 
-void CTessarineDlg::ShowPodcastEpisodes(const std::string& url) {
+void CTessarineDlg::ShowPodcastEpisodes(const SubscriptionPtr& record) {
     ShowInFront();
-    const SubscriptionPtr record = library_.FindPodcast(url);
-    for (int row = 0; record && row < subscriptionRows_->rowCount(); ++row)
+    for (int row = 0; row < subscriptionRows_->rowCount(); ++row)
         if (subscriptionRows_->RecordAt(row) == record) {
             subscriptionList_->SelectRow(row);
             subscriptionList_->scrollTo(subscriptionRows_->index(row, 0));
             break;
         }
-    ShowEpisodes(url);
+    ShowEpisodesOf(record);
+}
+
+void CTessarineDlg::ForEachEpisodesWindow(
+    const std::function<void(EpisodesWindow&)>& act) const {
+    for (const auto& [record, window] : episodeWindows_)
+        if (window)
+            act(*window);
 }
 
 void CTessarineDlg::RefreshTrayToolTip() {
@@ -665,9 +657,7 @@ void CTessarineDlg::OnQuit() {
     // transfer under way has stopped; events still on their way are dropped.
     messages_->CloseAll();
     messagesWindow_->close();
-    for (const auto& [record, window] : episodeWindows_)
-        if (window)
-            window->close();
+    ForEachEpisodesWindow([](EpisodesWindow& window) { window.close(); });
     if (findWindow_ != nullptr)
         findWindow_->close();
     library_.Shutdown();

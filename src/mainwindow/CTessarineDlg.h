@@ -13,6 +13,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
@@ -167,9 +168,11 @@ private:
     void HideIntoTray();
     // The user chose the news of new episodes from `podcasts`.
     void OnNewsChosen(const std::vector<std::string>& podcasts);
-    // Shows the episodes of the podcast at `url`: the window brought to the
-    // front with the podcast's row selected, and its Episodes window.
-    void ShowPodcastEpisodes(const std::string& url);
+    // Shows the episodes of `record`: the window brought to the front with
+    // the podcast's row selected, and its Episodes window.
+    void ShowPodcastEpisodes(const SubscriptionPtr& record);
+    // Runs `act` on each Episodes window still open.
+    void ForEachEpisodesWindow(const std::function<void(EpisodesWindow&)>& act) const;
     // The tray's tooltip after a change of what it tells.
     void RefreshTrayToolTip();
 
