@@ -429,9 +429,7 @@ TEST(BaseDirectory, FolderNamesFitAnEntryAndNeverTakeTheSettingsFilesPlace) {
               std::string(255, 'b')); // an extension that long is none
     for (const char* name :
          {"Tessarine Settings.xml", "tessarine settings.XML", "Tessarine Settings.xml.tmp5-1",
-          "Tessarine Settings.xml.unreadable-20261207-120000", ".tessarine.lock",
-          "Tessarine Episodes.db", "tessarine episodes.DB-journal",
-          "Tessarine Episodes.db.unreadable-20261207-120000"})
+          ".tessarine.lock", "Tessarine Episodes.db", "tessarine episodes.DB-journal"})
         EXPECT_EQ(FeedFolderName(name), name + std::string("_")) << name;
     EXPECT_EQ(FeedFolderName("feed.xml"), "feed.xml");
     // A podcast without a name keeps its files in the base directory itself.
