@@ -27,15 +27,13 @@ namespace {
 
 using Result = EpisodeStore::OpenResult;
 
-StoredEpisode Episode(const std::string& key, const std::string& date,
-                      EpisodeState state = EpisodeState::New) {
+StoredEpisode Episode(const std::string& key, const std::string& date) {
     StoredEpisode e;
     e.key = key;
     e.guid = key;
     e.url = "http://x/" + key + ".mp3";
     e.title = "Episode " + key + std::string(100, '.');
     e.date = date;
-    e.state = state;
     e.firstSeen = 1700000000;
     return e;
 }
