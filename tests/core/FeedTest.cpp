@@ -424,8 +424,9 @@ TEST(FeedOfPage, TheFirstFeedAPageNamesResolvedAgainstThePage) {
 }
 
 // Links a browser hands the program: podcast links become the feed's web
-// address (feed:// is the command line's add's case); a saved feed file gives the address it names for itself (the one
-// it moved to first), read from its path or its file: URL.
+// address (each scheme: FeedAddress's cases; a mailto: link: the main
+// window's); a saved feed file gives the address it names for itself (the
+// one it moved to first), read from its path or its file: URL.
 TEST(FeedLink, PodcastLinksAndSavedFeedFiles) {
     TempDir dir;
     const std::string atom = " xmlns:atom=\"http://www.w3.org/2005/Atom\"";
@@ -456,11 +457,8 @@ TEST(FeedLink, PodcastLinksAndSavedFeedFiles) {
         std::string address; // or, for a file's kinds, its path
     } cases[] = {
         // clang-format off
-        {"feed:https://h.example/f.xml", Kind::Address, "https://h.example/f.xml"},
-        {"ITPC://h.example/f.xml", Kind::Address, "http://h.example/f.xml"},
         {"podcast://h.example:8080/f?x=1", Kind::Address, "http://h.example:8080/f?x=1"},
         {"https://h.example/f.xml", Kind::Address, "https://h.example/f.xml"},
-        {"mailto:x@h.example", Kind::NotALink, ""},
         {"feed:", Kind::NotALink, ""},
         {"file://elsewhere/tmp/f.xml", Kind::NotALink, ""},
         // Files by path and by URL, percent-encoded, of no host or localhost.
