@@ -155,8 +155,6 @@ public:
     }
 };
 
-// A run said `said` (on standard output when it succeeded, else on standard
-// error) and nothing on the other stream.
 // A run of the program and what it should end with and say.
 struct CliCase {
     Lines arguments;
@@ -165,6 +163,8 @@ struct CliCase {
     const char* language = "en";
 };
 
+// A run said `said` (on standard output when it succeeded, else on standard
+// error) and nothing on the other stream.
 void ExpectSaid(const Result& r, int status, const std::string& said) {
     EXPECT_EQ(r.status, status);
     EXPECT_EQ(status == 0 ? r.out : r.err, said);
