@@ -76,75 +76,62 @@ void Script(ConsoleProgress& p) {
 } // namespace
 
 TEST(CliArguments, CommandsOptionsAndUsageErrors) {
-    EXPECT_EQ(Parsed({"--base", "/srv/pods", "--quiet", "list"}), "list||/srv/pods|q");
-    EXPECT_EQ(Parsed({"add", "http://a/?x=-1", "-q", "--base=/p"}), "add|http://a/?x=-1|/p|q");
-    EXPECT_EQ(Parsed({"import", "--", "--odd-name.opml"}), "import|--odd-name.opml|-|");
-    // Help and version answer whatever else stands on the line.
-    EXPECT_EQ(Parsed({"frob", "-h"}), "help||-|");
-    EXPECT_EQ(Parsed({"--version", "--bogus"}), "version||-|");
-
-    EXPECT_EQ(Parsed({"--frob", "check"}), "error: Unknown option: --frob");
-    EXPECT_EQ(Parsed({"add"}), "error: add needs an argument.");
-    EXPECT_EQ(Parsed({"list", "extra"}), "error: Unexpected argument: extra");
-    EXPECT_EQ(Parsed({"check", "--base"}), "error: --base needs an argument.");
-    EXPECT_EQ(Parsed({"--base=", "check"}), "error: --base needs an argument.");
-    EXPECT_EQ(Parsed({"CHECK"}), "error: Unknown command: CHECK");
-
-    // The episode library: a podcast's URL may hold "=", a value too; a
-    // value may be empty (the library refuses it, naming the key).
-    EXPECT_EQ(Parsed({"set", "http://a/?id=7", "names={date} = {title}{ext}", "keep="}),
-              "set|http://a/?id=7|-| [names][{date} = {title}{ext}] [keep][]");
-    EXPECT_EQ(Parsed({"set", "keep=2", "--default", "paused=yes"}),
-              "set||-| default [keep][2] [paused][yes]");
-    EXPECT_EQ(Parsed({"--default", "get"}), "get||-| default");
-    EXPECT_EQ(Parsed({"get", "Daily News"}), "get|Daily News|-|");
-    EXPECT_EQ(Parsed({"again", "Daily News", "-q", "--", "--weird title"}),
-              "again|Daily News|-|q episode=--weird title");
-    EXPECT_EQ(Parsed({"--dry-run", "cleanup"}), "cleanup||-| dry-run");
-    EXPECT_EQ(Parsed({"episodes", "--dry-run", "x"}), "error: Unknown option: --dry-run");
-    EXPECT_EQ(Parsed({"set", "--default", "keep=2", "paused"}),
-              "error: Not in the form KEY=VALUE: paused");
-    EXPECT_EQ(Parsed({"episodes"}), "error: episodes needs an argument.");
-    EXPECT_EQ(Parsed({"get"}), "error: get needs a podcast or --default.");
-    EXPECT_EQ(Parsed({"get", "--default", "Show"}), "error: --default takes no podcast: Show");
-    EXPECT_EQ(Parsed({"set", "--default", "Show", "keep=3"}),
-              "error: --default takes no podcast: Show");
-    EXPECT_EQ(Parsed({"set", "Show"}),
-              "error: set needs a podcast or --default, then at least one KEY=VALUE.");
-    EXPECT_EQ(Parsed({"set", "Show", "keep=3", "=3"}), "error: Not in the form KEY=VALUE: =3");
-    EXPECT_EQ(Parsed({"again", "Show"}), "error: again needs a podcast and an episode.");
-    EXPECT_EQ(Parsed({"again", "Show", "one", "two"}), "error: Unexpected argument: two");
-    EXPECT_EQ(Parsed({"--default", "cleanup"}), "error: Unknown option: --default");
-
-    // A search's words are its term, quoted or not; only search takes --index.
-    EXPECT_EQ(Parsed({"search", "the", "daily  news"}), "search|the daily  news|-|");
-    EXPECT_EQ(Parsed({"--index", "search", "--", "-1 club"}), "search|-1 club|-| index");
-    EXPECT_EQ(Parsed({"search"}), "error: search needs a search term.");
-    EXPECT_EQ(Parsed({"search", " ", ""}), "error: search needs a search term.");
-    EXPECT_EQ(Parsed({"list", "--index"}), "error: Unknown option: --index");
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"--base", "/srv/pods", "--quiet", "list"}, "list||/srv/pods|q"},
+        {{"add", "http://a/?x=-1", "-q", "--base=/p"}, "add|http://a/?x=-1|/p|q"},
+        {{"import", "--", "--odd-name.opml"}, "import|--odd-name.opml|-|"},
+        // Help and version answer whatever else stands on the line.
+        {{"frob", "-h"}, "help||-|"},
+        {{"--version", "--bogus"}, "version||-|"},
+        {{"--frob", "check"}, "error: Unknown option: --frob"},
+        {{"add"}, "error: add needs an argument."},
+        {{"list", "extra"}, "error: Unexpected argument: extra"},
+        {{"check", "--base"}, "error: --base needs an argument."},
+        {{"--base=", "check"}, "error: --base needs an argument."},
+        {{"CHECK"}, "error: Unknown command: CHECK"},
+        // The episode library: a podcast's URL may hold "=", a value too; a
+        // value may be empty (the library refuses it, naming the key).
+        {{"set", "http://a/?id=7", "names={date} = {title}{ext}", "keep="},
+         "set|http://a/?id=7|-| [names][{date} = {title}{ext}] [keep][]"},
+        {{"set", "keep=2", "--default", "paused=yes"}, "set||-| default [keep][2] [paused][yes]"},
+        {{"--default", "get"}, "get||-| default"},
+        {{"get", "Daily News"}, "get|Daily News|-|"},
+        {{"again", "Daily News", "-q", "--", "--weird title"},
+         "again|Daily News|-|q episode=--weird title"},
+        {{"--dry-run", "cleanup"}, "cleanup||-| dry-run"},
+        {{"episodes", "--dry-run", "x"}, "error: Unknown option: --dry-run"},
+        {{"set", "--default", "keep=2", "paused"}, "error: Not in the form KEY=VALUE: paused"},
+        {{"get"}, "error: get needs a podcast or --default."},
+        {{"get", "--default", "Show"}, "error: --default takes no podcast: Show"},
+        {{"set", "Show"}, "error: set needs a podcast or --default, then at least one KEY=VALUE."},
+        {{"set", "Show", "keep=3", "=3"}, "error: Not in the form KEY=VALUE: =3"},
+        {{"again", "Show"}, "error: again needs a podcast and an episode."},
+        // A search's words are its term, quoted or not; only search takes --index.
+        {{"search", "the", "daily  news"}, "search|the daily  news|-|"},
+        {{"--index", "search", "--", "-1 club"}, "search|-1 club|-| index"},
+        {{"search", " ", ""}, "error: search needs a search term."},
+        {{"list", "--index"}, "error: Unknown option: --index"},
+    };
+    for (const auto& [line, parsed] : cases)
+        EXPECT_EQ(Parsed(line), parsed) << line[0];
 }
 
 TEST(ConsoleProgress, DownloadLineFitsItsWidth) {
+    const auto draw = &ConsoleProgress::DownloadLine;
     // (A bar with its rate: the terminal script below.) Without a length:
     // bytes and rate only; before any time: no rate.
-    EXPECT_EQ(ConsoleProgress::DownloadLine("ep.mp3", 2048, 0, 2048, 1.0, 80),
-              "ep.mp3  2KB  2KB/s");
-    EXPECT_EQ(ConsoleProgress::DownloadLine("ep.mp3", 0, 100, 0, 0.0, 80),
-              "ep.mp3 [--------------------]   0%  0B / 100B");
+    EXPECT_EQ(draw("ep.mp3", 2048, 0, 2048, 1.0, 80), "ep.mp3  2KB  2KB/s");
+    EXPECT_EQ(draw("ep.mp3", 0, 100, 0, 0.0, 80), "ep.mp3 [--------------------]   0%  0B / 100B");
     // More than announced still shows a full bar, not more.
-    EXPECT_EQ(ConsoleProgress::DownloadLine("e", 150, 100, 150, 0.0, 80),
-              "e [####################] 100%  150B / 100B");
+    EXPECT_EQ(draw("e", 150, 100, 150, 0.0, 80), "e [####################] 100%  150B / 100B");
     // A long name gives way to the figures, counted in characters; then the
     // bar shortens and goes, then the blanks; the figures stay.
     const std::string name = "\xC3\xA4" + std::string(100, 'x');
-    const std::string line = ConsoleProgress::DownloadLine(name, 1, 2, 1, 0.0, 60);
+    const std::string line = draw(name, 1, 2, 1, 0.0, 60);
     EXPECT_EQ(line.size(), 61u); // 60 columns, one of them two bytes
     EXPECT_TRUE(line.ends_with("  50%  1B / 2B"));
     const int64_t mb = 1 << 20;
-    const struct {
-        size_t width;
-        const char* line;
-    } narrow[] = {
+    const std::pair<size_t, const char*> narrow[] = {
         {60, "\xC3\xA4xxxxxxxxxxx [######--------]  45%  12.3MB / 27.0MB  1.2MB/s"},
         {44, "\xC3\xA4xxxxxxxxxxxx  45%  12.3MB / 27.0MB  1.2MB/s"},
         {39, "\xC3\xA4xxxxxxxxxxx  45% 12.3MB/27.0MB 1.2MB/s"},
@@ -152,12 +139,9 @@ TEST(ConsoleProgress, DownloadLineFitsItsWidth) {
         {32, "45% 12.3MB/27.0MB 1.2MB/s"},
         {19, "45% 12.3MB/27.0MB"},
     };
-    for (const auto& n : narrow) {
-        const std::string drawn = ConsoleProgress::DownloadLine(name, mb * 123 / 10, mb * 27,
-                                                                mb * 12 / 10 * 2, 2.0, n.width);
-        EXPECT_EQ(drawn, n.line) << n.width;
-    }
-    EXPECT_EQ(ConsoleProgress::DownloadLine(name, 1, 2, 1, 0.0, 20).size(), 21u);
+    for (const auto& [width, drawn] : narrow)
+        EXPECT_EQ(draw(name, mb * 123 / 10, mb * 27, mb * 12 / 10 * 2, 2.0, width), drawn) << width;
+    EXPECT_EQ(draw(name, 1, 2, 1, 0.0, 20).size(), 21u);
 
     EXPECT_EQ(ConsoleProgress::OneLine("Error!\n\nA feed\r\nis there\n"), "Error! A feed is there");
 }
@@ -178,16 +162,15 @@ TEST(ConsoleProgress, TerminalRedrawsInPlaceQuietSaysOnlyMessages) {
                   "Summary\n");
         EXPECT_EQ(Captured::Read(c.err), "Could not open http://b/feed\n");
     }
-    // Elsewhere one line each: TessarineCli.EveryCommandOnOneBaseDirectory
-    // reads them. Quiet leaves out progress and successes, not failures.
-    for (bool terminal : {true, false}) {
-        Captured c;
-        ConsoleProgress quiet(c.out, c.err, terminal, true);
-        Script(quiet);
-        EXPECT_EQ(Captured::Read(c.out), "");
-        EXPECT_EQ(Captured::Read(c.err),
-                  "Could not open http://b/feed\nFailed: two.mp3 (Connection refused)\n");
-    }
+    // Quiet leaves out progress and successes, not failures, also on a
+    // terminal (elsewhere, one line each and quiet: TessarineCli.EveryCommand-
+    // OnOneBaseDirectory reads them).
+    Captured c;
+    ConsoleProgress quiet(c.out, c.err, true, true);
+    Script(quiet);
+    EXPECT_EQ(Captured::Read(c.out), "");
+    EXPECT_EQ(Captured::Read(c.err),
+              "Could not open http://b/feed\nFailed: two.mp3 (Connection refused)\n");
 }
 
 // The in-place line of a terminal 40 columns wide never reaches its last
@@ -235,9 +218,8 @@ TEST(ConsoleProgress, TheLineFitsANarrowTerminalAndFollowsAResize) {
             for (const char* erase : {"\033[2A", "\033[J", "\033[K"})
                 if (line.starts_with(erase))
                     line.erase(0, std::string(erase).size());
-            const std::string& drawn = line;
-            EXPECT_LE(drawn.size(), limit) << drawn;
-            EXPECT_EQ(drawn.find('\n'), std::string::npos) << drawn;
+            EXPECT_LE(line.size(), limit) << line;
+            EXPECT_EQ(line.find('\n'), std::string::npos) << line;
         }
         return lines.back();
     };

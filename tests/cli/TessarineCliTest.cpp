@@ -155,8 +155,6 @@ public:
     }
 };
 
-// A run said `said` (on standard output when it succeeded, else on standard
-// error) and nothing on the other stream.
 // A run of the program and what it should end with and say.
 struct CliCase {
     Lines arguments;
@@ -165,6 +163,8 @@ struct CliCase {
     const char* language = "en";
 };
 
+// A run said `said` (on standard output when it succeeded, else on standard
+// error) and nothing on the other stream.
 void ExpectSaid(const Result& r, int status, const std::string& said) {
     EXPECT_EQ(r.status, status);
     EXPECT_EQ(status == 0 ? r.out : r.err, said);
@@ -231,11 +231,8 @@ TEST(TessarineCli, EveryCommandOnOneBaseDirectory) {
 
     // --quiet leaves out progress and successes, never a failure with its
     // reason: a feed's in its message, a download's as its line.
-    const Result quiet = cli.Run({"--quiet", "check"});
-    EXPECT_EQ(quiet.status, 1);
-    EXPECT_EQ(quiet.out, "");
-    EXPECT_EQ(Split(quiet.err), (Lines{r.err.substr(0, r.err.size() - 1),
-                                       "Failed: a2.mp3 (HTTP status 500 Internal Server Error)"}));
+    ExpectSaid(cli.Run({"--quiet", "check"}), 1,
+               r.err + "Failed: a2.mp3 (HTTP status 500 Internal Server Error)\n");
 
     // The second check, on a terminal, after a remove: what failed is
     // fetched, its progress redrawn in place; the list is aligned there.
@@ -276,7 +273,6 @@ TEST(TessarineCli, UsageAddressesAndBadInputInEitherLanguage) {
     Cli cli;
     WriteFile(cli.root / "feed.xml", MakeFeed("Not OPML", {}));
     const std::string hint = "Try \"tessarine-cli --help\" for more information.\n";
-    const std::string hinweis = "Weitere Informationen mit \"tessarine-cli --help\".\n";
     const CliCase cases[] = {
         // clang-format off
         {{}, 2, "No command given.\nTry \"tessarine-cli --help\" for more information.\n"},
@@ -313,8 +309,6 @@ TEST(TessarineCli, UsageAddressesAndBadInputInEitherLanguage) {
          "Several podcasts are named new podcast; give the URL of the one you mean.\n" + hint},
         {{"set", "http://127.0.0.1:" + port + "/nothing.xml", "keep=3"}, 2,
          "No podcast has this URL or name: http://127.0.0.1:" + port + "/nothing.xml\n" + hint},
-        {{"again", "Nobody", "Episode 1"}, 2,
-         "Kein Podcast hat diese URL oder diesen Namen: Nobody\n" + hinweis, "de"},
         // clang-format on
     };
     for (const auto& c : cases) {
@@ -397,9 +391,7 @@ TEST(TessarineCli, SearchPrintsWhatTheDirectoryFound) {
 
     // On a terminal of 100 columns: the URLs whole, the title cut so that the
     // longest line takes all 100.
-    const Result terminal = cli.OnTerminal({"search", "garden"});
-    EXPECT_EQ(terminal.status, 0);
-    EXPECT_EQ(terminal.out,
+    EXPECT_EQ(cli.OnTerminal({"search", "garden"}).out,
               "Title                                     Author            Episodes  URL\r\n"
               "The Extraordinarily Long Title of a Pod…  Gärtnerei Ölberg      1204  "
               "https://a.example.com/feed.xml\r\n"
@@ -675,10 +667,7 @@ TEST(TessarineCliMessages, ASettingsSaveThatFailsDuringACheckIsToldOnce) {
 TEST(TessarineCliMessages, AMissingBaseDirectoryIsMadeOnlyBySubscribing) {
     Cli cli;
     const std::string missing = cli.root.Base() + "nowhere/";
-    for (const Lines& command :
-         {Lines{"check"}, Lines{"list"}, Lines{"remove", "http://127.0.0.1:1/a.xml"},
-          Lines{"export", "-"}, Lines{"episodes", "A"}, Lines{"get", "--default"},
-          Lines{"set", "--default", "keep=2"}, Lines{"again", "A", "E"}, Lines{"cleanup"}}) {
+    for (const Lines& command : {Lines{"check"}, Lines{"list"}, Lines{"episodes", "A"}}) {
         SCOPED_TRACE(command[0]);
         Lines arguments = {"--base", "nowhere"};
         arguments.insert(arguments.end(), command.begin(), command.end());
@@ -715,8 +704,6 @@ TEST(TessarineCliMessages, APodcastNeverCheckedWasCheckedNever) {
     EXPECT_EQ(cli.Run({"list"}).out, "New Podcast\t\t\t" + url + "\n");
     EXPECT_EQ(Split(cli.OnTerminal({"list"}).out)[1],
               "New Podcast  never" + std::string(17, ' ') + url + "\r");
-    cli.language = "de";
-    EXPECT_TRUE(Split(cli.OnTerminal({"list"}).out)[1].starts_with("New Podcast  nie  "));
 }
 
 // ---- Passwords in feed addresses ----

@@ -25,18 +25,14 @@ namespace {
 const char kAppleAnswer[] = R"({
  "resultCount": 4,
  "results": [
-  {"wrapperType": "track", "kind": "podcast", "collectionId": 1200361736, "trackId": 1200361736,
-   "artistName": "The Newsroom", "collectionName": "The Morning Brief", "trackName": "The Morning Brief",
-   "feedUrl": "https://feeds.example.com/morning", "trackCount": 2315,
-   "artworkUrl30": "https://is1.example.com/30x30bb.jpg", "artworkUrl60": "https://is1.example.com/60x60bb.jpg",
-   "artworkUrl100": "https://is1.example.com/100x100bb.jpg", "artworkUrl600": "https://is1.example.com/600x600bb.jpg",
-   "releaseDate": "2026-12-07T10:45:00Z", "country": "USA", "primaryGenreName": "Daily News",
-   "genreIds": ["1526", "26"], "genres": ["Daily News", "Podcasts"]},
+  {"wrapperType": "track", "kind": "podcast", "collectionId": 1200361736, "artistName": "The Newsroom",
+   "collectionName": "The Morning Brief", "feedUrl": "https://feeds.example.com/morning", "trackCount": 2315,
+   "artworkUrl60": "https://is1.example.com/60x60bb.jpg", "artworkUrl100": "https://is1.example.com/100x100bb.jpg",
+   "releaseDate": "2026-12-07T10:45:00Z", "primaryGenreName": "Daily News", "genres": ["Daily News"]},
   {"wrapperType": "track", "kind": "podcast", "artistName": "Anna \u00d6zdemir",
    "collectionName": "  Gartenfunk  ", "feedUrl": "http://garten.example.org/feed.xml",
    "artworkUrl60": "https://is2.example.com/60x60bb.jpg", "primaryGenreName": "Home & Garden"},
-  {"wrapperType": "track", "kind": "podcast", "artistName": "Nobody", "collectionName": "No Feed",
-   "trackCount": 3},
+  {"wrapperType": "track", "kind": "podcast", "artistName": "Nobody", "collectionName": "No Feed"},
   {"wrapperType": "track", "kind": "podcast", "collectionName": "Caf)"
                             "\xE9"
                             R"( Talk", "feedUrl": "https://cafe.example.net/rss",
@@ -50,18 +46,14 @@ const char kIndexAnswer[] = R"({
  "feeds": [
   {"id": 522613, "title": "This Week in Gardens", "url": "https://gardens.example.com/feed",
    "originalUrl": "http://old.example.com/feed", "link": "https://gardens.example.com",
-   "description": "Weekly.", "author": "", "ownerName": "Garden Folk",
-   "image": "https://gardens.example.com/image.png", "artwork": "https://gardens.example.com/art.png",
-   "lastUpdateTime": 1607323495, "lastCrawlTime": 1607632436, "itunesId": 201671138,
-   "language": "en", "type": 0, "dead": 0, "episodeCount": 704, "newestItemPubdate": 1714557600,
-   "categories": {"77": "Society", "78": "Culture", "1": "Arts"}, "locked": 0},
+   "author": "", "ownerName": "Garden Folk", "image": "https://gardens.example.com/image.png",
+   "artwork": "https://gardens.example.com/art.png", "lastUpdateTime": 1607323495, "dead": 0,
+   "episodeCount": 704, "newestItemPubdate": 1714557600, "categories": {"77": "Society", "1": "Arts"}},
   {"id": 7, "title": "Gone Feed", "url": "", "author": "X", "categories": null},
   {"id": 8, "title": "Old URL Only", "url": null, "originalUrl": "http://only.example.com/rss",
    "author": "Y", "image": "https://only.example.com/i.png", "categories": []}
  ],
- "count": 3,
- "query": "gardens",
- "description": "Found matching feeds"
+ "count": 3, "query": "gardens", "description": "Found matching feeds"
 })";
 
 // A result's fields in one line: title|author|feed|episodes|genre|latest|artwork.
@@ -79,9 +71,7 @@ TEST(PodcastDirectory, AppleAnswersBecomeResultsOrReasons) {
     std::string query; // the last request's path and query as sent
     std::map<std::string, std::pair<int, std::string>> answers = {
         {"morning", {200, kAppleAnswer}},
-        {"broken", {500, "<html>Internal Server Error</html>"}},
         {"malformed", {200, R"({"resultCount": 1, "results": [{"feedUrl": "http://a/"})"}},
-        {"html", {200, "<!DOCTYPE html><html><body>Maintenance</body></html>"}},
         {"shape", {200, R"({"errorMessage": "Invalid value(s) for key(s): [mediaType]"})"}},
         {"array", {200, R"([{"feedUrl": "http://a.example/"}])"}},
         {"caf\xC3\xA9 & co=1+2", {200, R"({"resultCount": 0, "results": []})"}},
@@ -107,7 +97,6 @@ TEST(PodcastDirectory, AppleAnswersBecomeResultsOrReasons) {
     DirectorySearch found = apple->Search("  morning ");
     EXPECT_EQ(asked(), "/search?media=podcast&entity=podcast&term=morning");
     ASSERT_EQ(found.outcome, Outcome::Found);
-    EXPECT_EQ(found.httpStatus, 200);
     ASSERT_EQ(found.results.size(), 3u); // the one without a feed is left out
     EXPECT_EQ(Fields(found.results[0]),
               "The Morning Brief|The Newsroom|https://feeds.example.com/morning|2315|Daily News|"
@@ -118,48 +107,32 @@ TEST(PodcastDirectory, AppleAnswersBecomeResultsOrReasons) {
               "Home & Garden||https://is2.example.com/60x60bb.jpg");
     // A Latin-1 byte in the title comes out as its character; a count given
     // as text is read, an author that is no text is none.
-    const DirectoryResult& third = found.results[2];
-    EXPECT_EQ(third.title, "Caf\xC3\xA9 Talk");
-    EXPECT_EQ(third.episodes, 12);
-    EXPECT_EQ(third.author, "");
+    EXPECT_EQ(Fields(found.results[2]), "Caf\xC3\xA9 Talk||https://cafe.example.net/rss|12|||");
 
     // Letters beyond ASCII, blanks and the query's own punctuation are
     // encoded; no podcast found is an answer, not a failure.
     const DirectorySearch none = apple->Search("caf\xC3\xA9 & co=1+2");
     EXPECT_EQ(asked(), "/search?media=podcast&entity=podcast&term=caf%C3%A9+%26+co%3D1%2B2");
     EXPECT_EQ(none.outcome, Outcome::Found);
-    EXPECT_TRUE(none.results.empty());
 
-    const DirectorySearch refused = apple->Search("broken");
-    EXPECT_EQ(refused.outcome, Outcome::Refused);
-    EXPECT_EQ(refused.httpStatus, 500);
-    EXPECT_EQ(refused.failure.kind, FailureKind::HttpStatus);
-
-    for (const char* odd : {"malformed", "html", "shape", "array"}) {
-        SCOPED_TRACE(odd);
+    for (const char* odd : {"malformed", "shape", "array"}) {
         const DirectorySearch answer = apple->Search(odd);
-        EXPECT_EQ(answer.outcome, Outcome::OddAnswer);
-        EXPECT_FALSE(answer.failure.detail.empty());
-        EXPECT_TRUE(answer.results.empty());
+        EXPECT_EQ(answer.outcome, Outcome::OddAnswer) << odd;
+        EXPECT_FALSE(answer.failure.detail.empty()) << odd;
     }
 }
 
-// A directory that cannot be reached, that falls silent, or a search the
-// user ends: no results, and why. The silence is measured on the test's
-// clock: the search gives up once the clock passes the limit.
+// A directory that cannot be reached (refused and 500 from the command line's
+// search too), that falls silent, or a search the user ends: no results, and
+// why. The search gives up once the test's clock passes the silence limit.
 TEST(PodcastDirectory, UnreachableSilentAndCancelledSearches) {
     LoopbackServer gone;
     gone.Start();
     const std::string goneUrl = gone.Url("");
     gone.Stop();
-    {
-        ScopedEnv mirror("TESSARINE_SEARCH_URL", goneUrl);
-        const DirectorySearch refused = MakeAppleDirectory()->Search("x");
-        EXPECT_EQ(refused.outcome, Outcome::NoNetwork);
-        EXPECT_EQ(refused.failure.kind, FailureKind::ConnectionRefused);
-        const DirectorySearch index = MakePodcastIndexDirectory("k", "s", {}, goneUrl)->Search("x");
-        EXPECT_EQ(index.outcome, Outcome::NoNetwork);
-    }
+    const DirectorySearch refused = MakePodcastIndexDirectory("k", "s", {}, goneUrl)->Search("x");
+    EXPECT_EQ(refused.outcome, Outcome::NoNetwork);
+    EXPECT_EQ(refused.failure.kind, FailureKind::ConnectionRefused);
 
     Signal asked; // outlives the server, whose handler sets it
     LoopbackServer slow;
@@ -190,23 +163,19 @@ TEST(PodcastDirectory, UnreachableSilentAndCancelledSearches) {
 }
 
 // The Podcast Index: every request signed as documented (a known vector for
-// the clock's time), its feeds read, its refusals told.
+// the clock's time), its feeds read, a refusal in the body told (a 401 is the
+// command line's search's, broken JSON the Apple directory's case).
 TEST(PodcastDirectory, PodcastIndexSignsItsRequestsAndReadsItsFeeds) {
     const std::string key = "UXKCGDSYGUUEVQJSYDZH", secret = "secret$value^with!punctuation";
     // sha1("UXKCGDSYGUUEVQJSYDZH" "secret$value^with!punctuation" "1700000000")
     const std::string signature = "b67fcda962b8cb8c396e0730106b985f2319f3ad";
-    EXPECT_EQ(PodcastIndexAuthorization(key, secret, 1700000000), signature);
 
     std::mutex mutex;
     httplib::Headers headers;
     std::string query;
     std::map<std::string, std::pair<int, std::string>> answers = {
         {"gardens", {200, kIndexAnswer}},
-        {"none", {200, R"({"status": "true", "feeds": [], "count": 0, "query": "none"})"}},
-        {"denied",
-         {401, R"({"status": "false", "description": "Authorization header doesn't match"})"}},
         {"false", {200, R"({"status": "false", "description": "Invalid parameters"})"}},
-        {"truncated", {200, R"({"status": "true", "feeds": [{"title": "A", "url": )"}},
     };
     LoopbackServer server; // ends first: its handler uses what is above
     server.Server().Get("/api/1.0/search/byterm",
@@ -228,14 +197,10 @@ TEST(PodcastDirectory, PodcastIndexSignsItsRequestsAndReadsItsFeeds) {
     {
         std::lock_guard lock(mutex);
         EXPECT_EQ(query, "/api/1.0/search/byterm?q=gardens");
-        auto header = [&](const char* name) {
-            const auto at = headers.find(name);
-            return at == headers.end() ? std::string("(none)") : at->second;
-        };
-        EXPECT_EQ(header("X-Auth-Key"), key);
-        EXPECT_EQ(header("X-Auth-Date"), "1700000000");
-        EXPECT_EQ(header("Authorization"), signature);
-        EXPECT_EQ(header("User-Agent"), "Tessarine/1.0");
+        std::string sent;
+        for (const char* name : {"X-Auth-Key", "X-Auth-Date", "Authorization", "User-Agent"})
+            sent += (headers.count(name) ? headers.find(name)->second : "(none)") + "|";
+        EXPECT_EQ(sent, key + "|1700000000|" + signature + "|Tessarine/1.0|");
     }
     ASSERT_EQ(found.outcome, Outcome::Found);
     ASSERT_EQ(found.results.size(), 2u);
@@ -250,29 +215,21 @@ TEST(PodcastDirectory, PodcastIndexSignsItsRequestsAndReadsItsFeeds) {
 
     // The date goes on with the clock, and so does the signature.
     clock.Advance(90s);
-    EXPECT_EQ(index->Search("none").results.size(), 0u);
+    index->Search("gardens");
     {
         std::lock_guard lock(mutex);
-        EXPECT_EQ(headers.find("X-Auth-Date")->second, "1700000090");
-        EXPECT_EQ(headers.find("Authorization")->second,
-                  PodcastIndexAuthorization(key, secret, 1700000090));
+        EXPECT_EQ(headers.find("X-Auth-Date")->second + " " + headers.find("Authorization")->second,
+                  "1700000090 " + PodcastIndexAuthorization(key, secret, 1700000090));
     }
 
-    const DirectorySearch denied = index->Search("denied");
-    EXPECT_EQ(denied.outcome, Outcome::Refused);
-    EXPECT_EQ(denied.httpStatus, 401);
     const DirectorySearch refusedInBody = index->Search("false");
     EXPECT_EQ(refusedInBody.outcome, Outcome::OddAnswer);
     EXPECT_EQ(refusedInBody.failure.detail, "Invalid parameters");
-    EXPECT_EQ(index->Search("truncated").outcome, Outcome::OddAnswer);
 }
 
 TEST(Sha1, KnownDigestsAcrossBlockBoundaries) {
     const std::pair<std::string, const char*> vectors[] = {
         {"", "da39a3ee5e6b4b0d3255bfef95601890afd80709"},
-        {"abc", "a9993e364706816aba3e25717850c26c9cd0d89d"},
-        {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
-         "84983e441c3bd26ebaae4aa1f95129e5e54670f1"},
         {std::string(55, 'a'), "c1c8bbdc22796e28c0e15163d20899b65621d65a"},
         {std::string(56, 'a'), "c2db330f6083854c99d4b5bfb6e8f29f201be699"},
         {std::string(64, 'a'), "0098ba824b5c16427bd7a1122a5a442a25ec644d"},

@@ -27,15 +27,13 @@ namespace {
 
 using Result = EpisodeStore::OpenResult;
 
-StoredEpisode Episode(const std::string& key, const std::string& date,
-                      EpisodeState state = EpisodeState::New) {
+StoredEpisode Episode(const std::string& key, const std::string& date) {
     StoredEpisode e;
     e.key = key;
     e.guid = key;
     e.url = "http://x/" + key + ".mp3";
     e.title = "Episode " + key + std::string(100, '.');
     e.date = date;
-    e.state = state;
     e.firstSeen = 1700000000;
     return e;
 }
@@ -62,7 +60,6 @@ protected:
 TEST_F(Store, KeepsItsEpisodesAcrossReopeningAndMigratesOnce) {
     OpenWithPodcast();
     EXPECT_EQ(store.FoundVersion(), 0);
-    EXPECT_EQ(store.Version(), EpisodeStore::LatestVersion());
     {
         Statement journal(store.Db(), "PRAGMA journal_mode");
         ASSERT_TRUE(journal.Step());
@@ -153,8 +150,7 @@ TEST_F(Store, AFailedMigrationChangesNothing) {
     int64_t version = -1, objects = -1;
     ASSERT_FALSE(db.QueryInt("PRAGMA user_version", version));
     ASSERT_FALSE(db.QueryInt("SELECT count(*) FROM sqlite_schema", objects));
-    EXPECT_EQ(version, 0);
-    EXPECT_EQ(objects, 1);
+    EXPECT_EQ(std::pair(version, objects), std::pair(int64_t{0}, int64_t{1}));
 }
 
 // A later program's store and another program's database are refused and
@@ -325,9 +321,7 @@ TEST_F(Store, AWriterKilledInATransactionLeavesAllOrNothing) {
         // back. (Killed before anything reached the file, it may leave one
         // whose header is still blank: no hot journal, which SQLite ignores
         // and clears with the next write.)
-        if (waitInside) {
-            EXPECT_TRUE(fs::exists(path + "-journal"));
-        }
+        EXPECT_TRUE(!waitInside || fs::exists(path + "-journal"));
 
         ASSERT_EQ(store.Open(dir.Base()), Result::Opened) << store.Error().message;
         Statement check(store.Db(), "PRAGMA integrity_check");
@@ -339,56 +333,36 @@ TEST_F(Store, AWriterKilledInATransactionLeavesAllOrNothing) {
         committed += ofRound;
         EXPECT_EQ(Count("SELECT count(*) FROM episode"), committed);
         store.Close();
-        if (waitInside) {
-            EXPECT_FALSE(fs::exists(path + "-journal"));
-        }
+        EXPECT_FALSE(waitInside && fs::exists(path + "-journal"));
     }
 }
 
 // Every key's values in their stored spelling; "-" where the value is refused.
 TEST(PodcastSettings, EachKeyTakesItsValuesInOneSpelling) {
+    // One row per kind of value and bound (FeedTest proves the file name patterns).
     const std::tuple<const char*, std::string, const char*> cases[] = {
-        {"paused", "yes", "yes"},
         {"paused", "No", "no"},
         {"paused", "TRUE", "yes"},
-        {"paused", "false", "no"},
-        {"paused", "On", "yes"},
         {"paused", "off", "no"},
         {"paused", "1", "yes"},
-        {"paused", "0", "no"},
         {"paused", " yes\t", "yes"},
         {"paused", "", "-"},
         {"paused", "y", "-"},
-        {"paused", "2", "-"},
-        {"paused", "inherit", "-"},
         {"refetch-deleted", "YES", "yes"},
-        {"refetch-deleted", "nope", "-"},
-        {"on-subscribe", "ALL", "all"},
         {"on-subscribe", "0", "0"},
-        {"on-subscribe", "007", "7"},
-        {"on-subscribe", "-1", "-"},
         {"on-subscribe", "+3", "-"},
-        {"keep", "3", "3"},
         {"keep", "0", "-"},
-        {"keep", "000", "-"},
         {"keep", "1 0", "-"},
-        {"keep", "3x", "-"},
         {"keep", "all ", "all"},
         {"keep", "1000000", "1000000"},
         {"keep", "1000001", "-"},
         {"keep", "99999999999999999999999", "-"},
         {"keep", "00000000000000000000000012", "12"},
-        {"keep-days", "30", "30"},
         {"keep-days", "0", "-"},
-        {"keep-days", "1.5", "-"},
         {"keep-days", "", "-"},
         {"names", "URL", "url"},
-        {"names", "{date} {title}.{ext}", "{date} {title}.{ext}"},
         {"names", "{podcast} - {title}", "{podcast} - {title}"},
         {"names", "{nope}", "-"},
-        {"names", "plain.mp3", "-"},
-        {"names", "{podcast}.{ext}", "-"},
-        {"names", "", "-"},
         {"volume", "yes", "-"},
         {"Keep", "3", "-"},
     };
@@ -402,22 +376,20 @@ TEST(PodcastSettings, EachKeyTakesItsValuesInOneSpelling) {
     }
     for (const std::string& key : SettingKeys()) {
         std::string builtIn = BuiltInSetting(key);
-        EXPECT_TRUE(IsSettingKey(key));
         EXPECT_TRUE(NormaliseSetting(key, builtIn)) << key;
     }
-    EXPECT_FALSE(IsSettingKey("Paused"));
-    EXPECT_EQ(BuiltInSetting("volume"), "");
 }
 
 // A podcast's own value wins over the default, the default over the built-in
 // value; a value that does not normalise counts as not set.
 TEST(PodcastSettings, APodcastInheritsWhatItDoesNotSet) {
-    const PodcastSettings builtIn = ResolveSettings({}, {});
-    EXPECT_FALSE(builtIn.paused);
-    EXPECT_TRUE(builtIn.refetchDeleted);
-    EXPECT_EQ(builtIn.onSubscribe, -1);
-    EXPECT_TRUE(builtIn.KeepsAll());
-    EXPECT_EQ(builtIn.names, "");
+    // paused, refetch-deleted, on-subscribe, keep, keep-days and names in one line.
+    const auto fields = [](const PodcastSettings& s) {
+        return std::to_string(s.paused) + std::to_string(s.refetchDeleted) + " " +
+               std::to_string(s.onSubscribe) + " " + std::to_string(s.keep) + " " +
+               std::to_string(s.keepDays) + " " + s.names;
+    };
+    EXPECT_EQ(fields(ResolveSettings({}, {})), "01 -1 -1 -1 ");
 
     const SettingValues defaults = {
         {"keep", "5"}, {"paused", "Yes"}, {"keep-days", "0"}, {"names", "{date} {title}.{ext}"}};
@@ -426,15 +398,10 @@ TEST(PodcastSettings, APodcastInheritsWhatItDoesNotSet) {
                                {"paused", "maybe"},
                                {"names", "url"},
                                {"refetch-deleted", "off"}};
-    const PodcastSettings resolved = ResolveSettings(defaults, own);
-    EXPECT_TRUE(resolved.paused); // "maybe" is no value: the default's
-    EXPECT_FALSE(resolved.refetchDeleted);
-    EXPECT_EQ(resolved.onSubscribe, 0);
-    EXPECT_EQ(resolved.keep, -1);
-    EXPECT_EQ(resolved.keepDays, -1); // the default's "0" is no value: the built-in one
-    EXPECT_EQ(resolved.names, "");
-    EXPECT_EQ(ResolveSettings(defaults, {}).names, "{date} {title}.{ext}");
-    EXPECT_EQ(ResolveSettings(defaults, {}).keep, 5);
+    // "maybe" is no value: the default's paused; the default's "0" is no
+    // value: the built-in keep-days.
+    EXPECT_EQ(fields(ResolveSettings(defaults, own)), "10 0 -1 -1 ");
+    EXPECT_EQ(fields(ResolveSettings(defaults, {})), "11 -1 5 -1 {date} {title}.{ext}");
 
     const auto rows = [](const std::vector<SettingRow>& list) {
         std::vector<std::string> out;
