@@ -315,13 +315,17 @@ std::vector<std::string> EpisodesWindow::PickedKeys() const {
     return PickedKeysWhere([](int, const StoredEpisode&) { return true; });
 }
 
+bool EpisodesWindow::CanMarkNotWanted(int row) const {
+    const EpisodeState state = rows_->At(row)->state;
+    return state != EpisodeState::Downloaded && state != EpisodeState::Skipped &&
+           !rows_->Downloading(row);
+}
+
 void EpisodesWindow::UpdateActions() {
     bool downloaded = false, wantable = false, fetchable = false;
     for (int row : PickedRows()) {
-        const StoredEpisode& e = *rows_->At(row);
-        downloaded = downloaded || e.state == EpisodeState::Downloaded;
-        wantable = wantable || (e.state != EpisodeState::Downloaded &&
-                                e.state != EpisodeState::Skipped && !rows_->Downloading(row));
+        downloaded = downloaded || rows_->At(row)->state == EpisodeState::Downloaded;
+        wantable = wantable || CanMarkNotWanted(row);
         fetchable = fetchable || !rows_->Downloading(row);
     }
     const bool store = library_.HasEpisodeStore();
@@ -396,9 +400,8 @@ void EpisodesWindow::Run(Command command) {
     }
     case Command::NotWanted:
         library_.PickEpisodes(record_, PodcastLibrary::EpisodePick::NotWanted,
-                              PickedKeysWhere([this](int row, const StoredEpisode& e) {
-                                  return e.state != EpisodeState::Downloaded &&
-                                         e.state != EpisodeState::Skipped && !rows_->Downloading(row);
+                              PickedKeysWhere([this](int row, const StoredEpisode&) {
+                                  return CanMarkNotWanted(row);
                               }));
         return;
     }

@@ -79,6 +79,9 @@ protected:
 private:
     void UpdateTitle();
     void UpdateActions();
+    // Whether the episode in `row` can be marked as not wanted: neither
+    // downloaded nor skipped, nor under download now.
+    bool CanMarkNotWanted(int row) const;
     void UpdateSummary();
     std::vector<std::string> PickedKeys() const;
     // The keys of the picked episodes `take` accepts.
