@@ -1,5 +1,4 @@
-// The subscribe, settings, information and about dialogs, run modally and
-// driven by real clicks and keys from inside their own event loops.
+// The dialogs run modally, driven by real clicks and keys from their own event loops.
 #include "controls/CLinkLabel.h"
 #include "core/util/Strings.h"
 #include "dialogs/CAboutDlg.h"
@@ -55,10 +54,6 @@ TEST(SubscribeDialog, OkKeepsTheUrlExactlyAsTypedCancelKeepsNothingBlankIsRefuse
         EXPECT_FALSE(ok->isEnabled()); // blank from the start
         QTest::keyClick(edit, Qt::Key_Return);
         EXPECT_TRUE(modal->isVisible());
-        QTest::keyClicks(edit, "x");
-        EXPECT_TRUE(ok->isEnabled());
-        edit->clear();
-        EXPECT_FALSE(ok->isEnabled());
         QTest::keyClicks(edit, "example.org/feed");
         Click(modal, "ok");
     });
