@@ -1,5 +1,4 @@
 // The dialogs run modally, driven by real clicks and keys from their own event loops.
-#include "controls/CLinkLabel.h"
 #include "core/util/Strings.h"
 #include "dialogs/CAboutDlg.h"
 #include "dialogs/TessarineAddFeedDlg.h"
@@ -133,18 +132,6 @@ TEST(DialogKeys, TabWalksTheControlsInOrderEscapeCancelsEnterTakes) {
                 << c.chain.first().toStdString();
         }
     }
-}
-
-TEST(AboutDialog, ItsLinkOpensTheAddress) {
-    test::GuiHarness desktop;
-    OnNextModal([](QDialog* modal) {
-        auto* link = modal->findChild<CLinkLabel*>("link");
-        QTest::mouseClick(link, Qt::LeftButton, {}, link->rect().center());
-        Click(modal, "ok");
-    });
-    EXPECT_EQ(CAboutDlg().exec(), QDialog::Accepted);
-    EXPECT_EQ(desktop.opened,
-              std::vector<QUrl>{QUrl(QString::fromStdString(LoadResString(TXT_WEB_ADDRESS)))});
 }
 
 } // namespace
