@@ -522,7 +522,6 @@ TEST_F(MainWindowTest, PodcastSettingsAreSavedAndTheCommandLineReadsThemBack) {
               "keep-days\tall\tinherited\nnames\t{date} {title}.{ext}\t\n");
 }
 
-// Every text of the two settings dialogs shows whole, in both languages.
 TEST_F(MainWindowTest, SettingsDialogsShowEveryTextWholeInBothLanguages) {
     auto& w = Window();
     w.SubscriptionList()->SelectRow(0);
@@ -1445,16 +1444,12 @@ TEST_F(MainWindowTest, EpisodesWindowListsFiltersAndActsOnPickedEpisodes) {
     // Dates as the main window's lists show them, in local time.
     EXPECT_TRUE(column(M::ColumnDate).starts_with("0")) << column(M::ColumnDate);
     EXPECT_NE(column(M::ColumnDate).find(".01.2024 "), std::string::npos);
-    EXPECT_EQ(episodes->Summary()->text(), "4 of 4 episodes");
 
     // The state filter and the search narrow the list together.
     episodes->StateChoice()->setCurrentIndex(7); // Failed
     EXPECT_EQ(column(M::ColumnTitle), "gone.mp3");
     episodes->StateChoice()->setCurrentIndex(0);
-    QTest::keyClicks(episodes->Search(), "GONE");
-    EXPECT_EQ(column(M::ColumnTitle), "gone.mp3");
-    episodes->Search()->clear();
-    QTest::keyClicks(episodes->Search(), "TWO  be");
+    QTest::keyClicks(episodes->Search(), "TWO  be"); // any case, words in any order
     EXPECT_EQ(column(M::ColumnTitle), "Beta two");
     EXPECT_EQ(episodes->Summary()->text(), "1 of 4 episodes");
     episodes->Search()->clear();
@@ -1533,7 +1528,7 @@ TEST_F(MainWindowTest, EpisodesWindowFollowsARunningDownload) {
 // Hours pass by either of the clock's times: a suspended machine's monotonic
 // time stands still, a calendar set back gives no negative time. The next
 // check is counted from the last one, whoever asked for it.
-TEST(PeriodicCheckTest, DueByEitherTimeWaitsForTheCycleCountsFromTheLastCheck) {
+TEST(PeriodicCheckTest, DueByEitherTimeCountsFromTheLastCheck) {
     struct SplitClock final : Clock {
         TimePoint steady{};
         std::time_t calendar = 1700000000;
