@@ -91,8 +91,8 @@ TEST(Program, OneProgramPerBaseDirectory) {
     // Its window serves raise requests once it holds the folder.
     ASSERT_TRUE(SingleInstance::AskToRaise(program.base, 30000));
     EXPECT_FALSE(fs::exists(leftover));
-    // A second window of the same user raises the first and ends (an
-    // unattended one does not ask: AStartTellsWhatItCannotDoAndFails).
+    // A second window raises the first and ends (AStartTellsWhatItCannotDoAndFails
+    // has an unattended one).
     EXPECT_EQ(program.Run({}), 0);
     EXPECT_EQ(program.process.state(), QProcess::Running);
     EXPECT_EQ(ReadFile(program.settings), settings);
@@ -171,9 +171,8 @@ TEST(ProgramKill, DuringSettingsSavesTheFileStaysWhole) {
     }
 }
 
-// The program's life after its application object, as a run lives it: what
-// it cannot do is told in a box (unless unattended: the base directory held
-// by another), and the run fails; then a good start and a first start.
+// What a start cannot do is told in a box (unattended, not for a base directory
+// held by another) and the run fails; then a good start and a first start.
 TEST(Program, AStartTellsWhatItCannotDoAndFails) {
     GuiHarness harness;
     const std::string base = harness.root.Base() + "pods/";
@@ -199,8 +198,7 @@ TEST(Program, AStartTellsWhatItCannotDoAndFails) {
                                                  " is in use by another Tessarine.")});
     holder.reset();
 
-    // A damaged settings file is told at every start while it is there,
-    // naming the one copy that keeps its bytes.
+    // A damaged settings file is told at every start, naming the one copy of its bytes.
     const std::string settings = SettingsWith({{"http://127.0.0.1:1/a.xml", "A"}});
     const std::string damaged = settings.substr(0, settings.size() - 40);
     WriteFile(base + kSettingsFileName, damaged);
@@ -222,8 +220,7 @@ TEST(Program, AStartTellsWhatItCannotDoAndFails) {
     EXPECT_EQ(CTessarineApp::RunWindow({"/checkandquit"}), 0);
     EXPECT_TRUE(harness.Told().empty());
 
-    // None stored: a first start makes "Podcasts" in the home folder and
-    // stores it (a stored folder that is missing is kept, as above).
+    // None stored: a first start makes and stores "Podcasts" in the home folder.
     harness.SetProfileBaseDirectory("");
     EXPECT_EQ(CTessarineApp::RunWindow({"/checkandquit"}), 0);
     EXPECT_TRUE(fs::is_directory(harness.root.Base() + "home/Podcasts"));
@@ -233,15 +230,13 @@ TEST(Program, AStartTellsWhatItCannotDoAndFails) {
 // Registration, help and version end the run at once (help and version printed in the
 // user's language), also where no display can be opened (an installer's script, SSH).
 TEST(Program, RegistrationHelpAndVersionRunWithoutADisplay) {
-    const std::string settings = SettingsWith({{"x", "X"}});
-    Program program(settings);
+    Program program(SettingsWith({{"x", "X"}}));
     const auto before = fs::last_write_time(program.settings);
     const struct {
         QStringList arguments;
         const char* language;
         std::string expected;
     } cases[] = {
-        {{"/regserver"}, "en", ""},
         {{"/unregserver"}, "en", ""},
         {{"-RegServer"}, "en", ""},
         {{"/checkandquit", "--help"}, "en", LoadResString(TXT_APP_HELP, Language::English)},
@@ -270,16 +265,14 @@ TEST(Program, RegistrationHelpAndVersionRunWithoutADisplay) {
     }
     // Nothing of the base directory was touched: no check, no lock.
     EXPECT_EQ(fs::last_write_time(program.settings), before);
-    EXPECT_EQ(ReadFile(program.settings), settings);
     std::vector<std::string> names;
     for (auto& entry : fs::directory_iterator(program.base))
         names.push_back(entry.path().filename().string());
     EXPECT_EQ(names, std::vector<std::string>{kSettingsFileName});
 }
 
-// A link at a start with no window running there: the window shows first,
-// then the subscribe dialog filled with the feed's address. An unattended run
-// opens none; the switches stay what they were beside a link.
+// A link at a start with no window running: the window shows, then the filled
+// subscribe dialog; an unattended run opens none; switches beside a link stay.
 TEST(Program, ALinkAtStartOpensTheSubscribeDialogOnceTheWindowShows) {
     const auto parsed = CTessarineCommandLineInfo::Parse(
         {"feed://h/a", "/checkandquit", "-x", "/donotcheck", "dir/f.xml", "checkandquit"});
@@ -291,8 +284,7 @@ TEST(Program, ALinkAtStartOpensTheSubscribeDialogOnceTheWindowShows) {
     fs::create_directories(base);
     WriteFile(base + kSettingsFileName, SettingsWith({}));
     harness.SetProfileBaseDirectory(QString::fromStdString(base));
-    // Each subscribe dialog: its field and whether its window showed, then
-    // cancelled, and the window quit.
+    // Each subscribe dialog's field and whether its window showed; then quit.
     QStringList shown;
     bool windowShown = false;
     const ModalWatch watch([&](QDialog* dialog) {

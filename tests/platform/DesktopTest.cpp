@@ -6,7 +6,6 @@
 #include <QDialog>
 #include <QDir>
 #include <QFileDialog>
-#include <QKeySequence>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -26,14 +25,11 @@ TEST(QtTranslations, MessageBoxButtonsFollowTheProgramsLanguage) {
             .join('|')
             .toStdString();
     };
-    const QKeySequence subscribe(Qt::CTRL | Qt::Key_A); // as a menu shows its accelerator
     ASSERT_TRUE(InstallQtTranslations(Language::German));
     EXPECT_EQ(buttonTexts(), "&Ja|&Nein|Abbrechen");
-    EXPECT_EQ(subscribe.toString(QKeySequence::NativeText), "Strg+A");
     ASSERT_TRUE(InstallQtTranslations(Language::German)); // replaced, not stacked
     ASSERT_TRUE(InstallQtTranslations(Language::English));
     EXPECT_EQ(buttonTexts(), "&Yes|&No|Cancel");
-    EXPECT_EQ(subscribe.toString(QKeySequence::NativeText), "Ctrl+A");
 }
 
 TEST(ChooseFolder, QtsOwnDialogShowsThePromptAndReturnsTheChosenFolder) {
