@@ -1453,6 +1453,9 @@ TEST_F(MainWindowTest, EpisodesWindowListsFiltersAndActsOnPickedEpisodes) {
     EXPECT_EQ(column(M::ColumnTitle), "Beta two");
     EXPECT_EQ(episodes->Summary()->text(), "1 of 4 episodes");
     episodes->Search()->clear();
+    QTest::keyClicks(episodes->Search(), "GONE"); // the untitled one by its file's name
+    EXPECT_EQ(column(M::ColumnTitle), "gone.mp3");
+    episodes->Search()->clear();
 
     // Enter plays, Delete deletes the file once agreed, Ctrl+D downloads again.
     episodes->View()->setFocus();
