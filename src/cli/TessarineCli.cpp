@@ -478,17 +478,7 @@ int Session::Cleanup() {
 std::string FitColumns(const std::string& text, size_t columns) {
     if (Columns(text) <= columns)
         return text;
-    if (columns == 0)
-        return {};
-    std::string cut;
-    size_t taken = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const bool starts = (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
-        if (starts && ++taken > columns - 1)
-            break;
-        cut += text[i];
-    }
-    return cut + "\xE2\x80\xA6";
+    return columns == 0 ? std::string() : ConsoleProgress::Fit(text, columns - 1) + "\xE2\x80\xA6";
 }
 
 int Search(const CliArguments& args, const CliConsole& console,
@@ -523,16 +513,16 @@ int Search(const CliArguments& args, const CliConsole& console,
         // The feed URL stays whole (it is what add takes); where the lines
         // are wider than the terminal, title and author give way, the title
         // keeping the larger part.
-        size_t title = 0, author = 0, episodes = 0, url = 0;
-        for (const Row& row : rows) {
-            title = std::max(title, Columns(row[0]));
-            author = std::max(author, Columns(row[1]));
-            episodes = std::max(episodes, Columns(row[2]));
-            url = std::max(url, Columns(row[3]));
-        }
-        title = std::max(title, Columns(heading[0]));
-        author = std::max(author, Columns(heading[1]));
-        episodes = std::max(episodes, Columns(heading[2]));
+        // The widest cell of each column, the heading's included but for
+        // the URL's, which the last column never pads to.
+        const auto widest = [&](size_t column, bool withHeading) {
+            size_t most = withHeading ? Columns(heading[column]) : 0;
+            for (const Row& row : rows)
+                most = std::max(most, Columns(row[column]));
+            return most;
+        };
+        size_t title = widest(0, true), author = widest(1, true);
+        const size_t episodes = widest(2, true), url = widest(3, false);
         const size_t width = console.width();
         const size_t fixed = episodes + url + 6; // with the gaps between the columns
         constexpr size_t kNarrowest = 8;
@@ -542,15 +532,15 @@ int Search(const CliArguments& args, const CliConsole& console,
             author = std::min(author, authorRoom);
             title = std::max(kNarrowest, room - author);
         }
-        for (Row& row : rows) {
+        const auto fit = [&](Row& row) {
             row[0] = FitColumns(row[0], title);
             row[1] = FitColumns(row[1], author);
             // Counts line up at the right.
             row[2] = std::string(episodes - Columns(row[2]), ' ') + row[2];
-        }
-        heading[0] = FitColumns(heading[0], title);
-        heading[1] = FitColumns(heading[1], author);
-        heading[2] = std::string(episodes - Columns(heading[2]), ' ') + heading[2];
+        };
+        for (Row& row : rows)
+            fit(row);
+        fit(heading);
     }
     const std::string text = Table(std::move(rows), std::move(heading), console.outIsTerminal);
     const bool written = std::fputs(text.c_str(), console.out) >= 0;

@@ -48,7 +48,7 @@ constexpr KeyRow kRows[] = {
 constexpr int kMaxCount = 1000000;
 const char kInherit[] = "inherit";
 
-const KeyRow& SpecOf(const std::string& key) {
+const KeyRow& KeyRowOf(const std::string& key) {
     for (const KeyRow& keyRow : kRows)
         if (key == keyRow.key)
             return keyRow;
@@ -122,7 +122,7 @@ SettingRowsForm::SettingRowsForm(QWidget* dialog, DialogTemplate& form, const Ge
 }
 
 void SettingRowsForm::ShowValue(Row& row, const std::string& value) {
-    const KeyRow& keyRow = SpecOf(row.key);
+    const KeyRow& keyRow = KeyRowOf(row.key);
     const int own = OwnChoice(keyRow, value);
     if (own == 1 && row.count)
         row.count->setValue(static_cast<int>(ParseDecimal(value)));
@@ -136,7 +136,7 @@ void SettingRowsForm::Load(const std::vector<SettingRow>& rows) {
             if (row.key != setting.key)
                 continue;
             ShowValue(row, setting.value);
-            const int own = OwnChoice(SpecOf(row.key), setting.value);
+            const int own = OwnChoice(KeyRowOf(row.key), setting.value);
             const bool inherited = inherits_ && setting.inherited;
             row.choice->setCurrentIndex(inherited ? 0 : own + (inherits_ ? 1 : 0));
             row.loaded = inherited ? kInherit : ValueOf(row);
@@ -147,7 +147,7 @@ void SettingRowsForm::Load(const std::vector<SettingRow>& rows) {
 }
 
 std::string SettingRowsForm::ValueOf(const Row& row) const {
-    const KeyRow& keyRow = SpecOf(row.key);
+    const KeyRow& keyRow = KeyRowOf(row.key);
     const int index = row.choice->currentIndex() - (inherits_ ? 1 : 0);
     if (index < 0)
         return kInherit;

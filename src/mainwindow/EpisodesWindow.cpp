@@ -121,11 +121,11 @@ EpisodesWindow::EpisodesWindow(PodcastLibrary& library, SubscriptionPtr record, 
     noStore_->hide();
 
     // The commands: each a button, an item of the context menu and a key.
-    struct CommandSpec {
+    struct CommandRow {
         int text;
         QKeySequence key;
     };
-    const CommandSpec specs[] = {
+    const CommandRow commandRows[] = {
         {TXT_EPISODES_PLAY, QKeySequence(Qt::Key_Return)},
         {TXT_EPISODES_SHOW_IN_FOLDER, {}},
         {TXT_EPISODES_DELETE_FILE, QKeySequence(QKeySequence::Delete)},
@@ -133,11 +133,11 @@ EpisodesWindow::EpisodesWindow(PodcastLibrary& library, SubscriptionPtr record, 
         {TXT_EPISODES_NOT_WANTED, {}},
     };
     auto* buttons = new QHBoxLayout;
-    for (size_t i = 0; i < std::size(specs); ++i) {
+    for (size_t i = 0; i < std::size(commandRows); ++i) {
         const auto command = static_cast<Command>(i);
-        auto* action = new QAction(Text(specs[i].text), this);
-        if (!specs[i].key.isEmpty()) {
-            QList<QKeySequence> keys{specs[i].key};
+        auto* action = new QAction(Text(commandRows[i].text), this);
+        if (!commandRows[i].key.isEmpty()) {
+            QList<QKeySequence> keys{commandRows[i].key};
             if (command == Command::Play)
                 keys << QKeySequence(Qt::Key_Enter);
             action->setShortcuts(keys);

@@ -39,10 +39,14 @@ void SearchResultModel::SetArtworkSize(QSize size) {
 void SearchResultModel::SetResults(std::vector<DirectoryResult> results) {
     beginResetModel();
     results_ = std::move(results);
-    marked_.assign(results_.size(), false);
-    for (size_t i = 0; i < results_.size(); ++i)
-        marked_[i] = subscribed_.count(FeedAddressKey(results_[i].feedUrl)) != 0;
+    marked_.clear();
+    for (const DirectoryResult& result : results_)
+        marked_.push_back(Listed(result));
     endResetModel();
+}
+
+bool SearchResultModel::Listed(const DirectoryResult& result) const {
+    return subscribed_.count(FeedAddressKey(result.feedUrl)) != 0;
 }
 
 const DirectoryResult* SearchResultModel::ResultAt(int row) const {
@@ -56,8 +60,7 @@ bool SearchResultModel::IsSubscribed(int row) const {
 void SearchResultModel::SetSubscribed(std::set<std::string> feedKeys) {
     subscribed_ = std::move(feedKeys);
     for (int row = 0; row < rowCount(); ++row) {
-        const bool now =
-            subscribed_.count(FeedAddressKey(results_[static_cast<size_t>(row)].feedUrl)) != 0;
+        const bool now = Listed(results_[static_cast<size_t>(row)]);
         if (now == marked_[static_cast<size_t>(row)])
             continue;
         marked_[static_cast<size_t>(row)] = now;

@@ -44,11 +44,13 @@ public:
 
 private:
     void OnThumbnail(const QString& url);
+    // Whether `result`'s feed is among the subscribed ones.
+    bool Listed(const DirectoryResult& result) const;
 
     ArtworkThumbnails& thumbnails_;
     std::set<std::string> subscribed_;
     std::vector<DirectoryResult> results_;
-    std::vector<bool> marked_;
+    std::vector<bool> marked_; // per row, Listed as last announced
     QIcon blank_; // the artwork's place while it loads, or where there is none
 };
 
