@@ -56,7 +56,7 @@ FindPodcastsWindow::FindPodcastsWindow(QWidget* owner, const PodcastLibrary& lib
 
 FindPodcastsWindow::~FindPodcastsWindow() {
     CancelSearch();
-    for (std::thread& search : searches_)
+    for (auto& [generation, search] : searches_)
         search.join();
     // The list and its model read the thumbnails, which end before the
     // dialog's children would: they go first, without this window watching
@@ -245,7 +245,7 @@ void FindPodcastsWindow::Search() {
     std::shared_ptr<PodcastDirectory> shared(std::move(directory));
     // A thread of its own per search (a cancelled one ends while the next
     // runs); all are joined when the window goes.
-    searches_.emplace_back([this, shared, cancel, generation, name, term] {
+    searches_[generation] = std::thread([this, shared, cancel, generation, name, term] {
         DirectorySearch answer = shared->Search(term.toStdString(), cancel.get());
         {
             std::lock_guard lock(answersMutex_);
@@ -263,6 +263,10 @@ void FindPodcastsWindow::TakeAnswers() {
         answers.swap(answers_);
     }
     for (Answer& answer : answers) {
+        if (const auto done = searches_.find(answer.generation); done != searches_.end()) {
+            done->second.join();
+            searches_.erase(done);
+        }
         if (answer.generation != generation_)
             continue; // a later search, or the window closed meanwhile
         searching_ = false;

@@ -16,6 +16,7 @@
 
 #include <atomic>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -119,7 +120,10 @@ private:
     std::mutex answersMutex_;
     std::vector<Answer> answers_; // guarded by answersMutex_
 
-    std::vector<std::thread> searches_;
+    // The searches' threads by generation: each joined once its answer is
+    // taken (it has handed it over and only returns then), the rest when
+    // the window goes.
+    std::map<int, std::thread> searches_;
     std::shared_ptr<std::atomic<bool>> cancel_; // of the search under way
     int generation_ = 0; // counts searches: only the latest one's answer shows
     bool searching_ = false;
