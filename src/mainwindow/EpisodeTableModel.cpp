@@ -6,7 +6,6 @@
 
 #include <QDateTime>
 
-#include <cstdlib>
 #include <filesystem>
 
 namespace tessarine {
@@ -31,18 +30,8 @@ QString StoredStateText(EpisodeState state) {
 // the system's text"), in the words the download list uses; a record of
 // another form as it is.
 QString FailureCell(const std::string& reason) {
-    const size_t colon = reason.find(": ");
-    const std::string head = reason.substr(0, colon);
-    const size_t space = head.find(' ');
-    Failure failure;
-    failure.kind = FailureKindFromName(head.substr(0, space));
-    if (failure.kind == FailureKind::None)
-        return QString::fromStdString(reason);
-    if (space != std::string::npos)
-        failure.httpStatus = std::atol(head.c_str() + space + 1);
-    if (colon != std::string::npos)
-        failure.detail = reason.substr(colon + 2);
-    return QString::fromStdString(FailureText(failure));
+    const Failure failure = FailureFromRecord(reason);
+    return QString::fromStdString(failure ? FailureText(failure) : reason);
 }
 
 QDateTime StoredMoment(const std::string& date) {

@@ -113,12 +113,7 @@ void DownloadRun::RecordFailed(const DownloadStep& step, const Failure& reason) 
         return;
     // Kept as data for whoever lists the episode: the kind of failure and
     // what the server or the system said.
-    std::string text = FailureKindName(reason.kind);
-    if (reason.kind == FailureKind::HttpStatus)
-        text += ' ' + std::to_string(reason.httpStatus);
-    if (!reason.detail.empty())
-        text += ": " + reason.detail;
-    episodes_->Failed(step.base, entry.episode.podcast, entry.episode.key, text);
+    episodes_->Failed(step.base, entry.episode.podcast, entry.episode.key, FailureRecord(reason));
     TellEpisodesChanged(entry);
 }
 

@@ -1,6 +1,7 @@
 #include "core/util/Failure.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 namespace tessarine {
@@ -34,6 +35,30 @@ FailureKind FailureKindFromName(const std::string& name) {
         if (name == FailureKindName(static_cast<FailureKind>(k)))
             return static_cast<FailureKind>(k);
     return FailureKind::None;
+}
+
+std::string FailureRecord(const Failure& failure) {
+    std::string text = FailureKindName(failure.kind);
+    if (failure.kind == FailureKind::HttpStatus)
+        text += ' ' + std::to_string(failure.httpStatus);
+    if (!failure.detail.empty())
+        text += ": " + failure.detail;
+    return text;
+}
+
+Failure FailureFromRecord(const std::string& record) {
+    const size_t colon = record.find(": ");
+    const std::string head = record.substr(0, colon);
+    const size_t space = head.find(' ');
+    Failure failure;
+    failure.kind = FailureKindFromName(head.substr(0, space));
+    if (failure.kind == FailureKind::None)
+        return failure;
+    if (space != std::string::npos)
+        failure.httpStatus = std::atol(head.c_str() + space + 1);
+    if (colon != std::string::npos)
+        failure.detail = record.substr(colon + 2);
+    return failure;
 }
 
 Failure FileFailure(int errorNumber) {

@@ -47,4 +47,11 @@ const char* FailureKindName(FailureKind kind);
 // The kind a stored name stands for; None for a name it does not know.
 FailureKind FailureKindFromName(const std::string& name);
 
+// A failure as one line of stored text: the kind's name, an HTTP status
+// after a blank, the detail after ": " ("HttpStatus 404", "TimedOut: the
+// system's text"). The reason phrase is not kept.
+std::string FailureRecord(const Failure& failure);
+// The failure a FailureRecord stands for; kind None for another text.
+Failure FailureFromRecord(const std::string& record);
+
 } // namespace tessarine
