@@ -42,13 +42,15 @@ PodcastSettingsDlg::PodcastSettingsDlg(PodcastLibrary& library, SubscriptionPtr 
     rows_ = new SettingRowsForm(this, form, geometry, defaults);
     QPushButton* ok = form.OkButton(94, 164);
     form.CancelButton(155, 164);
-    connect(rows_, &SettingRowsForm::changed, this, [this, ok] {
-        ok->setEnabled(rows_->IsValid());
+    // OK wants a usable pattern and an address, whichever changed last.
+    const auto updateOk = [this, ok] {
+        ok->setEnabled(rows_->IsValid() && !urlEdit_->text().trimmed().isEmpty());
+    };
+    connect(rows_, &SettingRowsForm::changed, this, [this, updateOk] {
+        updateOk();
         ShowExample();
     });
-    connect(urlEdit_, &QLineEdit::textChanged, this, [this, ok](const QString& text) {
-        ok->setEnabled(rows_->IsValid() && !text.trimmed().isEmpty());
-    });
+    connect(urlEdit_, &QLineEdit::textChanged, this, updateOk);
     rows_->Load(own);
     rows_->SetEnabled(stored_);
     urlEdit_->setFocus();
