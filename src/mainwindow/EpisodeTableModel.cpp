@@ -1,12 +1,12 @@
 #include "mainwindow/EpisodeTableModel.h"
 
 #include "core/feeds/EnclosureNames.h"
+#include "core/store/LedgerText.h"
 #include "core/util/Strings.h"
 #include "display/DisplayText.h"
 
 #include <QDateTime>
 
-#include <filesystem>
 
 namespace tessarine {
 namespace {
@@ -158,7 +158,7 @@ QString EpisodeTableModel::TitleOf(const StoredEpisode& episode) {
     // The list would show an empty row: the file the episode has, or gets,
     // tells it apart as the download list does.
     if (!episode.file.empty())
-        return QString::fromStdString(std::filesystem::path(episode.file).filename().string());
+        return QString::fromStdString(StoredName(episode.file));
     return QString::fromStdString(FileNameFromUrl(episode.url));
 }
 

@@ -296,13 +296,7 @@ std::string PodcastLibrary::EpisodeFileNameFor(const StoredEpisode& episode,
     std::string rule = names;
     if (!NormaliseSetting("names", rule) || rule == "url")
         return urlName;
-    EpisodeNameParts parts;
-    if (const std::optional<std::time_t> at = EpisodeMoment(episode.date))
-        parts.date = IsoDate(*at);
-    parts.title = episode.title;
-    parts.podcast = podcast;
-    parts.urlName = urlName;
-    return PatternFileName(rule, parts);
+    return PatternFileName(rule, NamePartsOf(episode, podcast, urlName));
 }
 
 } // namespace tessarine

@@ -163,13 +163,10 @@ void EpisodeLedger::FeedStep::Rank(const std::vector<const FeedItem*>& feedItems
 }
 
 std::string EpisodeLedger::FeedStep::PatternName(const Item& item, const std::string& urlName) {
-    EpisodeNameParts parts;
-    if (const std::optional<std::time_t> at = EpisodeMoment(item.episode.date))
-        parts.date = IsoDate(*at);
-    parts.title = item.episode.title;
-    parts.podcast = podcastName_;
-    parts.urlName = urlName.empty() ? FileNameFromUrl(item.episode.url) : urlName;
-    std::string name = PatternFileName(settings_.names, parts);
+    std::string name = PatternFileName(
+        settings_.names,
+        NamePartsOf(item.episode, podcastName_,
+                    urlName.empty() ? FileNameFromUrl(item.episode.url) : urlName));
     // Two episodes of one name (the same title on the same day), or a name
     // the program keeps for itself, are told apart by a tag of the episode.
     if (EnclosureNames::IsReserved(name) || takenNames_.contains(LowerAscii(name)))

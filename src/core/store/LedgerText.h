@@ -3,7 +3,9 @@
 // directory as the store keeps them ("Folder/file.mp3", "/" on every
 // system), and dates as it keeps them.
 
+#include "core/feeds/EpisodeFileName.h"
 #include "core/feeds/FeedDate.h"
+#include "core/store/EpisodeStore.h"
 
 #include <ctime>
 #include <optional>
@@ -33,5 +35,18 @@ inline std::string StoredDate(const std::string& pubDate) {
 // The episode's moment, for keep-days; none without a date.
 inline std::optional<std::time_t> EpisodeMoment(const std::string& storedDate) {
     return storedDate.empty() ? std::nullopt : ParseFeedDate(storedDate);
+}
+
+// What a file-name pattern takes from `episode` of the podcast `podcast`,
+// `urlName` being the name its URL gives.
+inline EpisodeNameParts NamePartsOf(const StoredEpisode& episode, const std::string& podcast,
+                                    const std::string& urlName) {
+    EpisodeNameParts parts;
+    if (const std::optional<std::time_t> at = EpisodeMoment(episode.date))
+        parts.date = IsoDate(*at);
+    parts.title = episode.title;
+    parts.podcast = podcast;
+    parts.urlName = urlName;
+    return parts;
 }
 } // namespace tessarine
