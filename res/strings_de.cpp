@@ -360,7 +360,6 @@ extern const StringEntry kGermanStrings[] = {
     {TXT_FIND_HINT, "Geben Sie den Namen eines Podcasts ein und drücken Sie die Eingabetaste. Den Suchbegriff erhält nur das oben gewählte Verzeichnis."},
     {TXT_FIND_SEARCHING, "Suche in %s nach „%s“..."},
     {TXT_FIND_FOUND, "In %s gefundene Podcasts: %s"},
-    {TXT_FIND_NOTHING, "%s hat zu „%s“ keinen Podcast gefunden."},
     {TXT_FIND_NO_NETWORK, "%s ist nicht erreichbar (%s). Ist der Computer mit dem Internet verbunden?"},
     {TXT_FIND_REFUSED, "%s hat die Suche abgelehnt (%s)."},
     {TXT_FIND_ODD_ANSWER, "Die Antwort von %s ist kein Suchergebnis. Bitte versuchen Sie es später noch einmal."},

@@ -351,7 +351,6 @@ extern const StringEntry kEnglishStrings[] = {
     {TXT_FIND_HINT, "Type a podcast's name and press Enter. Only the directory chosen above receives what you type."},
     {TXT_FIND_SEARCHING, "Searching %s for \"%s\"..."},
     {TXT_FIND_FOUND, "Podcasts found at %s: %s"},
-    {TXT_FIND_NOTHING, "%s found no podcast for \"%s\"."},
     {TXT_FIND_NO_NETWORK, "Could not reach %s (%s). Is the computer connected to the internet?"},
     {TXT_FIND_REFUSED, "%s refused the search (%s)."},
     {TXT_FIND_ODD_ANSWER, "%s answered with something that is not a search result. Please try again later."},

@@ -285,7 +285,7 @@ void FindPodcastsWindow::ShowDirectoryAnswer(const QString& directory, const QSt
     QString why = FromUtf8(FailureText(answer.failure));
     switch (answer.outcome) {
     case Outcome::Found:
-        SetStatus(found == 0 ? Format(TXT_FIND_NOTHING, directory, term)
+        SetStatus(found == 0 ? Format(TXT_SEARCH_NOTHING_FOUND, directory, term)
                              : Format(TXT_FIND_FOUND, directory, QString::number(found)));
         break;
     case Outcome::NoNetwork: SetStatus(Format(TXT_FIND_NO_NETWORK, directory, why)); break;

@@ -310,7 +310,6 @@ enum StringId : int {
     TXT_FIND_HINT,         // the empty list's hint: where the term goes
     TXT_FIND_SEARCHING,    // the directory, the term
     TXT_FIND_FOUND,        // the directory, the number of podcasts
-    TXT_FIND_NOTHING,      // the directory, the term
     TXT_FIND_NO_NETWORK,   // the directory, why
     TXT_FIND_REFUSED,      // the directory, why
     TXT_FIND_ODD_ANSWER,   // the directory
